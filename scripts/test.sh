@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds everything and runs every test under Wine in a
+# prefix of the build's own; ends with a line counting passed and failed tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QO_BUILD_DIR:-$root/build}
+export QO_BUILD_DIR=$build
+
+bash "$root/scripts/setup.sh"
+bash "$root/scripts/build.sh"
+
+reports=$build/test-reports
+rm -rf "$reports" && mkdir -p "$reports"
+status=0
+xvfb-run -a ctest --test-dir "$build" --output-on-failure || status=$?
+
+passed=0 failed=0 skipped=0
+for report in "$reports"/*.xml; do
+  [ -f "$report" ] || continue
+  header=$(grep -m1 -o '<testsuites [^>]*>' "$report")
+  tests=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$header")
+  failures=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$header")
+  errors=$(sed -n 's/.* errors="\([0-9]*\)".*/\1/p' <<<"$header")
+  skips=$(grep -c '<skipped' "$report" || true)
+  passed=$((passed + tests - failures - errors - skips))
+  failed=$((failed + failures + errors))
+  skipped=$((skipped + skips))
+done
+# A suite that crashed before writing its report still fails the run.
+[ "$status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+echo "tests: $passed passed, $failed failed, $skipped skipped"
+exit "$status"

@@ -1,0 +1,31 @@
+# Sourced with one argument, a folder of the build's own: sets up the
+# environment for running Windows programs under Wine there, and creates the
+# Wine prefix on first use.
+#
+# Every Wine process gets a HOME and XDG folders inside that folder, because
+# Wine maps the Windows recycle bin onto the Linux desktop's trash: nothing
+# run here may see or empty the Linux user's own trash.
+qo_wine_root=$(realpath -m "$1")
+mkdir -p "$qo_wine_root/home"
+export WINEPREFIX="$qo_wine_root/prefix"
+export WINEARCH=win64
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installers on prefix creation.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME="$qo_wine_root/home"
+export XDG_DATA_HOME="$HOME/.local/share"
+export XDG_CONFIG_HOME="$HOME/.config"
+export XDG_CACHE_HOME="$HOME/.cache"
+
+if [ ! -f "$WINEPREFIX/.qo-ready" ]; then
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.qo-ready" ]; then
+      wineboot --init >/dev/null 2>&1
+      # The program is tested as it runs on Windows 10.
+      wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.qo-ready"
+    fi
+  ) 9>"$qo_wine_root/.lock"
+fi
