@@ -1,0 +1,42 @@
+#pragma once
+// ScriptBridge: the one entry through which the documents' calls on their
+// view reach native code. A call is handled only when its name (exact,
+// case-sensitive) and its argument count both match a row of the table.
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "engine/value.h"
+
+namespace app {
+
+using BridgeArgs = std::span<const engine::Value>;
+using BridgeOperation = engine::Value (*)(BridgeArgs args);
+
+struct BridgeRow {
+    std::string_view name;
+    std::size_t argumentCount;
+    BridgeOperation operation;
+};
+
+class ScriptBridge {
+public:
+    explicit ScriptBridge(std::span<const BridgeRow> rows);
+
+    // The operation's result, or empty when the call is not handled (no row
+    // with this name, or the row takes another number of arguments).
+    std::optional<engine::Value> Call(std::string_view name, BridgeArgs args) const;
+
+private:
+    // Rows grouped by name length, so a name is compared only with names of
+    // its own length.
+    std::map<std::size_t, std::vector<BridgeRow>> rowsByLength_;
+};
+
+// The program's table of native functions.
+const ScriptBridge& NativeFunctions();
+
+}  // namespace app

@@ -1,0 +1,12 @@
+#pragma once
+// Native functions of the busy word.
+#include "app/script_bridge.h"
+
+namespace app {
+
+// Asks every running scan and clean to stop and clears the whole busy word.
+engine::Value StopWorking(BridgeArgs args);
+// The busy word; 0 when nothing runs.
+engine::Value GetPopupZoneBit(BridgeArgs args);
+
+}  // namespace app

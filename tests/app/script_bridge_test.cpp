@@ -1,0 +1,52 @@
+#include "app/script_bridge.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using app::BridgeArgs;
+using engine::Value;
+
+Value Echo(BridgeArgs args) { return args.empty() ? Value(-1) : args[0]; }
+Value Seven(BridgeArgs) { return 7; }
+Value Eight(BridgeArgs) { return 8; }
+
+constexpr app::BridgeRow kRows[] = {
+    {"ScanRegistry", 1, Echo},
+    {"getHealthStatus", 0, Seven},
+    {"GetStartupInfo", 0, Eight},  // same length as "ScanRegistry" + 2: another group
+    {"HomeScan", 0, Seven},
+};
+
+TEST(ScriptBridge, MatchesNameThenArgumentCount) {
+    const app::ScriptBridge bridge(kRows);
+    struct Case {
+        const char* name;
+        std::vector<Value> args;
+        std::optional<Value> result;
+    };
+    const Case cases[] = {
+        {"getHealthStatus", {}, Value(7)},
+        {"GetStartupInfo", {}, Value(8)},
+        {"ScanRegistry", {Value(1)}, Value(1)},
+        {"ScanRegistry", {Value(0)}, Value(0)},                 // the argument is the row's business
+        {"ScanRegistry", {}, std::nullopt},                     // known name, other count
+        {"ScanRegistry", {Value(1), Value(2)}, std::nullopt},   //
+        {"gethealthstatus", {}, std::nullopt},                  // case matters
+        {"getHealthStatu", {}, std::nullopt},                   // a prefix is another name
+        {"getHealthStatusX", {}, std::nullopt},                 //
+        {"HomeScan", {}, Value(7)},
+        {"HomeScaN", {}, std::nullopt},                         // same length, other bytes
+        {"", {}, std::nullopt},
+        {"Nope", {}, std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(bridge.Call(c.name, c.args), c.result) << c.name << " " << c.args.size();
+}
+
+TEST(ScriptBridge, TableAnswersTheBusyWordRows) {
+    const app::ScriptBridge& bridge = app::NativeFunctions();
+    EXPECT_TRUE(bridge.Call("GetPopupZoneBit", {}).has_value());
+    EXPECT_FALSE(bridge.Call("GetPopupZoneBit", std::vector<Value>{Value(1)}).has_value());
+}
+
+}  // namespace
