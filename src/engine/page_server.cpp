@@ -19,7 +19,7 @@ using namespace std::chrono_literals;
 constexpr std::string_view kResourcePrefix = "/res/";
 // An idle event stream sends a comment this often, so a page that went away
 // is noticed even when no callback is pending.
-constexpr auto kStreamIdle = 2s;
+constexpr auto kStreamIdle = 500ms;
 constexpr std::size_t kWorkerThreads = 16;
 constexpr std::size_t kMaxBody = 64u << 20;
 
