@@ -15,6 +15,8 @@ target_compile_options(qo_sqlite3 PRIVATE -w)
 
 add_library(qo_cjson STATIC ${QO_DEPS_DIR}/cjson/cJSON.c)
 target_include_directories(qo_cjson SYSTEM PUBLIC ${QO_DEPS_DIR}/cjson)
+# cJSON marks its functions for export on Windows; the program exports only its own.
+target_compile_definitions(qo_cjson PUBLIC CJSON_HIDE_SYMBOLS)
 target_compile_options(qo_cjson PRIVATE -w)
 
 add_library(qo_lzf STATIC ${QO_DEPS_DIR}/liblzf/lzf_c.c ${QO_DEPS_DIR}/liblzf/lzf_d.c)
