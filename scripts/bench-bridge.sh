@@ -24,26 +24,28 @@ bash "$root/scripts/build.sh"
 work=$(mktemp -d)
 programs=()
 cleanup() {
+  # The pages close their views; whatever still runs is ended here.
   for pid in "${programs[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# Starts a Windows program headless and prints its page address.
+# Starts a Windows program headless; its page address lands in $work/NAME.out.
 start() {
   local name=$1
   shift
   (cd "$build/bin" && exec "$root/scripts/wine.sh" "$build/wine" "$@") >"$work/$name.out" 2>"$work/$name.err" &
   programs+=($!)
+}
+address_of() {
   for _ in $(seq 1 300); do
-    if [ -s "$work/$name.out" ]; then head -n 1 "$work/$name.out"; return; fi
+    if [ -s "$work/$1.out" ]; then head -n 1 "$work/$1.out"; return; fi
     sleep 0.1
   done
-  echo "bench-bridge: $name printed no address" >&2
+  echo "bench-bridge: $1 printed no address" >&2
   exit 1
 }
 
-program_address=$(start program QuillmarkOrvane.exe --headless)
-archive_windows="Z:${build//\//\\}\\ui.sar"
-callback_address=$(start callbacks callback_bench.exe "$archive_windows")
-node "$bench/bench-bridge.mjs" "$program_address" "$callback_address" "$work/profile"
+start program QuillmarkOrvane.exe --headless
+start callbacks callback_bench.exe "Z:${build//\//\\}\\ui.sar"
+node "$bench/bench-bridge.mjs" "$(address_of program)" "$(address_of callbacks)" "$work/profile"

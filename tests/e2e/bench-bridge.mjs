@@ -9,8 +9,10 @@ const [roundTripAddress, callbackAddress, profile] = process.argv.slice(2);
 const calls = 2000;
 const callbacks = 2000;
 
-const browser = await chromium.launch({
+// A fresh profile folder: Playwright passes it as --user-data-dir.
+const browser = await chromium.launchPersistentContext(profile, {
     executablePath: "/usr/bin/chromium",
+    headless: true,
     args: [
         "--headless",
         "--no-sandbox",
@@ -20,7 +22,6 @@ const browser = await chromium.launch({
         "--disable-background-networking",
         "--disable-component-update",
         "--disable-sync",
-        `--user-data-dir=${profile}`,
     ],
 });
 
