@@ -1,7 +1,11 @@
 // The table of native functions the documents can call: name, exact
 // argument count, operation. One row per function.
 #include "app/script_bridge.h"
+#include "app/settings_store_bridge.h"
 #include "app/task_bridge.h"
+#include "junk/junk_clean.h"
+#include "junk/junk_scan.h"
+#include "junk/result_rows.h"
 
 namespace app {
 
@@ -10,6 +14,13 @@ namespace {
 constexpr BridgeRow kRows[] = {
     {"StopWorking", 0, StopWorking},
     {"GetPopupZoneBit", 0, GetPopupZoneBit},
+    {"ScanJunkFile", 1, junk::ScanJunkFile},
+    {"GetErrorDetails", 4, junk::GetErrorDetails},
+    {"RepairChoose", 2, junk::RepairChoose},
+    {"GetChooseStatistics", 2, junk::GetChooseStatistics},
+    {"getRightTopInfo", 0, getRightTopInfo},
+    {"SetShowLanguage", 1, SetShowLanguage},
+    {"GetShowLanguage", 0, GetShowLanguage},
 };
 
 }  // namespace
