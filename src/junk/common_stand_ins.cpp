@@ -21,6 +21,14 @@ std::wstring MakeFileSize(std::uint64_t bytes) {
     return {};
 }
 
+std::wstring ReadEnvironmentVariable(const std::wstring& name) {
+    const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    value.resize(GetEnvironmentVariableW(name.c_str(), value.data(), size));
+    return value;
+}
+
 bool ExpandEnvironmentPath(std::wstring_view path, std::wstring& expanded, std::wstring& alternative) {
     expanded.assign(path);
     alternative.clear();
@@ -29,11 +37,7 @@ bool ExpandEnvironmentPath(std::wstring_view path, std::wstring& expanded, std::
     if (close == std::wstring_view::npos) return false;
     const std::wstring name(path.substr(open + 1, close - open - 1));
     const std::wstring token(path.substr(open, close - open + 1));
-    std::wstring value;
-    if (const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0)) {
-        value.resize(size);
-        value.resize(GetEnvironmentVariableW(name.c_str(), value.data(), size));
-    }
+    const std::wstring value = ReadEnvironmentVariable(name);
     std::wstring result;
     std::size_t from = 0;
     for (std::size_t at; (at = expanded.find(token, from)) != std::wstring::npos; from = at + token.size())

@@ -12,6 +12,9 @@ namespace common {
 // truncated); empty above 2^40 bytes.
 std::wstring MakeFileSize(std::uint64_t bytes);
 
+// A variable's value by name; an undefined variable has the empty value.
+std::wstring ReadEnvironmentVariable(const std::wstring& name);
+
 // Expands the first "%name%" token of `path` into `expanded` (every
 // occurrence of it); false, with `expanded` the path unchanged, when there is
 // none. `alternative` is left empty here.

@@ -29,14 +29,6 @@ std::optional<std::wstring> ReadUserTemp() {
     return app::TerminatedRegistryText(type, {buffer, size});
 }
 
-std::wstring ReadVariable(const wchar_t* name) {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    if (size == 0) return {};
-    std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), size));
-    return value;
-}
-
 }  // namespace
 
 CategoryPlan PlanFor(int category, const CategorySources& sources) {
@@ -81,7 +73,7 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
 CategorySources SystemSources() {
     CategorySources sources;
     sources.userTemp = ReadUserTemp();
-    sources.variable = ReadVariable;
+    sources.variable = [](const wchar_t* name) { return common::ReadEnvironmentVariable(name); };
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     sources.systemDirectory = system;

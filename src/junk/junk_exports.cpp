@@ -1,8 +1,6 @@
-// The junk cleaner's functions that the executable exports for outside
-// callers (stdcall, under their decorated names, see common/exports.def).
 // An outside caller loads the executable as a module: nothing here relies on
 // static initialisation or throws.
-#include <windows.h>
+#include "junk/junk_exports.h"
 
 #include "junk/junk_clean.h"
 

@@ -1,4 +1,5 @@
 #include "junk/junk_clean.h"
+#include "junk/junk_exports.h"
 #include "junk/junk_scan.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +80,11 @@ TEST_F(JunkClean, CleanJunkFileDeletesWhateverTheAttributesButNotFoldersOrOpenFi
     MakeFolder(dir / L"folder");
     EXPECT_EQ(junk::CleanJunkFile(L"folder", dir.Path() + L"\\"), 0);
     EXPECT_TRUE(Exists(dir / L"folder"));
+    // The exported entry, as an outside caller reaches it.
+    MakeFile(dir / L"exported.tmp", 1, FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(JunkFileCleanerCleanJunkFile(L"exported.tmp", (dir.Path() + L"\\").c_str(), 0), 1);
+    EXPECT_FALSE(Exists(dir / L"exported.tmp"));
+    EXPECT_EQ(JunkFileCleanerCleanJunkFile(nullptr, dir.Path().c_str(), 0), 0);
 }
 
 TEST_F(JunkClean, UndeletableFilesAreRememberedOnceAndHiddenFromTheNextScan) {

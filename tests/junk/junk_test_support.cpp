@@ -52,20 +52,23 @@ ScopedUserTemp::~ScopedUserTemp() {
         RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", L"TEMP");
 }
 
-void JunkListsTest::SetUp() {
-    ASSERT_TRUE(testsupport::WaitForWorkers());
+namespace {
+void ResetState() {
     app::ZoneBits() = 0;
     app::StopFlag() = 0;
     junk::ResetJunkLists();
     junk::Undeletables().Clear();
 }
+}  // namespace
+
+void JunkListsTest::SetUp() {
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    ResetState();
+}
 
 void JunkListsTest::TearDown() {
     EXPECT_TRUE(testsupport::WaitForWorkers());
-    app::ZoneBits() = 0;
-    app::StopFlag() = 0;
-    junk::ResetJunkLists();
-    junk::Undeletables().Clear();
+    ResetState();
 }
 
 }  // namespace junktest
