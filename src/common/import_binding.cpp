@@ -121,7 +121,6 @@ bool BindImports(LoadLibraryAFn loadLibrary, GetProcAddressFn getProcAddress) {
     }
     return true;
 }
-}  // namespace
 
 // Whether the loader applied the base relocations: the address this code runs
 // at equals the relocated absolute address of the same place. Uses no data,
@@ -131,6 +130,7 @@ bool ImageRelocated() {
     asm volatile("call 1f\n1:\n\tpop %0\n\tmovl $1b, %1" : "=r"(actual), "=r"(absolute));
     return actual == absolute;
 }
+}  // namespace
 
 bool EnsureImportsBound() noexcept {
     // Wine maps an executable loaded as a module away from its preferred base
