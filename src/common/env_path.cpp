@@ -2,21 +2,11 @@
 
 #include <windows.h>
 
+#include "common/text.h"
 #include "common/wow64.h"
 
 namespace common {
 
-namespace {
-std::wstring Lowered(std::wstring_view text) {
-    std::wstring lowered(text);
-    if (!lowered.empty()) CharLowerBuffW(lowered.data(), static_cast<DWORD>(lowered.size()));
-    return lowered;
-}
-
-bool HoldsAt(std::wstring_view text, std::size_t position, std::wstring_view part) {
-    return position <= text.size() && text.substr(position).starts_with(part);
-}
-}  // namespace
 
 std::optional<EnvironmentToken> FindEnvironmentToken(std::wstring_view text) {
     const std::size_t open = text.find(L'%');
@@ -64,7 +54,7 @@ std::optional<std::wstring> Wow64AlternativeValue(std::wstring_view value) {
     static constexpr std::wstring_view kSystem32 = L":\\windows\\system32";
     static constexpr std::wstring_view kSysWow64 = L"SysWOW64";
 
-    std::wstring lowered = Lowered(value);
+    std::wstring lowered = LowerCase(value);
     std::optional<std::wstring> alternative;
     // "c:\program files (x86)...": the drive letter and ":\" come first.
     if (HoldsAt(lowered, 3, kProgramFiles) && HoldsAt(lowered, 3 + kProgramFiles.size(), kX86Suffix)) {

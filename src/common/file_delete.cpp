@@ -15,6 +15,9 @@ constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
 
 std::optional<std::array<wchar_t, MAX_PATH>> ShellPathList(std::wstring_view path) {
     if (path.empty() || path.size() + 2 > MAX_PATH) return std::nullopt;
+    // The shell treats '*' and '?' as wildcards and would delete every match;
+    // no file name holds them.
+    if (path.find_first_of(L"*?") != std::wstring_view::npos) return std::nullopt;
     std::array<wchar_t, MAX_PATH> list{};
     std::ranges::copy(path, list.begin());
     return list;

@@ -36,6 +36,8 @@ TEST(ShellPathList, HoldsThePathAndTwoTerminatorsOrNothing) {
     EXPECT_FALSE(common::ShellPathList(std::wstring(MAX_PATH - 1, L'p')));
     EXPECT_FALSE(common::ShellPathList(std::wstring(MAX_PATH, L'p')));
     EXPECT_FALSE(common::ShellPathList(L""));
+    EXPECT_FALSE(common::ShellPathList(L"C:\\Users\\me\\*"));
+    EXPECT_FALSE(common::ShellPathList(L"C:\\Users\\me\\file?.txt"));
 }
 
 TEST(DirectDeletePath, PrefixesLongPathsAndRefusesTooLongOnes) {
