@@ -5,7 +5,7 @@
 #include "app/settings_store.h"
 #include "app/settings_store_values.h"
 #include "common/handles.h"
-#include "junk/common_stand_ins.h"
+#include "common/size_text.h"
 
 namespace app {
 

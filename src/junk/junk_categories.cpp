@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "app/settings_store_values.h"
+#include "common/env_path.h"
 #include "common/handles.h"
-#include "junk/common_stand_ins.h"
 
 namespace junk {
 

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "app/settings_store_values.h"
+#include "common/size_text.h"
 #include "junk/ansi_text.h"
-#include "junk/common_stand_ins.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"
 
