@@ -1,11 +1,14 @@
 // The table of native functions the documents can call: name, exact
 // argument count, operation. One row per function.
+#include "app/health_status.h"
+#include "app/one_click_scan.h"
 #include "app/script_bridge.h"
 #include "app/settings_store_bridge.h"
 #include "app/task_bridge.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_scan.h"
 #include "junk/result_rows.h"
+#include "registry/registry_scan_task.h"
 
 namespace app {
 
@@ -21,6 +24,9 @@ constexpr BridgeRow kRows[] = {
     {"getRightTopInfo", 0, getRightTopInfo},
     {"SetShowLanguage", 1, SetShowLanguage},
     {"GetShowLanguage", 0, GetShowLanguage},
+    {"ScanRegistry", 1, registry::ScanRegistry},
+    {"HomeScan", 0, HomeScan},
+    {"getHealthStatus", 0, GetHealthStatus},
 };
 
 }  // namespace
