@@ -1,4 +1,4 @@
-#include "junk/linux_links.h"
+#include "support/linux_links.h"
 
 #include <windows.h>
 
