@@ -15,7 +15,8 @@ target_compile_options(qo_sqlite3 PRIVATE -w)
 
 add_library(qo_cjson STATIC ${QO_DEPS_DIR}/cjson/cJSON.c)
 target_include_directories(qo_cjson SYSTEM PUBLIC ${QO_DEPS_DIR}/cjson)
-# cJSON marks its functions for export on Windows; the program exports only its own.
+# cJSON marks its functions dllexport by default: linked into the executable
+# they would join its export directory.
 target_compile_definitions(qo_cjson PUBLIC CJSON_HIDE_SYMBOLS)
 target_compile_options(qo_cjson PRIVATE -w)
 

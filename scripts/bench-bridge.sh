@@ -19,7 +19,11 @@ if [ ! -d "$bench/node_modules/playwright-core" ]; then
   (cd "$bench" && npm install --silent --no-audit --no-fund playwright-core >/dev/null)
 fi
 cp "$root/tests/e2e/bench-bridge.mjs" "$bench/"
-bash "$root/scripts/build.sh"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja --toolchain "$root/cmake/i686-w64-mingw32.cmake"
+fi
+cmake -S "$root" -B "$build" -DQO_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target QuillmarkOrvane callback_bench
 
 work=$(mktemp -d)
 programs=()

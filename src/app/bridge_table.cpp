@@ -1,12 +1,19 @@
 // The table of native functions the documents can call: name, exact
 // argument count, operation. One row per function.
+#include "app/health_status.h"
+#include "app/one_click_scan.h"
 #include "app/power_request.h"
 #include "app/script_bridge.h"
+#include "app/settings_store_bridge.h"
 #include "app/single_instance.h"
 #include "app/task_bridge.h"
 #include "app/update_check.h"
 #include "disk/clean_amount.h"
 #include "disk/move_counters.h"
+#include "junk/junk_clean.h"
+#include "junk/junk_scan.h"
+#include "junk/result_rows.h"
+#include "registry/registry_scan_task.h"
 
 namespace app {
 
@@ -15,6 +22,16 @@ namespace {
 constexpr BridgeRow kRows[] = {
     {"StopWorking", 0, StopWorking},
     {"GetPopupZoneBit", 0, GetPopupZoneBit},
+    {"ScanJunkFile", 1, junk::ScanJunkFile},
+    {"GetErrorDetails", 4, junk::GetErrorDetails},
+    {"RepairChoose", 2, junk::RepairChoose},
+    {"GetChooseStatistics", 2, junk::GetChooseStatistics},
+    {"getRightTopInfo", 0, getRightTopInfo},
+    {"SetShowLanguage", 1, SetShowLanguage},
+    {"GetShowLanguage", 0, GetShowLanguage},
+    {"ScanRegistry", 1, registry::ScanRegistry},
+    {"HomeScan", 0, HomeScan},
+    {"getHealthStatus", 0, GetHealthStatus},
     {"getHaveRunshow", 0, getHaveRunshow},
     {"GetAppVersion", 0, GetAppVersion},
     {"GetDeleteDiskSize", 0, disk::GetDeleteDiskSize},

@@ -4,6 +4,7 @@
 #include "app/script_bridge.h"
 #include "app/update_check.h"
 #include "app/worker_tasks.h"
+#include "junk/junk_lists.h"
 
 namespace app {
 
@@ -12,6 +13,7 @@ MainFrame::MainFrame(const engine::WindowOptions& options) : window_(engine::Bro
     if (window_)
         window_->SetIcon(static_cast<HICON>(LoadImageW(nullptr, L"Icon.ico", IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
     ZoneBits() = 0;
+    junk::Undeletables().Clear();
     StartUpdateCheck();
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/update_server.h"
 #include "app/worker_tasks.h"
+#include "common/app_directory.h"
 
 namespace app {
 
@@ -22,14 +23,6 @@ void StoreVersionTexts(VersionTexts texts) {
 }
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
-
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring module(path, length);
-    const std::size_t slash = module.rfind(L'\\');
-    return slash == std::wstring::npos ? L"\\" : module.substr(0, slash + 1);
-}
 
 }  // namespace
 
@@ -92,7 +85,7 @@ void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder)
 }
 
 void StartUpdateCheck() {
-    StartDetachedWorker([] { RunUpdateCheck(kUpdateServer, ProgramFolder()); });
+    StartDetachedWorker([] { RunUpdateCheck(kUpdateServer, common::GetAppDirectory().Text()); });
 }
 
 }  // namespace app

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/settings_store.h"
 #include "common/handles.h"
 
 namespace disk {
@@ -12,8 +13,7 @@ namespace disk {
 engine::Value GetDeleteDiskSize(app::BridgeArgs) {
     common::UniqueRegKey key;
     std::uint64_t amount = 0;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Quillmark\\Quillmark Orvane\\OneClick Cleaner", 0,
-                      KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, app::kOneClickKey, 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS) {
         DWORD type = 0;
         DWORD size = sizeof amount;
         // The value is a 64-bit count; a placeholder of another type (an

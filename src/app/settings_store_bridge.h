@@ -1,0 +1,14 @@
+#pragma once
+// Native functions that are plain settings accessors.
+#include "app/script_bridge.h"
+
+namespace app {
+
+// The documents' language code ("en" unless a proper text is stored).
+engine::Value GetShowLanguage(BridgeArgs args);
+// Stores the language code; 1 when stored, else 0.
+engine::Value SetShowLanguage(BridgeArgs args);
+// [total bytes cleaned as size text, count of one-click optimisations].
+engine::Value getRightTopInfo(BridgeArgs args);
+
+}  // namespace app

@@ -1,0 +1,13 @@
+#include "common/text.h"
+
+#include <windows.h>
+
+namespace common {
+
+std::wstring LowerCase(std::wstring_view text) {
+    std::wstring lowered(text);
+    if (!lowered.empty()) CharLowerBuffW(lowered.data(), static_cast<DWORD>(lowered.size()));
+    return lowered;
+}
+
+}  // namespace common

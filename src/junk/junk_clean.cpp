@@ -1,0 +1,210 @@
+#include "junk/junk_clean.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "app/settings_store.h"
+#include "app/settings_store_values.h"
+#include "app/worker_tasks.h"
+#include "common/handles.h"
+#include "junk/folder_walk.h"
+#include "junk/junk_categories.h"
+#include "junk/recycle_bin.h"
+
+namespace junk {
+
+namespace {
+
+constexpr int kRecycleBinCategory = 10;
+constexpr std::uint32_t kCleanBits = 0xB8;
+
+bool Stopped() { return app::StopFlag().load() != 0; }
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    if (path.size() > 1 && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// Removes the file-free sub-trees of `folder` (its attributes already known
+// not to be a link) and, unless `keep`, the folder itself when nothing is left.
+int RemoveTree(const std::wstring& folder, bool keep) {
+    WIN32_FIND_DATAW data;
+    const common::UniqueFind find(FindFirstFileW((folder + L"\\*.*").c_str(), &data));
+    if (!find) return keep ? 0 : RemoveDirectoryW(folder.c_str());
+    bool empty = true;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const bool folderEntry = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(data.dwFileAttributes);
+        if (!folderEntry || !RemoveTree(folder + L"\\" + std::wstring(name), false)) empty = false;
+    } while (FindNextFileW(find.get(), &data));
+    return empty && !keep ? RemoveDirectoryW(folder.c_str()) : 0;
+}
+
+int RemoveFolderTree(const std::wstring& folder, bool keep) {
+    const std::wstring path = WithoutTrailingBackslash(folder);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(attributes)) return 0;
+    return RemoveTree(path, keep);
+}
+
+// The folder of the last deleted files: once the clean moves on to another
+// folder, the file-free part of this one goes. A walk's own folder stays.
+class FolderTidy {
+public:
+    void Deleted(const WalkedFolder& folder) { pending_ = &folder; }
+    void Flush() {
+        if (pending_) RemoveFolderTree(pending_->path, pending_->path.size() <= pending_->rootLength);
+        pending_ = nullptr;
+    }
+
+private:
+    const WalkedFolder* pending_ = nullptr;
+};
+
+void RemoveEmptyFolders() {
+    JunkFileList& folders = EmptyFolderList();
+    for (const JunkFileEntry& entry : folders) {
+        const WalkedFolder& parent = folders.FolderOf(entry);
+        if (NoLinkBelowRoot(parent)) RemoveEmptyFolderTree(parent.path + entry.name);
+    }
+    folders.Clear();
+}
+
+void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
+    bool failed = false;
+    FolderTidy tidy;
+    const WalkedFolder* checked = nullptr;
+    bool safe = false;
+    for (const JunkFileEntry& entry : list) {
+        const WalkedFolder& folder = list.FolderOf(entry);
+        if (&folder != checked) {
+            tidy.Flush();
+            checked = &folder;
+            safe = NoLinkBelowRoot(folder);
+        }
+        const bool deleted = safe && CleanJunkFile(entry.name, folder.path);
+        run.cleanedBytes += entry.size;
+        if (deleted) {
+            tidy.Deleted(folder);
+        } else {
+            Undeletables().Add(entry.name, folder, entry.size);
+            failed = true;
+        }
+        if (Stopped()) break;
+    }
+    tidy.Flush();
+    if (failed) run.health -= CategoryWeight(category);
+}
+
+void FinishClean(const CleanRun& run) {
+    const int health = std::clamp(run.health, 0, 100);
+    if (const auto left = app::LoweredWaitCleanSize(app::ReadWaitCleanSize(), run.cleanedBytes))
+        app::WriteWaitCleanSize(*left);
+    if (const auto left = app::LoweredIssueCount(app::ReadRegistryIssueCount(), run.repairedCount))
+        app::WriteRegistryIssueCount(*left);
+    app::WriteHealthScore(static_cast<DWORD>(health));
+    app::BroadcastProgress(100);
+    app::ClearZoneBits(kCleanBits);
+    app::CallScriptFunction("GetAllItemInfo", {AllItemInfoText()});
+}
+
+}  // namespace
+
+int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
+    const std::wstring path = std::wstring(folder) + std::wstring(name);
+    if (DeleteFileW(path.c_str())) return 1;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes))
+        return 0;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(path.c_str()) ? 1 : 0;
+}
+
+int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveFolderTree(folder, false); }
+
+bool NoLinkBelowRoot(const WalkedFolder& folder) {
+    const std::wstring& path = folder.path;
+    for (std::size_t end = path.find(L'\\', folder.rootLength); end != std::wstring::npos;
+         end = path.find(L'\\', end + 1)) {
+        const DWORD attributes = GetFileAttributesW(path.substr(0, end).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || IsLink(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+    }
+    return true;
+}
+
+void CleanJunkCategory(int category, CleanRun& run) {
+    JunkFileList& list = JunkList(category);
+    if (!list.Empty()) run.health += CategoryWeight(category);
+    if (category == kRecycleBinCategory) {
+        if (EmptyRecycleBin()) run.cleanedBytes += list.Total();
+    } else {
+        CleanFiles(list, category, run);
+    }
+    SendCleanEnd(list.Count(), app::DecimalText(static_cast<std::int64_t>(list.Total())), kJunkRows, category);
+    list.Clear();
+}
+
+void RunClean(const std::vector<SelectionElement>& selection) {
+    app::EnableCleanPrivileges();
+    CleanRun run;
+    run.health = static_cast<int>(app::ReadHealthScore());
+    RemoveEmptyFolders();
+    const std::size_t count = selection.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (Stopped()) {
+            app::StopFlag() = 0;
+            app::ClearZoneBits(kCleanBits);
+            return;
+        }
+        const SelectionElement& element = selection[i];
+        const ResultKind* kind = FindResultKind(element.kind);
+        if (kind && kind->HasCategory(element.category)) kind->Clean(element.category, run);
+        app::BroadcastProgress(static_cast<int>((i + 1) * 100 / count));
+    }
+    FinishClean(run);
+}
+
+engine::Value RepairChoose(app::BridgeArgs args) {
+    const app::TaskRule rule = app::RuleFor(app::Task::Clean);
+    if (const std::uint32_t refusal =
+            app::StartRefusal(app::ZoneBits().load(), app::LiveWorkerBits(), rule.refusalMask))
+        return static_cast<int>(refusal);
+    const int page = args[1].AsInt().value_or(0);
+    if (page != 0x08 && page != 0x10 && page != 0x20 && page != 0x80) return -3;
+    return app::StartTask(
+        app::Task::Clean, {}, [selection = ParseSelection(args[0].ToText())] { RunClean(selection); },
+        static_cast<std::uint32_t>(page));
+}
+
+void CheckJunkRegistryKey(const wchar_t* keyPath, const wchar_t* valueName, int mode) {
+    constexpr REGSAM kAccess = KEY_READ | KEY_WRITE;
+    const auto writeEmpty = [valueName](HKEY key) {
+        const wchar_t empty = 0;
+        RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(&empty), sizeof(empty));
+    };
+    common::UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, kAccess, key.put()) != ERROR_SUCCESS) {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, kAccess, nullptr,
+                            key.put(), nullptr) != ERROR_SUCCESS)
+            return;
+        if (mode == 1) writeEmpty(key.get());
+        return;
+    }
+    if (mode != 1) return;
+    // Read whatever length the value has: a long proper string is kept.
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+        writeEmpty(key.get());
+        return;
+    }
+    std::vector<BYTE> data(size);
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, data.data(), &size) != ERROR_SUCCESS ||
+        !app::TerminatedRegistryText(type, {data.data(), size}))
+        writeEmpty(key.get());
+}
+
+}  // namespace junk

@@ -1,0 +1,45 @@
+#pragma once
+// The clean: deletes what the user ticked, remembers what could not be
+// deleted, and updates the stored statistics at its end.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/script_bridge.h"
+#include "junk/junk_lists.h"
+#include "junk/result_kinds.h"
+#include "junk/result_rows.h"
+
+namespace junk {
+
+// Deletes folder + name, clearing read-only, hidden and system attributes
+// when the first attempt fails. Never deletes folders and never acts on an
+// entry that is a link. 1 when deleted, else 0.
+int CleanJunkFile(std::wstring_view name, std::wstring_view folder);
+
+// Removes `folder` with all its sub-folders, bottom-up, when the whole tree
+// holds no file; otherwise removes the file-free sub-trees below it and keeps
+// the folder. Never enters or removes a link, nor works through a folder that
+// is one. Non-zero when `folder` itself was removed.
+int RemoveEmptyFolderTree(const std::wstring& folder);
+
+// True when no folder of `folder` below the part the walk was given has
+// become a link since the walk passed it.
+bool NoLinkBelowRoot(const WalkedFolder& folder);
+
+// Deletes the files of junk category `category` (the recycle bin in one
+// shell call), reports it, and empties its list.
+void CleanJunkCategory(int category, CleanRun& run);
+
+// The clean worker, owning the parsed selection.
+void RunClean(const std::vector<SelectionElement>& selection);
+
+// Starts a clean of the selection from the page `args[1]` (8, 16, 32 or 128):
+// 0, -3 for another page value, or the busy word when a clean runs.
+engine::Value RepairChoose(app::BridgeArgs args);
+
+// Makes sure HKEY_CURRENT_USER\`keyPath` exists and, in mode 1, that
+// `valueName` in it is a properly terminated string (an empty one if not).
+void CheckJunkRegistryKey(const wchar_t* keyPath, const wchar_t* valueName, int mode);
+
+}  // namespace junk

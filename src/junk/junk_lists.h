@@ -1,0 +1,104 @@
+#pragma once
+// The junk scans' findings: thirteen JunkFileLists (one per category), the
+// EmptyFolderList and the UndeletableList. They live for the whole process.
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace junk {
+
+inline constexpr int kJunkCategoryCount = 13;
+
+// A folder in which entries were found, stored once for all of them: its
+// text ends with a backslash. The first `rootLength` characters are the
+// folder the walk was given; every folder below that the walk entered itself
+// and knew not to be a link.
+struct WalkedFolder {
+    std::wstring path;
+    std::uint32_t rootLength;
+};
+
+// One file found: its name, the folder it lies in (an index into its list's
+// folders) and its size. The full path is the folder's text and the name.
+struct JunkFileEntry {
+    std::wstring name;
+    std::uint32_t folder;
+    std::uint64_t size;
+};
+
+// An ordered list of entries with the running total of their sizes.
+class JunkFileList {
+public:
+    std::uint32_t AddFolder(std::wstring path, std::size_t rootLength);
+    void Add(std::wstring name, std::uint32_t folder, std::uint64_t size);
+
+    std::size_t Count() const { return entries_.size(); }
+    std::uint64_t Total() const { return total_; }
+    bool Empty() const { return entries_.empty(); }
+    const JunkFileEntry& operator[](std::size_t position) const { return entries_[position]; }
+    const WalkedFolder& FolderOf(const JunkFileEntry& entry) const { return folders_[entry.folder]; }
+    std::wstring PathOf(const JunkFileEntry& entry) const { return FolderOf(entry).path + entry.name; }
+    auto begin() const { return entries_.begin(); }
+    auto end() const { return entries_.end(); }
+
+    // Removes the entries for which `remove(entry)` holds, keeping the order
+    // of the rest and lowering the total by their sizes.
+    template <typename Predicate>
+    void RemoveIf(Predicate remove) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (remove(entries_[i]))
+                total_ -= entries_[i].size;
+            else if (kept++ != i)
+                entries_[kept - 1] = std::move(entries_[i]);
+        }
+        entries_.resize(kept);
+    }
+    void Clear();
+
+private:
+    std::deque<JunkFileEntry> entries_;
+    std::deque<WalkedFolder> folders_;
+    std::uint64_t total_ = 0;
+};
+
+// The files a clean failed to delete. A scan hides them; the clean and the
+// system-disk clean add to the list from their own workers while the UI
+// thread pages through it, so every access takes the list's lock.
+class UndeletableList {
+public:
+    // Appends the entry unless one with the same folder and name (exact,
+    // case-sensitive) is already there; true when appended.
+    bool Add(std::wstring_view name, const WalkedFolder& folder, std::uint64_t size);
+    // Removes from `list` every entry that is here (same folder and name).
+    void RemoveListed(JunkFileList& list) const;
+
+    std::size_t Count() const;
+    std::uint64_t Total() const;
+    // Calls visit(entry, folder) for positions start .. end - 1 that exist.
+    template <typename Visitor>
+    void Visit(std::size_t start, std::size_t end, Visitor visit) const {
+        const std::lock_guard guard(lock_);
+        for (std::size_t p = start; p < end && p < entries_.Count(); ++p)
+            visit(entries_[p], entries_.FolderOf(entries_[p]));
+    }
+    void Clear();
+
+private:
+    mutable std::mutex lock_;
+    JunkFileList entries_;
+    // Folder text and name: the identity of an entry.
+    std::unordered_set<std::wstring> paths_;
+    std::unordered_map<std::wstring, std::uint32_t> folders_;
+};
+
+// The process-wide lists.
+JunkFileList& JunkList(int category);
+JunkFileList& EmptyFolderList();
+UndeletableList& Undeletables();
+
+}  // namespace junk

@@ -1,0 +1,63 @@
+#include "junk/junk_scan.h"
+
+#include "app/settings_store.h"
+#include "app/settings_store_values.h"
+#include "app/worker_tasks.h"
+#include "junk/folder_walk.h"
+#include "junk/junk_lists.h"
+#include "junk/recycle_bin.h"
+
+namespace junk {
+
+namespace {
+
+bool Stopped() { return app::StopFlag().load() != 0; }
+
+}  // namespace
+
+void ResetJunkLists() {
+    EmptyFolderList().Clear();
+    for (int category = 0; category < kJunkCategoryCount; ++category) JunkList(category).Clear();
+}
+
+bool ScanJunkCategory(int category, const CategorySources& sources) {
+    JunkFileList& list = JunkList(category);
+    const CategoryPlan plan = PlanFor(category, sources);
+    switch (plan.walker) {
+        case Walker::RecycleBin: ScanRecycleBin(list); break;
+        case Walker::Extension:
+            for (const std::wstring& folder : plan.folders) ScanFolderByExtension(list, {folder, plan.extensions});
+            break;
+        case Walker::Folder:
+            for (const std::wstring& folder : plan.folders) {
+                if (Stopped()) return false;
+                ScanJunkFolder(list, EmptyFolderList(), folder, kWalkAll);
+            }
+            break;
+    }
+    if (Stopped()) return false;
+    Undeletables().RemoveListed(list);
+    return true;
+}
+
+void RunJunkScan() {
+    ResetJunkLists();
+    const CategorySources sources = SystemSources();
+    for (int category = 0; category < kJunkCategoryCount; ++category) {
+        if (!ScanJunkCategory(category, sources)) break;
+        const JunkFileList& list = JunkList(category);
+        app::ReportScannedCategory(list.Count(), app::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category);
+        app::BroadcastProgress((category + 1) * 100 / kJunkCategoryCount);
+    }
+    if (Stopped()) app::StopFlag() = 0;
+    std::uint64_t found = 0;
+    for (int category = 0; category < kJunkCategoryCount; ++category) found += JunkList(category).Total();
+    app::WriteWaitCleanSize(static_cast<std::int64_t>(found));
+    app::ClearZoneBits(app::JUNKFILE_SCAN_WORKING);
+}
+
+engine::Value ScanJunkFile(app::BridgeArgs) {
+    return app::StartTask(app::Task::JunkScan, ResetJunkLists, RunJunkScan);
+}
+
+}  // namespace junk

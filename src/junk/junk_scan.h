@@ -1,0 +1,24 @@
+#pragma once
+// The junk scan: the thirteen categories walked in order on a worker, each
+// reported to the page as soon as it is done.
+#include "app/script_bridge.h"
+#include "junk/junk_categories.h"
+
+namespace junk {
+
+// Empties the thirteen lists and the EmptyFolderList.
+void ResetJunkLists();
+
+// Walks category `category` into its list as every junk scan does, then
+// hides the entries of the UndeletableList. False when the stop flag ended
+// the walk (the list then holds what was found so far).
+bool ScanJunkCategory(int category, const CategorySources& sources);
+
+// The worker: every category, its reports, and "WaitCleanSize" at the end.
+void RunJunkScan();
+
+// Starts the junk scan worker (the argument is not read): 0, or the busy word
+// when another task refuses it.
+engine::Value ScanJunkFile(app::BridgeArgs args);
+
+}  // namespace junk

@@ -1,0 +1,24 @@
+#pragma once
+// The recycle bin category: read through the shell's namespace (its items
+// are not plain files in one folder) and emptied with one shell call.
+#include <cstdint>
+#include <string_view>
+
+#include "junk/junk_lists.h"
+
+namespace junk {
+
+// The bytes of the shell's size column ("1.5 KB", "12 bytes"): the number
+// before the first blank, times the unit after it (KB, MB, GB; any other
+// unit leaves the number as it is). 0 without a blank.
+std::uint64_t ParseRecycleSizeText(std::wstring_view text);
+
+// Appends every item of the recycle bin as (name, folder it was deleted from,
+// size as the shell shows it). Nothing when the bin cannot be read.
+void ScanRecycleBin(JunkFileList& list);
+
+// Empties the recycle bin of every drive without asking; true only when the
+// bin could be queried and the shell reports it emptied.
+bool EmptyRecycleBin();
+
+}  // namespace junk

@@ -1,0 +1,63 @@
+#include "junk/result_kinds.h"
+
+#include "app/worker_tasks.h"
+#include "junk/junk_clean.h"
+#include "junk/junk_lists.h"
+#include "junk/result_rows.h"
+#include "registry/registry_rows.h"
+
+namespace junk {
+
+namespace {
+
+class JunkRows final : public ResultKind {
+public:
+    bool HasCategory(int category) const override { return category >= 0 && category < kJunkCategoryCount; }
+    std::size_t Count(int category) const override { return JunkList(category).Count(); }
+    std::uint64_t Total(int category) const override { return JunkList(category).Total(); }
+    void AppendDetailRows(int category, std::size_t start, std::size_t end, cJSON* rows) const override {
+        const JunkFileList& list = JunkList(category);
+        for (std::size_t p = start; p < end && p < list.Count(); ++p)
+            AppendFileRow(rows, list[p].name, list.FolderOf(list[p]).path, list[p].size);
+    }
+    void Clean(int category, CleanRun& run) const override { CleanJunkCategory(category, run); }
+};
+
+class UndeletableRows final : public ResultKind {
+public:
+    bool HasCategory(int) const override { return true; }
+    std::size_t Count(int) const override { return Undeletables().Count(); }
+    std::uint64_t Total(int) const override { return Undeletables().Total(); }
+    void AppendDetailRows(int, std::size_t start, std::size_t end, cJSON* rows) const override {
+        Undeletables().Visit(start, end, [rows](const JunkFileEntry& entry, const WalkedFolder& folder) {
+            AppendFileRow(rows, entry.name, folder.path, entry.size);
+        });
+    }
+    // Selecting the list of undeletable files cleans nothing.
+    void Clean(int, CleanRun&) const override {}
+};
+
+const JunkRows junkRows;
+const UndeletableRows undeletableRows;
+
+// Indexed by kind.
+const ResultKind* const kKinds[] = {&registry::RegistryRows(), &junkRows, &undeletableRows};
+
+}  // namespace
+
+const ResultKind* FindResultKind(int kind) {
+    if (kind < 0 || kind >= static_cast<int>(std::size(kKinds))) return nullptr;
+    return kKinds[kind];
+}
+
+void SendCleanEnd(std::size_t count, const std::wstring& sizeText, int kind, int category) {
+    static constexpr std::uint32_t kCleanPages[] = {app::HOME_CLEAN_WORKING, app::REG_CLEAN_WORKING,
+                                                    app::JUNKFILE_CLEAN_WORKING, app::POPUP_WINDOWS_CLEAN_WORKING};
+    for (const std::uint32_t page : kCleanPages) {
+        if (!(app::ZoneBits().load() & page)) continue;
+        app::CallScriptFunction("SetCleanEnd", {engine::Value::Array({static_cast<int>(count), sizeText, kind,
+                                                                      category, static_cast<int>(page)})});
+    }
+}
+
+}  // namespace junk

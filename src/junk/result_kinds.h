@@ -1,0 +1,55 @@
+#pragma once
+// Row kinds: which process-wide lists a result row or a selection element
+// refers to. Each kind answers for its own lists (counts, totals, detail rows)
+// and cleans its own categories; the row and selection machinery only looks
+// kinds up in the table of result_kinds.cpp, where the registry issue lists
+// take slot 0.
+#include <cJSON.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "registry/registry_backup.h"
+
+namespace junk {
+
+inline constexpr int kRegistryRows = 0;
+inline constexpr int kJunkRows = 1;
+inline constexpr int kUndeletableRows = 2;
+using registry::kRegistryCategoryCount;
+
+// What one clean run has done so far.
+struct CleanRun {
+    std::uint64_t cleanedBytes = 0;   // junk bytes cleaned (counted whether or not each deletion worked)
+    std::uint32_t repairedCount = 0;  // registry entries removed
+    int health = 0;                   // the health status, from the stored score
+    // Where the registry entries this run removes are saved first; made by
+    // the first registry category the run repairs.
+    std::unique_ptr<registry::RegistryBackup> registryBackup;
+};
+
+class ResultKind {
+public:
+    virtual ~ResultKind() = default;
+    // Whether `category` names a list of this kind; a kind with a single list
+    // accepts any category.
+    virtual bool HasCategory(int category) const = 0;
+    virtual std::size_t Count(int category) const = 0;
+    virtual std::uint64_t Total(int category) const = 0;
+    // Appends the detail rows at positions start .. end - 1 that exist.
+    virtual void AppendDetailRows(int category, std::size_t start, std::size_t end, cJSON* rows) const = 0;
+    // Cleans the category as one element of a clean's selection, reporting
+    // it with SendCleanEnd.
+    virtual void Clean(int category, CleanRun& run) const = 0;
+};
+
+// The kind that `kind` names; null for a kind this program does not know.
+const ResultKind* FindResultKind(int kind);
+
+// "SetCleanEnd" [count, size text, kind, category, page] once for each clean
+// page bit (0x08, 0x10, 0x20, 0x80) that is set, in that order.
+void SendCleanEnd(std::size_t count, const std::wstring& sizeText, int kind, int category);
+
+}  // namespace junk

@@ -1,0 +1,122 @@
+#include "junk/result_rows.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "app/settings_store_values.h"
+#include "common/size_text.h"
+#include "junk/ansi_text.h"
+#include "junk/junk_lists.h"
+#include "junk/result_kinds.h"
+
+namespace junk {
+
+namespace {
+
+struct JsonDelete {
+    void operator()(cJSON* json) const { cJSON_Delete(json); }
+};
+using Json = std::unique_ptr<cJSON, JsonDelete>;
+
+std::wstring Print(const cJSON* json) {
+    char* printed = cJSON_PrintUnformatted(json);
+    if (!printed) return L"[]";
+    std::wstring text = FromAnsi(printed);
+    cJSON_free(printed);
+    return text;
+}
+
+std::string TotalText(std::uint64_t total) { return ToAnsi(app::DecimalText(static_cast<std::int64_t>(total))); }
+
+Json ParseArray(std::wstring_view text) {
+    Json json(cJSON_Parse(ToAnsi(text).c_str()));
+    if (!cJSON_IsArray(json.get())) json.reset();
+    return json;
+}
+
+SelectionElement Named(const cJSON* element) {
+    const cJSON* first = cJSON_GetObjectItem(element, "first");
+    const cJSON* second = cJSON_GetObjectItem(element, "second");
+    if (!cJSON_IsNumber(first) || !cJSON_IsNumber(second)) return {};
+    return {first->valueint, second->valueint};
+}
+
+// The kind and category an element names, when it names a list.
+const ResultKind* ListOf(const cJSON* element, int& category) {
+    const SelectionElement named = Named(element);
+    const ResultKind* kind = FindResultKind(named.kind);
+    if (!kind || !kind->HasCategory(named.category)) return nullptr;
+    category = named.category;
+    return kind;
+}
+
+int IntArgument(const engine::Value& value) { return value.AsInt().value_or(0); }
+
+}  // namespace
+
+std::vector<SelectionElement> ParseSelection(std::wstring_view text) {
+    std::vector<SelectionElement> selection;
+    const Json json = ParseArray(text);
+    if (!json) return selection;
+    const cJSON* element = nullptr;
+    cJSON_ArrayForEach(element, json.get()) selection.push_back(Named(element));
+    return selection;
+}
+
+void AppendFileRow(cJSON* rows, std::wstring_view name, std::wstring_view folder, std::uint64_t size) {
+    cJSON* row = cJSON_CreateObject();
+    cJSON_AddStringToObject(row, "first", ToAnsi(name).c_str());
+    cJSON_AddStringToObject(row, "second", ToAnsi(folder).c_str());
+    cJSON_AddStringToObject(row, "three", ToAnsi(common::MakeFileSize(size)).c_str());
+    cJSON_AddItemToArray(rows, row);
+}
+
+std::wstring AllItemInfoText() {
+    struct Lists {
+        int kind;
+        int categories;
+    };
+    static constexpr Lists kOrder[] = {
+        {kRegistryRows, kRegistryCategoryCount}, {kJunkRows, kJunkCategoryCount}, {kUndeletableRows, 1}};
+    const Json rows(cJSON_CreateArray());
+    for (const Lists& lists : kOrder) {
+        const ResultKind* kind = FindResultKind(lists.kind);
+        for (int category = 0; category < lists.categories; ++category) {
+            cJSON* row = cJSON_CreateObject();
+            cJSON_AddNumberToObject(row, "first", lists.kind);
+            cJSON_AddNumberToObject(row, "second", category);
+            cJSON_AddNumberToObject(row, "three", kind ? static_cast<double>(kind->Count(category)) : 0);
+            cJSON_AddStringToObject(row, "four", TotalText(kind ? kind->Total(category) : 0).c_str());
+            cJSON_AddItemToArray(rows.get(), row);
+        }
+    }
+    return Print(rows.get());
+}
+
+engine::Value GetErrorDetails(app::BridgeArgs args) {
+    const int kindNumber = IntArgument(args[0]);
+    const int category = IntArgument(args[1]);
+    const int start = std::max(IntArgument(args[2]), 0);
+    const int end = IntArgument(args[3]);
+    const Json rows(cJSON_CreateArray());
+    const ResultKind* kind = FindResultKind(kindNumber);
+    if (kind && kind->HasCategory(category) && start < end)
+        kind->AppendDetailRows(category, static_cast<std::size_t>(start), static_cast<std::size_t>(end), rows.get());
+    return Print(rows.get());
+}
+
+engine::Value GetChooseStatistics(app::BridgeArgs args) {
+    const Json selection = ParseArray(args[0].ToText());
+    if (!selection) return L"[]";
+    cJSON* element = nullptr;
+    cJSON_ArrayForEach(element, selection.get()) {
+        int category = 0;
+        const ResultKind* kind = cJSON_IsObject(element) ? ListOf(element, category) : nullptr;
+        if (!kind) continue;
+        cJSON_AddNumberToObject(element, "three", static_cast<double>(kind->Count(category)));
+        cJSON_AddStringToObject(element, "four", TotalText(kind->Total(category)).c_str());
+    }
+    return Print(selection.get());
+}
+
+}  // namespace junk

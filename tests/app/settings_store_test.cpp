@@ -1,0 +1,178 @@
+#include "app/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/script_bridge.h"
+#include "app/settings_store_values.h"
+
+namespace {
+
+using engine::Value;
+
+bool KeyExists(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+struct Stored {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    bool operator==(const Stored&) const = default;
+};
+
+// Wine's registry readers report a text value with a terminator whether or not
+// it was stored with one, so texts are compared without it.
+std::optional<Stored> Read(const wchar_t* key, const wchar_t* name) {
+    Stored stored;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY | RRF_NOEXPAND, &stored.type, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    stored.data.resize(size);
+    RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_ANY | RRF_NOEXPAND, &stored.type, stored.data.data(), &size);
+    stored.data.resize(size);
+    const bool text = stored.type == REG_SZ || stored.type == REG_EXPAND_SZ;
+    while (text && stored.data.size() >= 2 && stored.data.back() == 0 && stored.data[stored.data.size() - 2] == 0)
+        stored.data.resize(stored.data.size() - 2);
+    return stored;
+}
+
+Stored Text(DWORD type, std::wstring_view text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+    return {type, std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t))};
+}
+
+void Write(const wchar_t* key, const wchar_t* name, const Stored& value) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+}
+
+Value Call(const char* name, std::vector<Value> args = {}) { return *app::NativeFunctions().Call(name, args); }
+
+class SettingsStore : public testing::Test {
+protected:
+    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, app::kProductKey); }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, app::kProductKey); }
+};
+
+TEST_F(SettingsStore, AFreshMachineGetsTheRootKeyAndEmptyOneClickTexts) {
+    EXPECT_EQ(app::ReadHealthScore(), 0u);
+    EXPECT_TRUE(KeyExists(app::kProductKey));
+    EXPECT_FALSE(KeyExists(app::kOneClickKey));
+    EXPECT_EQ(app::ReadWaitCleanSize(), L"");
+    EXPECT_EQ(Read(app::kOneClickKey, L"WaitCleanSize"), Text(REG_SZ, L""));
+    EXPECT_EQ(app::ReadRegistryIssueCount(), 0u);
+    app::EnsureOneClickValue(L"LastOneClickTime");
+    EXPECT_EQ(Read(app::kOneClickKey, L"LastOneClickTime"), Text(REG_SZ, L""));
+    // An existing value is left as it is.
+    Write(app::kOneClickKey, L"LastOneClickTime", Text(REG_SZ, L"2024-01-01 10:00:00"));
+    app::EnsureOneClickValue(L"LastOneClickTime");
+    EXPECT_EQ(Read(app::kOneClickKey, L"LastOneClickTime"), Text(REG_SZ, L"2024-01-01 10:00:00"));
+}
+
+TEST_F(SettingsStore, PendingJunkSizeIsReadWithOrWithoutTerminator) {
+    app::WriteWaitCleanSize(123456789012);
+    EXPECT_EQ(Read(app::kOneClickKey, L"WaitCleanSize"), Text(REG_SZ, L"123456789012"));
+    EXPECT_EQ(app::ReadWaitCleanSize(), L"123456789012");
+    Write(app::kOneClickKey, L"WaitCleanSize", Text(REG_SZ, std::wstring_view(L"42\0", 3)));
+    EXPECT_EQ(app::ReadWaitCleanSize(), L"42");
+}
+
+TEST_F(SettingsStore, ScoreAndIssueCountAreDwords) {
+    app::WriteHealthScore(80);  // the product key does not exist yet: nothing is written
+    EXPECT_FALSE(KeyExists(app::kProductKey));
+    EXPECT_EQ(app::ReadHealthScore(), 0u);
+    app::WriteHealthScore(80);
+    EXPECT_EQ(app::ReadHealthScore(), 80u);
+    app::WriteRegistryIssueCount(3);
+    EXPECT_EQ(Read(app::kOneClickKey, L"RegNoDelete")->type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(app::ReadRegistryIssueCount(), 3u);
+}
+
+TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedText) {
+    EXPECT_EQ(Call("GetShowLanguage"), Value(L"en"));
+    const DWORD number = 7;
+    struct Case {
+        Stored stored;
+        const wchar_t* language;
+    };
+    const Case cases[] = {
+        {Text(REG_SZ, std::wstring_view(L"zh\0", 3)), L"zh"},
+        {Text(REG_EXPAND_SZ, std::wstring_view(L"zh\0", 3)), L"zh"},
+        {{REG_DWORD, {reinterpret_cast<const BYTE*>(&number), reinterpret_cast<const BYTE*>(&number) + 4}}, L"en"},
+        {{REG_SZ, {}}, L""},
+        {Text(REG_SZ, std::wstring(300, L'x') + L'\0'), L"en"},  // longer than the 520-byte buffer
+    };
+    for (const Case& c : cases) {
+        Write(app::kProductKey, L"lang", c.stored);
+        EXPECT_EQ(Call("GetShowLanguage"), Value(c.language)) << c.language;
+    }
+    EXPECT_EQ(Call("SetShowLanguage", {L"zh"}), Value(1));
+    EXPECT_EQ(Read(app::kProductKey, L"lang"), Text(REG_SZ, L"zh"));
+    EXPECT_EQ(Call("GetShowLanguage"), Value(L"zh"));
+}
+
+TEST_F(SettingsStore, RightTopInfoInitialisesOnlyTheKeysThatExist) {
+    EXPECT_EQ(Call("getRightTopInfo"), Value::Array({L"0 B", 0}));
+    EXPECT_FALSE(KeyExists(app::kJunkCleanerKey));
+    EXPECT_FALSE(KeyExists(app::kEvidenceCleanerKey));
+    EXPECT_FALSE(KeyExists(app::kOneClickKey));
+
+    HKEY created = nullptr;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, app::kJunkCleanerKey, &created), ERROR_SUCCESS);
+    RegCloseKey(created);
+    EXPECT_EQ(Call("getRightTopInfo"), Value::Array({L"0 B", 0}));
+    EXPECT_EQ(Read(app::kJunkCleanerKey, L"TotalCleanSize"), (Stored{REG_DWORD, std::vector<BYTE>(8, 0)}));
+    EXPECT_FALSE(KeyExists(app::kEvidenceCleanerKey));
+
+    const std::uint64_t junk = 2048, evidence = 1024;
+    const auto bytes = [](const std::uint64_t& v) {
+        return std::vector<BYTE>(reinterpret_cast<const BYTE*>(&v), reinterpret_cast<const BYTE*>(&v) + 8);
+    };
+    Write(app::kJunkCleanerKey, L"TotalCleanSize", {REG_QWORD, bytes(junk)});
+    Write(app::kEvidenceCleanerKey, L"TotalCleanSize", {REG_DWORD, bytes(evidence)});
+    const DWORD times = 4;
+    Write(app::kOneClickKey, L"CleanTimes", {REG_DWORD, {reinterpret_cast<const BYTE*>(&times), reinterpret_cast<const BYTE*>(&times) + 4}});
+    EXPECT_EQ(Call("getRightTopInfo"), Value::Array({L"3 KB", 4}));
+}
+
+// Wine's registry reader adds a missing terminator, so the unterminated and
+// odd-sized texts that Windows hands over are shown to the rule directly.
+TEST(SettingsValues, RegistryTextMustBeProperlyTerminated) {
+    struct Case {
+        DWORD type;
+        std::vector<BYTE> data;
+        std::optional<std::wstring> text;
+    };
+    const Case cases[] = {
+        {REG_SZ, {'z', 0, 'h', 0, 0, 0}, L"zh"},
+        {REG_EXPAND_SZ, {'%', 0, 0, 0}, L"%"},
+        {REG_SZ, {}, L""},
+        {REG_SZ, {0, 0}, L""},
+        {REG_SZ, {'z', 0, 'h', 0}, std::nullopt},
+        {REG_SZ, {'z', 0, 'h', 0, 0}, std::nullopt},
+        {REG_MULTI_SZ, {'z', 0, 0, 0, 0, 0}, std::nullopt},
+        {REG_DWORD, {0, 0, 0, 0}, std::nullopt},
+        {REG_BINARY, {0, 0}, std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(app::TerminatedRegistryText(c.type, c.data), c.text) << c.type;
+}
+
+TEST(SettingsValues, PendingTotalsGoDownOnlyWhenTheyCoverWhatWasCleaned) {
+    struct Case {
+        const wchar_t* stored;
+        std::uint64_t cleaned;
+        std::optional<std::int64_t> left;
+    };
+    const Case cases[] = {{L"5000", 1024, 3976}, {L"1024", 1024, 0}, {L"100", 101, std::nullopt},
+                          {L"", 0, 0},           {L"", 1, std::nullopt}, {L"-5", 1, std::nullopt},
+                          {L"12abc", 2, 10},     {L"9223372036854775807", 7, 9223372036854775800}};
+    for (const Case& c : cases) EXPECT_EQ(app::LoweredWaitCleanSize(c.stored, c.cleaned), c.left) << c.stored;
+    EXPECT_EQ(app::LoweredIssueCount(3, 5), std::nullopt);
+    EXPECT_EQ(app::LoweredIssueCount(5, 3), 2u);
+}
+
+}  // namespace

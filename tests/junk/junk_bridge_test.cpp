@@ -1,0 +1,131 @@
+// The junk page's whole flow through the native function table, with a
+// recording page: scan, detail rows, statistics of a selection, clean.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/script_bridge.h"
+#include "app/settings_store.h"
+#include "app/worker_tasks.h"
+#include "support/junk_fixtures.h"
+#include "support/linux_links.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using engine::Value;
+using junktest::MakeFile;
+using testsupport::Exists;
+
+Value Call(const char* name, std::vector<Value> args = {}) {
+    const auto result = app::NativeFunctions().Call(name, args);
+    EXPECT_TRUE(result.has_value()) << name;
+    return result.value_or(Value());
+}
+
+class JunkPage : public junktest::JunkListsTest {
+protected:
+    void TearDown() override {
+        junktest::RemoveLinuxLink(root / L"temp\\link");
+        JunkListsTest::TearDown();
+    }
+    testsupport::TempDir root;
+    testsupport::TempDir outside;
+};
+
+TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
+    // The categories' folders all lie in the fixture: the user's TEMP value,
+    // and the variables that name the Windows, profile and program-data folders.
+    const junktest::ScopedUserTemp userTemp(root / L"temp");
+    const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", root / L"windows");
+    const junktest::ScopedVariable allUsers(L"ALLUSERSPROFILE", root / L"programdata");
+    const junktest::ScopedVariable profile(L"USERPROFILE", root / L"profile");
+    MakeFile(root / L"temp\\a.tmp", 100);
+    MakeFile(root / L"temp\\hidden.tmp", 50, FILE_ATTRIBUTE_HIDDEN);
+    MakeFile(root / L"temp\\nested\\deep\\b.tmp", 2000);
+    MakeFile(root / L"windows\\temp\\c.tmp", 10);
+    MakeFile(root / L"windows\\Prefetch\\APP.pf", 4096);
+    MakeFile(root / L"profile\\AppData\\Local\\Microsoft\\Windows\\Explorer\\thumbcache_32.db", 30);
+    MakeFile(root / L"programdata\\Microsoft\\Windows\\WER\\ReportQueue\\r\\report.wer", 5);
+    MakeFile(outside / L"canary.txt", 6);
+    ASSERT_TRUE(junktest::MakeLinuxLink(junktest::UnixPath(outside.Path()), root / L"temp\\link"));
+
+    testsupport::PublishedHost page;
+    ASSERT_EQ(Call("ScanJunkFile", {1}), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+
+    std::vector<Value> reports;
+    for (const auto& call : page.CallsOf("SetErrorNumAndSize")) reports.push_back(call.args.at(0));
+    ASSERT_EQ(reports.size(), 13u);
+    EXPECT_EQ(reports[0], Value::Array({4, L"2160", 1, 0, 4}));
+    EXPECT_EQ(reports[6], Value::Array({1, L"4096", 1, 6, 4}));
+    EXPECT_EQ(reports[11], Value::Array({1, L"30", 1, 11, 4}));
+    EXPECT_EQ(reports[12], Value::Array({1, L"5", 1, 12, 4}));
+    std::vector<int> progress;
+    for (const auto& call : page.CallsOf("SetScanProcess")) {
+        progress.push_back(*call.args.at(0).AsInt());
+        EXPECT_EQ(call.args.at(1), Value(4));
+    }
+    EXPECT_EQ(progress, (std::vector<int>{7, 15, 23, 30, 38, 46, 53, 61, 69, 76, 84, 92, 100}));
+    const std::wstring pending = app::ReadWaitCleanSize();
+    EXPECT_GE(std::stoll(pending), 2160 + 4096 + 30 + 5);  // the recycle bin adds what it holds
+
+    const std::wstring rows = Call("GetErrorDetails", {1, 0, 0, 50}).Text();
+    EXPECT_NE(rows.find(LR"({"first":"b.tmp","second":")"), std::wstring::npos) << rows;
+    EXPECT_NE(rows.find(LR"(nested\\deep\\","three":"1 KB"})"), std::wstring::npos) << rows;
+    EXPECT_EQ(rows.find(L"canary"), std::wstring::npos);
+    EXPECT_EQ(Call("GetErrorDetails", {1, 0, 4, 50}), Value(L"[]"));
+
+    const std::wstring selection = LR"([{"first":1,"second":0},{"first":1,"second":6},{"first":1,"second":11}] )";
+    EXPECT_EQ(Call("GetChooseStatistics", {selection, 1}),
+              Value(LR"([{"first":1,"second":0,"three":4,"four":"2160"},{"first":1,"second":6,"three":1,)"
+                    LR"("four":"4096"},{"first":1,"second":11,"three":1,"four":"30"}])"));
+
+    ASSERT_EQ(Call("RepairChoose", {selection, 32}), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+
+    EXPECT_FALSE(Exists(root / L"temp\\a.tmp"));
+    EXPECT_FALSE(Exists(root / L"temp\\hidden.tmp"));
+    EXPECT_FALSE(Exists(root / L"temp\\nested\\deep"));
+    EXPECT_FALSE(Exists(root / L"windows\\temp\\c.tmp"));
+    EXPECT_TRUE(Exists(root / L"windows\\temp"));  // a category's own folder stays
+    EXPECT_FALSE(Exists(root / L"windows\\Prefetch\\APP.pf"));
+    EXPECT_TRUE(Exists(root / L"programdata\\Microsoft\\Windows\\WER\\ReportQueue\\r\\report.wer"));
+    EXPECT_TRUE(Exists(outside / L"canary.txt"));
+
+    std::vector<Value> ends;
+    for (const auto& call : page.CallsOf("SetCleanEnd")) ends.push_back(call.args.at(0));
+    EXPECT_EQ(ends, (std::vector<Value>{Value::Array({4, L"2160", 1, 0, 32}), Value::Array({1, L"4096", 1, 6, 32}),
+                                        Value::Array({1, L"30", 1, 11, 32})}));
+    EXPECT_EQ(app::ReadWaitCleanSize(), std::to_wstring(std::stoll(pending) - 2160 - 4096 - 30));
+    const auto info = page.CallsOf("GetAllItemInfo");
+    ASSERT_EQ(info.size(), 1u);
+    const std::wstring summaries = info[0].args.at(0).Text();
+    EXPECT_EQ(std::count(summaries.begin(), summaries.end(), L'{'), 21);
+    EXPECT_NE(summaries.find(LR"({"first":1,"second":12,"three":1,"four":"5"})"), std::wstring::npos);
+    EXPECT_NE(summaries.find(LR"({"first":1,"second":6,"three":0,"four":"0"})"), std::wstring::npos);
+    EXPECT_EQ(page.Calls().back().name, "GetAllItemInfo");
+}
+
+TEST_F(JunkPage, AStoppedScanStoresWhatItFoundAndReportsNoMore) {
+    const junktest::ScopedUserTemp userTemp(root / L"temp");
+    const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", root / L"windows");
+    MakeFile(root / L"temp\\a.tmp", 100);
+    MakeFile(root / L"windows\\WinSxS\\Backup\\x.bak", 11);
+    testsupport::PublishedHost page;
+    page.onCall = [](std::string_view name, const std::vector<Value>& args) {
+        if (name == "SetScanProcess" && args.at(0) == Value(7)) Call("StopWorking");
+    };
+    ASSERT_EQ(Call("ScanJunkFile", {0}), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), 1u);
+    EXPECT_EQ(app::StopFlag().load(), 0);
+    EXPECT_EQ(app::ReadWaitCleanSize(), L"100");
+    EXPECT_EQ(Call("ScanJunkFile", {0}), Value(0));  // a new scan may start
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+}
+
+}  // namespace

@@ -1,0 +1,324 @@
+// The registry scan and repair against real keys in the test prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+
+#include "app/script_bridge.h"
+#include "app/settings_store.h"
+#include "app/worker_tasks.h"
+#include "common/app_directory.h"
+#include "common/fs_redirection.h"
+#include "registry/registry_access.h"
+#include "registry/registry_repair.h"
+#include "registry/registry_scan.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using registry::RegistryIssue;
+using registry::RegistryIssueList;
+
+constexpr std::uint32_t kClassesRoot = 0x80000000, kCurrentUser = 0x80000001, kLocalMachine = 0x80000002;
+constexpr wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr wchar_t kMuiCache[] = L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\MuiCache";
+constexpr wchar_t kFirewallRules[] =
+    L"SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\FirewallRules";
+constexpr wchar_t kWowUninstall[] = L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+HKEY Root(std::uint32_t root) { return registry::RootKey(root); }
+
+void CreateKey(HKEY root, const std::wstring& path, REGSAM view = KEY_WOW64_64KEY) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr),
+              ERROR_SUCCESS)
+        << std::string(path.begin(), path.end());
+    RegCloseKey(key);
+}
+
+void SetText(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text,
+             REGSAM view = KEY_WOW64_64KEY) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+bool ValueExists(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view) {
+    const common::UniqueRegKey key = registry::OpenKey(root, path, KEY_READ | view);
+    return key && RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = KEY_WOW64_64KEY) {
+    return static_cast<bool>(registry::OpenKey(root, path, KEY_READ | view));
+}
+
+void DeleteTree(HKEY root, const std::wstring& path, REGSAM view = KEY_WOW64_64KEY) {
+    const common::UniqueRegKey parent = registry::OpenKey(root, L"", KEY_ALL_ACCESS | view);
+    RegDeleteTreeW(root, path.c_str());
+    (void)parent;
+}
+
+void DeleteValue(HKEY root, const std::wstring& path, const std::wstring& name, REGSAM view) {
+    const common::UniqueRegKey key = registry::OpenKey(root, path, KEY_ALL_ACCESS | view);
+    if (key) RegDeleteValueW(key.get(), name.c_str());
+}
+
+bool Holds(const RegistryIssueList& list, const RegistryIssue& issue) {
+    return std::find(list.begin(), list.end(), issue) != list.end();
+}
+
+RegistryIssueList Scan(int category) {
+    RegistryIssueList list;
+    registry::ScanRegistryCategory(category, list);
+    return list;
+}
+
+// A fixture of invalid and valid entries in every category; removed again
+// afterwards.
+class RegistryCleaner : public testing::Test {
+protected:
+    testsupport::TempDir dir;
+    std::wstring existingFile;
+
+    void SetUp() override {
+        existingFile = dir / L"present.exe";
+        testsupport::WriteFile(existingFile, "x");
+        // Category 0: the rules key has no sub-keys.
+        SetText(Root(kLocalMachine), kFirewallRules, L"QoGoneRule", L"v2.10|Action=Allow|App=C:\\QoGone\\a.exe|");
+        SetText(Root(kLocalMachine), kFirewallRules, L"QoPresentRule", L"v2.10|App=" + existingFile + L"|");
+        // Category 1.
+        SetText(Root(kCurrentUser), kMuiCache, L"C:\\QoGone\\app.exe.FriendlyAppName", L"Gone");
+        SetText(Root(kCurrentUser), kMuiCache, existingFile + L".FriendlyAppName", L"Present");
+        // Category 2.
+        CreateKey(Root(kCurrentUser), L"Software\\QoEmpty");
+        SetText(Root(kCurrentUser), L"Software\\QoWithValue", L"v", L"x");
+        CreateKey(Root(kCurrentUser), L"Software\\QoWithSubKey\\Sub");
+        // Category 3, in both views.
+        SetText(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\64.dll", L"", KEY_WOW64_64KEY);
+        SetText(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\32.dll", L"", KEY_WOW64_32KEY);
+        SetText(Root(kLocalMachine), kSharedDlls, existingFile, L"", KEY_WOW64_64KEY);
+        // Category 4.
+        SetText(Root(kLocalMachine), std::wstring(kUninstall) + L"\\QoOnlyDefault", L"", L"x");
+        SetText(Root(kLocalMachine), std::wstring(kUninstall) + L"\\QoNamed", L"DisplayName", L"Named");
+        // Category 5.
+        SetText(Root(kLocalMachine), kWowUninstall, L"%ProgramFiles%\\QoGone\\x.exe", L"", KEY_WOW64_64KEY);
+        // Category 6.
+        CreateKey(Root(kClassesRoot), L".qoempty");
+        SetText(Root(kClassesRoot), L".qofull", L"", L"qofile");
+    }
+
+    void TearDown() override {
+        DeleteValue(Root(kLocalMachine), kFirewallRules, L"QoGoneRule", KEY_WOW64_64KEY);
+        DeleteValue(Root(kLocalMachine), kFirewallRules, L"QoPresentRule", KEY_WOW64_64KEY);
+        DeleteValue(Root(kCurrentUser), kMuiCache, L"C:\\QoGone\\app.exe.FriendlyAppName", KEY_WOW64_64KEY);
+        DeleteValue(Root(kCurrentUser), kMuiCache, existingFile + L".FriendlyAppName", KEY_WOW64_64KEY);
+        for (const wchar_t* key : {L"Software\\QoEmpty", L"Software\\QoWithValue", L"Software\\QoWithSubKey"})
+            DeleteTree(Root(kCurrentUser), key);
+        DeleteValue(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\64.dll", KEY_WOW64_64KEY);
+        DeleteValue(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\32.dll", KEY_WOW64_32KEY);
+        DeleteValue(Root(kLocalMachine), kSharedDlls, existingFile, KEY_WOW64_64KEY);
+        DeleteTree(Root(kLocalMachine), std::wstring(kUninstall) + L"\\QoOnlyDefault");
+        DeleteTree(Root(kLocalMachine), std::wstring(kUninstall) + L"\\QoNamed");
+        DeleteValue(Root(kLocalMachine), kWowUninstall, L"%ProgramFiles%\\QoGone\\x.exe", KEY_WOW64_64KEY);
+        DeleteTree(Root(kClassesRoot), L".qoempty");
+        DeleteTree(Root(kClassesRoot), L".qofull");
+    }
+
+    // The issues every category finds in the fixture, and the valid entries
+    // none of them may list.
+    std::vector<std::pair<int, RegistryIssue>> Invalid() const {
+        const std::wstring firewallParent =
+            L"SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\";
+        return {
+            {0, {kLocalMachine, firewallParent, L"FirewallRules", L"QoGoneRule"}},
+            {1, {kCurrentUser, L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\", L"MuiCache",
+                 L"C:\\QoGone\\app.exe.FriendlyAppName"}},
+            {2, {kCurrentUser, L"Software\\", L"QoEmpty", L""}},
+            {3, {kLocalMachine, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDlls\\", L"",
+                 L"c:\\qogone\\32.dll"}},
+            {3, {kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\", L"", L"c:\\qogone\\64.dll"}},
+            {4, {kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", L"QoOnlyDefault", L""}},
+            {5, {kLocalMachine, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\", L"Uninstall",
+                 L"%ProgramFiles%\\QoGone\\x.exe"}},
+            {6, {kClassesRoot, L"", L".qoempty", L""}},
+        };
+    }
+};
+
+TEST_F(RegistryCleaner, ScanListsTheInvalidEntriesOfEachCategoryAndNoValidOne) {
+    std::array<RegistryIssueList, 7> lists;
+    for (int category = 0; category < 7; ++category) lists[category] = Scan(category);
+    for (const auto& [category, issue] : Invalid())
+        EXPECT_TRUE(Holds(lists[category], issue)) << category << " " << std::string(issue.valueName.begin(), issue.valueName.end());
+    for (const RegistryIssueList& list : lists) {
+        for (const RegistryIssue& issue : list) {
+            EXPECT_NE(issue.valueName, L"QoPresentRule");
+            EXPECT_NE(issue.valueName, existingFile + L".FriendlyAppName");
+            EXPECT_NE(issue.keyName, L"QoWithValue");
+            EXPECT_NE(issue.keyName, L"QoWithSubKey");
+            EXPECT_NE(issue.keyName, L"QoNamed");
+            EXPECT_NE(issue.keyName, L".qofull");
+        }
+    }
+}
+
+TEST_F(RegistryCleaner, RepairDeletesInTheViewWhereTheEntryIsAndCountsSuccesses) {
+    testsupport::TempDir backups;
+    registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
+    RegistryIssueList dlls;
+    for (const auto& [category, issue] : Invalid())
+        if (category == 3) dlls.push_back(issue);
+    // One entry someone else removed meanwhile is not counted.
+    dlls.push_back({kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\", L"", L"c:\\qo\\never.dll"});
+    EXPECT_EQ(registry::RepairCategory(dlls, backup), 2u);
+    EXPECT_FALSE(ValueExists(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\64.dll", KEY_WOW64_64KEY));
+    EXPECT_FALSE(ValueExists(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\32.dll", KEY_WOW64_32KEY));
+    EXPECT_TRUE(ValueExists(Root(kLocalMachine), kSharedDlls, existingFile, KEY_WOW64_64KEY));
+}
+
+TEST_F(RegistryCleaner, KeyIssuesAreDeletedUnlessTheyGainedSubKeys) {
+    testsupport::TempDir backups;
+    registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
+    CreateKey(Root(kCurrentUser), L"Software\\QoGrew");
+    CreateKey(Root(kCurrentUser), L"Software\\QoGotValue");
+    const RegistryIssueList issues = {{kCurrentUser, L"Software\\", L"QoGrew", L""},
+                                      {kCurrentUser, L"Software\\", L"QoGotValue", L""},
+                                      {kClassesRoot, L"", L".qoempty", L""}};
+    CreateKey(Root(kCurrentUser), L"Software\\QoGrew\\Child");
+    SetText(Root(kCurrentUser), L"Software\\QoGotValue", L"late", L"x");
+    EXPECT_EQ(registry::RepairCategory(issues, backup), 2u);
+    EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoGrew\\Child"));
+    EXPECT_FALSE(KeyExists(Root(kCurrentUser), L"Software\\QoGotValue"));
+    EXPECT_FALSE(KeyExists(Root(kClassesRoot), L".qoempty"));
+    DeleteTree(Root(kCurrentUser), L"Software\\QoGrew");
+}
+
+TEST_F(RegistryCleaner, BackupThatCannotBeWrittenDeletesNothing) {
+    registry::RegistryBackup backup(dir / L"no-such-folder\\backup.reg");
+    const RegistryIssueList issues = {{kCurrentUser, L"Software\\", L"QoEmpty", L""}};
+    EXPECT_EQ(registry::RepairCategory(issues, backup), 0u);
+    EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
+}
+
+TEST_F(RegistryCleaner, ImportingTheBackupBringsEveryRepairedIssueBack) {
+    testsupport::TempDir backups;
+    registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
+    std::array<RegistryIssueList, 7> before;
+    for (int category = 0; category < 7; ++category) {
+        before[category] = Scan(category);
+        RegistryIssueList ours;
+        for (const auto& [c, issue] : Invalid())
+            if (c == category) ours.push_back(issue);
+        EXPECT_EQ(registry::RepairCategory(ours, backup), ours.size()) << category;
+    }
+    for (const auto& [category, issue] : Invalid()) EXPECT_FALSE(Holds(Scan(category), issue)) << category;
+
+    // The Windows folder's regedit is the 64-bit one that opens .reg files
+    // from the shell; the 32-bit one would import 64-bit keys into WOW6432Node.
+    // (Wine redirects that path for 32-bit callers unless redirection is off.)
+    const common::FsRedirectionOff redirectionOff;
+    std::wstring command = testsupport::Environment(L"windir") + L"\\regedit.exe /s \"" + backup.Path() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+
+    for (const auto& [category, issue] : Invalid())
+        EXPECT_TRUE(Holds(Scan(category), issue)) << category << " " << std::string(issue.keyName.begin(), issue.keyName.end())
+                                                  << std::string(issue.valueName.begin(), issue.valueName.end());
+    // And the data came back too, not just the names.
+    EXPECT_TRUE(ValueExists(Root(kCurrentUser), kMuiCache, L"C:\\QoGone\\app.exe.FriendlyAppName", KEY_WOW64_64KEY));
+}
+
+}  // namespace
+
+namespace {
+
+engine::Value Call(const char* name, std::vector<engine::Value> args = {}) {
+    const auto result = app::NativeFunctions().Call(name, args);
+    EXPECT_TRUE(result.has_value()) << name;
+    return result.value_or(engine::Value());
+}
+
+std::vector<std::wstring> BackupFiles() {
+    std::vector<std::wstring> files;
+    const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW((folder + L"\\*.reg").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do files.push_back(folder + L"\\" + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return files;
+}
+
+TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    app::ZoneBits() = 0;
+    testsupport::PublishedHost page;
+    ASSERT_EQ(Call("ScanRegistry", {engine::Value(0)}), engine::Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+
+    const auto reports = page.CallsOf("SetErrorNumAndSize");
+    ASSERT_EQ(reports.size(), 7u);
+    int total = 0;
+    std::vector<int> counts;
+    for (int category = 0; category < 7; ++category) {
+        const auto& row = reports[category].args.at(0).Items();
+        ASSERT_EQ(row.size(), 5u);
+        EXPECT_EQ(row[1], engine::Value(L"0"));
+        EXPECT_EQ(row[2], engine::Value(0));
+        EXPECT_EQ(row[3], engine::Value(category));
+        EXPECT_EQ(row[4], engine::Value(2));
+        counts.push_back(*row[0].AsInt());
+        total += counts.back();
+    }
+    std::vector<int> progress;
+    for (const auto& call : page.CallsOf("SetScanProcess")) progress.push_back(*call.args[0].AsInt());
+    EXPECT_EQ(progress, (std::vector<int>{14, 28, 42, 57, 71, 85, 100}));
+    EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total));
+
+    const std::wstring rows = Call("GetErrorDetails", {0, 2, 0, 50}).Text();
+    EXPECT_NE(rows.find(L"{\"first\":\"HKEY_CURRENT_USER\\\\Software\\\\QoEmpty\"}"), std::wstring::npos) << rows;
+    EXPECT_EQ(Call("GetErrorDetails", {0, 7, 0, 50}), engine::Value(L"[]"));
+
+    const std::size_t backupsBefore = BackupFiles().size();
+    ASSERT_EQ(Call("RepairChoose", {L"[{\"first\":0,\"second\":2},{\"first\":0,\"second\":6}]", 16}),
+              engine::Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    const auto cleanEnds = page.CallsOf("SetCleanEnd");
+    ASSERT_EQ(cleanEnds.size(), 2u);
+    EXPECT_EQ(cleanEnds[0].args[0], engine::Value::Array({counts[2], L"", 0, 2, 16}));
+    EXPECT_EQ(cleanEnds[1].args[0], engine::Value::Array({counts[6], L"", 0, 6, 16}));
+    EXPECT_EQ(page.CallsOf("GetAllItemInfo").size(), 1u);
+    EXPECT_FALSE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
+    EXPECT_FALSE(KeyExists(Root(kClassesRoot), L".qoempty"));
+    EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoWithValue"));
+    EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total - counts[2] - counts[6]));
+    EXPECT_EQ(Call("GetErrorDetails", {0, 2, 0, 50}), engine::Value(L"[]"));
+
+    // What the clean removed was saved first, in one new backup file.
+    const std::vector<std::wstring> backups = BackupFiles();
+    ASSERT_EQ(backups.size(), backupsBefore + 1);
+    for (const std::wstring& file : backups) {
+        const std::string bytes = testsupport::ReadFile(file);
+        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        if (text.find(L"[HKEY_CURRENT_USER\\Software\\QoEmpty]") != std::wstring::npos) {
+            EXPECT_NE(text.find(L"[HKEY_CLASSES_ROOT\\.qoempty]"), std::wstring::npos);
+            DeleteFileW(file.c_str());
+            return;
+        }
+    }
+    ADD_FAILURE() << "no backup names the removed key";
+}
+
+}  // namespace
