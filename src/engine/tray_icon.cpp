@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "engine/message_window.h"
+
 namespace engine {
 
 namespace {
@@ -21,18 +23,10 @@ NOTIFYICONDATAW IconData(HWND window) {
 
 TrayIcon::TrayIcon(std::wstring tip, HICON icon, Actions actions)
     : tip_(std::move(tip)), icon_(icon ? icon : LoadIconW(nullptr, IDI_APPLICATION)), actions_(std::move(actions)) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);
     // A hidden top-level window: it can take the foreground for the menu and
     // hears the shell announce a restarted taskbar.
-    window_ = CreateWindowExW(0, kClassName, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance,
-                              nullptr);
+    window_ = CreateMessageWindow(kClassName, WindowProc, nullptr, this);
     if (!window_) return;
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     shown_ = Add();
 }
@@ -94,7 +88,7 @@ void TrayIcon::ShowMenu() {
 }
 
 LRESULT CALLBACK TrayIcon::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<TrayIcon*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = OwnerOf<TrayIcon>(window);
     if (self && message == kNotifyMessage) {
         const int command = CommandForClick(static_cast<UINT>(lParam));
         if (command == 0) self->ShowMenu();

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "common/handles.h"
+#include "engine/message_window.h"
 
 namespace engine {
 
@@ -26,14 +27,7 @@ struct UiThread::Task {
 };
 
 UiThread::UiThread() : threadId_(GetCurrentThreadId()) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kClassName;
-    RegisterClassExW(&windowClass);
-    window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
-    if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    window_ = CreateMessageWindow(kClassName, WindowProc, HWND_MESSAGE, this);
 }
 
 UiThread::~UiThread() { Close(); }
@@ -116,7 +110,7 @@ void UiThread::Close() {
 }
 
 LRESULT CALLBACK UiThread::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<UiThread*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = OwnerOf<UiThread>(window);
     if (self && message == kDrainMessage) {
         self->Drain();
         return 0;

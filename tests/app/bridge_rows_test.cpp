@@ -18,24 +18,23 @@ Value Call(std::string_view name, std::vector<Value> args = {}) {
     return result.value_or(Value());
 }
 
+void SetMoveCounters(int copyFailed, int copied, int deleteFailed, int deleted, int total, std::int64_t bytes) {
+    disk::MoveCounters& counters = disk::DownloadMoveCounters();
+    counters.copyFailed = copyFailed;
+    counters.copied = copied;
+    counters.deleteFailed = deleteFailed;
+    counters.deleted = deleted;
+    counters.total = total;
+    counters.bytesCopied = bytes;
+}
+
 TEST(GetCopyNumber, ReportsTheMoveCountersAndItsProgress) {
     EXPECT_EQ(Call("GetCopyNumber", {Value(0)}),
               Value::Array({Value(0), Value(0), Value(0), Value(0), Value(0), Value(L"0"), Value(100)}));
-    disk::MoveCounters& counters = disk::DownloadMoveCounters();
-    counters.copyFailed = 1;
-    counters.copied = 2;
-    counters.deleteFailed = 1;
-    counters.deleted = 1;
-    counters.total = 7;
-    counters.bytesCopied = 5000000000;
+    SetMoveCounters(1, 2, 1, 1, 7, 5000000000);
     EXPECT_EQ(Call("GetCopyNumber", {Value(L"any")}),
               Value::Array({Value(1), Value(2), Value(1), Value(1), Value(7), Value(L"5000000000"), Value(42)}));
-    counters.copyFailed = 0;
-    counters.copied = 0;
-    counters.deleteFailed = 0;
-    counters.deleted = 0;
-    counters.total = 0;
-    counters.bytesCopied = 0;
+    SetMoveCounters(0, 0, 0, 0, 0, 0);
     EXPECT_FALSE(app::NativeFunctions().Call("GetCopyNumber", {}));
 }
 

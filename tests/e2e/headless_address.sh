@@ -4,6 +4,7 @@
 # address answers, and the main document's close ends the program with 0.
 # usage: headless_address.sh WINE_SCRIPT WINE_ROOT PROGRAM_FOLDER
 set -uo pipefail
+. "$(dirname "$0")/../junit_report.sh"
 wine_script=$1 wine_root=$2 folder=$3
 output=$(mktemp -d)
 trap 'rm -rf "$output"' EXIT
@@ -44,15 +45,5 @@ code=$?
 
 result=${#failures[@]}
 for failure in "${failures[@]}"; do echo "$failure"; done
-if [ -n "${QO_TEST_REPORTS:-}" ]; then
-  mkdir -p "$QO_TEST_REPORTS"
-  failure=""
-  [ "$result" -eq 0 ] || failure="<failure message=\"${failures[0]//\"/&quot;}\"/>"
-  cat > "$QO_TEST_REPORTS/e2e_headless.xml" <<XML
-<?xml version="1.0" encoding="UTF-8"?>
-<testsuites tests="1" failures="$((result > 0 ? 1 : 0))" disabled="0" errors="0" name="e2e_headless">
-  <testsuite name="Headless" tests="1" failures="$((result > 0 ? 1 : 0))"><testcase name="AddressOnStandardOutputFromAShell">$failure</testcase></testsuite>
-</testsuites>
-XML
-fi
+junit_report e2e_headless Headless AddressOnStandardOutputFromAShell "${failures[0]:-}"
 [ "$result" -eq 0 ]
