@@ -33,7 +33,7 @@ packages=(
   cmake ninja-build dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb xauth
-  liblzf-dev googletest tcl curl
+  liblzf-dev googletest tcl curl chromium
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -44,4 +44,13 @@ if [ "${#missing[@]}" -gt 0 ] || [ "$need_update" = 1 ]; then
 fi
 if [ "${#missing[@]}" -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Playwright drives Chromium in the page tests and the bridge benchmark; it
+# lives in the build folder.
+root=$(cd "$(dirname "$0")/.." && pwd)
+e2e=${QO_BUILD_DIR:-$root/build}/e2e
+if [ ! -f "$e2e/node_modules/playwright-core/package.json" ]; then
+  mkdir -p "$e2e"
+  npm install --prefix "$e2e" --no-audit --no-fund --silent playwright-core@1.65.2 >/dev/null
 fi

@@ -2,23 +2,17 @@
 # The program started headless from a shell, as automation starts it: its
 # first line of standard output is the page's address, the page behind that
 # address answers, and the main document's close ends the program with 0.
-# usage: headless_address.sh WINE_SCRIPT WINE_ROOT PROGRAM_FOLDER
+# usage: headless_address.sh SOURCE_FOLDER BUILD_FOLDER
 set -uo pipefail
-. "$(dirname "$0")/../junit_report.sh"
-wine_script=$1 wine_root=$2 folder=$3
-output=$(mktemp -d)
-trap 'rm -rf "$output"' EXIT
+root=$1 build=$2
+. "$root/tests/junit_report.sh"
+. "$root/tests/e2e/program.sh"
+work=$(mktemp -d)
+trap 'stop_programs; rm -rf "$work"' EXIT
 failures=()
 
-cd "$folder"
-"$wine_script" "$wine_root" QuillmarkOrvane.exe --headless >"$output/stdout" 2>"$output/stderr" &
-program=$!
-address=""
-for _ in $(seq 1 300); do
-  address=$(head -n 1 "$output/stdout" 2>/dev/null)
-  [ -n "$address" ] && break
-  sleep 0.1
-done
+start_program program QuillmarkOrvane.exe --headless
+address=$(address_of program)
 if [[ ! "$address" =~ ^http://127\.0\.0\.1:([0-9]+)/app/index\.html\?k=([0-9a-f]{32})$ ]]; then
   failures+=("no page address on standard output: '$address'")
 else
@@ -31,19 +25,9 @@ else
   [ "$answer" = "[0]" ] || failures+=("GetPopupZoneBit answered '$answer'")
   curl -s -o /dev/null -H "X-Orvane-Key: $key" -d '{}' "http://127.0.0.1:$port/close"
 fi
-for _ in $(seq 1 300); do
-  kill -0 "$program" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$program" 2>/dev/null; then
-  failures+=("the program did not end after its view closed")
-  kill "$program"
-fi
-wait "$program"
-code=$?
-[ "$code" = 0 ] || failures+=("the program ended with $code")
+wait_for_exit program
+[ "$exit_code" = 0 ] || failures+=("the program ended with $exit_code")
 
-result=${#failures[@]}
 for failure in "${failures[@]}"; do echo "$failure"; done
 junit_report e2e_headless Headless AddressOnStandardOutputFromAShell "${failures[0]:-}"
-[ "$result" -eq 0 ]
+[ "${#failures[@]}" -eq 0 ]
