@@ -40,8 +40,11 @@ void BrowserWindow::Show() {
         return;
     }
     if (!tray_)
-        tray_ = std::make_unique<TrayIcon>(L"Quillmark Orvane", icon_,
-                                           TrayIcon::Actions{[this] { OpenOrFocusPage(); }, [this] { Close(); }});
+        // Exit closes the window once the tray's own message has been handled:
+        // closing removes the tray.
+        tray_ = std::make_unique<TrayIcon>(
+            L"Quillmark Orvane", icon_,
+            TrayIcon::Actions{[this] { OpenOrFocusPage(); }, [this] { ui_.Post([this] { Close(); }); }});
     OpenOrFocusPage();
 }
 
