@@ -1,7 +1,6 @@
 #pragma once
-// The process's database opened in a fresh temporary folder, which is the
-// current directory for the owner's lifetime; and direct SQL on database
-// files, for seeds and for looking at what the program stored.
+// The process's database opened in a fresh temporary folder; and direct SQL
+// on database files, for seeds and for looking at what the program stored.
 #include <sqlite3.h>
 
 #include <stdexcept>
@@ -40,7 +39,7 @@ inline SqlRows RunSql(const std::wstring& path, const char* sql) {
 
 class ScratchDatabase {
 public:
-    ScratchDatabase() : current_(folder_.Path()) { db::Database().Open(); }
+    ScratchDatabase() { Restart(); }
     ~ScratchDatabase() { db::Database().Close(); }
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
@@ -49,11 +48,17 @@ public:
     std::wstring WorkingFile() const { return folder_ / L"mydatabase.db"; }
     std::wstring SeedFile() const { return folder_ / L"newupdate.db"; }
     // Closes and opens the database again, as the next start of the program.
-    void Restart() { db::Database().Open(); }
+    // The folder is the current directory only meanwhile: the connection
+    // keeps its full path, and a folder that stays current cannot be removed
+    // while a program started from it (Wine starts one for every shortcut
+    // written) is still running.
+    void Restart() {
+        const CurrentDirectory current(folder_.Path());
+        db::Database().Open();
+    }
 
 private:
     TempDir folder_;
-    CurrentDirectory current_;
 };
 
 }  // namespace testsupport
