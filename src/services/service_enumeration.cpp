@@ -17,6 +17,7 @@ namespace {
 constexpr DWORD kEnumerationBytes = 65536;
 constexpr DWORD kConfigBytes = 8192;
 constexpr DWORD kDescriptionBytes = 520;
+constexpr int kEnumerationAttempts = 16;
 
 // Runs `query(buffer, size, &needed)` on a zero-filled buffer, once more with
 // the needed size when the buffer was too small.
@@ -70,24 +71,27 @@ void EnumerateServices(std::vector<ServiceEntry>& entries) {
     std::vector<BYTE> records(kEnumerationBytes);
     std::vector<BYTE> config(kConfigBytes);
     std::vector<BYTE> description(kDescriptionBytes);
-    // Windows hands out as many records as fit and a resume point for the
-    // rest; Wine hands out none and names the size that all of them need.
+    // Windows hands out the records that fit and a resume point for the
+    // rest. Wine hands out the records that fit without a resume point: its
+    // records are asked for again, from the start, in a buffer grown by the
+    // size it names. The attempts are bounded against services that keep
+    // appearing meanwhile.
     DWORD resume = 0;
-    for (;;) {
+    for (int attempt = 0; attempt < kEnumerationAttempts; ++attempt) {
+        const DWORD resumedFrom = resume;
         DWORD needed = 0;
         DWORD returned = 0;
         const bool complete = EnumServicesStatusW(manager.get(), SERVICE_WIN32, SERVICE_STATE_ALL,
                                                   reinterpret_cast<ENUM_SERVICE_STATUSW*>(records.data()),
                                                   static_cast<DWORD>(records.size()), &needed, &returned, &resume);
-        const DWORD error = complete ? ERROR_SUCCESS : GetLastError();
-        if (!complete && error != ERROR_MORE_DATA) return;
+        if (!complete && GetLastError() != ERROR_MORE_DATA) return;
+        if (!complete && resume == resumedFrom) {
+            records.assign(records.size() + needed, 0);
+            continue;
+        }
         const auto* first = reinterpret_cast<const ENUM_SERVICE_STATUSW*>(records.data());
         for (DWORD i = 0; i < returned; ++i) AppendService(manager.get(), first[i], config, description, entries);
         if (complete) return;
-        if (returned == 0) {
-            if (needed <= records.size()) return;
-            records.assign(needed, 0);
-        }
     }
 }
 
