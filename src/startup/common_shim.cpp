@@ -17,6 +17,14 @@ std::wstring ReplaceAll(std::wstring_view text, std::wstring_view token, std::ws
     return result.append(text.substr(from));
 }
 
+bool RunsUnderWow64() {
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
+    auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
 }  // namespace
 
 int GetWindowsGeneration() {
@@ -37,14 +45,6 @@ int GetWindowsGeneration() {
         version.dwMinorVersion == 1 && version.wProductType == VER_NT_WORKSTATION)
         return 7;
     return 0;
-}
-
-bool RunsUnderWow64() {
-    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
-    auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
-    BOOL wow64 = FALSE;
-    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
 bool ExpandEnvironmentPath(std::wstring_view path, std::wstring& expanded, std::wstring& alternative) {

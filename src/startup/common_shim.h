@@ -10,9 +10,6 @@ namespace common {
 // 10, 8, 7 or 0: which Windows runs the program.
 int GetWindowsGeneration();
 
-// True when kernel32 has IsWow64Process and it reports TRUE for this process.
-bool RunsUnderWow64();
-
 // Expands the first "%name%" token of `path` into `expanded`; `alternative`
 // names the 64-bit folder behind the value under WOW64, else stays empty.
 // False, with `expanded` the path unchanged, when the path holds no token.

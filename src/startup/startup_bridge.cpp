@@ -15,7 +15,8 @@ namespace startup {
 
 namespace {
 
-// Any integer is a state, non-zero meaning disabled; so is a boolean.
+// A state is an integer, non-zero meaning disabled, or a boolean; a value
+// of any other kind asks for nothing.
 std::optional<bool> StateOf(const engine::Value& value) {
     if (const std::optional<bool> flag = value.AsBool()) return *flag;
     if (const std::optional<int> number = value.AsInt()) return *number != 0;

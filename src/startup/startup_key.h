@@ -9,8 +9,7 @@
 namespace startup {
 
 // `path` below `root` with full access, in the 64-bit view and failing that
-// in the 32-bit view; empty when neither opens. Under WOW64, file-system
-// redirection is off while the key opens.
+// in the 32-bit view; empty when neither opens.
 common::UniqueRegKey OpenStartupKey(HKEY root, const std::wstring& path);
 
 }  // namespace startup
