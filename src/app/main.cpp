@@ -4,6 +4,7 @@
 #include <span>
 
 #include "app/log_file.h"
+#include "db/local_database.h"
 #include "engine/ui_archive.h"
 
 extern "C" const std::uint8_t qoUiArchiveBegin[];
@@ -12,6 +13,7 @@ extern "C" const std::uint8_t qoUiArchiveEnd[];
 namespace {
 // The log level is settled during static initialisation, before anything else.
 const bool logLevelRead = (app::LogFile::Instance().ReadLevel(L".\\config.ini"), true);
+const bool databaseOpened = (db::Database().Open(), true);
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
