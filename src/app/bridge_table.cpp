@@ -14,6 +14,8 @@
 #include "junk/junk_scan.h"
 #include "junk/result_rows.h"
 #include "registry/registry_scan_task.h"
+#include "services/service_bridge.h"
+#include "startup/startup_bridge.h"
 
 namespace app {
 
@@ -32,6 +34,13 @@ constexpr BridgeRow kRows[] = {
     {"ScanRegistry", 1, registry::ScanRegistry},
     {"HomeScan", 0, HomeScan},
     {"getHealthStatus", 0, GetHealthStatus},
+    {"GetStartupInfo", 0, startup::GetStartupInfo},
+    {"SetStartupInfo", 1, startup::SetStartupInfo},
+    {"SetSingleStartupInfo", 2, startup::SetSingleStartupInfo},
+    {"GetServersInfo", 0, services::GetServersInfo},
+    {"SetSingleServerStatus", 2, services::SetSingleServerStatus},
+    {"GetServerOpLog", 0, services::GetServerOpLog},
+    {"DeleteServerOpLog", 3, services::DeleteServerOpLog},
     {"getHaveRunshow", 0, getHaveRunshow},
     {"GetAppVersion", 0, GetAppVersion},
     {"GetDeleteDiskSize", 0, disk::GetDeleteDiskSize},

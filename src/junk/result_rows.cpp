@@ -5,7 +5,7 @@
 
 #include "app/settings_store_values.h"
 #include "common/size_text.h"
-#include "junk/ansi_text.h"
+#include "common/ansi_text.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"
 
@@ -21,15 +21,15 @@ using Json = std::unique_ptr<cJSON, JsonDelete>;
 std::wstring Print(const cJSON* json) {
     char* printed = cJSON_PrintUnformatted(json);
     if (!printed) return L"[]";
-    std::wstring text = FromAnsi(printed);
+    std::wstring text = common::FromAnsi(printed);
     cJSON_free(printed);
     return text;
 }
 
-std::string TotalText(std::uint64_t total) { return ToAnsi(app::DecimalText(static_cast<std::int64_t>(total))); }
+std::string TotalText(std::uint64_t total) { return common::ToAnsi(app::DecimalText(static_cast<std::int64_t>(total))); }
 
 Json ParseArray(std::wstring_view text) {
-    Json json(cJSON_Parse(ToAnsi(text).c_str()));
+    Json json(cJSON_Parse(common::ToAnsi(text).c_str()));
     if (!cJSON_IsArray(json.get())) json.reset();
     return json;
 }
@@ -65,9 +65,9 @@ std::vector<SelectionElement> ParseSelection(std::wstring_view text) {
 
 void AppendFileRow(cJSON* rows, std::wstring_view name, std::wstring_view folder, std::uint64_t size) {
     cJSON* row = cJSON_CreateObject();
-    cJSON_AddStringToObject(row, "first", ToAnsi(name).c_str());
-    cJSON_AddStringToObject(row, "second", ToAnsi(folder).c_str());
-    cJSON_AddStringToObject(row, "three", ToAnsi(common::MakeFileSize(size)).c_str());
+    cJSON_AddStringToObject(row, "first", common::ToAnsi(name).c_str());
+    cJSON_AddStringToObject(row, "second", common::ToAnsi(folder).c_str());
+    cJSON_AddStringToObject(row, "three", common::ToAnsi(common::MakeFileSize(size)).c_str());
     cJSON_AddItemToArray(rows, row);
 }
 

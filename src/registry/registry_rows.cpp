@@ -1,7 +1,7 @@
 #include "registry/registry_rows.h"
 
 #include "common/app_directory.h"
-#include "junk/ansi_text.h"
+#include "common/ansi_text.h"
 #include "registry/registry_issue.h"
 #include "registry/registry_repair.h"
 
@@ -24,7 +24,7 @@ public:
             const RegistryIssue& issue = list[p];
             cJSON* row = cJSON_CreateObject();
             cJSON_AddStringToObject(row, "first",
-                                    junk::ToAnsi(RootPrefix(issue.root) + issue.keyPath + issue.keyName).c_str());
+                                    common::ToAnsi(RootPrefix(issue.root) + issue.keyPath + issue.keyName).c_str());
             cJSON_AddItemToArray(rows, row);
         }
     }
