@@ -4,12 +4,16 @@
 # folder); programs started here are in $programs.
 programs=()
 
-# start_program NAME PROGRAM [ARGUMENTS...]: runs build/bin/PROGRAM in the
-# background; its output lands in $work/NAME.out and $work/NAME.err.
+# start_program NAME PROGRAM [ARGUMENTS...]: runs a copy of build/bin/PROGRAM
+# in the background from a folder of its own ($work/NAME), so that what it
+# writes beside itself stays out of the build; its output lands in
+# $work/NAME.out and $work/NAME.err.
 start_program() {
-  local name=$1
-  shift
-  (cd "$build/bin" && exec "$root/scripts/wine.sh" "$build/wine" "$@") >"$work/$name.out" 2>"$work/$name.err" &
+  local name=$1 program=$2
+  shift 2
+  mkdir -p "$work/$name"
+  cp "$build/bin/$program" "$work/$name/"
+  (cd "$work/$name" && exec "$root/scripts/wine.sh" "$build/wine" "./$program" "$@") >"$work/$name.out" 2>"$work/$name.err" &
   programs+=($!)
   eval "pid_$name=$!"
 }
