@@ -17,8 +17,6 @@ cmake --build "$build" --target QuillmarkOrvane callback_bench
 cp "$root/tests/e2e/bench-bridge.mjs" "$build/e2e/"
 
 . "$root/tests/e2e/program.sh"
-work=$(mktemp -d)
-trap 'stop_programs; rm -rf "$work"' EXIT
 start_program program QuillmarkOrvane.exe --headless
 start_program callbacks callback_bench.exe "Z:${build//\//\\}\\ui.sar"
 node "$build/e2e/bench-bridge.mjs" "$(address_of program)" "$(address_of callbacks)" "$work/profile"

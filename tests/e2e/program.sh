@@ -1,8 +1,12 @@
 # Sourced by the scripts that drive a Windows program of the build through its
 # page: starts it headless under Wine and reads the page address it prints.
-# Needs $root (the sources), $build (the build folder) and $work (a scratch
-# folder); programs started here are in $programs.
+# Needs $root (the sources) and $build (the build folder). Gives a scratch
+# folder $work; on exit the programs started here that still run are ended
+# and $work is removed.
+. "$root/tests/junit_report.sh"
 programs=()
+work=$(mktemp -d)
+trap 'stop_programs; rm -rf "$work"' EXIT
 
 # start_program NAME PROGRAM [ARGUMENTS...]: runs a copy of build/bin/PROGRAM
 # in the background from a folder of its own ($work/NAME), so that what it

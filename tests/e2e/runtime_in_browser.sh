@@ -5,10 +5,7 @@
 # usage: runtime_in_browser.sh SOURCE_FOLDER BUILD_FOLDER
 set -uo pipefail
 root=$1 build=$2
-. "$root/tests/junit_report.sh"
 . "$root/tests/e2e/program.sh"
-work=$(mktemp -d)
-trap 'stop_programs; rm -rf "$work"' EXIT
 failures=()
 
 cp "$root/tests/e2e/runtime.mjs" "$build/e2e/"
