@@ -47,7 +47,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 # Playwright drives Chromium in the page tests and the bridge benchmark; it
-# lives in the build folder.
+# lives in the build folder. Node.js comes from Debian where the machine has
+# none.
+if ! command -v npm >/dev/null 2>&1; then
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends nodejs npm
+fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 e2e=${QO_BUILD_DIR:-$root/build}/e2e
 if [ ! -f "$e2e/node_modules/playwright-core/package.json" ]; then
