@@ -2,6 +2,8 @@
 // clean's amount and the power request, called through the table as the
 // documents call them.
 #include <gtest/gtest.h>
+
+#include "support/native_call.h"
 #include <windows.h>
 
 #include "app/power_request.h"
@@ -12,11 +14,7 @@ namespace {
 
 using engine::Value;
 
-Value Call(std::string_view name, std::vector<Value> args = {}) {
-    const std::optional<Value> result = app::NativeFunctions().Call(name, args);
-    EXPECT_TRUE(result) << name;
-    return result.value_or(Value());
-}
+using testsupport::CallNative;
 
 void SetMoveCounters(int copyFailed, int copied, int deleteFailed, int deleted, int total, std::int64_t bytes) {
     disk::MoveCounters& counters = disk::DownloadMoveCounters();
@@ -29,10 +27,10 @@ void SetMoveCounters(int copyFailed, int copied, int deleteFailed, int deleted, 
 }
 
 TEST(GetCopyNumber, ReportsTheMoveCountersAndItsProgress) {
-    EXPECT_EQ(Call("GetCopyNumber", {Value(0)}),
+    EXPECT_EQ(CallNative("GetCopyNumber", {Value(0)}),
               Value::Array({Value(0), Value(0), Value(0), Value(0), Value(0), Value(L"0"), Value(100)}));
     SetMoveCounters(1, 2, 1, 1, 7, 5000000000);
-    EXPECT_EQ(Call("GetCopyNumber", {Value(L"any")}),
+    EXPECT_EQ(CallNative("GetCopyNumber", {Value(L"any")}),
               Value::Array({Value(1), Value(2), Value(1), Value(1), Value(7), Value(L"5000000000"), Value(42)}));
     SetMoveCounters(0, 0, 0, 0, 0, 0);
     EXPECT_FALSE(app::NativeFunctions().Call("GetCopyNumber", {}));
@@ -60,15 +58,15 @@ protected:
 };
 
 TEST_F(CleanAmount, IsTheStoredCountOrZero) {
-    EXPECT_EQ(Call("GetDeleteDiskSize"), Value(L"0"));
+    EXPECT_EQ(CallNative("GetDeleteDiskSize"), Value(L"0"));
     const std::uint64_t large = 5242880ull * 1024 * 1024;
     Store(REG_QWORD, &large, sizeof large);
-    EXPECT_EQ(Call("GetDeleteDiskSize"), Value(L"5497558138880"));
+    EXPECT_EQ(CallNative("GetDeleteDiskSize"), Value(L"5497558138880"));
     // The placeholder written before the first clean.
     Store(REG_SZ, L"", 0);
-    EXPECT_EQ(Call("GetDeleteDiskSize"), Value(L"0"));
+    EXPECT_EQ(CallNative("GetDeleteDiskSize"), Value(L"0"));
     Store(REG_SZ, L"12345", 12);
-    EXPECT_EQ(Call("GetDeleteDiskSize"), Value(L"0"));
+    EXPECT_EQ(CallNative("GetDeleteDiskSize"), Value(L"0"));
 }
 
 class RecordingPower : public app::PowerControl {
@@ -93,7 +91,7 @@ TEST(FinishOtherOperate, RequestsTheModesPowerActionOnly) {
     };
     for (const Case& c : cases) {
         power.requests.clear();
-        EXPECT_EQ(Call("FinishOtherOperate", {c.mode}), Value(c.answer)) << c.mode.ToText();
+        EXPECT_EQ(CallNative("FinishOtherOperate", {c.mode}), Value(c.answer)) << c.mode.ToText();
         EXPECT_EQ(power.requests, c.requests) << c.mode.ToText();
     }
     app::UsePowerControl(nullptr);

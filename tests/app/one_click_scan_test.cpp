@@ -10,6 +10,7 @@
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
 #include "junk/junk_categories.h"
+#include "support/native_call.h"
 #include "support/junk_fixtures.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -18,11 +19,7 @@ namespace {
 
 using engine::Value;
 
-Value Call(const char* name, std::vector<Value> args = {}) {
-    const auto result = app::NativeFunctions().Call(name, args);
-    EXPECT_TRUE(result.has_value()) << name;
-    return result.value_or(Value());
-}
+using testsupport::CallNative;
 
 class OneClickScan : public junktest::JunkListsTest {
 protected:
@@ -39,9 +36,9 @@ TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
     junktest::MakeFile(root / L"windows\\Prefetch\\APP.pf", 4096);
     // The home page asks for the health display first, which makes the
     // program's key; the scan stores its score only into an existing key.
-    Call("getHealthStatus");
+    CallNative("getHealthStatus");
     testsupport::PublishedHost page;
-    ASSERT_EQ(Call("HomeScan"), Value(0));
+    ASSERT_EQ(CallNative("HomeScan"), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(app::ZoneBits().load(), 0u);
 
@@ -68,7 +65,7 @@ TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
     ASSERT_EQ(progress.size(), 20u);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(progress[i], Value::Array({(i + 1) * 5, 1}));
 
-    const Value status = Call("getHealthStatus");
+    const Value status = CallNative("getHealthStatus");
     ASSERT_EQ(status.Items().size(), 9u);
     EXPECT_EQ(status.Items()[1], Value(L"0 1"));
     EXPECT_EQ(status.Items()[2], Value(expectedScore));
@@ -85,7 +82,7 @@ TEST_F(OneClickScan, StoppedScanStoresNothing) {
     page.onCall = [](std::string_view name, const std::vector<Value>&) {
         if (name == "SetScanProcess") app::NativeFunctions().Call("StopWorking", {});
     };
-    ASSERT_EQ(Call("HomeScan"), Value(0));
+    ASSERT_EQ(CallNative("HomeScan"), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), 1u);
     EXPECT_EQ(app::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
@@ -95,8 +92,8 @@ TEST_F(OneClickScan, StoppedScanStoresNothing) {
 
 TEST_F(OneClickScan, RefusedWhileTheRegistryPageScans) {
     app::ZoneBits() = app::REG_SCAN_WORKING;
-    EXPECT_EQ(Call("HomeScan"), Value(2));
-    EXPECT_EQ(Call("GetPopupZoneBit"), Value(2));
+    EXPECT_EQ(CallNative("HomeScan"), Value(2));
+    EXPECT_EQ(CallNative("GetPopupZoneBit"), Value(2));
     app::ZoneBits() = 0;
 }
 

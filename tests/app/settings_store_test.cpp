@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/native_call.h"
+
 #include <vector>
 
 #include "app/script_bridge.h"
@@ -50,7 +52,7 @@ void Write(const wchar_t* key, const wchar_t* name, const Stored& value) {
     RegSetKeyValueW(HKEY_CURRENT_USER, key, name, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
 }
 
-Value Call(const char* name, std::vector<Value> args = {}) { return *app::NativeFunctions().Call(name, args); }
+using testsupport::CallNative;
 
 class SettingsStore : public testing::Test {
 protected:
@@ -93,7 +95,7 @@ TEST_F(SettingsStore, ScoreAndIssueCountAreDwords) {
 }
 
 TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedText) {
-    EXPECT_EQ(Call("GetShowLanguage"), Value(L"en"));
+    EXPECT_EQ(CallNative("GetShowLanguage"), Value(L"en"));
     const DWORD number = 7;
     struct Case {
         Stored stored;
@@ -108,15 +110,15 @@ TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedText) {
     };
     for (const Case& c : cases) {
         Write(app::kProductKey, L"lang", c.stored);
-        EXPECT_EQ(Call("GetShowLanguage"), Value(c.language)) << c.language;
+        EXPECT_EQ(CallNative("GetShowLanguage"), Value(c.language)) << c.language;
     }
-    EXPECT_EQ(Call("SetShowLanguage", {L"zh"}), Value(1));
+    EXPECT_EQ(CallNative("SetShowLanguage", {L"zh"}), Value(1));
     EXPECT_EQ(Read(app::kProductKey, L"lang"), Text(REG_SZ, L"zh"));
-    EXPECT_EQ(Call("GetShowLanguage"), Value(L"zh"));
+    EXPECT_EQ(CallNative("GetShowLanguage"), Value(L"zh"));
 }
 
 TEST_F(SettingsStore, RightTopInfoInitialisesOnlyTheKeysThatExist) {
-    EXPECT_EQ(Call("getRightTopInfo"), Value::Array({L"0 B", 0}));
+    EXPECT_EQ(CallNative("getRightTopInfo"), Value::Array({L"0 B", 0}));
     EXPECT_FALSE(KeyExists(app::kJunkCleanerKey));
     EXPECT_FALSE(KeyExists(app::kEvidenceCleanerKey));
     EXPECT_FALSE(KeyExists(app::kOneClickKey));
@@ -124,7 +126,7 @@ TEST_F(SettingsStore, RightTopInfoInitialisesOnlyTheKeysThatExist) {
     HKEY created = nullptr;
     ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, app::kJunkCleanerKey, &created), ERROR_SUCCESS);
     RegCloseKey(created);
-    EXPECT_EQ(Call("getRightTopInfo"), Value::Array({L"0 B", 0}));
+    EXPECT_EQ(CallNative("getRightTopInfo"), Value::Array({L"0 B", 0}));
     EXPECT_EQ(Read(app::kJunkCleanerKey, L"TotalCleanSize"), (Stored{REG_DWORD, std::vector<BYTE>(8, 0)}));
     EXPECT_FALSE(KeyExists(app::kEvidenceCleanerKey));
 
@@ -136,7 +138,7 @@ TEST_F(SettingsStore, RightTopInfoInitialisesOnlyTheKeysThatExist) {
     Write(app::kEvidenceCleanerKey, L"TotalCleanSize", {REG_DWORD, bytes(evidence)});
     const DWORD times = 4;
     Write(app::kOneClickKey, L"CleanTimes", {REG_DWORD, {reinterpret_cast<const BYTE*>(&times), reinterpret_cast<const BYTE*>(&times) + 4}});
-    EXPECT_EQ(Call("getRightTopInfo"), Value::Array({L"3 KB", 4}));
+    EXPECT_EQ(CallNative("getRightTopInfo"), Value::Array({L"3 KB", 4}));
 }
 
 // Wine's registry reader adds a missing terminator, so the unterminated and

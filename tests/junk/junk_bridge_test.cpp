@@ -7,6 +7,7 @@
 #include "app/script_bridge.h"
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
+#include "support/native_call.h"
 #include "support/junk_fixtures.h"
 #include "support/linux_links.h"
 #include "support/recording_host.h"
@@ -18,11 +19,7 @@ using engine::Value;
 using junktest::MakeFile;
 using testsupport::Exists;
 
-Value Call(const char* name, std::vector<Value> args = {}) {
-    const auto result = app::NativeFunctions().Call(name, args);
-    EXPECT_TRUE(result.has_value()) << name;
-    return result.value_or(Value());
-}
+using testsupport::CallNative;
 
 class JunkPage : public junktest::JunkListsTest {
 protected:
@@ -52,7 +49,7 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
     ASSERT_TRUE(junktest::MakeLinuxLink(junktest::UnixPath(outside.Path()), root / L"temp\\link"));
 
     testsupport::PublishedHost page;
-    ASSERT_EQ(Call("ScanJunkFile", {1}), Value(0));
+    ASSERT_EQ(CallNative("ScanJunkFile", {1}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(app::ZoneBits().load(), 0u);
 
@@ -72,18 +69,18 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
     const std::wstring pending = app::ReadWaitCleanSize();
     EXPECT_GE(std::stoll(pending), 2160 + 4096 + 30 + 5);  // the recycle bin adds what it holds
 
-    const std::wstring rows = Call("GetErrorDetails", {1, 0, 0, 50}).Text();
+    const std::wstring rows = CallNative("GetErrorDetails", {1, 0, 0, 50}).Text();
     EXPECT_NE(rows.find(LR"({"first":"b.tmp","second":")"), std::wstring::npos) << rows;
     EXPECT_NE(rows.find(LR"(nested\\deep\\","three":"1 KB"})"), std::wstring::npos) << rows;
     EXPECT_EQ(rows.find(L"canary"), std::wstring::npos);
-    EXPECT_EQ(Call("GetErrorDetails", {1, 0, 4, 50}), Value(L"[]"));
+    EXPECT_EQ(CallNative("GetErrorDetails", {1, 0, 4, 50}), Value(L"[]"));
 
     const std::wstring selection = LR"([{"first":1,"second":0},{"first":1,"second":6},{"first":1,"second":11}] )";
-    EXPECT_EQ(Call("GetChooseStatistics", {selection, 1}),
+    EXPECT_EQ(CallNative("GetChooseStatistics", {selection, 1}),
               Value(LR"([{"first":1,"second":0,"three":4,"four":"2160"},{"first":1,"second":6,"three":1,)"
                     LR"("four":"4096"},{"first":1,"second":11,"three":1,"four":"30"}])"));
 
-    ASSERT_EQ(Call("RepairChoose", {selection, 32}), Value(0));
+    ASSERT_EQ(CallNative("RepairChoose", {selection, 32}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(app::ZoneBits().load(), 0u);
 
@@ -117,14 +114,14 @@ TEST_F(JunkPage, AStoppedScanStoresWhatItFoundAndReportsNoMore) {
     MakeFile(root / L"windows\\WinSxS\\Backup\\x.bak", 11);
     testsupport::PublishedHost page;
     page.onCall = [](std::string_view name, const std::vector<Value>& args) {
-        if (name == "SetScanProcess" && args.at(0) == Value(7)) Call("StopWorking");
+        if (name == "SetScanProcess" && args.at(0) == Value(7)) CallNative("StopWorking");
     };
-    ASSERT_EQ(Call("ScanJunkFile", {0}), Value(0));
+    ASSERT_EQ(CallNative("ScanJunkFile", {0}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), 1u);
     EXPECT_EQ(app::StopFlag().load(), 0);
     EXPECT_EQ(app::ReadWaitCleanSize(), L"100");
-    EXPECT_EQ(Call("ScanJunkFile", {0}), Value(0));  // a new scan may start
+    EXPECT_EQ(CallNative("ScanJunkFile", {0}), Value(0));  // a new scan may start
     ASSERT_TRUE(testsupport::WaitForWorkers());
 }
 

@@ -3,17 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "app/script_bridge.h"
+#include "support/native_call.h"
 #include "support/junk_fixtures.h"
 
 namespace {
 
 using engine::Value;
 
-std::wstring Call(const char* name, std::vector<Value> args) {
-    const auto result = app::NativeFunctions().Call(name, args);
-    EXPECT_TRUE(result.has_value()) << name;
-    return result ? result->Text() : L"";
-}
+std::wstring Call(const char* name, std::vector<Value> args) { return testsupport::CallNative(name, std::move(args)).Text(); }
 
 std::wstring Details(Value kind, Value category, Value start, Value end) {
     return Call("GetErrorDetails", {kind, category, start, end});

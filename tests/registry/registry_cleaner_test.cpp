@@ -12,6 +12,7 @@
 #include "registry/registry_access.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_scan.h"
+#include "support/native_call.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -242,11 +243,7 @@ TEST_F(RegistryCleaner, ImportingTheBackupBringsEveryRepairedIssueBack) {
 
 namespace {
 
-engine::Value Call(const char* name, std::vector<engine::Value> args = {}) {
-    const auto result = app::NativeFunctions().Call(name, args);
-    EXPECT_TRUE(result.has_value()) << name;
-    return result.value_or(engine::Value());
-}
+using testsupport::CallNative;
 
 std::vector<std::wstring> BackupFiles() {
     std::vector<std::wstring> files;
@@ -264,7 +261,7 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     ASSERT_TRUE(testsupport::WaitForWorkers());
     app::ZoneBits() = 0;
     testsupport::PublishedHost page;
-    ASSERT_EQ(Call("ScanRegistry", {engine::Value(0)}), engine::Value(0));
+    ASSERT_EQ(CallNative("ScanRegistry", {engine::Value(0)}), engine::Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(app::ZoneBits().load(), 0u);
 
@@ -287,12 +284,12 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     EXPECT_EQ(progress, (std::vector<int>{14, 28, 42, 57, 71, 85, 100}));
     EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total));
 
-    const std::wstring rows = Call("GetErrorDetails", {0, 2, 0, 50}).Text();
+    const std::wstring rows = CallNative("GetErrorDetails", {0, 2, 0, 50}).Text();
     EXPECT_NE(rows.find(L"{\"first\":\"HKEY_CURRENT_USER\\\\Software\\\\QoEmpty\"}"), std::wstring::npos) << rows;
-    EXPECT_EQ(Call("GetErrorDetails", {0, 7, 0, 50}), engine::Value(L"[]"));
+    EXPECT_EQ(CallNative("GetErrorDetails", {0, 7, 0, 50}), engine::Value(L"[]"));
 
     const std::size_t backupsBefore = BackupFiles().size();
-    ASSERT_EQ(Call("RepairChoose", {L"[{\"first\":0,\"second\":2},{\"first\":0,\"second\":6}]", 16}),
+    ASSERT_EQ(CallNative("RepairChoose", {L"[{\"first\":0,\"second\":2},{\"first\":0,\"second\":6}]", 16}),
               engine::Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     const auto cleanEnds = page.CallsOf("SetCleanEnd");
@@ -304,7 +301,7 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     EXPECT_FALSE(KeyExists(Root(kClassesRoot), L".qoempty"));
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoWithValue"));
     EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total - counts[2] - counts[6]));
-    EXPECT_EQ(Call("GetErrorDetails", {0, 2, 0, 50}), engine::Value(L"[]"));
+    EXPECT_EQ(CallNative("GetErrorDetails", {0, 2, 0, 50}), engine::Value(L"[]"));
 
     // What the clean removed was saved first, in one new backup file.
     const std::vector<std::wstring> backups = BackupFiles();

@@ -2,6 +2,8 @@
 // changes from the operation log, through the page's native functions.
 #include <gtest/gtest.h>
 
+#include "support/native_call.h"
+
 #include <regex>
 
 #include "app/script_bridge.h"
@@ -11,6 +13,8 @@
 #include "services/test_services.h"
 
 namespace {
+
+using testsupport::CallNative;
 
 using engine::Value;
 using testsupport::TestService;
@@ -32,11 +36,6 @@ protected:
     }
     ~ServiceManager() override { services::ServiceList().clear(); }
 
-    Value Call(const char* name, std::vector<Value> args = {}) {
-        const std::optional<Value> result = app::NativeFunctions().Call(name, args);
-        EXPECT_TRUE(result) << name << " was not handled";
-        return result.value_or(Value());
-    }
     // The listed element of a service, found by its key name.
     static std::optional<Value> Element(const Value& list, const std::wstring& name) {
         for (const Value& element : list.Items())
@@ -44,7 +43,7 @@ protected:
         return std::nullopt;
     }
     int IndexOf(const std::wstring& name) {
-        const std::optional<Value> element = Element(Call("GetServersInfo"), name);
+        const std::optional<Value> element = Element(CallNative("GetServersInfo"), name);
         return element ? *element->Items()[4].AsInt() : -1;
     }
 
@@ -60,7 +59,7 @@ TEST_F(ServiceManager, ListsServicesWithTrimmedPathsAndTheirRecommendations) {
                         "(2, 'QoTestSvcAlpha', 1, 0, 0, 0), (3, 'qotestsvcgamma', 2, 10, 0, 0)");
     database_.Restart();
 
-    const Value list = Call("GetServersInfo");
+    const Value list = CallNative("GetServersInfo");
     ASSERT_TRUE(list.IsArray());
     for (std::size_t i = 0; i < list.Items().size(); ++i) {
         ASSERT_EQ(list.Items()[i].Items().size(), 11u);
@@ -98,18 +97,18 @@ TEST_F(ServiceManager, ListsEveryServiceWhenTheirRecordsExceedTheFirstBuffer) {
                                      &returned, &resume));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MORE_DATA));
 
-    const Value list = Call("GetServersInfo");
+    const Value list = CallNative("GetServersInfo");
     for (const std::wstring& name : names) EXPECT_TRUE(Element(list, name)) << name;
 }
 
 TEST_F(ServiceManager, StartTypeChangesAreLoggedAndUndoneFromTheLog) {
     const int alpha = IndexOf(kAlpha.name);
-    EXPECT_EQ(Call("SetSingleServerStatus", {alpha, 4}), Value(true));
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), Value(true));
     EXPECT_EQ(services_.StartType(kAlpha.name), 4);
-    EXPECT_EQ(Element(Call("GetServersInfo"), kAlpha.name)->Items()[3], Value(4));
-    EXPECT_EQ(Call("SetSingleServerStatus", {alpha, 2}), Value(true));
+    EXPECT_EQ(Element(CallNative("GetServersInfo"), kAlpha.name)->Items()[3], Value(4));
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 2}), Value(true));
 
-    const Value log = Call("GetServerOpLog");
+    const Value log = CallNative("GetServerOpLog");
     ASSERT_TRUE(log.IsArray());
     ASSERT_EQ(log.Items().size(), 2u);
     const Value& first = log.Items()[0];
@@ -126,9 +125,9 @@ TEST_F(ServiceManager, StartTypeChangesAreLoggedAndUndoneFromTheLog) {
     EXPECT_EQ(log.Items()[1].Items()[7], Value(2));
 
     // Restoring the older record sets the type from before the first change.
-    EXPECT_EQ(Call("DeleteServerOpLog", {first.Items()[4], first.Items()[1], first.Items()[6]}), Value(1));
+    EXPECT_EQ(CallNative("DeleteServerOpLog", {first.Items()[4], first.Items()[1], first.Items()[6]}), Value(1));
     EXPECT_EQ(services_.StartType(kAlpha.name), 3);
-    const Value rest = Call("GetServerOpLog");
+    const Value rest = CallNative("GetServerOpLog");
     ASSERT_EQ(rest.Items().size(), 1u);
     EXPECT_EQ(rest.Items()[0].Items()[4], log.Items()[1].Items()[4]);
 }
@@ -140,33 +139,33 @@ TEST_F(ServiceManager, BadRequestsChangeNothingAndLogNothing) {
         {gamma, 5}, {gamma, -1}, {size, 2}, {-1, 2}, {L"0", 2}, {gamma, L"2"},
     };
     for (const std::vector<Value>& request : requests)
-        EXPECT_EQ(Call("SetSingleServerStatus", request), Value(false)) << request[0].ToText() << " " << request[1].ToText();
+        EXPECT_EQ(CallNative("SetSingleServerStatus", request), Value(false)) << request[0].ToText() << " " << request[1].ToText();
     EXPECT_EQ(services_.StartType(kGamma.name), 4);
-    EXPECT_TRUE(Call("GetServerOpLog").IsUndefined());
+    EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
 
     ASSERT_TRUE(db::Database().AddServiceOperation(kGamma.name, 2, 4));
-    const Value record = Call("GetServerOpLog").Items()[0];
-    EXPECT_EQ(Call("DeleteServerOpLog", {record.Items()[4], Value(kGamma.name), Value(7)}), Value(0));
-    EXPECT_EQ(Call("DeleteServerOpLog", {record.Items()[4], Value(L"QoTestSvcNobody"), Value(2)}), Value(0));
+    const Value record = CallNative("GetServerOpLog").Items()[0];
+    EXPECT_EQ(CallNative("DeleteServerOpLog", {record.Items()[4], Value(kGamma.name), Value(7)}), Value(0));
+    EXPECT_EQ(CallNative("DeleteServerOpLog", {record.Items()[4], Value(L"QoTestSvcNobody"), Value(2)}), Value(0));
     EXPECT_EQ(services_.StartType(kGamma.name), 4);
-    EXPECT_EQ(Call("GetServerOpLog").Items().size(), 1u);
+    EXPECT_EQ(CallNative("GetServerOpLog").Items().size(), 1u);
     EXPECT_FALSE(services::ChangeServiceStartType(2, L"QoTestSvcNobody"));
 }
 
 TEST_F(ServiceManager, TheLogForgetsServicesThatAreGone) {
     // Before the list is read the log answers 0 and keeps every record.
     ASSERT_TRUE(db::Database().AddServiceOperation(L"QoTestSvcVanished", 3, 4));
-    EXPECT_EQ(Call("GetServerOpLog"), Value(0));
+    EXPECT_EQ(CallNative("GetServerOpLog"), Value(0));
     EXPECT_EQ(testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation"),
               testsupport::SqlRows{{"1"}});
 
-    EXPECT_EQ(Call("SetSingleServerStatus", {IndexOf(kBeta.name), 4}), Value(true));
-    const Value log = Call("GetServerOpLog");
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {IndexOf(kBeta.name), 4}), Value(true));
+    const Value log = CallNative("GetServerOpLog");
     ASSERT_EQ(log.Items().size(), 1u);
     EXPECT_EQ(log.Items()[0].Items()[1], Value(kBeta.name));
     services_.Delete(kBeta.name);
-    Call("GetServersInfo");
-    EXPECT_TRUE(Call("GetServerOpLog").IsUndefined());
+    CallNative("GetServersInfo");
+    EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
     EXPECT_EQ(testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation"),
               testsupport::SqlRows{{"0"}});
 }
