@@ -1,8 +1,13 @@
 // The table of native functions the documents can call: name, exact
 // argument count, operation. One row per function.
+#include "app/power_request.h"
 #include "app/script_bridge.h"
 #include "app/settings_store_bridge.h"
+#include "app/single_instance.h"
 #include "app/task_bridge.h"
+#include "app/update_check.h"
+#include "disk/clean_amount.h"
+#include "disk/move_counters.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_scan.h"
 #include "junk/result_rows.h"
@@ -21,6 +26,11 @@ constexpr BridgeRow kRows[] = {
     {"getRightTopInfo", 0, getRightTopInfo},
     {"SetShowLanguage", 1, SetShowLanguage},
     {"GetShowLanguage", 0, GetShowLanguage},
+    {"getHaveRunshow", 0, getHaveRunshow},
+    {"GetAppVersion", 0, GetAppVersion},
+    {"GetDeleteDiskSize", 0, disk::GetDeleteDiskSize},
+    {"GetCopyNumber", 1, disk::GetCopyNumber},
+    {"FinishOtherOperate", 1, FinishOtherOperate},
 };
 
 }  // namespace

@@ -58,6 +58,14 @@ void LogFile::Initialize(std::wstring path) {
     Open(true);
 }
 
+void LogFile::Write(std::string_view line) {
+    if (!file_) return;
+    const std::string record = std::string(line) + "\r\n";
+    DWORD written = 0;
+    if (WriteFile(file_.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr))
+        currentSize_ += written;
+}
+
 void LogFile::Open(bool mayRotate) {
     constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE;
     constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;

@@ -47,6 +47,8 @@ public:
     // the value is missing or out of range. Runs before anything else.
     void ReadLevel(const wchar_t* configPath);
     void Initialize(std::wstring path);
+    // Appends one line (UTF-8) when the log is open.
+    void Write(std::string_view line);
 
     int Level() const { return level_; }
     bool IsOpen() const { return static_cast<bool>(file_); }

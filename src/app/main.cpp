@@ -2,9 +2,13 @@
 #include <ole2.h>
 
 #include <span>
+#include <string>
 
+#include "app/command_line.h"
+#include "app/document_source.h"
 #include "app/log_file.h"
-#include "engine/ui_archive.h"
+#include "app/main_frame.h"
+#include "app/worker_tasks.h"
 
 extern "C" const std::uint8_t qoUiArchiveBegin[];
 extern "C" const std::uint8_t qoUiArchiveEnd[];
@@ -12,13 +16,44 @@ extern "C" const std::uint8_t qoUiArchiveEnd[];
 namespace {
 // The log level is settled during static initialisation, before anything else.
 const bool logLevelRead = (app::LogFile::Instance().ReadLevel(L".\\config.ini"), true);
+
+// The result is the wParam of the quit message.
+int RunMessagePump() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+// -1 when the engine window cannot be created.
+int RunUi(const app::CommandLineOptions& options) {
+    app::LogFile::Instance().Initialize(L"Orvane.log");
+    app::OpenUiArchive(std::span<const std::uint8_t>(qoUiArchiveBegin, qoUiArchiveEnd));
+    engine::WindowOptions windowOptions;
+    windowOptions.headless = options.headless;
+    windowOptions.port = options.port;
+    // Never destroyed: a worker may still hold the published window when the
+    // loop ends, and the process ends right after.
+    auto* frame = new app::MainFrame(windowOptions);
+    engine::BrowserWindow* window = frame->Window();
+    if (!window) return -1;
+    window->LoadFile(L"this://app/index.html");
+    window->Show();
+    if (options.headless) app::LogFile::Instance().Write("Page address: " + window->PageAddress());
+    app::PublishMainWindow(window);
+    const int result = RunMessagePump();
+    app::PublishMainWindow(nullptr);
+    return result;
+}
+
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    app::KeepInstanceHandle(instance);
     OleInitialize(nullptr);
-    app::LogFile::Instance().Initialize(L"Orvane.log");
-    engine::UiArchiveHandle archive =
-        engine::OpenArchive(std::span<const std::uint8_t>(qoUiArchiveBegin, qoUiArchiveEnd));
+    const int result = RunUi(app::ProcessCommandLine());
     OleUninitialize();
-    return archive ? 0 : -1;
+    return result;
 }

@@ -1,0 +1,24 @@
+#include "app/main_frame.h"
+
+#include "app/document_source.h"
+#include "app/script_bridge.h"
+#include "app/update_check.h"
+#include "app/worker_tasks.h"
+
+namespace app {
+
+MainFrame::MainFrame(const engine::WindowOptions& options) : window_(engine::BrowserWindow::Create(*this, options)) {
+    // A missing "Icon.ico" leaves the default icon.
+    if (window_)
+        window_->SetIcon(static_cast<HICON>(LoadImageW(nullptr, L"Icon.ico", IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
+    ZoneBits() = 0;
+    StartUpdateCheck();
+}
+
+engine::LoadResult MainFrame::OnDataLoad(engine::DataLoadRequest& request) { return LoadDocument(request); }
+
+std::optional<engine::Value> MainFrame::OnScriptCall(std::string_view name, std::span<const engine::Value> args) {
+    return NativeFunctions().Call(name, args);
+}
+
+}  // namespace app

@@ -1,0 +1,22 @@
+#pragma once
+// Where the content of a URL that the main window asks for comes from:
+//   res:<name>[.<type>]   a resource of the program (no type, "html" or
+//                         "htm" in any case: the HTML resource type)
+//   this://app/<path>     a file of the UI archive
+//   anything else         left to the browser
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+struct UrlSource {
+    enum class Kind { Resource, Archive, Discarded, Browser } kind;
+    std::wstring name;                // the resource's name, or the archive path
+    std::optional<std::wstring> type;  // the resource's type; empty for the HTML type
+    bool operator==(const UrlSource&) const = default;
+};
+
+UrlSource ResolveUrl(std::wstring_view url);
+
+}  // namespace app

@@ -1,0 +1,103 @@
+#include "engine/browser_window.h"
+
+#include "engine/browser_launch.h"
+#include "engine/request_guard.h"
+#include "engine/standard_output.h"
+#include "engine/tray_icon.h"
+
+namespace engine {
+
+namespace {
+
+constexpr UINT_PTR kPageGoneTimer = 1;
+
+}  // namespace
+
+BrowserWindow::BrowserWindow(WindowHost& host, const WindowOptions& options)
+    : host_(host), options_(options), callbacks_(options.callbackBound), server_(*this, callbacks_) {}
+
+std::unique_ptr<BrowserWindow> BrowserWindow::Create(WindowHost& host, const WindowOptions& options) {
+    std::unique_ptr<BrowserWindow> window(new BrowserWindow(host, options));
+    if (!window->ui_.IsOpen()) return nullptr;
+    BrowserWindow* self = window.get();
+    window->callbacks_.OnPresenceChange([self](bool present) { self->ui_.Post([self, present] { self->PagePresence(present); }); });
+    if (!window->server_.Start(options.port, NewPageKey())) return nullptr;
+    return window;
+}
+
+BrowserWindow::~BrowserWindow() {
+    Close();
+    // The server's threads may be waiting for the UI thread: Close let them go.
+    server_.Stop();
+    if (icon_) DestroyIcon(icon_);
+}
+
+void BrowserWindow::LoadFile(std::wstring_view url) { address_ = server_.AddressOf(url); }
+
+void BrowserWindow::Show() {
+    if (options_.headless) {
+        WriteStandardOutputLine(address_);
+        return;
+    }
+    if (!tray_)
+        tray_ = std::make_unique<TrayIcon>(L"Quillmark Orvane", icon_,
+                                           TrayIcon::Actions{[this] { OpenOrFocusPage(); }, [this] { Close(); }});
+    OpenOrFocusPage();
+}
+
+void BrowserWindow::OpenOrFocusPage() {
+    if (FocusProcessWindow(browserProcess_)) return;
+    const std::vector<std::wstring> browsers = FindAppBrowsers();
+    const DWORD process = OpenBrowser(PlanBrowserLaunch(address_, RunningUnderWine(), browsers, BrowserProfileFolder()));
+    if (process) browserProcess_ = process;
+}
+
+void BrowserWindow::SetIcon(HICON icon) {
+    if (!icon) return;
+    if (tray_) tray_->SetIcon(icon);
+    if (icon_) DestroyIcon(icon_);
+    icon_ = icon;
+}
+
+void BrowserWindow::Close() {
+    if (!ui_.IsOpen()) return;
+    ui_.Close();
+    callbacks_.Shutdown();
+    tray_.reset();
+    if (options_.mainWindow) PostQuitMessage(0);
+}
+
+void BrowserWindow::PagePresence(bool present) {
+    if (present) return ui_.StopTimer(kPageGoneTimer);
+    ui_.StartTimer(kPageGoneTimer, static_cast<UINT>(options_.pageGoneGrace.count()), [this] { Close(); });
+}
+
+bool BrowserWindow::CallFunction(std::string_view name, const std::vector<Value>& args) {
+    // The page is waiting for this very thread to answer its own call.
+    if (ui_.IsCurrent()) return false;
+    return callbacks_.Call(name, args);
+}
+
+std::optional<std::vector<std::uint8_t>> BrowserWindow::LoadDocument(const std::wstring& url) {
+    std::optional<std::vector<std::uint8_t>> content;
+    ui_.Run([&] {
+        DataLoadRequest request(url);
+        if (host_.OnDataLoad(request) == LoadResult::Loaded) content = std::move(request.Data());
+    });
+    return content;
+}
+
+PageRequests::Answer BrowserWindow::CallNative(std::string_view name, std::vector<Value> args) {
+    Answer answer{Answer::Status::WindowClosed, {}};
+    ui_.Run([&] {
+        std::optional<Value> result = host_.OnScriptCall(name, args);
+        answer = result ? Answer{Answer::Status::Handled, std::move(*result)} : Answer{Answer::Status::NotHandled, {}};
+    });
+    return answer;
+}
+
+void BrowserWindow::CloseView() {
+    ui_.Run([this] { Close(); });
+}
+
+}  // namespace engine

@@ -1,0 +1,79 @@
+#pragma once
+// A window whose document is shown by a browser: the page is served over
+// loopback HTTP (page_server.h), its script calls run on the UI thread, and
+// workers reach its global functions through CallFunction. Closing the window
+// (the main document's view.close(), the tray's Exit, or the page staying
+// gone for a while, as when its browser window is closed) ends the message
+// loop when it is the application's main window.
+#include <windows.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/callback_queue.h"
+#include "engine/page_server.h"
+#include "engine/script_host.h"
+#include "engine/ui_thread.h"
+#include "engine/window_host.h"
+
+namespace engine {
+
+class TrayIcon;
+
+struct WindowOptions {
+    // No browser, no tray icon: the page's address goes to standard output.
+    bool headless = false;
+    int port = 0;  // 0: a free port
+    bool mainWindow = true;
+    // How long a callback waits for a page and for its answer.
+    std::chrono::milliseconds callbackBound{30000};
+    // How long the page may stay gone before the window closes.
+    std::chrono::milliseconds pageGoneGrace{5000};
+};
+
+class BrowserWindow final : public ScriptHost, private PageRequests {
+public:
+    // On the UI thread. Empty when the window cannot be created (no random
+    // key, or the port cannot be had).
+    static std::unique_ptr<BrowserWindow> Create(WindowHost& host, const WindowOptions& options);
+    ~BrowserWindow() override;
+
+    // The document to show, an engine URL such as "this://app/index.html".
+    void LoadFile(std::wstring_view url);
+    // Its address, key included.
+    const std::string& PageAddress() const { return address_; }
+    // Opens the page: a browser window and the tray icon, or, headless, the
+    // address on standard output.
+    void Show();
+    // The small icon, shown in the notification area. The window owns it.
+    void SetIcon(HICON icon);
+    // On the UI thread.
+    void Close();
+    bool IsOpen() const { return ui_.IsOpen(); }
+
+    bool CallFunction(std::string_view name, const std::vector<Value>& args) override;
+
+private:
+    BrowserWindow(WindowHost& host, const WindowOptions& options);
+
+    std::optional<std::vector<std::uint8_t>> LoadDocument(const std::wstring& url) override;
+    Answer CallNative(std::string_view name, std::vector<Value> args) override;
+    void CloseView() override;
+
+    void PagePresence(bool present);
+    void OpenOrFocusPage();
+
+    WindowHost& host_;
+    const WindowOptions options_;
+    UiThread ui_;
+    CallbackQueue callbacks_;
+    PageServer server_;
+    std::unique_ptr<TrayIcon> tray_;
+    HICON icon_ = nullptr;
+    std::string address_;
+    DWORD browserProcess_ = 0;
+};
+
+}  // namespace engine

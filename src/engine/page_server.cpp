@@ -1,0 +1,229 @@
+#include "engine/page_server.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <utility>
+
+#include "engine/request_guard.h"
+#include "engine/wire_format.h"
+
+namespace engine {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view kResourcePrefix = "/res/";
+// An idle event stream sends a comment this often, so a page that went away
+// is noticed even when no callback is pending.
+constexpr auto kStreamIdle = 500ms;
+constexpr std::size_t kWorkerThreads = 16;
+constexpr std::size_t kMaxBody = 64u << 20;
+
+struct ContentType {
+    std::string_view extension;
+    const char* type;
+};
+
+// The documents' scripts (.tis) run as JavaScript in the page.
+constexpr std::array kContentTypes = {
+    ContentType{".html", "text/html; charset=utf-8"},
+    ContentType{".htm", "text/html; charset=utf-8"},
+    ContentType{".css", "text/css; charset=utf-8"},
+    ContentType{".tis", "text/javascript; charset=utf-8"},
+    ContentType{".js", "text/javascript; charset=utf-8"},
+    ContentType{".json", "application/json"},
+    ContentType{".png", "image/png"},
+    ContentType{".gif", "image/gif"},
+    ContentType{".jpg", "image/jpeg"},
+    ContentType{".svg", "image/svg+xml"},
+    ContentType{".ico", "image/x-icon"},
+};
+
+const char* ContentTypeOf(std::string_view path) {
+    for (const ContentType& entry : kContentTypes) {
+        if (path.size() < entry.extension.size()) continue;
+        const std::string_view tail = path.substr(path.size() - entry.extension.size());
+        if (std::equal(tail.begin(), tail.end(), entry.extension.begin(),
+                       [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; }))
+            return entry.type;
+    }
+    return "application/octet-stream";
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
+
+bool IsDocumentPath(std::string_view path) {
+    return StartsWith(path, PageServer::kDocumentPrefix) || StartsWith(path, kResourcePrefix);
+}
+
+std::vector<std::string_view> HeaderValues(const httplib::Request& request, const char* name) {
+    std::vector<std::string_view> values;
+    const auto [first, last] = request.headers.equal_range(name);
+    for (auto it = first; it != last; ++it) values.emplace_back(it->second);
+    return values;
+}
+
+std::optional<std::string_view> OptionalHeader(const httplib::Request& request, const char* name) {
+    const auto it = request.headers.find(name);
+    if (it == request.headers.end()) return std::nullopt;
+    return it->second;
+}
+
+RequestFacts FactsOf(const httplib::Request& request) {
+    RequestFacts facts;
+    facts.hosts = HeaderValues(request, "Host");
+    facts.origins = HeaderValues(request, "Origin");
+    facts.keyHeader = OptionalHeader(request, std::string(RequestGuard::kKeyHeader).c_str());
+    facts.cookies = OptionalHeader(request, "Cookie");
+    const auto query = request.params.find(std::string(RequestGuard::kQueryKey));
+    if (query != request.params.end()) facts.queryKey = query->second;
+    facts.isDocumentLoad = request.method == "GET" && IsDocumentPath(request.path);
+    return facts;
+}
+
+// The engine URL that a document path names.
+std::wstring EngineUrlOf(std::string_view path) {
+    if (StartsWith(path, PageServer::kDocumentPrefix))
+        return L"this://app/" + WideFromUtf8(path.substr(PageServer::kDocumentPrefix.size()));
+    return L"res:" + WideFromUtf8(path.substr(kResourcePrefix.size()));
+}
+
+void Reply(httplib::Response& response, int status, const std::string& body, const char* type) {
+    response.status = status;
+    response.set_content(body, type);
+}
+
+std::string EventText(const ScriptCallback& callback) {
+    Json event(cJSON_CreateObject());
+    cJSON_AddItemToObject(event.get(), "id", cJSON_CreateNumber(static_cast<double>(callback.id)));
+    cJSON_AddItemToObject(event.get(), "name", cJSON_CreateString(callback.name.c_str()));
+    Json args(cJSON_CreateArray());
+    for (const Value& arg : callback.args) cJSON_AddItemToArray(args.get(), ToWireJson(arg).release());
+    cJSON_AddItemToObject(event.get(), "args", args.release());
+    return "data: " + PrintJson(*event) + "\n\n";
+}
+
+}  // namespace
+
+PageServer::PageServer(PageRequests& requests, CallbackQueue& callbacks)
+    : requests_(requests), callbacks_(callbacks) {}
+
+PageServer::~PageServer() { Stop(); }
+
+bool PageServer::Start(int port, std::string key) {
+    if (key.empty()) return false;
+    server_ = std::make_unique<httplib::Server>();
+    httplib::Server& server = *server_;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server.set_tcp_nodelay(true);
+    // The port is ours alone: no other socket may bind it while we listen.
+    server.set_socket_options([](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
+    });
+    server.set_keep_alive_max_count(100000);
+    server.set_keep_alive_timeout(2);
+    server.set_payload_max_length(kMaxBody);
+    server.set_default_headers({{"Cache-Control", "no-store"},
+                                {"X-Content-Type-Options", "nosniff"},
+                                {"Referrer-Policy", "no-referrer"}});
+
+    const int actualPort = port == 0 ? server.bind_to_any_port("127.0.0.1")
+                                     : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+    if (actualPort <= 0) {
+        server_.reset();
+        return false;
+    }
+    guard_ = std::make_unique<RequestGuard>(actualPort, std::move(key));
+
+    server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+        if (guard_->Admits(FactsOf(request))) return httplib::Server::HandlerResponse::Unhandled;
+        Reply(response, 403, "Forbidden", "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+
+    const auto serveDocument = [this](const httplib::Request& request, httplib::Response& response) {
+        std::optional<std::vector<std::uint8_t>> content = requests_.LoadDocument(EngineUrlOf(request.path));
+        if (!content) return Reply(response, 404, "Not Found", "text/plain");
+        // The key came in the address: later requests present it as a cookie.
+        if (request.has_param(std::string(RequestGuard::kQueryKey).c_str()))
+            response.set_header("Set-Cookie", guard_->SessionCookie());
+        response.set_content(reinterpret_cast<const char*>(content->data()), content->size(),
+                             ContentTypeOf(request.path));
+    };
+    server.Get(R"(/app/.*)", serveDocument);
+    server.Get(R"(/res/.*)", serveDocument);
+
+    server.Post("/call", [this](const httplib::Request& request, httplib::Response& response) {
+        const Json call = ParseJson(request.body);
+        const cJSON* name = cJSON_GetObjectItemCaseSensitive(call.get(), "name");
+        const std::optional<Value> args = FromWireJson(cJSON_GetObjectItemCaseSensitive(call.get(), "args"));
+        if (!cJSON_IsString(name) || !args || !args->IsArray()) return Reply(response, 400, "Bad Request", "text/plain");
+        PageRequests::Answer answer = requests_.CallNative(name->valuestring, args->Items());
+        if (answer.status == PageRequests::Answer::Status::WindowClosed)
+            return Reply(response, 503, "Closed", "text/plain");
+        Json reply(cJSON_CreateArray());
+        if (answer.status == PageRequests::Answer::Status::Handled)
+            cJSON_AddItemToArray(reply.get(), ToWireJson(answer.result).release());
+        Reply(response, 200, PrintJson(*reply), "application/json");
+    });
+
+    server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
+        const std::uint64_t stream = callbacks_.Attach();
+        response.set_chunked_content_provider(
+            "text/event-stream",
+            [this, stream, opening = true](std::size_t, httplib::DataSink& sink) mutable {
+                // A dropped stream is taken up again by the page within a second.
+                std::string text = std::exchange(opening, false) ? "retry: 1000\n\n" : "";
+                ScriptCallback callback;
+                switch (callbacks_.Next(stream, kStreamIdle, callback)) {
+                    case CallbackQueue::Wait::Ended: sink.done(); return true;
+                    case CallbackQueue::Wait::Idle: text += ": idle\n\n"; break;
+                    case CallbackQueue::Wait::Event: text += EventText(callback); break;
+                }
+                return sink.write(text.data(), text.size());
+            },
+            [this, stream](bool) { callbacks_.Detach(stream); });
+    });
+
+    server.Post("/ack", [this](const httplib::Request& request, httplib::Response& response) {
+        const Json ack = ParseJson(request.body);
+        const cJSON* id = cJSON_GetObjectItemCaseSensitive(ack.get(), "id");
+        if (!cJSON_IsNumber(id)) return Reply(response, 400, "Bad Request", "text/plain");
+        callbacks_.Acknowledge(static_cast<std::uint64_t>(id->valuedouble),
+                               cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(ack.get(), "returned")));
+        response.status = 204;
+    });
+
+    server.Post("/close", [this](const httplib::Request&, httplib::Response& response) {
+        requests_.CloseView();
+        response.status = 204;
+    });
+
+    listener_ = std::thread([&server] { server.listen_after_bind(); });
+    // Stop() is only heard once the server runs.
+    while (!server.is_running()) std::this_thread::sleep_for(1ms);
+    return true;
+}
+
+void PageServer::Stop() {
+    if (!server_) return;
+    callbacks_.Shutdown();
+    server_->stop();
+    if (listener_.joinable()) listener_.join();
+    server_.reset();
+}
+
+std::string PageServer::AddressOf(std::wstring_view url) const {
+    if (!guard_) return {};
+    constexpr std::wstring_view kAppScheme = L"this://app/";
+    if (url.substr(0, kAppScheme.size()) != kAppScheme) return {};
+    return "http://" + guard_->Authority() + std::string(kDocumentPrefix) + Utf8FromWide(url.substr(kAppScheme.size())) +
+           "?" + std::string(RequestGuard::kQueryKey) + "=" + guard_->Key();
+}
+
+}  // namespace engine

@@ -1,0 +1,72 @@
+#pragma once
+// The loopback HTTP server through which a browser page shows the UI:
+//   GET  /app/<path>   the document this://app/<path>
+//   GET  /res/<name>   the document res:<name>
+//   POST /call         a script call on the view: {"name": ..., "args": [...]}
+//                      answered [result], or [] when no native function took it
+//   GET  /events       the script callbacks, as Server-Sent Events whose data
+//                      is {"id": ..., "name": ..., "args": [...]}
+//   POST /ack          the page's answer to a callback: {"id": ..., "returned": bool}
+//   POST /close        the main document closes its view
+// Values travel in the wire format of wire_format.h. Every request first
+// passes the RequestGuard; a refused one is answered 403 and goes no further.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "engine/callback_queue.h"
+#include "engine/value.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace engine {
+
+class RequestGuard;
+
+// What the server asks of the window it serves.
+class PageRequests {
+public:
+    virtual ~PageRequests() = default;
+    // The content of an engine URL; empty when there is none.
+    virtual std::optional<std::vector<std::uint8_t>> LoadDocument(const std::wstring& url) = 0;
+
+    struct Answer {
+        enum class Status { Handled, NotHandled, WindowClosed } status;
+        Value result;
+    };
+    virtual Answer CallNative(std::string_view name, std::vector<Value> args) = 0;
+    virtual void CloseView() = 0;
+};
+
+class PageServer {
+public:
+    static constexpr std::string_view kDocumentPrefix = "/app/";
+
+    PageServer(PageRequests& requests, CallbackQueue& callbacks);
+    ~PageServer();
+    PageServer(const PageServer&) = delete;
+    PageServer& operator=(const PageServer&) = delete;
+
+    // Listens on 127.0.0.1:`port` (0: a free port) for requests that present
+    // `key`. False when it cannot.
+    bool Start(int port, std::string key);
+    void Stop();
+
+    // The address of the document at engine URL `url`, with the key.
+    std::string AddressOf(std::wstring_view url) const;
+
+private:
+    PageRequests& requests_;
+    CallbackQueue& callbacks_;
+    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<RequestGuard> guard_;
+    std::thread listener_;
+};
+
+}  // namespace engine

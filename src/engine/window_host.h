@@ -1,0 +1,42 @@
+#pragma once
+// The native object behind a window: it supplies the documents the window
+// asks for and answers the script calls made on the window's view. The
+// window calls it on the UI thread only.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/value.h"
+
+namespace engine {
+
+// One URL the window needs the content of.
+class DataLoadRequest {
+public:
+    explicit DataLoadRequest(std::wstring url) : url_(std::move(url)) {}
+    const std::wstring& Url() const { return url_; }
+    // The data-ready operation: `data` is the content of the URL.
+    void DataReady(std::span<const std::uint8_t> data) { data_.emplace(data.begin(), data.end()); }
+    std::optional<std::vector<std::uint8_t>>& Data() { return data_; }
+
+private:
+    std::wstring url_;
+    std::optional<std::vector<std::uint8_t>> data_;
+};
+
+enum class LoadResult { Loaded, Discarded };
+
+class WindowHost {
+public:
+    virtual ~WindowHost() = default;
+    // Answers through request.DataReady, or Discarded. Loaded without data
+    // leaves the URL to the browser.
+    virtual LoadResult OnDataLoad(DataLoadRequest& request) = 0;
+    // The result, or empty when the call is not handled.
+    virtual std::optional<Value> OnScriptCall(std::string_view name, std::span<const Value> args) = 0;
+};
+
+}  // namespace engine

@@ -1,0 +1,133 @@
+// The program as a process: started headless the way automation starts it,
+// driven through its page address as a page would.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <regex>
+
+#include "app/script_bridge.h"
+#include "common/handles.h"
+#include "support/page_client.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using engine::Value;
+
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& arguments = L"") {
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        HANDLE readEnd = nullptr;
+        HANDLE writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) throw std::runtime_error("no pipe");
+        output_.reset(readEnd);
+        const common::UniqueKernelHandle childEnd(writeEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = writeEnd;
+        std::wstring commandLine = testsupport::Environment(L"QO_PROGRAM") + L" --headless " + arguments;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+            throw std::runtime_error("the program did not start");
+        CloseHandle(process.hThread);
+        process_.reset(process.hProcess);
+    }
+    ~RunningProgram() {
+        if (WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.get(), 1);
+            WaitForSingleObject(process_.get(), 10000);
+        }
+    }
+
+    // The first line of standard output; empty when the program ended first.
+    std::string FirstLine() {
+        std::string line;
+        char c = 0;
+        DWORD read = 0;
+        while (ReadFile(output_.get(), &c, 1, &read, nullptr) && read == 1 && c != '\n') line += c;
+        return line;
+    }
+    std::optional<DWORD> ExitCode(DWORD waitMilliseconds = 30000) {
+        if (WaitForSingleObject(process_.get(), waitMilliseconds) != WAIT_OBJECT_0) return std::nullopt;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        return code;
+    }
+
+private:
+    common::UniqueKernelHandle process_;
+    common::UniqueKernelHandle output_;
+};
+
+// A port that nothing listens on now.
+int FreePort() {
+    const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+TEST(Program, HeadlessPrintsThePageAddressAndServesTheMainDocument) {
+    RunningProgram program;
+    const std::string address = program.FirstLine();
+    EXPECT_TRUE(std::regex_match(address, std::regex(R"(http://127\.0\.0\.1:\d+/app/index\.html\?k=[0-9a-f]{32})")))
+        << address;
+    testsupport::PageClient page(address);
+    const httplib::Result index = page.LoadDocument();
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->status, 200);
+    EXPECT_EQ(index->body,
+              testsupport::ReadFile(testsupport::FromUnixPath(testsupport::Environment(L"QO_UI_SOURCE")) + L"\\index.html"));
+    EXPECT_EQ(page.Call("GetPopupZoneBit"), Value(0));
+    EXPECT_EQ(page.Call("GetPopupZoneBit", {Value(1)}), std::nullopt);
+    EXPECT_NE(testsupport::ReadFile(L"Orvane.log").find(address), std::string::npos);
+    page.Close();
+    EXPECT_EQ(program.ExitCode(), 0u);
+}
+
+TEST(Program, ASecondInstanceLearnsThatTheFirstRuns) {
+    RunningProgram first;
+    testsupport::PageClient firstPage(first.FirstLine());
+    firstPage.LoadDocument();
+    EXPECT_EQ(firstPage.Call("getHaveRunshow"), Value(0));
+    // The page loaded anew (a reload) asks again and is not told to close.
+    EXPECT_EQ(firstPage.Call("getHaveRunshow"), Value(0));
+
+    RunningProgram second;
+    testsupport::PageClient secondPage(second.FirstLine());
+    secondPage.LoadDocument();
+    EXPECT_EQ(secondPage.Call("getHaveRunshow"), Value(1));
+    EXPECT_EQ(app::NativeFunctions().Call("getHaveRunshow", {}), Value(1));
+
+    secondPage.Close();
+    EXPECT_EQ(second.ExitCode(), 0u);
+    firstPage.Close();
+    EXPECT_EQ(first.ExitCode(), 0u);
+}
+
+TEST(Program, TakesThePortItIsGivenAndEndsWithMinusOneWhenItIsTaken) {
+    httplib::Server holder;
+    const int taken = holder.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(taken, 0);
+    RunningProgram refused(L"--port " + std::to_wstring(taken));
+    EXPECT_EQ(refused.FirstLine(), "");
+    EXPECT_EQ(refused.ExitCode(), static_cast<DWORD>(-1));
+
+    const int free = FreePort();
+    RunningProgram given(L"--port " + std::to_wstring(free));
+    testsupport::PageClient page(given.FirstLine());
+    EXPECT_EQ(page.Port(), free);
+    page.Close();
+    EXPECT_EQ(given.ExitCode(), 0u);
+}
+
+}  // namespace

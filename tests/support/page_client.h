@@ -1,0 +1,71 @@
+#pragma once
+// A page as the tests play it, over HTTP and without a browser: it loads the
+// document from the page's address (and keeps the cookie that sets), makes
+// calls on the view, listens on the event stream, runs the callbacks it has
+// functions for and answers each one.
+#include <httplib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/value.h"
+
+namespace testsupport {
+
+class PageClient {
+public:
+    // `address`: http://127.0.0.1:<port>/<path>?k=<key>, as the program prints it.
+    explicit PageClient(const std::string& address);
+    ~PageClient();
+    PageClient(const PageClient&) = delete;
+    PageClient& operator=(const PageClient&) = delete;
+
+    int Port() const { return port_; }
+    const std::string& Key() const { return key_; }
+    const std::string& Path() const { return path_; }
+
+    // GETs the address; the response, whose cookie later requests present.
+    httplib::Result LoadDocument();
+    // view.name(args): the result, or empty when no native function took it.
+    std::optional<engine::Value> Call(const std::string& name, const std::vector<engine::Value>& args = {});
+    void Close();
+
+    // A global function of the page; false stands for a script error.
+    using Function = std::function<bool(const std::vector<engine::Value>&)>;
+    void Define(const std::string& name, Function function);
+    // Opens the event stream and returns once it is attached.
+    void Listen();
+    // Drops the event stream, as a page that goes away: a callback still
+    // running then sends no answer.
+    void StopListening();
+
+private:
+    httplib::Headers SessionHeaders() const;
+    void Post(const std::string& path, const std::string& body);
+    void RunEvents(const std::string& block);
+
+    int port_ = 0;
+    std::string key_;
+    std::string path_;
+    std::string cookie_;
+    std::mutex callLock_;
+    httplib::Client calls_;
+    std::unique_ptr<httplib::Client> stream_;
+    std::thread listener_;
+    std::mutex functionsLock_;
+    std::map<std::string, Function> functions_;
+    std::mutex attachLock_;
+    std::condition_variable attached_;
+    bool isAttached_ = false;
+    std::atomic<bool> leaving_{false};
+};
+
+}  // namespace testsupport
