@@ -5,7 +5,6 @@
 
 #include "app/worker_tasks.h"
 #include "junk/junk_test_support.h"
-#include "junk/linux_links.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
 #include "junk/junk_test_support.h"
-#include "junk/linux_links.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 

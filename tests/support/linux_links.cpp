@@ -1,10 +1,10 @@
-#include "junk/linux_links.h"
+#include "support/linux_links.h"
 
 #include <windows.h>
 
 #include "support/temp_dir.h"
 
-namespace junktest {
+namespace testsupport {
 
 namespace {
 
@@ -65,4 +65,4 @@ bool RemoveLinuxLink(const std::wstring& link) {
     return !unixLink.empty() && RunShell("rm -f " + Quoted(unixLink));
 }
 
-}  // namespace junktest
+}  // namespace testsupport
