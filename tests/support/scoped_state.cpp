@@ -15,9 +15,16 @@ ScopedVariable::~ScopedVariable() {
 
 ScopedUserValue::ScopedUserValue(const wchar_t* keyPath, const wchar_t* valueName)
     : keyPath_(keyPath), valueName_(valueName) {
-    HKEY key = nullptr;
-    keyExisted_ = RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key) RegCloseKey(key);
+    // The first key of the path that does not exist yet: what Set creates.
+    for (std::size_t end = 0; end != std::wstring::npos && createdKey_.empty();) {
+        end = keyPath_.find(L'\\', end + 1);
+        const std::wstring prefix = keyPath_.substr(0, end);
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, prefix.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS)
+            RegCloseKey(key);
+        else
+            createdKey_ = prefix;
+    }
     DWORD size = 0;
     if (RegGetValueW(HKEY_CURRENT_USER, keyPath, valueName, RRF_RT_ANY | RRF_NOEXPAND, &previousType_, nullptr,
                      &size) == ERROR_SUCCESS) {
@@ -33,8 +40,7 @@ ScopedUserValue::~ScopedUserValue() {
                         static_cast<DWORD>(previous_->size()));
     else
         Remove();
-    // A key that did not exist before goes again (its parent keys stay).
-    if (!keyExisted_) RegDeleteKeyW(HKEY_CURRENT_USER, keyPath_.c_str());
+    if (!createdKey_.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, createdKey_.c_str());
 }
 
 void ScopedUserValue::Set(const std::wstring& text, DWORD type) const {

@@ -22,8 +22,8 @@ private:
     std::optional<std::wstring> previous_;
 };
 
-// Remembers a value of HKEY_CURRENT_USER\`keyPath` (or its absence, and the
-// key's) and puts it back when the owner goes away.
+// Remembers a value of HKEY_CURRENT_USER\`keyPath` and puts it back when the
+// owner goes away; keys of the path that were missing are removed again.
 class ScopedUserValue {
 public:
     ScopedUserValue(const wchar_t* keyPath, const wchar_t* valueName);
@@ -38,7 +38,7 @@ public:
 private:
     std::wstring keyPath_;
     std::wstring valueName_;
-    bool keyExisted_ = false;
+    std::wstring createdKey_;  // the first missing key of the path, deleted again with all below it
     std::optional<std::vector<BYTE>> previous_;
     DWORD previousType_ = REG_SZ;
 };
