@@ -11,14 +11,6 @@ namespace disk {
 
 namespace {
 
-constexpr const wchar_t* kEdgeKey =
-    L"SOFTWARE\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppContainer\\Storage\\"
-    L"microsoft.microsoftedge_8wekyb3d8bbwe\\MicrosoftEdge\\Main";
-constexpr const wchar_t* kEdgeValue = L"Default Download Directory";
-constexpr const wchar_t* kShellKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr const wchar_t* kShellValue = L"{374DE290-123F-4565-9164-39C4925E467B}";
-constexpr const wchar_t* kShellThirdValue = L"{7D83EE9B-2244-4E70-B1F5-5393042AF1E4}";
-
 common::UniqueRegKey OpenUserKey(const wchar_t* path) {
     common::UniqueRegKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS) key.release();
@@ -74,23 +66,22 @@ std::wstring DownloadFoldersText(const std::vector<DownloadFolder>& folders) {
 }
 
 std::vector<DownloadFolder> ReadDownloadFolders() {
-    return ResolveDownloadFolders(ReadSetting(kEdgeKey, kEdgeValue), ReadSetting(kShellKey, kShellValue),
-                                  ReadSetting(kShellKey, kShellThirdValue), [](const std::wstring& path) {
-                                      std::wstring expanded, alternative;
-                                      common::ExpandEnvironmentPath(path, expanded, alternative);
-                                      return expanded;
-                                  });
+    return ResolveDownloadFolders(
+        ReadSetting(kEdgeDownloadKey, kEdgeDownloadValue), ReadSetting(kShellFoldersKey, kShellDownloadValue),
+        ReadSetting(kShellFoldersKey, kShellDownloadThirdValue),
+        [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); });
 }
 
 bool WriteDownloadFolders(const std::wstring& target) {
     // Each setting is written even when an earlier one failed. Edge may not
     // be installed: its setting is written only where its key exists.
     bool written = true;
-    if (const common::UniqueRegKey edge = OpenUserKey(kEdgeKey)) written = WriteText(edge.get(), kEdgeValue, target);
-    const common::UniqueRegKey shell = OpenUserKey(kShellKey);
+    if (const common::UniqueRegKey edge = OpenUserKey(kEdgeDownloadKey))
+        written = WriteText(edge.get(), kEdgeDownloadValue, target);
+    const common::UniqueRegKey shell = OpenUserKey(kShellFoldersKey);
     if (!shell) return false;
-    written = WriteText(shell.get(), kShellValue, target) && written;
-    return WriteText(shell.get(), kShellThirdValue, target) && written;
+    written = WriteText(shell.get(), kShellDownloadValue, target) && written;
+    return WriteText(shell.get(), kShellDownloadThirdValue, target) && written;
 }
 
 engine::Value GetDownloadDir(app::BridgeArgs) { return DownloadFoldersText(ReadDownloadFolders()); }

@@ -11,6 +11,16 @@
 
 namespace disk {
 
+// Where the settings live, below HKEY_CURRENT_USER.
+inline constexpr const wchar_t* kEdgeDownloadKey =
+    L"SOFTWARE\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppContainer\\Storage\\"
+    L"microsoft.microsoftedge_8wekyb3d8bbwe\\MicrosoftEdge\\Main";
+inline constexpr const wchar_t* kEdgeDownloadValue = L"Default Download Directory";
+inline constexpr const wchar_t* kShellFoldersKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+inline constexpr const wchar_t* kShellDownloadValue = L"{374DE290-123F-4565-9164-39C4925E467B}";
+inline constexpr const wchar_t* kShellDownloadThirdValue = L"{7D83EE9B-2244-4E70-B1F5-5393042AF1E4}";
+
 struct DownloadFolder {
     std::wstring label;  // "EdgeDownloadDir", "Win10DownloadDir", "Win10DownloadDir3"
     std::wstring path;   // expanded; may be empty

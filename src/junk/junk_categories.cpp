@@ -77,11 +77,7 @@ CategorySources SystemSources() {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     sources.systemDirectory = system;
-    sources.expand = [](const std::wstring& path) {
-        std::wstring expanded, alternative;
-        common::ExpandEnvironmentPath(path, expanded, alternative);
-        return expanded;
-    };
+    sources.expand = [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); };
     return sources;
 }
 

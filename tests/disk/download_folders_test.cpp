@@ -55,15 +55,11 @@ TEST(DownloadFolders, ListIsCompactJsonWithTheThreeLabels) {
               LR"({"first":"Win10DownloadDir3","second":""}])");
 }
 
-constexpr const wchar_t* kShellKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr const wchar_t* kEdgeKey =
-    L"SOFTWARE\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppContainer\\Storage\\"
-    L"microsoft.microsoftedge_8wekyb3d8bbwe\\MicrosoftEdge\\Main";
 
 TEST(DownloadFolders, ReadFromTheRegistryThroughTheBridge) {
-    const testsupport::ScopedUserValue shell(kShellKey, L"{374DE290-123F-4565-9164-39C4925E467B}");
-    const testsupport::ScopedUserValue third(kShellKey, L"{7D83EE9B-2244-4E70-B1F5-5393042AF1E4}");
-    const testsupport::ScopedUserValue edge(kEdgeKey, L"Default Download Directory");
+    const testsupport::ScopedUserValue shell(disk::kShellFoldersKey, disk::kShellDownloadValue);
+    const testsupport::ScopedUserValue third(disk::kShellFoldersKey, disk::kShellDownloadThirdValue);
+    const testsupport::ScopedUserValue edge(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue);
     const testsupport::ScopedVariable profile(L"USERPROFILE", L"C:\\users\\tester");
     edge.Remove();
     shell.Set(L"%USERPROFILE%\\Saved", REG_EXPAND_SZ);
@@ -75,10 +71,11 @@ TEST(DownloadFolders, ReadFromTheRegistryThroughTheBridge) {
 
     // Values of another type, or too long for the 520-byte read, are not paths.
     const DWORD number = 7;
-    RegSetKeyValueW(HKEY_CURRENT_USER, kShellKey, L"{374DE290-123F-4565-9164-39C4925E467B}", REG_DWORD, &number,
+    RegSetKeyValueW(HKEY_CURRENT_USER, disk::kShellFoldersKey, disk::kShellDownloadValue, REG_DWORD, &number,
                     sizeof number);
     third.Set(L"D:\\" + std::wstring(300, L'x'));
-    EXPECT_EQ(PathsOf(disk::ReadDownloadFolders()), (std::vector<std::wstring>{L"", L"", L"C:\\users\\tester\\Downloads"}));
+    EXPECT_EQ(PathsOf(disk::ReadDownloadFolders()),
+              (std::vector<std::wstring>{L"", L"", L"C:\\users\\tester\\Downloads"}));
 
     edge.Set(L"%USERPROFILE%\\Edge");
     EXPECT_EQ(PathsOf(disk::ReadDownloadFolders()),

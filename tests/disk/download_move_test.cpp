@@ -25,12 +25,6 @@ using testsupport::MakeFile;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-constexpr const wchar_t* kShellKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr const wchar_t* kShellValue = L"{374DE290-123F-4565-9164-39C4925E467B}";
-constexpr const wchar_t* kShellThirdValue = L"{7D83EE9B-2244-4E70-B1F5-5393042AF1E4}";
-constexpr const wchar_t* kEdgeKey =
-    L"SOFTWARE\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppContainer\\Storage\\"
-    L"microsoft.microsoftedge_8wekyb3d8bbwe\\MicrosoftEdge\\Main";
 
 // Writes a file with its folders.
 void Put(const std::wstring& path, std::string_view text) {
@@ -46,7 +40,7 @@ std::wstring Forward(std::wstring path) {
 std::wstring ShellSetting(const wchar_t* value) {
     wchar_t text[MAX_PATH] = {};
     DWORD size = sizeof text;
-    RegGetValueW(HKEY_CURRENT_USER, kShellKey, value, RRF_RT_REG_SZ, nullptr, text, &size);
+    RegGetValueW(HKEY_CURRENT_USER, disk::kShellFoldersKey, value, RRF_RT_REG_SZ, nullptr, text, &size);
     return text;
 }
 
@@ -78,9 +72,9 @@ protected:
     testsupport::TempDir root;
     const std::wstring downloads = root / L"Downloads";
     const std::wstring target = root / L"Moved";
-    testsupport::ScopedUserValue shell{kShellKey, kShellValue};
-    testsupport::ScopedUserValue third{kShellKey, kShellThirdValue};
-    testsupport::ScopedUserValue edge{kEdgeKey, L"Default Download Directory"};
+    testsupport::ScopedUserValue shell{disk::kShellFoldersKey, disk::kShellDownloadValue};
+    testsupport::ScopedUserValue third{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
+    testsupport::ScopedUserValue edge{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
     testsupport::PublishedHost page;
     std::vector<std::wstring> links;
 };
@@ -98,8 +92,8 @@ TEST_F(DownloadMove, TheWholeFolderMovesWithItsTreeAndTheSettingsFollow) {
     EXPECT_EQ(ReadFile(target + L"\\a\\b.bin"), std::string(1000, 'x'));
     EXPECT_TRUE(Exists(target + L"\\a\\c\\d.bin"));
     EXPECT_FALSE(Exists(downloads));
-    EXPECT_EQ(ShellSetting(kShellValue), target);
-    EXPECT_EQ(ShellSetting(kShellThirdValue), target);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
     EXPECT_EQ(disk::ReadDownloadFolders()[1].path, target);
 }
 
@@ -167,7 +161,7 @@ TEST_F(DownloadMove, UnusableTargetsChangeNothing) {
         EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({downloads}), bad}), Value(-3)) << bad;
         EXPECT_EQ(app::LiveWorkerBits(), 0u);
     }
-    EXPECT_EQ(ShellSetting(kShellValue), downloads);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
     EXPECT_TRUE(Exists(downloads + L"\\a.bin"));
 
     app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
@@ -179,7 +173,7 @@ TEST_F(DownloadMove, NothingToMoveStillPointsTheSettingsAtTheTarget) {
     MakeFile(downloads + L"\\stays.bin", 3);
     Move({}, target);
     EXPECT_EQ(Counters(), Value::Array({0, 0, 0, 0, 0, L"0", 100}));
-    EXPECT_EQ(ShellSetting(kShellValue), target);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
     EXPECT_TRUE(Exists(downloads + L"\\stays.bin"));
 
     // A target inside the old folder stays although nothing went there.

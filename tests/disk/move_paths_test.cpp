@@ -79,7 +79,9 @@ TEST(MovePaths, FoldersToTidyStayWithinTheOldFoldersAndAwayFromTheTarget) {
         Paths folders;
     };
     const Case cases[] = {
-        {L"C:\\U\\Downloads\\a\\b", L"E:\\Dl", {L"C:\\U\\Downloads\\a\\b", L"C:\\U\\Downloads\\a", L"C:\\U\\Downloads"}},
+        {L"C:\\U\\Downloads\\a\\b",
+         L"E:\\Dl",
+         {L"C:\\U\\Downloads\\a\\b", L"C:\\U\\Downloads\\a", L"C:\\U\\Downloads"}},
         {L"C:\\U\\Downloads\\a\\", L"E:\\Dl", {L"C:\\U\\Downloads\\a", L"C:\\U\\Downloads"}},
         {L"C:\\U\\Downloads\\a", L"C:\\U\\Downloads\\New", {L"C:\\U\\Downloads\\a"}},
         {L"C:\\U\\Downloads\\a", L"c:\\u\\downloads\\a", {}},

@@ -60,15 +60,15 @@ TEST_F(PathSizes, OneReportInTheOrderOfTheRequest) {
     std::wstring forward = root / L"dir";
     std::replace(forward.begin(), forward.end(), L'\\', L'/');
     testsupport::PublishedHost page;
-    EXPECT_EQ(testsupport::CallNative("GetFileOrDirSize",
-                                      {Value::Array({root / L"one.txt", forward, root / L"missing", root / L"one.txt"})}),
-              Value(0));
+    const Value request = Value::Array({root / L"one.txt", forward, root / L"missing", root / L"one.txt"});
+    EXPECT_EQ(testsupport::CallNative("GetFileOrDirSize", {request}), Value(0));
     EXPECT_EQ(testsupport::CallNative("GetFileOrDirSize", {Value::Array()}), Value(0));
     ASSERT_TRUE(disktest::WaitForCalls(page, "SetFileOrDirSize", 2));
 
     const auto reports = disktest::ArgumentsOf(page, "SetFileOrDirSize");
-    const Value sizes = Value::Array({Value::Array({root / L"one.txt", L"12"}), Value::Array({root / L"dir", L"300"}),
-                                      Value::Array({root / L"missing", L"0"}), Value::Array({root / L"one.txt", L"12"})});
+    const Value sizes =
+        Value::Array({Value::Array({root / L"one.txt", L"12"}), Value::Array({root / L"dir", L"300"}),
+                      Value::Array({root / L"missing", L"0"}), Value::Array({root / L"one.txt", L"12"})});
     // The two workers run at once: either may report first.
     const std::vector<Value> expected{Value::Array()};
     EXPECT_TRUE(reports == (std::vector<std::vector<Value>>{{sizes}, expected}) ||

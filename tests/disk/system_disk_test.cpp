@@ -41,7 +41,8 @@ TEST(SystemDiskGroups, FoldersOfEachGroup) {
         return path.starts_with(L"%USERPROFILE%") ? profile + path.substr(13) : path;
     };
     using Folders = std::vector<std::wstring>;
-    EXPECT_EQ(disk::GroupFolders(0, sources), Folders{L"C:\\Users\\u\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache"});
+    EXPECT_EQ(disk::GroupFolders(0, sources),
+              Folders{L"C:\\Users\\u\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache"});
     EXPECT_EQ(disk::GroupFolders(1, sources), Folders{L"C:\\Users\\u\\AppData\\Local\\Mozilla\\Firefox"});
     EXPECT_EQ(disk::GroupFolders(2, sources), Folders{L"C:\\Users\\u\\AppData\\Local\\Microsoft\\Windows\\INetCache"});
     EXPECT_EQ(disk::GroupFolders(3, sources), (Folders{L"C:\\Users\\u\\AppData\\Local\\Temp", L"C:\\Windows\\temp"}));
@@ -64,7 +65,9 @@ protected:
     }
 
     std::wstring At(const wchar_t* folder, const wchar_t* name) const { return root / (std::wstring(folder) + name); }
-    std::vector<std::vector<Value>> ScanReports() const { return disktest::ArgumentsOf(page, "SystemDiskCleanScanData"); }
+    std::vector<std::vector<Value>> ScanReports() const {
+        return disktest::ArgumentsOf(page, "SystemDiskCleanScanData");
+    }
     void Scan() {
         ASSERT_EQ(CallNative("SetScandiskEntry"), Value(0));
         ASSERT_TRUE(testsupport::WaitForWorkers());
