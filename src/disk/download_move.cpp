@@ -144,6 +144,7 @@ DownloadSettings& SystemDownloadSettings() {
 }
 
 bool MakeFolder(const std::wstring& folder) {
+    if (folder.empty()) return false;
     if (IsFolder(folder)) return true;
     return MakeFoldersAbove(folder.back() == L'\\' ? folder : folder + L'\\') && IsFolder(folder);
 }
