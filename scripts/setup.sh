@@ -33,7 +33,7 @@ packages=(
   cmake ninja-build dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb xauth
-  liblzf-dev googletest tcl curl
+  liblzf-dev googletest tcl curl sqlite3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,7 @@
 // The table of native functions the documents can call: name, exact
 // argument count, operation. One row per function.
+#include "app/health_status.h"
+#include "app/one_click_scan.h"
 #include "app/power_request.h"
 #include "app/script_bridge.h"
 #include "app/settings_store_bridge.h"
@@ -17,6 +19,9 @@
 #include "junk/junk_clean.h"
 #include "junk/junk_scan.h"
 #include "junk/result_rows.h"
+#include "registry/registry_scan_task.h"
+#include "services/service_bridge.h"
+#include "startup/startup_bridge.h"
 
 namespace app {
 
@@ -32,6 +37,16 @@ constexpr BridgeRow kRows[] = {
     {"getRightTopInfo", 0, getRightTopInfo},
     {"SetShowLanguage", 1, SetShowLanguage},
     {"GetShowLanguage", 0, GetShowLanguage},
+    {"ScanRegistry", 1, registry::ScanRegistry},
+    {"HomeScan", 0, HomeScan},
+    {"getHealthStatus", 0, GetHealthStatus},
+    {"GetStartupInfo", 0, startup::GetStartupInfo},
+    {"SetStartupInfo", 1, startup::SetStartupInfo},
+    {"SetSingleStartupInfo", 2, startup::SetSingleStartupInfo},
+    {"GetServersInfo", 0, services::GetServersInfo},
+    {"SetSingleServerStatus", 2, services::SetSingleServerStatus},
+    {"GetServerOpLog", 0, services::GetServerOpLog},
+    {"DeleteServerOpLog", 3, services::DeleteServerOpLog},
     {"getHaveRunshow", 0, getHaveRunshow},
     {"GetAppVersion", 0, GetAppVersion},
     {"GetDiskSize", 1, disk::GetDiskSize},

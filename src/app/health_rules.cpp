@@ -1,6 +1,8 @@
 #include "app/health_rules.h"
 
 #include <cwchar>
+
+#include "junk/junk_categories.h"
 #include <string>
 
 namespace app {
@@ -20,20 +22,13 @@ long long Field(std::wstring_view text, std::size_t position, std::size_t length
 
 }  // namespace
 
-int JunkCategoryWeight(int category) {
-    switch (category) {
-        case 0: case 2: case 6: case 7: case 11: case 12: return 2;
-        default: return 5;
-    }
-}
-
-int HealthScore(const std::array<bool, kRegistryCategoryCountForHealth>& registryFound,
-                const std::array<bool, kJunkCategoryCount>& junkFound) {
+int HealthScore(const std::array<bool, registry::kRegistryCategoryCount>& registryFound,
+                const std::array<bool, junk::kJunkCategoryCount>& junkFound) {
     int score = 100;
     for (const bool found : registryFound)
         if (found) score -= kRegistryCategoryWeight;
-    for (int category = 0; category < kJunkCategoryCount; ++category)
-        if (junkFound[category]) score -= JunkCategoryWeight(category);
+    for (int category = 0; category < junk::kJunkCategoryCount; ++category)
+        if (junkFound[category]) score -= junk::CategoryWeight(category);
     return score;
 }
 

@@ -8,18 +8,18 @@
 #include <string>
 #include <string_view>
 
+#include "junk/junk_lists.h"
+#include "registry/registry_issue.h"
+
 namespace app {
 
-inline constexpr int kJunkCategoryCount = 13;
-inline constexpr int kRegistryCategoryCountForHealth = 7;
 
-// What a junk category's findings weigh in the score.
-int JunkCategoryWeight(int category);
 inline constexpr int kRegistryCategoryWeight = 5;
 
-// 100 less the weight of every category that found something.
-int HealthScore(const std::array<bool, kRegistryCategoryCountForHealth>& registryFound,
-                const std::array<bool, kJunkCategoryCount>& junkFound);
+// 100 less the weight of every category that found something (a junk
+// category weighs what cleaning it earns back).
+int HealthScore(const std::array<bool, registry::kRegistryCategoryCount>& registryFound,
+                const std::array<bool, junk::kJunkCategoryCount>& junkFound);
 
 // 0 to 3 by quarters of 0..100, 6 for exactly 1000, 255 otherwise (also for
 // a missing or unreadable value).

@@ -9,6 +9,7 @@
 #include "app/log_file.h"
 #include "app/main_frame.h"
 #include "app/worker_tasks.h"
+#include "db/local_database.h"
 
 extern "C" const std::uint8_t qoUiArchiveBegin[];
 extern "C" const std::uint8_t qoUiArchiveEnd[];
@@ -16,6 +17,7 @@ extern "C" const std::uint8_t qoUiArchiveEnd[];
 namespace {
 // The log level is settled during static initialisation, before anything else.
 const bool logLevelRead = (app::LogFile::Instance().ReadLevel(L".\\config.ini"), true);
+const bool databaseOpened = (db::Database().Open(), true);
 
 // The result is the wParam of the quit message.
 int RunMessagePump() {
@@ -47,7 +49,6 @@ int RunUi(const app::CommandLineOptions& options) {
     app::PublishMainWindow(nullptr);
     return result;
 }
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

@@ -1,5 +1,6 @@
 #include "app/settings_store.h"
 
+#include "app/settings_store_values.h"
 #include "common/handles.h"
 
 namespace app {
@@ -47,26 +48,47 @@ void EnsureOneClickValue(const wchar_t* name) {
         WriteEmptyText(key.get(), name);
 }
 
-void WriteWaitCleanSize(std::int64_t bytes) {
-    EnsureOneClickValue(L"WaitCleanSize");
+namespace {
+
+// The OneClick Cleaner texts are stored without a terminating zero; the
+// reader accepts both.
+void WriteOneClickText(const wchar_t* name, const std::wstring& text) {
+    EnsureOneClickValue(name);
     const common::UniqueRegKey key = OpenKey(kOneClickKey, KEY_ALL_ACCESS);
     if (!key) return;
-    // Stored without a terminating zero; the reader accepts both.
-    const std::wstring text = std::to_wstring(bytes);
-    RegSetValueExW(key.get(), L"WaitCleanSize", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
+    RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
                    static_cast<DWORD>(text.size() * sizeof(wchar_t)));
 }
 
-std::wstring ReadWaitCleanSize() {
-    EnsureOneClickValue(L"WaitCleanSize");
+std::optional<std::wstring> ReadOneClickText(const wchar_t* name) {
+    EnsureOneClickValue(name);
     const common::UniqueRegKey key = OpenKey(kOneClickKey, KEY_ALL_ACCESS);
-    if (!key) return {};
+    if (!key) return std::nullopt;
     wchar_t buffer[260] = {};  // 520 bytes, of which at most 260 are read: always terminated
     DWORD size = 260;
-    if (RegQueryValueExW(key.get(), L"WaitCleanSize", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
-        ERROR_SUCCESS)
-        return {};
-    return buffer;
+    if (RegQueryValueExW(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+        return std::wstring();
+    return std::wstring(buffer);
+}
+
+}  // namespace
+
+void WriteWaitCleanSize(std::int64_t bytes) { WriteOneClickText(L"WaitCleanSize", std::to_wstring(bytes)); }
+
+std::wstring ReadWaitCleanSize() { return ReadOneClickText(L"WaitCleanSize").value_or(std::wstring()); }
+
+void WriteLastOneClickTime(const std::wstring& text) { WriteOneClickText(L"LastOneClickTime", text); }
+
+std::optional<std::wstring> ReadLastOneClickTime() { return ReadOneClickText(L"LastOneClickTime"); }
+
+std::optional<std::wstring> ReadProductText(const wchar_t* name) {
+    const common::UniqueRegKey key = OpenKey(kProductKey, kReadWrite);
+    if (!key) return std::nullopt;
+    BYTE data[260 * sizeof(wchar_t)];
+    DWORD size = sizeof(data);
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key.get(), name, nullptr, &type, data, &size) != ERROR_SUCCESS) return std::nullopt;
+    return TerminatedRegistryText(type, std::span<const BYTE>(data, size));
 }
 
 DWORD ReadHealthScore() {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace app {
@@ -22,6 +23,17 @@ void EnsureOneClickValue(const wchar_t* name);
 // "WaitCleanSize": the bytes of junk found and not yet cleaned, as "%lld".
 void WriteWaitCleanSize(std::int64_t bytes);
 std::wstring ReadWaitCleanSize();
+
+// "LastOneClickTime": when the last complete one-click scan ended,
+// "%Y-%m-%d %H:%M:%S"; empty when none did. Reading answers nothing when
+// the OneClick Cleaner key cannot be opened.
+void WriteLastOneClickTime(const std::wstring& text);
+std::optional<std::wstring> ReadLastOneClickTime();
+
+// A text of the product key that this program only reads ("SystemStatus",
+// "ErrorNumber", "ErrorItems"): nothing when missing or not a properly
+// terminated string of at most 260 characters.
+std::optional<std::wstring> ReadProductText(const wchar_t* name);
 
 // "SyatemStatus": the health score. Reading creates the product key when it
 // does not open; the score is written only when the key opens.

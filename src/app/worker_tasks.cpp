@@ -122,6 +122,12 @@ int ErrorReportPageBit(std::uint32_t zoneBits) {
     return 0;
 }
 
+void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category) {
+    CallScriptFunction("SetErrorNumAndSize",
+                       {engine::Value::Array({static_cast<int>(count), std::move(sizeText), group, category,
+                                              ErrorReportPageBit(ZoneBits().load())})});
+}
+
 int EnableCleanPrivileges() {
     HANDLE rawToken = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &rawToken)) return 0;

@@ -72,6 +72,9 @@ bool CallScriptFunction(std::string_view name, std::vector<engine::Value> args);
 void BroadcastProgress(int percent);
 // The page that a SetErrorNumAndSize report belongs to: 1, 4, 2 or 0.
 int ErrorReportPageBit(std::uint32_t zoneBits);
+// SetErrorNumAndSize([count, size text, group, category, page]) for one
+// scanned category (group 0 registry, 1 junk files).
+void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category);
 
 // Enables SeDebugPrivilege, SeBackupPrivilege and SeRestorePrivilege; 1 when
 // all three were granted.

@@ -46,11 +46,7 @@ void RunJunkScan() {
     for (int category = 0; category < kJunkCategoryCount; ++category) {
         if (!ScanJunkCategory(category, sources)) break;
         const JunkFileList& list = JunkList(category);
-        app::CallScriptFunction(
-            "SetErrorNumAndSize",
-            {engine::Value::Array({static_cast<int>(list.Count()),
-                                   app::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category,
-                                   app::ErrorReportPageBit(app::ZoneBits().load())})});
+        app::ReportScannedCategory(list.Count(), app::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category);
         app::BroadcastProgress((category + 1) * 100 / kJunkCategoryCount);
     }
     if (Stopped()) app::StopFlag() = 0;

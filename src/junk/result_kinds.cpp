@@ -4,6 +4,7 @@
 #include "junk/junk_clean.h"
 #include "junk/junk_lists.h"
 #include "junk/result_rows.h"
+#include "registry/registry_rows.h"
 
 namespace junk {
 
@@ -39,8 +40,8 @@ public:
 const JunkRows junkRows;
 const UndeletableRows undeletableRows;
 
-// Indexed by kind. Slot 0 belongs to the registry issue lists.
-const ResultKind* const kKinds[] = {nullptr, &junkRows, &undeletableRows};
+// Indexed by kind.
+const ResultKind* const kKinds[] = {&registry::RegistryRows(), &junkRows, &undeletableRows};
 
 }  // namespace
 

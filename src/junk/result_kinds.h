@@ -8,20 +8,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "registry/registry_backup.h"
 
 namespace junk {
 
 inline constexpr int kRegistryRows = 0;
 inline constexpr int kJunkRows = 1;
 inline constexpr int kUndeletableRows = 2;
-inline constexpr int kRegistryCategoryCount = 7;
+using registry::kRegistryCategoryCount;
 
 // What one clean run has done so far.
 struct CleanRun {
     std::uint64_t cleanedBytes = 0;   // junk bytes cleaned (counted whether or not each deletion worked)
     std::uint32_t repairedCount = 0;  // registry entries removed
     int health = 0;                   // the health status, from the stored score
+    // Where the registry entries this run removes are saved first; made by
+    // the first registry category the run repairs.
+    std::unique_ptr<registry::RegistryBackup> registryBackup;
 };
 
 class ResultKind {

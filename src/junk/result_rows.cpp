@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/settings_store_values.h"
+#include "common/ansi_text.h"
 #include "common/size_text.h"
-#include "junk/ansi_text.h"
 #include "junk/json_text.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"
@@ -13,7 +13,9 @@ namespace junk {
 
 namespace {
 
-std::string TotalText(std::uint64_t total) { return ToAnsi(app::DecimalText(static_cast<std::int64_t>(total))); }
+std::string TotalText(std::uint64_t total) {
+    return common::ToAnsi(app::DecimalText(static_cast<std::int64_t>(total)));
+}
 
 SelectionElement Named(const cJSON* element) {
     const cJSON* first = cJSON_GetObjectItem(element, "first");

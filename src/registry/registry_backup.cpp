@@ -11,16 +11,6 @@ namespace registry {
 
 namespace {
 
-const wchar_t* RootName(std::uint32_t root) {
-    switch (root) {
-        case 0x80000000: return L"HKEY_CLASSES_ROOT";
-        case 0x80000001: return L"HKEY_CURRENT_USER";
-        case 0x80000002: return L"HKEY_LOCAL_MACHINE";
-        case 0x80000003: return L"HKEY_USERS";
-        default: return L"";
-    }
-}
-
 std::wstring Quoted(std::wstring_view text) {
     std::wstring out = L"\"";
     for (const wchar_t c : text) {

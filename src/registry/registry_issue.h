@@ -25,6 +25,9 @@ struct RegistryIssue {
 
 using RegistryIssueList = std::vector<RegistryIssue>;
 
+// "HKEY_LOCAL_MACHINE" and the like; empty for a root without a name.
+const wchar_t* RootName(std::uint32_t root);
+
 inline constexpr int kRegistryCategoryCount = 7;
 
 // The seven lists, indexed by category.

@@ -133,11 +133,6 @@ void ScanStartupItems(RegistryIssueList& list) {
 
 }  // namespace
 
-std::array<RegistryIssueList, kRegistryCategoryCount>& RegistryIssueLists() {
-    static std::array<RegistryIssueList, kRegistryCategoryCount> lists;
-    return lists;
-}
-
 void ScanRegistryCategory(int index, RegistryIssueList& list) {
     switch (index) {
         case 0: ScanFirewallRules(list); break;

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include "app/worker_tasks.h"
 #include "disk/system_disk_scan.h"
-#include "junk/junk_lists.h"
 #include "support/temp_dir.h"
 
 namespace disktest {
@@ -35,23 +33,14 @@ bool WaitForCalls(const testsupport::RecordingHost& host, std::string_view name,
     return false;
 }
 
-namespace {
-void ResetState() {
-    app::ZoneBits() = 0;
-    app::StopFlag() = 0;
-    disk::ResetSystemDiskLists();
-    junk::Undeletables().Clear();
-}
-}  // namespace
-
 void DiskStateTest::SetUp() {
-    ASSERT_TRUE(testsupport::WaitForWorkers());
-    ResetState();
+    JunkListsTest::SetUp();
+    disk::ResetSystemDiskLists();
 }
 
 void DiskStateTest::TearDown() {
-    EXPECT_TRUE(testsupport::WaitForWorkers());
-    ResetState();
+    JunkListsTest::TearDown();
+    disk::ResetSystemDiskLists();
 }
 
 }  // namespace disktest

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/value.h"
+#include "support/junk_fixtures.h"
 #include "support/recording_host.h"
 
 namespace disktest {
@@ -21,9 +22,9 @@ std::vector<std::vector<engine::Value>> ArgumentsOf(const testsupport::Recording
 // Waits (bounded) until `host` has received `count` calls of `name`.
 bool WaitForCalls(const testsupport::RecordingHost& host, std::string_view name, std::size_t count);
 
-// The busy word, the stop flag, the system disk lists and the UndeletableList
-// start empty and are emptied again, once no worker runs.
-class DiskStateTest : public testing::Test {
+// The system disk lists start empty and are emptied again, besides what
+// the junk tests reset (busy word, stop flag, UndeletableList).
+class DiskStateTest : public junktest::JunkListsTest {
 protected:
     void SetUp() override;
     void TearDown() override;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "disk/drive_figures.h"
-#include "junk/ansi_text.h"
+#include "common/ansi_text.h"
 #include "junk/json_text.h"
 #include "support/bridge_call.h"
 
@@ -74,9 +74,9 @@ TEST(DriveFigures, DriveListThroughTheBridgeHoldsOnlyFixedDrives) {
     bool systemDrive = false;
     const cJSON* drive = nullptr;
     cJSON_ArrayForEach(drive, drives.get()) {
-        const std::wstring root = junk::FromAnsi(cJSON_GetStringValue(cJSON_GetObjectItem(drive, "first")));
+        const std::wstring root = common::FromAnsi(cJSON_GetStringValue(cJSON_GetObjectItem(drive, "first")));
         EXPECT_EQ(GetDriveTypeW(root.c_str()), static_cast<UINT>(DRIVE_FIXED)) << root;
-        const std::wstring total = junk::FromAnsi(cJSON_GetStringValue(cJSON_GetObjectItem(drive, "second")));
+        const std::wstring total = common::FromAnsi(cJSON_GetStringValue(cJSON_GetObjectItem(drive, "second")));
         EXPECT_TRUE(total.ends_with(L" GB") || total.ends_with(L" MB")) << total;
         systemDrive = systemDrive || root == L"C:\\";
     }

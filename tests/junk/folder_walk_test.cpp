@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/worker_tasks.h"
-#include "junk/junk_test_support.h"
+#include "support/junk_fixtures.h"
+#include "support/linux_links.h"
 #include "support/temp_dir.h"
 
 namespace {

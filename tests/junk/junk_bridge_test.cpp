@@ -7,7 +7,8 @@
 #include "app/script_bridge.h"
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
-#include "junk/junk_test_support.h"
+#include "support/junk_fixtures.h"
+#include "support/linux_links.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 

@@ -8,7 +8,7 @@
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
 #include "junk/folder_walk.h"
-#include "junk/junk_test_support.h"
+#include "support/junk_fixtures.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "junk/junk_test_support.h"
+#include "support/junk_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace {

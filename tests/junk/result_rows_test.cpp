@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/script_bridge.h"
-#include "junk/junk_test_support.h"
+#include "support/junk_fixtures.h"
 
 namespace {
 

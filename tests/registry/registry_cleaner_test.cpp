@@ -4,10 +4,15 @@
 
 #include <algorithm>
 
+#include "app/script_bridge.h"
+#include "app/settings_store.h"
+#include "app/worker_tasks.h"
+#include "common/app_directory.h"
 #include "common/fs_redirection.h"
 #include "registry/registry_access.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_scan.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -231,6 +236,89 @@ TEST_F(RegistryCleaner, ImportingTheBackupBringsEveryRepairedIssueBack) {
                                                   << std::string(issue.valueName.begin(), issue.valueName.end());
     // And the data came back too, not just the names.
     EXPECT_TRUE(ValueExists(Root(kCurrentUser), kMuiCache, L"C:\\QoGone\\app.exe.FriendlyAppName", KEY_WOW64_64KEY));
+}
+
+}  // namespace
+
+namespace {
+
+engine::Value Call(const char* name, std::vector<engine::Value> args = {}) {
+    const auto result = app::NativeFunctions().Call(name, args);
+    EXPECT_TRUE(result.has_value()) << name;
+    return result.value_or(engine::Value());
+}
+
+std::vector<std::wstring> BackupFiles() {
+    std::vector<std::wstring> files;
+    const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW((folder + L"\\*.reg").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do files.push_back(folder + L"\\" + data.cFileName);
+    while (FindNextFileW(find, &data));
+    FindClose(find);
+    return files;
+}
+
+TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    app::ZoneBits() = 0;
+    testsupport::PublishedHost page;
+    ASSERT_EQ(Call("ScanRegistry", {engine::Value(0)}), engine::Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+
+    const auto reports = page.CallsOf("SetErrorNumAndSize");
+    ASSERT_EQ(reports.size(), 7u);
+    int total = 0;
+    std::vector<int> counts;
+    for (int category = 0; category < 7; ++category) {
+        const auto& row = reports[category].args.at(0).Items();
+        ASSERT_EQ(row.size(), 5u);
+        EXPECT_EQ(row[1], engine::Value(L"0"));
+        EXPECT_EQ(row[2], engine::Value(0));
+        EXPECT_EQ(row[3], engine::Value(category));
+        EXPECT_EQ(row[4], engine::Value(2));
+        counts.push_back(*row[0].AsInt());
+        total += counts.back();
+    }
+    std::vector<int> progress;
+    for (const auto& call : page.CallsOf("SetScanProcess")) progress.push_back(*call.args[0].AsInt());
+    EXPECT_EQ(progress, (std::vector<int>{14, 28, 42, 57, 71, 85, 100}));
+    EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total));
+
+    const std::wstring rows = Call("GetErrorDetails", {0, 2, 0, 50}).Text();
+    EXPECT_NE(rows.find(L"{\"first\":\"HKEY_CURRENT_USER\\\\Software\\\\QoEmpty\"}"), std::wstring::npos) << rows;
+    EXPECT_EQ(Call("GetErrorDetails", {0, 7, 0, 50}), engine::Value(L"[]"));
+
+    const std::size_t backupsBefore = BackupFiles().size();
+    ASSERT_EQ(Call("RepairChoose", {L"[{\"first\":0,\"second\":2},{\"first\":0,\"second\":6}]", 16}),
+              engine::Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    const auto cleanEnds = page.CallsOf("SetCleanEnd");
+    ASSERT_EQ(cleanEnds.size(), 2u);
+    EXPECT_EQ(cleanEnds[0].args[0], engine::Value::Array({counts[2], L"", 0, 2, 16}));
+    EXPECT_EQ(cleanEnds[1].args[0], engine::Value::Array({counts[6], L"", 0, 6, 16}));
+    EXPECT_EQ(page.CallsOf("GetAllItemInfo").size(), 1u);
+    EXPECT_FALSE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
+    EXPECT_FALSE(KeyExists(Root(kClassesRoot), L".qoempty"));
+    EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoWithValue"));
+    EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total - counts[2] - counts[6]));
+    EXPECT_EQ(Call("GetErrorDetails", {0, 2, 0, 50}), engine::Value(L"[]"));
+
+    // What the clean removed was saved first, in one new backup file.
+    const std::vector<std::wstring> backups = BackupFiles();
+    ASSERT_EQ(backups.size(), backupsBefore + 1);
+    for (const std::wstring& file : backups) {
+        const std::string bytes = testsupport::ReadFile(file);
+        const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+        if (text.find(L"[HKEY_CURRENT_USER\\Software\\QoEmpty]") != std::wstring::npos) {
+            EXPECT_NE(text.find(L"[HKEY_CLASSES_ROOT\\.qoempty]"), std::wstring::npos);
+            DeleteFileW(file.c_str());
+            return;
+        }
+    }
+    ADD_FAILURE() << "no backup names the removed key";
 }
 
 }  // namespace

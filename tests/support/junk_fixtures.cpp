@@ -1,4 +1,4 @@
-#include "junk/junk_test_support.h"
+#include "support/junk_fixtures.h"
 
 #include "app/worker_tasks.h"
 #include "junk/junk_scan.h"

@@ -1,0 +1,43 @@
+#include "app/health_status.h"
+
+#include <cwchar>
+
+#include "app/health_rules.h"
+#include "app/settings_store.h"
+
+namespace app {
+
+namespace {
+
+int ProductNumber(const wchar_t* name) {
+    const std::optional<std::wstring> text = ReadProductText(name);
+    return text ? static_cast<int>(std::wcstol(text->c_str(), nullptr, 10)) : 0;
+}
+
+}  // namespace
+
+std::wstring LastScanText(const std::wstring& lastScan, std::time_t now) {
+    std::optional<std::tm> time = ParseOneClickTime(lastScan);
+    if (!time) return kNeverScanned;
+    const std::time_t then = std::mktime(&*time);
+    if (then == static_cast<std::time_t>(-1)) return kNeverScanned;
+    return ElapsedText(static_cast<std::int64_t>(now) - static_cast<std::int64_t>(then));
+}
+
+engine::Value GetHealthStatus(BridgeArgs) {
+    const std::optional<std::wstring> status = ReadProductText(L"SystemStatus");
+    const std::optional<std::wstring> lastScan = ReadLastOneClickTime();
+    return engine::Value::Array({
+        HealthStatusClass(status ? std::optional<std::wstring_view>(*status) : std::nullopt),
+        lastScan ? LastScanText(*lastScan, std::time(nullptr)) : std::wstring(),
+        static_cast<int>(ReadHealthScore()),
+        ProductNumber(L"ErrorNumber"),
+        ProductNumber(L"ErrorItems"),
+        ReadWaitCleanSize(),
+        0,
+        static_cast<int>(ReadRegistryIssueCount()),
+        0,
+    });
+}
+
+}  // namespace app

@@ -1,0 +1,21 @@
+#include "registry/registry_issue.h"
+
+namespace registry {
+
+std::array<RegistryIssueList, kRegistryCategoryCount>& RegistryIssueLists() {
+    static std::array<RegistryIssueList, kRegistryCategoryCount> lists;
+    return lists;
+}
+
+const wchar_t* RootName(std::uint32_t root) {
+    switch (root) {
+        case 0x80000000: return L"HKEY_CLASSES_ROOT";
+        case 0x80000001: return L"HKEY_CURRENT_USER";
+        case 0x80000002: return L"HKEY_LOCAL_MACHINE";
+        case 0x80000003: return L"HKEY_USERS";
+        case 0x80000005: return L"HKEY_CURRENT_CONFIG";
+        default: return L"";
+    }
+}
+
+}  // namespace registry

@@ -1,0 +1,56 @@
+#include "registry/registry_rows.h"
+
+#include "common/app_directory.h"
+#include "common/ansi_text.h"
+#include "registry/registry_issue.h"
+#include "registry/registry_repair.h"
+
+namespace registry {
+
+namespace {
+
+RegistryIssueList& ListOf(int category) { return RegistryIssueLists()[static_cast<std::size_t>(category)]; }
+
+class RegistryIssueRows final : public junk::ResultKind {
+public:
+    bool HasCategory(int category) const override { return category >= 0 && category < kRegistryCategoryCount; }
+    std::size_t Count(int category) const override { return ListOf(category).size(); }
+    std::uint64_t Total(int) const override { return 0; }
+
+    // One row per issue, naming its key; the value name is not shown.
+    void AppendDetailRows(int category, std::size_t start, std::size_t end, cJSON* rows) const override {
+        const RegistryIssueList& list = ListOf(category);
+        for (std::size_t p = start; p < end && p < list.size(); ++p) {
+            const RegistryIssue& issue = list[p];
+            cJSON* row = cJSON_CreateObject();
+            cJSON_AddStringToObject(row, "first",
+                                    common::ToAnsi(RootPrefix(issue.root) + issue.keyPath + issue.keyName).c_str());
+            cJSON_AddItemToArray(rows, row);
+        }
+    }
+
+    void Clean(int category, junk::CleanRun& run) const override {
+        RegistryIssueList& list = ListOf(category);
+        if (!list.empty()) run.health += 5;
+        if (!run.registryBackup) {
+            const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
+            run.registryBackup = std::make_unique<RegistryBackup>(RegistryBackup::InFolder(folder));
+        }
+        run.repairedCount += RepairCategory(list, *run.registryBackup);
+        junk::SendCleanEnd(list.size(), L"", junk::kRegistryRows, category);
+        list.clear();
+    }
+};
+
+const RegistryIssueRows rows;
+
+}  // namespace
+
+const junk::ResultKind& RegistryRows() { return rows; }
+
+std::wstring RootPrefix(std::uint32_t root) {
+    const std::wstring name = RootName(root);
+    return name.empty() ? name : name + L"\\";
+}
+
+}  // namespace registry

@@ -1,0 +1,85 @@
+#include "services/service_bridge.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "common/ansi_text.h"
+#include "db/local_database.h"
+#include "services/recommendation.h"
+#include "services/service_enumeration.h"
+#include "services/start_type.h"
+
+namespace services {
+
+std::vector<ServiceEntry>& ServiceList() {
+    static std::vector<ServiceEntry> list;
+    return list;
+}
+
+engine::Value ServiceListValue(const std::vector<ServiceEntry>& entries) {
+    if (entries.empty()) return {};
+    engine::Value list = engine::Value::Array();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const ServiceEntry& entry = entries[i];
+        list.Append(engine::Value::Array({entry.displayName, entry.serviceName, entry.binaryPath,
+                                          static_cast<int>(entry.startType), static_cast<int>(i), entry.description,
+                                          entry.suguestStatus, entry.forbitRate, entry.startTime, entry.categoty,
+                                          static_cast<int>(entry.currentState)}));
+    }
+    return list;
+}
+
+engine::Value GetServersInfo(app::BridgeArgs) {
+    std::vector<db::ServiceRecommendationRow> rows;
+    db::Database().ReadServiceRecommendations(rows);
+    std::vector<ServiceEntry>& entries = ServiceList();
+    entries.clear();
+    EnumerateServices(entries);
+    ApplyRecommendations(entries, rows);
+    return ServiceListValue(entries);
+}
+
+engine::Value SetSingleServerStatus(app::BridgeArgs args) {
+    const std::optional<int> index = args[0].AsInt();
+    const std::optional<int> startType = args[1].AsInt();
+    std::vector<ServiceEntry>& entries = ServiceList();
+    if (!index || !startType || *index < 0 || static_cast<std::size_t>(*index) >= entries.size()) return false;
+    ServiceEntry& entry = entries[static_cast<std::size_t>(*index)];
+    if (!ChangeServiceStartType(*startType, entry.serviceName)) return false;
+    db::Database().AddServiceOperation(entry.serviceName, static_cast<int>(entry.startType), *startType);
+    entry.startType = static_cast<std::uint32_t>(*startType);
+    return true;
+}
+
+engine::Value GetServerOpLog(app::BridgeArgs) {
+    std::vector<db::ServiceOperationRow> records;
+    db::Database().ReadServiceOperations(records);
+    const std::vector<ServiceEntry>& entries = ServiceList();
+    if (entries.empty()) return 0;
+    engine::Value log = engine::Value::Array();
+    for (const db::ServiceOperationRow& record : records) {
+        const std::wstring name = common::FromAnsi(record.servrName);
+        const auto entry = std::find_if(entries.begin(), entries.end(),
+                                        [&](const ServiceEntry& candidate) { return candidate.serviceName == name; });
+        if (entry == entries.end()) {
+            db::Database().DeleteServiceOperation(record.id);
+            continue;
+        }
+        log.Append(engine::Value::Array({entry->displayName, entry->serviceName, entry->binaryPath,
+                                         static_cast<int>(entry->startType), record.id, entry->description,
+                                         record.oldStatus, record.newStatus,
+                                         common::FromAnsi(record.data + " " + record.time)}));
+    }
+    if (log.Items().empty()) return {};
+    return log;
+}
+
+engine::Value DeleteServerOpLog(app::BridgeArgs args) {
+    const std::optional<int> id = args[0].AsInt();
+    const std::optional<int> oldType = args[2].AsInt();
+    if (!id || !oldType || !ChangeServiceStartType(*oldType, args[1].ToText())) return 0;
+    return db::Database().DeleteServiceOperation(*id) ? 1 : 0;
+}
+
+}  // namespace services

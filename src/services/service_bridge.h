@@ -1,0 +1,31 @@
+#pragma once
+// The service page's native functions. The page names a service by its index
+// in ServiceList, as the latest GetServersInfo numbered it, and sees every
+// start-type change it makes in the operation log, from which a change can
+// be undone.
+#include <vector>
+
+#include "app/script_bridge.h"
+#include "services/service_entry.h"
+
+namespace services {
+
+// One array per entry: display name, key name, binary path, start type,
+// index, description, the four recommendation codes, current state. The
+// undefined value for no entry.
+engine::Value ServiceListValue(const std::vector<ServiceEntry>& entries);
+
+engine::Value GetServersInfo(app::BridgeArgs args);
+// (index, start type) answers true when the type was changed; each change is
+// logged with the type it replaced.
+engine::Value SetSingleServerStatus(app::BridgeArgs args);
+// One array per log record of a listed service: display name, key name,
+// binary path, start type now, record id, description, old type, new type,
+// "date time". Records of services that no longer exist are deleted. The
+// undefined value when no record is left, 0 before any GetServersInfo.
+engine::Value GetServerOpLog(app::BridgeArgs args);
+// (record id, key name, old type) sets the service back and deletes the
+// record: 1 when both were done, else 0.
+engine::Value DeleteServerOpLog(app::BridgeArgs args);
+
+}  // namespace services

@@ -1,0 +1,33 @@
+#pragma once
+// One autostart entry and the process-wide list the startup page works on:
+// the page names an entry by its index in the list.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace startup {
+
+// The field order is also the column order of tbl_startupinfo.
+struct StartupItem {
+    // Run value: the program its command line names. Shortcut: the shortcut file.
+    std::wstring iconPath;
+    std::wstring fileDescription;
+    std::wstring companyName;
+    // Run value: the key path below `hKey`. Shortcut: the shortcut's target,
+    // which is what writing the shortcut again needs.
+    std::wstring strPath;
+    // Run value: the value name. Shortcut: its file name, extension included.
+    std::wstring strName;
+    HKEY hKey = nullptr;  // null for shortcuts
+    std::uint16_t uFilePathFlag = 0;  // 1 Run value, 0 shortcut
+    std::int32_t bStatus = 0;  // 0 enabled, non-zero disabled
+
+    bool operator==(const StartupItem&) const = default;
+};
+
+// Only the UI thread touches it.
+std::vector<StartupItem>& StartupItemList();
+
+}  // namespace startup

@@ -1,0 +1,121 @@
+// "Scan All" through the native function table, with a recording page, on a
+// junk fixture; and the health display it leaves behind.
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "app/health_rules.h"
+#include "app/health_status.h"
+#include "app/script_bridge.h"
+#include "app/settings_store.h"
+#include "app/worker_tasks.h"
+#include "junk/junk_categories.h"
+#include "support/junk_fixtures.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using engine::Value;
+
+Value Call(const char* name, std::vector<Value> args = {}) {
+    const auto result = app::NativeFunctions().Call(name, args);
+    EXPECT_TRUE(result.has_value()) << name;
+    return result.value_or(Value());
+}
+
+class OneClickScan : public junktest::JunkListsTest {
+protected:
+    testsupport::TempDir root;
+    // Every junk category's folders lie in the fixture.
+    junktest::ScopedUserTemp userTemp{root / L"temp"};
+    junktest::ScopedVariable systemRoot{L"SYSTEMROOT", root / L"windows"};
+    junktest::ScopedVariable allUsers{L"ALLUSERSPROFILE", root / L"programdata"};
+    junktest::ScopedVariable profile{L"USERPROFILE", root / L"profile"};
+};
+
+TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
+    junktest::MakeFile(root / L"temp\\a.tmp", 300);
+    junktest::MakeFile(root / L"windows\\Prefetch\\APP.pf", 4096);
+    // The home page asks for the health display first, which makes the
+    // program's key; the scan stores its score only into an existing key.
+    Call("getHealthStatus");
+    testsupport::PublishedHost page;
+    ASSERT_EQ(Call("HomeScan"), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+
+    const auto reports = page.CallsOf("SetErrorNumAndSize");
+    ASSERT_EQ(reports.size(), 20u);
+    int expectedScore = 100;
+    int registryIssues = 0;
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const auto& row = reports[i].args.at(0).Items();
+        const int group = i < 7 ? 0 : 1;
+        const int category = i < 7 ? static_cast<int>(i) : static_cast<int>(i) - 7;
+        EXPECT_EQ(row[2], Value(group));
+        EXPECT_EQ(row[3], Value(category));
+        EXPECT_EQ(row[4], Value(1));
+        const int count = *row[0].AsInt();
+        if (group == 0) registryIssues += count;
+        if (count > 0) expectedScore -= group == 0 ? app::kRegistryCategoryWeight : junk::CategoryWeight(category);
+    }
+    // Temporary files (300 bytes) and prefetch files (4096 bytes) were found.
+    EXPECT_EQ(reports[7].args[0].Items()[0], Value(1));
+    EXPECT_EQ(reports[7].args[0].Items()[1], Value(L"300"));
+    std::vector<Value> progress;
+    for (const auto& call : page.CallsOf("SetScanProcess")) progress.push_back(Value::Array(call.args));
+    ASSERT_EQ(progress.size(), 20u);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(progress[i], Value::Array({(i + 1) * 5, 1}));
+
+    const Value status = Call("getHealthStatus");
+    ASSERT_EQ(status.Items().size(), 9u);
+    EXPECT_EQ(status.Items()[1], Value(L"0 1"));
+    EXPECT_EQ(status.Items()[2], Value(expectedScore));
+    EXPECT_EQ(status.Items()[5], Value(L"4396"));
+    EXPECT_EQ(status.Items()[7], Value(registryIssues));
+    EXPECT_EQ(status.Items()[6], Value(0));
+    EXPECT_EQ(status.Items()[8], Value(0));
+}
+
+TEST_F(OneClickScan, StoppedScanStoresNothing) {
+    app::WriteLastOneClickTime(L"2001-02-03 04:05:06");
+    app::WriteWaitCleanSize(777);
+    testsupport::PublishedHost page;
+    page.onCall = [](std::string_view name, const std::vector<Value>&) {
+        if (name == "SetScanProcess") app::NativeFunctions().Call("StopWorking", {});
+    };
+    ASSERT_EQ(Call("HomeScan"), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), 1u);
+    EXPECT_EQ(app::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
+    EXPECT_EQ(app::ReadWaitCleanSize(), L"777");
+    EXPECT_EQ(app::StopFlag().load(), 0);
+}
+
+TEST_F(OneClickScan, RefusedWhileTheRegistryPageScans) {
+    app::ZoneBits() = app::REG_SCAN_WORKING;
+    EXPECT_EQ(Call("HomeScan"), Value(2));
+    EXPECT_EQ(Call("GetPopupZoneBit"), Value(2));
+    app::ZoneBits() = 0;
+}
+
+TEST(LastScanText, CountsFromTheStoredLocalTime) {
+    const std::time_t now = std::time(nullptr);
+    const auto storedAgo = [now](long seconds) {
+        const std::time_t then = now - seconds;
+        wchar_t text[32];
+        std::wcsftime(text, 32, L"%Y-%m-%d %H:%M:%S", std::localtime(&then));
+        return std::wstring(text);
+    };
+    struct Case {
+        long secondsAgo;
+        const wchar_t* text;
+    };
+    const Case cases[] = {{30 * 60, L"30 1"}, {61 * 60, L"1 2"}, {25 * 3600, L"1 3"}, {3659, L"60 1"}, {-5 * 60, L"-5 1"}};
+    for (const Case& c : cases) EXPECT_EQ(app::LastScanText(storedAgo(c.secondsAgo), now), c.text) << c.secondsAgo;
+    for (const wchar_t* never : {L"", L"yesterday", L"1969-12-31 23:59:59", L"2026-12-10 25:00:00"})
+        EXPECT_EQ(app::LastScanText(never, now), app::kNeverScanned);
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+#pragma once
+// The process's database opened in a fresh temporary folder; and direct SQL
+// on database files, for seeds and for looking at what the program stored.
+#include <sqlite3.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "db/local_database.h"
+#include "support/temp_dir.h"
+
+namespace testsupport {
+
+using SqlRows = std::vector<std::vector<std::string>>;
+
+// Runs `sql` on the database file at `path`; the rows it gave, NULL as "".
+inline SqlRows RunSql(const std::wstring& path, const char* sql) {
+    sqlite3* connection = nullptr;
+    if (sqlite3_open16(path.c_str(), &connection) != SQLITE_OK) {
+        sqlite3_close(connection);
+        throw std::runtime_error("cannot open a test database");
+    }
+    SqlRows rows;
+    auto collect = [](void* context, int columns, char** values, char**) {
+        std::vector<std::string> row;
+        for (int i = 0; i < columns; ++i) row.push_back(values[i] ? values[i] : "");
+        static_cast<SqlRows*>(context)->push_back(row);
+        return 0;
+    };
+    char* error = nullptr;
+    const int status = sqlite3_exec(connection, sql, collect, &rows, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(connection);
+    if (status != SQLITE_OK) throw std::runtime_error("test SQL failed: " + message);
+    return rows;
+}
+
+class ScratchDatabase {
+public:
+    ScratchDatabase() { Restart(); }
+    ~ScratchDatabase() { db::Database().Close(); }
+    ScratchDatabase(const ScratchDatabase&) = delete;
+    ScratchDatabase& operator=(const ScratchDatabase&) = delete;
+
+    const TempDir& Folder() const { return folder_; }
+    std::wstring WorkingFile() const { return folder_ / L"mydatabase.db"; }
+    std::wstring SeedFile() const { return folder_ / L"newupdate.db"; }
+    // Closes and opens the database again, as the next start of the program.
+    // The folder is the current directory only meanwhile: the connection
+    // keeps its full path, and a folder that stays current cannot be removed
+    // while a program started from it (Wine starts one for every shortcut
+    // written) is still running.
+    void Restart() {
+        const CurrentDirectory current(folder_.Path());
+        db::Database().Open();
+    }
+
+private:
+    TempDir folder_;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,174 @@
+// Listing services of the prefix, changing their start types and undoing the
+// changes from the operation log, through the page's native functions.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/script_bridge.h"
+#include "db/scratch_database.h"
+#include "services/service_bridge.h"
+#include "services/start_type.h"
+#include "services/test_services.h"
+
+namespace {
+
+using engine::Value;
+using testsupport::TestService;
+
+const std::wstring kLongDescription = std::wstring(600, L'd') + L" and the end";
+
+const TestService kAlpha = {L"QoTestSvcAlpha", L"Qo Test Alpha", L"C:\\windows\\system32\\notepad.exe -k QoTest -p",
+                            SERVICE_DEMAND_START, kLongDescription};
+const TestService kBeta = {L"QoTestSvcBeta_3a7f1", L"Qo Test Beta",
+                           L"\"C:\\Program Files\\Qo Test\\beta.exe\" --run", SERVICE_AUTO_START, L""};
+const TestService kGamma = {L"QoTestSvcGamma", L"Qo Test Gamma", L"C:\\QoTest\\gamma.exe", SERVICE_DISABLED,
+                            L"Gamma"};
+
+class ServiceManager : public testing::Test {
+protected:
+    ServiceManager() {
+        services::ServiceList().clear();
+        for (const TestService& service : {kAlpha, kBeta, kGamma}) services_.Create(service);
+    }
+    ~ServiceManager() override { services::ServiceList().clear(); }
+
+    Value Call(const char* name, std::vector<Value> args = {}) {
+        const std::optional<Value> result = app::NativeFunctions().Call(name, args);
+        EXPECT_TRUE(result) << name << " was not handled";
+        return result.value_or(Value());
+    }
+    // The listed element of a service, found by its key name.
+    static std::optional<Value> Element(const Value& list, const std::wstring& name) {
+        for (const Value& element : list.Items())
+            if (element.Items().size() > 1 && element.Items()[1] == Value(name)) return element;
+        return std::nullopt;
+    }
+    int IndexOf(const std::wstring& name) {
+        const std::optional<Value> element = Element(Call("GetServersInfo"), name);
+        return element ? *element->Items()[4].AsInt() : -1;
+    }
+
+    testsupport::ScratchDatabase database_;
+    testsupport::TestServices services_;
+};
+
+TEST_F(ServiceManager, ListsServicesWithTrimmedPathsAndTheirRecommendations) {
+    testsupport::RunSql(database_.SeedFile(),
+                        "create table tbl_serversInitData (id integer primary key,servrName char NOT NULL,"
+                        "suguestStatus integer,forbitRate integer,startTime integer ,categoty integer);"
+                        "insert into tbl_serversInitData values (1, 'QoTestSvcBeta', 3, 45, 0, 0),"
+                        "(2, 'QoTestSvcAlpha', 1, 0, 0, 0), (3, 'qotestsvcgamma', 2, 10, 0, 0)");
+    database_.Restart();
+
+    const Value list = Call("GetServersInfo");
+    ASSERT_TRUE(list.IsArray());
+    for (std::size_t i = 0; i < list.Items().size(); ++i) {
+        ASSERT_EQ(list.Items()[i].Items().size(), 11u);
+        EXPECT_EQ(list.Items()[i].Items()[4], Value(static_cast<int>(i)));
+    }
+    const int stopped = SERVICE_STOPPED;
+    EXPECT_EQ(Element(list, kAlpha.name),
+              Value::Array({L"Qo Test Alpha", kAlpha.name, L"C:\\windows\\system32\\notepad.exe", 3,
+                            IndexOf(kAlpha.name), kLongDescription, 1, 0, 0, 0, stopped}));
+    // The prefix row covers the per-user style name.
+    EXPECT_EQ(Element(list, kBeta.name),
+              Value::Array({L"Qo Test Beta", kBeta.name, L"\"C:\\Program Files\\Qo Test\\beta.exe\"", 2,
+                            IndexOf(kBeta.name), L"", 3, 45, 0, 0, stopped}));
+    // A row in other letters is no match.
+    EXPECT_EQ(Element(list, kGamma.name),
+              Value::Array({L"Qo Test Gamma", kGamma.name, L"C:\\QoTest\\gamma.exe", 4, IndexOf(kGamma.name),
+                            L"Gamma", 0, 0, 0, 0, stopped}));
+}
+
+TEST_F(ServiceManager, ListsEveryServiceWhenTheirRecordsExceedTheFirstBuffer) {
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 120; ++i) {
+        names.push_back(L"QoTestSvcMany" + std::to_wstring(i));
+        // Display names are unique too; long ones make large records.
+        services_.Create({names.back(), names.back() + std::wstring(240, L'.'), L"C:\\QoTest\\many.exe",
+                          SERVICE_DEMAND_START, L""});
+    }
+    // The records no longer fit into 64 KiB.
+    std::vector<BYTE> records(65536);
+    DWORD needed = 0;
+    DWORD returned = 0;
+    DWORD resume = 0;
+    EXPECT_FALSE(EnumServicesStatusW(services_.Manager(), SERVICE_WIN32, SERVICE_STATE_ALL,
+                                     reinterpret_cast<ENUM_SERVICE_STATUSW*>(records.data()), 65536, &needed,
+                                     &returned, &resume));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MORE_DATA));
+
+    const Value list = Call("GetServersInfo");
+    for (const std::wstring& name : names) EXPECT_TRUE(Element(list, name)) << name;
+}
+
+TEST_F(ServiceManager, StartTypeChangesAreLoggedAndUndoneFromTheLog) {
+    const int alpha = IndexOf(kAlpha.name);
+    EXPECT_EQ(Call("SetSingleServerStatus", {alpha, 4}), Value(true));
+    EXPECT_EQ(services_.StartType(kAlpha.name), 4);
+    EXPECT_EQ(Element(Call("GetServersInfo"), kAlpha.name)->Items()[3], Value(4));
+    EXPECT_EQ(Call("SetSingleServerStatus", {alpha, 2}), Value(true));
+
+    const Value log = Call("GetServerOpLog");
+    ASSERT_TRUE(log.IsArray());
+    ASSERT_EQ(log.Items().size(), 2u);
+    const Value& first = log.Items()[0];
+    ASSERT_EQ(first.Items().size(), 9u);
+    EXPECT_EQ(first.Items()[0], Value(L"Qo Test Alpha"));
+    EXPECT_EQ(first.Items()[1], Value(kAlpha.name));
+    EXPECT_EQ(first.Items()[2], Value(L"C:\\windows\\system32\\notepad.exe"));
+    EXPECT_EQ(first.Items()[3], Value(2));  // the type it has now
+    EXPECT_EQ(first.Items()[5], Value(kLongDescription));
+    EXPECT_EQ(first.Items()[6], Value(3));
+    EXPECT_EQ(first.Items()[7], Value(4));
+    EXPECT_TRUE(std::regex_match(first.Items()[8].Text(), std::wregex(LR"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d)")));
+    EXPECT_EQ(log.Items()[1].Items()[6], Value(4));
+    EXPECT_EQ(log.Items()[1].Items()[7], Value(2));
+
+    // Restoring the older record sets the type from before the first change.
+    EXPECT_EQ(Call("DeleteServerOpLog", {first.Items()[4], first.Items()[1], first.Items()[6]}), Value(1));
+    EXPECT_EQ(services_.StartType(kAlpha.name), 3);
+    const Value rest = Call("GetServerOpLog");
+    ASSERT_EQ(rest.Items().size(), 1u);
+    EXPECT_EQ(rest.Items()[0].Items()[4], log.Items()[1].Items()[4]);
+}
+
+TEST_F(ServiceManager, BadRequestsChangeNothingAndLogNothing) {
+    const int gamma = IndexOf(kGamma.name);
+    const int size = static_cast<int>(services::ServiceList().size());
+    const std::vector<std::vector<Value>> requests = {
+        {gamma, 5}, {gamma, -1}, {size, 2}, {-1, 2}, {L"0", 2}, {gamma, L"2"},
+    };
+    for (const std::vector<Value>& request : requests)
+        EXPECT_EQ(Call("SetSingleServerStatus", request), Value(false)) << request[0].ToText() << " " << request[1].ToText();
+    EXPECT_EQ(services_.StartType(kGamma.name), 4);
+    EXPECT_TRUE(Call("GetServerOpLog").IsUndefined());
+
+    ASSERT_TRUE(db::Database().AddServiceOperation(kGamma.name, 2, 4));
+    const Value record = Call("GetServerOpLog").Items()[0];
+    EXPECT_EQ(Call("DeleteServerOpLog", {record.Items()[4], Value(kGamma.name), Value(7)}), Value(0));
+    EXPECT_EQ(Call("DeleteServerOpLog", {record.Items()[4], Value(L"QoTestSvcNobody"), Value(2)}), Value(0));
+    EXPECT_EQ(services_.StartType(kGamma.name), 4);
+    EXPECT_EQ(Call("GetServerOpLog").Items().size(), 1u);
+    EXPECT_FALSE(services::ChangeServiceStartType(2, L"QoTestSvcNobody"));
+}
+
+TEST_F(ServiceManager, TheLogForgetsServicesThatAreGone) {
+    // Before the list is read the log answers 0 and keeps every record.
+    ASSERT_TRUE(db::Database().AddServiceOperation(L"QoTestSvcVanished", 3, 4));
+    EXPECT_EQ(Call("GetServerOpLog"), Value(0));
+    EXPECT_EQ(testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation"),
+              testsupport::SqlRows{{"1"}});
+
+    EXPECT_EQ(Call("SetSingleServerStatus", {IndexOf(kBeta.name), 4}), Value(true));
+    const Value log = Call("GetServerOpLog");
+    ASSERT_EQ(log.Items().size(), 1u);
+    EXPECT_EQ(log.Items()[0].Items()[1], Value(kBeta.name));
+    services_.Delete(kBeta.name);
+    Call("GetServersInfo");
+    EXPECT_TRUE(Call("GetServerOpLog").IsUndefined());
+    EXPECT_EQ(testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation"),
+              testsupport::SqlRows{{"0"}});
+}
+
+}  // namespace

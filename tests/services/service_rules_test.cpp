@@ -1,0 +1,80 @@
+// The decisions of the service manager, on values.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "services/recommendation.h"
+#include "services/service_bridge.h"
+#include "services/service_enumeration.h"
+
+namespace {
+
+TEST(ServiceRules, BinaryPathsLoseTheirArguments) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* trimmed;
+    };
+    const Case cases[] = {
+        {L"C:\\Windows\\system32\\svchost.exe -k netsvcs -p", L"C:\\Windows\\system32\\svchost.exe"},
+        {L"\"C:\\Program Files\\App\\app.exe\" -service", L"\"C:\\Program Files\\App\\app.exe\""},
+        {L"C:\\Program Files\\Tool Kit\\tool.exe", L"C:\\Program Files\\Tool Kit\\tool.exe"},
+        {L"C:\\App\\app.exe", L"C:\\App\\app.exe"},
+        {L"C:\\App\\", L"C:\\App\\"},
+        {L"\\app.exe -x", L"\\app.exe -x"},
+        {L"app.exe -x", L"app.exe -x"},
+        {L"", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(services::TrimBinaryPath(c.path), c.trimmed) << c.path;
+}
+
+TEST(ServiceRules, TheFirstRowThatBeginsTheNameRecommends) {
+    const std::vector<db::ServiceRecommendationRow> named = {{1, L"Foo", 3, 40, 0, 0}, {2, L"FooBar", 1, 0, 0, 0}};
+    const std::vector<db::ServiceRecommendationRow> catchAll = {
+        {1, L"Foo", 3, 40, 0, 0}, {2, L"", 2, 5, 0, 0}, {3, L"Bar", 1, 0, 0, 0}};
+    struct Case {
+        const std::vector<db::ServiceRecommendationRow>* rows;
+        const wchar_t* service;
+        int rowId;  // 0: none
+    };
+    const Case cases[] = {
+        {&named, L"Foo", 1},     {&named, L"FooBar", 1}, {&named, L"Foo_3a7f1", 1}, {&named, L"Foobar", 1},
+        {&named, L"foo", 0},     {&named, L"Fo", 0},     {&named, L"", 0},
+        {&catchAll, L"Bar", 2},  {&catchAll, L"Qux", 2}, {&catchAll, L"Foo2", 1},
+    };
+    for (const Case& c : cases) {
+        const db::ServiceRecommendationRow* row = services::FindRecommendation(*c.rows, c.service);
+        EXPECT_EQ(row ? row->id : 0, c.rowId) << c.service;
+    }
+
+    std::vector<services::ServiceEntry> entries(2);
+    entries[0].serviceName = L"FooBar";
+    entries[1].serviceName = L"foo";
+    const std::vector<db::ServiceRecommendationRow> rows = {{1, L"Foo", 3, 40, 7, 5}};
+    services::ApplyRecommendations(entries, rows);
+    EXPECT_EQ(std::vector<int>({entries[0].suguestStatus, entries[0].forbitRate, entries[0].startTime,
+                                entries[0].categoty}),
+              std::vector<int>({3, 40, 7, 5}));
+    EXPECT_EQ(std::vector<int>({entries[1].suguestStatus, entries[1].forbitRate, entries[1].startTime,
+                                entries[1].categoty}),
+              std::vector<int>({0, 0, 0, 0}));
+}
+
+TEST(ServiceRules, ListValueNumbersTheEntries) {
+    EXPECT_TRUE(services::ServiceListValue({}).IsUndefined());
+    services::ServiceEntry entry;
+    entry.serviceName = L"Svc";
+    entry.displayName = L"Service";
+    entry.currentState = SERVICE_RUNNING;
+    entry.startType = SERVICE_DEMAND_START;
+    entry.serviceType = SERVICE_WIN32_OWN_PROCESS;
+    entry.description = L"Does things";
+    entry.binaryPath = L"C:\\svc.exe";
+    entry.suguestStatus = 3;
+    entry.forbitRate = 40;
+    entry.startTime = 7;
+    entry.categoty = 5;
+    using engine::Value;
+    EXPECT_EQ(services::ServiceListValue({services::ServiceEntry{}, entry}).Items()[1],
+              Value::Array({L"Service", L"Svc", L"C:\\svc.exe", 3, 1, L"Does things", 3, 40, 7, 5, 4}));
+}
+
+}  // namespace
