@@ -14,6 +14,9 @@ namespace {
 
 using engine::Value;
 
+// Runs in a folder of its own: the program keeps its log, its settings file
+// and its database in the current folder, and consumes the seed database
+// that lies there.
 class RunningProgram {
 public:
     explicit RunningProgram(const std::wstring& arguments = L"") {
@@ -31,7 +34,8 @@ public:
         startup.hStdError = writeEnd;
         std::wstring commandLine = testsupport::Environment(L"QO_PROGRAM") + L" --headless " + arguments;
         PROCESS_INFORMATION process{};
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder_.Path().c_str(),
+                            &startup, &process))
             throw std::runtime_error("the program did not start");
         CloseHandle(process.hThread);
         process_.reset(process.hProcess);
@@ -51,6 +55,7 @@ public:
         while (ReadFile(output_.get(), &c, 1, &read, nullptr) && read == 1 && c != '\n') line += c;
         return line;
     }
+    const testsupport::TempDir& Folder() const { return folder_; }
     std::optional<DWORD> ExitCode(DWORD waitMilliseconds = 30000) {
         if (WaitForSingleObject(process_.get(), waitMilliseconds) != WAIT_OBJECT_0) return std::nullopt;
         DWORD code = 0;
@@ -59,6 +64,7 @@ public:
     }
 
 private:
+    testsupport::TempDir folder_;
     common::UniqueKernelHandle process_;
     common::UniqueKernelHandle output_;
 };
@@ -89,7 +95,7 @@ TEST(Program, HeadlessPrintsThePageAddressAndServesTheMainDocument) {
               testsupport::ReadFile(testsupport::FromUnixPath(testsupport::Environment(L"QO_UI_SOURCE")) + L"\\index.html"));
     EXPECT_EQ(page.Call("GetPopupZoneBit"), Value(0));
     EXPECT_EQ(page.Call("GetPopupZoneBit", {Value(1)}), std::nullopt);
-    EXPECT_NE(testsupport::ReadFile(L"Orvane.log").find(address), std::string::npos);
+    EXPECT_NE(testsupport::ReadFile(program.Folder() / L"Orvane.log").find(address), std::string::npos);
     page.Close();
     EXPECT_EQ(program.ExitCode(), 0u);
 }

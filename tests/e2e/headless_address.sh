@@ -9,8 +9,11 @@ output=$(mktemp -d)
 trap 'rm -rf "$output"' EXIT
 failures=()
 
-cd "$folder"
-"$wine_script" "$wine_root" QuillmarkOrvane.exe --headless >"$output/stdout" 2>"$output/stderr" &
+# The program keeps its log and database in the current folder and consumes
+# the seed database there: it runs in a folder of its own.
+mkdir "$output/run"
+cd "$output/run"
+"$wine_script" "$wine_root" "$folder/QuillmarkOrvane.exe" --headless >"$output/stdout" 2>"$output/stderr" &
 program=$!
 address=""
 for _ in $(seq 1 300); do
