@@ -34,12 +34,13 @@ private:
 
 // What a plain program would do: list the tree, make each destination
 // folder, copy each file without overwriting and delete its source, then
-// remove the emptied folders.
-void BareMove(const std::wstring& from, const std::wstring& to) {
+// remove the emptied folders. Answers the files moved.
+int BareMove(const std::wstring& from, const std::wstring& to) {
     std::vector<std::wstring> files, dirs;
     bench::Enumerate(from, &files, &dirs);
     CreateDirectoryW(to.c_str(), nullptr);
     std::wstring madeFolder;
+    int moved = 0;
     for (const std::wstring& file : files) {
         const std::wstring destination = to + file.substr(from.size());
         const std::wstring folder = destination.substr(0, destination.rfind(L'\\'));
@@ -49,10 +50,11 @@ void BareMove(const std::wstring& from, const std::wstring& to) {
             CreateDirectoryW(folder.c_str(), nullptr);
             madeFolder = folder;
         }
-        if (CopyFileW(file.c_str(), destination.c_str(), TRUE)) DeleteFileW(file.c_str());
+        if (CopyFileW(file.c_str(), destination.c_str(), TRUE) && DeleteFileW(file.c_str())) ++moved;
     }
     for (const std::wstring& dir : dirs) RemoveDirectoryW(dir.c_str());
     RemoveDirectoryW(from.c_str());
+    return moved;
 }
 
 void RemoveTree(const std::wstring& root) {
@@ -99,7 +101,7 @@ int wmain(int argc, wchar_t** argv) {
     // Two identical trees: one for the move, one for the bare loop; each
     // order once, so that neither always runs on a warmer disk.
     double move = 0, bareMove = 0;
-    int moved = 0;
+    int moved = 0, bareMoved = 0;
     for (int round = 0; round < 2; ++round) {
         const std::wstring moveFrom = work + L"\\move", moveTo = work + L"\\moved";
         const std::wstring bareFrom = work + L"\\bare", bareTo = work + L"\\bare-moved";
@@ -115,7 +117,7 @@ int wmain(int argc, wchar_t** argv) {
         };
         const auto timeBare = [&] {
             start = Clock::now();
-            BareMove(bareFrom, bareTo);
+            bareMoved = BareMove(bareFrom, bareTo);
             bareMove += Seconds(start);
         };
         if (round == 0) {
@@ -128,8 +130,9 @@ int wmain(int argc, wchar_t** argv) {
         RemoveTree(moveTo);
         RemoveTree(bareTo);
     }
-    std::printf("move of %d files: %.3f s, bare copy-and-delete loop: %.3f s, ratio %.2f (sum of 2 rounds)\n", moved,
-                move, bareMove, move / bareMove);
+    std::printf("move of %d files: %.3f s, bare copy-and-delete loop (%d files): %.3f s, ratio %.2f "
+                "(sum of 2 rounds)\n",
+                moved, move, bareMoved, bareMove, move / bareMove);
     const disk::MoveCounters& counters = disk::DownloadMoveCounters();
     std::printf("last move: %d copied, %d copy failures, %d deleted, %d delete failures, %d total\n",
                 counters.copied.load(), counters.copyFailed.load(), counters.deleted.load(),
