@@ -9,7 +9,13 @@
 #include "app/task_bridge.h"
 #include "app/update_check.h"
 #include "disk/clean_amount.h"
+#include "disk/download_folders.h"
+#include "disk/download_move.h"
+#include "disk/drive_figures.h"
 #include "disk/move_counters.h"
+#include "disk/path_sizes.h"
+#include "disk/system_disk_clean.h"
+#include "disk/system_disk_scan.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_scan.h"
 #include "junk/result_rows.h"
@@ -43,7 +49,14 @@ constexpr BridgeRow kRows[] = {
     {"DeleteServerOpLog", 3, services::DeleteServerOpLog},
     {"getHaveRunshow", 0, getHaveRunshow},
     {"GetAppVersion", 0, GetAppVersion},
+    {"GetDiskSize", 1, disk::GetDiskSize},
+    {"GetDrivesInfo", 0, disk::GetDrivesInfo},
     {"GetDeleteDiskSize", 0, disk::GetDeleteDiskSize},
+    {"SetScandiskEntry", 0, disk::SetScandiskEntry},
+    {"CleanSystemFile", 2, disk::CleanSystemFile},
+    {"GetFileOrDirSize", 1, disk::GetFileOrDirSize},
+    {"GetDownloadDir", 0, disk::GetDownloadDir},
+    {"GetCopyMoveDiskPath", 2, disk::GetCopyMoveDiskPath},
     {"GetCopyNumber", 1, disk::GetCopyNumber},
     {"FinishOtherOperate", 1, FinishOtherOperate},
 };

@@ -80,10 +80,13 @@ std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t live, std::uint
     return 0;
 }
 
+std::uint32_t TaskRefusal(Task task) {
+    return StartRefusal(ZoneBits().load(), liveBits.load(), RuleFor(task).refusalMask);
+}
+
 int StartTask(Task task, const std::function<void()>& prepare, std::function<void()> work, std::uint32_t bit) {
+    if (const std::uint32_t refusal = TaskRefusal(task)) return static_cast<int>(refusal);
     const TaskRule rule = RuleFor(task);
-    if (const std::uint32_t refusal = StartRefusal(ZoneBits().load(), liveBits.load(), rule.refusalMask))
-        return static_cast<int>(refusal);
     if (rule.resetsStopFlag) StopFlag() = 0;
     if (prepare) prepare();
     const std::uint32_t taskBit = rule.bit ? rule.bit : bit;

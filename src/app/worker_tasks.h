@@ -49,6 +49,9 @@ std::uint32_t LiveWorkerBits();
 // StopWorking clears the busy word at once, but that worker may still be
 // finishing its current unit, so its live bit refuses the start until it ends.
 std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t liveBits, std::uint32_t refusalMask);
+// The start refusal of `task` now; for a start that checks its arguments
+// between the refusal test and the start.
+std::uint32_t TaskRefusal(Task task);
 
 // The start rule: refusal test, stop-flag reset, prepare() (the task's shared
 // data, e.g. emptying result lists), the bit, then the thread running work().

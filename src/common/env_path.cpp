@@ -87,4 +87,10 @@ bool ExpandEnvironmentPath(std::wstring_view path, std::wstring& expanded, std::
     return ExpandEnvironmentPath(path, expanded, alternative, RunsUnderWow64(), ReadEnvironmentVariable);
 }
 
+std::wstring ExpandedEnvironmentPath(std::wstring_view path) {
+    std::wstring expanded, alternative;
+    ExpandEnvironmentPath(path, expanded, alternative);
+    return expanded;
+}
+
 }  // namespace common

@@ -41,5 +41,7 @@ bool ExpandEnvironmentPath(std::wstring_view path, std::wstring& expanded, std::
                            const EnvironmentLookup& lookup);
 // The same for this process and its environment.
 bool ExpandEnvironmentPath(std::wstring_view path, std::wstring& expanded, std::wstring& alternative);
+// The expanded path alone, for callers that do not test the alternative.
+std::wstring ExpandedEnvironmentPath(std::wstring_view path);
 
 }  // namespace common

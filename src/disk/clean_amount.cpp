@@ -10,6 +10,14 @@
 
 namespace disk {
 
+void StoreCleanAmount(std::uint64_t bytes) {
+    app::EnsureOneClickValue(L"DiskCleanRubbishSize");
+    common::UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, app::kOneClickKey, 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS)
+        RegSetValueExW(key.get(), L"DiskCleanRubbishSize", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&bytes),
+                       sizeof bytes);
+}
+
 engine::Value GetDeleteDiskSize(app::BridgeArgs) {
     common::UniqueRegKey key;
     std::uint64_t amount = 0;

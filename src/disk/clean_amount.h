@@ -1,9 +1,14 @@
 #pragma once
-// GetDeleteDiskSize: the bytes freed by the last system disk clean, as the
-// clean stored them in the settings store.
+// The bytes freed by the last system disk clean: stored by the clean in the
+// settings store as "DiskCleanRubbishSize", read back by GetDeleteDiskSize.
+#include <cstdint>
+
 #include "app/script_bridge.h"
 
 namespace disk {
+
+// Replaces the stored amount with `bytes`; a failed write is not reported.
+void StoreCleanAmount(std::uint64_t bytes);
 
 // Decimal text of "DiskCleanRubbishSize"; "0" when it was never written.
 engine::Value GetDeleteDiskSize(app::BridgeArgs args);

@@ -12,12 +12,6 @@ namespace junk {
 
 namespace {
 
-bool IsAbsolute(const std::wstring& path) {
-    const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
-    const bool share = path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\';
-    return drive || share;
-}
-
 std::optional<std::wstring> ReadUserTemp() {
     common::UniqueRegKey key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Environment", 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS)
@@ -30,6 +24,12 @@ std::optional<std::wstring> ReadUserTemp() {
 }
 
 }  // namespace
+
+bool IsAbsoluteFolder(const std::wstring& path) {
+    const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+    const bool share = path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\';
+    return drive || share;
+}
 
 CategoryPlan PlanFor(int category, const CategorySources& sources) {
     const auto under = [&](const wchar_t* variable, const wchar_t* sub) { return sources.variable(variable) + sub; };
@@ -66,7 +66,7 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
             break;
         default: break;
     }
-    std::erase_if(plan.folders, [](const std::wstring& folder) { return !IsAbsolute(folder); });
+    std::erase_if(plan.folders, [](const std::wstring& folder) { return !IsAbsoluteFolder(folder); });
     return plan;
 }
 
@@ -77,11 +77,7 @@ CategorySources SystemSources() {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     sources.systemDirectory = system;
-    sources.expand = [](const std::wstring& path) {
-        std::wstring expanded, alternative;
-        common::ExpandEnvironmentPath(path, expanded, alternative);
-        return expanded;
-    };
+    sources.expand = [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); };
     return sources;
 }
 

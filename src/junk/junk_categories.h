@@ -27,6 +27,11 @@ struct CategorySources {
     std::function<std::wstring(const std::wstring& path)> expand;  // first %token% expanded
 };
 
+// A drive path ("C:\...") or a share ("\\server\..."): not relative to
+// the current drive or folder, as a path built from an undefined variable
+// or an empty text would be.
+bool IsAbsoluteFolder(const std::wstring& path);
+
 // The folders of category `category` (0 to 12). A folder that is not an
 // absolute path (an undefined variable or an empty text would make it
 // relative to the current drive's root) is left out.

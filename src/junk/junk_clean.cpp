@@ -168,10 +168,7 @@ void RunClean(const std::vector<SelectionElement>& selection) {
 }
 
 engine::Value RepairChoose(app::BridgeArgs args) {
-    const app::TaskRule rule = app::RuleFor(app::Task::Clean);
-    if (const std::uint32_t refusal =
-            app::StartRefusal(app::ZoneBits().load(), app::LiveWorkerBits(), rule.refusalMask))
-        return static_cast<int>(refusal);
+    if (const std::uint32_t refusal = app::TaskRefusal(app::Task::Clean)) return static_cast<int>(refusal);
     const int page = args[1].AsInt().value_or(0);
     if (page != 0x08 && page != 0x10 && page != 0x20 && page != 0x80) return -3;
     return app::StartTask(

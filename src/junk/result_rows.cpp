@@ -1,11 +1,11 @@
 #include "junk/result_rows.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "app/settings_store_values.h"
-#include "common/size_text.h"
 #include "common/ansi_text.h"
+#include "common/size_text.h"
+#include "junk/json_text.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"
 
@@ -13,25 +13,8 @@ namespace junk {
 
 namespace {
 
-struct JsonDelete {
-    void operator()(cJSON* json) const { cJSON_Delete(json); }
-};
-using Json = std::unique_ptr<cJSON, JsonDelete>;
-
-std::wstring Print(const cJSON* json) {
-    char* printed = cJSON_PrintUnformatted(json);
-    if (!printed) return L"[]";
-    std::wstring text = common::FromAnsi(printed);
-    cJSON_free(printed);
-    return text;
-}
-
-std::string TotalText(std::uint64_t total) { return common::ToAnsi(app::DecimalText(static_cast<std::int64_t>(total))); }
-
-Json ParseArray(std::wstring_view text) {
-    Json json(cJSON_Parse(common::ToAnsi(text).c_str()));
-    if (!cJSON_IsArray(json.get())) json.reset();
-    return json;
+std::string TotalText(std::uint64_t total) {
+    return common::ToAnsi(app::DecimalText(static_cast<std::int64_t>(total)));
 }
 
 SelectionElement Named(const cJSON* element) {
@@ -54,20 +37,24 @@ int IntArgument(const engine::Value& value) { return value.AsInt().value_or(0); 
 
 }  // namespace
 
-std::vector<SelectionElement> ParseSelection(std::wstring_view text) {
+std::optional<std::vector<SelectionElement>> ParseSelectionArray(std::wstring_view text) {
+    const Json json = ParseJsonArray(text);
+    if (!json) return std::nullopt;
     std::vector<SelectionElement> selection;
-    const Json json = ParseArray(text);
-    if (!json) return selection;
     const cJSON* element = nullptr;
     cJSON_ArrayForEach(element, json.get()) selection.push_back(Named(element));
     return selection;
 }
 
+std::vector<SelectionElement> ParseSelection(std::wstring_view text) {
+    return ParseSelectionArray(text).value_or(std::vector<SelectionElement>());
+}
+
 void AppendFileRow(cJSON* rows, std::wstring_view name, std::wstring_view folder, std::uint64_t size) {
     cJSON* row = cJSON_CreateObject();
-    cJSON_AddStringToObject(row, "first", common::ToAnsi(name).c_str());
-    cJSON_AddStringToObject(row, "second", common::ToAnsi(folder).c_str());
-    cJSON_AddStringToObject(row, "three", common::ToAnsi(common::MakeFileSize(size)).c_str());
+    AddTextMember(row, "first", name);
+    AddTextMember(row, "second", folder);
+    AddTextMember(row, "three", common::MakeFileSize(size));
     cJSON_AddItemToArray(rows, row);
 }
 
@@ -90,7 +77,7 @@ std::wstring AllItemInfoText() {
             cJSON_AddItemToArray(rows.get(), row);
         }
     }
-    return Print(rows.get());
+    return PrintJson(rows.get());
 }
 
 engine::Value GetErrorDetails(app::BridgeArgs args) {
@@ -102,11 +89,11 @@ engine::Value GetErrorDetails(app::BridgeArgs args) {
     const ResultKind* kind = FindResultKind(kindNumber);
     if (kind && kind->HasCategory(category) && start < end)
         kind->AppendDetailRows(category, static_cast<std::size_t>(start), static_cast<std::size_t>(end), rows.get());
-    return Print(rows.get());
+    return PrintJson(rows.get());
 }
 
 engine::Value GetChooseStatistics(app::BridgeArgs args) {
-    const Json selection = ParseArray(args[0].ToText());
+    const Json selection = ParseJsonArray(args[0].ToText());
     if (!selection) return L"[]";
     cJSON* element = nullptr;
     cJSON_ArrayForEach(element, selection.get()) {
@@ -116,7 +103,7 @@ engine::Value GetChooseStatistics(app::BridgeArgs args) {
         cJSON_AddNumberToObject(element, "three", static_cast<double>(kind->Count(category)));
         cJSON_AddStringToObject(element, "four", TotalText(kind->Total(category)).c_str());
     }
-    return Print(selection.get());
+    return PrintJson(selection.get());
 }
 
 }  // namespace junk

@@ -5,6 +5,7 @@
 #include <cJSON.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,9 @@ struct SelectionElement {
     int kind = -1;
     int category = -1;
 };
+// Nothing when the text is not a JSON array.
+std::optional<std::vector<SelectionElement>> ParseSelectionArray(std::wstring_view text);
+// An empty selection when the text is not a JSON array.
 std::vector<SelectionElement> ParseSelection(std::wstring_view text);
 
 // A file's detail row: name, folder, size text.

@@ -3,7 +3,7 @@
 // documents call them.
 #include <gtest/gtest.h>
 
-#include "support/native_call.h"
+#include "support/bridge_call.h"
 #include <windows.h>
 
 #include "app/power_request.h"

@@ -10,7 +10,7 @@
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
 #include "junk/junk_categories.h"
-#include "support/native_call.h"
+#include "support/bridge_call.h"
 #include "support/junk_fixtures.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"

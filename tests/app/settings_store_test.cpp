@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/native_call.h"
+#include "support/bridge_call.h"
 
 #include <vector>
 

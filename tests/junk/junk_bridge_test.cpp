@@ -7,7 +7,7 @@
 #include "app/script_bridge.h"
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
-#include "support/native_call.h"
+#include "support/bridge_call.h"
 #include "support/junk_fixtures.h"
 #include "support/linux_links.h"
 #include "support/recording_host.h"

@@ -1,6 +1,6 @@
 // Junk folders may hold junctions and symbolic links to folders with the
 // user's data. Neither the scan nor the clean may ever reach through one.
-// Links are Linux links made through Wine (see linux_links.h): Wine lists a
+// Links are Linux links made through Wine (see support/linux_links.h): Wine lists a
 // link to a folder with the reparse-point attribute, as Windows lists
 // junctions and directory symbolic links. Links to files cannot be shown to
 // the program as links under Wine (it lists them as plain files and deletes

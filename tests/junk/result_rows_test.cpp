@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/script_bridge.h"
-#include "support/native_call.h"
+#include "support/bridge_call.h"
 #include "support/junk_fixtures.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "registry/registry_access.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_scan.h"
-#include "support/native_call.h"
+#include "support/bridge_call.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 

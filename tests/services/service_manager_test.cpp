@@ -2,7 +2,7 @@
 // changes from the operation log, through the page's native functions.
 #include <gtest/gtest.h>
 
-#include "support/native_call.h"
+#include "support/bridge_call.h"
 
 #include <regex>
 

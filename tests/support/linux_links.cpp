@@ -4,7 +4,7 @@
 
 #include "support/temp_dir.h"
 
-namespace junktest {
+namespace testsupport {
 
 namespace {
 
@@ -65,4 +65,4 @@ bool RemoveLinuxLink(const std::wstring& link) {
     return !unixLink.empty() && RunShell("rm -f " + Quoted(unixLink));
 }
 
-}  // namespace junktest
+}  // namespace testsupport

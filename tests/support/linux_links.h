@@ -1,15 +1,15 @@
 #pragma once
-// Links for the link-safety tests. Under Wine, CreateSymbolicLinkW reports
-// success but creates nothing and junctions cannot be made; a Linux symbolic
-// link, though, is listed with FILE_ATTRIBUTE_REPARSE_POINT when it points
-// to a folder. So the tests make Linux links with ln, in a shell script that
-// Wine starts as a Unix program given by its Z: path, at the Linux path of
-// the Windows one. A Linux link to a file is listed by Wine as a plain file, and
-// a dangling one is not listed at all: those kinds cannot be shown to the
-// walks as links here.
+// Links for the link-safety tests of the walks, cleans, sizes and moves.
+// Under Wine, CreateSymbolicLinkW reports success but creates nothing and
+// junctions cannot be made; a Linux symbolic link, though, is listed with
+// FILE_ATTRIBUTE_REPARSE_POINT when it points to a folder. So the tests make
+// Linux links with ln, in a shell script that Wine starts as a Unix program
+// given by its Z: path, at the Linux path of the Windows one. A Linux link to
+// a file is listed by Wine as a plain file, and a dangling one is not listed
+// at all: those kinds cannot be shown to the walks as links here.
 #include <string>
 
-namespace junktest {
+namespace testsupport {
 
 // The Linux path of a Windows path (Wine's own mapping); empty on failure.
 std::string UnixPath(const std::wstring& windowsPath);
@@ -21,4 +21,4 @@ bool MakeLinuxLink(const std::string& unixTarget, const std::wstring& link);
 // Windows side cannot remove it).
 bool RemoveLinuxLink(const std::wstring& link);
 
-}  // namespace junktest
+}  // namespace testsupport

@@ -63,6 +63,14 @@ std::string ReadFile(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+void MakeFolder(const std::wstring& path) { std::filesystem::create_directories(std::filesystem::path(path)); }
+
+void MakeFile(const std::wstring& path, std::size_t size, DWORD attributes) {
+    MakeFolder(std::filesystem::path(path).parent_path().wstring());
+    WriteFile(path, std::string(size, 'x'));
+    if (attributes) SetFileAttributesW(path.c_str(), attributes);
+}
+
 CurrentDirectory::CurrentDirectory(const std::wstring& path) {
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);

@@ -33,6 +33,10 @@ void RemoveTree(const std::wstring& path);
 void WriteFile(const std::wstring& path, std::string_view content);
 std::string ReadFile(const std::wstring& path);
 bool Exists(const std::wstring& path);
+// Writes a file of `size` bytes, creating its folders, with `attributes`
+// added (FILE_ATTRIBUTE_HIDDEN and the like).
+void MakeFile(const std::wstring& path, std::size_t size, DWORD attributes = 0);
+void MakeFolder(const std::wstring& path);
 
 // Makes the current directory `path` for the owner's lifetime.
 class CurrentDirectory {

@@ -1,5 +1,5 @@
 #pragma once
-// Calls a native function as a page would, expecting the table to handle it.
+// Calls a native function through the program's table, as a document does.
 #include <gtest/gtest.h>
 
 #include <string_view>
@@ -9,9 +9,11 @@
 
 namespace testsupport {
 
+// The function's answer; a failure of the test (and undefined) when the
+// table does not handle the call.
 inline engine::Value CallNative(std::string_view name, std::vector<engine::Value> args = {}) {
     const std::optional<engine::Value> result = app::NativeFunctions().Call(name, args);
-    EXPECT_TRUE(result.has_value()) << name << " was not handled";
+    EXPECT_TRUE(result.has_value()) << name;
     return result.value_or(engine::Value());
 }
 

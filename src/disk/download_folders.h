@@ -1,0 +1,57 @@
+#pragma once
+// The system's download-folder settings: Edge's download directory and the
+// shell's two Downloads entries under User Shell Folders. Read as a list of
+// three labelled paths, and rewritten together when the folder moves.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/script_bridge.h"
+
+namespace disk {
+
+// Where the settings live, below HKEY_CURRENT_USER.
+inline constexpr const wchar_t* kEdgeDownloadKey =
+    L"SOFTWARE\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\CurrentVersion\\AppContainer\\Storage\\"
+    L"microsoft.microsoftedge_8wekyb3d8bbwe\\MicrosoftEdge\\Main";
+inline constexpr const wchar_t* kEdgeDownloadValue = L"Default Download Directory";
+inline constexpr const wchar_t* kShellFoldersKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+inline constexpr const wchar_t* kShellDownloadValue = L"{374DE290-123F-4565-9164-39C4925E467B}";
+inline constexpr const wchar_t* kShellDownloadThirdValue = L"{7D83EE9B-2244-4E70-B1F5-5393042AF1E4}";
+
+struct DownloadFolder {
+    std::wstring label;  // "EdgeDownloadDir", "Win10DownloadDir", "Win10DownloadDir3"
+    std::wstring path;   // expanded; may be empty
+};
+
+// What reading one setting found: whether its key opened, and its text when
+// the value is a properly terminated REG_SZ or REG_EXPAND_SZ.
+struct SettingReading {
+    bool keyOpened = false;
+    std::optional<std::wstring> text;
+};
+
+// The three folders from the readings: a setting without a proper text is
+// empty, except the third, which then defaults to "%USERPROFILE%\Downloads"
+// when its key opened. A path equal to an earlier one (exact comparison)
+// becomes empty, so that each folder is listed once.
+std::vector<DownloadFolder> ResolveDownloadFolders(const SettingReading& edge, const SettingReading& shell,
+                                                   const SettingReading& shellThird,
+                                                   const std::function<std::wstring(const std::wstring&)>& expand);
+
+// [{"first":label,"second":path}, ...]
+std::wstring DownloadFoldersText(const std::vector<DownloadFolder>& folders);
+
+// The settings as this user has them now.
+std::vector<DownloadFolder> ReadDownloadFolders();
+
+// Points the settings at `target`: Edge's when its key exists, the shell's
+// two always. False when a shell value cannot be written.
+bool WriteDownloadFolders(const std::wstring& target);
+
+// The three folders as JSON text.
+engine::Value GetDownloadDir(app::BridgeArgs args);
+
+}  // namespace disk

@@ -1,0 +1,24 @@
+#pragma once
+// The size calculation of files and folders that the download-folder tab
+// shows: a worker of its own per request, never refused, reporting once.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/script_bridge.h"
+
+namespace disk {
+
+// The bytes of a file, or of every file below a folder; 0 for a path that
+// does not exist. Links are neither entered nor counted.
+std::uint64_t PathSize(const std::wstring& path);
+
+// The worker: "SetFileOrDirSize" once with [[path, size text], ...] in the
+// order of `paths`.
+void RunPathSizes(const std::vector<std::wstring>& paths);
+
+// Starts a size worker for the array of path texts (forward slashes become
+// backslashes); answers 0.
+engine::Value GetFileOrDirSize(app::BridgeArgs args);
+
+}  // namespace disk

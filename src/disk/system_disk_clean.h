@@ -1,0 +1,27 @@
+#pragma once
+// The system disk clean: deletes the files of the selected groups that the
+// last scan listed, remembers the ones that could not be deleted, and stores
+// the bytes freed.
+#include <cstdint>
+#include <vector>
+
+#include "app/script_bridge.h"
+#include "junk/result_rows.h"
+
+namespace disk {
+
+// Deletes the files of one group list while the stop flag is clear, then
+// empties the list. Answers the bytes deleted; a file that could not be
+// deleted goes to the UndeletableList.
+std::uint64_t CleanSystemDiskGroup(int group);
+
+// The worker: the selection's groups ({"first":3,"second":0 to 3}) in order,
+// then "DiskCleanRubbishSize".
+void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection);
+
+// Starts the clean of the selection text (the second argument is not read):
+// 0, the busy word while a system disk scan or clean runs, or -3 when the
+// text is not a JSON array.
+engine::Value CleanSystemFile(app::BridgeArgs args);
+
+}  // namespace disk

@@ -1,0 +1,63 @@
+#include "disk/system_disk_scan.h"
+
+#include <array>
+
+#include "app/settings_store_values.h"
+#include "app/worker_tasks.h"
+#include "junk/folder_walk.h"
+
+namespace disk {
+
+namespace {
+
+constexpr int kTemporaryFilesCategory = 0;
+
+}  // namespace
+
+junk::JunkFileList& SystemDiskList(int group) {
+    static std::array<junk::JunkFileList, kSystemDiskGroupCount> lists;
+    return lists.at(static_cast<std::size_t>(group));
+}
+
+void ResetSystemDiskLists() {
+    for (int group = 0; group < kSystemDiskGroupCount; ++group) SystemDiskList(group).Clear();
+}
+
+std::vector<std::wstring> GroupFolders(int group, const junk::CategorySources& sources) {
+    static constexpr const wchar_t* kCaches[] = {L"\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache",
+                                                 L"\\AppData\\Local\\Mozilla\\Firefox",
+                                                 L"\\AppData\\Local\\Microsoft\\Windows\\INetCache"};
+    if (group == 3) return junk::PlanFor(kTemporaryFilesCategory, sources).folders;
+    if (group < 0 || group > 3) return {};
+    std::wstring folder = sources.variable(L"USERPROFILE") + kCaches[group];
+    if (!junk::IsAbsoluteFolder(folder)) return {};
+    return {std::move(folder)};
+}
+
+void RunSystemDiskScan() {
+    const junk::CategorySources sources = junk::SystemSources();
+    // The file-free folders the walks find stay with this scan: the shared
+    // EmptyFolderList belongs to the junk scan and clean, which may be
+    // running on another worker now.
+    junk::JunkFileList emptyFolders;
+    std::size_t count = 0;
+    std::uint64_t size = 0;
+    for (int group = 0; group < kSystemDiskGroupCount; ++group) {
+        junk::JunkFileList& list = SystemDiskList(group);
+        for (const std::wstring& folder : GroupFolders(group, sources))
+            junk::ScanJunkFolder(list, emptyFolders, folder, junk::kWalkSinceBoot);
+        junk::Undeletables().RemoveListed(list);
+        count += list.Count();
+        size += list.Total();
+        app::CallScriptFunction("SystemDiskCleanScanData",
+                                {static_cast<int>(count), app::DecimalText(static_cast<std::int64_t>(size)),
+                                 group == kSystemDiskGroupCount - 1 ? 1 : 0});
+    }
+    app::ClearZoneBits(app::DISK_WORKING);
+}
+
+engine::Value SetScandiskEntry(app::BridgeArgs) {
+    return app::StartTask(app::Task::SystemDiskScan, ResetSystemDiskLists, RunSystemDiskScan);
+}
+
+}  // namespace disk

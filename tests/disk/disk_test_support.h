@@ -1,0 +1,33 @@
+#pragma once
+// Shared fixtures of the system disk tests.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/value.h"
+#include "support/junk_fixtures.h"
+#include "support/recording_host.h"
+
+namespace disktest {
+
+// A file of `size` bytes last written long before Windows last started, as
+// the system disk scan collects them; its folders are created.
+void MakeOldFile(const std::wstring& path, std::size_t size);
+
+// The arguments of every call of `name`, in order.
+std::vector<std::vector<engine::Value>> ArgumentsOf(const testsupport::RecordingHost& host, std::string_view name);
+
+// Waits (bounded) until `host` has received `count` calls of `name`.
+bool WaitForCalls(const testsupport::RecordingHost& host, std::string_view name, std::size_t count);
+
+// The system disk lists start empty and are emptied again, besides what
+// the junk tests reset (busy word, stop flag, UndeletableList).
+class DiskStateTest : public junktest::JunkListsTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+}  // namespace disktest
