@@ -45,7 +45,9 @@ function wine(...args) {
 }
 
 function within(promise, milliseconds, what) {
-    return Promise.race([promise, new Promise((_, fail) => setTimeout(() => fail(new Error(`no ${what} within ${milliseconds} ms`)), milliseconds))]);
+    let timer;
+    const late = new Promise((_, fail) => { timer = setTimeout(() => fail(new Error(`no ${what} within ${milliseconds} ms`)), milliseconds); });
+    return Promise.race([promise, late]).finally(() => clearTimeout(timer));
 }
 
 // ---- The browser ---------------------------------------------------------------------
@@ -117,6 +119,7 @@ before(async () => {
     });
     page = await browser.newPage();
     page.on("pageerror", (error) => console.log("page error:", error.message));
+    page.on("console", (message) => message.type() === "error" && console.log("page console:", message.text()));
     await page.goto(address);
 });
 
@@ -139,4 +142,152 @@ test("the loading screen gives way to the home tiles with the health display", a
     await expectShown("#Upgrade_UI", 60000);
     await expectNoOverflow();
     await shoot("home");
+});
+
+test("the junk page: Cancel stops the scan, and Clean without a selection is refused", async () => {
+    await page.click("#Scanning_Home2");
+    await page.click("#back_Home2");
+    await expectShown("#Scan_Stops2");
+    await expectHidden("#Scan_Course2");
+    assert.equal(await page.evaluate(() => view.GetPopupZoneBit()), 0);
+    // The bulk of temporary files kept the first category from finishing.
+    assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 0);
+    await page.click("#HomeStops_Clean2");
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "No need to clean up!");
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+    await page.click("#StosReturn_Home2");
+    await expectShown("#AllHome");
+    await expectHidden("#tabs2_Clean");
+});
+
+test("Scan All: progress, then the registry and junk tiles with their counters", async () => {
+    await page.click("#Scanning_Home");
+    await expectShown("#Scan_Course");
+    await expectHidden("#AllHome");
+    await shoot("scan-in-progress");
+    await expectShown("#HomeScanEnd", LONG);
+    await expectHidden("#Scan_Course");
+    assert.equal(await page.locator("#Regedit_ScanLi > .postion-div").count(), 7);
+    assert.equal(await page.locator("#Junk_Scan > .postion-div").count(), 13);
+    // Seeded: two MUI cache entries, two empty software keys, an empty file type.
+    const registryCount = async (n) => parseInt(await text(`#Regedit_ScanLi > .postion-div:nth-child(${n + 1}) .FileNumb`), 10);
+    assert.ok(await registryCount(1) >= 2);
+    assert.ok(await registryCount(2) >= 2);
+    assert.ok(await registryCount(6) >= 1);
+    assert.match(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .FileNumb"), /^\d+\s+Article$/);
+    assert.equal(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .center"), "Invalid MUI Cache");
+    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .FileNumb"), "6.00 KB");
+    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .center"), "WINDOWS Read-ahead File");
+    const total = await page.evaluate(() => REGErrorNum.reduce((sum, n) => sum + n, 0));
+    assert.equal(await text("#errorZ"), String(total));
+    assert.equal(await text("#ItemNoS"), "items.");
+    const categories = await page.locator("#Regedit_ScanLi .item-mb:not(.clean-flase)").count();
+    assert.equal(await text("#errorH"), String(categories));
+    await expectNoOverflow();
+    await shoot("results");
+});
+
+test("the detail window pages through the temporary files 50 at a time", async () => {
+    await page.locator("#Junk_Scan > .postion-div").nth(0).locator(".main-item").click();
+    await expectShown("#pathDL dl", 10000, detail());
+    const count = await page.evaluate(() => pageErrorNum[0]);
+    assert.ok(count > 100);
+    assert.equal(await text("#PAGE", detail()), String(Math.floor((count + 49) / 50)));
+    assert.equal(await text("#ItemName", detail()), "Temporary Files");
+    assert.equal(await text("#FileName", detail()), "Junk File Cleaning");
+    assert.equal(await text("#ErrorID", detail()), `${count}  Items`);
+    assert.equal(await detail().locator("#pathDL dl").count(), 50);
+    assert.ok(await detail().locator("#PREV").isDisabled());
+    assert.equal(await text("#pathDL dl:first-child .col-number", detail()), "1");
+    await shoot("detail-window");
+    await detail().locator("#NEXT").click();
+    assert.equal(await text("#AtPresent", detail()), "2");
+    assert.equal(await text("#pathDL dl:first-child .col-number", detail()), "51");
+    assert.ok(!(await detail().locator("#PREV").isDisabled()));
+    await detail().locator("#PREV").click();
+    assert.equal(await text("#AtPresent", detail()), "1");
+    assert.ok(await detail().locator("#PREV").isDisabled());
+    // The full path of the file, its size, its folder.
+    assert.match(await text("#pathDL dl dt", detail()), /^C:\\windows\\temp\\/i);
+    // While it is open the main window opens no second one.
+    assert.equal(await page.evaluate(() => { HomeModel.OpenErrorInfo(1, 0, 5, "5", 1); return document.querySelectorAll("iframe").length; }), 1);
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+});
+
+test("the one-click clean: a partial selection, refusals while it runs, Completed with the counters redrawn", async () => {
+    // Keep the error reports: the select-all box then shows a partial selection.
+    const keep = page.locator("#Junk_Scan > .postion-div").nth(12).locator(".Checkbox1");
+    await keep.click();
+    assert.equal(await keep.getAttribute("aria-checked"), "false");
+    assert.match(await shown("SelectAll_Junk").getAttribute("style"), /checkbox_1\.png/);
+    await page.click("#HomeEnd_Clean");
+    await expectShown("#Scan_Clean");
+    await expectHidden("#HomeScanEnd");
+
+    // Exit while the clean runs asks first; Cancel keeps the program.
+    await page.click("#ToSystemTray");
+    await expectShown("#ExitUI", 10000, popup());
+    assert.equal(await text("#ExitUI .popup-text", popup()), "Do you really want to exit?");
+    await popup().locator("#ExitNo").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+
+    // A single category's clean waits for the running one.
+    await page.locator("#Junk_Scan > .postion-div").nth(6).locator(".main-item").click();
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.ok(await shown("Scan_Clean").isVisible(), "the clean ended too soon: seed more bulk files");
+    await detail().locator("#SingleClean").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Operations are in progress, please wait...");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+
+    await expectShown("#Scan_CleanEnd", LONG);
+    assert.equal(await text("#Scan_CleanEnd .finish-title"), "Completed!");
+    await expectHidden(".home-2_1");
+    // The held file could not go: its row, with the count and size.
+    await expectShown("#Li_NoDelete");
+    assert.equal(await text("#no_deleteZ"), "1");
+    assert.equal(await text("#JunkNoS0"), "item.");
+    assert.equal(await text("#no_deleteS"), "4.22 KB");
+    assert.equal(await text("#NoFile"), "4.22 KB");
+    assert.ok(fs.existsSync(path.join(temp, "qo-e2e", "held.tmp")));
+    assert.ok(!fs.existsSync(path.join(temp, "qo-e2e", "page001.tmp")));
+    assert.ok(fs.existsSync(path.join(drive, "ProgramData/Microsoft/Windows/WER/ReportQueue/qo-e2e/Report.wer")));
+    // The lists drawn again from what is left: cleaned categories at zero.
+    assert.equal(await page.locator("#Junk_Scan > .postion-div").count(), 13);
+    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .FileNumb"), "0.00 B");
+    assert.match(await page.locator("#Junk_Scan > .postion-div:nth-child(7) .item-mb").getAttribute("class"), /clean-flase/);
+    assert.notEqual(await text("#Junk_Scan > .postion-div:nth-child(13) .FileNumb"), "0.00 B");
+    assert.equal(await text("#errorZ"), "0");
+    assert.equal(await text("#errorS1"), await text("#Junk_Scan > .postion-div:nth-child(13) .FileNumb"));
+
+    // The files that failed to delete, in their detail window.
+    await page.click("#NodeleteTab");
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.equal(await text("#ItemName", detail()), "File unable to delete");
+    assert.match(await text("#pathDL dl dt", detail()), /held\.tmp$/);
+    assert.ok(await detail().locator("#SingleClean").isDisabled());
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+    await expectNoOverflow();
+    await shoot("clean-completed");
+});
+
+test("OK returns to the home tiles with the new health verdict", async () => {
+    await page.click("#ReturnScan");
+    await expectShown("#AllHome");
+    await expectHidden("#tabs1_Home");
+    const verdict = await text("#HomeWarn");
+    assert.match(verdict, /^Computer Health Status: (Excellent|Medium|Poor)$/);
+    const expectedClass = { Excellent: "imgUrl", Medium: "blueGreen", Poor: "blueYellow" }[verdict.split(": ")[1]];
+    assert.match(await shown("homeRow").getAttribute("class"), new RegExp(expectedClass));
+    assert.match(await text("#HomeElapsed"), /^Since Last Scan: \d+ Minutes?$/);
 });
