@@ -291,3 +291,113 @@ test("OK returns to the home tiles with the new health verdict", async () => {
     assert.match(await shown("homeRow").getAttribute("class"), new RegExp(expectedClass));
     assert.match(await text("#HomeElapsed"), /^Since Last Scan: \d+ Minutes?$/);
 });
+
+test("the junk page: scan, check boxes drive the Clean buttons, clean, the undeletable row", async () => {
+    await page.click("#Scanning_Home2");
+    await expectShown("#HomeScanEnd2", LONG);
+    assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 13);
+    const tile = (n) => `#JunkScanLi2 > .postion-div:nth-child(${n + 1})`;
+    assert.equal(await text(`${tile(12)} .center`), "Error Report");
+    assert.equal(await text(`${tile(12)} .FileNumb`), "700.00 B");
+    // Clearing every box greys and disables both Clean buttons; one box enables them.
+    await page.click("#SelectAll_Junk2");
+    assert.match(await shown("SelectAll_Junk2").getAttribute("style"), /uncheckbox\.png/);
+    assert.ok(await shown("HomeEnd_Clean2").isDisabled());
+    assert.ok(await shown("HomeStops_Clean2").isDisabled());
+    assert.match(await page.locator("#HomeEnd_Clean2 label").getAttribute("class"), /clean-flase/);
+    assert.equal(await text("#errorS2"), "0.00 B");
+    await page.locator(`${tile(12)} .Checkbox1`).click();
+    assert.ok(!(await shown("HomeEnd_Clean2").isDisabled()));
+    assert.doesNotMatch(await page.locator("#HomeEnd_Clean2 label").getAttribute("class") || "", /clean-flase/);
+    assert.match(await shown("SelectAll_Junk2").getAttribute("style"), /checkbox_1\.png/);
+    assert.equal(await text("#errorS2"), "700.00 B");
+    await page.click("#HomeEnd_Clean2");
+    await expectShown("#Scan_CleanEnd2", LONG);
+    await expectHidden("#li_Junk2");
+    assert.ok(!fs.existsSync(path.join(drive, "ProgramData/Microsoft/Windows/WER/ReportQueue/qo-e2e/Report.wer")));
+    await expectShown("#Li_NoDelete2");
+    assert.equal(await text("#no_deleteZ2"), "1");
+    assert.equal(await text("#no_deleteS2"), "4.22 KB");
+    await page.click("#ReturnScan2");
+    await expectShown("#AllHome");
+    await expectHidden("#tabs2_Clean");
+});
+
+test("the registry page: scan, one entry shown as one item, clean with a backup", async () => {
+    // An empty key: reg add gives it an empty default value, which goes again.
+    wine("reg", "add", "HKCU\\Software\\QoE2eLater", "/f");
+    wine("reg", "delete", "HKCU\\Software\\QoE2eLater", "/ve", "/f");
+    await page.click("#Scanning_Home3");
+    await expectShown("#HomeScanEnd3", LONG);
+    assert.equal(await page.locator("#Regedit_ScanLi3 > .postion-div").count(), 7);
+    const software = "#Regedit_ScanLi3 > .postion-div:nth-child(3)";
+    assert.equal(await text(`${software} .center`), "Invalid Software Information");
+    assert.match(await text(`${software} .FileNumb`), /^1\s+Article$/);
+    assert.equal(await text("#errorZ3"), "1");
+    assert.equal(await text("#ItemNoS3"), "item.");
+    await page.click("#HomeEnd_Clean3");
+    await expectShown("#Scan_CleanEnd3", LONG);
+    assert.throws(() => wine("reg", "query", "HKCU\\Software\\QoE2eLater"));
+    const backups = fs.readdirSync(path.join(env.QO_WORK, "program", "Backups"));
+    assert.ok(backups.some((name) => name.endsWith(".reg")));
+    await page.click("#ReturnScan3");
+    await expectShown("#AllHome");
+});
+
+test("the message box answers the pressed button; Yes and No show No first", async () => {
+    const answer = page.evaluate(() => MessageBox("Tips", "Restart the computer now?", E_ButtonID.BTN_YES | E_ButtonID.BTN_NO));
+    const box = page.frameLocator("iframe[name='msgbox_htm']");
+    await expectShown("#button-bar button", 10000, box);
+    assert.deepEqual(await box.locator("#button-bar button").allTextContents(), ["No", "Yes"]);
+    assert.equal(await text("#caption", box), "Tips");
+    await box.locator("#yes").click();
+    assert.equal(await answer, 4);
+});
+
+test("with the stored language zh the popups speak Chinese and the main window stays English", async () => {
+    await page.evaluate(() => view.SetShowLanguage("zh"));
+    await page.reload();
+    await expectHidden("#ReadyLoad", 10000);
+    assert.equal(await page.evaluate(() => self.language), "zh");
+    // The disk figures cannot be read here: the Tips popup says so.
+    await page.click("#SystemDisk");
+    await expectShown("#ReminderHome", 10000, popup());
+    assert.equal(await text("#ReminderHome .popup-head label", popup()), "提示");
+    assert.equal(await text("#HomeTipsText", popup()), "获取磁盘数据失败！");
+    assert.equal(await text("#OKendHome", popup()), "完成");
+    assert.equal(await text("#HomeWarn"), "Computer Health Status: Excellent");
+    await expectNoOverflow();
+    await shoot("chinese-popup");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    // A text without a translation stays as written.
+    await page.evaluate(() => HomeTipsWindow());
+    assert.equal(await text("#HomeTipsText", popup()), "Operations are in progress, please wait...");
+    await popup().locator("#CloseHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await page.click("#MenuButton");
+    await page.click("#AboutData");
+    await expectShown("#AboutUI", 10000, popup());
+    assert.equal(await text("#AboutUI .popup-head label", popup()), "关于");
+    assert.match(await text("#AboutSoftware", popup()), /版本/);
+    await expectNoOverflow();
+    await popup().locator("#AboutOK").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await page.evaluate(() => view.SetShowLanguage("en"));
+});
+
+test("a second instance says the program is already running and ends", async () => {
+    const second = startProgram("second", "QuillmarkOrvane.exe", ["--headless"]);
+    const other = await openPage(await within(second.firstLine, 60000, "second page address"));
+    await other.locator(".qo-msgbox-content").waitFor({ timeout: 10000 });
+    assert.equal(await other.locator(".qo-msgbox-caption").textContent(), "Tips");
+    assert.equal(await other.locator(".qo-msgbox-content").textContent(), "The program is already running!");
+    await other.locator(".qo-msgbox button").click();
+    assert.equal(await within(second.exited, 30000, "end of the second instance"), 0);
+    await other.close();
+});
+
+test("Exit with nothing running closes the program without asking", async () => {
+    await page.click("#ToSystemTray");
+    assert.equal(await within(program.exited, 30000, "end of the program"), 0);
+});

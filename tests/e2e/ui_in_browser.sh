@@ -34,6 +34,10 @@ drive=$wine_root/prefix/drive_c
     '[HKEY_CURRENT_USER\Software\QoE2eEmptyToo]' '' \
     '[HKEY_CLASSES_ROOT\.qoe2e]' '' > "$work/seed.reg"
   wine regedit /S "$(winepath -w "$work/seed.reg")" >/dev/null 2>&1
+  # Imported keys carry an empty default value: without it they are empty.
+  for key in 'HKCU\Software\QoE2eEmpty' 'HKCU\Software\QoE2eEmptyToo' 'HKCR\.qoe2e'; do
+    wine reg delete "$key" /ve /f >/dev/null 2>&1
+  done
   wineserver -w
 )
 
