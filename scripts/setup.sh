@@ -29,11 +29,12 @@ SRC
   need_update=1
 fi
 
+# chromium and a font with Chinese letters: the browser tests (tests/e2e).
 packages=(
   cmake ninja-build dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb xauth
-  liblzf-dev googletest tcl sqlite3 curl chromium
+  liblzf-dev googletest tcl sqlite3 curl chromium fonts-wqy-microhei
 )
 missing=()
 for p in "${packages[@]}"; do

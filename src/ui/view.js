@@ -150,7 +150,7 @@
             const layer = hostDocument.createElement("div");
             layer.className = "qo-window-layer qo-msgbox";
             layer.style.cssText = "position:fixed;inset:0;z-index:5000;display:flex;align-items:center;justify-content:center;" +
-                "background:rgba(20,30,40,.28);font:14px 'Segoe UI','Noto Sans CJK SC','Microsoft YaHei',sans-serif";
+                "background:rgba(20,30,40,.28);font:14px 'Segoe UI','Microsoft YaHei','DejaVu Sans','WenQuanYi Micro Hei',sans-serif";
             const box = hostDocument.createElement("div");
             box.setAttribute("role", "alertdialog");
             box.style.cssText = "min-width:300px;max-width:420px;background:#fff;border-radius:6px;box-shadow:0 10px 34px rgba(0,0,0,.35);overflow:hidden";

@@ -140,6 +140,15 @@ test("the loading screen gives way to the home tiles with the health display", a
     assert.equal(await page.locator("title").textContent(), "Quillmark  Orvane ");
     // The update server cannot be reached from here: the check announces it.
     await expectShown("#Upgrade_UI", 60000);
+    await page.click("#MenuButton");
+    await expectShown("#UpgradeImg");
+    await page.click("#Upgrade_Home");
+    await expectShown("#UpgradeUI", 10000, popup());
+    assert.match(await text("#UpgradeSoftware", popup()), /Latest version .*, current version /);
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    await popup().locator("#UpgradeCancel").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
     await expectNoOverflow();
     await shoot("home");
 });
@@ -383,6 +392,15 @@ test("with the stored language zh the popups speak Chinese and the main window s
     await expectNoOverflow();
     await popup().locator("#AboutOK").click();
     await expectHidden("iframe[name='PopupWindows_html']");
+    // The detail window too, with the file that failed to delete.
+    await page.evaluate(() => OpenUndeletableDetails());
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.equal(await text("#ItemName", detail()), "无法删除的文件");
+    assert.equal(await text("#NEXT", detail()), "下一页");
+    await expectNoOverflow(page.frames().find((frame) => frame.url().includes("window.html")));
+    await shoot("chinese-detail-window");
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
     await page.evaluate(() => view.SetShowLanguage("en"));
 });
 
