@@ -153,6 +153,20 @@ test("the loading screen gives way to the home tiles with the health display", a
     await shoot("home");
 });
 
+test("every page is reached from the home tiles and Return comes back", async () => {
+    for (const [tile, panel] of [["BootOptimize", "BOOKoptimize"], ["SystemService", "System_Service"]]) {
+        await page.click("#" + tile);
+        await expectShown("#" + panel);
+        await expectShown("#RetHomeAll");
+        await expectHidden("#AllHome");
+        await page.click("#RetHome");
+        await expectShown("#AllHome");
+        await expectHidden("#" + panel);
+        await expectHidden("#RetHomeAll");
+    }
+    assert.ok(await page.locator("#StartupTable tr").count() > 0);
+});
+
 test("the junk page: Cancel stops the scan, and Clean without a selection is refused", async () => {
     await page.click("#Scanning_Home2");
     await page.click("#back_Home2");
@@ -344,9 +358,24 @@ test("the registry page: scan, one entry shown as one item, clean with a backup"
     assert.match(await text(`${software} .FileNumb`), /^1\s+Article$/);
     assert.equal(await text("#errorZ3"), "1");
     assert.equal(await text("#ItemNoS3"), "item.");
+    // The category's own clean, from its detail window.
+    await page.locator(`${software} .main-item`).click();
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.equal(await text("#pathDL dl dt", detail()), "HKEY_CURRENT_USER\\Software\\QoE2eLater");
+    assert.equal(await detail().locator(".dl-head > span").count(), 2);
+    await detail().locator("#SingleClean").click();
+    await expectShown("#CleanOK", LONG, detail());
+    assert.equal(await text("#PopupTxet", detail()), "Clean up completed!");
+    assert.equal(await detail().locator("#pathDL dl").count(), 0);
+    assert.ok(await detail().locator("#SingleClean").isDisabled());
+    await detail().locator("#CleanOK").click();
+    await expectHidden("iframe[name='window_html']");
+    assert.throws(() => wine("reg", "query", "HKCU\\Software\\QoE2eLater"));
+    assert.match(await text(`${software} .FileNumb`), /^0\s+Article$/);
+    assert.match(await page.locator(`${software} .item-mb`).getAttribute("class"), /clean-flase/);
+    // The page's clean then finds nothing left and completes.
     await page.click("#HomeEnd_Clean3");
     await expectShown("#Scan_CleanEnd3", LONG);
-    assert.throws(() => wine("reg", "query", "HKCU\\Software\\QoE2eLater"));
     const backups = fs.readdirSync(path.join(env.QO_WORK, "program", "Backups"));
     assert.ok(backups.some((name) => name.endsWith(".reg")));
     await page.click("#ReturnScan3");
