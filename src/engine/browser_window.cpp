@@ -116,6 +116,12 @@ PageRequests::Answer BrowserWindow::CallService(std::string_view name, std::vect
         done = OpenWebAddress(text);
     } else if (name == "explore") {
         done = ShowFolder(text);
+    } else if (name == "selectFolder") {
+        std::optional<std::wstring> url;
+        ui_.Run([&] {
+            if (const std::optional<std::wstring> folder = ChooseFolder()) url = FileUrlOf(*folder);
+        });
+        return {Answer::Status::Handled, url ? Value(*url) : Value::Null()};
     } else {
         return {Answer::Status::NotHandled, {}};
     }

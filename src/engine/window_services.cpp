@@ -2,9 +2,12 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <cwctype>
+
+#include "common/handles.h"
 
 namespace engine {
 
@@ -56,6 +59,42 @@ bool ShowFolder(const std::wstring& folder) {
     const auto result =
         reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", L"explorer.exe", argument->c_str(), nullptr, SW_SHOWNORMAL));
     return result > 32;
+}
+
+std::optional<std::wstring> FileUrlOf(std::wstring_view path) {
+    const bool drive = path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+    if (!drive || HasUnsafeCharacter(path)) return std::nullopt;
+    std::wstring url = L"file:///";
+    for (const wchar_t c : path) {
+        if (c == L'\\') {
+            url += L'/';
+        } else if (c == L' ' || c == L'%' || c == L'#' || c == L'?') {
+            static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+            url += L'%';
+            url += kHex[(c >> 4) & 0xF];
+            url += kHex[c & 0xF];
+        } else {
+            url += c;
+        }
+    }
+    return url;
+}
+
+std::optional<std::wstring> ChooseFolder() {
+    common::ComPtr<IFileOpenDialog> dialog;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog, dialog.put_void())))
+        return std::nullopt;
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog->GetOptions(&options);
+    dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    if (FAILED(dialog->Show(nullptr))) return std::nullopt;
+    common::ComPtr<IShellItem> item;
+    if (FAILED(dialog->GetResult(item.put()))) return std::nullopt;
+    PWSTR path = nullptr;
+    if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &path))) return std::nullopt;
+    std::wstring folder(path);
+    CoTaskMemFree(path);
+    return folder;
 }
 
 }  // namespace engine

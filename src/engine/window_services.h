@@ -24,4 +24,11 @@ std::optional<std::wstring> ExplorerArgument(std::wstring_view folder);
 // cannot be shown.
 bool ShowFolder(const std::wstring& folder);
 
+// A folder as the page names it: "file:///C:/Some%20Folder"; a path that is
+// not absolute gives nothing.
+std::optional<std::wstring> FileUrlOf(std::wstring_view path);
+// The folder dialog (on the UI thread; it waits for the user): the chosen
+// folder, or nothing when the user cancels.
+std::optional<std::wstring> ChooseFolder();
+
 }  // namespace engine

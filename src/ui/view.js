@@ -22,6 +22,8 @@
 //                     window geometry and state; the main window's state
 //                     ("hidden", "minimized", "shown") goes to the browser
 //                     window through the native side.
+// view.selectFolder() the folder dialog: a file URL, or null when cancelled;
+//                     URL.toPath(url) gives the folder's path.
 // Sciter.launch(url)  opens an http(s) address in the default browser.
 // System.exec(["explorer.exe", folder])  shows a folder in the file explorer.
 //
@@ -259,6 +261,10 @@
             // The notification-area icon is the native window's own.
             return true;
         },
+        // The folder dialog: a file URL of the chosen folder, or null.
+        selectFolder() {
+            return callService("selectFolder", []) || null;
+        },
     };
     const view = new Proxy(services, {
         get(target, name) {
@@ -284,6 +290,8 @@
             launch: (address) => callService("launch", [String(address)]),
         }),
     });
+    // "file:///C:/Some%20Folder" -> "C:\\Some Folder"
+    URL.toPath = (url) => decodeURIComponent(String(url).replace(/^file:\/\/\//i, "")).replace(/\//g, "\\");
     Object.defineProperty(window, "System", {
         value: Object.freeze({
             exec: (command) => Array.isArray(command) && /^explorer(\.exe)?$/i.test(command[0])

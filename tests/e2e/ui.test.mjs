@@ -138,6 +138,10 @@ test("the loading screen gives way to the home tiles with the health display", a
     for (const id of ["Scanning_Home", "Scanning_Home2", "Scanning_Home3", "SystemDisk", "BootOptimize", "SystemService"])
         await expectShown("#" + id);
     assert.equal(await page.locator("title").textContent(), "Quillmark  Orvane ");
+    // A folder chosen in the folder dialog comes as a file URL.
+    assert.equal(await page.evaluate(() => URL.toPath("file:///D:/My%20Downloads/50%25")), "D:\\My Downloads\\50%");
+    // Explorer shows only folders that exist.
+    assert.equal(await page.evaluate(() => System.exec(["explorer.exe", "C:\\no\\such\\folder"])), false);
     // The update server cannot be reached from here: the check announces it.
     await expectShown("#Upgrade_UI", 60000);
     await page.click("#MenuButton");

@@ -5,6 +5,7 @@
 namespace {
 
 using engine::ExplorerArgument;
+using engine::FileUrlOf;
 using engine::IsWebAddress;
 using engine::ParseWindowState;
 using engine::WindowState;
@@ -34,6 +35,15 @@ TEST(WindowServices, ExplorerGetsTheFolderQuotedOrNothing) {
     EXPECT_FALSE(ExplorerArgument(L""));
     EXPECT_FALSE(ExplorerArgument(L"C:\\a\" /select,C:\\b"));
     EXPECT_FALSE(ExplorerArgument(L"C:\\a\nb"));
+}
+
+TEST(WindowServices, ChosenFoldersTravelAsFileUrls) {
+    EXPECT_EQ(FileUrlOf(L"D:\\Downloads"), L"file:///D:/Downloads");
+    EXPECT_EQ(FileUrlOf(L"C:\\My Files\\50% #1?"), L"file:///C:/My%20Files/50%25%20%231%3F");
+    EXPECT_EQ(FileUrlOf(L"E:\\"), L"file:///E:/");
+    EXPECT_FALSE(FileUrlOf(L"\\\\server\\share"));
+    EXPECT_FALSE(FileUrlOf(L"relative\\folder"));
+    EXPECT_FALSE(FileUrlOf(L""));
 }
 
 TEST(WindowServices, WindowStatesByName) {
