@@ -29,11 +29,12 @@ SRC
   need_update=1
 fi
 
+# chromium and a font with Chinese letters: the browser tests (tests/e2e).
 packages=(
   cmake ninja-build dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb xauth
-  liblzf-dev googletest tcl sqlite3 curl chromium
+  liblzf-dev googletest tcl sqlite3 curl chromium fonts-wqy-microhei
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -46,16 +47,19 @@ if [ "${#missing[@]}" -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Playwright drives Chromium in the page tests and the bridge benchmark; it
-# lives in the build folder. Node.js comes from Debian where the machine has
-# none.
-if ! command -v npm >/dev/null 2>&1; then
+# Node.js with npm, where the machine has none.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends nodejs npm
 fi
+
+# Playwright drives Chromium in the browser tests and the bridge benchmark:
+# the packages pinned in tests/e2e, installed into the build folder.
 root=$(cd "$(dirname "$0")/.." && pwd)
 e2e=${QO_BUILD_DIR:-$root/build}/e2e
-if [ ! -f "$e2e/node_modules/playwright-core/package.json" ]; then
-  mkdir -p "$e2e"
-  npm install --prefix "$e2e" --no-audit --no-fund --silent playwright-core@1.65.2 >/dev/null
+mkdir -p "$e2e"
+if ! cmp -s "$root/tests/e2e/package-lock.json" "$e2e/package-lock.json" ||
+   [ ! -f "$e2e/node_modules/playwright-core/package.json" ]; then
+  cp "$root/tests/e2e/package.json" "$root/tests/e2e/package-lock.json" "$e2e/"
+  (cd "$e2e" && npm ci --no-audit --no-fund --silent >/dev/null)
 fi

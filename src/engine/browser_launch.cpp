@@ -104,13 +104,18 @@ DWORD OpenBrowser(const BrowserLaunch& launch) {
     return 0;
 }
 
-bool FocusProcessWindow(DWORD processId) {
-    if (processId == 0) return false;
+HWND ProcessWindow(DWORD processId) {
+    if (processId == 0) return nullptr;
     FoundWindow search{processId, nullptr};
     EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&search));
-    if (!search.window) return false;
-    if (IsIconic(search.window)) ShowWindow(search.window, SW_RESTORE);
-    SetForegroundWindow(search.window);
+    return search.window;
+}
+
+bool FocusProcessWindow(DWORD processId) {
+    const HWND window = ProcessWindow(processId);
+    if (!window) return false;
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(window);
     return true;
 }
 

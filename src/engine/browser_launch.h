@@ -35,6 +35,8 @@ std::wstring BrowserProfileFolder();
 
 // Starts the browser; the id of the browser process for an app window, else 0.
 DWORD OpenBrowser(const BrowserLaunch& launch);
+// The visible top-level window of `processId`, or none.
+HWND ProcessWindow(DWORD processId);
 // Restores and brings forward a visible top-level window of `processId`;
 // false when it has none.
 bool FocusProcessWindow(DWORD processId);

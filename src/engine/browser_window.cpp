@@ -4,6 +4,7 @@
 #include "engine/request_guard.h"
 #include "engine/standard_output.h"
 #include "engine/tray_icon.h"
+#include "engine/window_services.h"
 
 namespace engine {
 
@@ -49,6 +50,13 @@ void BrowserWindow::Show() {
 }
 
 void BrowserWindow::OpenOrFocusPage() {
+    if (hiddenWindow_ && IsWindow(hiddenWindow_)) {
+        ShowWindow(hiddenWindow_, SW_SHOW);
+        SetForegroundWindow(hiddenWindow_);
+        hiddenWindow_ = nullptr;
+        return;
+    }
+    hiddenWindow_ = nullptr;
     if (FocusProcessWindow(browserProcess_)) return;
     const std::vector<std::wstring> browsers = FindAppBrowsers();
     const DWORD process = OpenBrowser(PlanBrowserLaunch(address_, RunningUnderWine(), browsers, BrowserProfileFolder()));
@@ -97,6 +105,43 @@ PageRequests::Answer BrowserWindow::CallNative(std::string_view name, std::vecto
         answer = result ? Answer{Answer::Status::Handled, std::move(*result)} : Answer{Answer::Status::NotHandled, {}};
     });
     return answer;
+}
+
+PageRequests::Answer BrowserWindow::CallService(std::string_view name, std::vector<Value> args) {
+    const std::wstring text = args.size() == 1 && args[0].IsString() ? args[0].Text() : std::wstring();
+    bool done = false;
+    if (name == "windowState") {
+        ui_.Run([&] { done = SetBrowserWindowState(text); });
+    } else if (name == "launch") {
+        done = OpenWebAddress(text);
+    } else if (name == "explore") {
+        done = ShowFolder(text);
+    } else if (name == "selectFolder") {
+        std::optional<std::wstring> url;
+        ui_.Run([&] {
+            if (const std::optional<std::wstring> folder = ChooseFolder()) url = FileUrlOf(*folder);
+        });
+        return {Answer::Status::Handled, url ? Value(*url) : Value::Null()};
+    } else {
+        return {Answer::Status::NotHandled, {}};
+    }
+    return {Answer::Status::Handled, Value(done)};
+}
+
+// On the UI thread. False when no browser window of ours is there (headless).
+bool BrowserWindow::SetBrowserWindowState(const std::wstring& state) {
+    const std::optional<WindowState> wanted = ParseWindowState(state);
+    if (!wanted) return false;
+    if (*wanted == WindowState::Shown) {
+        if (!hiddenWindow_ && !ProcessWindow(browserProcess_)) return false;
+        OpenOrFocusPage();
+        return true;
+    }
+    const HWND window = ProcessWindow(browserProcess_);
+    if (!window) return false;
+    if (*wanted == WindowState::Hidden) hiddenWindow_ = window;
+    ShowWindow(window, *wanted == WindowState::Hidden ? SW_HIDE : SW_MINIMIZE);
+    return true;
 }
 
 void BrowserWindow::CloseView() {

@@ -60,7 +60,9 @@ private:
 
     std::optional<std::vector<std::uint8_t>> LoadDocument(const std::wstring& url) override;
     Answer CallNative(std::string_view name, std::vector<Value> args) override;
+    Answer CallService(std::string_view name, std::vector<Value> args) override;
     void CloseView() override;
+    bool SetBrowserWindowState(const std::wstring& state);
 
     void PagePresence(bool present);
     void OpenOrFocusPage();
@@ -74,6 +76,9 @@ private:
     HICON icon_ = nullptr;
     std::string address_;
     DWORD browserProcess_ = 0;
+    // The browser window while the page has hidden it (minimize to the
+    // notification area); shown again by the tray or the next Show.
+    HWND hiddenWindow_ = nullptr;
 };
 
 }  // namespace engine

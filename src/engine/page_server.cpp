@@ -158,19 +158,22 @@ bool PageServer::Start(int port, std::string key) {
     server.Get(R"(/app/.*)", serveDocument);
     server.Get(R"(/res/.*)", serveDocument);
 
-    server.Post("/call", [this](const httplib::Request& request, httplib::Response& response) {
+    const auto serveCall = [this](const httplib::Request& request, httplib::Response& response) {
         const Json call = ParseJson(request.body);
         const cJSON* name = cJSON_GetObjectItemCaseSensitive(call.get(), "name");
         const std::optional<Value> args = FromWireJson(cJSON_GetObjectItemCaseSensitive(call.get(), "args"));
         if (!cJSON_IsString(name) || !args || !args->IsArray()) return Reply(response, 400, "Bad Request", "text/plain");
-        PageRequests::Answer answer = requests_.CallNative(name->valuestring, args->Items());
+        PageRequests::Answer answer = request.path == "/service" ? requests_.CallService(name->valuestring, args->Items())
+                                                                 : requests_.CallNative(name->valuestring, args->Items());
         if (answer.status == PageRequests::Answer::Status::WindowClosed)
             return Reply(response, 503, "Closed", "text/plain");
         Json reply(cJSON_CreateArray());
         if (answer.status == PageRequests::Answer::Status::Handled)
             cJSON_AddItemToArray(reply.get(), ToWireJson(answer.result).release());
         Reply(response, 200, PrintJson(*reply), "application/json");
-    });
+    };
+    server.Post("/call", serveCall);
+    server.Post("/service", serveCall);
 
     server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
         const std::uint64_t stream = callbacks_.Attach();

@@ -7,6 +7,8 @@
 //   GET  /events       the script callbacks, as Server-Sent Events whose data
 //                      is {"id": ..., "name": ..., "args": [...]}
 //   POST /ack          the page's answer to a callback: {"id": ..., "returned": bool}
+//   POST /service      a service of the window itself (window_services.h):
+//                      {"name": ..., "args": [...]}, answered [result]
 //   POST /close        the main document closes its view
 // Values travel in the wire format of wire_format.h. Every request first
 // passes the RequestGuard; a refused one is answered 403 and goes no further.
@@ -41,6 +43,8 @@ public:
         Value result;
     };
     virtual Answer CallNative(std::string_view name, std::vector<Value> args) = 0;
+    // NotHandled for a service the window does not offer.
+    virtual Answer CallService(std::string_view name, std::vector<Value> args) = 0;
     virtual void CloseView() = 0;
 };
 

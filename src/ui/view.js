@@ -5,10 +5,27 @@
 //                     synchronously; a call that no native function takes
 //                     (unknown name, or another number of arguments) throws a
 //                     TypeError in the calling script.
-// view.parent         the same object: a document opened by another reaches
-//                     the same native functions.
-// view.close()        in the main document, ends the program; elsewhere closes
-//                     the document's own window.
+// view.parent         the view of the window that opened this one (the same
+//                     native functions).
+// view.close(value)   in the main document, ends the program; in a window
+//                     opened by view.window or view.dialog, closes it and
+//                     hands `value` to its opener.
+// view.window(def)    opens the document def.url as a modal window inside the
+//                     main page: def.width, def.height (dip), def.parameters
+//                     (read by the window as view.parameters; functions in it
+//                     are called directly). Answers a handle with close().
+// view.dialog(def)    the same, answering a Promise of the close value.
+// view.msgbox(def)    the engine's alert box: def.caption, def.content,
+//                     def.buttons (texts); a Promise of the pressed text.
+// view.move(x, y, w, h), view.screenBox("workarea", "dimension"),
+// view.windowState, view.windowResizable, view.rootDisabled
+//                     window geometry and state; the main window's state
+//                     ("hidden", "minimized", "shown") goes to the browser
+//                     window through the native side.
+// view.selectFolder() the folder dialog: a file URL, or null when cancelled;
+//                     URL.toPath(url) gives the folder's path.
+// Sciter.launch(url)  opens an http(s) address in the default browser.
+// System.exec(["explorer.exe", folder])  shows a folder in the file explorer.
 //
 // The native side's workers call global functions of the main document
 // (function declarations at the top level of a script). They run one at a
@@ -63,10 +80,118 @@
         return decode(answer[0]);
     }
 
-    const isMainDocument = window.top === window && !window.opener;
+    // Services of the window itself (the browser window, the shell).
+    function callService(name, args) {
+        try {
+            const request = post("/service", JSON.stringify({ name: name, args: args.map(encode) }));
+            return request.status === 200 ? decode(JSON.parse(request.responseText)[0]) : false;
+        } catch (gone) {
+            return false;
+        }
+    }
 
+    const frame = window.frameElement && window.frameElement.qoWindow ? window.frameElement : null;
+    const isMainDocument = window.top === window && !window.opener;
+    const top = frame ? window.top : window;
+
+    // ---- Modal windows, kept in the main page -------------------------
+    // Every window is a layer over the main page; the layers stack in the
+    // order they were opened.
+    function openLayer(def) {
+        const hostDocument = top.document;
+        const layer = hostDocument.createElement("div");
+        layer.className = "qo-window-layer";
+        layer.style.cssText = "position:fixed;inset:0;z-index:" + (1000 + hostDocument.querySelectorAll(".qo-window-layer").length) +
+            ";display:flex;align-items:center;justify-content:center;background:rgba(20,30,40,.28)";
+        const box = hostDocument.createElement("iframe");
+        box.className = "qo-window";
+        box.setAttribute("name", String(def.url).replace(/[^A-Za-z0-9]+/g, "_"));
+        box.style.cssText = "border:0;background:#fff;box-shadow:0 10px 34px rgba(0,0,0,.35);border-radius:6px;overflow:hidden";
+        box.style.width = (def.width || 400) + "px";
+        box.style.height = (def.height || 300) + "px";
+        box.qoWindow = {
+            parameters: def.parameters || {},
+            parentView: view,
+            closed: false,
+            onClose: null,
+        };
+        box.qoWindow.close = function (value) {
+            if (box.qoWindow.closed) return;
+            box.qoWindow.closed = true;
+            layer.remove();
+            if (box.qoWindow.onClose) box.qoWindow.onClose(value);
+        };
+        box.src = resolve(def.url);
+        layer.appendChild(box);
+        hostDocument.body.appendChild(layer);
+        return box;
+    }
+
+    function resolve(url) {
+        return new URL(url, document.baseURI).href;
+    }
+
+    function windowHandle(box) {
+        return {
+            get isOpen() {
+                return !box.qoWindow.closed;
+            },
+            get document() {
+                return box.contentDocument;
+            },
+            close(value) {
+                box.qoWindow.close(value);
+            },
+        };
+    }
+
+    // ---- The engine's alert box ----------------------------------------
+    function msgbox(def) {
+        return new Promise((done) => {
+            const hostDocument = top.document;
+            const layer = hostDocument.createElement("div");
+            layer.className = "qo-window-layer qo-msgbox";
+            layer.style.cssText = "position:fixed;inset:0;z-index:5000;display:flex;align-items:center;justify-content:center;" +
+                "background:rgba(20,30,40,.28);font:14px 'Segoe UI','Microsoft YaHei','DejaVu Sans','WenQuanYi Micro Hei',sans-serif";
+            const box = hostDocument.createElement("div");
+            box.setAttribute("role", "alertdialog");
+            box.style.cssText = "min-width:300px;max-width:420px;background:#fff;border-radius:6px;box-shadow:0 10px 34px rgba(0,0,0,.35);overflow:hidden";
+            const caption = hostDocument.createElement("div");
+            caption.className = "qo-msgbox-caption";
+            caption.style.cssText = "padding:10px 16px;background:#15b3ab;color:#fff;font-weight:600";
+            caption.textContent = def.caption || "Tips";
+            const content = hostDocument.createElement("div");
+            content.className = "qo-msgbox-content";
+            content.style.cssText = "padding:22px 18px;color:#333";
+            content.textContent = def.content || "";
+            const bar = hostDocument.createElement("div");
+            bar.style.cssText = "display:flex;justify-content:flex-end;gap:12px;padding:0 16px 14px";
+            for (const text of def.buttons || ["OK"]) {
+                const button = hostDocument.createElement("button");
+                button.textContent = text;
+                button.style.cssText = "min-width:80px;height:30px;border:0;border-radius:15px;background:#15b3ab;color:#fff;cursor:pointer";
+                button.addEventListener("click", () => {
+                    layer.remove();
+                    done(text);
+                });
+                bar.appendChild(button);
+            }
+            box.append(caption, content, bar);
+            layer.appendChild(box);
+            hostDocument.body.appendChild(layer);
+        });
+    }
+
+    // ---- The view -------------------------------------------------------
+    let rootDisabled = false;
+    let resizable = true;
+    let windowState = "shown";
     const services = {
-        close() {
+        get parameters() {
+            return frame ? frame.qoWindow.parameters : {};
+        },
+        close(value) {
+            if (frame) return frame.qoWindow.close(value);
             if (isMainDocument) {
                 try {
                     post("/close", "{}");
@@ -76,16 +201,104 @@
             }
             window.close();
         },
+        window(def) {
+            return windowHandle(openLayer(def));
+        },
+        dialog(def) {
+            return new Promise((done) => {
+                const box = openLayer(def);
+                box.qoWindow.onClose = done;
+            });
+        },
+        msgbox: msgbox,
+        move(x, y, width, height) {
+            if (!frame || width === undefined) return;
+            frame.style.width = width + "px";
+            frame.style.height = height + "px";
+        },
+        screenBox() {
+            return [top.innerWidth, top.innerHeight];
+        },
+        get windowResizable() {
+            return resizable;
+        },
+        set windowResizable(value) {
+            resizable = !!value;
+        },
+        get windowState() {
+            return windowState;
+        },
+        set windowState(state) {
+            if (!frame) {
+                windowState = state;
+                callService("windowState", [String(state)]);
+                return;
+            }
+            // A window inside the page is maximized over the whole page.
+            if (state === "maximized" && windowState !== "maximized") {
+                frame.qoWindow.normalSize = [frame.style.width, frame.style.height];
+                frame.style.width = top.innerWidth + "px";
+                frame.style.height = top.innerHeight + "px";
+            } else if (state !== "maximized" && windowState === "maximized" && frame.qoWindow.normalSize) {
+                frame.style.width = frame.qoWindow.normalSize[0];
+                frame.style.height = frame.qoWindow.normalSize[1];
+            }
+            windowState = state;
+        },
+        // A disabled root takes no input: every part of the document but
+        // the windows opened over it.
+        get rootDisabled() {
+            return rootDisabled;
+        },
+        set rootDisabled(value) {
+            rootDisabled = !!value;
+            document.documentElement.classList.toggle("disabled", rootDisabled);
+            for (const part of document.body.children) {
+                if (!part.classList.contains("qo-window-layer")) part.inert = rootDisabled;
+            }
+        },
+        trayIcon() {
+            // The notification-area icon is the native window's own.
+            return true;
+        },
+        // The folder dialog: a file URL of the chosen folder, or null.
+        selectFolder() {
+            return callService("selectFolder", []) || null;
+        },
     };
     const view = new Proxy(services, {
         get(target, name) {
             if (typeof name !== "string") return undefined;
             if (name in target) return target[name];
+            if (name === "then") return undefined;
             return (...args) => callNative(name, args);
         },
+        set(target, name, value) {
+            if (!(name in target)) return false;
+            target[name] = value;
+            return true;
+        },
     });
-    services.parent = view;
+    Object.defineProperty(services, "parent", {
+        get() {
+            return frame ? frame.qoWindow.parentView : view;
+        },
+    });
     Object.defineProperty(window, "view", { value: view });
+    Object.defineProperty(window, "Sciter", {
+        value: Object.freeze({
+            launch: (address) => callService("launch", [String(address)]),
+        }),
+    });
+    // "file:///C:/Some%20Folder" -> "C:\\Some Folder"
+    URL.toPath = (url) => decodeURIComponent(String(url).replace(/^file:\/\/\//i, "")).replace(/\//g, "\\");
+    Object.defineProperty(window, "System", {
+        value: Object.freeze({
+            exec: (command) => Array.isArray(command) && /^explorer(\.exe)?$/i.test(command[0])
+                ? callService("explore", [String(command[1] || "")])
+                : false,
+        }),
+    });
 
     if (!isMainDocument) return;
 

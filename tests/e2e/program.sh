@@ -1,6 +1,7 @@
 # Sourced by the scripts that drive a Windows program of the build through its
 # page: starts it headless under Wine and reads the page address it prints.
-# Needs $root (the sources) and $build (the build folder). Gives a scratch
+# Needs $root (the sources) and $build (the build folder); $wine_root picks
+# another Wine folder than the tests' own ($build/wine). Gives a scratch
 # folder $work; on exit the programs started here that still run are ended
 # and $work is removed.
 . "$root/tests/junit_report.sh"
@@ -17,7 +18,7 @@ start_program() {
   shift 2
   mkdir -p "$work/$name"
   cp "$build/bin/$program" "$work/$name/"
-  (cd "$work/$name" && exec "$root/scripts/wine.sh" "$build/wine" "./$program" "$@") >"$work/$name.out" 2>"$work/$name.err" &
+  (cd "$work/$name" && exec "$root/scripts/wine.sh" "${wine_root:-$build/wine}" "./$program" "$@") >"$work/$name.out" 2>"$work/$name.err" &
   programs+=($!)
   eval "pid_$name=$!"
 }

@@ -15,12 +15,18 @@ const browser = await chromium.launchPersistentContext(profile, {
 });
 try {
     const page = await browser.newPage();
-    // Before the document's scripts: a global function as a document defines it.
+    // Once the document's scripts have defined their functions and before its
+    // callbacks start: UpgradeTips also records what a native call answers
+    // from inside the callback.
     await page.addInitScript(() => {
         window.tips = [];
-        window.UpgradeTips = function (show) {
-            window.tips.push([show, view.GetPopupZoneBit()]);
-        };
+        document.addEventListener("DOMContentLoaded", () => {
+            const documentTips = window.UpgradeTips;
+            window.UpgradeTips = function (show) {
+                window.tips.push([show, view.GetPopupZoneBit()]);
+                if (documentTips) documentTips(show);
+            };
+        });
     });
     await page.goto(address);
 

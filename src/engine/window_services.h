@@ -1,0 +1,34 @@
+#pragma once
+// What a page may ask of its window besides the native functions: the
+// browser window's state, an address in the default browser, a folder in the
+// file explorer. The decisions are plain functions; the rest are thin calls.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace engine {
+
+enum class WindowState { Hidden, Minimized, Shown };
+// "hidden", "minimized" or "shown"; anything else is no state.
+std::optional<WindowState> ParseWindowState(std::wstring_view text);
+
+// Only http and https addresses leave the program, and none with a control
+// character or a quote (which would end the address in a command line).
+bool IsWebAddress(std::wstring_view address);
+bool OpenWebAddress(const std::wstring& address);
+
+// The explorer's command-line argument for `folder`: the folder quoted, or
+// nothing for an empty folder or one with a quote or a control character.
+std::optional<std::wstring> ExplorerArgument(std::wstring_view folder);
+// Shows an existing folder in explorer.exe; false when it does not exist or
+// cannot be shown.
+bool ShowFolder(const std::wstring& folder);
+
+// A folder as the page names it: "file:///C:/Some%20Folder"; a path that is
+// not absolute gives nothing.
+std::optional<std::wstring> FileUrlOf(std::wstring_view path);
+// The folder dialog (on the UI thread; it waits for the user): the chosen
+// folder, or nothing when the user cancels.
+std::optional<std::wstring> ChooseFolder();
+
+}  // namespace engine

@@ -1,0 +1,454 @@
+// The program as a user sees it: headless Chromium shows the page of the
+// program started --headless under Wine, on the prefix that ui_in_browser.sh
+// seeded; each flow runs once, end to end, on real results. The tests run in
+// order and share the program and the page.
+import { test, before, after } from "node:test";
+import assert from "node:assert/strict";
+import { spawn, execFileSync } from "node:child_process";
+import fs from "node:fs";
+import path from "node:path";
+import { chromium } from "playwright-core";
+
+const env = process.env;
+const drive = path.join(env.QO_WINE_ROOT, "prefix", "drive_c");
+const temp = path.join(drive, "windows", "temp");
+const screenshots = path.join(env.QO_BUILD, "e2e", "screenshots");
+const LONG = 180000;
+
+// ---- Programs under Wine ------------------------------------------------------
+const started = [];
+
+// Runs a copy of build/bin/PROGRAM from a folder of its own; resolves the
+// first line it prints.
+function startProgram(name, program, args = []) {
+    const folder = path.join(env.QO_WORK, name);
+    fs.mkdirSync(folder, { recursive: true });
+    fs.copyFileSync(path.join(env.QO_BUILD, "bin", program), path.join(folder, program));
+    const child = spawn(path.join(env.QO_SOURCE, "scripts", "wine.sh"), [env.QO_WINE_ROOT, "./" + program, ...args],
+        { cwd: folder, stdio: ["ignore", "pipe", "pipe"] });
+    started.push(child);
+    child.exited = new Promise((done) => child.on("exit", (code) => done(code)));
+    child.firstLine = new Promise((done, fail) => {
+        let text = "";
+        child.stdout.on("data", (chunk) => {
+            text += chunk;
+            if (text.includes("\n")) done(text.split(/\r?\n/)[0]);
+        });
+        child.on("exit", () => fail(new Error(`${program} ended before it printed a line`)));
+    });
+    child.stderr.resume();
+    return child;
+}
+
+function wine(...args) {
+    return execFileSync(path.join(env.QO_SOURCE, "scripts", "wine.sh"), [env.QO_WINE_ROOT, ...args], { encoding: "utf8" });
+}
+
+function within(promise, milliseconds, what) {
+    let timer;
+    const late = new Promise((_, fail) => { timer = setTimeout(() => fail(new Error(`no ${what} within ${milliseconds} ms`)), milliseconds); });
+    return Promise.race([promise, late]).finally(() => clearTimeout(timer));
+}
+
+// ---- The browser ---------------------------------------------------------------------
+let browser;
+let page;
+let program;
+let holder;
+
+async function openPage(address) {
+    const opened = await browser.newPage();
+    await opened.goto(address);
+    return opened;
+}
+
+async function shoot(name) {
+    fs.mkdirSync(screenshots, { recursive: true });
+    await page.screenshot({ path: path.join(screenshots, name + ".png") });
+}
+
+const shown = (id) => page.locator("#" + id);
+const detail = () => page.frameLocator("iframe[name='window_html']");
+const popup = () => page.frameLocator("iframe[name='PopupWindows_html']");
+
+async function expectShown(selector, timeout = 10000, where = page) {
+    await where.locator(selector).first().waitFor({ state: "visible", timeout });
+}
+async function expectHidden(selector, timeout = 10000, where = page) {
+    await where.locator(selector).first().waitFor({ state: "hidden", timeout });
+}
+const text = async (selector, where = page) => (await where.locator(selector).first().textContent()).trim();
+
+// Nothing of the main window reaches past 842 x 582, and no text is cut in a
+// box that clips it.
+async function expectNoOverflow(frame = page) {
+    const problems = await frame.evaluate(() => {
+        const found = [];
+        const width = document.documentElement.clientWidth;
+        const height = document.documentElement.clientHeight;
+        for (const element of document.body.querySelectorAll("label, button, .status-title, .list-title, p, #HomeWarn")) {
+            const box = element.getBoundingClientRect();
+            if (box.width === 0 || element.closest("[style*='display: none'], [style*='display:none']")) continue;
+            if (getComputedStyle(element).visibility === "hidden") continue;
+            if (box.right > width + 1 || box.bottom > height + 1 && !element.closest(".scan-page, .path-list"))
+                found.push(`${element.tagName}#${element.id} "${element.textContent.trim().slice(0, 30)}" at ${Math.round(box.right)},${Math.round(box.bottom)}`);
+            const style = getComputedStyle(element);
+            if ((style.overflow === "hidden" || style.textOverflow === "ellipsis") && element.scrollWidth > element.clientWidth + 1 &&
+                element.matches("button, label, .status-title"))
+                found.push(`${element.tagName}#${element.id} "${element.textContent.trim().slice(0, 30)}" is cut`);
+        }
+        return found;
+    });
+    assert.deepEqual(problems, []);
+}
+
+before(async () => {
+    const held = path.join(temp, "qo-e2e", "held.tmp");
+    assert.ok(fs.existsSync(held), "the seed is missing");
+    holder = startProgram("holder", "hold_open.exe", ["C:\\windows\\temp\\qo-e2e\\held.tmp", "C:\\qo-e2e-release"]);
+    assert.equal(await within(holder.firstLine, 60000, "held file"), "held");
+    program = startProgram("program", "QuillmarkOrvane.exe", ["--headless"]);
+    const address = await within(program.firstLine, 60000, "page address");
+    // A fresh profile: Playwright passes the folder as --user-data-dir.
+    browser = await chromium.launchPersistentContext(path.join(env.QO_WORK, "profile"), {
+        executablePath: "/usr/bin/chromium",
+        headless: true,
+        viewport: { width: 842, height: 582 },
+        args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+            "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+    });
+    page = await browser.newPage();
+    page.on("pageerror", (error) => console.log("page error:", error.message));
+    page.on("console", (message) => message.type() === "error" && console.log("page console:", message.text()));
+    await page.goto(address);
+});
+
+after(async () => {
+    fs.writeFileSync(path.join(drive, "qo-e2e-release"), "");
+    if (browser) await browser.close();
+    for (const child of started) if (child.exitCode === null) child.kill();
+});
+
+// ---- The flows ------------------------------------------------------------------------
+test("the loading screen gives way to the home tiles with the health display", async () => {
+    await expectShown("#ReadyLoad", 2000);
+    await expectHidden("#ReadyLoad", 10000);
+    assert.equal(await text("#HomeWarn"), "You have not made an overall scanning!");
+    assert.match(await shown("homeRow").getAttribute("class"), /blueYellow/);
+    for (const id of ["Scanning_Home", "Scanning_Home2", "Scanning_Home3", "SystemDisk", "BootOptimize", "SystemService"])
+        await expectShown("#" + id);
+    assert.equal(await page.locator("title").textContent(), "Quillmark  Orvane ");
+    // A folder chosen in the folder dialog comes as a file URL.
+    assert.equal(await page.evaluate(() => URL.toPath("file:///D:/My%20Downloads/50%25")), "D:\\My Downloads\\50%");
+    // Explorer shows only folders that exist.
+    assert.equal(await page.evaluate(() => System.exec(["explorer.exe", "C:\\no\\such\\folder"])), false);
+    // The update server cannot be reached from here: the check announces it.
+    await expectShown("#Upgrade_UI", 60000);
+    await page.click("#MenuButton");
+    await expectShown("#UpgradeImg");
+    await page.click("#Upgrade_Home");
+    await expectShown("#UpgradeUI", 10000, popup());
+    assert.match(await text("#UpgradeSoftware", popup()), /Latest version .*, current version /);
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    await popup().locator("#UpgradeCancel").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+    await expectNoOverflow();
+    await shoot("home");
+});
+
+test("every page is reached from the home tiles and Return comes back", async () => {
+    for (const [tile, panel] of [["BootOptimize", "BOOKoptimize"], ["SystemService", "System_Service"]]) {
+        await page.click("#" + tile);
+        await expectShown("#" + panel);
+        await expectShown("#RetHomeAll");
+        await expectHidden("#AllHome");
+        await page.click("#RetHome");
+        await expectShown("#AllHome");
+        await expectHidden("#" + panel);
+        await expectHidden("#RetHomeAll");
+    }
+    assert.ok(await page.locator("#StartupTable tr").count() > 0);
+});
+
+test("the junk page: Cancel stops the scan, and Clean without a selection is refused", async () => {
+    await page.click("#Scanning_Home2");
+    await page.click("#back_Home2");
+    await expectShown("#Scan_Stops2");
+    await expectHidden("#Scan_Course2");
+    assert.equal(await page.evaluate(() => view.GetPopupZoneBit()), 0);
+    // The bulk of temporary files kept the first category from finishing.
+    assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 0);
+    await page.click("#HomeStops_Clean2");
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "No need to clean up!");
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+    await page.click("#StosReturn_Home2");
+    await expectShown("#AllHome");
+    await expectHidden("#tabs2_Clean");
+});
+
+test("Scan All: progress, then the registry and junk tiles with their counters", async () => {
+    await page.click("#Scanning_Home");
+    await expectShown("#Scan_Course");
+    await expectHidden("#AllHome");
+    await shoot("scan-in-progress");
+    await expectShown("#HomeScanEnd", LONG);
+    await expectHidden("#Scan_Course");
+    assert.equal(await page.locator("#Regedit_ScanLi > .postion-div").count(), 7);
+    assert.equal(await page.locator("#Junk_Scan > .postion-div").count(), 13);
+    // Seeded: two MUI cache entries, two empty software keys, an empty file type.
+    const registryCount = async (n) => parseInt(await text(`#Regedit_ScanLi > .postion-div:nth-child(${n + 1}) .FileNumb`), 10);
+    assert.ok(await registryCount(1) >= 2);
+    assert.ok(await registryCount(2) >= 2);
+    assert.ok(await registryCount(6) >= 1);
+    assert.match(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .FileNumb"), /^\d+\s+Article$/);
+    assert.equal(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .center"), "Invalid MUI Cache");
+    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .FileNumb"), "6.00 KB");
+    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .center"), "WINDOWS Read-ahead File");
+    const total = await page.evaluate(() => REGErrorNum.reduce((sum, n) => sum + n, 0));
+    assert.equal(await text("#errorZ"), String(total));
+    assert.equal(await text("#ItemNoS"), "items.");
+    const categories = await page.locator("#Regedit_ScanLi .item-mb:not(.clean-flase)").count();
+    assert.equal(await text("#errorH"), String(categories));
+    await expectNoOverflow();
+    await shoot("results");
+});
+
+test("the detail window pages through the temporary files 50 at a time", async () => {
+    await page.locator("#Junk_Scan > .postion-div").nth(0).locator(".main-item").click();
+    await expectShown("#pathDL dl", 10000, detail());
+    const count = await page.evaluate(() => pageErrorNum[0]);
+    assert.ok(count > 100);
+    assert.equal(await text("#PAGE", detail()), String(Math.floor((count + 49) / 50)));
+    assert.equal(await text("#ItemName", detail()), "Temporary Files");
+    assert.equal(await text("#FileName", detail()), "Junk File Cleaning");
+    assert.equal(await text("#ErrorID", detail()), `${count}  Items`);
+    assert.equal(await detail().locator("#pathDL dl").count(), 50);
+    assert.ok(await detail().locator("#PREV").isDisabled());
+    assert.equal(await text("#pathDL dl:first-child .col-number", detail()), "1");
+    await shoot("detail-window");
+    await detail().locator("#NEXT").click();
+    assert.equal(await text("#AtPresent", detail()), "2");
+    assert.equal(await text("#pathDL dl:first-child .col-number", detail()), "51");
+    assert.ok(!(await detail().locator("#PREV").isDisabled()));
+    await detail().locator("#PREV").click();
+    assert.equal(await text("#AtPresent", detail()), "1");
+    assert.ok(await detail().locator("#PREV").isDisabled());
+    // The full path of the file, its size, its folder.
+    assert.match(await text("#pathDL dl dt", detail()), /^C:\\windows\\temp\\/i);
+    // While it is open the main window opens no second one.
+    assert.equal(await page.evaluate(() => { HomeModel.OpenErrorInfo(1, 0, 5, "5", 1); return document.querySelectorAll("iframe").length; }), 1);
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+});
+
+test("the one-click clean: a partial selection, refusals while it runs, Completed with the counters redrawn", async () => {
+    // Keep the error reports: the select-all box then shows a partial selection.
+    const keep = page.locator("#Junk_Scan > .postion-div").nth(12).locator(".Checkbox1");
+    await keep.click();
+    assert.equal(await keep.getAttribute("aria-checked"), "false");
+    assert.match(await shown("SelectAll_Junk").getAttribute("style"), /checkbox_1\.png/);
+    await page.click("#HomeEnd_Clean");
+    await expectShown("#Scan_Clean");
+    await expectHidden("#HomeScanEnd");
+
+    // Exit while the clean runs asks first; Cancel keeps the program.
+    await page.click("#ToSystemTray");
+    await expectShown("#ExitUI", 10000, popup());
+    assert.equal(await text("#ExitUI .popup-text", popup()), "Do you really want to exit?");
+    await popup().locator("#ExitNo").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+
+    // A single category's clean waits for the running one.
+    await page.locator("#Junk_Scan > .postion-div").nth(6).locator(".main-item").click();
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.ok(await shown("Scan_Clean").isVisible(), "the clean ended too soon: seed more bulk files");
+    await detail().locator("#SingleClean").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Operations are in progress, please wait...");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+
+    await expectShown("#Scan_CleanEnd", LONG);
+    assert.equal(await text("#Scan_CleanEnd .finish-title"), "Completed!");
+    await expectHidden(".home-2_1");
+    // The held file could not go: its row, with the count and size.
+    await expectShown("#Li_NoDelete");
+    assert.equal(await text("#no_deleteZ"), "1");
+    assert.equal(await text("#JunkNoS0"), "item.");
+    assert.equal(await text("#no_deleteS"), "4.22 KB");
+    assert.equal(await text("#NoFile"), "4.22 KB");
+    assert.ok(fs.existsSync(path.join(temp, "qo-e2e", "held.tmp")));
+    assert.ok(!fs.existsSync(path.join(temp, "qo-e2e", "page001.tmp")));
+    assert.ok(fs.existsSync(path.join(drive, "ProgramData/Microsoft/Windows/WER/ReportQueue/qo-e2e/Report.wer")));
+    // The lists drawn again from what is left: cleaned categories at zero.
+    assert.equal(await page.locator("#Junk_Scan > .postion-div").count(), 13);
+    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .FileNumb"), "0.00 B");
+    assert.match(await page.locator("#Junk_Scan > .postion-div:nth-child(7) .item-mb").getAttribute("class"), /clean-flase/);
+    assert.notEqual(await text("#Junk_Scan > .postion-div:nth-child(13) .FileNumb"), "0.00 B");
+    assert.equal(await text("#errorZ"), "0");
+    assert.equal(await text("#errorS1"), await text("#Junk_Scan > .postion-div:nth-child(13) .FileNumb"));
+
+    // The files that failed to delete, in their detail window.
+    await page.click("#NodeleteTab");
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.equal(await text("#ItemName", detail()), "File unable to delete");
+    assert.match(await text("#pathDL dl dt", detail()), /held\.tmp$/);
+    assert.ok(await detail().locator("#SingleClean").isDisabled());
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+    await expectNoOverflow();
+    await shoot("clean-completed");
+});
+
+test("OK returns to the home tiles with the new health verdict", async () => {
+    await page.click("#ReturnScan");
+    await expectShown("#AllHome");
+    await expectHidden("#tabs1_Home");
+    const verdict = await text("#HomeWarn");
+    assert.match(verdict, /^Computer Health Status: (Excellent|Medium|Poor)$/);
+    const expectedClass = { Excellent: "imgUrl", Medium: "blueGreen", Poor: "blueYellow" }[verdict.split(": ")[1]];
+    assert.match(await shown("homeRow").getAttribute("class"), new RegExp(expectedClass));
+    assert.match(await text("#HomeElapsed"), /^Since Last Scan: \d+ Minutes?$/);
+});
+
+test("the junk page: scan, check boxes drive the Clean buttons, clean, the undeletable row", async () => {
+    await page.click("#Scanning_Home2");
+    await expectShown("#HomeScanEnd2", LONG);
+    assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 13);
+    const tile = (n) => `#JunkScanLi2 > .postion-div:nth-child(${n + 1})`;
+    assert.equal(await text(`${tile(12)} .center`), "Error Report");
+    assert.equal(await text(`${tile(12)} .FileNumb`), "700.00 B");
+    // Clearing every box greys and disables both Clean buttons; one box enables them.
+    await page.click("#SelectAll_Junk2");
+    assert.match(await shown("SelectAll_Junk2").getAttribute("style"), /uncheckbox\.png/);
+    assert.ok(await shown("HomeEnd_Clean2").isDisabled());
+    assert.ok(await shown("HomeStops_Clean2").isDisabled());
+    assert.match(await page.locator("#HomeEnd_Clean2 label").getAttribute("class"), /clean-flase/);
+    assert.equal(await text("#errorS2"), "0.00 B");
+    await page.locator(`${tile(12)} .Checkbox1`).click();
+    assert.ok(!(await shown("HomeEnd_Clean2").isDisabled()));
+    assert.doesNotMatch(await page.locator("#HomeEnd_Clean2 label").getAttribute("class") || "", /clean-flase/);
+    assert.match(await shown("SelectAll_Junk2").getAttribute("style"), /checkbox_1\.png/);
+    assert.equal(await text("#errorS2"), "700.00 B");
+    await page.click("#HomeEnd_Clean2");
+    await expectShown("#Scan_CleanEnd2", LONG);
+    await expectHidden("#li_Junk2");
+    assert.ok(!fs.existsSync(path.join(drive, "ProgramData/Microsoft/Windows/WER/ReportQueue/qo-e2e/Report.wer")));
+    await expectShown("#Li_NoDelete2");
+    assert.equal(await text("#no_deleteZ2"), "1");
+    assert.equal(await text("#no_deleteS2"), "4.22 KB");
+    await page.click("#ReturnScan2");
+    await expectShown("#AllHome");
+    await expectHidden("#tabs2_Clean");
+});
+
+test("the registry page: scan, one entry shown as one item, clean with a backup", async () => {
+    // An empty key: reg add gives it an empty default value, which goes again.
+    wine("reg", "add", "HKCU\\Software\\QoE2eLater", "/f");
+    wine("reg", "delete", "HKCU\\Software\\QoE2eLater", "/ve", "/f");
+    await page.click("#Scanning_Home3");
+    await expectShown("#HomeScanEnd3", LONG);
+    assert.equal(await page.locator("#Regedit_ScanLi3 > .postion-div").count(), 7);
+    const software = "#Regedit_ScanLi3 > .postion-div:nth-child(3)";
+    assert.equal(await text(`${software} .center`), "Invalid Software Information");
+    assert.match(await text(`${software} .FileNumb`), /^1\s+Article$/);
+    assert.equal(await text("#errorZ3"), "1");
+    assert.equal(await text("#ItemNoS3"), "item.");
+    // The category's own clean, from its detail window.
+    await page.locator(`${software} .main-item`).click();
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.equal(await text("#pathDL dl dt", detail()), "HKEY_CURRENT_USER\\Software\\QoE2eLater");
+    assert.equal(await detail().locator(".dl-head > span").count(), 2);
+    await detail().locator("#SingleClean").click();
+    await expectShown("#CleanOK", LONG, detail());
+    assert.equal(await text("#PopupTxet", detail()), "Clean up completed!");
+    assert.equal(await detail().locator("#pathDL dl").count(), 0);
+    assert.ok(await detail().locator("#SingleClean").isDisabled());
+    await detail().locator("#CleanOK").click();
+    await expectHidden("iframe[name='window_html']");
+    assert.throws(() => wine("reg", "query", "HKCU\\Software\\QoE2eLater"));
+    assert.match(await text(`${software} .FileNumb`), /^0\s+Article$/);
+    assert.match(await page.locator(`${software} .item-mb`).getAttribute("class"), /clean-flase/);
+    // The page's clean then finds nothing left and completes.
+    await page.click("#HomeEnd_Clean3");
+    await expectShown("#Scan_CleanEnd3", LONG);
+    const backups = fs.readdirSync(path.join(env.QO_WORK, "program", "Backups"));
+    assert.ok(backups.some((name) => name.endsWith(".reg")));
+    await page.click("#ReturnScan3");
+    await expectShown("#AllHome");
+});
+
+test("the message box answers the pressed button; Yes and No show No first", async () => {
+    const answer = page.evaluate(() => MessageBox("Tips", "Restart the computer now?", E_ButtonID.BTN_YES | E_ButtonID.BTN_NO));
+    const box = page.frameLocator("iframe[name='msgbox_htm']");
+    await expectShown("#button-bar button", 10000, box);
+    assert.deepEqual(await box.locator("#button-bar button").allTextContents(), ["No", "Yes"]);
+    assert.equal(await text("#caption", box), "Tips");
+    await box.locator("#yes").click();
+    assert.equal(await answer, 4);
+});
+
+test("with the stored language zh the popups speak Chinese and the main window stays English", async () => {
+    await page.evaluate(() => view.SetShowLanguage("zh"));
+    await page.reload();
+    await expectHidden("#ReadyLoad", 10000);
+    assert.equal(await page.evaluate(() => self.language), "zh");
+    // The disk figures cannot be read here: the Tips popup says so.
+    await page.click("#SystemDisk");
+    await expectShown("#ReminderHome", 10000, popup());
+    assert.equal(await text("#ReminderHome .popup-head label", popup()), "提示");
+    assert.equal(await text("#HomeTipsText", popup()), "获取磁盘数据失败！");
+    assert.equal(await text("#OKendHome", popup()), "完成");
+    assert.equal(await text("#HomeWarn"), "Computer Health Status: Excellent");
+    await expectNoOverflow();
+    await shoot("chinese-popup");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    // A text without a translation stays as written.
+    await page.evaluate(() => HomeTipsWindow());
+    assert.equal(await text("#HomeTipsText", popup()), "Operations are in progress, please wait...");
+    await popup().locator("#CloseHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await page.click("#MenuButton");
+    await page.click("#AboutData");
+    await expectShown("#AboutUI", 10000, popup());
+    assert.equal(await text("#AboutUI .popup-head label", popup()), "关于");
+    assert.match(await text("#AboutSoftware", popup()), /版本/);
+    await expectNoOverflow();
+    await popup().locator("#AboutOK").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    // The detail window too, with the file that failed to delete.
+    await page.evaluate(() => OpenUndeletableDetails());
+    await expectShown("#pathDL dl", 10000, detail());
+    assert.equal(await text("#ItemName", detail()), "无法删除的文件");
+    assert.equal(await text("#NEXT", detail()), "下一页");
+    await expectNoOverflow(page.frames().find((frame) => frame.url().includes("window.html")));
+    await shoot("chinese-detail-window");
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+    await page.evaluate(() => view.SetShowLanguage("en"));
+});
+
+test("a second instance says the program is already running and ends", async () => {
+    const second = startProgram("second", "QuillmarkOrvane.exe", ["--headless"]);
+    const other = await openPage(await within(second.firstLine, 60000, "second page address"));
+    await other.locator(".qo-msgbox-content").waitFor({ timeout: 10000 });
+    assert.equal(await other.locator(".qo-msgbox-caption").textContent(), "Tips");
+    assert.equal(await other.locator(".qo-msgbox-content").textContent(), "The program is already running!");
+    await other.locator(".qo-msgbox button").click();
+    assert.equal(await within(second.exited, 30000, "end of the second instance"), 0);
+    await other.close();
+});
+
+test("Exit with nothing running closes the program without asking", async () => {
+    await page.click("#ToSystemTray");
+    assert.equal(await within(program.exited, 30000, "end of the program"), 0);
+});

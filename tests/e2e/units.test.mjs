@@ -1,0 +1,156 @@
+// The documents' plain functions, run from their own script files: sizes,
+// the health verdict, the selection text, the click bindings and the
+// language tables.
+// usage: QO_UI_SOURCE=src/ui node --test units.test.mjs
+import { test } from "node:test";
+import assert from "node:assert/strict";
+import fs from "node:fs";
+import path from "node:path";
+import vm from "node:vm";
+
+const ui = process.env.QO_UI_SOURCE;
+
+// The scripts need no page to define their functions.
+function load(...files) {
+    const context = vm.createContext({ document: { addEventListener() {} }, self: {}, console });
+    for (const file of files) vm.runInContext(fs.readFileSync(path.join(ui, file), "utf8"), context, { filename: file });
+    return context;
+}
+const scripts = load("tis/globalname.tis", "tis/resdef.tis", "tis/index.tis", "css/plus.tis");
+
+test("FileSizeToString prints two decimals in the largest unit below 1024", () => {
+    const cases = [
+        [0, "0.00 B"], [1, "1.00 B"], [1023, "1023.00 B"], [1024, "1.00 KB"], [1536, "1.50 KB"],
+        [1048575, "1024.00 KB"], [1048576, "1.00 MB"], [1073741824, "1.00 GB"], [2 ** 40, "1.00 TB"],
+        [2 ** 50, "1024.00 TB"],
+    ];
+    for (const [size, text] of cases) assert.equal(scripts.FileSizeToString(size), text, `size ${size}`);
+});
+
+test("FileSizeToLongLong reads at most 19 leading digits", () => {
+    const cases = [
+        ["12abc", 12], ["", 0], ["abc", 0], ["0", 0], ["1536", 1536], [" 12", 0], ["-5", 0],
+        ["9007199254740992", 9007199254740992], [undefined, 0],
+    ];
+    for (const [text, value] of cases) assert.equal(scripts.FileSizeToLongLong(text), value, `text ${text}`);
+    // Beyond 2^53 the last digits are lost; digits past the 19th are not read.
+    const long = scripts.FileSizeToLongLong("1234567890123456789012345");
+    assert.equal(long, scripts.FileSizeToLongLong("1234567890123456789"));
+    assert.ok(Math.abs(long - 1234567890123456789) < 1e4);
+});
+
+test("the health verdict reads the time since the last scan, then the score", () => {
+    const notScanned = "You have not made an overall scanning!";
+    const cases = [
+        [[3, "5 1", 32], "Computer Health Status: Poor", "blueYellow"],
+        [[3, "5 1", 33], "Computer Health Status: Medium", "blueGreen"],
+        [[3, "5 1", 66], "Computer Health Status: Medium", "blueGreen"],
+        [[3, "5 1", 67], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "2 3", 150], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "5 1", 1], "Computer Health Status: Poor", "blueYellow"],
+        [[3, "5 1", 0], notScanned, "blueYellow"],
+        [[3, "0 1", 100], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "65535 3", 100], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "65536 3", 100], notScanned, "blueYellow"],
+        [[3, "-5 1", 100], notScanned, "blueYellow"],
+        [[255, "You have not maked an overall scanning!", 100], notScanned, "blueYellow"],
+        [[3, "", 100], notScanned, "blueYellow"],
+        [[3, "5", 100], notScanned, "blueYellow"],
+        [undefined, notScanned, "blueYellow"],
+    ];
+    for (const [status, text, cls] of cases) {
+        const state = scripts.HealthState(status);
+        assert.deepEqual([state.text, state.cls], [text, cls], JSON.stringify(status));
+    }
+});
+
+test("the selection text is compact JSON followed by one blank", () => {
+    const cases = [
+        [[[0, 2], [1, 0]], '[{"first":0,"second":2},{"first":1,"second":0}] '],
+        [[], "[] "],
+        [[[2, 0]], '[{"first":2,"second":0}] '],
+        [[["1", "12"]], '[{"first":1,"second":12}] '],
+    ];
+    for (const [pairs, text] of cases) assert.equal(scripts.SelectionText(pairs), text);
+});
+
+test("a click binding is a call with literal arguments and nothing else", () => {
+    const cases = [
+        ['OpenErrorInfo(1,0,5,"1024",1)', ["OpenErrorInfo", [1, 0, 5, "1024", 1]]],
+        ["HomeItemChecked(0, 6, 2)", ["HomeItemChecked", [0, 6, 2]]],
+        ["OpenFileDD()", ["OpenFileDD", []]],
+        ["alert(document.cookie)", null],
+        ["a(1);b(2)", null],
+        ["(1)", null],
+    ];
+    for (const [text, binding] of cases) assert.deepEqual(JSON.parse(JSON.stringify(scripts.ParseClickBinding(text))), binding, text);
+});
+
+// The Chinese table: every key the windows show, as listed for translation.
+const CHINESE_KEYS = [
+    "Home", "Help", "About", "Language", "English", "Chinese", "Upgrade", "Scan All", "File Clean", "Junk File",
+    "Registry", "Startup", "Back to Home page:", "Minutes", "Minute", "Hours", "Hour", "Days", "Day", "Other prog",
+    "Kinds", "Marks", "Mark", "Computer Health Status: Poor", "Computer Health Status: Medium",
+    "Computer Health Status: Excellent", "You have not made an overall scanning!", "Your computer needs cleaning!",
+    "The program is already running!", "Do you really want to exit?", "Cancel", "Exit", "items.", "item.", "Items",
+    "Item", "Since Last Scan", "Scan", "System Rating", "Garbage Type", "Registry Type", "Registry to be cleaned up",
+    "Garbage to be cleared", "Scanning", "Stop Scanning", "Return", "Clean", "Scan completed", "Cleaning up", "Stop",
+    "Cleanup Cancellation", "Checked files", "Start optimization", "Startup item Management", "Service Name",
+    "Promulgator", "Condition", "Suggest", "Disable Rate", "Starting Mode", "Disabled", "Enabled", "Disable start",
+    "Resume boot", "System Service", "Path", "Access denied!", "Fail to edit!", "YES", "NO",
+    "Automatic(delayed start)", "Automatic", "Manual", "Disable",
+    "Are you sure you want to change the service startup item?", "System Item Service", "Total record", "Operating",
+    "Time", "Before", "Service Log", "Restore", "items", "Start", "Enable", "No Boot Entry!", "Keep Current",
+    "Must Open", "Suggest Opening", "Suggest Disabling", "Service list retrieval failed!", "Registry scan result: ",
+    "categories,", "Article", "Articles", "Junk file scan result:", "Junk files cannot be deleted   total",
+    "File unable to delete", "More", "Completed!", "Rescan", "OK", "Size", "No need to clean up!",
+    "Invalid Firewall", "Invalid MUI Cache", "Invalid Software Information", "Invalid DLL",
+    "Invalid Uninstall Program", "Invalid Startup Item", "Invalid File Association", "File Extension History",
+    "Temporary Files", "WINSXS Backup Cache", "IIS Log Files", "Server Client Caching", "Scan History", "Data Cache",
+    "WINDOWS Read-ahead File", "Font Cache", "Memory Save File", "ManifestCache Cache", "Recycle Bin",
+    "Thumbnail Cache", "Error Report", "Clean up completed!", "There is no trash to clean up!", "Window",
+    "Number of files", "Total size", "Directory", "Page Number", "Page Location", "Page", "PREV", "NEXT",
+    "Registry Cleanup", "Clean Junk Files", "Finish", "Tips", "A new version of Orvane is available",
+    "Latest version", "current version", "Download :", "Version", "Show Window", "System Disk Cleanup",
+    "One click to free up system disk space", "Latest Cleanup:", "Space to Clear:", "Local disk:", "Status:",
+    "available:", "Release", "Cleaning up...", "Failed to retrieve disk data!", "Data exception!", "Cleanup done!",
+    "Getting information...", "Not clear!", "No Garbage!", "Not cleaned up!", "Local Disk", "Selected Files",
+    "Free up Space", "Location", "select", "Move", "Opening folder failed!",
+    "Number of files that cannot be migrated", "Number of files successfully migrated", "Downloads Transfer",
+    "Drive", "Data copy error!", "Choose a migration path!", "The migration completed!",
+    "Failed to set download path!", "Invalid path address!", "Invalid download path!",
+    "The paths cannot be the same!", "Analyzing Files...", "There are # matches in the box",
+];
+
+function table(file) {
+    const text = fs.readFileSync(path.join(ui, file), "utf8");
+    const lang = load("tis/lang-tool.tis");
+    return { text, entries: lang.Lang.evaluate(text), lang };
+}
+
+test("the Chinese table translates all 182 keys; of a key written twice the later row wins", () => {
+    assert.equal(new Set(CHINESE_KEYS).size, 182);
+    const { text, entries } = table("tis/zh.tis");
+    for (const key of CHINESE_KEYS) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
+    // Besides the keys, the about box's two legal lines.
+    assert.equal(Object.keys(entries).length, 184);
+    const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
+    for (const key of ["Cancel", "items.", "Item", "Clean", "File unable to delete", "OK", "Exit"]) assert.equal(rows(key), 2, key);
+    const telling = {
+        OK: "完成", "items.": "条", Stop: "停止清理", "Registry scan result: ": "注册表扫描  共  ",
+        "Junk file scan result:": "垃圾文件扫描   共  ", Tips: "提示", Article: "条", Articles: "条",
+        "No need to clean up!": "没有需要项清理! ",
+    };
+    for (const [key, value] of Object.entries(telling)) assert.equal(entries[key], value, key);
+});
+
+test("a counted text is a function of its number", () => {
+    const { entries } = table("tis/zh.tis");
+    const matches = entries["There are # matches in the box"];
+    assert.equal(matches(0), "没有匹配");
+    assert.equal(matches(1), "方框内仅有一个匹配");
+    assert.equal(matches(7), "方框内有 7 匹配");
+    const english = table("tis/en.tis").entries;
+    assert.equal(english.OK, "OK");
+    assert.equal(english["There are # matches in the box"](3), "There are 3 matches in the box");
+});
