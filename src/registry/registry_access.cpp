@@ -32,30 +32,37 @@ std::optional<KeyCounts> CountKeyContents(HKEY key) {
     return counts;
 }
 
-std::vector<std::wstring> ValueNames(HKEY key) {
+namespace {
+
+// The names that `enumerate(index, buffer, length)` answers for indexes
+// 0 .. count - 1; a name that does not fit or fails is skipped.
+template <typename Enumerate>
+std::vector<std::wstring> EnumerateNames(DWORD count, Enumerate enumerate) {
     std::vector<std::wstring> names;
-    const std::optional<KeyCounts> counts = CountKeyContents(key);
-    if (!counts) return names;
-    for (DWORD index = 0; index < counts->values; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
         wchar_t name[kNameCapacity];
         DWORD length = kNameCapacity;
-        if (RegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-            names.emplace_back(name, length);
+        if (enumerate(index, name, &length) == ERROR_SUCCESS) names.emplace_back(name, length);
     }
     return names;
 }
 
-std::vector<std::wstring> SubKeyNames(HKEY key) {
-    std::vector<std::wstring> names;
+}  // namespace
+
+std::vector<std::wstring> ValueNames(HKEY key) {
     const std::optional<KeyCounts> counts = CountKeyContents(key);
-    if (!counts) return names;
-    for (DWORD index = 0; index < counts->subKeys; ++index) {
-        wchar_t name[kNameCapacity];
-        DWORD length = kNameCapacity;
-        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
-            names.emplace_back(name, length);
-    }
-    return names;
+    if (!counts) return {};
+    return EnumerateNames(counts->values, [key](DWORD index, wchar_t* name, DWORD* length) {
+        return RegEnumValueW(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
+std::vector<std::wstring> SubKeyNames(HKEY key) {
+    const std::optional<KeyCounts> counts = CountKeyContents(key);
+    if (!counts) return {};
+    return EnumerateNames(counts->subKeys, [key](DWORD index, wchar_t* name, DWORD* length) {
+        return RegEnumKeyExW(key, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 std::optional<std::wstring> ReadStringValue(HKEY key, const std::wstring& name, DWORD maxBytes) {
