@@ -43,12 +43,18 @@ drive=$wine_root/prefix/drive_c
 
 export QO_WINE_ROOT=$wine_root QO_WORK=$work QO_SOURCE=$root QO_BUILD=$build QO_UI_SOURCE=$root/src/ui
 cp "$root"/tests/e2e/*.mjs "$build/e2e/"
+# The plain functions first, then the main flows on the fresh seed, then the
+# other pages' files.
+files=(units.test.mjs ui.test.mjs)
+for file in "$root"/tests/e2e/*.test.mjs; do
+  case ${file##*/} in units.test.mjs | ui.test.mjs) ;; *) files+=("${file##*/}") ;; esac
+done
 mkdir -p "${QO_TEST_REPORTS:-$build/test-reports}"
 status=0
 (cd "$build/e2e" && node --test --test-concurrency=1 \
   --test-reporter=spec --test-reporter-destination=stdout \
   --test-reporter=./junit-reporter.mjs --test-reporter-destination="${QO_TEST_REPORTS:-$build/test-reports}/e2e_ui.xml" \
-  units.test.mjs ui.test.mjs) || status=$?
+  "${files[@]}") || status=$?
 
 # Whatever the tests left running in their prefix ends with them.
 (. "$root/scripts/wine-env.sh" "$wine_root" && wineserver -k 2>/dev/null)

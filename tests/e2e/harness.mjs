@@ -1,0 +1,129 @@
+// What the browser tests share: the program started --headless under Wine on
+// the prefix that ui_in_browser.sh seeded, headless Chromium showing its page,
+// and waits and looks at the page. Each test file starts the program and the
+// browser in its `before` and ends them in its `after`; the files run one at a
+// time, since a second instance of the program would only say it is running.
+import assert from "node:assert/strict";
+import { spawn, execFileSync } from "node:child_process";
+import fs from "node:fs";
+import path from "node:path";
+import { chromium } from "playwright-core";
+
+export const env = process.env;
+export const drive = path.join(env.QO_WINE_ROOT, "prefix", "drive_c");
+export const temp = path.join(drive, "windows", "temp");
+export const LONG = 180000;
+const screenshots = path.join(env.QO_BUILD, "e2e", "screenshots");
+
+// ---- Programs under Wine --------------------------------------------------------
+const started = [];
+
+// Runs a copy of build/bin/PROGRAM from the folder $QO_WORK/NAME; the child
+// has `exited` (a Promise of the exit code) and `firstLine` (a Promise of the
+// first line it prints).
+export function startProgram(name, program, args = []) {
+    const folder = path.join(env.QO_WORK, name);
+    fs.mkdirSync(folder, { recursive: true });
+    fs.copyFileSync(path.join(env.QO_BUILD, "bin", program), path.join(folder, program));
+    const child = spawn(path.join(env.QO_SOURCE, "scripts", "wine.sh"), [env.QO_WINE_ROOT, "./" + program, ...args],
+        { cwd: folder, stdio: ["ignore", "pipe", "pipe"] });
+    started.push(child);
+    child.exited = new Promise((done) => child.on("exit", (code) => done(code)));
+    child.firstLine = new Promise((done, fail) => {
+        let text = "";
+        child.stdout.on("data", (chunk) => {
+            text += chunk;
+            if (text.includes("\n")) done(text.split(/\r?\n/)[0]);
+        });
+        child.on("exit", () => fail(new Error(`${program} ended before it printed a line`)));
+    });
+    child.stderr.resume();
+    return child;
+}
+
+// Ends what startProgram started and still runs, and waits for it.
+export async function stopPrograms() {
+    const running = started.filter((child) => child.exitCode === null && child.signalCode === null);
+    for (const child of running) child.kill();
+    await Promise.all(running.map((child) => within(child.exited, 30000, "end of a program").catch(() => {})));
+    started.length = 0;
+}
+
+export function wine(...args) {
+    return execFileSync(path.join(env.QO_SOURCE, "scripts", "wine.sh"), [env.QO_WINE_ROOT, ...args], { encoding: "utf8" });
+}
+
+export function within(promise, milliseconds, what) {
+    let timer;
+    const late = new Promise((_, fail) => { timer = setTimeout(() => fail(new Error(`no ${what} within ${milliseconds} ms`)), milliseconds); });
+    return Promise.race([promise, late]).finally(() => clearTimeout(timer));
+}
+
+// ---- The browser ---------------------------------------------------------------------
+// Headless Chromium with a fresh profile of its own (Playwright passes the
+// folder as --user-data-dir), sized as the main window.
+export function openBrowser(profile) {
+    return chromium.launchPersistentContext(path.join(env.QO_WORK, profile), {
+        executablePath: "/usr/bin/chromium",
+        headless: true,
+        viewport: { width: 842, height: 582 },
+        args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+            "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+    });
+}
+
+// A page of `browser` at `address` that reports the document's errors.
+export async function openPage(browser, address) {
+    const page = await browser.newPage();
+    page.on("pageerror", (error) => console.log("page error:", error.message));
+    page.on("console", (message) => message.type() === "error" && console.log("page console:", message.text()));
+    await page.goto(address);
+    return page;
+}
+
+// Looks at the page that `currentPage()` answers (the tests open it in their
+// `before`), or at a frame of it given as `where`.
+export function lookAt(currentPage) {
+    const page = () => currentPage();
+    const expectShown = async (selector, timeout = 10000, where = page()) =>
+        where.locator(selector).first().waitFor({ state: "visible", timeout });
+    const expectHidden = async (selector, timeout = 10000, where = page()) =>
+        where.locator(selector).first().waitFor({ state: "hidden", timeout });
+    return {
+        shown: (id) => page().locator("#" + id),
+        // The windows the documents open inside the main page.
+        detail: () => page().frameLocator("iframe[name='window_html']"),
+        popup: () => page().frameLocator("iframe[name='PopupWindows_html']"),
+        expectShown,
+        expectHidden,
+        text: async (selector, where = page()) => (await where.locator(selector).first().textContent()).trim(),
+        async shoot(name) {
+            fs.mkdirSync(screenshots, { recursive: true });
+            await page().screenshot({ path: path.join(screenshots, name + ".png") });
+        },
+        expectNoOverflow: (frame = page()) => expectNoOverflow(frame),
+    };
+}
+
+// Nothing of the main window reaches past 842 x 582, and no text is cut in a
+// box that clips it.
+async function expectNoOverflow(frame) {
+    const problems = await frame.evaluate(() => {
+        const found = [];
+        const width = document.documentElement.clientWidth;
+        const height = document.documentElement.clientHeight;
+        for (const element of document.body.querySelectorAll("label, button, .status-title, .list-title, p, #HomeWarn")) {
+            const box = element.getBoundingClientRect();
+            if (box.width === 0 || element.closest("[style*='display: none'], [style*='display:none']")) continue;
+            if (getComputedStyle(element).visibility === "hidden") continue;
+            if (box.right > width + 1 || box.bottom > height + 1 && !element.closest(".scan-page, .path-list"))
+                found.push(`${element.tagName}#${element.id} "${element.textContent.trim().slice(0, 30)}" at ${Math.round(box.right)},${Math.round(box.bottom)}`);
+            const style = getComputedStyle(element);
+            if ((style.overflow === "hidden" || style.textOverflow === "ellipsis") && element.scrollWidth > element.clientWidth + 1 &&
+                element.matches("button, label, .status-title"))
+                found.push(`${element.tagName}#${element.id} "${element.textContent.trim().slice(0, 30)}" is cut`);
+        }
+        return found;
+    });
+    assert.deepEqual(problems, []);
+}
