@@ -1,6 +1,6 @@
 # Third-party code compiled for the target from pinned Debian source packages
 # (scripts/fetch-deps.sh), plus GoogleTest from Debian's googletest sources.
-set(QO_DEPS_DIR ${CMAKE_BINARY_DIR}/_deps)
+set(QO_DEPS_DIR ${CMAKE_BINARY_DIR}/_deps CACHE PATH "where the dependency sources are prepared")
 execute_process(
   COMMAND ${CMAKE_SOURCE_DIR}/scripts/fetch-deps.sh ${QO_DEPS_DIR}
   RESULT_VARIABLE fetch_result)
@@ -23,6 +23,10 @@ target_compile_options(qo_cjson PRIVATE -w)
 add_library(qo_lzf STATIC ${QO_DEPS_DIR}/liblzf/lzf_c.c ${QO_DEPS_DIR}/liblzf/lzf_d.c)
 target_include_directories(qo_lzf SYSTEM PUBLIC ${QO_DEPS_DIR}/liblzf)
 target_compile_options(qo_lzf PRIVATE -w)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # liblzf spells the 64-bit type as MSVC's _int64 on 64-bit Windows.
+  target_compile_definitions(qo_lzf PRIVATE _int64=__int64)
+endif()
 
 add_library(qo_httplib INTERFACE)
 target_include_directories(qo_httplib SYSTEM INTERFACE ${QO_DEPS_DIR}/httplib)

@@ -33,6 +33,7 @@ fi
 packages=(
   cmake ninja-build dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth
   liblzf-dev googletest tcl sqlite3 curl chromium fonts-wqy-microhei
 )

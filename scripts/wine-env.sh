@@ -16,6 +16,18 @@ export HOME="$qo_wine_root/home"
 export XDG_DATA_HOME="$HOME/.local/share"
 export XDG_CONFIG_HOME="$HOME/.config"
 export XDG_CACHE_HOME="$HOME/.cache"
+# Where the machine runs no 32-bit code only Wine's 64-bit loader starts (the
+# tests then run a 64-bit build). Debian's wine, wineboot, winepath, ... all
+# go through wine-stable, which would pick the 32-bit loader.
+. "$(dirname "${BASH_SOURCE[0]}")/machine.sh"
+if ! machine_runs_32bit_code; then
+  mkdir -p "$qo_wine_root/bin"
+  for name in wine wine-stable; do
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$qo_wine_root/bin/$name"
+    chmod +x "$qo_wine_root/bin/$name"
+  done
+  export PATH="$qo_wine_root/bin:$PATH" WINELOADER=/usr/lib/wine/wine64
+fi
 
 if [ ! -f "$WINEPREFIX/.qo-ready" ]; then
   (

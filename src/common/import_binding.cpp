@@ -1,5 +1,7 @@
 #include "common/import_binding.h"
 
+#include <cstdint>
+
 #include <windows.h>
 #include <winternl.h>
 
@@ -126,8 +128,12 @@ bool BindImports(LoadLibraryAFn loadLibrary, GetProcAddressFn getProcAddress) {
 // at equals the relocated absolute address of the same place. Uses no data,
 // which would be read through unrelocated addresses.
 bool ImageRelocated() {
-    unsigned actual, absolute;
+    std::uintptr_t actual, absolute;
+#if defined(__x86_64__)
+    asm volatile("lea 1f(%%rip), %0\n1:\n\tmovabs $1b, %1" : "=r"(actual), "=r"(absolute));
+#else
     asm volatile("call 1f\n1:\n\tpop %0\n\tmovl $1b, %1" : "=r"(actual), "=r"(absolute));
+#endif
     return actual == absolute;
 }
 }  // namespace

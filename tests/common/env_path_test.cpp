@@ -93,11 +93,18 @@ TEST(ExpandEnvironmentPath, GivesTheAlternativeOnlyUnderWow64) {
 }
 
 TEST(ExpandEnvironmentPath, FindsThe64BitProgramFilesOfThisMachine) {
-    // The test prefix is a 64-bit Windows; this process is 32-bit.
-    ASSERT_TRUE(common::RunsUnderWow64());
+    // The test prefix is a 64-bit Windows.
     std::wstring expanded, alternative;
     ASSERT_TRUE(common::ExpandEnvironmentPath(L"%ProgramFiles%\\App\\a.exe", expanded, alternative));
     EXPECT_EQ(expanded, Environment(L"ProgramFiles") + L"\\App\\a.exe");
+    if constexpr (sizeof(void*) == 8) {
+        // A 64-bit build sees the 64-bit folder itself.
+        EXPECT_FALSE(common::RunsUnderWow64());
+        EXPECT_EQ(expanded.find(L" (x86)"), std::wstring::npos) << expanded;
+        EXPECT_EQ(alternative, L"");
+        return;
+    }
+    ASSERT_TRUE(common::RunsUnderWow64());
     EXPECT_TRUE(expanded.find(L" (x86)\\App") != std::wstring::npos) << expanded;
     // ProgramW6432 names the 64-bit folder for 32-bit processes.
     std::wstring programFiles64 = Environment(L"ProgramW6432");

@@ -53,12 +53,16 @@ std::wstring Lower(std::wstring text) {
 TEST(CommandLine, ExpandsTheEnvironmentTokenOfTheProgram) {
     const std::wstring windows = testsupport::Environment(L"windir");
     EXPECT_EQ(startup::CommandLineToProgramPath(L"%windir%\\notepad.exe /p"), windows + L"\\notepad.exe ");
-    // This 32-bit program sees Program Files (x86) under WOW64; the 64-bit
-    // folder is the program path.
+    // The program path is in the 64-bit folder, which a 32-bit program sees
+    // as Program Files (x86) under WOW64 and finds through the alternative.
     const std::wstring programFiles = testsupport::Environment(L"ProgramFiles");
+    const std::wstring program = startup::CommandLineToProgramPath(L"\"%ProgramFiles%\\App\\a.exe\" -x");
+    if constexpr (sizeof(void*) == 8) {
+        EXPECT_EQ(program, programFiles + L"\\App\\a.exe");
+        return;
+    }
     ASSERT_NE(Lower(programFiles).find(L"program files (x86)"), std::wstring::npos);
-    EXPECT_EQ(startup::CommandLineToProgramPath(L"\"%ProgramFiles%\\App\\a.exe\" -x"),
-              Lower(programFiles.substr(0, programFiles.size() - 6)) + L"\\App\\a.exe");
+    EXPECT_EQ(program, Lower(programFiles.substr(0, programFiles.size() - 6)) + L"\\App\\a.exe");
 }
 
 }  // namespace
