@@ -45,15 +45,17 @@ function approval() {
     return match ? parseInt(match[1], 16) : -1;
 }
 
-// The start type the service manager keeps for a service.
+// The start type the service manager keeps for a service (Wine's sc has no
+// qc; its service manager keeps the configuration in the registry).
 function startType(name) {
-    const match = /START_TYPE\s*:\s*(\d)/.exec(wine("sc", "qc", name));
-    return match ? Number(match[1]) : -1;
+    const key = "HKLM\\System\\CurrentControlSet\\Services\\" + name;
+    const match = /Start\s+REG_DWORD\s+0x([0-9a-f]+)/i.exec(wine("reg", "query", key, "/v", "Start"));
+    return match ? parseInt(match[1], 16) : -1;
 }
 
 before(async () => {
     removeSeed();
-    wine("reg", "add", RUN_KEY, "/v", RUN_VALUE, "/d", "\"C:\\windows\\notepad.exe\" /qoe2e", "/f");
+    wine("reg", "add", RUN_KEY, "/v", RUN_VALUE, "/d", "C:\\windows\\notepad.exe", "/f");
     // Windows 10 switches a Run entry through its approval value (02: on).
     wine("reg", "add", APPROVED_RUN, "/v", RUN_VALUE, "/t", "REG_BINARY", "/d", "020000000000000000000000", "/f");
     const link = wine(path.join(env.QO_BUILD, "bin", "startup_shortcut.exe"), SHORTCUT, "C:\\windows\\regedit.exe").trim();
