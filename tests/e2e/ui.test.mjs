@@ -70,7 +70,6 @@ test("every page is reached from the home tiles and Return comes back", async ()
         await expectHidden("#" + panel);
         await expectHidden("#RetHomeAll");
     }
-    assert.ok(await page.locator("#StartupTable tr").count() > 0);
 });
 
 test("the junk page: Cancel stops the scan, and Clean without a selection is refused", async () => {
