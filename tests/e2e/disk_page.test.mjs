@@ -311,3 +311,42 @@ test("No after a move loads the tree again from the download folder's new place"
     assert.equal(sizeOf(onD("Moved3/photos/b.jpg")), 1024);
     assert.ok(!fs.existsSync(onD("Moved2/photos")));
 });
+
+// Answers the page's calls named in `answers` (wire answers, such as
+// [{"t":"undefined"}]) in place of the program; the others go through.
+async function answerCalls(answers) {
+    await page.route("**/call", (route) => {
+        const call = JSON.parse(route.request().postData());
+        if (!(call.name in answers)) return route.continue();
+        return route.fulfill({ status: 200, contentType: "application/json", body: JSON.stringify(answers[call.name]) });
+    });
+}
+
+test("unreadable answers show the failure texts and leave the page as it was", async () => {
+    await page.click("#RetHome");
+    const cases = [
+        [{ GetDiskSize: [{ t: "undefined" }] }, "Failed to retrieve disk data!"],
+        [{ GetDiskSize: [["C:", "200", "100"]] }, "Data exception!"],
+        [{ GetDiskSize: [["C:", "0", "0"]] }, "Data exception!"],
+    ];
+    for (const [answers, note] of cases) {
+        await answerCalls(answers);
+        await page.click("#SystemDisk");
+        await closeTips("Failed to retrieve disk data!");
+        await page.unroute("**/call");
+        assert.equal(await page.evaluate(() => $id("CleanSize").textContent), note);
+        await expectShown("#AllHome");
+        await expectHidden("#tabs4_Disk");
+    }
+    // No download folder to be read: the page opens without a tree of its own.
+    for (const folders of [["{not json"], [{ t: "undefined" }], ['[{"first":"Win10DownloadDir","second":"C:"}]']]) {
+        await answerCalls({ GetDownloadDir: folders });
+        await page.click("#SystemDisk");
+        await closeTips("Invalid download path!");
+        await page.unroute("**/call");
+        await expectShown("#tabs4_Disk");
+        assert.equal(await text("#DiskPath"), "Drive");
+        assert.equal((await treeOptions())[0].name, "Moved3");
+        await page.click("#RetHome");
+    }
+});
