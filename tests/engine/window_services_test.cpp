@@ -62,7 +62,9 @@ TEST(WindowServices, AFolderListingNamesEachEntryWithItsAttributes) {
     for (const engine::FolderEntry& entry : ListFolder(dir.Path() + L"/*.*")) {
         if (entry.name == L"." || entry.name == L"..") continue;
         folders[entry.name] = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (entry.name == L"notes.txt") EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_HIDDEN);
+        if (entry.name == L"notes.txt") {
+            EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_HIDDEN);
+        }
     }
     EXPECT_EQ(folders, (std::map<std::wstring, bool>{{L"notes.txt", false}, {L"photos", true}, {L"setup.exe", false}}));
     EXPECT_TRUE(ListFolder(dir / L"missing\\*.*").empty());
