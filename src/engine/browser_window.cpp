@@ -122,6 +122,11 @@ PageRequests::Answer BrowserWindow::CallService(std::string_view name, std::vect
             if (const std::optional<std::wstring> folder = ChooseFolder()) url = FileUrlOf(*folder);
         });
         return {Answer::Status::Handled, url ? Value(*url) : Value::Null()};
+    } else if (name == "scanFiles") {
+        Value entries = Value::Array();
+        for (FolderEntry& entry : ListFolder(text))
+            entries.Append(Value::Array({std::move(entry.name), static_cast<int>(entry.attributes)}));
+        return {Answer::Status::Handled, std::move(entries)};
     } else {
         return {Answer::Status::NotHandled, {}};
     }

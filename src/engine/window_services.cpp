@@ -61,6 +61,18 @@ bool ShowFolder(const std::wstring& folder) {
     return result > 32;
 }
 
+std::vector<FolderEntry> ListFolder(std::wstring pattern) {
+    std::replace(pattern.begin(), pattern.end(), L'/', L'\\');
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW data;
+    const common::UniqueFind find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+    if (!find) return entries;
+    do {
+        entries.push_back({data.cFileName, data.dwFileAttributes});
+    } while (FindNextFileW(find.get(), &data));
+    return entries;
+}
+
 std::optional<std::wstring> FileUrlOf(std::wstring_view path) {
     const bool drive = path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
     if (!drive || HasUnsafeCharacter(path)) return std::nullopt;

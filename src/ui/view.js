@@ -26,6 +26,11 @@
 //                     URL.toPath(url) gives the folder's path.
 // Sciter.launch(url)  opens an http(s) address in the default browser.
 // System.exec(["explorer.exe", folder])  shows a folder in the file explorer.
+// System.scanFiles(pattern, callback)  lists a folder ("C:\Dl/*.*"): calls
+//                     callback(name, flags) for each entry ("." and ".."
+//                     included), flags holding System.IS_DIR for a folder; a
+//                     callback answering false ends the listing. Answers
+//                     whether anything was listed.
 //
 // The native side's workers call global functions of the main document
 // (function declarations at the top level of a script). They run one at a
@@ -292,11 +297,24 @@
     });
     // "file:///C:/Some%20Folder" -> "C:\\Some Folder"
     URL.toPath = (url) => decodeURIComponent(String(url).replace(/^file:\/\/\//i, "")).replace(/\//g, "\\");
+    // The flags of a listed entry are its Windows file attributes.
     Object.defineProperty(window, "System", {
         value: Object.freeze({
+            IS_RDONLY: 0x01,
+            IS_HIDDEN: 0x02,
+            IS_SYSTEM: 0x04,
+            IS_DIR: 0x10,
             exec: (command) => Array.isArray(command) && /^explorer(\.exe)?$/i.test(command[0])
                 ? callService("explore", [String(command[1] || "")])
                 : false,
+            scanFiles(pattern, callback) {
+                const entries = callService("scanFiles", [String(pattern)]);
+                if (!Array.isArray(entries)) return false;
+                for (const [name, flags] of entries) {
+                    if (callback(name, flags) === false) break;
+                }
+                return entries.length > 0;
+            },
         }),
     });
 

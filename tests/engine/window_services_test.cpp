@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "support/temp_dir.h"
+
 namespace {
 
 using engine::ExplorerArgument;
 using engine::FileUrlOf;
 using engine::IsWebAddress;
+using engine::ListFolder;
 using engine::ParseWindowState;
 using engine::WindowState;
 
@@ -44,6 +49,26 @@ TEST(WindowServices, ChosenFoldersTravelAsFileUrls) {
     EXPECT_FALSE(FileUrlOf(L"\\\\server\\share"));
     EXPECT_FALSE(FileUrlOf(L"relative\\folder"));
     EXPECT_FALSE(FileUrlOf(L""));
+}
+
+TEST(WindowServices, AFolderListingNamesEachEntryWithItsAttributes) {
+    testsupport::TempDir dir;
+    testsupport::MakeFile(dir / L"setup.exe", 10);
+    testsupport::MakeFile(dir / L"notes.txt", 3, FILE_ATTRIBUTE_HIDDEN);
+    testsupport::MakeFolder(dir / L"photos");
+    testsupport::MakeFile(dir / L"photos\\a.jpg", 5);
+    // The page writes the pattern with a forward slash after the folder.
+    std::map<std::wstring, bool> folders;
+    for (const engine::FolderEntry& entry : ListFolder(dir.Path() + L"/*.*")) {
+        if (entry.name == L"." || entry.name == L"..") continue;
+        folders[entry.name] = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (entry.name == L"notes.txt") {
+            EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_HIDDEN);
+        }
+    }
+    EXPECT_EQ(folders, (std::map<std::wstring, bool>{{L"notes.txt", false}, {L"photos", true}, {L"setup.exe", false}}));
+    EXPECT_TRUE(ListFolder(dir / L"missing\\*.*").empty());
+    EXPECT_TRUE(ListFolder(L"").empty());
 }
 
 TEST(WindowServices, WindowStatesByName) {
