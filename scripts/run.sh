@@ -12,6 +12,7 @@ bash "$root/scripts/build.sh"
 # program.
 . "$root/scripts/machine.sh"
 if ! machine_runs_32bit_code; then
+  echo "This machine runs no 32-bit code: running a 64-bit build of the program from $build/x64."
   QO_TARGET=x86_64 QO_BUILD_DIR=$build/x64 QO_DEPS_DIR=$build/_deps bash "$root/scripts/build.sh"
   build=$build/x64
 fi
