@@ -89,15 +89,16 @@ const startupRow = (file) => page.locator(`#BOOKItem tr:has(td[filename$="${file
 test("the startup page switches the Run entry and the shortcut off and on and reads them back", async () => {
     await page.click("#BootOptimize");
     await expectShown("#BOOKoptimize");
+    // Switching a Run entry on clears the approval value's first two bytes.
     const cases = [
-        ["\\\\notepad.exe", () => approval(), 0x02, 0x03],
-        [SHORTCUT, () => fs.existsSync(shortcutFile), true, false],
+        ["\\\\notepad.exe", () => approval(), 0x02, 0x03, 0x00],
+        [SHORTCUT, () => fs.existsSync(shortcutFile), true, false, true],
     ];
-    for (const [file, state, on, off] of cases) {
+    for (const [file, state, seeded, off, on] of cases) {
         const row = () => startupRow(file);
         assert.equal(await row().count(), 1, file);
         assert.equal(await text(".startup-state", row()), "Enabled");
-        assert.equal(await state(), on);
+        assert.equal(await state(), seeded);
         await row().locator("button.resgiter-button").click();
         assert.equal(await text(".startup-state", row()), "Disabled");
         assert.equal(await text("button", row()), "Enabled");
@@ -152,7 +153,8 @@ test("a service is switched off and on from its button, and the service manager 
     await expectShown("#System_Service");
     await expectShown("#SystemItem tr");
     const listed = await page.evaluate(() => $id("SystemItem").value.length);
-    assert.ok(listed > 20, `only ${listed} services`);
+    // A new prefix has some twenty services of its own.
+    assert.ok(listed > 15, `only ${listed} services`);
     assert.ok(await rowsInPage() <= 14, `${await rowsInPage()} rows in the page`);
     const beta = await serviceRow("QoE2eBeta");
     assert.equal(await text(".EnabledInt", beta), "Disable");

@@ -43,18 +43,29 @@ drive=$wine_root/prefix/drive_c
 
 export QO_WINE_ROOT=$wine_root QO_WORK=$work QO_SOURCE=$root QO_BUILD=$build QO_UI_SOURCE=$root/src/ui
 cp "$root"/tests/e2e/*.mjs "$build/e2e/"
-# The plain functions first, then the main flows on the fresh seed, then the
-# other pages' files.
-files=(units.test.mjs ui.test.mjs)
-for file in "$root"/tests/e2e/*.test.mjs; do
-  case ${file##*/} in units.test.mjs | ui.test.mjs) ;; *) files+=("${file##*/}") ;; esac
-done
-mkdir -p "${QO_TEST_REPORTS:-$build/test-reports}"
+# node's runner orders the files it is given by name: the plain functions and
+# the main flows on the fresh seed run first (report e2e_ui), then the other
+# pages' files (report e2e_pages). $QO_E2E_FILES picks the files instead.
+reports=${QO_TEST_REPORTS:-$build/test-reports}
+mkdir -p "$reports"
+run_files() {
+  local report=$1
+  shift
+  (cd "$build/e2e" && node --test --test-concurrency=1 \
+    --test-reporter=spec --test-reporter-destination=stdout \
+    --test-reporter=./junit-reporter.mjs --test-reporter-destination="$reports/$report.xml" "$@")
+}
 status=0
-(cd "$build/e2e" && node --test --test-concurrency=1 \
-  --test-reporter=spec --test-reporter-destination=stdout \
-  --test-reporter=./junit-reporter.mjs --test-reporter-destination="${QO_TEST_REPORTS:-$build/test-reports}/e2e_ui.xml" \
-  "${files[@]}") || status=$?
+if [ -n "${QO_E2E_FILES:-}" ]; then
+  run_files e2e_chosen $QO_E2E_FILES || status=$?
+else
+  first=() pages=()
+  for file in "$root"/tests/e2e/*.test.mjs; do
+    case ${file##*/} in units*.test.mjs | ui.test.mjs) first+=("${file##*/}") ;; *) pages+=("${file##*/}") ;; esac
+  done
+  run_files e2e_ui "${first[@]}" || status=$?
+  run_files e2e_pages "${pages[@]}" || status=$?
+fi
 
 # Whatever the tests left running in their prefix ends with them.
 (. "$root/scripts/wine-env.sh" "$wine_root" && wineserver -k 2>/dev/null)
