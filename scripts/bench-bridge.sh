@@ -9,9 +9,9 @@ build=${QO_BUILD_DIR:-$root/build}
 export QO_BUILD_DIR=$build
 
 bash "$root/scripts/setup.sh"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -G Ninja --toolchain "$root/cmake/i686-w64-mingw32.cmake"
-fi
+. "$root/scripts/machine.sh"
+use_runnable_build "$build"
+QO_BUILD_DIR=$build bash "$root/scripts/build.sh" QuillmarkOrvane
 cmake -S "$root" -B "$build" -DQO_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target QuillmarkOrvane callback_bench
 cp "$root/tests/e2e/bench-bridge.mjs" "$build/e2e/"

@@ -11,10 +11,8 @@ bash "$root/scripts/build.sh"
 # A machine that runs no 32-bit code runs the same sources built as a 64-bit
 # program.
 . "$root/scripts/machine.sh"
-if ! machine_runs_32bit_code; then
-  echo "This machine runs no 32-bit code: running a 64-bit build of the program from $build/x64."
-  QO_TARGET=x86_64 QO_BUILD_DIR=$build/x64 QO_DEPS_DIR=$build/_deps bash "$root/scripts/build.sh"
-  build=$build/x64
-fi
+product=$build
+use_runnable_build "$product"
+[ "$build" = "$product" ] || bash "$root/scripts/build.sh" QuillmarkOrvane
 cd "$build/bin"
 exec "$root/scripts/wine.sh" "$build/wine-run" QuillmarkOrvane.exe "$@"

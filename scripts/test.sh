@@ -10,16 +10,12 @@ bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 
 # A machine that runs no 32-bit code runs the tests of the same sources built
-# as 64-bit programs (in $build/x64), after building the 32-bit program above.
+# as 64-bit programs, after building the 32-bit program above.
 . "$root/scripts/machine.sh"
+product=$build
+use_runnable_build "$product"
 tests=$build
-if ! machine_runs_32bit_code; then
-  tests=$build/x64
-  echo "This machine runs no 32-bit code: the tests run a 64-bit build in $tests."
-  QO_TARGET=x86_64 QO_BUILD_DIR=$tests QO_DEPS_DIR=$build/_deps bash "$root/scripts/build.sh"
-  mkdir -p "$tests/e2e"
-  ln -sfn "$build/e2e/node_modules" "$tests/e2e/node_modules"
-fi
+[ "$tests" = "$product" ] || bash "$root/scripts/build.sh"
 
 reports=$tests/test-reports
 rm -rf "$reports" && mkdir -p "$reports"
