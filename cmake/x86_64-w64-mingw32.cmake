@@ -1,12 +1,5 @@
-# Cross-compiles for 64-bit Windows with MinGW-w64 (posix threads: std::thread
-# and std::mutex work).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 64-bit Windows: the same sources, for the tests on
+# machines that run no 32-bit code.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_OBJDUMP x86_64-w64-mingw32-objdump)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(QO_MINGW x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
