@@ -11,9 +11,7 @@ export QO_BUILD_DIR=$build
 bash "$root/scripts/setup.sh"
 . "$root/scripts/machine.sh"
 use_runnable_build "$build"
-QO_BUILD_DIR=$build bash "$root/scripts/build.sh" QuillmarkOrvane
-cmake -S "$root" -B "$build" -DQO_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target QuillmarkOrvane callback_bench
+QO_BUILD_DIR=$build QO_BUILD_BENCH=ON bash "$root/scripts/build.sh" QuillmarkOrvane callback_bench
 cp "$root/tests/e2e/bench-bridge.mjs" "$build/e2e/"
 
 . "$root/tests/e2e/program.sh"

@@ -10,8 +10,6 @@ shift
 bash "$root/scripts/setup.sh"
 . "$root/scripts/machine.sh"
 use_runnable_build "$build"
-QO_BUILD_DIR=$build bash "$root/scripts/build.sh" QuillmarkOrvane
-cmake -S "$root" -B "$build" -DQO_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target "${name}_bench"
+QO_BUILD_DIR=$build QO_BUILD_BENCH=ON bash "$root/scripts/build.sh" "${name}_bench"
 cd "$build/bin"
 "$root/scripts/wine.sh" "$build/wine" "./${name}_bench.exe" "$@"

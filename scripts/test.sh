@@ -14,13 +14,12 @@ bash "$root/scripts/build.sh"
 . "$root/scripts/machine.sh"
 product=$build
 use_runnable_build "$product"
-tests=$build
-[ "$tests" = "$product" ] || bash "$root/scripts/build.sh"
+[ "$build" = "$product" ] || bash "$root/scripts/build.sh"
 
-reports=$tests/test-reports
+reports=$build/test-reports
 rm -rf "$reports" && mkdir -p "$reports"
 status=0
-xvfb-run -a ctest --test-dir "$tests" --output-on-failure || status=$?
+xvfb-run -a ctest --test-dir "$build" --output-on-failure || status=$?
 
 passed=0 failed=0 skipped=0
 for report in "$reports"/*.xml; do

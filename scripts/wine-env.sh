@@ -23,8 +23,11 @@ export XDG_CACHE_HOME="$HOME/.cache"
 if ! machine_runs_32bit_code; then
   mkdir -p "$qo_wine_root/bin"
   for name in wine wine-stable; do
-    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$qo_wine_root/bin/$name"
-    chmod +x "$qo_wine_root/bin/$name"
+    [ -x "$qo_wine_root/bin/$name" ] && continue
+    # Written aside and moved in: a Wine process may be starting through it.
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' > "$qo_wine_root/bin/.$name.$$"
+    chmod +x "$qo_wine_root/bin/.$name.$$"
+    mv -f "$qo_wine_root/bin/.$name.$$" "$qo_wine_root/bin/$name"
   done
   export PATH="$qo_wine_root/bin:$PATH" WINELOADER=/usr/lib/wine/wine64
 fi
