@@ -47,6 +47,13 @@ int RunUi(const app::CommandLineOptions& options) {
     app::PublishMainWindow(window);
     const int result = RunMessagePump();
     app::PublishMainWindow(nullptr);
+    // Scans and cleans stop at their next file or entry. A worker still
+    // running after that must not see the process-wide lists and the log
+    // destroyed under it: the process then ends without static destructors.
+    if (!app::StopAllWorkers(3000)) {
+        app::LogFile::Instance().Write("Ending with workers still running");
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
+    }
     return result;
 }
 

@@ -1,5 +1,10 @@
 #include "app/script_bridge.h"
 
+#include <exception>
+#include <string>
+
+#include "app/log_file.h"
+
 namespace app {
 
 ScriptBridge::ScriptBridge(std::span<const BridgeRow> rows) {
@@ -13,7 +18,14 @@ std::optional<engine::Value> ScriptBridge::Call(std::string_view name, BridgeArg
         if (row.name != name) continue;
         // A known name with another argument count is not handled either.
         if (row.argumentCount != args.size()) return std::nullopt;
-        return row.operation(args);
+        try {
+            return row.operation(args);
+        } catch (const std::exception& error) {
+            LogFile::Instance().Write(std::string("Native function ") + std::string(name) + " failed: " + error.what());
+        } catch (...) {
+            LogFile::Instance().Write("Native function " + std::string(name) + " failed");
+        }
+        return kCallFailed;
     }
     return std::nullopt;
 }

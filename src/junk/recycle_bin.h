@@ -17,7 +17,8 @@ std::uint64_t ParseRecycleSizeText(std::wstring_view text);
 // size as the shell shows it). Nothing when the bin cannot be read.
 void ScanRecycleBin(JunkFileList& list);
 
-// Empties the recycle bin of every drive without asking; true only when the
+// Empties the recycle bin of every drive without asking (under Wine item by
+// item through the deletion owner, leaving links); true only when the
 // bin could be queried and the shell reports it emptied.
 bool EmptyRecycleBin();
 
