@@ -17,17 +17,10 @@ using testsupport::TempDir;
 
 class ListedDelete : public testing::Test {
 protected:
-    void TearDown() override {
-        for (const std::wstring& link : links) testsupport::RemoveLinuxLink(link);
-    }
-    void Link(const std::wstring& target, const std::wstring& link) {
-        links.push_back(link);
-        ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(target), link));
-    }
-    DWORD Attributes(const std::wstring& path) const { return GetFileAttributesW(path.c_str()); }
-    std::vector<std::wstring> links;
+    void Link(const std::wstring& target, const std::wstring& link) { ASSERT_TRUE(links.Make(target, link)); }
     TempDir dir;
     TempDir outside;
+    testsupport::LinuxLinks links;  // removed before the folders
 };
 
 TEST_F(ListedDelete, FilesGoOnlyWhereThePathLeadsToThemselves) {
@@ -74,7 +67,7 @@ TEST_F(ListedDelete, AFileInUseOrAFolderStaysAsItWas) {
         EXPECT_EQ(common::DeleteListedFile(dir / L"held.tmp"), DeleteResult::Failed);
         CloseHandle(held);
     }
-    EXPECT_TRUE(Attributes(dir / L"held.tmp") & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(GetFileAttributesW((dir / L"held.tmp").c_str()) & FILE_ATTRIBUTE_READONLY);
     MakeFolder(dir / L"folder");
     EXPECT_EQ(common::DeleteListedFile(dir / L"folder"), DeleteResult::Failed);
     EXPECT_TRUE(Exists(dir / L"folder"));

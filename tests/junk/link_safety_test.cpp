@@ -27,26 +27,15 @@ using testsupport::Exists;
 
 class LinkSafety : public junktest::JunkListsTest {
 protected:
-    // Links are removed from the Linux side: Wine cannot remove a link to a
-    // folder, nor see a dangling one.
-    void TearDown() override {
-        RemoveLinks();
-        JunkListsTest::TearDown();
-    }
-    void RemoveLinks() {
-        for (const std::wstring& link : links) junktest::RemoveLinuxLink(link);
-        links.clear();
-    }
     void Link(const std::wstring& target, const std::wstring& link) {
-        links.push_back(link);
-        ASSERT_TRUE(junktest::MakeLinuxLink(junktest::UnixPath(target), link)) << std::string(link.begin(), link.end());
+        ASSERT_TRUE(links.Make(target, link)) << std::string(link.begin(), link.end());
     }
     void Clean(int category) {
         const app::TaskScope task;
         app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
         junk::RunClean({{1, category}});
     }
-    std::vector<std::wstring> links;
+    testsupport::LinuxLinks links;
     testsupport::PublishedHost host;
 };
 
@@ -125,7 +114,7 @@ TEST_F(LinkSafety, LinkShapesNeverLetTheCleanReachOutside) {
         EXPECT_TRUE(Exists(outside / L"keep"));
         EXPECT_FALSE(Exists(root / L"other\\plain.tmp"));
         EXPECT_NE(Exists(root / shape.junkFolderFile), shape.junkFolderFileGoes);
-        RemoveLinks();
+        links.RemoveAll();
         junk::ResetJunkLists();
         junk::Undeletables().Clear();
     }
