@@ -1,9 +1,6 @@
 #include "app/script_bridge.h"
 
-#include <exception>
-#include <string>
-
-#include "app/log_file.h"
+#include "app/worker_tasks.h"
 
 namespace app {
 
@@ -20,10 +17,8 @@ std::optional<engine::Value> ScriptBridge::Call(std::string_view name, BridgeArg
         if (row.argumentCount != args.size()) return std::nullopt;
         try {
             return row.operation(args);
-        } catch (const std::exception& error) {
-            LogFile::Instance().Write(std::string("Native function ") + std::string(name) + " failed: " + error.what());
         } catch (...) {
-            LogFile::Instance().Write("Native function " + std::string(name) + " failed");
+            LogFailure("Native function ", name);
         }
         return kCallFailed;
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <process.h>
 
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -47,7 +48,7 @@ unsigned __stdcall WorkerMain(void* argument) {
         } catch (...) {
             // An exception here would end the process. The task ends instead,
             // and its bit with it.
-            LogFile::Instance().Write("A worker ended with an exception");
+            LogFailure("A worker");
             ClearZoneBits(liveBit);
         }
     }
@@ -176,6 +177,20 @@ void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, 
     CallScriptFunction("SetErrorNumAndSize",
                        {engine::Value::Array({static_cast<int>(count), std::move(sizeText), group, category,
                                               ErrorReportPageBit(ZoneBits().load())})});
+}
+
+void LogFailure(std::string_view what, std::string_view name) noexcept {
+    try {
+        std::string line = std::string(what).append(name).append(" failed");
+        try {
+            throw;
+        } catch (const std::exception& error) {
+            line.append(": ").append(error.what());
+        } catch (...) {
+        }
+        LogFile::Instance().Write(line);
+    } catch (...) {
+    }
 }
 
 int EnableCleanPrivileges() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -119,6 +120,10 @@ int ErrorReportPageBit(std::uint32_t zoneBits);
 // SetErrorNumAndSize([count, size text, group, category, page]) for one
 // scanned category (group 0 registry, 1 junk files).
 void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category);
+
+// Logs "<what><name> failed", with the text of the exception being handled
+// (call it from a catch block). Never throws.
+void LogFailure(std::string_view what, std::string_view name = {}) noexcept;
 
 // Enables SeDebugPrivilege, SeBackupPrivilege and SeRestorePrivilege; 1 when
 // all three were granted.

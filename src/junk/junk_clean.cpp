@@ -25,12 +25,12 @@ std::wstring WithoutTrailingBackslash(std::wstring path) {
     return path;
 }
 
-// Removes the file-free sub-trees of `folder` and, unless `keep`, the folder
-// itself when nothing is left. Every removal goes through the deletion
-// owner, so a folder reached through a link is never removed.
-bool RemoveTree(const std::wstring& folder, bool keep) {
-    // Most folders the clean tidies are empty by then: one attempt settles them.
-    if (!keep && common::DeleteListedFolder(folder) == common::DeleteResult::Deleted) return true;
+// Removes the file-free sub-trees of `folder` and the folder itself when
+// nothing is left. Every removal goes through the deletion owner, so a
+// folder reached through a link is never removed.
+bool RemoveTree(const std::wstring& folder) {
+    // Most folders are empty by then: one attempt settles them.
+    if (common::DeleteListedFolder(folder) == common::DeleteResult::Deleted) return true;
     WIN32_FIND_DATAW data;
     const common::UniqueFind find(FindFirstFileW((folder + L"\\*.*").c_str(), &data));
     bool empty = true;
@@ -40,20 +40,27 @@ bool RemoveTree(const std::wstring& folder, bool keep) {
             if (name == L"." || name == L"..") continue;
             const bool folderEntry =
                 (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(data.dwFileAttributes);
-            if (!folderEntry || !RemoveTree(folder + L"\\" + std::wstring(name), false)) empty = false;
+            if (!folderEntry || !RemoveTree(folder + L"\\" + std::wstring(name))) empty = false;
         } while (FindNextFileW(find.get(), &data));
     }
-    return empty && !keep && common::DeleteListedFolder(folder) == common::DeleteResult::Deleted;
+    return empty && common::DeleteListedFolder(folder) == common::DeleteResult::Deleted;
 }
 
 // The folder of the last deleted files: once the clean moves on to another
-// folder, the file-free part of this one goes. A walk's own folder stays.
+// folder, this one goes if nothing is left in it, and so does each folder
+// above it that this leaves empty. A walk's own folder stays. (Folders that
+// were empty already went at the clean's start, and each folder the clean
+// empties is left once, so no folder is looked through again and again.)
 class FolderTidy {
 public:
     void Deleted(const WalkedFolder& folder) { pending_ = &folder; }
     void Flush() {
-        if (pending_)
-            RemoveTree(WithoutTrailingBackslash(pending_->path), pending_->path.size() <= pending_->rootLength);
+        if (!pending_) return;
+        std::wstring folder = WithoutTrailingBackslash(pending_->path);
+        // The walk's own folder is the first rootLength characters, its backslash included.
+        while (folder.size() >= pending_->rootLength &&
+               common::DeleteListedFolder(folder) == common::DeleteResult::Deleted)
+            folder.resize(folder.rfind(L'\\'));
         pending_ = nullptr;
     }
 
@@ -110,7 +117,7 @@ int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
     return common::IsCleaned(common::DeleteListedFile(std::wstring(folder) + std::wstring(name))) ? 1 : 0;
 }
 
-int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(WithoutTrailingBackslash(folder), false); }
+int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(WithoutTrailingBackslash(folder)); }
 
 void CleanJunkCategory(int category, CleanRun& run) {
     JunkFileList& list = JunkList(category);

@@ -215,6 +215,21 @@ TEST_F(JunkClean, RepairChooseStartsOnlyFromACleanPageAndNotBesideAnotherClean) 
     EXPECT_EQ(host.CallsOf("GetAllItemInfo").size(), 1u);
 }
 
+// No page makes a selection of more than a few hundred characters.
+TEST_F(JunkClean, AHugeSelectionTextIsRefusedBeforeItIsRead) {
+    std::wstring huge = L"[";
+    while (huge.size() <= junk::kLongestSelectionText) huge += LR"({"first":1,"second":0},)";
+    huge.back() = L']';
+    const auto call = [](std::string_view name, std::vector<Value> args) {
+        return *app::NativeFunctions().Call(name, args);
+    };
+    EXPECT_EQ(call("RepairChoose", {huge, 32}), Value(-3));
+    EXPECT_EQ(call("CleanSystemFile", {huge, 11}), Value(-3));
+    EXPECT_EQ(call("GetChooseStatistics", {huge, 1}), Value(L"[]"));
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(app::LiveWorkerBits(), 0u);
+}
+
 TEST_F(JunkClean, RemoveEmptyFolderTreeKeepsEveryFolderThatHoldsAFile) {
     MakeFolder(dir / L"gone\\a\\b");
     MakeFolder(dir / L"gone\\c");
