@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
+#include <unordered_set>
 
 #include "app/settings_store.h"
 #include "app/settings_store_values.h"
@@ -46,27 +48,35 @@ bool RemoveTree(const std::wstring& folder) {
     return empty && common::DeleteListedFolder(folder) == common::DeleteResult::Deleted;
 }
 
-// The folder of the last deleted files: once the clean moves on to another
-// folder, this one goes if nothing is left in it, and so does each folder
-// above it that this leaves empty. A walk's own folder stays. (Folders that
-// were empty already went at the clean's start, and each folder the clean
-// empties is left once, so no folder is looked through again and again.)
-class FolderTidy {
-public:
-    void Deleted(const WalkedFolder& folder) { pending_ = &folder; }
-    void Flush() {
-        if (!pending_) return;
-        std::wstring folder = WithoutTrailingBackslash(pending_->path);
-        // The walk's own folder is the first rootLength characters, its backslash included.
-        while (folder.size() >= pending_->rootLength &&
-               common::DeleteListedFolder(folder) == common::DeleteResult::Deleted)
-            folder.resize(folder.rfind(L'\\'));
-        pending_ = nullptr;
+// After a category's files: each folder in which files went is removed if
+// nothing is left in it, deepest first, and so is each folder above it that
+// this leaves empty; a walk's own folder stays. (Folders that were empty
+// already went at the clean's start.) Deepest first, each folder is tried
+// once, after everything below it.
+void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
+    struct Left {
+        std::wstring path;        // without its trailing backslash
+        std::size_t rootLength;   // the walk's own folder, its backslash included
+        std::ptrdiff_t depth;
+    };
+    std::vector<Left> folders;
+    std::unordered_set<std::wstring> listed;
+    for (const WalkedFolder* folder : touched) {
+        std::wstring path = WithoutTrailingBackslash(folder->path);
+        if (!listed.insert(path).second) continue;
+        const std::ptrdiff_t depth = std::count(path.begin(), path.end(), L'\\');
+        folders.push_back({std::move(path), folder->rootLength, depth});
     }
-
-private:
-    const WalkedFolder* pending_ = nullptr;
-};
+    std::ranges::stable_sort(folders, std::greater{}, &Left::depth);
+    for (Left& folder : folders) {
+        while (folder.path.size() >= folder.rootLength &&
+               common::DeleteListedFolder(folder.path) == common::DeleteResult::Deleted) {
+            folder.path.resize(folder.path.rfind(L'\\'));
+            // A folder above that is listed itself has its own turn, later.
+            if (listed.contains(folder.path)) break;
+        }
+    }
+}
 
 void RemoveEmptyFolders() {
     JunkFileList& folders = EmptyFolderList();
@@ -76,26 +86,21 @@ void RemoveEmptyFolders() {
 
 void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
     bool failed = false;
-    FolderTidy tidy;
-    const WalkedFolder* current = nullptr;
+    std::vector<const WalkedFolder*> touched;
     std::wstring path;
     for (const JunkFileEntry& entry : list) {
         const WalkedFolder& folder = list.FolderOf(entry);
-        if (&folder != current) {
-            tidy.Flush();
-            current = &folder;
-        }
         path.assign(folder.path).append(entry.name);
         run.cleanedBytes += entry.size;
         if (common::IsCleaned(common::DeleteListedFile(path))) {
-            tidy.Deleted(folder);
+            if (touched.empty() || touched.back() != &folder) touched.push_back(&folder);
         } else {
             Undeletables().Add(entry.name, folder, entry.size);
             failed = true;
         }
         if (app::StopRequested()) break;
     }
-    tidy.Flush();
+    RemoveLeftFolders(touched);
     if (failed) run.health -= CategoryWeight(category);
 }
 
