@@ -12,10 +12,14 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build_dir=$(realpath -m "$1")
 output=$(realpath -m "$3")
-# wixl 0.101 finds no file by an absolute path: the paths are relative to the
-# repository.
-cd "$(dirname "$here")"
+# wixl 0.101 finds no file by an absolute path, and writes the icons into an
+# "Icon" folder where it runs: it runs in a scratch folder beside the output,
+# with paths relative to that.
+scratch=$(mktemp -d "$output.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
 build_dir=$(realpath -m --relative-to=. "$build_dir")
+source_dir=$(realpath -m --relative-to=. "$(dirname "$here")")
 
 IFS=. read -r major minor patch tweak rest <<<"$2"
 tweak=${tweak:-0}
@@ -29,6 +33,6 @@ fi
 
 # Written aside and moved in: a failed build leaves no package behind.
 wixl --arch x86 -D "Version=$major.$minor.$build" \
-  -D "BuildDir=$build_dir" -D SourceDir=. \
-  -o "$output.part" installer/QuillmarkOrvane.wxs
+  -D "BuildDir=$build_dir" -D "SourceDir=$source_dir" \
+  -o "$output.part" "$source_dir/installer/QuillmarkOrvane.wxs"
 mv -f "$output.part" "$output"
