@@ -7,7 +7,9 @@
 #   PRODUCT_BUILD_FOLDER  the 32-bit build the package was made from
 #   VERSION               the program's version, A.B.C.D
 set -uo pipefail
-root=$1 product=$2 msi=$3 version=$4 wine_root=$(realpath -m "$5")
+root=$1 product=$2 msi=$(realpath -m "$3") version=$4 wine_root=$(realpath -m "$5")
+work=$wine_root/work  # packages and logs
+rm -rf "$wine_root" && mkdir -p "$work"
 . "$root/tests/junit_report.sh"
 make_msi=$root/installer/make-msi.sh
 upgrade_code='{8ABC8C70-F22C-4BB4-A7E0-C50B8282CBE5}'
@@ -32,8 +34,9 @@ step() {  # step REPORT_NAME CASE_NAME FUNCTION
 }
 not_run() { status=1; junit_report "$1" Installer "$2" "not run: $3"; echo "not run: $2"; }
 
-# The rows of a table, tab-separated, without the header lines.
-rows() { msiinfo export "$1" "$2" | tail -n +4 | tr -d '\r'; }
+# The rows of a table, tab-separated, without the header lines (msiinfo
+# writes a table's binary data into a folder where it runs).
+rows() { (cd "$work" && msiinfo export "$1" "$2") | tail -n +4 | tr -d '\r'; }
 property() { rows "$1" Property | awk -F'\t' -v p="$2" '$1 == p { print $2 }'; }
 [ -f "$msi" ] || { echo "no package at $msi: build the 32-bit program first (bash scripts/build.sh)"; exit 1; }
 product_code=$(property "$msi" ProductCode)
@@ -222,8 +225,6 @@ uninstall() {
   [ "$left" = "$(printf '%s\n' "${!user_data[@]}" | sort | tr '\n' ' ')" ] || problem "the program folder holds: $left"
 }
 
-work=$wine_root/work
-rm -rf "$wine_root" && mkdir -p "$work"
 step installer_tables PackageTables tables
 step installer_versions PackageVersions versions
 
