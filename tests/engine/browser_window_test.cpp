@@ -60,13 +60,15 @@ public:
 // the window closes.
 class WindowThread {
 public:
-    WindowThread(engine::WindowHost& host, engine::WindowOptions options) {
+    // `show`: with the tray icon (and the address on standard output).
+    WindowThread(engine::WindowHost& host, engine::WindowOptions options, bool show = false) {
         options.headless = true;
         std::promise<std::string> address;
-        thread_ = std::thread([&, options] {
+        thread_ = std::thread([&, options, show] {
             uiThreadId_ = GetCurrentThreadId();
             std::unique_ptr<engine::BrowserWindow> window = engine::BrowserWindow::Create(host, options);
             window->LoadFile(L"this://app/index.html");
+            if (show) window->Show();
             window_ = window.get();
             address.set_value(window->PageAddress());
             MSG message;
@@ -373,6 +375,32 @@ TEST(BrowserWindow, APageGoneForAWhileEndsTheMessageLoop) {
     page.Listen();
     EXPECT_EQ(ui.WaitForLoopEnd(3s), std::nullopt);
     // One that stays gone (its browser window closed) ends the loop.
+    page.StopListening();
+    EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
+}
+
+TEST(BrowserWindow, APageClosedToTheTrayKeepsTheWindowUntilItComesBack) {
+    TestHost host;
+    WindowThread ui(host, Options(30s, 1500ms), true);
+    PageClient page(ui.Address());
+    page.Listen();
+    // No browser window of the program's to hide: the page closes itself
+    // instead, and its going away keeps the window.
+    EXPECT_EQ(page.Service("windowState", {Value(L"hidden")}), Value(false));
+    page.StopListening();
+    EXPECT_EQ(ui.WaitForLoopEnd(4s), std::nullopt);
+    // Opened again (from the tray) and then closed, it ends the loop as ever.
+    page.Listen();
+    page.StopListening();
+    EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
+}
+
+TEST(BrowserWindow, WithoutATrayIconAPageThatCannotBeHiddenStillEndsTheLoopWhenItGoes) {
+    TestHost host;
+    WindowThread ui(host, Options(30s, 1500ms));
+    PageClient page(ui.Address());
+    page.Listen();
+    EXPECT_EQ(page.Service("windowState", {Value(L"hidden")}), Value(false));
     page.StopListening();
     EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
 }
