@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "common/handles.h"
 #include "common/icon_image.h"
@@ -13,9 +14,11 @@ namespace startup {
 
 std::vector<std::wstring> IconFilesOf(const StartupItem& item) {
     std::vector<std::wstring> files;
-    if (!item.iconPath.empty()) files.push_back(item.iconPath);
+    // Wine's shell draws every shortcut as a bare shortcut arrow: the target
+    // goes first, as Windows draws a shortcut without an icon of its own.
     const bool shortcut = item.uFilePathFlag == 0;
-    if (shortcut && !item.strPath.empty() && item.strPath != item.iconPath) files.push_back(item.strPath);
+    if (shortcut && !item.strPath.empty()) files.push_back(item.strPath);
+    if (!item.iconPath.empty() && item.iconPath != item.strPath) files.push_back(item.iconPath);
     return files;
 }
 
@@ -26,16 +29,29 @@ const StartupItem* EntryWithIconPath(const std::vector<StartupItem>& items, std:
     return found == items.end() ? nullptr : &*found;
 }
 
+namespace {
+
+// The file's own icon (the first of a program or an icon file), else the
+// shell's icon for its type (a document's, a program without one). None for a
+// file that is not there. Wine's shell gives every program the one generic
+// program icon; a program's own is read from its resources.
+common::UniqueIcon FileIcon(const std::wstring& file) {
+    HICON own = nullptr;
+    const UINT extracted = ExtractIconExW(file.c_str(), 0, &own, nullptr, 1);
+    if (extracted != 0 && extracted != UINT_MAX && own) return common::UniqueIcon(own);
+    SHFILEINFOW info{};
+    if (!SHGetFileInfoW(file.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON)) return {};
+    return common::UniqueIcon(info.hIcon);
+}
+
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> StartupIconPng(std::wstring_view file) {
     const StartupItem* entry = EntryWithIconPath(StartupItemList(), file);
     if (!entry) return std::nullopt;
     for (const std::wstring& candidate : IconFilesOf(*entry)) {
-        // The shell's icon of the file: a program's own, a shortcut's (without
-        // the shortcut arrow), a document's by its type. None for a file that
-        // is not there.
-        SHFILEINFOW info{};
-        if (!SHGetFileInfoW(candidate.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON)) continue;
-        const common::UniqueIcon icon(info.hIcon);
+        const common::UniqueIcon icon = FileIcon(candidate);
+        if (!icon) continue;
         const std::optional<common::RgbaImage> image = common::IconImage(icon.get());
         if (!image) continue;
         std::vector<std::uint8_t> png = common::PngOfRgba(image->width, image->height, image->pixels);

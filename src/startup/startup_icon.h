@@ -12,9 +12,9 @@
 
 namespace startup {
 
-// The files whose icon stands for an entry, in the order to try: its icon
-// path (a Run value's program, a shortcut file), then a shortcut's target,
-// which a switched-off shortcut still has when its file is gone.
+// The files whose icon stands for an entry, in the order to try: a Run
+// value's program; a shortcut's target program, then the shortcut file
+// itself (for a target without an icon).
 std::vector<std::wstring> IconFilesOf(const StartupItem& item);
 
 // The entry of `items` whose icon path is `file`; none when no entry has it.

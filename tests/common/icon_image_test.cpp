@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "common/handles.h"
 
 namespace {
@@ -35,21 +33,12 @@ TEST(IconImage, TransparencyComesFromTheAlphaBytesElseFromTheMask) {
     for (const Case& c : cases) EXPECT_EQ(common::IconRgba(2, 1, c.color, c.mask), (RgbaImage{2, 1, c.rgba})) << c.what;
 }
 
-// An icon made from a 32-bit colour bitmap with alpha and its mask.
+// An icon made from a 32-bit colour bitmap with alpha and an empty mask.
 common::UniqueIcon MakeIcon(int width, int height, const std::vector<std::uint32_t>& bgra) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const common::UniqueGdiObject color(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!color) return {};
-    std::memcpy(bits, bgra.data(), bgra.size() * 4);
+    const common::UniqueGdiObject color(CreateBitmap(width, height, 1, 32, bgra.data()));
     const std::vector<std::uint8_t> maskBits(static_cast<std::size_t>((width + 15) / 16 * 2) * height, 0);
     const common::UniqueGdiObject mask(CreateBitmap(width, height, 1, 1, maskBits.data()));
+    if (!color || !mask) return {};
     ICONINFO icon{TRUE, 0, 0, static_cast<HBITMAP>(mask.get()), static_cast<HBITMAP>(color.get())};
     return common::UniqueIcon(CreateIconIndirect(&icon));
 }

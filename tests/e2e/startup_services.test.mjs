@@ -16,6 +16,10 @@ const logFrame = () => page.frames().find((frame) => frame.url().includes("Sevic
 const RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const APPROVED_RUN = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 const RUN_VALUE = "QoE2eRun";
+// The shortcut's target is a program with an icon of its own, which a Run
+// value starts too: the two rows show that icon.
+const RUN_OWN_ICON = "QoE2eRunOwnIcon";
+const OWN_ICON_PROGRAM = "Z:" + path.join(env.QO_BUILD, "bin", "startup_shortcut.exe").replace(/\//g, "\\");
 const SHORTCUT = "QoE2e Startup.lnk";
 const SERVICES = [
     { name: "QoE2eAlpha", display: "QoE2e Alpha", start: "demand", description: "The test's service that changes its start type." },
@@ -34,6 +38,7 @@ function quietly(...args) {
 
 function removeSeed() {
     quietly("reg", "delete", RUN_KEY, "/v", RUN_VALUE, "/f");
+    quietly("reg", "delete", RUN_KEY, "/v", RUN_OWN_ICON, "/f");
     quietly("reg", "delete", APPROVED_RUN, "/v", RUN_VALUE, "/f");
     for (const service of SERVICES) quietly("sc", "delete", service.name);
     if (shortcutFile) fs.rmSync(shortcutFile, { force: true });
@@ -56,9 +61,10 @@ function startType(name) {
 before(async () => {
     removeSeed();
     wine("reg", "add", RUN_KEY, "/v", RUN_VALUE, "/d", "C:\\windows\\notepad.exe", "/f");
+    wine("reg", "add", RUN_KEY, "/v", RUN_OWN_ICON, "/d", OWN_ICON_PROGRAM, "/f");
     // Windows 10 switches a Run entry through its approval value (02: on).
     wine("reg", "add", APPROVED_RUN, "/v", RUN_VALUE, "/t", "REG_BINARY", "/d", "020000000000000000000000", "/f");
-    const link = wine(path.join(env.QO_BUILD, "bin", "startup_shortcut.exe"), SHORTCUT, "C:\\windows\\regedit.exe").trim();
+    const link = wine(path.join(env.QO_BUILD, "bin", "startup_shortcut.exe"), SHORTCUT, OWN_ICON_PROGRAM).trim();
     shortcutFile = path.join(drive, ...link.slice(3).split("\\"));
     assert.ok(fs.existsSync(shortcutFile), `no shortcut at ${shortcutFile}`);
     for (const service of SERVICES) {
@@ -144,10 +150,12 @@ test("each startup entry shows its own program's icon, drawn by the program; oth
         assert.equal(icon.width, 32);
         assert.ok(icon.painted);
     }
-    // Notepad's and the shortcut's target regedit's: two icons, not one.
+    // The shortcut shows its target's own icon, as the Run value of that
+    // program does; notepad shows another.
+    assert.equal(shortcut.pixels, (await rowIcon(startupRow("\\\\startup_shortcut.exe"))).pixels);
     assert.notEqual(program.pixels, shortcut.pixels);
     // A file of no entry gets no icon; a row whose file has none shows the generic one.
-    const unlisted = await page.evaluate(() => fetch("/icon?file=" + encodeURIComponent("C:\\windows\\regedit.exe")).then((answer) => answer.status));
+    const unlisted = await page.evaluate(() => fetch("/icon?file=" + encodeURIComponent("C:\\windows\\winver.exe")).then((answer) => answer.status));
     assert.equal(unlisted, 404);
     await page.evaluate(() => AutorunOrganizer([["Gone", "Maker", "C:\\qo-e2e\\gone.exe", 0, 0]]));
     const generic = await rowIcon(page.locator("#BOOKItem tr").first());

@@ -379,30 +379,29 @@ TEST(BrowserWindow, APageGoneForAWhileEndsTheMessageLoop) {
     EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
 }
 
-TEST(BrowserWindow, APageClosedToTheTrayKeepsTheWindowUntilItComesBack) {
-    TestHost host;
-    WindowThread ui(host, Options(30s, 1500ms), true);
-    PageClient page(ui.Address());
-    page.Listen();
-    // No browser window of the program's to hide: the page closes itself
-    // instead, and its going away keeps the window.
-    EXPECT_EQ(page.Service("windowState", {Value(L"hidden")}), Value(false));
-    page.StopListening();
-    EXPECT_EQ(ui.WaitForLoopEnd(4s), std::nullopt);
-    // Opened again (from the tray) and then closed, it ends the loop as ever.
-    page.Listen();
-    page.StopListening();
-    EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
-}
-
-TEST(BrowserWindow, WithoutATrayIconAPageThatCannotBeHiddenStillEndsTheLoopWhenItGoes) {
-    TestHost host;
-    WindowThread ui(host, Options(30s, 1500ms));
-    PageClient page(ui.Address());
-    page.Listen();
-    EXPECT_EQ(page.Service("windowState", {Value(L"hidden")}), Value(false));
-    page.StopListening();
-    EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
+// No browser window of the program's to hide: the page closes itself instead.
+// With the tray icon its going away keeps the window; without one it does not.
+TEST(BrowserWindow, APageThatCannotBeHiddenClosesToTheTrayIfThereIsOne) {
+    struct Case {
+        const char* what;
+        bool tray;
+        std::chrono::seconds wait;
+        std::optional<int> loopEnd;
+    };
+    for (const Case& c : {Case{"with the tray icon", true, 4s, std::nullopt}, Case{"without one", false, 30s, 0}}) {
+        TestHost host;
+        WindowThread ui(host, Options(30s, 1500ms), c.tray);
+        PageClient page(ui.Address());
+        page.Listen();
+        EXPECT_EQ(page.Service("windowState", {Value(L"hidden")}), Value(false)) << c.what;
+        page.StopListening();
+        EXPECT_EQ(ui.WaitForLoopEnd(c.wait), c.loopEnd) << c.what;
+        if (!c.tray) continue;
+        // Opened again (from the tray) and then closed, it ends the loop as ever.
+        page.Listen();
+        page.StopListening();
+        EXPECT_EQ(ui.WaitForLoopEnd(30s), 0) << c.what;
+    }
 }
 
 }  // namespace

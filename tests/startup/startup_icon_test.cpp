@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "app/document_source.h"
+#include "common/handles.h"
 #include "startup/startup_item.h"
 #include "support/png_reader.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -47,7 +49,7 @@ const std::wstring kNotepad = L"C:\\windows\\notepad.exe";
 const std::wstring kGoneShortcut = L"C:\\windows\\temp\\QoIcon gone.lnk";
 const std::wstring kMissing = L"C:\\windows\\temp\\qo-no-such-program.exe";
 
-TEST(StartupIcon, AnEntryIsDrawnFromItsFileThenAShortcutsTarget) {
+TEST(StartupIcon, AnEntryIsDrawnFromItsProgram) {
     struct Case {
         const char* what;
         StartupItem item;
@@ -55,7 +57,7 @@ TEST(StartupIcon, AnEntryIsDrawnFromItsFileThenAShortcutsTarget) {
     };
     const Case cases[] = {
         {"Run value: its program", RunEntry(kNotepad), {kNotepad}},
-        {"shortcut: the file, then its target", ShortcutEntry(kGoneShortcut, kNotepad), {kGoneShortcut, kNotepad}},
+        {"shortcut: its target, then the shortcut", ShortcutEntry(kGoneShortcut, kNotepad), {kNotepad, kGoneShortcut}},
         {"shortcut without a target", ShortcutEntry(kGoneShortcut, L""), {kGoneShortcut}},
         {"no file at all", RunEntry(L""), {}},
     };
@@ -70,25 +72,33 @@ TEST(StartupIcon, AnEntryIsDrawnFromItsFileThenAShortcutsTarget) {
     EXPECT_EQ(startup::EntryWithIconPath(items, L""), nullptr);
 }
 
-// Whether some pixel is painted at all.
-bool HasPaintedPixel(const common::RgbaImage& image) {
-    for (std::size_t i = 3; i < image.pixels.size(); i += 4)
-        if (image.pixels[i] != 0) return true;
-    return false;
-}
-
 TEST(StartupIcon, ThePageGetsTheListedFilesOwnIconAsAPng) {
-    const ListedEntries listed({RunEntry(kNotepad), ShortcutEntry(kGoneShortcut, kNotepad), RunEntry(kMissing)});
-    const std::optional<std::vector<std::uint8_t>> program = startup::StartupIconPng(kNotepad);
-    ASSERT_TRUE(program);
-    const std::optional<common::RgbaImage> image = testsupport::ReadPng(*program);
+    const std::wstring iconFile = testsupport::FromUnixPath(testsupport::Environment(L"QO_UI_SOURCE")) + L"\\icon.ico";
+    wchar_t self[MAX_PATH] = {};  // a program without an icon of its own
+    ASSERT_NE(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const ListedEntries listed({RunEntry(iconFile), RunEntry(kNotepad), RunEntry(self),
+                                ShortcutEntry(kGoneShortcut, iconFile), RunEntry(kMissing)});
+
+    // The file's own icon, as the system loads it from the file.
+    const std::optional<std::vector<std::uint8_t>> own = startup::StartupIconPng(iconFile);
+    ASSERT_TRUE(own);
+    const std::optional<common::RgbaImage> image = testsupport::ReadPng(*own);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, GetSystemMetrics(SM_CXICON));
-    EXPECT_EQ(image->height, GetSystemMetrics(SM_CYICON));
-    EXPECT_TRUE(HasPaintedPixel(*image));
-    // The switched-off shortcut's file is gone: its target's icon stands in.
-    EXPECT_EQ(startup::StartupIconPng(kGoneShortcut), program);
-    // Nothing for a file without an icon, or one that no entry lists.
+    const common::UniqueIcon loaded(static_cast<HICON>(
+        LoadImageW(nullptr, iconFile.c_str(), IMAGE_ICON, image->width, image->height, LR_LOADFROMFILE)));
+    EXPECT_EQ(image, common::IconImage(loaded.get()));
+    // Notepad has an icon of its own too; a program without one gets the
+    // shell's icon for programs.
+    const std::optional<std::vector<std::uint8_t>> notepad = startup::StartupIconPng(kNotepad);
+    const std::optional<std::vector<std::uint8_t>> plain = startup::StartupIconPng(self);
+    ASSERT_TRUE(notepad && plain);
+    EXPECT_NE(notepad, own);
+    EXPECT_NE(plain, own);
+    EXPECT_NE(plain, notepad);
+    // A shortcut shows its target's icon (its file is gone here).
+    EXPECT_EQ(startup::StartupIconPng(kGoneShortcut), own);
+    // Nothing for a file that is not there, or one that no entry lists.
     EXPECT_EQ(startup::StartupIconPng(kMissing), std::nullopt);
     EXPECT_EQ(startup::StartupIconPng(L"C:\\windows\\regedit.exe"), std::nullopt);
 
@@ -99,7 +109,7 @@ TEST(StartupIcon, ThePageGetsTheListedFilesOwnIconAsAPng) {
         std::optional<std::vector<std::uint8_t>> data;
     };
     const Case cases[] = {
-        {L"icon:" + kNotepad, engine::LoadResult::Loaded, program},
+        {L"icon:" + iconFile, engine::LoadResult::Loaded, own},
         {L"icon:" + kMissing, engine::LoadResult::Discarded, std::nullopt},
         {L"icon:C:\\windows\\regedit.exe", engine::LoadResult::Discarded, std::nullopt},
     };
