@@ -16,6 +16,10 @@ std::optional<std::wstring> TerminatedRegistryText(DWORD type, std::span<const B
     return text;
 }
 
+std::wstring ShownLanguage(std::wstring_view stored) {
+    return stored == L"zh" ? L"zh" : L"en";
+}
+
 std::wstring DecimalText(std::int64_t value) { return std::to_wstring(value); }
 
 std::optional<std::int64_t> LoweredWaitCleanSize(std::wstring_view stored, std::uint64_t cleaned) {

@@ -16,6 +16,10 @@ namespace app {
 // (an empty value counts as the empty text). Nothing otherwise.
 std::optional<std::wstring> TerminatedRegistryText(DWORD type, std::span<const BYTE> data);
 
+// The language the documents are shown in for a stored language code: the
+// code itself when the documents have its table ("en", "zh"), else "en".
+std::wstring ShownLanguage(std::wstring_view stored);
+
 // "%lld" of a byte count.
 std::wstring DecimalText(std::int64_t value);
 

@@ -79,6 +79,18 @@ struct ModuleTraits {
     static void Close(Handle h) { FreeLibrary(h); }
 };
 
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DestroyIcon(h); }
+};
+
+struct GdiObjectTraits {
+    using Handle = HGDIOBJ;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DeleteObject(h); }
+};
+
 // CreateFileW and the like: INVALID_HANDLE_VALUE on failure.
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 // Threads, events, mutexes, processes: null on failure.
@@ -87,6 +99,9 @@ using UniqueFind = UniqueHandle<FindHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueService = UniqueHandle<ServiceHandleTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
+// Bitmaps, brushes and the other GDI objects.
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 
 // An owned COM interface pointer.
 template <typename Interface>

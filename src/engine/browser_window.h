@@ -23,7 +23,8 @@ namespace engine {
 class TrayIcon;
 
 struct WindowOptions {
-    // No browser, no tray icon: the page's address goes to standard output.
+    // No browser: the page's address goes to standard output (again at the
+    // tray's "Show Window").
     bool headless = false;
     int port = 0;  // 0: a free port
     bool mainWindow = true;
@@ -44,7 +45,7 @@ public:
     void LoadFile(std::wstring_view url);
     // Its address, key included.
     const std::string& PageAddress() const { return address_; }
-    // Opens the page: a browser window and the tray icon, or, headless, the
+    // Opens the page, with the tray icon: a browser window, or, headless, the
     // address on standard output.
     void Show();
     // The small icon, shown in the notification area. The window owns it.
@@ -79,6 +80,10 @@ private:
     // The browser window while the page has hidden it (minimize to the
     // notification area); shown again by the tray or the next Show.
     HWND hiddenWindow_ = nullptr;
+    // The page closed itself to the notification area (a browser window the
+    // program cannot hide): its going away does not close the window, and
+    // its coming back ends that.
+    bool closedToTray_ = false;
 };
 
 }  // namespace engine

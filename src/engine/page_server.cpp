@@ -7,6 +7,7 @@
 #include <chrono>
 #include <utility>
 
+#include "engine/icon_route.h"
 #include "engine/request_guard.h"
 #include "engine/wire_format.h"
 
@@ -157,6 +158,7 @@ bool PageServer::Start(int port, std::string key) {
     };
     server.Get(R"(/app/.*)", serveDocument);
     server.Get(R"(/res/.*)", serveDocument);
+    AddIconRoute(server, requests_);
 
     const auto serveCall = [this](const httplib::Request& request, httplib::Response& response) {
         const Json call = ParseJson(request.body);

@@ -2,6 +2,7 @@
 // The loopback HTTP server through which a browser page shows the UI:
 //   GET  /app/<path>   the document this://app/<path>
 //   GET  /res/<name>   the document res:<name>
+//   GET  /icon?file=<path>  a listed file's icon (icon_route.h)
 //   POST /call         a script call on the view: {"name": ..., "args": [...]}
 //                      answered [result], or [] when no native function took it
 //   GET  /events       the script callbacks, as Server-Sent Events whose data

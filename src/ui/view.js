@@ -19,9 +19,11 @@
 //                     def.buttons (texts); a Promise of the pressed text.
 // view.move(x, y, w, h), view.screenBox("workarea", "dimension"),
 // view.windowState, view.windowResizable, view.rootDisabled
-//                     window geometry and state; the main window's state
+//                     window geometry and state; the main document's box is
+//                     its browser window's content; the main window's state
 //                     ("hidden", "minimized", "shown") goes to the browser
-//                     window through the native side.
+//                     window through the native side, and a window it cannot
+//                     hide closes.
 // view.selectFolder() the folder dialog: a file URL, or null when cancelled;
 //                     URL.toPath(url) gives the folder's path.
 // Sciter.launch(url)  opens an http(s) address in the default browser.
@@ -150,6 +152,17 @@
         };
     }
 
+    // The main document's window is the browser's: the page's box, width x
+    // height at x, y of the work area, gets the browser's frame around it.
+    // Browsers do this for app windows, not for tabs.
+    function moveBrowserWindow(x, y, width, height) {
+        if (width === undefined) return;
+        const frameWidth = window.outerWidth - window.innerWidth;
+        const frameHeight = window.outerHeight - window.innerHeight;
+        window.resizeTo(width + frameWidth, height + frameHeight);
+        window.moveTo((screen.availLeft || 0) + x - frameWidth / 2, (screen.availTop || 0) + y - frameHeight / 2);
+    }
+
     // ---- The engine's alert box ----------------------------------------
     function msgbox(def) {
         return new Promise((done) => {
@@ -217,12 +230,13 @@
         },
         msgbox: msgbox,
         move(x, y, width, height) {
-            if (!frame || width === undefined) return;
+            if (!frame) return moveBrowserWindow(x, y, width, height);
+            if (width === undefined) return;
             frame.style.width = width + "px";
             frame.style.height = height + "px";
         },
         screenBox() {
-            return [top.innerWidth, top.innerHeight];
+            return frame ? [top.innerWidth, top.innerHeight] : [screen.availWidth, screen.availHeight];
         },
         get windowResizable() {
             return resizable;
@@ -236,7 +250,10 @@
         set windowState(state) {
             if (!frame) {
                 windowState = state;
-                callService("windowState", [String(state)]);
+                // A browser window that the program did not start cannot be
+                // hidden: the page closes instead, and the notification
+                // area's "Show Window" opens it again.
+                if (!callService("windowState", [String(state)]) && state === "hidden" && isMainDocument) window.close();
                 return;
             }
             // A window inside the page is maximized over the whole page.

@@ -94,7 +94,7 @@ TEST_F(SettingsStore, ScoreAndIssueCountAreDwords) {
     EXPECT_EQ(app::ReadRegistryIssueCount(), 3u);
 }
 
-TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedText) {
+TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedTextNamingADocumentLanguage) {
     EXPECT_EQ(CallNative("GetShowLanguage"), Value(L"en"));
     const DWORD number = 7;
     struct Case {
@@ -104,9 +104,14 @@ TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedText) {
     const Case cases[] = {
         {Text(REG_SZ, std::wstring_view(L"zh\0", 3)), L"zh"},
         {Text(REG_EXPAND_SZ, std::wstring_view(L"zh\0", 3)), L"zh"},
+        {Text(REG_SZ, std::wstring_view(L"en\0", 3)), L"en"},
         {{REG_DWORD, {reinterpret_cast<const BYTE*>(&number), reinterpret_cast<const BYTE*>(&number) + 4}}, L"en"},
-        {{REG_SZ, {}}, L""},
+        {{REG_SZ, {}}, L"en"},
         {Text(REG_SZ, std::wstring(300, L'x') + L'\0'), L"en"},  // longer than the 520-byte buffer
+        // Languages the documents have no table for are shown in English.
+        {Text(REG_SZ, std::wstring_view(L"de\0", 3)), L"en"},
+        {Text(REG_SZ, std::wstring_view(L"ZH\0", 3)), L"en"},
+        {Text(REG_SZ, std::wstring_view(L"zh-CN\0", 6)), L"en"},
     };
     for (const Case& c : cases) {
         Write(app::kProductKey, L"lang", c.stored);

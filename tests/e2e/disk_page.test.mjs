@@ -350,3 +350,34 @@ test("unreadable answers show the failure texts and leave the page as it was", a
         await page.click("#RetHome");
     }
 });
+
+test("a download folder unreadable after a move's result waits for that result, then says so", async () => {
+    await enterDiskPage();
+    await page.click("#tab4_HomeDisk2");
+    await page.waitForFunction(() => $id("PopupPathName").textContent === "Moved3");
+    writeFile(onD("Moved4/photos/a.jpg"), 10);
+    await chooseTarget("file:///D:/Moved4");
+    // The move reads the download folder first; after its result the page
+    // reads it again and finds nothing it can use.
+    let reads = 0;
+    await page.route("**/call", (route) => {
+        const call = JSON.parse(route.request().postData());
+        if (call.name !== "GetDownloadDir" || ++reads === 1) return route.continue();
+        return route.fulfill({ status: 200, contentType: "application/json", body: JSON.stringify(["{not json"]) });
+    });
+    await moveAndWait();
+    await expectShown("#ReminderWindows", 10000, popup());
+    assert.deepEqual(await popup().locator("#WindowsTipsText p").allTextContents(),
+        ["Number of files successfully migrated: 1.", "Number of files that cannot be migrated: 1."]);
+    await page.waitForFunction(() => $id("DiskPath").textContent === "Drive");
+    assert.equal(await page.locator("iframe[name='PopupWindows_html']").count(), 1);
+    await popup().locator("#CopyError").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Invalid download path!");
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+    await page.unroute("**/call");
+    assert.equal(reads, 2);
+});

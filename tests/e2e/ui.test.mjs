@@ -143,6 +143,13 @@ test("the detail window pages through the temporary files 50 at a time", async (
     assert.match(await text("#pathDL dl dt", detail()), /^C:\\windows\\temp\\/i);
     // While it is open the main window opens no second one.
     assert.equal(await page.evaluate(() => { HomeModel.OpenErrorInfo(1, 0, 5, "5", 1); return document.querySelectorAll("iframe").length; }), 1);
+    // A popup of the main window that closes meanwhile leaves it disabled: the detail window still holds it.
+    await page.evaluate(() => TipsWindow("Opening folder failed!"));
+    await expectShown("#HomeTipsText", 10000, popup());
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    await expectShown("#pathDL dl", 10000, detail());
     await detail().locator("#CloseDetail").click();
     await expectHidden("iframe[name='window_html']");
     assert.equal(await page.evaluate(() => view.rootDisabled), false);

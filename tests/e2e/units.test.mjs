@@ -160,3 +160,20 @@ test("a counted text is a function of its number", () => {
     assert.equal(english.OK, "OK");
     assert.equal(english["There are # matches in the box"](3), "There are 3 matches in the box");
 });
+
+test("a language the documents have no table for is shown in English", () => {
+    const main = load("tis/language.tis");
+    // A window whose head declares the English and the Chinese table.
+    const window = vm.createContext({
+        document: { querySelectorAll: () => ["en", "zh"].map((id) => ({ getAttribute: () => id })) },
+        self: {},
+        console,
+    });
+    vm.runInContext(fs.readFileSync(path.join(ui, "tis/lang-tool.tis"), "utf8"), window);
+    const cases = [["en", "en"], ["zh", "zh"], ["de", "en"], ["", "en"], [undefined, "en"], ["ZH", "en"], ["zh-CN", "en"],
+        ["en'] , link[hreflang='zh", "en"]];
+    for (const [id, shown] of cases) {
+        assert.equal(main.ShownLanguage(id), shown, `main document: ${id}`);
+        assert.equal(window.Lang.shown(id), shown, `window: ${id}`);
+    }
+});

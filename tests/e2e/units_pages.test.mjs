@@ -73,3 +73,27 @@ test("services sort by a value, larger or smaller first, keeping the order of eq
     assert.deepEqual(serials(context.SortedServices(entries, 0, false)), [0, 3, 2, 1]);
     assert.deepEqual(serials(entries), [0, 1, 2, 3]);
 });
+
+test("a header's click gives the order, the toggle's next state and the header's look", () => {
+    const advice = { member: 6, larger: true };
+    const cases = [
+        [1, "ServiceAdviceSort", advice, 2, "tr-bg-top"],
+        [2, "ServiceAdviceSort", null, 1, "tr-bg-bottom"],
+        [1, "ServiceBanSort", { member: 7, larger: true }, 2, "tr-bg-top"],
+        [2, "ServiceBanSort", { member: 7, larger: false }, 1, "tr-bg-bottom"],
+        [1, "ServiceNameSort", { member: 0, larger: false }, 2, "tr-bg-top"],
+        [2, "ServiceNameSort", null, 1, "tr-bg-bottom"],
+    ];
+    for (const [state, header, order, next, look] of cases)
+        assert.deepEqual(plain(context.ServiceSortStep(state, header)), { order, state: next, look }, `${header} in state ${state}`);
+});
+
+test("a native answer is shown in the order chosen; without one, and any other answer, as it is", () => {
+    const entries = [["Beta", "b", "", 2, 0, "", 1, 35], ["alpha", "a", "", 3, 1, "", 3, 0], ["Gamma", "g", "", 4, 2, "", 1, 80]];
+    const serials = (shown) => shown.map((entry) => entry[4]);
+    assert.deepEqual(serials(context.OrderedServices(entries, { member: 6, larger: true })), [1, 0, 2]);
+    assert.deepEqual(serials(context.OrderedServices(entries, { member: 7, larger: false })), [1, 0, 2]);
+    assert.deepEqual(serials(context.OrderedServices(entries, null)), [0, 1, 2]);
+    assert.equal(context.OrderedServices(undefined, { member: 6, larger: true }), undefined);
+    assert.equal(context.OrderedServices("[]", { member: 6, larger: true }), "[]");
+});

@@ -60,13 +60,15 @@ public:
 // the window closes.
 class WindowThread {
 public:
-    WindowThread(engine::WindowHost& host, engine::WindowOptions options) {
+    // `show`: with the tray icon (and the address on standard output).
+    WindowThread(engine::WindowHost& host, engine::WindowOptions options, bool show = false) {
         options.headless = true;
         std::promise<std::string> address;
-        thread_ = std::thread([&, options] {
+        thread_ = std::thread([&, options, show] {
             uiThreadId_ = GetCurrentThreadId();
             std::unique_ptr<engine::BrowserWindow> window = engine::BrowserWindow::Create(host, options);
             window->LoadFile(L"this://app/index.html");
+            if (show) window->Show();
             window_ = window.get();
             address.set_value(window->PageAddress());
             MSG message;
@@ -375,6 +377,31 @@ TEST(BrowserWindow, APageGoneForAWhileEndsTheMessageLoop) {
     // One that stays gone (its browser window closed) ends the loop.
     page.StopListening();
     EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
+}
+
+// No browser window of the program's to hide: the page closes itself instead.
+// With the tray icon its going away keeps the window; without one it does not.
+TEST(BrowserWindow, APageThatCannotBeHiddenClosesToTheTrayIfThereIsOne) {
+    struct Case {
+        const char* what;
+        bool tray;
+        std::chrono::seconds wait;
+        std::optional<int> loopEnd;
+    };
+    for (const Case& c : {Case{"with the tray icon", true, 4s, std::nullopt}, Case{"without one", false, 30s, 0}}) {
+        TestHost host;
+        WindowThread ui(host, Options(30s, 1500ms), c.tray);
+        PageClient page(ui.Address());
+        page.Listen();
+        EXPECT_EQ(page.Service("windowState", {Value(L"hidden")}), Value(false)) << c.what;
+        page.StopListening();
+        EXPECT_EQ(ui.WaitForLoopEnd(c.wait), c.loopEnd) << c.what;
+        if (!c.tray) continue;
+        // Opened again (from the tray) and then closed, it ends the loop as ever.
+        page.Listen();
+        page.StopListening();
+        EXPECT_EQ(ui.WaitForLoopEnd(30s), 0) << c.what;
+    }
 }
 
 }  // namespace

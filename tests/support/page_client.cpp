@@ -54,11 +54,20 @@ httplib::Result PageClient::LoadDocument() {
 }
 
 std::optional<engine::Value> PageClient::Call(const std::string& name, const std::vector<engine::Value>& args) {
+    return Ask("/call", name, args);
+}
+
+std::optional<engine::Value> PageClient::Service(const std::string& name, const std::vector<engine::Value>& args) {
+    return Ask("/service", name, args);
+}
+
+std::optional<engine::Value> PageClient::Ask(const char* path, const std::string& name,
+                                             const std::vector<engine::Value>& args) {
     engine::Json body(cJSON_CreateObject());
     cJSON_AddItemToObject(body.get(), "name", cJSON_CreateString(name.c_str()));
     cJSON_AddItemToObject(body.get(), "args", engine::ToWireJson(engine::Value::Array(args)).release());
     std::unique_lock guard(callLock_);
-    const httplib::Result result = calls_.Post("/call", SessionHeaders(), engine::PrintJson(*body), "application/json");
+    const httplib::Result result = calls_.Post(path, SessionHeaders(), engine::PrintJson(*body), "application/json");
     guard.unlock();
     if (!result || result->status != 200)
         throw std::runtime_error("the call " + name + " failed: " + (result ? std::to_string(result->status) : "no answer"));

@@ -36,6 +36,9 @@ public:
     httplib::Result LoadDocument();
     // view.name(args): the result, or empty when no native function took it.
     std::optional<engine::Value> Call(const std::string& name, const std::vector<engine::Value>& args = {});
+    // A service of the window (POST /service): the result, or empty when the
+    // window does not offer it.
+    std::optional<engine::Value> Service(const std::string& name, const std::vector<engine::Value>& args = {});
     void Close();
 
     // A global function of the page; false stands for a script error.
@@ -49,6 +52,7 @@ public:
 
 private:
     httplib::Headers SessionHeaders() const;
+    std::optional<engine::Value> Ask(const char* path, const std::string& name, const std::vector<engine::Value>& args);
     void Post(const std::string& path, const std::string& body);
     void RunEvents(const std::string& block);
 
