@@ -339,4 +339,52 @@ TEST_F(DownloadMove, NothingBehindALinkIsMovedOrDeleted) {
     EXPECT_TRUE(Exists(downloads + L"\\link"));
 }
 
+// Wine lists a Linux link to a file as a plain file, and deleting it by
+// name would delete its target: the source is deleted only through a handle
+// that shows it is the listed file itself.
+TEST_F(DownloadMove, AFileLinkIsCopiedButNeitherItNorItsTargetDeleted) {
+    testsupport::TempDir outside;
+    Put(outside / L"canary.txt", "canary");
+    Put(downloads + L"\\own.txt", "own");
+    links.push_back(downloads + L"\\linked.txt");
+    ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(outside / L"canary.txt"), downloads + L"\\linked.txt"));
+
+    Move({downloads}, target);
+
+    EXPECT_EQ(Counters(), Value::Array({0, 2, 1, 1, 2, L"9", 100}));
+    EXPECT_EQ(ReadFile(outside / L"canary.txt"), "canary");
+    EXPECT_EQ(ReadFile(target + L"\\own.txt"), "own");
+    EXPECT_FALSE(Exists(downloads + L"\\own.txt"));
+}
+
+// A source that changed after it was copied (a download still being
+// written) stays: its copy is no longer the file.
+TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
+    class ChangingSettings final : public disk::DownloadSettings {
+    public:
+        ChangingSettings(std::wstring folder, std::wstring changed) : folder_(std::move(folder)), changed_(std::move(changed)) {}
+        std::vector<disk::DownloadFolder> Read() override { return {{L"Win10DownloadDir", folder_}}; }
+        // Runs between the copies and the deletions.
+        bool Write(const std::wstring&) override {
+            WriteFile(changed_, "grown while the move ran");
+            return true;
+        }
+
+    private:
+        std::wstring folder_;
+        std::wstring changed_;
+    } settings(downloads, downloads + L"\\growing.part.txt");
+    Put(downloads + L"\\growing.part.txt", "start");
+    Put(downloads + L"\\done.txt", "done");
+    testsupport::MakeFolder(target);
+    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+
+    disk::RunDownloadMove({downloads}, target, settings);
+
+    EXPECT_EQ(Counters(), Value::Array({0, 2, 1, 1, 2, L"9", 100}));
+    EXPECT_EQ(ReadFile(downloads + L"\\growing.part.txt"), "grown while the move ran");
+    EXPECT_EQ(ReadFile(target + L"\\growing.part.txt"), "start");
+    EXPECT_FALSE(Exists(downloads + L"\\done.txt"));
+}
+
 }  // namespace
