@@ -129,6 +129,21 @@ test("the startup page switches the Run entry and the shortcut off and on and re
     await shoot("startup-page");
 });
 
+test("a switch that fails says so, and the row keeps the state read back", async () => {
+    await page.route("**/call", (route) => {
+        if (JSON.parse(route.request().postData()).name !== "SetSingleStartupInfo") return route.continue();
+        return route.fulfill({ status: 200, contentType: "application/json", body: "[false]" });
+    });
+    await startupRow(SHORTCUT).locator("button.resgiter-button").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Fail to edit!");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await page.unroute("**/call");
+    assert.equal(await text(".startup-state", startupRow(SHORTCUT)), "Enabled");
+    assert.equal(approval(APPROVED_FOLDER, SHORTCUT), 0x02);
+});
+
 test("the startup table leaves out entries without five values and stays empty without an answer", async () => {
     const rows = await page.evaluate(() => {
         AutorunOrganizer([["App", "Maker", "C:\\app.exe", 1, 0], ["Short", "Maker", "C:\\short.exe", 0]]);
