@@ -22,15 +22,16 @@ bool NamesSameFile(std::wstring_view finalPath, std::wstring_view path) {
                                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-UniqueFile OpenListedFile(const std::wstring& path, DWORD access) {
+UniqueFile OpenListedFile(const std::wstring& path, DWORD access, BY_HANDLE_FILE_INFORMATION* information) {
     // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than its
     // target; where the system ignores it (Wine), the final path tells.
     UniqueFile file(CreateFileW(path.c_str(), access | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return {};
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(file.get(), &information) ||
-        (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    BY_HANDLE_FILE_INFORMATION own;
+    BY_HANDLE_FILE_INFORMATION& read = information ? *information : own;
+    if (!GetFileInformationByHandle(file.get(), &read) ||
+        (read.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
         return {};
     std::vector<wchar_t> finalPath(MAX_PATH);
     for (;;) {

@@ -16,8 +16,9 @@ namespace common {
 bool NamesSameFile(std::wstring_view finalPath, std::wstring_view path);
 
 // Opens the file at `path` with `access` and DELETE, sharing only reading,
-// when it is a plain file reached without a link; empty otherwise.
-UniqueFile OpenListedFile(const std::wstring& path, DWORD access);
+// when it is a plain file reached without a link; empty otherwise. What the
+// handle shows of the file goes to `information` when given.
+UniqueFile OpenListedFile(const std::wstring& path, DWORD access, BY_HANDLE_FILE_INFORMATION* information = nullptr);
 
 // Deletes the file opened by OpenListedFile: it goes when the handle closes.
 bool DeleteOpenedFile(HANDLE file);

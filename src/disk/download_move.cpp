@@ -129,9 +129,9 @@ void RemoveCopy(const std::wstring& copy) {
 // Deletes the source of a file that arrived, through the handle that shows
 // it is still the listed file, unchanged since it was copied.
 bool RemoveSource(const Arrival& arrival) {
-    const common::UniqueFile file = common::OpenListedFile(arrival.item->source, 0);
     BY_HANDLE_FILE_INFORMATION information;
-    if (!file || !GetFileInformationByHandle(file.get(), &information) ||
+    const common::UniqueFile file = common::OpenListedFile(arrival.item->source, 0, &information);
+    if (!file ||
         SizeOf(information.nFileSizeHigh, information.nFileSizeLow) != arrival.item->size ||
         !SameTime(information.ftLastWriteTime, arrival.written))
         return false;
