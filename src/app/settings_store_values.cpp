@@ -12,7 +12,8 @@ std::optional<std::wstring> TerminatedRegistryText(DWORD type, std::span<const B
     std::wstring text(data.size() / 2, L'\0');
     std::memcpy(text.data(), data.data(), data.size());
     if (text.back() != L'\0') return std::nullopt;
-    text.pop_back();
+    // Data written with more than one terminator ends at the first.
+    text.resize(std::wcslen(text.c_str()));
     return text;
 }
 

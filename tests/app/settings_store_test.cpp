@@ -159,6 +159,9 @@ TEST(SettingsValues, RegistryTextMustBeProperlyTerminated) {
         {REG_EXPAND_SZ, {'%', 0, 0, 0}, L"%"},
         {REG_SZ, {}, L""},
         {REG_SZ, {0, 0}, L""},
+        // Up to the first terminator: a second one, or what follows it, is no part of the text.
+        {REG_SZ, {'D', 0, ':', 0, 0, 0, 0, 0}, L"D:"},
+        {REG_SZ, {'D', 0, 0, 0, 'x', 0, 0, 0}, L"D"},
         {REG_SZ, {'z', 0, 'h', 0}, std::nullopt},
         {REG_SZ, {'z', 0, 'h', 0, 0}, std::nullopt},
         {REG_MULTI_SZ, {'z', 0, 0, 0, 0, 0}, std::nullopt},

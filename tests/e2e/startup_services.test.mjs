@@ -14,7 +14,9 @@ const logWindow = () => page.frameLocator("iframe[name='SevicerLog_html']");
 const logFrame = () => page.frames().find((frame) => frame.url().includes("SevicerLog.html"));
 
 const RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const APPROVED_RUN = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const APPROVED = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+const APPROVED_RUN = APPROVED + "Run";
+const APPROVED_FOLDER = APPROVED + "StartupFolder";
 const RUN_VALUE = "QoE2eRun";
 // The shortcut's target is a program with an icon of its own, which a Run
 // value starts too: the two rows show that icon.
@@ -40,13 +42,20 @@ function removeSeed() {
     quietly("reg", "delete", RUN_KEY, "/v", RUN_VALUE, "/f");
     quietly("reg", "delete", RUN_KEY, "/v", RUN_OWN_ICON, "/f");
     quietly("reg", "delete", APPROVED_RUN, "/v", RUN_VALUE, "/f");
+    quietly("reg", "delete", APPROVED_FOLDER, "/v", SHORTCUT, "/f");
     for (const service of SERVICES) quietly("sc", "delete", service.name);
     if (shortcutFile) fs.rmSync(shortcutFile, { force: true });
 }
 
-// The first byte of the entry's approval value: bit 0 set while it is off.
-function approval() {
-    const match = /REG_BINARY\s+([0-9A-F]{2})/i.exec(wine("reg", "query", APPROVED_RUN, "/v", RUN_VALUE));
+// The first byte of an entry's approval value (02 on, 03 off); -1 without one.
+function approval(key, name) {
+    let answer = "";
+    try {
+        answer = wine("reg", "query", key, "/v", name);
+    } catch (absent) {
+        return -1;
+    }
+    const match = /REG_BINARY\s+([0-9A-F]{2})/i.exec(answer);
     return match ? parseInt(match[1], 16) : -1;
 }
 
@@ -95,10 +104,12 @@ const startupRow = (file) => page.locator(`#BOOKItem tr:has(td[filename$="${file
 test("the startup page switches the Run entry and the shortcut off and on and reads them back", async () => {
     await page.click("#BootOptimize");
     await expectShown("#BOOKoptimize");
-    // Switching a Run entry on clears the approval value's first two bytes.
+    // Windows 10: both are switched through their approval values, written
+    // as Windows writes them; the Run value and the shortcut file stay.
+    const shortcutBytes = fs.readFileSync(shortcutFile);
     const cases = [
-        ["\\\\notepad.exe", () => approval(), 0x02, 0x03, 0x00],
-        [SHORTCUT, () => fs.existsSync(shortcutFile), true, false, true],
+        ["\\\\notepad.exe", () => approval(APPROVED_RUN, RUN_VALUE), 0x02, 0x03, 0x02],
+        [SHORTCUT, () => approval(APPROVED_FOLDER, SHORTCUT), -1, 0x03, 0x02],
     ];
     for (const [file, state, seeded, off, on] of cases) {
         const row = () => startupRow(file);
@@ -114,6 +125,7 @@ test("the startup page switches the Run entry and the shortcut off and on and re
         assert.equal(await text("button", row()), "Disable");
         assert.equal(await state(), on);
     }
+    assert.deepEqual(fs.readFileSync(shortcutFile), shortcutBytes);
     // The row's tooltip is its name.
     const row = startupRow(SHORTCUT);
     await row.locator(".startup-publisher").hover();
@@ -163,6 +175,21 @@ test("each startup entry shows its own program's icon, drawn by the program; oth
     assert.notEqual(generic.pixels, program.pixels);
     await page.evaluate(() => AutorunOrganizer(view.GetStartupInfo()));
     await shoot("startup-icons");
+});
+
+test("a switch that fails says so, and the row keeps the state read back", async () => {
+    await page.route("**/call", (route) => {
+        if (JSON.parse(route.request().postData()).name !== "SetSingleStartupInfo") return route.continue();
+        return route.fulfill({ status: 200, contentType: "application/json", body: "[false]" });
+    });
+    await startupRow(SHORTCUT).locator("button.resgiter-button").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Fail to edit!");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await page.unroute("**/call");
+    assert.equal(await text(".startup-state", startupRow(SHORTCUT)), "Enabled");
+    assert.equal(approval(APPROVED_FOLDER, SHORTCUT), 0x02);
 });
 
 test("the startup table leaves out entries without five values and stays empty without an answer", async () => {
