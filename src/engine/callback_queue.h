@@ -7,7 +7,8 @@
 // and that were not answered when it went away are sent again, first and in
 // order, on the next channel (the page reloaded, or the same page
 // reconnecting, which recognises the calls it already has).
-#include <condition_variable>
+#include <windows.h>
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -36,6 +37,8 @@ public:
     // Sends the calls, in order, in one message. A failed send needs no
     // answer: the channel's end detaches it.
     virtual void Send(std::span<const ScriptCallback> callbacks) = 0;
+    // The channel was replaced or the program ends: its connection closes.
+    virtual void End() = 0;
 };
 
 class CallbackQueue {
@@ -53,12 +56,11 @@ public:
     // no other page's channel is attached.
     bool MayAttach(std::string_view page);
     // Attaches `channel` for `page` and sends it every unanswered call in one
-    // message; the same page's earlier channel is replaced. Empty when
-    // another page's channel is attached or the queue shut down. The channel
-    // is used until Detach, or until Holds says it was replaced.
+    // message; the same page's earlier channel is replaced (and ended).
+    // Empty when another page's channel is attached or the queue shut down.
+    // The channel is used until it is detached, replaced or the queue shuts
+    // down.
     std::optional<std::uint64_t> Attach(std::string_view page, CallbackChannel& channel);
-    // Whether `stream` is still the attached channel.
-    bool Holds(std::uint64_t stream);
     // The channel's page is gone: what it took and did not answer waits for
     // the next channel. Returns once no send on it is under way.
     void Detach(std::uint64_t stream);
@@ -66,7 +68,7 @@ public:
     // sent, or the queue shut down) changes nothing.
     void Acknowledge(std::uint64_t id, bool returned);
 
-    // Every waiting call fails; no channel is attached any more.
+    // Every waiting call fails; the attached channel ends.
     void Shutdown();
 
 private:
@@ -75,17 +77,19 @@ private:
         std::uint64_t stream = 0;  // the channel that took it; 0 while waiting to be sent
         bool sent = false;
         enum class State { Waiting, Returned, Failed } state = State::Waiting;
+        HANDLE answered = nullptr;  // the waiting worker's event, set once the state is not Waiting
     };
 
     // Calls taken by `stream` wait to be sent again; the lock is held.
     void Release(std::uint64_t stream);
+    // The call's state is final; the lock is held.
+    static void Settle(Pending& pending, Pending::State state);
 
     std::function<void(bool)> presenceListener_;
     // Held while sending, so that messages leave in the order of their ids
     // and a channel is not detached while one is sent on it. Taken before lock_.
     std::mutex sendLock_;
     std::mutex lock_;
-    std::condition_variable answered_;
     bool shutDown_ = false;
     std::uint64_t nextId_ = 1;
     std::uint64_t currentStream_ = 0;

@@ -10,16 +10,12 @@ namespace engine {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using websocket::Opcode;
 
 // Answers are a few dozen bytes.
 constexpr std::size_t kMaxFrame = 64 * 1024;
-// How often the channel looks whether it was replaced or the server stops.
-constexpr std::chrono::milliseconds kPoll{100};
 
 // Close codes.
-constexpr std::uint16_t kNormal = 1000;
 constexpr std::uint16_t kGoingAway = 1001;
 constexpr std::uint16_t kProtocolError = 1002;
 constexpr std::uint16_t kTryAgainLater = 1013;
@@ -37,7 +33,12 @@ public:
         return connection_.Send(websocket::EncodeFrame(opcode, payload));
     }
 
-    void Close(std::uint16_t code) { Write(Opcode::Close, std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}); }
+    void Close(std::uint16_t code) {
+        Write(Opcode::Close, std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)});
+        connection_.Close();
+    }
+
+    void End() override { Close(kGoingAway); }
 
 private:
     RawConnection& connection_;
@@ -71,38 +72,29 @@ std::string CallbacksMessage(std::span<const ScriptCallback> callbacks) {
     return PrintJson(*message);
 }
 
-void RunCallbackSocket(RawConnection& connection, CallbackQueue& callbacks, std::string_view page,
-                       std::chrono::milliseconds frameTime) {
+void RunCallbackSocket(RawConnection& connection, CallbackQueue& callbacks, std::string_view page) {
     SocketChannel channel(connection);
     const std::optional<std::uint64_t> stream = callbacks.Attach(page, channel);
     if (!stream) return channel.Close(kTryAgainLater);
 
+    // Until the page goes or the channel ends (replaced, or the program ends).
     std::string received;
-    std::optional<Clock::time_point> frameDeadline;  // while a frame has begun to arrive
-    std::optional<std::uint16_t> closing;
-    bool peerClosed = false;
-    while (!closing && !peerClosed) {
-        if (connection.Stopping()) closing = kGoingAway;
-        else if (!callbacks.Holds(*stream)) closing = kNormal;
-        else if (frameDeadline && Clock::now() > *frameDeadline) closing = kProtocolError;
-        if (closing || !connection.WaitReadable(kPoll)) continue;
+    for (bool open = true; open;) {
         char buffer[4096];
         const int count = connection.Receive(buffer, sizeof buffer);
         if (count <= 0) break;
         received.append(buffer, static_cast<std::size_t>(count));
-        for (;;) {
-            websocket::Frame frame;
-            std::size_t used = 0;
+        websocket::Frame frame;
+        std::size_t used = 0;
+        while (open) {
             const websocket::Decoded decoded = websocket::DecodeFrame(received, true, kMaxFrame, frame, used);
             if (decoded == websocket::Decoded::NeedMore) break;
+            received.erase(0, used);
             if (decoded == websocket::Decoded::Bad || !frame.final || frame.opcode == Opcode::Binary ||
                 frame.opcode == Opcode::Continuation) {
-                closing = kProtocolError;
-                break;
-            }
-            received.erase(0, used);
-            frameDeadline.reset();
-            if (frame.opcode == Opcode::Text) {
+                channel.Close(kProtocolError);
+                open = false;
+            } else if (frame.opcode == Opcode::Text) {
                 if (const std::optional<Answer> answer = ParseAnswer(frame.payload))
                     callbacks.Acknowledge(answer->id, answer->returned);
             } else if (frame.opcode == Opcode::Ping) {
@@ -110,13 +102,10 @@ void RunCallbackSocket(RawConnection& connection, CallbackQueue& callbacks, std:
             } else if (frame.opcode == Opcode::Close) {
                 // Its code goes back, as the protocol asks.
                 channel.Write(Opcode::Close, frame.payload.substr(0, 2));
-                peerClosed = true;
-                break;
+                open = false;
             }
         }
-        if (!received.empty() && !frameDeadline) frameDeadline = Clock::now() + frameTime;
     }
-    if (closing) channel.Close(*closing);
     callbacks.Detach(*stream);
 }
 

@@ -3,9 +3,9 @@
 // holding a JSON array of calls, [{"id": ..., "name": ..., "args": [...]}, ...];
 // the page answers each call with a text frame {"id": ..., "returned": bool}
 // once the function has run. Pings are answered; anything else a page may not
-// send (binary or fragmented frames, unmasked or oversized ones, a frame that
-// takes too long to arrive) closes the channel.
-#include <chrono>
+// send (binary or fragmented frames, unmasked or oversized ones) closes the
+// channel.
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,10 +17,8 @@ namespace engine {
 // The text of the message that carries `callbacks` to the page.
 std::string CallbacksMessage(std::span<const ScriptCallback> callbacks);
 
-// Runs the channel of `page` on `connection` until the page goes, the channel
-// is replaced or refused, or the server stops; then detaches it.
-// `frameTime`: how long a frame may take to arrive once begun.
-void RunCallbackSocket(RawConnection& connection, CallbackQueue& callbacks, std::string_view page,
-                       std::chrono::milliseconds frameTime);
+// Runs the channel of `page` on `connection` until the page goes, or the
+// channel is refused, replaced or ended; then detaches it.
+void RunCallbackSocket(RawConnection& connection, CallbackQueue& callbacks, std::string_view page);
 
 }  // namespace engine

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <utility>
 
 namespace engine {
@@ -15,25 +14,24 @@ using std::chrono::milliseconds;
 // The session the running handler asked for, on the connection's thread.
 thread_local std::function<void(RawConnection&)>* requestedSession = nullptr;
 
-// Whether `socket` has data, or its peer closed it, within `wait`.
-bool WaitForData(socket_t socket, milliseconds wait) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(socket, &readable);
-    const auto count = std::max<long long>(0, wait.count());
-    timeval limit{static_cast<long>(count / 1000), static_cast<long>(count % 1000 * 1000)};
-    return select(static_cast<int>(socket + 1), &readable, nullptr, nullptr, &limit) > 0;
+void SetReceiveTimeout(socket_t socket, milliseconds timeout) {
+    const DWORD value = static_cast<DWORD>(timeout.count());
+    setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value), sizeof value);
 }
 
 // One connection, read through a buffer that outlives each request: reading
 // costs one receive per packet rather than one per byte as the library's
-// line reader asks, and nothing a client sent ahead is lost. Socket calls are
-// few on purpose: under Wine each one is a round trip to the wine server.
+// line reader asks, and nothing a client sent ahead is lost. Receives block,
+// each for at most the idle time; there is no select() before them, which
+// under Wine costs more than the receive itself.
 class Connection final : public httplib::Stream, public RawConnection {
 public:
-    Connection(socket_t socket, const RequestLimits& limits, const std::atomic<socket_t>& listener)
-        : socket_(socket), limits_(limits), listener_(listener) {}
+    Connection(socket_t socket, const RequestLimits& limits) : socket_(socket), limits_(limits) {
+        SetReceiveTimeout(socket, limits.idleTime);
+    }
 
+    // The first bytes of the next request, waiting at most the idle time.
+    bool AwaitRequest() { return HasBuffered() || Fill() > 0; }
     // A request starts: its head's budgets and time count from now.
     void BeginRequest() {
         phase_ = Phase::Head;
@@ -44,22 +42,18 @@ public:
     }
     bool OverLimit() const { return overLimit_; }
     bool HasBuffered() const { return offset_ < size_; }
-    void Upgraded() { phase_ = Phase::Upgraded; }
+    // A session receives for as long as its peer stays.
+    void Upgraded() { SetReceiveTimeout(socket_, milliseconds(0)); }
 
-    // httplib::Stream
-    bool is_readable() const override { return HasBuffered() || WaitForData(socket_, Remaining()); }
-    // The peer is still there: nothing to read, or something, but not its end.
-    bool is_writable() const override {
-        if (!WaitForData(socket_, milliseconds(0))) return true;
-        char byte;
-        return HasBuffered() || recv(socket_, &byte, 1, MSG_PEEK) > 0;
-    }
+    // httplib::Stream; the library asks these only of its own streams.
+    bool is_readable() const override { return true; }
+    bool is_writable() const override { return true; }
     ssize_t read(char* out, std::size_t size) override {
         if (overLimit_) return -1;
         if (!HasBuffered()) {
-            if (Clock::now() >= deadline_ || !WaitForData(socket_, Remaining())) return Refuse();
+            if (Clock::now() >= deadline_) return Refuse();
             const int received = Fill();
-            if (received <= 0) return received;
+            if (received <= 0) return received == 0 ? 0 : Refuse();
         }
         const std::size_t count = std::min(size, size_ - offset_);
         if (phase_ == Phase::Head && !CountHead(count)) return Refuse();
@@ -80,7 +74,6 @@ public:
     socket_t socket() const override { return socket_; }
 
     // RawConnection
-    bool WaitReadable(milliseconds wait) override { return HasBuffered() || WaitForData(socket_, wait); }
     int Receive(char* out, std::size_t size) override {
         if (!HasBuffered()) {
             const int received = Fill();
@@ -99,14 +92,10 @@ public:
         }
         return true;
     }
-    bool Stopping() const override { return listener_ == INVALID_SOCKET; }
+    void Close() override { shutdown(socket_, SD_BOTH); }
 
 private:
-    enum class Phase { Head, Body, Upgraded };
-
-    milliseconds Remaining() const {
-        return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline_ - Clock::now()));
-    }
+    enum class Phase { Head, Body };
 
     int Fill() {
         const int received = recv(socket_, buffer_.data(), static_cast<int>(buffer_.size()), 0);
@@ -138,7 +127,6 @@ private:
 
     const socket_t socket_;
     const RequestLimits& limits_;
-    const std::atomic<socket_t>& listener_;
     std::array<char, 16 * 1024> buffer_{};
     std::size_t offset_ = 0;
     std::size_t size_ = 0;
@@ -156,16 +144,27 @@ void SwitchProtocols(std::function<void(RawConnection&)> session) {
     if (requestedSession) *requestedSession = std::move(session);
 }
 
+void LimitedServer::StopConnections() {
+    const std::lock_guard guard(lock_);
+    stopping_ = true;
+    for (const socket_t socket : idle_) shutdown(socket, SD_BOTH);
+}
+
+bool LimitedServer::MarkIdle(socket_t socket, bool idle) {
+    const std::lock_guard guard(lock_);
+    if (idle) idle_.insert(socket);
+    else idle_.erase(socket);
+    return !stopping_;
+}
+
 bool LimitedServer::process_and_close_socket(socket_t socket) {
-    Connection connection(socket, limits_, svr_sock_);
+    Connection connection(socket, limits_);
     bool served = false;
     for (;;) {
-        // The next request, for a while; a stopping server is noticed soon.
-        const Clock::time_point idleEnd = Clock::now() + limits_.idleTime;
-        bool arrived = connection.HasBuffered();
-        while (!arrived && !connection.Stopping() && Clock::now() < idleEnd)
-            arrived = WaitForData(socket, milliseconds(50));
-        if (!arrived || connection.Stopping()) break;
+        // The next request, for a while; a stopping server ends the wait.
+        if (!MarkIdle(socket, true)) break;
+        const bool arrived = connection.AwaitRequest();
+        if (!MarkIdle(socket, false) || !arrived) break;
         connection.BeginRequest();
         std::function<void(RawConnection&)> session;
         requestedSession = &session;
@@ -179,6 +178,7 @@ bool LimitedServer::process_and_close_socket(socket_t socket) {
         }
         if (!served || closed || connection.OverLimit()) break;
     }
+    MarkIdle(socket, false);
     shutdown(socket, SD_BOTH);
     closesocket(socket);
     return served;

@@ -17,6 +17,8 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <mutex>
+#include <set>
 #include <string_view>
 
 #include "engine/request_limits.h"
@@ -27,15 +29,13 @@ namespace engine {
 class RawConnection {
 public:
     virtual ~RawConnection() = default;
-    // Whether bytes (or the peer's end) arrived within `wait`.
-    virtual bool WaitReadable(std::chrono::milliseconds wait) = 0;
-    // What arrived, at most `size` bytes; 0 once the peer closed, negative on
-    // an error. Blocks until something arrives.
+    // What arrived, at most `size` bytes, waiting as long as it takes; 0 once
+    // the peer closed or Close was called, negative on an error.
     virtual int Receive(char* data, std::size_t size) = 0;
     // All of `data`, or false.
     virtual bool Send(std::string_view data) = 0;
-    // The server is stopping: the session should end.
-    virtual bool Stopping() const = 0;
+    // From any thread: ends the connection; a Receive under way returns.
+    virtual void Close() = 0;
 };
 
 // From inside a handler of a LimitedServer: after the response, the
@@ -46,10 +46,20 @@ class LimitedServer : public httplib::Server {
 public:
     explicit LimitedServer(const RequestLimits& limits) : limits_(limits) {}
 
+    // Before stop(): connections waiting for their next request end now,
+    // those answering one end once they have answered.
+    void StopConnections();
+
 private:
     bool process_and_close_socket(socket_t socket) override;
+    // Records whether `socket` waits for its next request; false once the
+    // server stops.
+    bool MarkIdle(socket_t socket, bool idle);
 
     const RequestLimits limits_;
+    std::mutex lock_;
+    std::set<socket_t> idle_;
+    bool stopping_ = false;
 };
 
 }  // namespace engine

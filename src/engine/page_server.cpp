@@ -124,7 +124,7 @@ PageServer::~PageServer() { Stop(); }
 bool PageServer::Start(int port, std::string key) {
     if (key.empty()) return false;
     server_ = std::make_unique<LimitedServer>(limits_);
-    httplib::Server& server = *server_;
+    LimitedServer& server = *server_;
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server.set_tcp_nodelay(true);
     // The port is ours alone: no other socket may bind it while we listen.
@@ -196,7 +196,7 @@ bool PageServer::Start(int port, std::string key) {
         response.set_header("Connection", "Upgrade");
         response.set_header("Sec-WebSocket-Accept", websocket::AcceptValue(clientKey));
         SwitchProtocols([this, page](RawConnection& connection) {
-            RunCallbackSocket(connection, callbacks_, page, limits_.headTime);
+            RunCallbackSocket(connection, callbacks_, page);
         });
     });
 
@@ -214,6 +214,7 @@ bool PageServer::Start(int port, std::string key) {
 void PageServer::Stop() {
     if (!server_) return;
     callbacks_.Shutdown();
+    server_->StopConnections();
     server_->stop();
     if (listener_.joinable()) listener_.join();
     server_.reset();

@@ -25,12 +25,9 @@
 #include "engine/request_limits.h"
 #include "engine/value.h"
 
-namespace httplib {
-class Server;
-}
-
 namespace engine {
 
+class LimitedServer;
 class RequestGuard;
 
 // What the server asks of the window it serves.
@@ -73,7 +70,7 @@ private:
     PageRequests& requests_;
     CallbackQueue& callbacks_;
     const RequestLimits limits_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<LimitedServer> server_;
     std::unique_ptr<RequestGuard> guard_;
     std::thread listener_;
     int port_ = 0;

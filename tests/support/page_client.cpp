@@ -97,10 +97,6 @@ void PageClient::RunCallbacks(const std::string& message) {
         const cJSON* name = cJSON_GetObjectItemCaseSensitive(callback, "name");
         const std::optional<engine::Value> args = engine::FromWireJson(cJSON_GetObjectItemCaseSensitive(callback, "args"));
         const std::string functionName = cJSON_IsString(name) ? name->valuestring : "";
-        {
-            const std::lock_guard guard(receivedLock_);
-            received_.push_back(functionName);
-        }
         Function function;
         {
             const std::lock_guard guard(functionsLock_);
@@ -159,7 +155,13 @@ int PageClient::TryListen(bool withKey) {
 }
 
 void PageClient::Listen() {
-    const int status = TryListen();
+    // As the page runtime does: refused while another page's channel is
+    // still attached (it may only just be leaving), it tries again.
+    int status = TryListen();
+    for (int attempt = 0; status == 409 && attempt < 100; ++attempt) {
+        Sleep(100);
+        status = TryListen();
+    }
     if (status != 101) throw std::runtime_error("the callback channel was refused: " + std::to_string(status));
 }
 
@@ -171,11 +173,6 @@ void PageClient::StopListening() {
     if (listener_.joinable()) listener_.join();
     closesocket(channel_);
     channel_ = INVALID_SOCKET;
-}
-
-std::vector<std::string> PageClient::Received() const {
-    const std::lock_guard guard(receivedLock_);
-    return received_;
 }
 
 }  // namespace testsupport

@@ -6,7 +6,6 @@
 #include <httplib.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,8 +40,9 @@ public:
     // A global function of the page; false stands for a script error.
     using Function = std::function<bool(const std::vector<engine::Value>&)>;
     void Define(const std::string& name, Function function);
-    // Opens the callback channel and returns once it is attached; throws
-    // when the server refuses it.
+    // Opens the callback channel and returns once it is attached; while
+    // another page's channel is attached it tries again for a while, as the
+    // page runtime does; throws when it stays refused.
     void Listen();
     // The status the server answers the channel's handshake with (101 when
     // it is attached, which it then stays); `withKey` false presents the key
@@ -51,8 +51,6 @@ public:
     // Drops the channel, as a page that goes away: a callback still running
     // then sends no answer.
     void StopListening();
-    // Every call the page was sent, in order (a call sent again appears again).
-    std::vector<std::string> Received() const;
     // The name the page gives itself on the channel; a page that reloads
     // takes a new one.
     void Rename(std::string name) { name_ = std::move(name); }
@@ -74,8 +72,6 @@ private:
     std::thread listener_;
     std::mutex functionsLock_;
     std::map<std::string, Function> functions_;
-    mutable std::mutex receivedLock_;
-    std::vector<std::string> received_;
     std::atomic<bool> leaving_{false};
 };
 
