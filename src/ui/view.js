@@ -188,6 +188,7 @@
     }
 
     // ---- The view -------------------------------------------------------
+    let viewClosed = false;  // the main document ended the program
     let rootDisabled = false;
     let resizable = true;
     let windowState = "shown";
@@ -198,6 +199,7 @@
         close(value) {
             if (frame) return frame.qoWindow.close(value);
             if (isMainDocument) {
+                viewClosed = true;
                 try {
                     post("/close", "{}");
                 } catch (ended) {
@@ -376,13 +378,13 @@
     }
 
     function connect() {
-        if (!key || leaving) return;
+        if (!key || leaving || viewClosed) return;
         socket = new WebSocket("ws://" + location.host + "/events?page=" + pageName + "&k=" + encodeURIComponent(key));
         socket.onopen = () => { retry = 250; };
         socket.onmessage = receive;
         socket.onclose = () => {
             socket = null;
-            if (leaving) return;
+            if (leaving || viewClosed) return;
             setTimeout(connect, retry);
             retry = Math.min(retry * 2, 2000);
         };
