@@ -23,20 +23,6 @@ std::wstring CommandLineOf(const ShellCommand& command) {
     return Quoted(command.file) + (command.arguments.empty() ? L"" : L" " + command.arguments);
 }
 
-// COM for the calling thread: the thread's own apartment when it has one.
-class ComApartment {
-public:
-    ComApartment() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (initialized_) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialized_;
-};
-
 // A VARIANT that frees what it holds.
 struct Variant {
     VARIANT value;
@@ -150,7 +136,7 @@ RouteAnswer SystemLaunchRoutes::Direct(const ShellCommand& command) {
 }
 
 RouteAnswer SystemLaunchRoutes::DesktopShell(const ShellCommand& command) {
-    const ComApartment apartment;
+    const common::ComScope com;
     const common::ComPtr<IShellDispatch2> shell = DesktopShellDispatch();
     if (!shell) return {Outcome::Unavailable};
     BSTR file = SysAllocStringLen(command.file.data(), static_cast<UINT>(command.file.size()));
