@@ -27,10 +27,12 @@ public:
     void Send(std::span<const ScriptCallback> callbacks) override { Write(Opcode::Text, CallbacksMessage(callbacks)); }
 
     // Workers send and the channel's own thread answers pings and closes:
-    // one frame at a time.
-    bool Write(Opcode opcode, std::string_view payload) {
+    // one frame at a time. A frame that could not be written whole (the page
+    // stopped reading for longer than the write timeout) ends the connection:
+    // its unanswered calls go to the next channel.
+    void Write(Opcode opcode, std::string_view payload) {
         const std::lock_guard guard(lock_);
-        return connection_.Send(websocket::EncodeFrame(opcode, payload));
+        if (!connection_.Send(websocket::EncodeFrame(opcode, payload))) connection_.Close();
     }
 
     void Close(std::uint16_t code) {
