@@ -2,31 +2,16 @@
 
 #include <algorithm>
 
-#include "common/handles.h"
-
 namespace engine {
-
-namespace {
-
-// Each waiting worker reuses one event of its own: the hand-over from the
-// channel's thread costs far less under Wine than a condition variable's.
-HANDLE ThreadAnswerEvent() {
-    thread_local const common::UniqueKernelHandle event(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    return event.get();
-}
-
-}  // namespace
 
 void CallbackQueue::OnPresenceChange(std::function<void(bool)> listener) { presenceListener_ = std::move(listener); }
 
 bool CallbackQueue::Call(std::string_view name, std::vector<Value> args) {
-    const HANDLE answered = ThreadAnswerEvent();
     std::unique_lock sending(sendLock_);
     std::unique_lock lock(lock_);
-    if (shutDown_ || !answered) return false;
+    if (shutDown_) return false;
     auto pending = std::make_shared<Pending>();
     pending->callback = {nextId_++, std::string(name), std::move(args)};
-    pending->answered = answered;
     pending_.push_back(pending);
     CallbackChannel* channel = currentChannel_;
     if (channel) {
@@ -37,14 +22,9 @@ bool CallbackQueue::Call(std::string_view name, std::vector<Value> args) {
     // The callback itself does not change once queued.
     if (channel) channel->Send({&pending->callback, 1});
     sending.unlock();
-    WaitForSingleObject(pending->answered, INFINITE);
     lock.lock();
+    answered_.Wait(lock, [&] { return pending->state != Pending::State::Waiting; });
     return pending->state == Pending::State::Returned;
-}
-
-void CallbackQueue::Settle(Pending& pending, Pending::State state) {
-    pending.state = state;
-    SetEvent(pending.answered);
 }
 
 void CallbackQueue::Release(std::uint64_t stream) {
@@ -103,8 +83,9 @@ void CallbackQueue::Acknowledge(std::uint64_t id, bool returned) {
     const auto it = std::find_if(pending_.begin(), pending_.end(),
                                  [id](const std::shared_ptr<Pending>& pending) { return pending->callback.id == id; });
     if (it == pending_.end() || !(*it)->sent) return;
-    Settle(**it, returned ? Pending::State::Returned : Pending::State::Failed);
+    (*it)->state = returned ? Pending::State::Returned : Pending::State::Failed;
     pending_.erase(it);
+    answered_.NotifyAll();
 }
 
 void CallbackQueue::Shutdown() {
@@ -114,8 +95,9 @@ void CallbackQueue::Shutdown() {
     if (currentChannel_) currentChannel_->End();
     currentStream_ = 0;
     currentChannel_ = nullptr;
-    for (const auto& pending : pending_) Settle(*pending, Pending::State::Failed);
+    for (const auto& pending : pending_) pending->state = Pending::State::Failed;
     pending_.clear();
+    answered_.NotifyAll();
 }
 
 }  // namespace engine

@@ -7,19 +7,17 @@
 // and that were not answered when it went away are sent again, first and in
 // order, on the next channel (the page reloaded, or the same page
 // reconnecting, which recognises the calls it already has).
-#include <windows.h>
-
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/system_lock.h"
 #include "engine/value.h"
 
 namespace engine {
@@ -77,19 +75,17 @@ private:
         std::uint64_t stream = 0;  // the channel that took it; 0 while waiting to be sent
         bool sent = false;
         enum class State { Waiting, Returned, Failed } state = State::Waiting;
-        HANDLE answered = nullptr;  // the waiting worker's event, set once the state is not Waiting
     };
 
     // Calls taken by `stream` wait to be sent again; the lock is held.
     void Release(std::uint64_t stream);
-    // The call's state is final; the lock is held.
-    static void Settle(Pending& pending, Pending::State state);
 
     std::function<void(bool)> presenceListener_;
     // Held while sending, so that messages leave in the order of their ids
     // and a channel is not detached while one is sent on it. Taken before lock_.
-    std::mutex sendLock_;
-    std::mutex lock_;
+    SystemLock sendLock_;
+    SystemLock lock_;
+    SystemCondition answered_;
     bool shutDown_ = false;
     std::uint64_t nextId_ = 1;
     std::uint64_t currentStream_ = 0;
