@@ -26,7 +26,8 @@ before(async () => {
     // time the page has loaded (its images too) it may already have gone.
     page = await openPage(browser, address, () => {
         document.addEventListener("DOMContentLoaded", () => {
-            window.loadingScreenAtReady = getComputedStyle(document.getElementById("ReadyLoad")).display !== "none";
+            const loading = document.getElementById("ReadyLoad");
+            if (loading) window.loadingScreenAtReady = getComputedStyle(loading).display !== "none";
         });
     });
 });
