@@ -48,10 +48,15 @@ int RunUi(const app::CommandLineOptions& options) {
     if (!window) return -1;
     window->LoadFile(L"this://app/index.html");
     window->Show();
-    if (options.headless) app::LogFile::Instance().Write("Page address: " + window->PageAddress());
+    // The address carries the run's key, which stays out of every file.
+    if (options.headless)
+        app::LogFile::Instance().Write("Headless page served on port " + std::to_string(window->PagePort()));
     app::PublishMainWindow(window);
     const int result = RunMessagePump();
     app::PublishMainWindow(nullptr);
+    // The page's last requests (its close among them) are answered before
+    // the process ends.
+    window->StopServer();
     return result;
 }
 

@@ -3,6 +3,7 @@
 // invalid value and the call that closes it, so every path closes what it
 // opened and no owner can be mistaken for another.
 #include <windows.h>
+#include <objbase.h>
 #include <winsvc.h>
 
 #include <utility>
@@ -134,6 +135,23 @@ public:
 
 private:
     Interface* pointer_ = nullptr;
+};
+
+// COM on the calling thread for the owner's lifetime, in a single-threaded
+// apartment. Only a successful initialisation (S_OK, or S_FALSE when the
+// thread already had one) is balanced: one that failed because the thread is
+// in another apartment must not be.
+class ComScope {
+public:
+    ComScope() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() {
+        if (initialized_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool initialized_;
 };
 
 }  // namespace common

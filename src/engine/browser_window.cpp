@@ -15,7 +15,7 @@ constexpr UINT_PTR kPageGoneTimer = 1;
 }  // namespace
 
 BrowserWindow::BrowserWindow(WindowHost& host, const WindowOptions& options)
-    : host_(host), options_(options), callbacks_(options.callbackBound), server_(*this, callbacks_) {}
+    : host_(host), options_(options), server_(*this, callbacks_, options.requestLimits) {}
 
 std::unique_ptr<BrowserWindow> BrowserWindow::Create(WindowHost& host, const WindowOptions& options) {
     std::unique_ptr<BrowserWindow> window(new BrowserWindow(host, options));
@@ -60,8 +60,9 @@ void BrowserWindow::OpenOrFocusPage() {
     hiddenWindow_ = nullptr;
     if (FocusProcessWindow(browserProcess_)) return;
     const std::vector<std::wstring> browsers = FindAppBrowsers();
-    const DWORD process = OpenBrowser(PlanBrowserLaunch(address_, RunningUnderWine(), browsers, BrowserProfileFolder()));
-    if (process) browserProcess_ = process;
+    const std::optional<DWORD> process =
+        StartCommand(PlanBrowserLaunch(address_, RunningUnderWine(), browsers, BrowserProfileFolder()));
+    if (process && *process) browserProcess_ = *process;
 }
 
 void BrowserWindow::SetIcon(HICON icon) {

@@ -28,10 +28,10 @@ struct WindowOptions {
     bool headless = false;
     int port = 0;  // 0: a free port
     bool mainWindow = true;
-    // How long a callback waits for a page and for its answer.
-    std::chrono::milliseconds callbackBound{30000};
     // How long the page may stay gone before the window closes.
     std::chrono::milliseconds pageGoneGrace{5000};
+    // What a client of the page server may send and hold.
+    RequestLimits requestLimits;
 };
 
 class BrowserWindow final : public ScriptHost, private PageRequests {
@@ -45,6 +45,8 @@ public:
     void LoadFile(std::wstring_view url);
     // Its address, key included.
     const std::string& PageAddress() const { return address_; }
+    // The port the page is served on.
+    int PagePort() const { return server_.Port(); }
     // Opens the page, with the tray icon: a browser window, or, headless, the
     // address on standard output.
     void Show();
@@ -52,6 +54,9 @@ public:
     void SetIcon(HICON icon);
     // On the UI thread.
     void Close();
+    // After the message loop: ends the page server once the requests under
+    // way are answered.
+    void StopServer() { server_.Stop(); }
     bool IsOpen() const { return ui_.IsOpen(); }
 
     bool CallFunction(std::string_view name, const std::vector<Value>& args) override;

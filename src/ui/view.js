@@ -201,6 +201,7 @@
     }
 
     // ---- The view -------------------------------------------------------
+    let viewClosed = false;  // the main document ended the program
     let rootDisabled = false;
     let resizable = true;
     let windowState = "shown";
@@ -211,6 +212,7 @@
         close(value) {
             if (frame) return frame.qoWindow.close(value);
             if (isMainDocument) {
+                viewClosed = true;
                 try {
                     post("/close", "{}");
                 } catch (ended) {
@@ -337,17 +339,27 @@
 
     if (!isMainDocument) return;
 
+    // ---- Worker callbacks -------------------------------------------------
+    // They come over a WebSocket that only the page that loaded the main
+    // document with the key may open (the key is in its address), one page
+    // at a time: another page is refused and tries again later. Each call is
+    // answered once its function has run; calls sent again after a
+    // reconnection are recognised and not run twice.
+    const key = new URLSearchParams(location.search).get("k");
+    const pageName = Array.from(crypto.getRandomValues(new Uint8Array(12)), (b) => b.toString(16).padStart(2, "0")).join("");
     const waiting = [];
+    const waitingIds = new Set();
+    const answered = new Map();  // the latest answers, by id
+    let socket = null;
     let running = false;
+    let leaving = false;
+    let retry = 250;
 
-    // Synchronous: a worker waits for this answer, and a page request costs
-    // less this way than an asynchronous one.
-    function acknowledge(id, returned) {
-        try {
-            post("/ack", JSON.stringify({ id: id, returned: returned }));
-        } catch (gone) {
-            // The program has ended.
-        }
+    function answer(id, returned) {
+        answered.delete(id);
+        answered.set(id, returned);
+        if (answered.size > 256) answered.delete(answered.keys().next().value);
+        if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify({ id: id, returned: returned }));
     }
 
     function runCallbacks() {
@@ -365,19 +377,46 @@
                     console.error(error);
                 }
             }
-            acknowledge(callback.id, returned);
+            waitingIds.delete(callback.id);
+            answer(callback.id, returned);
         }
         running = false;
     }
 
-    // Once every script of the document has defined its functions.
-    function listen() {
-        const events = new EventSource("/events");
-        events.onmessage = (event) => {
-            waiting.push(JSON.parse(event.data));
-            runCallbacks();
+    function receive(event) {
+        for (const callback of JSON.parse(event.data)) {
+            if (answered.has(callback.id)) answer(callback.id, answered.get(callback.id));
+            else if (!waitingIds.has(callback.id)) {
+                waitingIds.add(callback.id);
+                waiting.push(callback);
+            }
+        }
+        runCallbacks();
+    }
+
+    function connect() {
+        if (!key || leaving || viewClosed) return;
+        socket = new WebSocket("ws://" + location.host + "/events?page=" + pageName + "&k=" + encodeURIComponent(key));
+        socket.onopen = () => { retry = 250; };
+        socket.onmessage = receive;
+        socket.onclose = () => {
+            socket = null;
+            if (leaving || viewClosed) return;
+            setTimeout(connect, retry);
+            retry = Math.min(retry * 2, 2000);
         };
     }
-    if (document.readyState === "complete") listen();
-    else window.addEventListener("load", listen);
+    window.addEventListener("pagehide", () => {
+        leaving = true;
+        if (socket) socket.close();
+    });
+    window.addEventListener("pageshow", (event) => {
+        if (!event.persisted) return;
+        leaving = false;
+        connect();
+    });
+
+    // Once every script of the document has defined its functions.
+    if (document.readyState === "complete") connect();
+    else window.addEventListener("load", connect);
 })();

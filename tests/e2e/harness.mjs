@@ -104,11 +104,13 @@ export async function openAppWindow(profile, address, width, height) {
     return { browser, page };
 }
 
-// A page of `browser` at `address` that reports the document's errors.
-export async function openPage(browser, address) {
+// A page of `browser` at `address` that reports the document's errors;
+// `initScript` (a function) runs in the page before the document's scripts.
+export async function openPage(browser, address, initScript) {
     const page = await browser.newPage();
     page.on("pageerror", (error) => console.log("page error:", error.message));
     page.on("console", (message) => message.type() === "error" && console.log("page console:", message.text()));
+    if (initScript) await page.addInitScript(initScript);
     await page.goto(address);
     return page;
 }

@@ -134,10 +134,10 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
     for (const key of CHINESE_KEYS) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     // Besides the keys, the about box's two legal lines, the texts of the
     // startup and service pages and the service log's popups, and the disk
-    // page's "available" and "Select".
+    // page's "available" and "Select", and the version popup's failed check.
     const pages = ["Startup item management", "Name", "Status", "Mode", "Ban Rate", "Advice", "Author",
         "Maintain the Status", "Enable ", "Automatic(Delayed start)", "Operation successful.",
-        "No operation service startup log was found!", "available", "Select"];
+        "No operation service startup log was found!", "available", "Select", "The update check failed."];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
