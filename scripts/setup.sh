@@ -29,13 +29,15 @@ SRC
   need_update=1
 fi
 
-# chromium and a font with Chinese letters: the browser tests (tests/e2e).
+# chromium and a font with Chinese letters: the browser tests (tests/e2e);
+# wixl and msitools: the MSI package (installer/) and its test.
 packages=(
   cmake ninja-build dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb xauth
   liblzf-dev googletest tcl sqlite3 curl chromium fonts-wqy-microhei
+  wixl msitools
 )
 missing=()
 for p in "${packages[@]}"; do

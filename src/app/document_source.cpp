@@ -4,6 +4,7 @@
 
 #include "app/url_resolution.h"
 #include "engine/ui_archive.h"
+#include "startup/startup_icon.h"
 
 namespace app {
 
@@ -48,6 +49,12 @@ engine::LoadResult LoadDocument(engine::DataLoadRequest& request) {
             const std::span<const std::uint8_t> bytes = FindProgramResource(source);
             if (bytes.empty()) return engine::LoadResult::Discarded;
             request.DataReady(bytes);
+            return engine::LoadResult::Loaded;
+        }
+        case UrlSource::Kind::FileIcon: {
+            const std::optional<std::vector<std::uint8_t>> png = startup::StartupIconPng(source.name);
+            if (!png) return engine::LoadResult::Discarded;
+            request.DataReady(*png);
             return engine::LoadResult::Loaded;
         }
         case UrlSource::Kind::Archive: {

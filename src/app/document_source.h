@@ -1,7 +1,7 @@
 #pragma once
-// The documents of the main window: the UI archive compiled into the program
-// and the program's own resources, answering the window's data-load requests
-// by the rules of url_resolution.h.
+// The documents of the main window: the UI archive compiled into the program,
+// the program's own resources and the icons of the startup entries' files,
+// answering the window's data-load requests by the rules of url_resolution.h.
 #include <windows.h>
 
 #include <cstdint>

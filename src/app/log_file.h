@@ -1,5 +1,5 @@
 #pragma once
-// The program's rotating log: "Orvane.log" in the current directory, kept
+// The program's rotating log: "Orvane.log" beside the program, kept
 // below 5 MiB by rotating it into Orvane_1.log (newest) .. Orvane_5.log.
 #include <cstdint>
 #include <functional>

@@ -9,15 +9,20 @@
 #include "app/log_file.h"
 #include "app/main_frame.h"
 #include "app/worker_tasks.h"
+#include "common/app_directory.h"
 #include "db/local_database.h"
 
 extern "C" const std::uint8_t qoUiArchiveBegin[];
 extern "C" const std::uint8_t qoUiArchiveEnd[];
 
 namespace {
+// What the program keeps beside itself is found there whatever folder it was
+// started from.
+std::wstring BesideProgram(const wchar_t* name) { return common::GetAppDirectory().Text() + name; }
+
 // The log level is settled during static initialisation, before anything else.
-const bool logLevelRead = (app::LogFile::Instance().ReadLevel(L".\\config.ini"), true);
-const bool databaseOpened = (db::Database().Open(), true);
+const bool logLevelRead = (app::LogFile::Instance().ReadLevel(BesideProgram(L"config.ini").c_str()), true);
+const bool databaseOpened = (db::Database().Open(common::GetAppDirectory().Text()), true);
 
 // The result is the wParam of the quit message.
 int RunMessagePump() {
@@ -31,7 +36,7 @@ int RunMessagePump() {
 
 // -1 when the engine window cannot be created.
 int RunUi(const app::CommandLineOptions& options) {
-    app::LogFile::Instance().Initialize(L"Orvane.log");
+    app::LogFile::Instance().Initialize(BesideProgram(L"Orvane.log"));
     app::OpenUiArchive(std::span<const std::uint8_t>(qoUiArchiveBegin, qoUiArchiveEnd));
     engine::WindowOptions windowOptions;
     windowOptions.headless = options.headless;
@@ -43,13 +48,19 @@ int RunUi(const app::CommandLineOptions& options) {
     if (!window) return -1;
     window->LoadFile(L"this://app/index.html");
     window->Show();
-    if (options.headless) app::LogFile::Instance().Write("Page address: " + window->PageAddress());
+    // The address carries the run's key, which stays out of every file.
+    if (options.headless)
+        app::LogFile::Instance().Write("Headless page served on port " + std::to_string(window->PagePort()));
     app::PublishMainWindow(window);
     const int result = RunMessagePump();
     app::PublishMainWindow(nullptr);
-    // Scans and cleans stop at their next file or entry. A worker still
-    // running after that must not see the process-wide lists and the log
-    // destroyed under it: the process then ends without static destructors.
+    // The page's last requests (its close among them) are answered, and
+    // callbacks still waiting for a page fail, before the workers are told
+    // to stop: scans and cleans then stop at their next file or entry. A
+    // worker still running after that must not see the process-wide lists
+    // and the log destroyed under it: the process then ends without static
+    // destructors.
+    window->StopServer();
     if (!app::StopAllWorkers(3000)) {
         app::LogFile::Instance().Write("Ending with workers still running");
         TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));

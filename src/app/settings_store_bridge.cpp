@@ -38,7 +38,7 @@ engine::Value GetShowLanguage(BridgeArgs) {
     DWORD type = 0;
     if (RegQueryValueExW(key.get(), L"lang", nullptr, &type, buffer, &size) != ERROR_SUCCESS) return L"en";
     const auto text = TerminatedRegistryText(type, {buffer, size});
-    return text ? *text : std::wstring(L"en");
+    return ShownLanguage(text ? *text : std::wstring());
 }
 
 engine::Value SetShowLanguage(BridgeArgs args) {

@@ -4,7 +4,8 @@
 
 namespace app {
 
-// The documents' language code ("en" unless a proper text is stored).
+// The documents' language code: the stored one when it is a proper text
+// naming a language the documents have ("zh"), else "en".
 engine::Value GetShowLanguage(BridgeArgs args);
 // Stores the language code; 1 when stored, else 0.
 engine::Value SetShowLanguage(BridgeArgs args);

@@ -12,8 +12,13 @@ std::optional<std::wstring> TerminatedRegistryText(DWORD type, std::span<const B
     std::wstring text(data.size() / 2, L'\0');
     std::memcpy(text.data(), data.data(), data.size());
     if (text.back() != L'\0') return std::nullopt;
-    text.pop_back();
+    // Data written with more than one terminator ends at the first.
+    text.resize(std::wcslen(text.c_str()));
     return text;
+}
+
+std::wstring ShownLanguage(std::wstring_view stored) {
+    return stored == L"zh" ? L"zh" : L"en";
 }
 
 std::wstring DecimalText(std::int64_t value) { return std::to_wstring(value); }

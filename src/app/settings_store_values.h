@@ -13,8 +13,13 @@ namespace app {
 
 // The text of a registry value when it is a properly terminated string:
 // REG_SZ or REG_EXPAND_SZ, an even byte count, and a zero last character
-// (an empty value counts as the empty text). Nothing otherwise.
+// (an empty value counts as the empty text), read up to its first zero
+// character. Nothing otherwise.
 std::optional<std::wstring> TerminatedRegistryText(DWORD type, std::span<const BYTE> data);
+
+// The language the documents are shown in for a stored language code: the
+// code itself when the documents have its table ("en", "zh"), else "en".
+std::wstring ShownLanguage(std::wstring_view stored);
 
 // "%lld" of a byte count.
 std::wstring DecimalText(std::int64_t value);

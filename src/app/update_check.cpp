@@ -66,6 +66,12 @@ HRESULT STDMETHODCALLTYPE CBindCallback::QueryInterface(REFIID, void** object) {
 }
 
 void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder) {
+    // The installed version is known at once (the About box shows it),
+    // whether or not a check runs.
+    const CfgVersion current = ReadCfgVersion(programFolder + kInstalledName);
+    StoreVersionTexts({current.text, L""});
+    // A build without an update server checks nothing and announces nothing.
+    if (server.empty()) return;
     const std::wstring target = programFolder + kDownloadName;
     std::wstring address = std::wstring(server) + kConfigPath;
     while (!MainWindow()) Sleep(1000);
@@ -74,12 +80,13 @@ void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder)
     // A copy left by an earlier run must not pass for this download.
     DeleteFileW(target.c_str());
     CBindCallback callback;
-    if (URLDownloadToFileW(nullptr, address.c_str(), target.c_str(), 0, &callback) != S_OK)
-        CallScriptFunction("UpgradeTips", {engine::Value(1)});
-    const CfgVersion latest = ReadCfgVersion(target);
+    const bool downloaded = URLDownloadToFileW(nullptr, address.c_str(), target.c_str(), 0, &callback) == S_OK;
+    const CfgVersion latest = downloaded ? ReadCfgVersion(target) : CfgVersion{L"", false};
     DeleteFileW(target.c_str());
-    const CfgVersion current = ReadCfgVersion(programFolder + kInstalledName);
     StoreVersionTexts({current.text, latest.text});
+    // A check that could not be made (no answer, or an answer without a
+    // version) announces nothing: no new version is known.
+    if (latest.text.empty()) return;
     if (!latest.valid || !current.valid || latest.text != current.text)
         CallScriptFunction("UpgradeTips", {engine::Value(1)});
 }

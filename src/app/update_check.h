@@ -3,7 +3,10 @@
 // from the maker's server, compares its version with the one installed beside
 // the program, keeps both texts for GetAppVersion and asks the main document
 // to show its upgrade notice (UpgradeTips) when they differ or cannot both be
-// read.
+// read. A build without an update server makes no check; a check that cannot
+// be made (no download, or no version in it) shows no notice, and the latest
+// version text stays empty, which the version popup reports as a failed
+// check.
 #include <windows.h>
 #include <urlmon.h>
 
@@ -55,9 +58,9 @@ public:
     HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return E_NOTIMPL; }
 };
 
-// The whole check. `server`: scheme and host of the update server;
-// `programFolder`: the folder of the installed configuration, ending in a
-// backslash. Waits until the main window is published.
+// The whole check. `server`: scheme and host of the update server, empty for
+// none; `programFolder`: the folder of the installed configuration, ending in
+// a backslash. Waits until the main window is published before it downloads.
 void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder);
 // Runs it on a worker of its own against the build's update server.
 void StartUpdateCheck();

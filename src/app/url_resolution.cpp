@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::wstring_view kResource = L"res:";
 constexpr std::wstring_view kArchive = L"this://app/";
+constexpr std::wstring_view kFileIcon = L"icon:";
 constexpr std::wstring_view kDoubleSlash = L"//";
 constexpr std::size_t kMaxResourceText = 260;
 
@@ -40,6 +41,11 @@ UrlSource ResolveUrl(std::wstring_view url) {
         std::wstring_view path = url.substr(kArchive.size());
         if (StartsWith(path, kDoubleSlash)) path.remove_prefix(kDoubleSlash.size());
         return {UrlSource::Kind::Archive, std::wstring(path), std::nullopt};
+    }
+    if (StartsWith(url, kFileIcon)) {
+        const std::wstring_view file = url.substr(kFileIcon.size());
+        if (file.empty()) return {UrlSource::Kind::Discarded, {}, {}};
+        return {UrlSource::Kind::FileIcon, std::wstring(file), std::nullopt};
     }
     return {UrlSource::Kind::Browser, {}, {}};
 }

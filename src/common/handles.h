@@ -3,6 +3,7 @@
 // invalid value and the call that closes it, so every path closes what it
 // opened and no owner can be mistaken for another.
 #include <windows.h>
+#include <objbase.h>
 #include <winsvc.h>
 
 #include <utility>
@@ -79,6 +80,18 @@ struct ModuleTraits {
     static void Close(Handle h) { FreeLibrary(h); }
 };
 
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DestroyIcon(h); }
+};
+
+struct GdiObjectTraits {
+    using Handle = HGDIOBJ;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DeleteObject(h); }
+};
+
 // CreateFileW and the like: INVALID_HANDLE_VALUE on failure.
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 // Threads, events, mutexes, processes: null on failure.
@@ -87,6 +100,9 @@ using UniqueFind = UniqueHandle<FindHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueService = UniqueHandle<ServiceHandleTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
+// Bitmaps, brushes and the other GDI objects.
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 
 // An owned COM interface pointer.
 template <typename Interface>
@@ -119,6 +135,23 @@ public:
 
 private:
     Interface* pointer_ = nullptr;
+};
+
+// COM on the calling thread for the owner's lifetime, in a single-threaded
+// apartment. Only a successful initialisation (S_OK, or S_FALSE when the
+// thread already had one) is balanced: one that failed because the thread is
+// in another apartment must not be.
+class ComScope {
+public:
+    ComScope() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() {
+        if (initialized_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool initialized_;
 };
 
 }  // namespace common

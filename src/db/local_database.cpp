@@ -7,19 +7,23 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <variant>
 
 #include "common/ansi_text.h"
+#include "engine/wire_format.h"
 
 namespace db {
 
 namespace {
 
-constexpr const char* kSeedFile = "newupdate.db";
-constexpr const char* kWorkingFile = "mydatabase.db";
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+constexpr const wchar_t* kSeedFile = L"newupdate.db";
+constexpr const wchar_t* kWorkingFile = L"mydatabase.db";
+// SQLite's companions of a database file, which belong to it when it is set aside.
+constexpr const wchar_t* kCompanions[] = {L"-journal", L"-wal", L"-shm"};
 
 constexpr const char* kCreateStatements[] = {
     "create table if not exists tbl_serversOperation (id integer primary key,servrName char NOT NULL,"
@@ -29,18 +33,39 @@ constexpr const char* kCreateStatements[] = {
     "create table if not exists tbl_startupinfo (\t\t\tid integer primary key,\t\t\t\t\t\t\t\t\t"
     "iconPath TEXT,\t\t\t\tfileDescription TEXT,\t\t\tcompanyName TEXT,\t\t\tstrPath TEXT,\t\t\t"
     "strName TEXT,\t\t\thKey integer,\t\t\tuFilePathFlag integer,\t\t\tbStatus integer);",
+    "create table if not exists tbl_startupkept (id integer primary key,iconPath TEXT,fileDescription TEXT,"
+    "companyName TEXT,strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,valueType integer,"
+    "content BLOB,data data,time time);",
 };
 
 // Values travel as bound parameters, never inside the statement text, so no
-// name, path or description can change what a statement does.
-using Binding = std::variant<int, std::string>;
+// name, path or description can change what a statement does. 8-bit texts
+// are the code page's bytes; UTF-16 texts are stored as SQLite's text.
+using Binding = std::variant<int, std::int64_t, std::string, std::wstring, std::vector<BYTE>>;
 
 bool Execute(sqlite3* connection, const char* sql, int (*callback)(void*, int, char**, char**) = nullptr,
              void* context = nullptr) {
     return connection && sqlite3_exec(connection, sql, callback, context, nullptr) == SQLITE_OK;
 }
 
-bool Execute(sqlite3* connection, const char* sql, std::initializer_list<Binding> bindings) {
+bool Bind(sqlite3_stmt* statement, int index, const Binding& binding) {
+    if (const int* number = std::get_if<int>(&binding)) return sqlite3_bind_int(statement, index, *number) == SQLITE_OK;
+    if (const std::int64_t* wide = std::get_if<std::int64_t>(&binding))
+        return sqlite3_bind_int64(statement, index, *wide) == SQLITE_OK;
+    if (const std::string* text = std::get_if<std::string>(&binding))
+        return sqlite3_bind_text(statement, index, text->data(), static_cast<int>(text->size()), SQLITE_TRANSIENT) ==
+               SQLITE_OK;
+    if (const std::wstring* text = std::get_if<std::wstring>(&binding))
+        return sqlite3_bind_text16(statement, index, text->data(), static_cast<int>(text->size() * sizeof(wchar_t)),
+                                   SQLITE_TRANSIENT) == SQLITE_OK;
+    const std::vector<BYTE>& bytes = std::get<std::vector<BYTE>>(binding);
+    return sqlite3_bind_blob(statement, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT) ==
+           SQLITE_OK;
+}
+
+// Runs one statement with its bindings, handing each result row to `row`.
+bool Execute(sqlite3* connection, const char* sql, std::initializer_list<Binding> bindings,
+             const std::function<void(sqlite3_stmt*)>& row = {}) {
     if (!connection) return false;
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(connection, sql, -1, &statement, nullptr) != SQLITE_OK) {
@@ -49,18 +74,47 @@ bool Execute(sqlite3* connection, const char* sql, std::initializer_list<Binding
     }
     int index = 0;
     bool bound = true;
-    for (const Binding& binding : bindings) {
-        ++index;
-        if (const int* number = std::get_if<int>(&binding))
-            bound = bound && sqlite3_bind_int(statement, index, *number) == SQLITE_OK;
-        else {
-            const std::string& text = std::get<std::string>(binding);
-            bound = bound && sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
-                                               SQLITE_TRANSIENT) == SQLITE_OK;
+    for (const Binding& binding : bindings) bound = bound && Bind(statement, ++index, binding);
+    int status = SQLITE_DONE;
+    if (bound) {
+        while ((status = sqlite3_step(statement)) == SQLITE_ROW)
+            if (row) row(statement);
+    }
+    return sqlite3_finalize(statement) == SQLITE_OK && bound && status == SQLITE_DONE;
+}
+
+std::wstring ColumnText16(sqlite3_stmt* statement, int column) {
+    const auto* text = static_cast<const wchar_t*>(sqlite3_column_text16(statement, column));
+    return text ? std::wstring(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, column)) / sizeof(wchar_t))
+                : std::wstring();
+}
+
+std::string ColumnBytesOf(sqlite3_stmt* statement, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))) : std::string();
+}
+
+// Whether a UTF-16 text survives SQLite's text unchanged: no lone surrogate.
+bool IsWellFormed(std::wstring_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return false;
+            ++i;
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            return false;
         }
     }
-    const bool done = bound && sqlite3_step(statement) == SQLITE_DONE;
-    return sqlite3_finalize(statement) == SQLITE_OK && done;
+    return true;
+}
+
+int HiveNumber(HKEY root) { return static_cast<int>(reinterpret_cast<std::intptr_t>(root)); }
+HKEY HiveOf(std::int64_t number) { return reinterpret_cast<HKEY>(static_cast<std::intptr_t>(static_cast<int>(number))); }
+
+OperationTimeTexts CurrentTimeTexts() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    return FormatOperationTime(localtime_s(&local, &now) == 0 ? &local : nullptr);
 }
 
 // Columns as the row callbacks read them: the C atoi rules, NULL as 0 or "".
@@ -92,9 +146,11 @@ int AppendStartupItem(void* context, int columns, char** values, char**) {
     item.companyName = ColumnText(values[3]);
     item.strPath = ColumnText(values[4]);
     item.strName = ColumnText(values[5]);
-    item.hKey = reinterpret_cast<HKEY>(static_cast<std::intptr_t>(ColumnInt(values[6])));
+    item.hKey = HiveOf(ColumnInt(values[6]));
     item.uFilePathFlag = static_cast<std::uint16_t>(ColumnInt(values[7]));
     item.bStatus = ColumnInt(values[8]);
+    item.origin = startup::StartupOrigin::OldRow;
+    item.rowId = ColumnInt(values[0]);
     static_cast<std::vector<startup::StartupItem>*>(context)->push_back(std::move(item));
     return 0;
 }
@@ -103,7 +159,39 @@ bool ReadRecommendations(sqlite3* connection, std::vector<ServiceRecommendationR
     return Execute(connection, "select * from tbl_serversInitData", AppendRecommendation, &rows);
 }
 
+int FirstRow(void* context, int columns, char** values, char**) {
+    auto* first = static_cast<std::optional<std::string>*>(context);
+    if (!*first) *first = columns > 0 && values[0] ? values[0] : "";
+    return 0;
+}
+
+// Opened through its UTF-8 name, so that a new file is a UTF-8 database as
+// earlier versions made them: their 8-bit texts go in and out unchanged.
+bool OpenFile(const std::wstring& path, sqlite3** connection) {
+    return sqlite3_open_v2(engine::Utf8FromWide(path).c_str(), connection, kOpenFlags, nullptr) == SQLITE_OK;
+}
+
+std::wstring Stamp() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u%02u%02u-%02u%02u%02u-%03u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond, now.wMilliseconds);
+    return text;
+}
+
 }  // namespace
+
+DatabaseState ClassifyCheck(int resultCode, std::string_view firstRow) {
+    const int primary = resultCode & 0xFF;
+    if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) return DatabaseState::Unreadable;
+    if (primary != SQLITE_OK) return DatabaseState::Unavailable;
+    return firstRow == "ok" ? DatabaseState::Usable : DatabaseState::Unreadable;
+}
+
+std::wstring SetAsideName(const std::wstring& folder, const std::wstring& stamp) {
+    return folder + L"mydatabase.unreadable-" + stamp + L".db";
+}
 
 OperationTimeTexts FormatOperationTime(const std::tm* local) {
     const int day = local ? local->tm_mday : 0;
@@ -124,24 +212,63 @@ LocalDatabase::~LocalDatabase() {
     sqlite3_shutdown();
 }
 
-void LocalDatabase::Open() {
+void LocalDatabase::Open(const std::wstring& folder) {
     Close();
+    folder_ = folder;
     if (sqlite3_initialize() != SQLITE_OK) return;
 
     // Opening creates a missing seed, empty: it then has no table to read.
     std::vector<ServiceRecommendationRow> seed;
     sqlite3* seedConnection = nullptr;
-    if (sqlite3_open_v2(kSeedFile, &seedConnection, kOpenFlags, nullptr) == SQLITE_OK)
+    if (OpenFile(folder_ + kSeedFile, &seedConnection)) {
+        sqlite3_busy_timeout(seedConnection, kBusyMilliseconds);
         ReadRecommendations(seedConnection, seed);
+    }
     sqlite3_close_v2(seedConnection);
 
-    if (sqlite3_open_v2(kWorkingFile, &connection_, kOpenFlags, nullptr) != SQLITE_OK) {
+    DatabaseState state = OpenWorkingFile();
+    // What cannot be read is kept under another name and a fresh database
+    // takes its place; a locked one is left alone.
+    if (state == DatabaseState::Unreadable) {
         Close();
-        return;
+        if (!SetWorkingFileAside()) return;
+        state = OpenWorkingFile();
     }
+    if (state != DatabaseState::Usable) return;
     for (const char* statement : kCreateStatements)
         if (!Execute(connection_, statement)) return;
     if (!seed.empty()) Import(seed);
+}
+
+DatabaseState LocalDatabase::OpenWorkingFile() {
+    if (!OpenFile(folder_ + kWorkingFile, &connection_)) {
+        Close();
+        return DatabaseState::Unavailable;
+    }
+    sqlite3_busy_timeout(connection_, kBusyMilliseconds);
+    std::optional<std::string> firstRow;
+    const int status = sqlite3_exec(connection_, "PRAGMA quick_check;", FirstRow, &firstRow, nullptr);
+    return ClassifyCheck(status, firstRow.value_or(""));
+}
+
+bool LocalDatabase::SetWorkingFileAside() {
+    const std::wstring working = folder_ + kWorkingFile;
+    std::wstring aside;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        aside = SetAsideName(folder_, Stamp() + (attempt ? L"-" + std::to_wstring(attempt) : L""));
+        if (MoveFileW(working.c_str(), aside.c_str())) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return false;
+        aside.clear();
+    }
+    if (aside.empty()) return false;
+    // A journal left beside the fresh file would be played back into it.
+    for (const wchar_t* companion : kCompanions) {
+        const std::wstring from = working + companion;
+        if (GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            !MoveFileW(from.c_str(), (aside + companion).c_str()))
+            return false;
+    }
+    return true;
 }
 
 void LocalDatabase::Import(const std::vector<ServiceRecommendationRow>& rows) {
@@ -155,7 +282,7 @@ void LocalDatabase::Import(const std::vector<ServiceRecommendationRow>& rows) {
                               {row.id, common::ToAnsi(row.servrName), row.suguestStatus, row.forbitRate}) &&
                       allInserted;
     // A seed that did not go in whole stays for the next start.
-    if (Execute(connection_, "END TRANSACTION;") && allInserted) DeleteFileA(kSeedFile);
+    if (Execute(connection_, "END TRANSACTION;") && allInserted) DeleteFileW((folder_ + kSeedFile).c_str());
 }
 
 void LocalDatabase::Close() {
@@ -167,45 +294,76 @@ bool LocalDatabase::ReadServiceRecommendations(std::vector<ServiceRecommendation
     return ReadRecommendations(connection_, rows);
 }
 
-bool LocalDatabase::AddServiceOperation(std::wstring_view serviceName, int oldStatus, int newStatus) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    const OperationTimeTexts texts = FormatOperationTime(localtime_s(&local, &now) == 0 ? &local : nullptr);
-    return Execute(connection_,
-                   "insert into tbl_serversOperation(servrName ,oldStatus ,newStatus ,data ,time ) "
-                   "values(?,?,?,?,?)",
-                   {common::ToAnsi(serviceName), oldStatus, newStatus, texts.date, texts.time});
+std::optional<std::int64_t> LocalDatabase::AddServiceOperation(std::wstring_view serviceName, int oldStatus,
+                                                               int newStatus) {
+    const OperationTimeTexts texts = CurrentTimeTexts();
+    if (!Execute(connection_,
+                 "insert into tbl_serversOperation(servrName ,oldStatus ,newStatus ,data ,time ) "
+                 "values(?,?,?,?,?)",
+                 {common::ToAnsi(serviceName), oldStatus, newStatus, texts.date, texts.time}))
+        return std::nullopt;
+    return sqlite3_last_insert_rowid(connection_);
 }
 
 bool LocalDatabase::ReadServiceOperations(std::vector<ServiceOperationRow>& rows) const {
     return Execute(connection_, "select * from tbl_serversOperation", AppendOperation, &rows);
 }
 
-bool LocalDatabase::DeleteServiceOperation(int id) {
-    return Execute(connection_, "delete from tbl_serversOperation where id=?", {id});
+bool LocalDatabase::DeleteServiceOperation(std::int64_t id) {
+    return Execute(connection_, "delete from tbl_serversOperation where id=?", {id}) &&
+           sqlite3_changes(connection_) == 1;
 }
 
 bool LocalDatabase::ReadDisabledStartupItems(std::vector<startup::StartupItem>& items) const {
     return Execute(connection_, "select * from tbl_startupinfo", AppendStartupItem, &items);
 }
 
-bool LocalDatabase::AddDisabledStartupItem(const startup::StartupItem& item) {
-    std::optional<std::string> texts[] = {common::ToAnsiExact(item.iconPath), common::ToAnsiExact(item.fileDescription),
-                                          common::ToAnsiExact(item.companyName), common::ToAnsiExact(item.strPath),
-                                          common::ToAnsiExact(item.strName)};
-    for (const std::optional<std::string>& text : texts)
-        if (!text) return false;
-    return Execute(connection_,
-                   "insert into tbl_startupinfo\t\t\t(iconPath ,fileDescription ,companyName ,strPath ,strName "
-                   ",hKey,uFilePathFlag,bStatus) values\t\t\t(?\t\t,?\t\t\t,?\t\t,?\t\t,?\t,?,?\t\t\t\t,?)",
-                   {*texts[0], *texts[1], *texts[2], *texts[3], *texts[4],
-                    static_cast<int>(reinterpret_cast<std::intptr_t>(item.hKey)), int{item.uFilePathFlag},
-                    item.bStatus});
+bool LocalDatabase::RemoveDisabledStartupItem(std::int64_t rowId) {
+    return Execute(connection_, "delete from tbl_startupinfo where id=?", {rowId}) && sqlite3_changes(connection_) == 1;
 }
 
-bool LocalDatabase::RemoveDisabledStartupItem(const startup::StartupItem& item) {
-    return Execute(connection_, "delete from tbl_startupinfo where iconPath=? and strPath=? and strName=?",
-                   {common::ToAnsi(item.iconPath), common::ToAnsi(item.strPath), common::ToAnsi(item.strName)});
+std::optional<std::int64_t> LocalDatabase::AddKeptStartupEntry(const startup::KeptEntry& entry) {
+    const startup::StartupItem& item = entry.item;
+    for (const std::wstring* text : {&item.iconPath, &item.fileDescription, &item.companyName, &item.strPath,
+                                     &item.strName})
+        if (!IsWellFormed(*text)) return std::nullopt;
+    const OperationTimeTexts texts = CurrentTimeTexts();
+    if (!Execute(connection_,
+                 "insert into tbl_startupkept(iconPath,fileDescription,companyName,strPath,strName,hKey,"
+                 "uFilePathFlag,valueType,content,data,time) values(?,?,?,?,?,?,?,?,?,?,?)",
+                 {item.iconPath, item.fileDescription, item.companyName, item.strPath, item.strName,
+                  HiveNumber(item.hKey), int{item.uFilePathFlag}, static_cast<std::int64_t>(entry.valueType),
+                  entry.content, texts.date, texts.time}))
+        return std::nullopt;
+    return sqlite3_last_insert_rowid(connection_);
+}
+
+bool LocalDatabase::ReadKeptStartupEntries(std::vector<startup::KeptEntry>& entries) const {
+    return Execute(connection_,
+                   "select id,iconPath,fileDescription,companyName,strPath,strName,hKey,uFilePathFlag,valueType,"
+                   "content,data,time from tbl_startupkept order by id",
+                   {}, [&entries](sqlite3_stmt* row) {
+                       startup::KeptEntry entry;
+                       entry.id = sqlite3_column_int64(row, 0);
+                       startup::StartupItem& item = entry.item;
+                       item.iconPath = ColumnText16(row, 1);
+                       item.fileDescription = ColumnText16(row, 2);
+                       item.companyName = ColumnText16(row, 3);
+                       item.strPath = ColumnText16(row, 4);
+                       item.strName = ColumnText16(row, 5);
+                       item.hKey = HiveOf(sqlite3_column_int64(row, 6));
+                       item.uFilePathFlag = static_cast<std::uint16_t>(sqlite3_column_int(row, 7));
+                       entry.valueType = static_cast<DWORD>(sqlite3_column_int64(row, 8));
+                       const auto* content = static_cast<const BYTE*>(sqlite3_column_blob(row, 9));
+                       entry.content.assign(content, content + sqlite3_column_bytes(row, 9));
+                       entry.date = ColumnBytesOf(row, 10);
+                       entry.time = ColumnBytesOf(row, 11);
+                       entries.push_back(std::move(entry));
+                   });
+}
+
+bool LocalDatabase::RemoveKeptStartupEntry(std::int64_t id) {
+    return Execute(connection_, "delete from tbl_startupkept where id=?", {id}) && sqlite3_changes(connection_) == 1;
 }
 
 LocalDatabase& Database() {

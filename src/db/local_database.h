@@ -1,13 +1,18 @@
 #pragma once
 // LocalDatabase: the program's one SQLite connection, to "mydatabase.db" in
-// the current directory, seeded with service recommendations from
-// "newupdate.db" when the program starts. Used from the UI thread only.
+// the program's folder, seeded with service recommendations from
+// "newupdate.db" beside it when the program starts. Used from the UI thread
+// only. A locked database is waited for a while; one that cannot be read is
+// set aside (kept, never deleted) and replaced by a fresh one; every write
+// answers whether it was made.
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "startup/kept_entry.h"
 #include "startup/startup_item.h"
 
 struct sqlite3;
@@ -44,34 +49,57 @@ struct OperationTimeTexts {
 // null (time unknown) gives 00/00/0000 and -1:-1:-1.
 OperationTimeTexts FormatOperationTime(const std::tm* local);
 
+// What an open finds in the working file.
+enum class DatabaseState {
+    Usable,
+    Unreadable,  // not a database, or damaged: to be set aside
+    Unavailable, // locked, or failing otherwise: left as it is
+};
+// The state answered by the integrity check: its result code and first row.
+DatabaseState ClassifyCheck(int resultCode, std::string_view firstRow);
+
+// The name a set-aside working file takes: "mydatabase.unreadable-<stamp>.db".
+std::wstring SetAsideName(const std::wstring& folder, const std::wstring& stamp);
+
 class LocalDatabase {
 public:
+    static constexpr int kBusyMilliseconds = 3000;
+
     LocalDatabase() = default;
     ~LocalDatabase();
     LocalDatabase(const LocalDatabase&) = delete;
     LocalDatabase& operator=(const LocalDatabase&) = delete;
 
-    // The start sequence: opens "mydatabase.db", creates its tables and
-    // imports the rows of "newupdate.db", deleting the seed once all of them
-    // are in. Closes an earlier connection first.
-    void Open();
+    // The start sequence in `folder` (with its trailing backslash): opens
+    // "mydatabase.db", setting an unreadable one aside first, creates its
+    // tables and imports the rows of "newupdate.db", deleting the seed once
+    // all of them are in. Closes an earlier connection first.
+    void Open(const std::wstring& folder);
     void Close();
     bool IsOpen() const { return connection_ != nullptr; }
 
     // Each answers whether its statement ran.
     bool ReadServiceRecommendations(std::vector<ServiceRecommendationRow>& rows) const;
-    bool AddServiceOperation(std::wstring_view serviceName, int oldStatus, int newStatus);
+    // The new record's id; nothing when it was not written.
+    std::optional<std::int64_t> AddServiceOperation(std::wstring_view serviceName, int oldStatus, int newStatus);
     bool ReadServiceOperations(std::vector<ServiceOperationRow>& rows) const;
-    bool DeleteServiceOperation(int id);
+    bool DeleteServiceOperation(std::int64_t id);
+    // Shortcuts that earlier versions switched off by deleting them.
     bool ReadDisabledStartupItems(std::vector<startup::StartupItem>& items) const;
-    // False, storing nothing, when a text has no exact form in the code page:
-    // such a row could not give back the shortcut it stands for.
-    bool AddDisabledStartupItem(const startup::StartupItem& item);
-    bool RemoveDisabledStartupItem(const startup::StartupItem& item);
+    bool RemoveDisabledStartupItem(std::int64_t rowId);
+    // Entries kept whole while they are switched off. Adding answers the
+    // new row's id; nothing when it was not stored (also for a text that is
+    // not well-formed UTF-16 and so could not come back exactly).
+    std::optional<std::int64_t> AddKeptStartupEntry(const startup::KeptEntry& entry);
+    bool ReadKeptStartupEntries(std::vector<startup::KeptEntry>& entries) const;
+    bool RemoveKeptStartupEntry(std::int64_t id);
 
 private:
+    DatabaseState OpenWorkingFile();
+    bool SetWorkingFileAside();
     void Import(const std::vector<ServiceRecommendationRow>& rows);
 
+    std::wstring folder_;
     sqlite3* connection_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include "app/settings_store_values.h"
 #include "common/env_path.h"
 #include "common/handles.h"
+#include "common/registry_value.h"
 #include "junk/json_text.h"
 
 namespace disk {
@@ -30,9 +31,31 @@ SettingReading ReadSetting(const wchar_t* keyPath, const wchar_t* valueName) {
     return reading;
 }
 
-bool WriteText(HKEY key, const wchar_t* valueName, const std::wstring& text) {
-    return RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+struct SettingPlace {
+    const wchar_t* key;
+    const wchar_t* value;
+    bool optional;  // Edge may not be installed: its setting is written only where its key exists
+};
+constexpr SettingPlace kSettingPlaces[] = {
+    {kEdgeDownloadKey, kEdgeDownloadValue, true},
+    {kShellFoldersKey, kShellDownloadValue, false},
+    {kShellFoldersKey, kShellDownloadThirdValue, false},
+};
+
+// A setting as it was before the move wrote it; nothing for a missing value.
+struct PreviousSetting {
+    common::UniqueRegKey key;
+    const wchar_t* value;
+    std::optional<common::RegistryValue> previous;
+};
+
+void PutBack(std::vector<PreviousSetting>& settings) {
+    for (PreviousSetting& setting : settings) {
+        if (setting.previous)
+            common::WriteRegistryValue(setting.key.get(), setting.value, *setting.previous);
+        else
+            RegDeleteValueW(setting.key.get(), setting.value);
+    }
 }
 
 }  // namespace
@@ -72,16 +95,31 @@ std::vector<DownloadFolder> ReadDownloadFolders() {
         [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); });
 }
 
-bool WriteDownloadFolders(const std::wstring& target) {
-    // Each setting is written even when an earlier one failed. Edge may not
-    // be installed: its setting is written only where its key exists.
-    bool written = true;
-    if (const common::UniqueRegKey edge = OpenUserKey(kEdgeDownloadKey))
-        written = WriteText(edge.get(), kEdgeDownloadValue, target);
-    const common::UniqueRegKey shell = OpenUserKey(kShellFoldersKey);
-    if (!shell) return false;
-    written = WriteText(shell.get(), kShellDownloadValue, target) && written;
-    return WriteText(shell.get(), kShellDownloadThirdValue, target) && written;
+LSTATUS SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) {
+    return RegSetValueExW(key, name, 0, type, data, size);
+}
+
+bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue) {
+    std::vector<PreviousSetting> written;
+    for (const SettingPlace& place : kSettingPlaces) {
+        common::UniqueRegKey key = OpenUserKey(place.key);
+        if (!key && place.optional) continue;
+        common::RegistryValue previous;
+        const LSTATUS read = key ? common::ReadRegistryValue(key.get(), place.value, previous) : ERROR_FILE_NOT_FOUND;
+        if (!key || (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND)) {
+            PutBack(written);
+            return false;
+        }
+        const HKEY opened = key.get();
+        written.push_back({std::move(key), place.value,
+                           read == ERROR_SUCCESS ? std::optional(std::move(previous)) : std::nullopt});
+        if (setValue(opened, place.value, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
+                     static_cast<DWORD>((target.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
+            PutBack(written);
+            return false;
+        }
+    }
+    return true;
 }
 
 engine::Value GetDownloadDir(app::BridgeArgs) { return DownloadFoldersText(ReadDownloadFolders()); }

@@ -2,6 +2,8 @@
 // The system's download-folder settings: Edge's download directory and the
 // shell's two Downloads entries under User Shell Folders. Read as a list of
 // three labelled paths, and rewritten together when the folder moves.
+#include <windows.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,9 +49,15 @@ std::wstring DownloadFoldersText(const std::vector<DownloadFolder>& folders);
 // The settings as this user has them now.
 std::vector<DownloadFolder> ReadDownloadFolders();
 
-// Points the settings at `target`: Edge's when its key exists, the shell's
-// two always. False when a shell value cannot be written.
-bool WriteDownloadFolders(const std::wstring& target);
+// How a setting's value is written: RegSetValueExW's arguments and answer.
+using ValueSetter = std::function<LSTATUS(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size)>;
+LSTATUS SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size);
+
+// Points the settings at `target`, all or none: Edge's when its key exists,
+// the shell's two always. When any of them cannot be written, each one
+// written already gets back its exact earlier type and data (or is removed
+// again when it did not exist), and the answer is false.
+bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue = SetRegistryValue);
 
 // The three folders as JSON text.
 engine::Value GetDownloadDir(app::BridgeArgs args);

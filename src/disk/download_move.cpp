@@ -8,6 +8,8 @@
 #include <optional>
 
 #include "app/worker_tasks.h"
+#include "common/listed_file.h"
+#include "common/whole_file.h"
 #include "disk/file_walk.h"
 #include "disk/move_counters.h"
 #include "disk/move_paths.h"
@@ -25,22 +27,31 @@ public:
 
 bool IsFolder(const std::wstring& path) { return PathIsDirectoryW(path.c_str()) != FALSE; }
 
-// Creates the missing folders above `path`; true when its own folder exists.
-bool MakeFoldersAbove(const std::wstring& path) {
+// Creates the missing folders above `path`, appending each one made to
+// `created`; true when its own folder exists.
+bool MakeFoldersAbove(const std::wstring& path, std::vector<std::wstring>* created = nullptr) {
     const std::vector<std::wstring> folders = FoldersAbove(path);
     if (folders.empty()) return false;
     if (IsFolder(folders.back())) return true;
     for (const std::wstring& folder : folders)
-        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(folder.c_str(), nullptr);
+        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(folder.c_str(), nullptr) &&
+            created)
+            created->push_back(folder);
     return IsFolder(folders.back());
 }
 
-std::optional<std::uint64_t> FileSize(const std::wstring& path) {
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return data;
+}
+
+std::uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+
+bool SameTime(const FILETIME& a, const FILETIME& b) {
+    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
 struct MoveItem {
@@ -62,22 +73,70 @@ std::vector<MoveItem> ListMoveItems(const std::vector<std::wstring>& sources,
     return items;
 }
 
+// A file whose copy is complete at its destination; the source as it was
+// when it was copied.
+struct Arrival {
+    const MoveItem* item;
+    FILETIME written;
+};
+
 // Files come folder by folder: the folder made for the last one usually
-// serves the next.
+// serves the next. The folders it made are remembered, so that a move
+// taken back leaves no empty tree behind.
 class DestinationFolders {
 public:
     bool Prepare(const std::wstring& destination) {
         const std::wstring_view folder = std::wstring_view(destination).substr(0, destination.rfind(L'\\') + 1);
         if (!ready_.empty() && folder == ready_) return true;
         ready_.clear();
-        if (!MakeFoldersAbove(destination)) return false;
+        if (!MakeFoldersAbove(destination, &created_)) return false;
         ready_ = folder;
         return true;
+    }
+    // Removes the folders it made, deepest first, where they are empty.
+    void RemoveCreated() const {
+        for (auto folder = created_.rbegin(); folder != created_.rend(); ++folder) RemoveDirectoryW(folder->c_str());
     }
 
 private:
     std::wstring ready_;
+    std::vector<std::wstring> created_;
 };
+
+// Copies one file whole or not at all: under a part name beside its
+// destination, renamed once complete with the listed size; a destination
+// that exists is never replaced.
+std::optional<Arrival> CopyItem(const MoveItem& item, DestinationFolders& folders) {
+    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> before = FileData(item.source);
+    if (!item.destination || !before || !folders.Prepare(*item.destination)) return std::nullopt;
+    const bool copied = common::CreateFileWhole(*item.destination, [&item](const std::wstring& part) {
+        if (!CopyFileW(item.source.c_str(), part.c_str(), FALSE)) return false;
+        const std::optional<WIN32_FILE_ATTRIBUTE_DATA> copy = FileData(part);
+        return copy && SizeOf(copy->nFileSizeHigh, copy->nFileSizeLow) == item.size;
+    });
+    if (!copied) return std::nullopt;
+    return Arrival{&item, before->ftLastWriteTime};
+}
+
+// Removes a copy this move made, when the move is taken back.
+void RemoveCopy(const std::wstring& copy) {
+    const DWORD attributes = GetFileAttributesW(copy.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    DeleteFileW(copy.c_str());
+}
+
+// Deletes the source of a file that arrived, through the handle that shows
+// it is still the listed file, unchanged since it was copied.
+bool RemoveSource(const Arrival& arrival) {
+    BY_HANDLE_FILE_INFORMATION information;
+    const common::UniqueFile file = common::OpenListedFile(arrival.item->source, 0, &information);
+    if (!file ||
+        SizeOf(information.nFileSizeHigh, information.nFileSizeLow) != arrival.item->size ||
+        !SameTime(information.ftLastWriteTime, arrival.written))
+        return false;
+    return common::DeleteOpenedFile(file.get());
+}
 
 // The folders whose files went, each once, in the order they were emptied.
 class EmptiedFolders {
@@ -91,26 +150,6 @@ public:
 private:
     std::vector<std::wstring> folders_;
 };
-
-void MoveItemFile(const MoveItem& item, DestinationFolders& folders, EmptiedFolders& emptied,
-                  MoveCounters& counters) {
-    // CopyFileW fails rather than replace a file at the destination.
-    if (!item.destination || !folders.Prepare(*item.destination) ||
-        !CopyFileW(item.source.c_str(), item.destination->c_str(), TRUE)) {
-        ++counters.copyFailed;
-        return;
-    }
-    counters.bytesCopied += static_cast<std::int64_t>(item.size);
-    ++counters.copied;
-    // A copy of another size (the file changed since it was listed) leaves
-    // the source in place.
-    if (FileSize(*item.destination) == item.size && DeleteFileW(item.source.c_str())) {
-        ++counters.deleted;
-        emptied.Add(item.source);
-    } else {
-        ++counters.deleteFailed;
-    }
-}
 
 // Removes `folder` and the folders above it that are empty now, within the
 // old folders. A folder that exists and cannot be removed (it holds
@@ -152,35 +191,73 @@ bool MakeFolder(const std::wstring& folder) {
 void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstring& target,
                      DownloadSettings& settings) {
     MoveCounters& counters = DownloadMoveCounters();
+    counters.finished = false;
     counters.copied = -1;
     counters.copyFailed = 0;
     counters.deleteFailed = 0;
     counters.deleted = 0;
     counters.total = -1;
     counters.bytesCopied = 0;
+    const auto finish = [&counters] {
+        counters.finished = true;
+        app::ClearZoneBits(app::DOWNLOAD_MOVE_WORKING);
+    };
 
     std::vector<std::wstring> oldFolders;
     for (const DownloadFolder& folder : settings.Read()) oldFolders.push_back(folder.path);
-    if (!settings.Write(target)) {
-        counters.copyFailed = -1;
-        app::ClearZoneBits(app::DOWNLOAD_MOVE_WORKING);
-        return;
-    }
-
     const std::vector<MoveItem> items = ListMoveItems(sources, oldFolders, target);
     counters.total = static_cast<int>(items.size());
     counters.copied = 0;
+
+    // Copies first: the sources and the settings stay as they are until
+    // every selected file has arrived.
     DestinationFolders folders;
+    std::vector<Arrival> arrived;
+    for (const MoveItem& item : items) {
+        if (const std::optional<Arrival> arrival = CopyItem(item, folders)) {
+            arrived.push_back(*arrival);
+            counters.bytesCopied += static_cast<std::int64_t>(item.size);
+            ++counters.copied;
+        } else {
+            ++counters.copyFailed;
+        }
+    }
+    const auto takeBack = [&] {
+        for (const Arrival& arrival : arrived) RemoveCopy(*arrival.item->destination);
+        folders.RemoveCreated();
+        counters.copied = 0;
+        counters.bytesCopied = 0;
+    };
+    if (counters.copyFailed > 0) {
+        takeBack();
+        counters.copyFailed = counters.total.load();  // nothing was moved
+        finish();
+        return;
+    }
+    if (!settings.Write(target)) {
+        takeBack();
+        counters.copyFailed = -1;
+        finish();
+        return;
+    }
+
     EmptiedFolders emptied;
-    for (const MoveItem& item : items) MoveItemFile(item, folders, emptied, counters);
+    for (const Arrival& arrival : arrived) {
+        if (RemoveSource(arrival)) {
+            ++counters.deleted;
+            emptied.Add(arrival.item->source);
+        } else {
+            ++counters.deleteFailed;
+        }
+    }
     RemoveEmptiedFolders(sources, emptied, oldFolders, target);
-    app::ClearZoneBits(app::DOWNLOAD_MOVE_WORKING);
+    finish();
 }
 
 engine::Value GetCopyMoveDiskPath(app::BridgeArgs args) {
     if (const std::uint32_t refusal = app::TaskRefusal(app::Task::DownloadMove)) return static_cast<int>(refusal);
     const std::optional<std::wstring> target = MoveTargetPath(args[1].ToText());
-    if (!target || !MakeFolder(*target)) return -3;
+    if (!target) return -3;
     std::vector<std::wstring> sources;
     for (const engine::Value& item : args[0].Items()) {
         std::wstring source = item.ToText();
@@ -188,6 +265,7 @@ engine::Value GetCopyMoveDiskPath(app::BridgeArgs args) {
         std::replace(source.begin(), source.end(), L'/', L'\\');
         sources.push_back(std::move(source));
     }
+    if (IsNestedMove(sources, *target) || !MakeFolder(*target)) return -3;
     return app::StartTask(app::Task::DownloadMove, {},
                           [sources = std::move(sources), target = *target] {
                               RunDownloadMove(sources, target, SystemDownloadSettings());

@@ -1,10 +1,12 @@
 #pragma once
-// The download-folder move: the settings are pointed at the target first,
-// then the selected files are copied and deleted one by one, then the
-// emptied old folders go. Nothing is ever lost: a source file is deleted
-// only once its copy exists at the destination with the size the file was
-// listed with, a file already at the destination is never overwritten, and
-// a source that cannot be deleted stays beside its copy.
+// The download-folder move, which cannot leave the user worse off: every
+// selected file is copied first (under a part name beside its destination,
+// renamed once complete, never over a file there); only when every one has
+// arrived are the settings pointed at the target, all three or none; only
+// then are the sources deleted, each one only while it is still the file
+// that was copied; last the emptied old folders go. A copy that fails, or
+// settings that cannot be written, take the move back: the copies made go
+// again and the sources and settings stay as they were.
 #include <string>
 #include <vector>
 
@@ -27,17 +29,19 @@ DownloadSettings& SystemDownloadSettings();
 // folder afterwards.
 bool MakeFolder(const std::wstring& folder);
 
-// The worker, with the move counters (GetCopyNumber) updated as it goes;
-// afterwards the folders it emptied are removed.
+// The worker, with the move counters (GetCopyNumber) updated as it goes.
 // Every file of `sources` counts in the total: it is copied, or its copy
 // fails (also when it lies in none of the old folders or its destination
 // folder cannot be made), except a file that is already where it would go.
+// A move taken back ends with every file counted as a failed copy, or with
+// -1 failures when the settings could not be written.
 void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstring& target,
                      DownloadSettings& settings);
 
 // Starts the move of the array of source paths into the target folder (as
 // the folder dialog gives it; created when missing): 0, -3 when the target
-// is not a usable folder, or the busy word while a move runs.
+// is not a usable folder or lies inside a source (or a source inside it),
+// or the busy word while a move runs.
 engine::Value GetCopyMoveDiskPath(app::BridgeArgs args);
 
 }  // namespace disk

@@ -55,6 +55,12 @@ bool IsAtOrBelow(std::wstring_view path, std::wstring_view folder) {
     return lowerPath == lowerFolder || StartsWithFolder(lowerPath, lowerFolder);
 }
 
+bool IsNestedMove(const std::vector<std::wstring>& sources, std::wstring_view target) {
+    return std::any_of(sources.begin(), sources.end(), [target](const std::wstring& source) {
+        return IsAtOrBelow(target, source) || IsAtOrBelow(source, target);
+    });
+}
+
 std::vector<std::wstring> FoldersToTidy(std::wstring_view folder, const std::vector<std::wstring>& oldFolders,
                                         std::wstring_view target) {
     const auto held = [&oldFolders](std::wstring_view path) {

@@ -32,6 +32,10 @@ std::optional<std::wstring> MoveDestination(std::wstring_view file, const std::v
 // letter case as Windows compares file names.
 bool IsAtOrBelow(std::wstring_view path, std::wstring_view folder);
 
+// Whether the target lies at or below one of the sources, or a source below
+// the target: such a move would copy into what it copies from.
+bool IsNestedMove(const std::vector<std::wstring>& sources, std::wstring_view target);
+
 // The folders a move may remove once they are empty, starting at `folder`
 // and going up: those at or below an old folder (of more than one
 // character) that neither are the target nor hold it. The first folder

@@ -1,6 +1,5 @@
 #include "engine/browser_launch.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include "common/handles.h"
@@ -11,19 +10,30 @@ namespace {
 
 std::wstring Quoted(std::wstring_view text) { return L"\"" + std::wstring(text) + L"\""; }
 
-std::wstring AppPath(HKEY root, const wchar_t* program, REGSAM view) {
-    const std::wstring key = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + program;
-    common::UniqueRegKey appKey;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE | view, appKey.put()) != ERROR_SUCCESS) return {};
-    wchar_t path[MAX_PATH] = {};
-    DWORD size = sizeof path - sizeof(wchar_t);
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A text value of HKEY_LOCAL_MACHINE in `view`; empty when there is none.
+std::wstring MachineText(const wchar_t* key, const wchar_t* name, REGSAM view) {
+    common::UniqueRegKey opened;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, opened.put()) != ERROR_SUCCESS) return {};
+    wchar_t text[MAX_PATH] = {};
+    DWORD size = sizeof text - sizeof(wchar_t);
     DWORD type = 0;
-    if (RegQueryValueExW(appKey.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (RegQueryValueExW(opened.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
         return {};
-    std::wstring found(path);
+    return text;
+}
+
+// The file that a machine-wide App Paths entry names, where it exists.
+std::wstring MachineAppPath(const wchar_t* program, REGSAM view) {
+    const std::wstring key = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\") + program;
+    std::wstring found = MachineText(key.c_str(), nullptr, view);
     if (found.size() > 1 && found.front() == L'"' && found.back() == L'"') found = found.substr(1, found.size() - 2);
-    return GetFileAttributesW(found.c_str()) == INVALID_FILE_ATTRIBUTES ? std::wstring() : found;
+    return IsFile(found) ? found : std::wstring();
 }
 
 struct FoundWindow {
@@ -42,16 +52,14 @@ BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM context) {
 
 }  // namespace
 
-BrowserLaunch PlanBrowserLaunch(std::string_view url, bool underWine, std::span<const std::wstring> appBrowsers,
-                                std::wstring_view profileFolder) {
+ShellCommand PlanBrowserLaunch(std::string_view url, bool underWine, std::span<const std::wstring> appBrowsers,
+                               std::wstring_view profileFolder) {
     const std::wstring wideUrl(url.begin(), url.end());  // the page address is ASCII
-    if (underWine || appBrowsers.empty()) return {BrowserLaunch::Kind::Shell, {}, {}, wideUrl};
-    const std::wstring& browser = appBrowsers.front();
-    std::wstring commandLine = Quoted(browser) + L" --app=" + Quoted(wideUrl) + L" " +
-                               Quoted(L"--user-data-dir=" + std::wstring(profileFolder)) + L" --window-size=" +
-                               std::to_wstring(kPageWidth) + L"," + std::to_wstring(kPageHeight) +
-                               L" --no-first-run --no-default-browser-check";
-    return {BrowserLaunch::Kind::AppWindow, browser, std::move(commandLine), wideUrl};
+    if (underWine || appBrowsers.empty()) return {ShellCommand::Kind::Document, wideUrl, {}};
+    std::wstring arguments = L"--app=" + Quoted(wideUrl) + L" " + Quoted(L"--user-data-dir=" + std::wstring(profileFolder)) +
+                             L" --window-size=" + std::to_wstring(kPageWidth) + L"," + std::to_wstring(kPageHeight) +
+                             L" --no-first-run --no-default-browser-check";
+    return {ShellCommand::Kind::Program, appBrowsers.front(), std::move(arguments)};
 }
 
 bool RunningUnderWine() {
@@ -59,18 +67,31 @@ bool RunningUnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
+std::vector<std::vector<std::wstring>> KnownBrowserPaths(std::span<const std::wstring> programFiles) {
+    static constexpr const wchar_t* kInstalls[] = {L"\\Microsoft\\Edge\\Application\\msedge.exe",
+                                                   L"\\Google\\Chrome\\Application\\chrome.exe"};
+    std::vector<std::vector<std::wstring>> paths;
+    for (const wchar_t* install : kInstalls) {
+        std::vector<std::wstring>& browser = paths.emplace_back();
+        for (const std::wstring& folder : programFiles)
+            if (!folder.empty()) browser.push_back(folder + install);
+    }
+    return paths;
+}
+
 std::vector<std::wstring> FindAppBrowsers() {
+    constexpr const wchar_t* kCurrentVersion = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+    const std::wstring programFiles[] = {MachineText(kCurrentVersion, L"ProgramFilesDir", KEY_WOW64_64KEY),
+                                         MachineText(kCurrentVersion, L"ProgramFilesDir (x86)", KEY_WOW64_64KEY)};
+    const std::vector<std::vector<std::wstring>> known = KnownBrowserPaths(programFiles);
     std::vector<std::wstring> found;
-    for (const wchar_t* program : {L"msedge.exe", L"chrome.exe"}) {
-        for (const auto& [root, view] : {std::pair{HKEY_CURRENT_USER, REGSAM{0}},
-                                         std::pair{HKEY_LOCAL_MACHINE, REGSAM{KEY_WOW64_64KEY}},
-                                         std::pair{HKEY_LOCAL_MACHINE, REGSAM{KEY_WOW64_32KEY}}}) {
-            std::wstring path = AppPath(root, program, view);
-            if (!path.empty()) {
-                found.push_back(std::move(path));
-                break;
-            }
-        }
+    const wchar_t* const programs[] = {L"msedge.exe", L"chrome.exe"};
+    for (std::size_t browser = 0; browser < std::size(programs); ++browser) {
+        std::wstring path = MachineAppPath(programs[browser], KEY_WOW64_64KEY);
+        if (path.empty()) path = MachineAppPath(programs[browser], KEY_WOW64_32KEY);
+        for (const std::wstring& candidate : known[browser])
+            if (path.empty() && IsFile(candidate)) path = candidate;
+        if (!path.empty()) found.push_back(std::move(path));
     }
     return found;
 }
@@ -85,23 +106,6 @@ std::wstring BrowserProfileFolder() {
     folder += L"\\Browser";
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
-}
-
-DWORD OpenBrowser(const BrowserLaunch& launch) {
-    if (launch.kind == BrowserLaunch::Kind::AppWindow) {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        std::wstring commandLine = launch.commandLine;
-        if (CreateProcessW(launch.program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &process)) {
-            const common::UniqueKernelHandle thread(process.hThread);
-            const common::UniqueKernelHandle owned(process.hProcess);
-            return process.dwProcessId;
-        }
-    }
-    ShellExecuteW(nullptr, L"open", launch.url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    return 0;
 }
 
 HWND ProcessWindow(DWORD processId) {

@@ -15,7 +15,7 @@ constexpr UINT_PTR kPageGoneTimer = 1;
 }  // namespace
 
 BrowserWindow::BrowserWindow(WindowHost& host, const WindowOptions& options)
-    : host_(host), options_(options), callbacks_(options.callbackBound), server_(*this, callbacks_) {}
+    : host_(host), options_(options), server_(*this, callbacks_, options.requestLimits) {}
 
 std::unique_ptr<BrowserWindow> BrowserWindow::Create(WindowHost& host, const WindowOptions& options) {
     std::unique_ptr<BrowserWindow> window(new BrowserWindow(host, options));
@@ -36,10 +36,6 @@ BrowserWindow::~BrowserWindow() {
 void BrowserWindow::LoadFile(std::wstring_view url) { address_ = server_.AddressOf(url); }
 
 void BrowserWindow::Show() {
-    if (options_.headless) {
-        WriteStandardOutputLine(address_);
-        return;
-    }
     if (!tray_)
         // Exit closes the window once the tray's own message has been handled:
         // closing removes the tray.
@@ -50,6 +46,11 @@ void BrowserWindow::Show() {
 }
 
 void BrowserWindow::OpenOrFocusPage() {
+    // Headless, whoever reads the address opens the page.
+    if (options_.headless) {
+        WriteStandardOutputLine(address_);
+        return;
+    }
     if (hiddenWindow_ && IsWindow(hiddenWindow_)) {
         ShowWindow(hiddenWindow_, SW_SHOW);
         SetForegroundWindow(hiddenWindow_);
@@ -59,8 +60,9 @@ void BrowserWindow::OpenOrFocusPage() {
     hiddenWindow_ = nullptr;
     if (FocusProcessWindow(browserProcess_)) return;
     const std::vector<std::wstring> browsers = FindAppBrowsers();
-    const DWORD process = OpenBrowser(PlanBrowserLaunch(address_, RunningUnderWine(), browsers, BrowserProfileFolder()));
-    if (process) browserProcess_ = process;
+    const std::optional<DWORD> process =
+        StartCommand(PlanBrowserLaunch(address_, RunningUnderWine(), browsers, BrowserProfileFolder()));
+    if (process && *process) browserProcess_ = *process;
 }
 
 void BrowserWindow::SetIcon(HICON icon) {
@@ -79,7 +81,12 @@ void BrowserWindow::Close() {
 }
 
 void BrowserWindow::PagePresence(bool present) {
-    if (present) return ui_.StopTimer(kPageGoneTimer);
+    if (present) {
+        closedToTray_ = false;
+        return ui_.StopTimer(kPageGoneTimer);
+    }
+    // A page closed to the notification area is opened again from there.
+    if (closedToTray_) return;
     ui_.StartTimer(kPageGoneTimer, static_cast<UINT>(options_.pageGoneGrace.count()), [this] { Close(); });
 }
 
@@ -133,7 +140,9 @@ PageRequests::Answer BrowserWindow::CallService(std::string_view name, std::vect
     return {Answer::Status::Handled, Value(done)};
 }
 
-// On the UI thread. False when no browser window of ours is there (headless).
+// On the UI thread. False when no browser window of ours is there (one the
+// program did not start, or headless); the page then closes itself instead of
+// hiding, and the program stays in the notification area.
 bool BrowserWindow::SetBrowserWindowState(const std::wstring& state) {
     const std::optional<WindowState> wanted = ParseWindowState(state);
     if (!wanted) return false;
@@ -143,7 +152,10 @@ bool BrowserWindow::SetBrowserWindowState(const std::wstring& state) {
         return true;
     }
     const HWND window = ProcessWindow(browserProcess_);
-    if (!window) return false;
+    if (!window) {
+        if (*wanted == WindowState::Hidden && tray_) closedToTray_ = true;
+        return false;
+    }
     if (*wanted == WindowState::Hidden) hiddenWindow_ = window;
     ShowWindow(window, *wanted == WindowState::Hidden ? SW_HIDE : SW_MINIMIZE);
     return true;

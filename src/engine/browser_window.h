@@ -23,14 +23,15 @@ namespace engine {
 class TrayIcon;
 
 struct WindowOptions {
-    // No browser, no tray icon: the page's address goes to standard output.
+    // No browser: the page's address goes to standard output (again at the
+    // tray's "Show Window").
     bool headless = false;
     int port = 0;  // 0: a free port
     bool mainWindow = true;
-    // How long a callback waits for a page and for its answer.
-    std::chrono::milliseconds callbackBound{30000};
     // How long the page may stay gone before the window closes.
     std::chrono::milliseconds pageGoneGrace{5000};
+    // What a client of the page server may send and hold.
+    RequestLimits requestLimits;
 };
 
 class BrowserWindow final : public ScriptHost, private PageRequests {
@@ -44,13 +45,18 @@ public:
     void LoadFile(std::wstring_view url);
     // Its address, key included.
     const std::string& PageAddress() const { return address_; }
-    // Opens the page: a browser window and the tray icon, or, headless, the
+    // The port the page is served on.
+    int PagePort() const { return server_.Port(); }
+    // Opens the page, with the tray icon: a browser window, or, headless, the
     // address on standard output.
     void Show();
     // The small icon, shown in the notification area. The window owns it.
     void SetIcon(HICON icon);
     // On the UI thread.
     void Close();
+    // After the message loop: ends the page server once the requests under
+    // way are answered.
+    void StopServer() { server_.Stop(); }
     bool IsOpen() const { return ui_.IsOpen(); }
 
     bool CallFunction(std::string_view name, const std::vector<Value>& args) override;
@@ -79,6 +85,10 @@ private:
     // The browser window while the page has hidden it (minimize to the
     // notification area); shown again by the tray or the next Show.
     HWND hiddenWindow_ = nullptr;
+    // The page closed itself to the notification area (a browser window the
+    // program cannot hide): its going away does not close the window, and
+    // its coming back ends that.
+    bool closedToTray_ = false;
 };
 
 }  // namespace engine

@@ -7,7 +7,11 @@
 #include <chrono>
 #include <utility>
 
+#include "engine/callback_socket.h"
+#include "engine/icon_route.h"
+#include "engine/limited_server.h"
 #include "engine/request_guard.h"
+#include "engine/websocket.h"
 #include "engine/wire_format.h"
 
 namespace engine {
@@ -17,11 +21,11 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::string_view kResourcePrefix = "/res/";
-// An idle event stream sends a comment this often, so a page that went away
-// is noticed even when no callback is pending.
-constexpr auto kStreamIdle = 500ms;
+constexpr std::string_view kEventsPath = "/events";
 constexpr std::size_t kWorkerThreads = 16;
 constexpr std::size_t kMaxBody = 64u << 20;
+// The name a page gives itself on the callback channel.
+constexpr std::size_t kMaxPageName = 64;
 
 struct ContentType {
     std::string_view extension;
@@ -82,6 +86,7 @@ RequestFacts FactsOf(const httplib::Request& request) {
     const auto query = request.params.find(std::string(RequestGuard::kQueryKey));
     if (query != request.params.end()) facts.queryKey = query->second;
     facts.isDocumentLoad = request.method == "GET" && IsDocumentPath(request.path);
+    facts.isCallbackChannel = request.method == "GET" && request.path == kEventsPath;
     return facts;
 }
 
@@ -92,32 +97,35 @@ std::wstring EngineUrlOf(std::string_view path) {
     return L"res:" + WideFromUtf8(path.substr(kResourcePrefix.size()));
 }
 
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::search(text.begin(), text.end(), word.begin(), word.end(),
+                       [&](char a, char b) { return lower(a) == lower(b); }) != text.end();
+}
+
+bool IsWebSocketHandshake(const httplib::Request& request) {
+    const std::string upgrade = request.get_header_value("Upgrade");
+    return upgrade.size() == 9 && ContainsNoCase(upgrade, "websocket") &&
+           ContainsNoCase(request.get_header_value("Connection"), "upgrade") &&
+           request.get_header_value("Sec-WebSocket-Version") == "13";
+}
+
 void Reply(httplib::Response& response, int status, const std::string& body, const char* type) {
     response.status = status;
     response.set_content(body, type);
 }
 
-std::string EventText(const ScriptCallback& callback) {
-    Json event(cJSON_CreateObject());
-    cJSON_AddItemToObject(event.get(), "id", cJSON_CreateNumber(static_cast<double>(callback.id)));
-    cJSON_AddItemToObject(event.get(), "name", cJSON_CreateString(callback.name.c_str()));
-    Json args(cJSON_CreateArray());
-    for (const Value& arg : callback.args) cJSON_AddItemToArray(args.get(), ToWireJson(arg).release());
-    cJSON_AddItemToObject(event.get(), "args", args.release());
-    return "data: " + PrintJson(*event) + "\n\n";
-}
-
 }  // namespace
 
-PageServer::PageServer(PageRequests& requests, CallbackQueue& callbacks)
-    : requests_(requests), callbacks_(callbacks) {}
+PageServer::PageServer(PageRequests& requests, CallbackQueue& callbacks, const RequestLimits& limits)
+    : requests_(requests), callbacks_(callbacks), limits_(limits) {}
 
 PageServer::~PageServer() { Stop(); }
 
 bool PageServer::Start(int port, std::string key) {
     if (key.empty()) return false;
-    server_ = std::make_unique<httplib::Server>();
-    httplib::Server& server = *server_;
+    server_ = std::make_unique<LimitedServer>(limits_);
+    LimitedServer& server = *server_;
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server.set_tcp_nodelay(true);
     // The port is ours alone: no other socket may bind it while we listen.
@@ -125,8 +133,8 @@ bool PageServer::Start(int port, std::string key) {
         int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof yes);
     });
-    server.set_keep_alive_max_count(100000);
-    server.set_keep_alive_timeout(2);
+    // What the Keep-Alive header announces; LimitedServer keeps to it.
+    server.set_keep_alive_timeout(std::max<time_t>(1, std::chrono::duration_cast<std::chrono::seconds>(limits_.idleTime).count()));
     server.set_payload_max_length(kMaxBody);
     server.set_default_headers({{"Cache-Control", "no-store"},
                                 {"X-Content-Type-Options", "nosniff"},
@@ -138,6 +146,7 @@ bool PageServer::Start(int port, std::string key) {
         server_.reset();
         return false;
     }
+    port_ = actualPort;
     guard_ = std::make_unique<RequestGuard>(actualPort, std::move(key));
 
     server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
@@ -157,6 +166,7 @@ bool PageServer::Start(int port, std::string key) {
     };
     server.Get(R"(/app/.*)", serveDocument);
     server.Get(R"(/res/.*)", serveDocument);
+    AddIconRoute(server, requests_);
 
     const auto serveCall = [this](const httplib::Request& request, httplib::Response& response) {
         const Json call = ParseJson(request.body);
@@ -175,31 +185,21 @@ bool PageServer::Start(int port, std::string key) {
     server.Post("/call", serveCall);
     server.Post("/service", serveCall);
 
-    server.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
-        const std::uint64_t stream = callbacks_.Attach();
-        response.set_chunked_content_provider(
-            "text/event-stream",
-            [this, stream, opening = true](std::size_t, httplib::DataSink& sink) mutable {
-                // A dropped stream is taken up again by the page within a second.
-                std::string text = std::exchange(opening, false) ? "retry: 1000\n\n" : "";
-                ScriptCallback callback;
-                switch (callbacks_.Next(stream, kStreamIdle, callback)) {
-                    case CallbackQueue::Wait::Ended: sink.done(); return true;
-                    case CallbackQueue::Wait::Idle: text += ": idle\n\n"; break;
-                    case CallbackQueue::Wait::Event: text += EventText(callback); break;
-                }
-                return sink.write(text.data(), text.size());
-            },
-            [this, stream](bool) { callbacks_.Detach(stream); });
-    });
-
-    server.Post("/ack", [this](const httplib::Request& request, httplib::Response& response) {
-        const Json ack = ParseJson(request.body);
-        const cJSON* id = cJSON_GetObjectItemCaseSensitive(ack.get(), "id");
-        if (!cJSON_IsNumber(id)) return Reply(response, 400, "Bad Request", "text/plain");
-        callbacks_.Acknowledge(static_cast<std::uint64_t>(id->valuedouble),
-                               cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(ack.get(), "returned")));
-        response.status = 204;
+    // The callback channel: a WebSocket, held by one page at a time.
+    server.Get(std::string(kEventsPath), [this](const httplib::Request& request, httplib::Response& response) {
+        const std::string page = request.get_param_value("page");
+        const std::string clientKey = request.get_header_value("Sec-WebSocket-Key");
+        if (!IsWebSocketHandshake(request) || page.empty() || page.size() > kMaxPageName || clientKey.empty())
+            return Reply(response, 400, "Bad Request", "text/plain");
+        // Another page holds it: this one is told, never let in silently.
+        if (!callbacks_.MayAttach(page)) return Reply(response, 409, "Conflict", "text/plain");
+        response.status = 101;
+        response.set_header("Upgrade", "websocket");
+        response.set_header("Connection", "Upgrade");
+        response.set_header("Sec-WebSocket-Accept", websocket::AcceptValue(clientKey));
+        SwitchProtocols([this, page](RawConnection& connection) {
+            RunCallbackSocket(connection, callbacks_, page);
+        });
     });
 
     server.Post("/close", [this](const httplib::Request&, httplib::Response& response) {
@@ -216,6 +216,7 @@ bool PageServer::Start(int port, std::string key) {
 void PageServer::Stop() {
     if (!server_) return;
     callbacks_.Shutdown();
+    server_->StopConnections();
     server_->stop();
     if (listener_.joinable()) listener_.join();
     server_.reset();

@@ -2,16 +2,18 @@
 // The loopback HTTP server through which a browser page shows the UI:
 //   GET  /app/<path>   the document this://app/<path>
 //   GET  /res/<name>   the document res:<name>
+//   GET  /icon?file=<path>  a listed file's icon (icon_route.h)
 //   POST /call         a script call on the view: {"name": ..., "args": [...]}
 //                      answered [result], or [] when no native function took it
-//   GET  /events       the script callbacks, as Server-Sent Events whose data
-//                      is {"id": ..., "name": ..., "args": [...]}
-//   POST /ack          the page's answer to a callback: {"id": ..., "returned": bool}
+//   GET  /events?page=NAME&k=KEY   the callback channel, a WebSocket
+//                      (callback_socket.h) held by one page at a time: 409
+//                      while another page holds it
 //   POST /service      a service of the window itself (window_services.h):
 //                      {"name": ..., "args": [...]}, answered [result]
 //   POST /close        the main document closes its view
-// Values travel in the wire format of wire_format.h. Every request first
-// passes the RequestGuard; a refused one is answered 403 and goes no further.
+// Values travel in the wire format of wire_format.h. Every request keeps to
+// the bounds of limited_server.h, then passes the RequestGuard; a refused one
+// is answered 403 and goes no further.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,14 +23,12 @@
 #include <vector>
 
 #include "engine/callback_queue.h"
+#include "engine/request_limits.h"
 #include "engine/value.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace engine {
 
+class LimitedServer;
 class RequestGuard;
 
 // What the server asks of the window it serves.
@@ -52,7 +52,7 @@ class PageServer {
 public:
     static constexpr std::string_view kDocumentPrefix = "/app/";
 
-    PageServer(PageRequests& requests, CallbackQueue& callbacks);
+    PageServer(PageRequests& requests, CallbackQueue& callbacks, const RequestLimits& limits);
     ~PageServer();
     PageServer(const PageServer&) = delete;
     PageServer& operator=(const PageServer&) = delete;
@@ -64,13 +64,17 @@ public:
 
     // The address of the document at engine URL `url`, with the key.
     std::string AddressOf(std::wstring_view url) const;
+    // 0 before Start.
+    int Port() const { return port_; }
 
 private:
     PageRequests& requests_;
     CallbackQueue& callbacks_;
-    std::unique_ptr<httplib::Server> server_;
+    const RequestLimits limits_;
+    std::unique_ptr<LimitedServer> server_;
     std::unique_ptr<RequestGuard> guard_;
     std::thread listener_;
+    int port_ = 0;
 };
 
 }  // namespace engine

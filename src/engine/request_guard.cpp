@@ -57,8 +57,8 @@ bool RequestGuard::Admits(const RequestFacts& request) const {
     if (request.origins.size() > 1 || (request.origins.size() == 1 && request.origins.front() != origin_))
         return false;
     if (request.keyHeader) return PresentsKey(*request.keyHeader);
-    if (request.isDocumentLoad && request.queryKey) return PresentsKey(*request.queryKey);
-    if (request.cookies) {
+    if ((request.isDocumentLoad || request.isCallbackChannel) && request.queryKey) return PresentsKey(*request.queryKey);
+    if (request.cookies && !request.isCallbackChannel) {
         const std::optional<std::string_view> key = CookieKey(*request.cookies);
         return key && PresentsKey(*key);
     }

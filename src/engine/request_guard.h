@@ -4,7 +4,11 @@
 // first document load in its address, later requests in a header or the
 // cookie set on that load), names the server's own address as Host, and
 // carries no Origin but the server's own. Anything else is refused before it
-// reaches native code.
+// reaches native code. The callback channel is the one request that a plain
+// cookie does not admit: a page on another port of this host sends that
+// cookie along with an image or script request too. It presents the key in
+// its address, as only the page that loaded the main document with the key
+// knows it, or in the header.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,8 +26,9 @@ struct RequestFacts {
     std::vector<std::string_view> origins;  // every Origin header
     std::optional<std::string_view> keyHeader;
     std::optional<std::string_view> cookies;   // the Cookie header
-    std::optional<std::string_view> queryKey;  // the address's key, honoured on document loads only
+    std::optional<std::string_view> queryKey;  // the address's key, honoured on document loads and the channel only
     bool isDocumentLoad = false;
+    bool isCallbackChannel = false;
 };
 
 class RequestGuard {

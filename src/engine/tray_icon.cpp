@@ -8,7 +8,6 @@ namespace engine {
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"QuillmarkOrvaneTray";
 constexpr UINT kIconId = 1;
 
 NOTIFYICONDATAW IconData(HWND window) {
@@ -25,7 +24,7 @@ TrayIcon::TrayIcon(std::wstring tip, HICON icon, Actions actions)
     : tip_(std::move(tip)), icon_(icon ? icon : LoadIconW(nullptr, IDI_APPLICATION)), actions_(std::move(actions)) {
     // A hidden top-level window: it can take the foreground for the menu and
     // hears the shell announce a restarted taskbar.
-    window_ = CreateMessageWindow(kClassName, WindowProc, nullptr, this);
+    window_ = CreateMessageWindow(kWindowClass, WindowProc, nullptr, this);
     if (!window_) return;
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     shown_ = Add();

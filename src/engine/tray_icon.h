@@ -16,6 +16,8 @@ public:
     };
     // The message the icon sends its window; lParam is the mouse message.
     static constexpr UINT kNotifyMessage = WM_APP + 2;
+    // The icon's (hidden) window, which also takes the menu's commands.
+    static constexpr wchar_t kWindowClass[] = L"QuillmarkOrvaneTray";
     enum Command : UINT { kShowCommand = 1, kExitCommand = 2 };
 
     // On the UI thread.

@@ -1,13 +1,14 @@
 #include "engine/window_services.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <shobjidl.h>
 
 #include <algorithm>
 #include <cwctype>
 
 #include "common/handles.h"
+#include "engine/shell_launch.h"
+#include "engine/shell_routes.h"
 
 namespace engine {
 
@@ -40,8 +41,7 @@ bool IsWebAddress(std::wstring_view address) {
 
 bool OpenWebAddress(const std::wstring& address) {
     if (!IsWebAddress(address)) return false;
-    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    return StartCommand({ShellCommand::Kind::Document, address, {}}).has_value();
 }
 
 std::optional<std::wstring> ExplorerArgument(std::wstring_view folder) {
@@ -56,9 +56,7 @@ bool ShowFolder(const std::wstring& folder) {
     if (!argument) return false;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-    const auto result =
-        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", L"explorer.exe", argument->c_str(), nullptr, SW_SHOWNORMAL));
-    return result > 32;
+    return StartCommand({ShellCommand::Kind::Program, ExplorerPath(), *argument}).has_value();
 }
 
 std::vector<FolderEntry> ListFolder(std::wstring pattern) {

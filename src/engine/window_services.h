@@ -17,6 +17,7 @@ std::optional<WindowState> ParseWindowState(std::wstring_view text);
 
 // Only http and https addresses leave the program, and none with a control
 // character or a quote (which would end the address in a command line).
+// Addresses and folders open without the program's rights (shell_launch.h).
 bool IsWebAddress(std::wstring_view address);
 bool OpenWebAddress(const std::wstring& address);
 

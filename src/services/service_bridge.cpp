@@ -44,10 +44,20 @@ engine::Value SetSingleServerStatus(app::BridgeArgs args) {
     const std::optional<int> index = args[0].AsInt();
     const std::optional<int> startType = args[1].AsInt();
     std::vector<ServiceEntry>& entries = ServiceList();
-    if (!index || !startType || *index < 0 || static_cast<std::size_t>(*index) >= entries.size()) return false;
+    if (!index || !startType || *index < 0 || static_cast<std::size_t>(*index) >= entries.size() ||
+        !IsApplicableStartType(*startType))
+        return false;
     ServiceEntry& entry = entries[static_cast<std::size_t>(*index)];
-    if (!ChangeServiceStartType(*startType, entry.serviceName)) return false;
-    db::Database().AddServiceOperation(entry.serviceName, static_cast<int>(entry.startType), *startType);
+    // The record of the type the service has now is written first: a change
+    // that could not be undone is not made.
+    const std::optional<int> oldType = ReadServiceStartType(entry.serviceName);
+    if (!oldType) return false;
+    const std::optional<std::int64_t> record = db::Database().AddServiceOperation(entry.serviceName, *oldType, *startType);
+    if (!record) return false;
+    if (!ChangeServiceStartType(*startType, entry.serviceName)) {
+        db::Database().DeleteServiceOperation(*record);
+        return false;
+    }
     entry.startType = static_cast<std::uint32_t>(*startType);
     return true;
 }
@@ -57,15 +67,14 @@ engine::Value GetServerOpLog(app::BridgeArgs) {
     db::Database().ReadServiceOperations(records);
     const std::vector<ServiceEntry>& entries = ServiceList();
     if (entries.empty()) return 0;
+    // Records of services missing from the list are left out, and kept: only
+    // the user's restore removes a record.
     engine::Value log = engine::Value::Array();
     for (const db::ServiceOperationRow& record : records) {
         const std::wstring name = common::FromAnsi(record.servrName);
         const auto entry = std::find_if(entries.begin(), entries.end(),
                                         [&](const ServiceEntry& candidate) { return candidate.serviceName == name; });
-        if (entry == entries.end()) {
-            db::Database().DeleteServiceOperation(record.id);
-            continue;
-        }
+        if (entry == entries.end()) continue;
         log.Append(engine::Value::Array({entry->displayName, entry->serviceName, entry->binaryPath,
                                          static_cast<int>(entry->startType), record.id, entry->description,
                                          record.oldStatus, record.newStatus,
@@ -78,7 +87,16 @@ engine::Value GetServerOpLog(app::BridgeArgs) {
 engine::Value DeleteServerOpLog(app::BridgeArgs args) {
     const std::optional<int> id = args[0].AsInt();
     const std::optional<int> oldType = args[2].AsInt();
-    if (!id || !oldType || !ChangeServiceStartType(*oldType, args[1].ToText())) return 0;
+    if (!id || !oldType) return 0;
+    std::vector<db::ServiceOperationRow> records;
+    if (!db::Database().ReadServiceOperations(records)) return 0;
+    // The record decides what is restored; a request that does not match it
+    // restores nothing.
+    const auto record = std::find_if(records.begin(), records.end(),
+                                     [&](const db::ServiceOperationRow& row) { return row.id == *id; });
+    if (record == records.end() || common::FromAnsi(record->servrName) != args[1].ToText() ||
+        record->oldStatus != *oldType || !ChangeServiceStartType(*oldType, args[1].ToText()))
+        return 0;
     return db::Database().DeleteServiceOperation(*id) ? 1 : 0;
 }
 

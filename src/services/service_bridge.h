@@ -16,16 +16,18 @@ namespace services {
 engine::Value ServiceListValue(const std::vector<ServiceEntry>& entries);
 
 engine::Value GetServersInfo(app::BridgeArgs args);
-// (index, start type) answers true when the type was changed; each change is
-// logged with the type it replaced.
+// (index, start type) answers true when the type was changed. The change is
+// logged, with the type it replaces, before it is made; a change whose
+// record cannot be written is not made.
 engine::Value SetSingleServerStatus(app::BridgeArgs args);
 // One array per log record of a listed service: display name, key name,
 // binary path, start type now, record id, description, old type, new type,
-// "date time". Records of services that no longer exist are deleted. The
-// undefined value when no record is left, 0 before any GetServersInfo.
+// "date time". Records of services not in the list are left out and kept.
+// The undefined value when no record is shown, 0 before any GetServersInfo.
 engine::Value GetServerOpLog(app::BridgeArgs args);
-// (record id, key name, old type) sets the service back and deletes the
-// record: 1 when both were done, else 0.
+// (record id, key name, old type) sets the service back to the type the
+// record holds and then deletes the record: 1 when both were done, else 0
+// (also when the request does not match the record).
 engine::Value DeleteServerOpLog(app::BridgeArgs args);
 
 }  // namespace services

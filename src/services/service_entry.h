@@ -11,7 +11,9 @@ struct ServiceEntry {
     std::wstring serviceName;  // the key name
     std::wstring displayName;
     std::uint32_t currentState = 0;
-    std::uint32_t startType = 0;  // 0 when the configuration cannot be read
+    // As the page sees it (services/start_type.h); 0 when the configuration
+    // cannot be read.
+    std::uint32_t startType = 0;
     std::uint32_t serviceType = 0;
     std::wstring description;
     std::wstring binaryPath;  // without its arguments

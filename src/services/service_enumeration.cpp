@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "services/start_type.h"
 
 namespace services {
 
@@ -44,7 +45,8 @@ void AppendService(SC_HANDLE manager, const ENUM_SERVICE_STATUSW& record, std::v
         })) {
         const auto* read = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(config.data());
         if (read->lpBinaryPathName) entry.binaryPath = TrimBinaryPath(read->lpBinaryPathName);
-        entry.startType = read->dwStartType;
+        entry.startType = ShownStartType(
+            read->dwStartType, read->dwStartType == SERVICE_AUTO_START && IsDelayedStart(service.get()));
         entry.serviceType = read->dwServiceType;
     }
     if (QueryGrowing(description, [&](BYTE* buffer, DWORD size, DWORD* needed) {

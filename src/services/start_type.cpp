@@ -1,22 +1,80 @@
 #include "services/start_type.h"
 
-#include <windows.h>
-#include <winsvc.h>
+#include <vector>
 
 #include "common/handles.h"
 
 namespace services {
 
-bool IsStartType(int startType) { return startType >= SERVICE_BOOT_START && startType <= SERVICE_DISABLED; }
+namespace {
+
+bool SetDelayedStart(SC_HANDLE service, bool delayed) {
+    SERVICE_DELAYED_AUTO_START_INFO setting{delayed};
+    return ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &setting) != FALSE;
+}
+
+std::optional<DWORD> ReadStartType(SC_HANDLE service) {
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service, config, static_cast<DWORD>(buffer.size()), &needed)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
+        buffer.assign(needed, 0);
+        config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+        if (!QueryServiceConfigW(service, config, needed, &needed)) return std::nullopt;
+    }
+    return config->dwStartType;
+}
+
+}  // namespace
+
+bool IsApplicableStartType(int startType) {
+    return startType == SERVICE_AUTO_START || startType == kDelayedAutoStart || startType == SERVICE_DEMAND_START ||
+           startType == SERVICE_DISABLED;
+}
+
+std::uint32_t ShownStartType(DWORD startType, bool delayed) {
+    return startType == SERVICE_AUTO_START && delayed ? kDelayedAutoStart : startType;
+}
+
+bool IsDelayedStart(SC_HANDLE service) {
+    SERVICE_DELAYED_AUTO_START_INFO setting{};
+    DWORD needed = 0;
+    return QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&setting),
+                                sizeof setting, &needed) &&
+           setting.fDelayedAutostart;
+}
+
+std::optional<int> ReadServiceStartType(const std::wstring& serviceName) {
+    const common::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return std::nullopt;
+    const common::UniqueService service(OpenServiceW(manager.get(), serviceName.c_str(), SERVICE_QUERY_CONFIG));
+    if (!service) return std::nullopt;
+    const std::optional<DWORD> startType = ReadStartType(service.get());
+    if (!startType) return std::nullopt;
+    return static_cast<int>(ShownStartType(*startType, *startType == SERVICE_AUTO_START && IsDelayedStart(service.get())));
+}
 
 bool ChangeServiceStartType(int startType, const std::wstring& serviceName) {
-    if (!IsStartType(startType)) return false;
+    if (!IsApplicableStartType(startType)) return false;
     const common::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) return false;
-    const common::UniqueService service(OpenServiceW(manager.get(), serviceName.c_str(), SERVICE_CHANGE_CONFIG));
+    const common::UniqueService service(
+        OpenServiceW(manager.get(), serviceName.c_str(), SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG));
     if (!service) return false;
-    return ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, static_cast<DWORD>(startType), SERVICE_NO_CHANGE,
-                                nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    // The delayed setting matters only for automatic start; it is changed
+    // only where automatic start is asked for and it differs.
+    const bool automatic = startType == SERVICE_AUTO_START || startType == kDelayedAutoStart;
+    const bool wasDelayed = automatic && IsDelayedStart(service.get());
+    const bool delayed = startType == kDelayedAutoStart;
+    const bool switchDelay = automatic && wasDelayed != delayed;
+    if (switchDelay && !SetDelayedStart(service.get(), delayed)) return false;
+    if (ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE,
+                             static_cast<DWORD>(automatic ? SERVICE_AUTO_START : startType),
+                             SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+        return true;
+    if (switchDelay) SetDelayedStart(service.get(), wasDelayed);
+    return false;
 }
 
 }  // namespace services

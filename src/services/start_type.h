@@ -1,15 +1,38 @@
 #pragma once
-// Changing a service's start type.
+// Service start types as the service page knows them, and changing them.
+// The page's codes are Windows' own (2 automatic, 3 manual, 4 disabled) and
+// 10 for automatic with delayed start, which Windows keeps as automatic plus
+// a setting of its own. Boot and system start (0, 1) are drivers' start
+// types: no listed service has them and none is set to them.
+#include <windows.h>
+#include <winsvc.h>
+
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace services {
 
-// The start types a change accepts: 0 boot, 1 system, 2 automatic,
-// 3 manual, 4 disabled.
-bool IsStartType(int startType);
+// Automatic, delayed (the value PowerShell's ServiceStartupType gives it).
+inline constexpr int kDelayedAutoStart = 10;
 
-// Changes only the start type of the service with key name `serviceName`;
-// false for a type outside the accepted ones or a change that failed.
+// The start types a change can apply: 2, 10, 3 and 4.
+bool IsApplicableStartType(int startType);
+
+// The code the page sees for the manager's start type and delayed setting.
+std::uint32_t ShownStartType(DWORD startType, bool delayed);
+
+// Whether the service (opened with SERVICE_QUERY_CONFIG) starts delayed
+// when it starts automatically; false when that cannot be read.
+bool IsDelayedStart(SC_HANDLE service);
+
+// The service's start type now, as the page sees it; nothing when the
+// service or its configuration cannot be read.
+std::optional<int> ReadServiceStartType(const std::wstring& serviceName);
+
+// Gives the service with key name `serviceName` exactly `startType` (one of
+// the applicable ones): the start type, and for 2 and 10 the delayed
+// setting. False, with the service as it was, when that cannot be done.
 bool ChangeServiceStartType(int startType, const std::wstring& serviceName);
 
 }  // namespace services

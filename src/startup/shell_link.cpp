@@ -11,22 +11,6 @@ namespace startup {
 
 namespace {
 
-// COM for the span of one shortcut. Only a successful CoInitialize (S_OK or
-// S_FALSE) is balanced: one that failed because the thread is in another
-// apartment must not be.
-class ComScope {
-public:
-    ComScope() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComScope() {
-        if (initialized_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialized_;
-};
-
 common::ComPtr<IShellLinkW> CreateShellLink() {
     common::ComPtr<IShellLinkW> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
@@ -37,7 +21,7 @@ common::ComPtr<IShellLinkW> CreateShellLink() {
 }  // namespace
 
 std::optional<std::wstring> ReadShortcutTarget(const std::wstring& path) {
-    const ComScope com;
+    const common::ComScope com;
     const common::ComPtr<IShellLinkW> link = CreateShellLink();
     common::ComPtr<IPersistFile> file;
     if (!link || FAILED(link->QueryInterface(IID_IPersistFile, file.put_void())) ||
@@ -50,7 +34,7 @@ std::optional<std::wstring> ReadShortcutTarget(const std::wstring& path) {
 
 bool WriteShortcut(const std::wstring& path, const std::wstring& target, const std::wstring& workingFolder,
                    const std::wstring& description) {
-    const ComScope com;
+    const common::ComScope com;
     const common::ComPtr<IShellLinkW> link = CreateShellLink();
     if (!link) return false;
     link->SetPath(target.c_str());

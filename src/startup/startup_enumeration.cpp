@@ -7,6 +7,7 @@
 #include "startup/run_keys.h"
 #include "startup/startup_approved.h"
 #include "startup/startup_folder.h"
+#include "startup/startup_keeping.h"
 
 namespace startup {
 
@@ -19,12 +20,17 @@ void EnumerateStartupItems(int windowsGeneration) {
     std::vector<StartupItem>& items = StartupItemList();
     items.clear();
     for (const RunKey& key : RunKeys()) ReadRunKey(key, items);
-    for (const int folder : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) {
+    const struct {
+        int folder;
+        HKEY hive;
+    } folders[] = {{CSIDL_STARTUP, HKEY_CURRENT_USER}, {CSIDL_COMMON_STARTUP, HKEY_LOCAL_MACHINE}};
+    for (const auto& [folder, hive] : folders) {
         wchar_t path[MAX_PATH] = {};
-        if (SHGetSpecialFolderPathW(nullptr, path, folder, FALSE)) ScanStartupFolder(path, items);
+        if (SHGetSpecialFolderPathW(nullptr, path, folder, FALSE)) ScanStartupFolder(path, hive, items);
     }
     if (windowsGeneration > 7) ApplyStartupApproved(items);
     db::Database().ReadDisabledStartupItems(items);
+    AppendKeptItems(items);
 }
 
 }  // namespace startup

@@ -5,10 +5,12 @@
 namespace startup {
 
 // Refills StartupItemList: the Run values of the six keys in order, the
-// shortcuts of the user's and then the all-users Startup folder, and last the
-// shortcuts switched off earlier, from tbl_startupinfo. On Windows 8.1 and 10
-// (`windowsGeneration` above 7) the Run values and shortcuts take their state
-// from the approval values; elsewhere they are all enabled.
+// shortcuts of the user's and then the all-users Startup folder, the
+// shortcuts that earlier versions switched off (rows of tbl_startupinfo),
+// and last the entries kept while switched off (tbl_startupkept). On
+// Windows 8 and later (`windowsGeneration` above 7) the Run values and
+// shortcuts take their state from the approval values; elsewhere they are
+// all enabled. The rows are always off.
 void EnumerateStartupItems(int windowsGeneration);
 
 }  // namespace startup

@@ -20,7 +20,7 @@ std::optional<StartupItem> ShortcutItem(const std::wstring& shortcutPath, const 
     return item;
 }
 
-void ScanStartupFolder(const std::wstring& folder, std::vector<StartupItem>& items) {
+void ScanStartupFolder(const std::wstring& folder, HKEY hive, std::vector<StartupItem>& items) {
     const std::wstring prefix = folder.ends_with(L'\\') ? folder : folder + L'\\';
     WIN32_FIND_DATAW found;
     const common::UniqueFind find(FindFirstFileW((prefix + L"*.*").c_str(), &found));
@@ -33,6 +33,7 @@ void ScanStartupFolder(const std::wstring& folder, std::vector<StartupItem>& ite
         if (!target) continue;
         std::optional<StartupItem> item = ShortcutItem(path, name, *target);
         if (!item) continue;
+        item->folderHive = hive;
         ReadVersionStrings(*target, *item);
         items.push_back(std::move(*item));
     } while (FindNextFileW(find.get(), &found));

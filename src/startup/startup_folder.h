@@ -20,7 +20,8 @@ bool IsShortcutCandidate(const std::wstring& name, DWORD attributes);
 std::optional<StartupItem> ShortcutItem(const std::wstring& shortcutPath, const std::wstring& fileName,
                                         const std::wstring& target);
 
-// Appends an entry for each shortcut in `folder`.
-void ScanStartupFolder(const std::wstring& folder, std::vector<StartupItem>& items);
+// Appends an entry for each shortcut in `folder`, whose approval values lie
+// below `hive`.
+void ScanStartupFolder(const std::wstring& folder, HKEY hive, std::vector<StartupItem>& items);
 
 }  // namespace startup

@@ -9,7 +9,14 @@
 
 namespace startup {
 
-// The field order is also the column order of tbl_startupinfo.
+// Where a listed entry lives.
+enum class StartupOrigin : std::uint8_t {
+    InPlace,  // a Run value or Startup-folder shortcut where Windows reads it
+    OldRow,   // a shortcut an earlier version deleted, described by its tbl_startupinfo row
+    Kept,     // an entry switched off where Windows has no approval values, kept whole in tbl_startupkept
+};
+
+// The first eight fields, in order, are the columns of tbl_startupinfo.
 struct StartupItem {
     // Run value: the program its command line names. Shortcut: the shortcut file.
     std::wstring iconPath;
@@ -23,6 +30,12 @@ struct StartupItem {
     HKEY hKey = nullptr;  // null for shortcuts
     std::uint16_t uFilePathFlag = 0;  // 1 Run value, 0 shortcut
     std::int32_t bStatus = 0;  // 0 enabled, non-zero disabled
+    StartupOrigin origin = StartupOrigin::InPlace;
+    // Shortcut in place: the hive whose approval values switch it, the
+    // user's for the user's Startup folder, the machine's for the all-users
+    // folder.
+    HKEY folderHive = nullptr;
+    std::int64_t rowId = 0;  // OldRow, Kept: its row in its table
 
     bool operator==(const StartupItem&) const = default;
 };

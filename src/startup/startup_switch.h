@@ -1,7 +1,10 @@
 #pragma once
-// Switching one autostart entry off or on. Windows 8.1 and 10 keep a Run
-// value in place and flip its approval value, and keep a disabled shortcut
-// as a tbl_startupinfo row; older systems only know removing the entry.
+// Switching one autostart entry off and on, the one place where entries are
+// switched. Nothing the user had is ever destroyed: on Windows 8 and later
+// an entry in place is switched through its approval value (the Run value
+// or shortcut stays as it is); elsewhere it is moved whole into the
+// program's keeping and back. Shortcuts that earlier versions deleted and
+// described in tbl_startupinfo are written again from their row.
 #include <string>
 
 #include "startup/startup_item.h"
@@ -11,14 +14,12 @@ namespace startup {
 // The folder a rewritten shortcut starts in: the one that holds it.
 std::wstring ShortcutWorkingFolder(const std::wstring& shortcutPath);
 
-// Writes the shortcut of a switched-off Startup-folder entry again, at its
-// old place and pointing to its old target.
+// Writes the shortcut of a row of tbl_startupinfo again, at its old place
+// (never over a file there) and pointing to its old target.
 bool RecreateShortcut(const StartupItem& item);
 
-// Gives the entry the state in its `bStatus` (on Windows 7 and unknown
-// systems: removes it, whatever the state); non-zero on success. A shortcut
-// is deleted only once its row is stored, and its row removed only once the
-// shortcut is written again, so a failure never loses the entry.
+// Gives the entry the state in its `bStatus` (0 on, else off); non-zero on
+// success. A failed switch leaves the entry where and as it was.
 int SwitchStartupItem(const StartupItem& item, int windowsGeneration);
 
 }  // namespace startup

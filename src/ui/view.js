@@ -19,9 +19,11 @@
 //                     def.buttons (texts); a Promise of the pressed text.
 // view.move(x, y, w, h), view.screenBox("workarea", "dimension"),
 // view.windowState, view.windowResizable, view.rootDisabled
-//                     window geometry and state; the main window's state
+//                     window geometry and state; the main document's box is
+//                     its browser window's content; the main window's state
 //                     ("hidden", "minimized", "shown") goes to the browser
-//                     window through the native side.
+//                     window through the native side, and a window it cannot
+//                     hide closes.
 // view.selectFolder() the folder dialog: a file URL, or null when cancelled;
 //                     URL.toPath(url) gives the folder's path.
 // Sciter.launch(url)  opens an http(s) address in the default browser.
@@ -150,6 +152,17 @@
         };
     }
 
+    // The main document's window is the browser's: the page's box, width x
+    // height at x, y of the work area, gets the browser's frame around it.
+    // Browsers do this for app windows, not for tabs.
+    function moveBrowserWindow(x, y, width, height) {
+        if (width === undefined) return;
+        const frameWidth = window.outerWidth - window.innerWidth;
+        const frameHeight = window.outerHeight - window.innerHeight;
+        window.resizeTo(width + frameWidth, height + frameHeight);
+        window.moveTo((screen.availLeft || 0) + x - frameWidth / 2, (screen.availTop || 0) + y - frameHeight / 2);
+    }
+
     // ---- The engine's alert box ----------------------------------------
     function msgbox(def) {
         return new Promise((done) => {
@@ -188,6 +201,7 @@
     }
 
     // ---- The view -------------------------------------------------------
+    let viewClosed = false;  // the main document ended the program
     let rootDisabled = false;
     let resizable = true;
     let windowState = "shown";
@@ -198,6 +212,7 @@
         close(value) {
             if (frame) return frame.qoWindow.close(value);
             if (isMainDocument) {
+                viewClosed = true;
                 try {
                     post("/close", "{}");
                 } catch (ended) {
@@ -217,12 +232,13 @@
         },
         msgbox: msgbox,
         move(x, y, width, height) {
-            if (!frame || width === undefined) return;
+            if (!frame) return moveBrowserWindow(x, y, width, height);
+            if (width === undefined) return;
             frame.style.width = width + "px";
             frame.style.height = height + "px";
         },
         screenBox() {
-            return [top.innerWidth, top.innerHeight];
+            return frame ? [top.innerWidth, top.innerHeight] : [screen.availWidth, screen.availHeight];
         },
         get windowResizable() {
             return resizable;
@@ -236,7 +252,10 @@
         set windowState(state) {
             if (!frame) {
                 windowState = state;
-                callService("windowState", [String(state)]);
+                // A browser window that the program did not start cannot be
+                // hidden: the page closes instead, and the notification
+                // area's "Show Window" opens it again.
+                if (!callService("windowState", [String(state)]) && state === "hidden" && isMainDocument) window.close();
                 return;
             }
             // A window inside the page is maximized over the whole page.
@@ -320,17 +339,27 @@
 
     if (!isMainDocument) return;
 
+    // ---- Worker callbacks -------------------------------------------------
+    // They come over a WebSocket that only the page that loaded the main
+    // document with the key may open (the key is in its address), one page
+    // at a time: another page is refused and tries again later. Each call is
+    // answered once its function has run; calls sent again after a
+    // reconnection are recognised and not run twice.
+    const key = new URLSearchParams(location.search).get("k");
+    const pageName = Array.from(crypto.getRandomValues(new Uint8Array(12)), (b) => b.toString(16).padStart(2, "0")).join("");
     const waiting = [];
+    const waitingIds = new Set();
+    const answered = new Map();  // the latest answers, by id
+    let socket = null;
     let running = false;
+    let leaving = false;
+    let retry = 250;
 
-    // Synchronous: a worker waits for this answer, and a page request costs
-    // less this way than an asynchronous one.
-    function acknowledge(id, returned) {
-        try {
-            post("/ack", JSON.stringify({ id: id, returned: returned }));
-        } catch (gone) {
-            // The program has ended.
-        }
+    function answer(id, returned) {
+        answered.delete(id);
+        answered.set(id, returned);
+        if (answered.size > 256) answered.delete(answered.keys().next().value);
+        if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify({ id: id, returned: returned }));
     }
 
     function runCallbacks() {
@@ -348,19 +377,46 @@
                     console.error(error);
                 }
             }
-            acknowledge(callback.id, returned);
+            waitingIds.delete(callback.id);
+            answer(callback.id, returned);
         }
         running = false;
     }
 
-    // Once every script of the document has defined its functions.
-    function listen() {
-        const events = new EventSource("/events");
-        events.onmessage = (event) => {
-            waiting.push(JSON.parse(event.data));
-            runCallbacks();
+    function receive(event) {
+        for (const callback of JSON.parse(event.data)) {
+            if (answered.has(callback.id)) answer(callback.id, answered.get(callback.id));
+            else if (!waitingIds.has(callback.id)) {
+                waitingIds.add(callback.id);
+                waiting.push(callback);
+            }
+        }
+        runCallbacks();
+    }
+
+    function connect() {
+        if (!key || leaving || viewClosed) return;
+        socket = new WebSocket("ws://" + location.host + "/events?page=" + pageName + "&k=" + encodeURIComponent(key));
+        socket.onopen = () => { retry = 250; };
+        socket.onmessage = receive;
+        socket.onclose = () => {
+            socket = null;
+            if (leaving || viewClosed) return;
+            setTimeout(connect, retry);
+            retry = Math.min(retry * 2, 2000);
         };
     }
-    if (document.readyState === "complete") listen();
-    else window.addEventListener("load", listen);
+    window.addEventListener("pagehide", () => {
+        leaving = true;
+        if (socket) socket.close();
+    });
+    window.addEventListener("pageshow", (event) => {
+        if (!event.persisted) return;
+        leaving = false;
+        connect();
+    });
+
+    // Once every script of the document has defined its functions.
+    if (document.readyState === "complete") connect();
+    else window.addEventListener("load", connect);
 })();

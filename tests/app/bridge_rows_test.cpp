@@ -38,13 +38,19 @@ TEST(GetCopyNumber, ReportsTheMoveCountersAndItsProgress) {
 
 TEST(GetCopyNumber, Percentage) {
     struct Case {
-        int copied, failed, total, percent;
+        int copied, failed, total;
+        bool finished;
+        int percent;
     };
-    const Case cases[] = {{0, 0, -1, -1}, {5, 0, -1, -1}, {0, 0, 0, 100}, {3, 0, 0, 100},
-                          {1, 1, 3, 66},  {3, 0, 3, 100}, {2000000000, 0, 2000000000, 100},
-                          {0, -1, 4, -25}};
+    // A running move stays below 100: the settings and the sources follow the copies.
+    const Case cases[] = {{0, 0, -1, true, -1},  {5, 0, -1, true, -1},   {0, 0, 0, true, 100},
+                          {3, 0, 0, true, 100},  {1, 1, 3, true, 66},    {3, 0, 3, true, 100},
+                          {2000000000, 0, 2000000000, true, 100},        {0, -1, 4, true, -1},
+                          {3, 0, 3, false, 99},  {1, 2, 3, false, 99},   {1, 1, 3, false, 66},
+                          {0, 0, 0, false, 99},  {0, 0, -1, false, -1}};
     for (const Case& c : cases)
-        EXPECT_EQ(disk::MovePercent(c.copied, c.failed, c.total), c.percent) << c.copied << " " << c.failed << " " << c.total;
+        EXPECT_EQ(disk::MovePercent(c.copied, c.failed, c.total, c.finished), c.percent)
+            << c.copied << " " << c.failed << " " << c.total << " " << c.finished;
 }
 
 class CleanAmount : public testing::Test {

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
+#include <functional>
 #include <regex>
 
 #include "app/script_bridge.h"
 #include "app/settings_store.h"
 #include "common/handles.h"
+#include "db/scratch_database.h"
 #include "support/page_client.h"
 #include "support/temp_dir.h"
 
@@ -17,12 +20,16 @@ using engine::Value;
 
 // The program started headless from a folder of its own, so that what it
 // writes beside itself (log, configuration, database) stays out of the build.
+// It runs in that folder unless another working folder is given; `prepare`
+// may put files beside it first.
 class RunningProgram {
 public:
-    explicit RunningProgram(const std::wstring& arguments = L"") {
+    explicit RunningProgram(const std::wstring& arguments = L"", const std::wstring& workingFolder = L"",
+                            const std::function<void(const testsupport::TempDir&)>& prepare = {}) {
         const std::wstring program = folder_ / L"QuillmarkOrvane.exe";
         if (!CopyFileW(testsupport::Environment(L"QO_PROGRAM").c_str(), program.c_str(), FALSE))
             throw std::runtime_error("cannot copy the program");
+        if (prepare) prepare(folder_);
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         HANDLE readEnd = nullptr;
         HANDLE writeEnd = nullptr;
@@ -38,7 +45,7 @@ public:
         std::wstring commandLine = L"\"" + program + L"\" --headless " + arguments;
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            folder_.Path().c_str(), &startup, &process))
+                            (workingFolder.empty() ? folder_.Path() : workingFolder).c_str(), &startup, &process))
             throw std::runtime_error("the program did not start");
         CloseHandle(process.hThread);
         process_.reset(process.hProcess);
@@ -98,7 +105,10 @@ TEST(Program, HeadlessPrintsThePageAddressAndServesTheMainDocument) {
               testsupport::ReadFile(testsupport::FromUnixPath(testsupport::Environment(L"QO_UI_SOURCE")) + L"\\index.html"));
     EXPECT_EQ(page.Call("GetPopupZoneBit"), Value(0));
     EXPECT_EQ(page.Call("GetPopupZoneBit", {Value(1)}), std::nullopt);
-    EXPECT_NE(testsupport::ReadFile(program.Folder() / L"Orvane.log").find(address), std::string::npos);
+    // The log says that a page is served and where, never with the key.
+    const std::string log = testsupport::ReadFile(program.Folder() / L"Orvane.log");
+    EXPECT_NE(log.find("Headless page served on port " + std::to_string(page.Port())), std::string::npos) << log;
+    EXPECT_EQ(log.find(page.Key()), std::string::npos) << log;
     page.Close();
     EXPECT_EQ(program.ExitCode(), 0u);
 }
@@ -164,6 +174,40 @@ TEST(Program, ClosingWhileAScanRunsStopsItAndEndsNormally) {
     page.StopListening();
     EXPECT_EQ(app::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
     CloseHandle(reported);
+}
+
+// Started from another folder (a shortcut's "Start in", a scheduler), the
+// program still finds its database, configuration and log beside itself:
+// what it listed before is listed again, and nothing lands where it runs.
+TEST(Program, KeepsItsFilesBesideItselfWhateverFolderItRunsIn) {
+    testsupport::TempDir elsewhere;
+    const std::wstring shortcut = L"C:\\QoTest\\Beside.lnk";
+    RunningProgram program(L"", elsewhere.Path(), [&](const testsupport::TempDir& folder) {
+        testsupport::RunSql(folder / L"mydatabase.db",
+                            ("create table tbl_startupinfo (\t\t\tid integer primary key,\t\t\t\t\t\t\t\t\t"
+                             "iconPath TEXT,\t\t\t\tfileDescription TEXT,\t\t\tcompanyName TEXT,\t\t\tstrPath TEXT,"
+                             "\t\t\tstrName TEXT,\t\t\thKey integer,\t\t\tuFilePathFlag integer,\t\t\tbStatus integer);"
+                             "insert into tbl_startupinfo values (1, 'C:\\QoTest\\Beside.lnk', 'Beside', 'Maker', "
+                             "'C:\\QoTest\\tool.exe', 'Beside.lnk', 0, 0, 1)"));
+    });
+    testsupport::PageClient page(program.FirstLine());
+    page.LoadDocument();
+    const std::optional<Value> list = page.Call("GetStartupInfo");
+    ASSERT_TRUE(list && list->IsArray());
+    const auto listed = std::find_if(list->Items().begin(), list->Items().end(), [&](const Value& entry) {
+        return entry.Items().size() == 5 && entry.Items()[2] == Value(shortcut);
+    });
+    ASSERT_NE(listed, list->Items().end());
+    EXPECT_EQ(listed->Items()[0], Value(L"Beside"));
+    EXPECT_EQ(listed->Items()[3], Value(1));
+    page.Close();
+    EXPECT_EQ(program.ExitCode(), 0u);
+
+    for (const wchar_t* name : {L"config.ini", L"Orvane.log", L"mydatabase.db"}) {
+        EXPECT_TRUE(testsupport::Exists(program.Folder() / name)) << name;
+        EXPECT_FALSE(testsupport::Exists(elsewhere / name)) << name;
+    }
+    EXPECT_FALSE(testsupport::Exists(elsewhere / L"newupdate.db"));
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST_F(SettingsStore, ScoreAndIssueCountAreDwords) {
     EXPECT_EQ(app::ReadRegistryIssueCount(), 3u);
 }
 
-TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedText) {
+TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedTextNamingADocumentLanguage) {
     EXPECT_EQ(CallNative("GetShowLanguage"), Value(L"en"));
     const DWORD number = 7;
     struct Case {
@@ -104,9 +104,14 @@ TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedText) {
     const Case cases[] = {
         {Text(REG_SZ, std::wstring_view(L"zh\0", 3)), L"zh"},
         {Text(REG_EXPAND_SZ, std::wstring_view(L"zh\0", 3)), L"zh"},
+        {Text(REG_SZ, std::wstring_view(L"en\0", 3)), L"en"},
         {{REG_DWORD, {reinterpret_cast<const BYTE*>(&number), reinterpret_cast<const BYTE*>(&number) + 4}}, L"en"},
-        {{REG_SZ, {}}, L""},
+        {{REG_SZ, {}}, L"en"},
         {Text(REG_SZ, std::wstring(300, L'x') + L'\0'), L"en"},  // longer than the 520-byte buffer
+        // Languages the documents have no table for are shown in English.
+        {Text(REG_SZ, std::wstring_view(L"de\0", 3)), L"en"},
+        {Text(REG_SZ, std::wstring_view(L"ZH\0", 3)), L"en"},
+        {Text(REG_SZ, std::wstring_view(L"zh-CN\0", 6)), L"en"},
     };
     for (const Case& c : cases) {
         Write(app::kProductKey, L"lang", c.stored);
@@ -154,6 +159,9 @@ TEST(SettingsValues, RegistryTextMustBeProperlyTerminated) {
         {REG_EXPAND_SZ, {'%', 0, 0, 0}, L"%"},
         {REG_SZ, {}, L""},
         {REG_SZ, {0, 0}, L""},
+        // Up to the first terminator: a second one, or what follows it, is no part of the text.
+        {REG_SZ, {'D', 0, ':', 0, 0, 0, 0, 0}, L"D:"},
+        {REG_SZ, {'D', 0, 0, 0, 'x', 0, 0, 0}, L"D"},
         {REG_SZ, {'z', 0, 'h', 0}, std::nullopt},
         {REG_SZ, {'z', 0, 'h', 0, 0}, std::nullopt},
         {REG_MULTI_SZ, {'z', 0, 0, 0, 0, 0}, std::nullopt},

@@ -34,6 +34,10 @@ TEST(UrlResolution, NamesTheSourceOfEachUrl) {
         {L"RES:page", {Kind::Browser, L"", {}}},
         {L"http://example.com/index.html", {Kind::Browser, L"", {}}},
         {L"this://app", {Kind::Browser, L"", {}}},
+        {L"icon:C:\\Windows\\notepad.exe", {Kind::FileIcon, L"C:\\Windows\\notepad.exe", {}}},
+        {L"icon:C:\\Startup\\My App.lnk", {Kind::FileIcon, L"C:\\Startup\\My App.lnk", {}}},
+        {L"icon:", {Kind::Discarded, L"", {}}},
+        {L"ICON:C:\\a.exe", {Kind::Browser, L"", {}}},
     };
     for (const Case& c : cases) EXPECT_EQ(app::ResolveUrl(c.url), c.source) << testing::PrintToString(std::wstring(c.url));
     // At most 260 characters of a resource URL count.

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <regex>
+#include <thread>
 
 #include "db/scratch_database.h"
 
@@ -42,6 +44,10 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
          "CREATE TABLE tbl_startupinfo (\t\t\tid integer primary key,\t\t\t\t\t\t\t\t\ticonPath TEXT,\t\t\t\t"
          "fileDescription TEXT,\t\t\tcompanyName TEXT,\t\t\tstrPath TEXT,\t\t\tstrName TEXT,\t\t\thKey integer,"
          "\t\t\tuFilePathFlag integer,\t\t\tbStatus integer)"},
+        {"tbl_startupkept",
+         "CREATE TABLE tbl_startupkept (id integer primary key,iconPath TEXT,fileDescription TEXT,companyName TEXT,"
+         "strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,valueType integer,content BLOB,data data,"
+         "time time)"},
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;
@@ -156,38 +162,87 @@ TEST(LocalDatabase, OperationTimeTexts) {
     EXPECT_EQ(db::FormatOperationTime(nullptr), (db::OperationTimeTexts{"00/00/0000", "-1:-1:-1"}));
 }
 
-TEST(LocalDatabase, DisabledStartupItemsComeBackAsStored) {
+// Rows that earlier versions stored for the shortcuts they deleted, texts in
+// the code page, quotes and all.
+TEST(LocalDatabase, RowsOfEarlierVersionsAreReadAndRemovedOneByOne) {
     const ScratchDatabase database;
-    startup::StartupItem item;
-    item.iconPath = L"C:\\Users\\O'Neil\\Start Menu\\Programs\\Startup\\It's here.lnk";
-    item.fileDescription = L"Tool'); drop table tbl_startupinfo; --";
-    item.companyName = L"O'Neil & Sons";
-    item.strPath = L"C:\\Tools\\run.exe";
-    item.strName = L"It's here.lnk";
-    item.bStatus = 1;
-    startup::StartupItem other = item;
-    other.iconPath = L"C:\\Startup\\Other.lnk";
-    other.strName = L"Other.lnk";
-    ASSERT_TRUE(Database().AddDisabledStartupItem(item));
-    ASSERT_TRUE(Database().AddDisabledStartupItem(other));
+    RunSql(database.WorkingFile(),
+           "insert into tbl_startupinfo\t\t\t(iconPath ,fileDescription ,companyName ,strPath ,strName ,hKey,"
+           "uFilePathFlag,bStatus) values\t\t\t('C:\\Startup\\It''s here.lnk'\t\t,'Caf\xe9 tool'\t\t\t,"
+           "'O''Neil & Sons'\t\t,'C:\\Tools\\run.exe'\t\t,'It''s here.lnk'\t,0,0\t\t\t\t,1),"
+           "('C:\\Startup\\It''s here.lnk', 'Twin', '', 'C:\\Tools\\run.exe', 'It''s here.lnk', 0, 0, 1)");
     std::vector<startup::StartupItem> items;
     ASSERT_TRUE(Database().ReadDisabledStartupItems(items));
-    EXPECT_EQ(items, (std::vector<startup::StartupItem>{item, other}));
+    ASSERT_EQ(items.size(), 2u);
+    startup::StartupItem expected;
+    expected.iconPath = L"C:\\Startup\\It's here.lnk";
+    expected.fileDescription = L"Caf\u00e9 tool";
+    expected.companyName = L"O'Neil & Sons";
+    expected.strPath = L"C:\\Tools\\run.exe";
+    expected.strName = L"It's here.lnk";
+    expected.bStatus = 1;
+    expected.origin = startup::StartupOrigin::OldRow;
+    expected.rowId = 1;
+    EXPECT_EQ(items[0].iconPath, expected.iconPath);
+    EXPECT_EQ(items[0].fileDescription, expected.fileDescription);
+    EXPECT_EQ(items[0].companyName, expected.companyName);
+    EXPECT_EQ(items[0].strPath, expected.strPath);
+    EXPECT_EQ(items[0].strName, expected.strName);
+    EXPECT_EQ(items[0], expected);
+    EXPECT_EQ(items[1].rowId, 2);
 
-    ASSERT_TRUE(Database().RemoveDisabledStartupItem(item));
+    // Its own row only, although the twin names the same file.
+    ASSERT_TRUE(Database().RemoveDisabledStartupItem(items[0].rowId));
+    EXPECT_FALSE(Database().RemoveDisabledStartupItem(items[0].rowId));
     items.clear();
     ASSERT_TRUE(Database().ReadDisabledStartupItems(items));
-    EXPECT_EQ(items, std::vector<startup::StartupItem>{other});
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].fileDescription, L"Twin");
 }
 
-TEST(LocalDatabase, AStartupItemTheCodePageCannotHoldIsNotStored) {
+TEST(LocalDatabase, KeptEntriesComeBackExactly) {
     const ScratchDatabase database;
-    startup::StartupItem item;
-    item.iconPath = L"C:\\Startup\\broken \xD800.lnk";  // no code page holds a lone surrogate
-    item.strName = L"broken \xD800.lnk";
-    item.bStatus = 1;
-    EXPECT_FALSE(Database().AddDisabledStartupItem(item));
-    EXPECT_EQ(RunSql(database.WorkingFile(), "select count(*) from tbl_startupinfo"), SqlRows{{"0"}});
+    startup::KeptEntry value;
+    value.item.iconPath = L"C:\\\x7A0B\x5E8F\\tool.exe";  // beyond the code page
+    value.item.fileDescription = L"Tool'); drop table tbl_startupkept; --";
+    value.item.companyName = L"\U0001F600 Maker";
+    value.item.strPath = L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+    value.item.strName = L"Tool";
+    value.item.hKey = HKEY_LOCAL_MACHINE;
+    value.item.uFilePathFlag = 1;
+    value.valueType = REG_EXPAND_SZ;
+    value.content = {'%', 0, 'x', 0, 0, 0, 0, 0, 0xFF};
+    startup::KeptEntry shortcut;
+    shortcut.item.iconPath = L"C:\\Startup\\Tool.lnk";
+    shortcut.item.strName = L"Tool.lnk";
+    shortcut.content.assign(70000, 0);
+    for (std::size_t i = 0; i < shortcut.content.size(); ++i) shortcut.content[i] = static_cast<BYTE>(i * 7);
+
+    const std::optional<std::int64_t> first = Database().AddKeptStartupEntry(value);
+    const std::optional<std::int64_t> second = Database().AddKeptStartupEntry(shortcut);
+    ASSERT_TRUE(first && second);
+    std::vector<startup::KeptEntry> entries;
+    ASSERT_TRUE(Database().ReadKeptStartupEntries(entries));
+    ASSERT_EQ(entries.size(), 2u);
+    value.id = *first;
+    shortcut.id = *second;
+    for (startup::KeptEntry* expected : {&value, &shortcut}) {
+        startup::KeptEntry& read = entries[expected == &value ? 0 : 1];
+        EXPECT_TRUE(std::regex_match(read.date, std::regex(R"(\d\d/\d\d/\d{4})"))) << read.date;
+        expected->date = read.date;
+        expected->time = read.time;
+        EXPECT_EQ(read, *expected);
+    }
+
+    // A lone surrogate would not come back as it went in.
+    startup::KeptEntry broken = shortcut;
+    broken.item.strName = L"broken \xD800.lnk";
+    EXPECT_FALSE(Database().AddKeptStartupEntry(broken));
+    ASSERT_TRUE(Database().RemoveKeptStartupEntry(*first));
+    EXPECT_FALSE(Database().RemoveKeptStartupEntry(*first));
+    entries.clear();
+    ASSERT_TRUE(Database().ReadKeptStartupEntries(entries));
+    EXPECT_EQ(entries.size(), 1u);
 }
 
 TEST(LocalDatabase, EveryOperationFailsWithoutAConnection) {
@@ -201,8 +256,105 @@ TEST(LocalDatabase, EveryOperationFailsWithoutAConnection) {
     EXPECT_FALSE(Database().ReadServiceOperations(operations));
     EXPECT_FALSE(Database().DeleteServiceOperation(1));
     EXPECT_FALSE(Database().ReadDisabledStartupItems(items));
-    EXPECT_FALSE(Database().AddDisabledStartupItem(startup::StartupItem{}));
-    EXPECT_FALSE(Database().RemoveDisabledStartupItem(startup::StartupItem{}));
+    EXPECT_FALSE(Database().RemoveDisabledStartupItem(1));
+    std::vector<startup::KeptEntry> kept;
+    EXPECT_FALSE(Database().AddKeptStartupEntry(startup::KeptEntry{}));
+    EXPECT_FALSE(Database().ReadKeptStartupEntries(kept));
+    EXPECT_FALSE(Database().RemoveKeptStartupEntry(1));
+}
+
+TEST(LocalDatabase, IntegrityCheckAnswers) {
+    struct Case {
+        int code;
+        const char* firstRow;
+        db::DatabaseState state;
+    };
+    const Case cases[] = {
+        {SQLITE_OK, "ok", db::DatabaseState::Usable},
+        {SQLITE_OK, "*** in database main ***", db::DatabaseState::Unreadable},
+        {SQLITE_NOTADB, "", db::DatabaseState::Unreadable},
+        {SQLITE_CORRUPT, "", db::DatabaseState::Unreadable},
+        {SQLITE_CORRUPT_VTAB, "", db::DatabaseState::Unreadable},
+        {SQLITE_BUSY, "", db::DatabaseState::Unavailable},
+        {SQLITE_LOCKED, "", db::DatabaseState::Unavailable},
+        {SQLITE_IOERR_READ, "", db::DatabaseState::Unavailable},
+        {SQLITE_CANTOPEN, "", db::DatabaseState::Unavailable},
+    };
+    for (const Case& c : cases) EXPECT_EQ(db::ClassifyCheck(c.code, c.firstRow), c.state) << c.code;
+}
+
+// A database file that cannot be read is kept under another name (with its
+// journal) and a fresh one takes its place, seeded like a first start.
+TEST(LocalDatabase, AnUnreadableDatabaseIsSetAsideAndAFreshOneSeeded) {
+    const auto damaged = [](const std::wstring& file) {
+        // A database whose table pages were overwritten behind SQLite's back.
+        RunSql(file, "create table t (x text); insert into t values (hex(randomblob(3000)));");
+        std::string bytes = testsupport::ReadFile(file);
+        for (std::size_t i = 4096; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xA5);
+        testsupport::WriteFile(file, bytes);
+    };
+    const auto text = [](const std::wstring& file) { testsupport::WriteFile(file, std::string(5000, 'x')); };
+    const std::pair<const char*, std::function<void(const std::wstring&)>> cases[] = {
+        {"not a database", text}, {"damaged pages", damaged}};
+    for (const auto& [name, spoil] : cases) {
+        SCOPED_TRACE(name);
+        ScratchDatabase database;
+        Database().Close();
+        spoil(database.WorkingFile());
+        const std::string spoiled = testsupport::ReadFile(database.WorkingFile());
+        testsupport::WriteFile(database.WorkingFile() + L"-journal", "a journal of the damaged file");
+        RunSql(database.SeedFile(), kSeedTable);
+        RunSql(database.SeedFile(), "insert into tbl_serversInitData values (3, 'Seeded', 2, 15, 0, 0)");
+
+        database.Restart();
+        ASSERT_TRUE(Database().IsOpen());
+        EXPECT_EQ(Recommendations(), (std::vector<ServiceRecommendationRow>{{3, L"Seeded", 2, 15, 0, 0}}));
+        EXPECT_TRUE(Database().AddServiceOperation(L"Svc", 3, 4));
+        EXPECT_FALSE(testsupport::Exists(database.WorkingFile() + L"-journal"));
+        // The old file, byte for byte.
+        std::vector<std::wstring> aside;
+        WIN32_FIND_DATAW found;
+        const HANDLE find = FindFirstFileW((database.Folder() / L"mydatabase.unreadable-*.db").c_str(), &found);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        do aside.push_back(database.Folder() / found.cFileName);
+        while (FindNextFileW(find, &found));
+        FindClose(find);
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(testsupport::ReadFile(aside[0]), spoiled);
+    }
+}
+
+// Another program holding the database: a statement waits for it a while,
+// and fails, reported as such, when it stays locked. A locked database is
+// never taken for a damaged one.
+TEST(LocalDatabase, ALockedDatabaseIsWaitedForThenReportedAsAFailure) {
+    ScratchDatabase database;
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open16(database.WorkingFile().c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    // Released while the statement waits: it goes through.
+    std::thread release([holder] {
+        Sleep(300);
+        sqlite3_exec(holder, "COMMIT;", nullptr, nullptr, nullptr);
+    });
+    EXPECT_TRUE(Database().AddServiceOperation(L"Waited", 3, 4));
+    release.join();
+
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    const DWORD start = GetTickCount();
+    EXPECT_FALSE(Database().AddServiceOperation(L"Refused", 3, 4));
+    EXPECT_GE(GetTickCount() - start, static_cast<DWORD>(db::LocalDatabase::kBusyMilliseconds) - 100);
+    // Opening meanwhile keeps the file where it is.
+    database.Restart();
+    EXPECT_FALSE(Database().AddServiceOperation(L"Refused", 3, 4));
+    sqlite3_exec(holder, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+
+    std::vector<db::ServiceOperationRow> rows;
+    ASSERT_TRUE(Database().ReadServiceOperations(rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].servrName, "Waited");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "db/local_database.h"
+#include "engine/wire_format.h"
 #include "support/temp_dir.h"
 
 namespace testsupport {
@@ -15,9 +16,11 @@ namespace testsupport {
 using SqlRows = std::vector<std::vector<std::string>>;
 
 // Runs `sql` on the database file at `path`; the rows it gave, NULL as "".
+// A new file is a UTF-8 database, as the program makes them.
 inline SqlRows RunSql(const std::wstring& path, const char* sql) {
     sqlite3* connection = nullptr;
-    if (sqlite3_open16(path.c_str(), &connection) != SQLITE_OK) {
+    if (sqlite3_open_v2(engine::Utf8FromWide(path).c_str(), &connection, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
         sqlite3_close(connection);
         throw std::runtime_error("cannot open a test database");
     }
@@ -47,15 +50,9 @@ public:
     const TempDir& Folder() const { return folder_; }
     std::wstring WorkingFile() const { return folder_ / L"mydatabase.db"; }
     std::wstring SeedFile() const { return folder_ / L"newupdate.db"; }
-    // Closes and opens the database again, as the next start of the program.
-    // The folder is the current directory only meanwhile: the connection
-    // keeps its full path, and a folder that stays current cannot be removed
-    // while a program started from it (Wine starts one for every shortcut
-    // written) is still running.
-    void Restart() {
-        const CurrentDirectory current(folder_.Path());
-        db::Database().Open();
-    }
+    // Closes and opens the database again, as the next start of the program
+    // from this folder.
+    void Restart() { db::Database().Open(folder_.Path() + L"\\"); }
 
 private:
     TempDir folder_;

@@ -80,6 +80,12 @@ TEST(DownloadFolders, ReadFromTheRegistryThroughTheBridge) {
     edge.Set(L"%USERPROFILE%\\Edge");
     EXPECT_EQ(PathsOf(disk::ReadDownloadFolders()),
               (std::vector<std::wstring>{L"C:\\users\\tester\\Edge", L"", L"C:\\users\\tester\\Downloads"}));
+
+    // A text written with an extra terminator ends at the first.
+    const wchar_t doubled[] = L"D:\\Dl\0";
+    RegSetKeyValueW(HKEY_CURRENT_USER, disk::kShellFoldersKey, disk::kShellDownloadValue, REG_SZ, doubled,
+                    sizeof doubled);
+    EXPECT_EQ(disk::ReadDownloadFolders()[1].path, L"D:\\Dl");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The download-folder move on real files: settings first, then each file
-// copied and its source deleted, then the emptied folders removed, with the
-// counters the page polls. No file is ever lost.
+// The download-folder move on real files: every file copied first, then the
+// settings, then the sources deleted and the emptied folders removed, with
+// the counters the page polls. No file is ever lost, and a move that cannot
+// complete leaves the settings, every source and the target as they were.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -35,6 +36,26 @@ void Put(const std::wstring& path, std::string_view text) {
 std::wstring Forward(std::wstring path) {
     std::replace(path.begin(), path.end(), L'\\', L'/');
     return path;
+}
+
+// Every file below `folder`, its path relative to it.
+std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const std::wstring& below : FilesBelow(folder + L"\\" + name)) files.push_back(name + L"\\" + below);
+        } else {
+            files.push_back(name);
+        }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 std::wstring ShellSetting(const wchar_t* value) {
@@ -113,17 +134,65 @@ TEST_F(DownloadMove, ASelectedChildMovesAndTheRestOfTheFolderStays) {
     EXPECT_TRUE(Exists(downloads + L"\\kept-empty"));
 }
 
-TEST_F(DownloadMove, AnExistingDestinationIsNeverOverwritten) {
+// A file that cannot arrive takes the whole move back: nothing moved is
+// better than a Downloads folder split in two.
+TEST_F(DownloadMove, AnExistingDestinationIsNeverOverwrittenAndTheMoveIsTakenBack) {
     Put(downloads + L"\\same.txt", "new");
-    Put(downloads + L"\\other.txt", "other");
+    Put(downloads + L"\\sub\\other.txt", "other");
     Put(target + L"\\same.txt", "old");
 
     Move({downloads}, target);
 
-    EXPECT_EQ(Counters(), Value::Array({1, 1, 0, 1, 2, L"5", 100}));
+    EXPECT_EQ(Counters(), Value::Array({2, 0, 0, 0, 2, L"0", 100}));
+    EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{L"same.txt"});
     EXPECT_EQ(ReadFile(target + L"\\same.txt"), "old");
+    EXPECT_FALSE(Exists(target + L"\\sub"));
     EXPECT_EQ(ReadFile(downloads + L"\\same.txt"), "new");
-    EXPECT_EQ(ReadFile(target + L"\\other.txt"), "other");
+    EXPECT_EQ(ReadFile(downloads + L"\\sub\\other.txt"), "other");
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
+}
+
+// A file that another program holds open halfway through the list: the
+// files copied before it go again, and everything stays as it was.
+TEST_F(DownloadMove, AMoveThatFailsMidwayLeavesEverythingAsItWas) {
+    Put(downloads + L"\\a\\first.txt", "first");
+    Put(downloads + L"\\b\\locked.txt", "locked");
+    Put(downloads + L"\\c\\last.txt", "last");
+    const HANDLE held = CreateFileW((downloads + L"\\b\\locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Move({downloads}, Forward(target));
+    CloseHandle(held);
+
+    EXPECT_EQ(Counters(), Value::Array({3, 0, 0, 0, 3, L"0", 100}));
+    EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{});
+    EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"a\\first.txt", L"b\\locked.txt", L"c\\last.txt"}));
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), downloads);
+}
+
+// A target on a volume too small for the files: the copy that runs out of
+// room leaves no part of itself, and nothing else changes. The volume is a
+// small tmpfs mounted at the target's Linux path, which needs root.
+TEST_F(DownloadMove, AFullVolumeLeavesNoPartialFileBehind) {
+    const std::wstring small = root / L"Small";
+    testsupport::MakeFolder(small);
+    const std::string mountPoint = testsupport::UnixPath(small);
+    if (!testsupport::RunShell("mount -t tmpfs -o size=64k qo-small '" + mountPoint + "'"))
+        GTEST_SKIP() << "a small volume cannot be mounted here (mount needs root)";
+    Put(downloads + L"\\small.txt", "fits");
+    MakeFile(downloads + L"\\zz-big.bin", 300000);
+
+    Move({downloads}, small + L"\\Moved");
+    const std::vector<std::wstring> left = FilesBelow(small);
+    const Value counters = Counters();
+    EXPECT_TRUE(testsupport::RunShell("umount -l '" + mountPoint + "'"));
+
+    EXPECT_EQ(counters, Value::Array({2, 0, 0, 0, 2, L"0", 100}));
+    EXPECT_EQ(left, std::vector<std::wstring>{});
+    EXPECT_EQ(ReadFile(downloads + L"\\small.txt"), "fits");
+    EXPECT_EQ(ReadFile(downloads + L"\\zz-big.bin").size(), 300000u);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
 }
 
 TEST_F(DownloadMove, ASourceThatCannotBeDeletedStaysBesideItsCopy) {
@@ -164,6 +233,17 @@ TEST_F(DownloadMove, UnusableTargetsChangeNothing) {
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
     EXPECT_TRUE(Exists(downloads + L"\\a.bin"));
 
+    // A target inside what moves, or holding it, would copy into what it
+    // copies from.
+    const std::vector<std::pair<std::wstring, std::wstring>> nested = {
+        {downloads, downloads + L"\\inside"}, {downloads + L"\\a.bin", downloads + L"\\A.BIN\\x"},
+        {downloads, Forward(root.Path())}, {downloads, downloads}};
+    for (const auto& [source, bad] : nested) {
+        EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({source}), bad}), Value(-3)) << bad;
+        EXPECT_EQ(app::LiveWorkerBits(), 0u);
+    }
+    EXPECT_FALSE(Exists(downloads + L"\\inside"));
+
     app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
     EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({downloads}), target}), Value(0x1000));
     EXPECT_FALSE(Exists(target));
@@ -182,7 +262,8 @@ TEST_F(DownloadMove, NothingToMoveStillPointsTheSettingsAtTheTarget) {
     EXPECT_TRUE(Exists(downloads + L"\\New"));
 }
 
-TEST_F(DownloadMove, SettingsThatCannotBeWrittenStopTheMoveBeforeAnyCopy) {
+// Settings that cannot be written take the move back after the copies.
+TEST_F(DownloadMove, SettingsThatCannotBeWrittenTakeTheMoveBack) {
     class ReadOnlySettings final : public disk::DownloadSettings {
     public:
         explicit ReadOnlySettings(std::wstring folder) : folder_(std::move(folder)) {}
@@ -193,15 +274,54 @@ TEST_F(DownloadMove, SettingsThatCannotBeWrittenStopTheMoveBeforeAnyCopy) {
         std::wstring folder_;
     } settings(downloads);
     MakeFile(downloads + L"\\a.bin", 3);
+    MakeFile(downloads + L"\\deep\\b.bin", 4);
     testsupport::MakeFolder(target);
     app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
 
     disk::RunDownloadMove({downloads}, target, settings);
 
-    EXPECT_EQ(Counters(), Value::Array({-1, -1, 0, 0, -1, L"0", -1}));
-    EXPECT_TRUE(Exists(downloads + L"\\a.bin"));
-    EXPECT_FALSE(Exists(target + L"\\a.bin"));
+    EXPECT_EQ(Counters(), Value::Array({-1, 0, 0, 0, 2, L"0", -1}));
+    EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"a.bin", L"deep\\b.bin"}));
+    EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{});
+    EXPECT_FALSE(Exists(target + L"\\deep"));
     EXPECT_EQ(app::ZoneBits().load(), 0u);
+}
+
+// The three settings are written all or none: a write that fails puts back
+// those written before it, each with its exact type and data, and removes
+// again one that did not exist.
+TEST_F(DownloadMove, SettingsAreWrittenAllOrNone) {
+    edge.Set(L"%USERPROFILE%\\Edge downloads", REG_EXPAND_SZ);
+    third.Remove();
+    const auto raw = [](const wchar_t* key, const wchar_t* value) {
+        BYTE data[1024];
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
+            return std::vector<BYTE>();
+        std::vector<BYTE> bytes(data, data + size);
+        bytes.push_back(static_cast<BYTE>(type));
+        return bytes;
+    };
+    const auto snapshot = [&] {
+        return std::vector<std::vector<BYTE>>{raw(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue),
+                                              raw(disk::kShellFoldersKey, disk::kShellDownloadValue),
+                                              raw(disk::kShellFoldersKey, disk::kShellDownloadThirdValue)};
+    };
+    const std::vector<std::vector<BYTE>> before = snapshot();
+    ASSERT_TRUE(before[2].empty());
+    for (int failing = 1; failing <= 3; ++failing) {
+        SCOPED_TRACE(failing);
+        int writes = 0;
+        const auto setter = [&](HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
+            if (++writes == failing) return ERROR_ACCESS_DENIED;
+            return RegSetValueExW(key, name, 0, type, data, size);
+        };
+        EXPECT_FALSE(disk::WriteDownloadFolders(target, setter));
+        EXPECT_EQ(snapshot(), before);
+    }
+    EXPECT_TRUE(disk::WriteDownloadFolders(target));
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
 }
 
 TEST_F(DownloadMove, NothingBehindALinkIsMovedOrDeleted) {
@@ -217,6 +337,54 @@ TEST_F(DownloadMove, NothingBehindALinkIsMovedOrDeleted) {
     EXPECT_TRUE(Exists(outside / L"canary.bin"));
     EXPECT_FALSE(Exists(target + L"\\link"));
     EXPECT_TRUE(Exists(downloads + L"\\link"));
+}
+
+// Wine lists a Linux link to a file as a plain file, and deleting it by
+// name would delete its target: the source is deleted only through a handle
+// that shows it is the listed file itself.
+TEST_F(DownloadMove, AFileLinkIsCopiedButNeitherItNorItsTargetDeleted) {
+    testsupport::TempDir outside;
+    Put(outside / L"canary.txt", "canary");
+    Put(downloads + L"\\own.txt", "own");
+    links.push_back(downloads + L"\\linked.txt");
+    ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(outside / L"canary.txt"), downloads + L"\\linked.txt"));
+
+    Move({downloads}, target);
+
+    EXPECT_EQ(Counters(), Value::Array({0, 2, 1, 1, 2, L"9", 100}));
+    EXPECT_EQ(ReadFile(outside / L"canary.txt"), "canary");
+    EXPECT_EQ(ReadFile(target + L"\\own.txt"), "own");
+    EXPECT_FALSE(Exists(downloads + L"\\own.txt"));
+}
+
+// A source that changed after it was copied (a download still being
+// written) stays: its copy is no longer the file.
+TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
+    class ChangingSettings final : public disk::DownloadSettings {
+    public:
+        ChangingSettings(std::wstring folder, std::wstring changed) : folder_(std::move(folder)), changed_(std::move(changed)) {}
+        std::vector<disk::DownloadFolder> Read() override { return {{L"Win10DownloadDir", folder_}}; }
+        // Runs between the copies and the deletions.
+        bool Write(const std::wstring&) override {
+            WriteFile(changed_, "grown while the move ran");
+            return true;
+        }
+
+    private:
+        std::wstring folder_;
+        std::wstring changed_;
+    } settings(downloads, downloads + L"\\growing.part.txt");
+    Put(downloads + L"\\growing.part.txt", "start");
+    Put(downloads + L"\\done.txt", "done");
+    testsupport::MakeFolder(target);
+    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+
+    disk::RunDownloadMove({downloads}, target, settings);
+
+    EXPECT_EQ(Counters(), Value::Array({0, 2, 1, 1, 2, L"9", 100}));
+    EXPECT_EQ(ReadFile(downloads + L"\\growing.part.txt"), "grown while the move ran");
+    EXPECT_EQ(ReadFile(target + L"\\growing.part.txt"), "start");
+    EXPECT_FALSE(Exists(downloads + L"\\done.txt"));
 }
 
 }  // namespace

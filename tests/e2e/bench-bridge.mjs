@@ -1,9 +1,11 @@
 // Drives the program's page from headless Chromium and prints the figures of
 // the bridge: the round trip of a native call (median and 99th percentile
-// over 2000 calls of GetPopupZoneBit) and the script callbacks that a worker
-// gets delivered and answered per second. For scale it also times the same
-// synchronous request against a server in this Node process that answers at
-// once: what the browser itself costs per request on this machine.
+// over 2000 calls of GetPopupZoneBit) and the script callbacks delivered and
+// answered per second, for one worker whose every callback waits for the
+// page's answer before the next, and for four such workers at once. For
+// scale it also times the same synchronous request against a server in this
+// Node process that answers at once: what the browser itself costs per
+// request on this machine.
 // usage: node bench-bridge.mjs ROUND_TRIP_ADDRESS CALLBACK_ADDRESS PROFILE_FOLDER
 import http from "node:http";
 import { chromium } from "playwright-core";
@@ -68,15 +70,17 @@ try {
 
     const callbackPage = await browser.newPage();
     await callbackPage.goto(callbackAddress);
-    const result = await callbackPage.evaluate((count) => new Promise((resolve) => {
-        let seen = 0;
-        window.Tick = () => { ++seen; };
-        window.BenchDone = (delivered, milliseconds) => resolve({ delivered, milliseconds, seen });
-        view.RunCallbacks(count);
-    }), callbacks);
-    const perSecond = result.delivered * 1000 / Math.max(1, result.milliseconds);
-    console.log(`callbacks delivered and answered: ${result.delivered} of ${callbacks} in ` +
-        `${result.milliseconds} ms, ${perSecond.toFixed(0)} per second`);
+    for (const workers of [1, 4]) {
+        const result = await callbackPage.evaluate(([count, workers]) => new Promise((resolve) => {
+            let seen = 0;
+            window.Tick = () => { ++seen; };
+            window.BenchDone = (delivered, milliseconds) => resolve({ delivered, milliseconds, seen });
+            view.RunCallbacks(count, workers);
+        }), [callbacks, workers]);
+        const perSecond = result.delivered * 1000 / Math.max(1, result.milliseconds);
+        console.log(`callbacks delivered and answered, ${workers} worker${workers > 1 ? "s" : ""}: ` +
+            `${result.delivered} of ${callbacks} in ${result.milliseconds} ms, ${perSecond.toFixed(0)} per second`);
+    }
     await callbackPage.evaluate(() => view.close()).catch(() => {});
 } finally {
     await browser.close();

@@ -1,10 +1,13 @@
 // A program for the bridge benchmark (scripts/bench-bridge.sh): the program's
-// documents and native functions, plus RunCallbacks(n), which starts a worker
-// that calls the page's global function Tick(i) n times, each time waiting
-// until the page has answered, and then BenchDone(n, milliseconds).
+// documents and native functions, plus RunCallbacks(n, w), which starts w
+// workers that together call the page's global function Tick(i) n times, each
+// worker waiting until the page has answered its call before making the next,
+// and then BenchDone(answered, milliseconds).
 // usage: callback_bench.exe ARCHIVE   (prints the page address)
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -21,14 +24,22 @@ public:
     engine::LoadResult OnDataLoad(engine::DataLoadRequest& request) override { return app::LoadDocument(request); }
 
     std::optional<engine::Value> OnScriptCall(std::string_view name, std::span<const engine::Value> args) override {
-        if (name != "RunCallbacks" || args.size() != 1 || !args[0].AsInt()) return app::NativeFunctions().Call(name, args);
+        if (name != "RunCallbacks" || args.size() != 2 || !args[0].AsInt() || !args[1].AsInt())
+            return app::NativeFunctions().Call(name, args);
         const int count = *args[0].AsInt();
-        std::thread([this, count] {
+        const int workers = std::max(1, *args[1].AsInt());
+        std::thread([this, count, workers] {
             const ULONGLONG start = GetTickCount64();
-            int delivered = 0;
-            for (int i = 0; i < count; ++i) delivered += window->CallFunction("Tick", {engine::Value(i)}) ? 1 : 0;
+            std::atomic<int> delivered{0};
+            std::vector<std::thread> running;
+            for (int w = 0; w < workers; ++w)
+                running.emplace_back([&, w] {
+                    for (int i = w; i < count; i += workers)
+                        delivered += window->CallFunction("Tick", {engine::Value(i)}) ? 1 : 0;
+                });
+            for (std::thread& worker : running) worker.join();
             const int elapsed = static_cast<int>(GetTickCount64() - start);
-            window->CallFunction("BenchDone", {engine::Value(delivered), engine::Value(elapsed)});
+            window->CallFunction("BenchDone", {engine::Value(delivered.load()), engine::Value(elapsed)});
         }).detach();
         return engine::Value(0);
     }

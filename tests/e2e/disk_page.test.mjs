@@ -268,21 +268,22 @@ test("a move of the selected entries reaches 100%, and Yes asks for the restart"
     assert.equal(await page.evaluate(() => view.GetPopupZoneBit()), 0);
 });
 
-test("a move that leaves a file behind shows the counts in green and red and asks nothing", async () => {
+test("a move that cannot place every file is taken back, shows the counts in green and red and asks nothing", async () => {
     // The settings point at D:\Moved now: the page shows it on the next visit.
     await enterDiskPage();
     await page.click("#tab4_HomeDisk2");
     await page.waitForFunction(() => $id("RawFileSzie").textContent === "5.93 KB", null, { timeout: 30000 });
     assert.equal(await text("#DiskPath"), "D");
     assert.equal(await text("#PopupPathName"), "Moved");
-    // A file already at the destination is never replaced.
+    // A file already at the destination is never replaced, and the files
+    // that did arrive go again: nothing moves.
     writeFile(onD("Moved2/setup.exe"), 10);
     await chooseTarget("file:///D:/Moved2");
     await moveAndWait();
     await expectShown("#ReminderWindows", 10000, popup());
     const paragraphs = popup().locator("#WindowsTipsText p");
     assert.deepEqual(await paragraphs.allTextContents(),
-        ["Number of files successfully migrated: 2.", "Number of files that cannot be migrated: 1."]);
+        ["Number of files successfully migrated: 0.", "Number of files that cannot be migrated: 3."]);
     const colours = await popup().locator("#WindowsTipsText p span").evaluateAll((spans) => spans.map((span) => getComputedStyle(span).color));
     assert.deepEqual(colours, ["rgb(34, 203, 100)", "rgb(255, 0, 0)"]);
     await expectNoOverflow(page.frames().find((frame) => frame.url().includes("PopupWindows.html")));
@@ -291,11 +292,12 @@ test("a move that leaves a file behind shows the counts in green and red and ask
     await expectHidden("iframe[name='PopupWindows_html']");
     assert.equal(await page.locator("iframe[name='msgbox_htm']").count(), 0);
     assert.equal(sizeOf(onD("Moved2/setup.exe")), 10);
+    assert.ok(!fs.existsSync(onD("Moved2/photos")));
     assert.equal(sizeOf(onD("Moved/setup.exe")), 3000);
-    assert.equal(sizeOf(onD("Moved2/photos/a.jpg")), 2048);
-    // The tree is loaded again from the new settings.
-    assert.equal(await text("#PopupPathName"), "Moved2");
-    await page.waitForFunction(() => $id("RawFileSzie").textContent === "3.01 KB", null, { timeout: 30000 });
+    assert.equal(sizeOf(onD("Moved/photos/a.jpg")), 2048);
+    // The settings still point at D:\Moved.
+    assert.equal(await text("#PopupPathName"), "Moved");
+    await page.waitForFunction(() => $id("RawFileSzie").textContent === "5.93 KB", null, { timeout: 30000 });
 });
 
 test("No after a move loads the tree again from the download folder's new place", async () => {
@@ -349,4 +351,36 @@ test("unreadable answers show the failure texts and leave the page as it was", a
         assert.equal((await treeOptions())[0].name, "Moved3");
         await page.click("#RetHome");
     }
+});
+
+test("a download folder unreadable after a move's result waits for that result, then says so", async () => {
+    await enterDiskPage();
+    await page.click("#tab4_HomeDisk2");
+    await page.waitForFunction(() => $id("PopupPathName").textContent === "Moved3");
+    writeFile(onD("Moved4/photos/a.jpg"), 10);
+    await chooseTarget("file:///D:/Moved4");
+    // The move reads the download folder first; after its result the page
+    // reads it again and finds nothing it can use.
+    let reads = 0;
+    await page.route("**/call", (route) => {
+        const call = JSON.parse(route.request().postData());
+        if (call.name !== "GetDownloadDir" || ++reads === 1) return route.continue();
+        return route.fulfill({ status: 200, contentType: "application/json", body: JSON.stringify(["{not json"]) });
+    });
+    await moveAndWait();
+    await expectShown("#ReminderWindows", 10000, popup());
+    // A file already at the target: the move is taken back whole.
+    assert.deepEqual(await popup().locator("#WindowsTipsText p").allTextContents(),
+        ["Number of files successfully migrated: 0.", "Number of files that cannot be migrated: 2."]);
+    await page.waitForFunction(() => $id("DiskPath").textContent === "Drive");
+    assert.equal(await page.locator("iframe[name='PopupWindows_html']").count(), 1);
+    await popup().locator("#CopyError").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Invalid download path!");
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+    await page.unroute("**/call");
+    assert.equal(reads, 2);
 });

@@ -19,8 +19,8 @@ const screenshots = path.join(env.QO_BUILD, "e2e", "screenshots");
 const started = [];
 
 // Runs a copy of build/bin/PROGRAM from the folder $QO_WORK/NAME; the child
-// has `exited` (a Promise of the exit code) and `firstLine` (a Promise of the
-// first line it prints).
+// has `exited` (a Promise of the exit code), `line(n)` (a Promise of the
+// line it prints n-th, from 0) and `firstLine` (line 0).
 export function startProgram(name, program, args = []) {
     const folder = path.join(env.QO_WORK, name);
     fs.mkdirSync(folder, { recursive: true });
@@ -29,14 +29,28 @@ export function startProgram(name, program, args = []) {
         { cwd: folder, stdio: ["ignore", "pipe", "pipe"] });
     started.push(child);
     child.exited = new Promise((done) => child.on("exit", (code) => done(code)));
-    child.firstLine = new Promise((done, fail) => {
-        let text = "";
-        child.stdout.on("data", (chunk) => {
-            text += chunk;
-            if (text.includes("\n")) done(text.split(/\r?\n/)[0]);
-        });
-        child.on("exit", () => fail(new Error(`${program} ended before it printed a line`)));
+    const lines = [];
+    let text = "";
+    const printed = new Promise((_, fail) => child.on("exit", () => fail(new Error(`${program} ended before it printed that line`))));
+    printed.catch(() => {});
+    child.stdout.on("data", (chunk) => {
+        text += chunk;
+        const parts = text.split(/\r?\n/);
+        text = parts.pop();
+        lines.push(...parts);
+        child.emit("lines");
     });
+    child.line = (n) => Promise.race([printed, new Promise((done) => {
+        const look = () => {
+            if (lines.length <= n) return;
+            child.off("lines", look);
+            done(lines[n]);
+        };
+        child.on("lines", look);
+        look();
+    })]);
+    child.firstLine = child.line(0);
+    child.firstLine.catch(() => {});
     child.stderr.resume();
     return child;
 }
@@ -60,6 +74,9 @@ export function within(promise, milliseconds, what) {
 }
 
 // ---- The browser ---------------------------------------------------------------------
+const BROWSER_ARGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync"];
+
 // Headless Chromium with a fresh profile of its own (Playwright passes the
 // folder as --user-data-dir), sized as the main window.
 export function openBrowser(profile) {
@@ -67,16 +84,33 @@ export function openBrowser(profile) {
         executablePath: "/usr/bin/chromium",
         headless: true,
         viewport: { width: 842, height: 582 },
-        args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-            "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+        args: BROWSER_ARGS,
     });
 }
 
-// A page of `browser` at `address` that reports the document's errors.
-export async function openPage(browser, address) {
+// Headless Chromium showing `address` in an app window (no tabs, sized by
+// the page) of `width` x `height` on a screen of 1280 x 800; the browser and
+// that window's page.
+export async function openAppWindow(profile, address, width, height) {
+    const browser = await chromium.launchPersistentContext(path.join(env.QO_WORK, profile), {
+        executablePath: "/usr/bin/chromium",
+        headless: true,
+        viewport: null,
+        args: [...BROWSER_ARGS, "--app=" + address, `--window-size=${width},${height}`, "--screen-info={0,0 1280x800}"],
+    });
+    const page = browser.pages()[0] || await browser.waitForEvent("page");
+    page.on("pageerror", (error) => console.log("page error:", error.message));
+    await page.waitForURL((url) => address.startsWith(url.origin + url.pathname));
+    return { browser, page };
+}
+
+// A page of `browser` at `address` that reports the document's errors;
+// `initScript` (a function) runs in the page before the document's scripts.
+export async function openPage(browser, address, initScript) {
     const page = await browser.newPage();
     page.on("pageerror", (error) => console.log("page error:", error.message));
     page.on("console", (message) => message.type() === "error" && console.log("page console:", message.text()));
+    if (initScript) await page.addInitScript(initScript);
     await page.goto(address);
     return page;
 }

@@ -1,7 +1,8 @@
 // Uses the page runtime's `view` as the documents will: synchronous native
 // calls, failed calls raised in the script, callbacks from a native worker
-// (the update check's UpgradeTips) that call back into the native side, and
-// view.close(). Exits non-zero on the first failed check.
+// (the size worker's SetFileOrDirSize) that call back into the native side,
+// the callback channel held by one page while a second one waits its turn,
+// and view.close(). Exits non-zero on the first failed check.
 // usage: node runtime.mjs PAGE_ADDRESS PROFILE_FOLDER
 import { chromium } from "playwright-core";
 import assert from "node:assert/strict";
@@ -16,18 +17,19 @@ const browser = await chromium.launchPersistentContext(profile, {
 try {
     const page = await browser.newPage();
     // Once the document's scripts have defined their functions and before its
-    // callbacks start: UpgradeTips also records what a native call answers
-    // from inside the callback.
-    await page.addInitScript(() => {
-        window.tips = [];
+    // callbacks start: SetFileOrDirSize also records what a native call
+    // answers from inside the callback.
+    const recordSizes = () => {
+        window.sizes = [];
         document.addEventListener("DOMContentLoaded", () => {
-            const documentTips = window.UpgradeTips;
-            window.UpgradeTips = function (show) {
-                window.tips.push([show, view.GetPopupZoneBit()]);
-                if (documentTips) documentTips(show);
+            const documentSizes = window.SetFileOrDirSize;
+            window.SetFileOrDirSize = function (pairs) {
+                window.sizes.push([pairs, view.GetPopupZoneBit()]);
+                if (documentSizes) documentSizes(pairs);
             };
         });
-    });
+    };
+    await page.addInitScript(recordSizes);
     await page.goto(address);
 
     const calls = await page.evaluate(() => {
@@ -59,11 +61,24 @@ try {
     assert.equal(calls.unknown, "TypeError");
     assert.equal(calls.wrongCase, "TypeError");
 
-    // The update server cannot be reached here: the check shows its notice.
-    await page.waitForFunction(() => window.tips.length > 0, null, { timeout: 60000 });
-    assert.deepEqual(await page.evaluate(() => window.tips[0]), [1, 0]);
+    // A worker's callback reaches the page, which calls the native side from it.
+    assert.equal(await page.evaluate(() => view.GetFileOrDirSize([])), 0);
+    await page.waitForFunction(() => window.sizes.length === 1, null, { timeout: 60000 });
+    assert.deepEqual(await page.evaluate(() => window.sizes[0]), [[], 0]);
 
-    await page.evaluate(() => view.close());
+    // A second page of the same address gets no callbacks while the first
+    // holds the channel, and takes it over once the first is gone.
+    const second = await browser.newPage();
+    await second.addInitScript(recordSizes);
+    await second.goto(address);
+    await page.evaluate(() => view.GetFileOrDirSize([]));
+    await page.waitForFunction(() => window.sizes.length === 2, null, { timeout: 60000 });
+    assert.equal(await second.evaluate(() => window.sizes.length), 0);
+    await page.close();
+    await second.evaluate(() => view.GetFileOrDirSize([]));
+    await second.waitForFunction(() => window.sizes.length === 1, null, { timeout: 60000 });
+
+    await second.evaluate(() => view.close());
 } finally {
     await browser.close();
 }

@@ -14,8 +14,14 @@ const logWindow = () => page.frameLocator("iframe[name='SevicerLog_html']");
 const logFrame = () => page.frames().find((frame) => frame.url().includes("SevicerLog.html"));
 
 const RUN_KEY = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const APPROVED_RUN = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const APPROVED = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\";
+const APPROVED_RUN = APPROVED + "Run";
+const APPROVED_FOLDER = APPROVED + "StartupFolder";
 const RUN_VALUE = "QoE2eRun";
+// The shortcut's target is a program with an icon of its own, which a Run
+// value starts too: the two rows show that icon.
+const RUN_OWN_ICON = "QoE2eRunOwnIcon";
+const OWN_ICON_PROGRAM = "Z:" + path.join(env.QO_BUILD, "bin", "startup_shortcut.exe").replace(/\//g, "\\");
 const SHORTCUT = "QoE2e Startup.lnk";
 const SERVICES = [
     { name: "QoE2eAlpha", display: "QoE2e Alpha", start: "demand", description: "The test's service that changes its start type." },
@@ -34,14 +40,22 @@ function quietly(...args) {
 
 function removeSeed() {
     quietly("reg", "delete", RUN_KEY, "/v", RUN_VALUE, "/f");
+    quietly("reg", "delete", RUN_KEY, "/v", RUN_OWN_ICON, "/f");
     quietly("reg", "delete", APPROVED_RUN, "/v", RUN_VALUE, "/f");
+    quietly("reg", "delete", APPROVED_FOLDER, "/v", SHORTCUT, "/f");
     for (const service of SERVICES) quietly("sc", "delete", service.name);
     if (shortcutFile) fs.rmSync(shortcutFile, { force: true });
 }
 
-// The first byte of the entry's approval value: bit 0 set while it is off.
-function approval() {
-    const match = /REG_BINARY\s+([0-9A-F]{2})/i.exec(wine("reg", "query", APPROVED_RUN, "/v", RUN_VALUE));
+// The first byte of an entry's approval value (02 on, 03 off); -1 without one.
+function approval(key, name) {
+    let answer = "";
+    try {
+        answer = wine("reg", "query", key, "/v", name);
+    } catch (absent) {
+        return -1;
+    }
+    const match = /REG_BINARY\s+([0-9A-F]{2})/i.exec(answer);
     return match ? parseInt(match[1], 16) : -1;
 }
 
@@ -56,9 +70,10 @@ function startType(name) {
 before(async () => {
     removeSeed();
     wine("reg", "add", RUN_KEY, "/v", RUN_VALUE, "/d", "C:\\windows\\notepad.exe", "/f");
+    wine("reg", "add", RUN_KEY, "/v", RUN_OWN_ICON, "/d", OWN_ICON_PROGRAM, "/f");
     // Windows 10 switches a Run entry through its approval value (02: on).
     wine("reg", "add", APPROVED_RUN, "/v", RUN_VALUE, "/t", "REG_BINARY", "/d", "020000000000000000000000", "/f");
-    const link = wine(path.join(env.QO_BUILD, "bin", "startup_shortcut.exe"), SHORTCUT, "C:\\windows\\regedit.exe").trim();
+    const link = wine(path.join(env.QO_BUILD, "bin", "startup_shortcut.exe"), SHORTCUT, OWN_ICON_PROGRAM).trim();
     shortcutFile = path.join(drive, ...link.slice(3).split("\\"));
     assert.ok(fs.existsSync(shortcutFile), `no shortcut at ${shortcutFile}`);
     for (const service of SERVICES) {
@@ -89,10 +104,12 @@ const startupRow = (file) => page.locator(`#BOOKItem tr:has(td[filename$="${file
 test("the startup page switches the Run entry and the shortcut off and on and reads them back", async () => {
     await page.click("#BootOptimize");
     await expectShown("#BOOKoptimize");
-    // Switching a Run entry on clears the approval value's first two bytes.
+    // Windows 10: both are switched through their approval values, written
+    // as Windows writes them; the Run value and the shortcut file stay.
+    const shortcutBytes = fs.readFileSync(shortcutFile);
     const cases = [
-        ["\\\\notepad.exe", () => approval(), 0x02, 0x03, 0x00],
-        [SHORTCUT, () => fs.existsSync(shortcutFile), true, false, true],
+        ["\\\\notepad.exe", () => approval(APPROVED_RUN, RUN_VALUE), 0x02, 0x03, 0x02],
+        [SHORTCUT, () => approval(APPROVED_FOLDER, SHORTCUT), -1, 0x03, 0x02],
     ];
     for (const [file, state, seeded, off, on] of cases) {
         const row = () => startupRow(file);
@@ -108,6 +125,7 @@ test("the startup page switches the Run entry and the shortcut off and on and re
         assert.equal(await text("button", row()), "Disable");
         assert.equal(await state(), on);
     }
+    assert.deepEqual(fs.readFileSync(shortcutFile), shortcutBytes);
     // The row's tooltip is its name.
     const row = startupRow(SHORTCUT);
     await row.locator(".startup-publisher").hover();
@@ -115,6 +133,63 @@ test("the startup page switches the Run entry and the shortcut off and on and re
     assert.equal(await text("#TooltipBox"), await text(".startup-name", row));
     await expectNoOverflow();
     await shoot("startup-page");
+});
+
+// The icon a row shows once loaded: its address, its size and its pixels.
+async function rowIcon(row) {
+    const icon = row.locator("td.FileIco img");
+    await icon.evaluate((img) => new Promise((done) => {
+        const look = () => (img.complete && img.naturalWidth > 0 ? done() : setTimeout(look, 50));
+        look();
+    }));
+    return icon.evaluate((img) => {
+        const canvas = document.createElement("canvas");
+        canvas.width = img.naturalWidth;
+        canvas.height = img.naturalHeight;
+        const drawing = canvas.getContext("2d");
+        drawing.drawImage(img, 0, 0);
+        const alpha = drawing.getImageData(0, 0, canvas.width, canvas.height).data.filter((_, i) => i % 4 === 3);
+        return { src: img.getAttribute("src"), width: img.naturalWidth, painted: alpha.some((value) => value > 0), pixels: canvas.toDataURL() };
+    });
+}
+
+test("each startup entry shows its own program's icon, drawn by the program; others the generic one", async () => {
+    const program = await rowIcon(startupRow("\\\\notepad.exe"));
+    assert.equal(program.src, "/icon?file=" + encodeURIComponent("C:\\windows\\notepad.exe"));
+    const shortcut = await rowIcon(startupRow(SHORTCUT));
+    assert.match(shortcut.src, new RegExp("^/icon\\?file=.*" + encodeURIComponent(SHORTCUT).replace(/[.()%]/g, "\\$&") + "$"));
+    for (const icon of [program, shortcut]) {
+        assert.equal(icon.width, 32);
+        assert.ok(icon.painted);
+    }
+    // The shortcut shows its target's own icon, as the Run value of that
+    // program does; notepad shows another.
+    assert.equal(shortcut.pixels, (await rowIcon(startupRow("\\\\startup_shortcut.exe"))).pixels);
+    assert.notEqual(program.pixels, shortcut.pixels);
+    // A file of no entry gets no icon; a row whose file has none shows the generic one.
+    const unlisted = await page.evaluate(() => fetch("/icon?file=" + encodeURIComponent("C:\\windows\\winver.exe")).then((answer) => answer.status));
+    assert.equal(unlisted, 404);
+    await page.evaluate(() => AutorunOrganizer([["Gone", "Maker", "C:\\qo-e2e\\gone.exe", 0, 0]]));
+    const generic = await rowIcon(page.locator("#BOOKItem tr").first());
+    assert.equal(generic.src, "images/file.png");
+    assert.notEqual(generic.pixels, program.pixels);
+    await page.evaluate(() => AutorunOrganizer(view.GetStartupInfo()));
+    await shoot("startup-icons");
+});
+
+test("a switch that fails says so, and the row keeps the state read back", async () => {
+    await page.route("**/call", (route) => {
+        if (JSON.parse(route.request().postData()).name !== "SetSingleStartupInfo") return route.continue();
+        return route.fulfill({ status: 200, contentType: "application/json", body: "[false]" });
+    });
+    await startupRow(SHORTCUT).locator("button.resgiter-button").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Fail to edit!");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    await page.unroute("**/call");
+    assert.equal(await text(".startup-state", startupRow(SHORTCUT)), "Enabled");
+    assert.equal(approval(APPROVED_FOLDER, SHORTCUT), 0x02);
 });
 
 test("the startup table leaves out entries without five values and stays empty without an answer", async () => {
@@ -271,6 +346,47 @@ test("Ban Rate sorts larger first, then smaller first; Advice then sorts by reco
     assert.deepEqual(names, names.slice().sort());
     await page.click("#ServiceNameSort");
     assert.deepEqual(await order(4), rates.map((_, i) => i));
+});
+
+test("after a switch and after the log window the order stays, and only its header looks sorted", async () => {
+    const order = (member) => page.evaluate((at) => ServiceArray.map((entry) => entry[at]), member);
+    const looks = () => page.evaluate(() => ["ServiceNameSort", "ServiceBanSort", "ServiceAdviceSort"].map((name) => {
+        const header = Element_(name);
+        return (header.classList.contains("tr-bg-top") ? "top" : "bottom") + (header.classList.contains("sort-active") ? " sorted" : "");
+    }));
+    const expectOrder = async (member, compare, look) => {
+        const values = await order(member);
+        assert.deepEqual(values, values.slice().sort(compare));
+        assert.deepEqual(await looks(), look);
+    };
+    const byAdvice = [6, (a, b) => b - a, ["bottom", "bottom", "top sorted"]];
+    const byRateAscending = [7, (a, b) => a - b, ["bottom", "bottom sorted", "bottom"]];
+
+    await page.click(".ServiceAdviceSort");
+    await expectOrder(...byAdvice);
+    // Switched on, the service is listed where the order puts it.
+    let alpha = await serviceRow("QoE2eAlpha");
+    await alpha.locator(".TdAmend").click();
+    alpha = await serviceRow("QoE2eAlpha");
+    assert.equal(await text(".EnabledInt", alpha), "Automatic");
+    await expectOrder(...byAdvice);
+    await page.click("#ServiceLogPopup");
+    await expectShown("#SystemItemLog tr", 10000, logWindow());
+    await logWindow().locator("#SevicerClose").click();
+    await expectHidden("iframe[name='SevicerLog_html']");
+    await expectOrder(...byAdvice);
+    // The toggle in state 2: Ban Rate sorts smaller first, and only its arrow says so.
+    await page.click("#ServiceBanSort");
+    await expectOrder(...byRateAscending);
+    await (await serviceRow("QoE2eAlpha")).locator(".TdAmend").click();
+    assert.equal(startType("QoE2eAlpha"), 4);
+    await expectOrder(...byRateAscending);
+    await shoot("service-sorted");
+    // Back to the native order: no header looks sorted.
+    await page.click("#ServiceNameSort");
+    await page.click("#ServiceNameSort");
+    assert.deepEqual(await order(4), (await order(4)).slice().sort((a, b) => a - b));
+    assert.deepEqual(await looks(), ["bottom", "bottom", "bottom"]);
 });
 
 test("a change the service manager refuses shows Fail to edit! until YES", async () => {

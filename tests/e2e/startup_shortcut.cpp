@@ -1,6 +1,7 @@
 // Writes a shortcut to TARGET, named NAME, into the current user's Startup
 // folder, the way an installer registers a program to start at log-on, and
-// prints the shortcut's full path.
+// prints the shortcut's full path. The program carries an icon of its own
+// and a publisher (startup_program.rc): startup entries name it.
 // usage: startup_shortcut.exe NAME TARGET
 #include <windows.h>
 #include <shlobj.h>

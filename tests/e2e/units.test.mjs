@@ -134,10 +134,10 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
     for (const key of CHINESE_KEYS) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     // Besides the keys, the about box's two legal lines, the texts of the
     // startup and service pages and the service log's popups, and the disk
-    // page's "available" and "Select".
+    // page's "available" and "Select", and the version popup's failed check.
     const pages = ["Startup item management", "Name", "Status", "Mode", "Ban Rate", "Advice", "Author",
         "Maintain the Status", "Enable ", "Automatic(Delayed start)", "Operation successful.",
-        "No operation service startup log was found!", "available", "Select"];
+        "No operation service startup log was found!", "available", "Select", "The update check failed."];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
@@ -159,4 +159,21 @@ test("a counted text is a function of its number", () => {
     const english = table("tis/en.tis").entries;
     assert.equal(english.OK, "OK");
     assert.equal(english["There are # matches in the box"](3), "There are 3 matches in the box");
+});
+
+test("a language the documents have no table for is shown in English", () => {
+    const main = load("tis/language.tis");
+    // A window whose head declares the English and the Chinese table.
+    const window = vm.createContext({
+        document: { querySelectorAll: () => ["en", "zh"].map((id) => ({ getAttribute: () => id })) },
+        self: {},
+        console,
+    });
+    vm.runInContext(fs.readFileSync(path.join(ui, "tis/lang-tool.tis"), "utf8"), window);
+    const cases = [["en", "en"], ["zh", "zh"], ["de", "en"], ["", "en"], [undefined, "en"], ["ZH", "en"], ["zh-CN", "en"],
+        ["en'] , link[hreflang='zh", "en"]];
+    for (const [id, shown] of cases) {
+        assert.equal(main.ShownLanguage(id), shown, `main document: ${id}`);
+        assert.equal(window.Lang.shown(id), shown, `window: ${id}`);
+    }
 });

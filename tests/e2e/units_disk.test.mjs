@@ -125,6 +125,18 @@ test("a move target must name a folder from a drive's root and not be a download
     for (const [target, refusal] of cases) assert.equal(context.MoveTargetRefusal(target, folders), refusal, target);
 });
 
+test("a move target may neither lie inside a selected entry nor hold one", () => {
+    const folders = ["C:\\Users\\U\\Downloads"];
+    const sources = ["C:\\Users\\U\\Downloads\\photos", "C:\\Users\\U\\Downloads\\setup.exe"];
+    const cases = [
+        ["D:/Dl", ""], ["C:/Users/U/Downloads/photos2", ""], ["C:/Users/U/Downloads/New", ""],
+        ["C:/Users/U/Downloads/photos", "Invalid path address!"], ["c:/users/u/downloads/PHOTOS/2021", "Invalid path address!"],
+        ["C:/Users/U/Downloads/setup.exe/x", "Invalid path address!"],
+        ["C:/", "Invalid path address!"], ["C:/Users/u", "Invalid path address!"],
+    ];
+    for (const [target, refusal] of cases) assert.equal(context.MoveTargetRefusal(target, folders, sources), refusal, target);
+});
+
 test("the move's counters and its result: moved files in green, files left behind in red", () => {
     for (const answer of [undefined, [0, 1], [0, 0, 0, 0, 0, "0", "100"], [0, 0, 0, 0, 0, "0", 1.5]])
         assert.equal(context.MoveCountersOf(answer), null, JSON.stringify(answer));

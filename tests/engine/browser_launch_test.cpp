@@ -6,7 +6,7 @@
 
 namespace {
 
-using engine::BrowserLaunch;
+using engine::ShellCommand;
 
 TEST(BrowserLaunch, PicksAnAppWindowOfTheFirstBrowserElseTheShell) {
     const std::string url = "http://127.0.0.1:5000/app/index.html?k=0123";
@@ -16,16 +16,15 @@ TEST(BrowserLaunch, PicksAnAppWindowOfTheFirstBrowserElseTheShell) {
     const std::wstring profile = L"C:\\Users\\A User\\AppData\\Local\\Quillmark\\Quillmark Orvane\\Browser";
     const std::vector<std::wstring> both{edge, chrome};
     const std::vector<std::wstring> none;
-    const BrowserLaunch shell{BrowserLaunch::Kind::Shell, {}, {}, wideUrl};
+    const ShellCommand shell{ShellCommand::Kind::Document, wideUrl, {}};
 
     EXPECT_EQ(engine::PlanBrowserLaunch(url, true, both, profile), shell);
     EXPECT_EQ(engine::PlanBrowserLaunch(url, false, none, profile), shell);
     EXPECT_EQ(engine::PlanBrowserLaunch(url, false, both, profile),
-              (BrowserLaunch{BrowserLaunch::Kind::AppWindow, edge,
-                             L"\"" + edge + L"\" --app=\"" + wideUrl + L"\" \"--user-data-dir=" + profile +
-                                 L"\" --window-size=842,582 --no-first-run --no-default-browser-check",
-                             wideUrl}));
-    EXPECT_EQ(engine::PlanBrowserLaunch(url, false, std::vector<std::wstring>{chrome}, profile).program, chrome);
+              (ShellCommand{ShellCommand::Kind::Program, edge,
+                            L"--app=\"" + wideUrl + L"\" \"--user-data-dir=" + profile +
+                                L"\" --window-size=842,582 --no-first-run --no-default-browser-check"}));
+    EXPECT_EQ(engine::PlanBrowserLaunch(url, false, std::vector<std::wstring>{chrome}, profile).file, chrome);
 }
 
 TEST(PageKey, Is128RandomBitsInHex) {

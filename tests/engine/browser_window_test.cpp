@@ -60,13 +60,15 @@ public:
 // the window closes.
 class WindowThread {
 public:
-    WindowThread(engine::WindowHost& host, engine::WindowOptions options) {
+    // `show`: with the tray icon (and the address on standard output).
+    WindowThread(engine::WindowHost& host, engine::WindowOptions options, bool show = false) {
         options.headless = true;
         std::promise<std::string> address;
-        thread_ = std::thread([&, options] {
+        thread_ = std::thread([&, options, show] {
             uiThreadId_ = GetCurrentThreadId();
             std::unique_ptr<engine::BrowserWindow> window = engine::BrowserWindow::Create(host, options);
             window->LoadFile(L"this://app/index.html");
+            if (show) window->Show();
             window_ = window.get();
             address.set_value(window->PageAddress());
             MSG message;
@@ -99,13 +101,53 @@ private:
     std::future<int> ended_ = exitCode_.get_future();
 };
 
-engine::WindowOptions Options(std::chrono::milliseconds callbackBound = 30s,
-                              std::chrono::milliseconds pageGoneGrace = 30s) {
+engine::WindowOptions Options(std::chrono::milliseconds pageGoneGrace = 30s) {
     engine::WindowOptions options;
-    options.callbackBound = callbackBound;
     options.pageGoneGrace = pageGoneGrace;
     return options;
 }
+
+// A plain TCP client of the page server, for requests no HTTP client sends.
+class RawClient {
+public:
+    explicit RawClient(int port) : socket_(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<u_short>(port));
+        connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        const DWORD wait = 100;
+        setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&wait), sizeof wait);
+    }
+    ~RawClient() { closesocket(socket_); }
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool Send(std::string_view text) { return send(socket_, text.data(), static_cast<int>(text.size()), 0) > 0; }
+    // Reads until the server closes the connection, sending `drip` (when
+    // given) one byte every 200 ms meanwhile; what arrived, or nothing when
+    // the connection was still open after `limit`.
+    std::optional<std::string> UntilClosed(std::chrono::milliseconds limit, std::string_view drip = {}) {
+        std::string received;
+        const auto end = std::chrono::steady_clock::now() + limit;
+        auto nextDrop = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() < end) {
+            if (!drip.empty() && std::chrono::steady_clock::now() >= nextDrop) {
+                send(socket_, drip.data(), 1, 0);
+                drip.remove_prefix(1);
+                nextDrop += 200ms;
+            }
+            char buffer[4096];
+            const int count = recv(socket_, buffer, sizeof buffer, 0);
+            if (count == 0 || (count < 0 && WSAGetLastError() != WSAETIMEDOUT)) return received;
+            if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
+        }
+        return std::nullopt;
+    }
+
+private:
+    SOCKET socket_;
+};
 
 // A worker's call into the page, on a thread of its own.
 std::future<bool> CallFromWorker(engine::BrowserWindow& window, std::string name, std::vector<Value> args) {
@@ -134,7 +176,7 @@ TEST(BrowserWindow, RefusesEveryRequestThatIsNotFromThisRunsPage) {
         {"key cut short", "GET", "/app/index.html?k=" + key.substr(1), {}, 403},
         {"wrong key header", "POST", "/call", {{"X-Orvane-Key", std::string(32, 'f')}}, 403},
         {"key in the address of a call", "POST", "/call?k=" + key, {}, 403},
-        {"key in the address of the event stream", "GET", "/events?k=" + key, {}, 403},
+        {"callback channel with the cookie only", "GET", "/events?page=p", {{"Cookie", "qo_" + port + "=" + key}}, 403},
         {"cookie of another port", "POST", "/call", {{"Cookie", "qo_1=" + key}}, 403},
         {"other host name", "GET", "/app/index.html?k=" + key, {{"Host", "localhost:" + port}}, 403},
         {"other port in Host", "GET", "/app/index.html?k=" + key, {{"Host", "127.0.0.1:1"}}, 403},
@@ -144,12 +186,14 @@ TEST(BrowserWindow, RefusesEveryRequestThatIsNotFromThisRunsPage) {
         {"origin of another port", "POST", "/call", {{"X-Orvane-Key", key}, {"Origin", "http://127.0.0.1:1"}}, 403},
         {"preflight", "OPTIONS", "/call", {{"Origin", "http://evil.example"}, {"Access-Control-Request-Method", "POST"}}, 403},
         {"close without key", "POST", "/close", {}, 403},
-        {"answer without key", "POST", "/ack", {}, 403},
+        {"callback channel without key", "GET", "/events?page=p", {}, 403},
         // The same requests pass once they present the key from the right place.
         {"key in the address of a document", "GET", "/app/index.html?k=" + key, {}, 200},
         {"key header", "GET", "/app/index.html", {{"X-Orvane-Key", key}}, 200},
         {"cookie", "GET", "/app/index.html", {{"Cookie", "a=b; qo_" + port + "=" + key}}, 200},
         {"own origin", "GET", "/app/index.html", {{"X-Orvane-Key", key}, {"Origin", "http://" + self}}, 200},
+        // Past the guard, the channel wants a WebSocket handshake.
+        {"callback channel with its key, but no handshake", "GET", "/events?page=p&k=" + key, {}, 400},
     };
     httplib::Client client("127.0.0.1", page.Port());
     for (const Case& c : cases) {
@@ -164,6 +208,7 @@ TEST(BrowserWindow, RefusesEveryRequestThatIsNotFromThisRunsPage) {
         EXPECT_EQ(result->status, c.status);
         for (const auto& [name, value] : result->headers) EXPECT_EQ(name.rfind("Access-Control-", 0), std::string::npos) << name;
         EXPECT_EQ(result->has_header("Set-Cookie"), c.status == 200 && c.path.find("?k=") != std::string::npos);
+        EXPECT_FALSE(result->has_header("Sec-WebSocket-Accept"));
     }
     // Nothing refused reached the native side: only the four admitted loads did.
     const std::lock_guard guard(host.lock_);
@@ -280,11 +325,11 @@ TEST(BrowserWindow, CallbacksFromManyWorkersAreDeliveredOneAtATime) {
     EXPECT_FALSE(overlapped);
 }
 
-TEST(BrowserWindow, UndeliverableCallbacksFailWithoutRetrying) {
+TEST(BrowserWindow, ACallbackFromTheUiThreadItselfFails) {
     TestHost host;
-    // The UI thread itself cannot wait for the page: the page waits for it.
+    // The UI thread cannot wait for the page: the page waits for it.
     bool fromUiThread = true;
-    WindowThread ui(host, Options(300ms));
+    WindowThread ui(host, Options());
     host.functions["CallBack"] = [&](std::span<const Value>) {
         fromUiThread = ui.Window().CallFunction("Anything", {});
         return Value(0);
@@ -292,38 +337,14 @@ TEST(BrowserWindow, UndeliverableCallbacksFailWithoutRetrying) {
     PageClient page(ui.Address());
     page.Call("CallBack");
     EXPECT_FALSE(fromUiThread);
-
-    // No page listens: the worker gives up after the bound.
-    EXPECT_FALSE(CallFromWorker(ui.Window(), "Anything", {}).get());
-}
-
-TEST(BrowserWindow, ACallbackFailsAsSoonAsItsPageIsGone) {
-    TestHost host;
-    WindowThread ui(host, Options(60s));
-    PageClient page(ui.Address());
-    std::promise<void> entered;
-    std::promise<void> release;
-    page.Define("Hangs", [&](const std::vector<Value>&) {
-        entered.set_value();
-        release.get_future().wait();
-        return true;
-    });
-    page.Listen();
-    std::future<bool> worker = CallFromWorker(ui.Window(), "Hangs", {});
-    entered.get_future().wait();
-    std::thread leave([&] { page.StopListening(); });
-    // Long before the bound of a minute.
-    ASSERT_EQ(worker.wait_for(20s), std::future_status::ready);
-    EXPECT_FALSE(worker.get());
-    release.set_value();
-    leave.join();
 }
 
 TEST(BrowserWindow, CallbackWaitsForAPageThatConnectsLater) {
     TestHost host;
     WindowThread ui(host, Options());
     std::future<bool> worker = CallFromWorker(ui.Window(), "UpgradeTips", {Value(1)});
-    Sleep(200);
+    // Far longer than any page takes to connect: nothing gives up on it.
+    EXPECT_EQ(worker.wait_for(2s), std::future_status::timeout);
     PageClient page(ui.Address());
     std::vector<Value> received;
     page.Define("UpgradeTips", [&](const std::vector<Value>& args) {
@@ -335,23 +356,135 @@ TEST(BrowserWindow, CallbackWaitsForAPageThatConnectsLater) {
     EXPECT_EQ(received, std::vector<Value>{Value(1)});
 }
 
-TEST(BrowserWindow, ANewerPageTakesTheCallbacks) {
+TEST(BrowserWindow, CallbacksPendingAcrossAReloadReachTheReloadedPageInOrder) {
     TestHost host;
     WindowThread ui(host, Options());
-    PageClient older(ui.Address());
-    PageClient newer(ui.Address());
-    int olderCalls = 0;
-    int newerCalls = 0;
-    older.Define("Tick", [&](const std::vector<Value>&) { return ++olderCalls > 0; });
-    newer.Define("Tick", [&](const std::vector<Value>&) { return ++newerCalls > 0; });
-    older.Listen();
-    newer.Listen();
+    PageClient page(ui.Address());
+    std::promise<void> entered;
+    std::promise<void> release;
+    bool first = true;
+    // The page leaves while it runs the first call, before answering it.
+    page.Define("Step", [&](const std::vector<Value>&) {
+        if (std::exchange(first, false)) {
+            entered.set_value();
+            release.get_future().wait();
+        }
+        return true;
+    });
+    page.Listen();
+    std::future<bool> one = CallFromWorker(ui.Window(), "Step", {Value(1)});
+    entered.get_future().wait();
+    std::future<bool> two = CallFromWorker(ui.Window(), "Step", {Value(2)});
+    std::thread leave([&] { page.StopListening(); });
+    // Gone, yet neither call fails.
+    EXPECT_EQ(one.wait_for(1s), std::future_status::timeout);
+    EXPECT_EQ(two.wait_for(0s), std::future_status::timeout);
+    release.set_value();
+    leave.join();
+
+    // The reloaded page names itself anew and gets both, first one first.
+    std::vector<Value> steps;
+    page.Define("Step", [&](const std::vector<Value>& args) {
+        steps.push_back(args.at(0));
+        return true;
+    });
+    page.Rename("reloaded");
+    page.Listen();
+    EXPECT_TRUE(one.get());
+    EXPECT_TRUE(two.get());
+    EXPECT_EQ(steps, (std::vector<Value>{Value(1), Value(2)}));
+}
+
+TEST(BrowserWindow, ASecondPageIsRefusedTheCallbackChannelWhileTheFirstHoldsIt) {
+    TestHost host;
+    WindowThread ui(host, Options());
+    PageClient first(ui.Address());
+    PageClient second(ui.Address());
+    int firstCalls = 0;
+    int secondCalls = 0;
+    first.Define("Tick", [&](const std::vector<Value>&) { return ++firstCalls > 0; });
+    second.Define("Tick", [&](const std::vector<Value>&) { return ++secondCalls > 0; });
+    first.Listen();
+    EXPECT_EQ(second.TryListen(), 409);
+    // The run's cookie alone, as any page of this host sends it, opens nothing.
+    EXPECT_EQ(second.TryListen(false), 403);
     EXPECT_TRUE(CallFromWorker(ui.Window(), "Tick", {}).get());
-    EXPECT_EQ(olderCalls, 0);
-    EXPECT_EQ(newerCalls, 1);
-    // The older page leaving does not count as the page being gone.
-    older.StopListening();
+    EXPECT_EQ(firstCalls, 1);
+    EXPECT_EQ(secondCalls, 0);
+    // The first page reconnecting replaces its own channel.
+    first.Listen();
     EXPECT_TRUE(CallFromWorker(ui.Window(), "Tick", {}).get());
+    EXPECT_EQ(firstCalls, 2);
+    // Once it is gone, the second page may take the channel.
+    first.StopListening();
+    second.Listen();
+    EXPECT_TRUE(CallFromWorker(ui.Window(), "Tick", {}).get());
+    EXPECT_EQ(secondCalls, 1);
+}
+
+TEST(BrowserWindow, RequestsOverTheirBoundsAreRefusedBeforeTheGuardAndTheirConnectionsClosed) {
+    TestHost host;
+    engine::WindowOptions options = Options();
+    options.requestLimits.headTime = 500ms;
+    options.requestLimits.bodyTime = 500ms;
+    options.requestLimits.idleTime = 500ms;
+    WindowThread ui(host, options);
+    PageClient page(ui.Address());
+    const std::string head = "GET /app/index.html?k=" + page.Key() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                             std::to_string(page.Port()) + "\r\n";
+    std::string manyLines = head;
+    for (int i = 0; i < 70; ++i) manyLines += "X-Line: " + std::to_string(i) + "\r\n";
+    struct Case {
+        const char* what;
+        std::string sent;
+        std::string drip;  // sent a byte at a time, slower than the head may take
+        bool answered400;
+    };
+    const Case cases[] = {
+        {"too many header lines", manyLines + "\r\n", "", true},
+        {"a header too long", head + "X-Long: " + std::string(20000, 'a') + "\r\n\r\n", "", true},
+        {"a request line without end", std::string(20000, 'G'), "", false},
+        {"a head that stops coming", head, "", true},
+        {"a head that comes a byte at a time", "GET /app/index.html", std::string(100, ' '), false},
+        {"a body that stops coming",
+         "POST /call HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(page.Port()) + "\r\nX-Orvane-Key: " + page.Key() +
+             "\r\nContent-Length: 100\r\n\r\n{\"name\":",
+         "", true},
+        {"a connection that sends nothing", "", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawClient client(page.Port());
+        if (!c.sent.empty()) client.Send(c.sent);
+        const std::optional<std::string> answer = client.UntilClosed(10s, c.drip);
+        ASSERT_TRUE(answer) << "still open";
+        EXPECT_EQ(answer->rfind("HTTP/1.1 400", 0) == 0, c.answered400) << *answer;
+    }
+    const std::lock_guard guard(host.lock_);
+    EXPECT_TRUE(host.loads.empty());
+    EXPECT_TRUE(host.calls.empty());
+}
+
+TEST(BrowserWindow, SlowClientsDoNotKeepThePageWaiting) {
+    TestHost host;
+    host.functions["Ping"] = [](std::span<const Value>) { return Value(1); };
+    engine::WindowOptions options = Options();
+    options.requestLimits.headTime = 500ms;
+    WindowThread ui(host, options);
+    PageClient page(ui.Address());
+    // More clients than the server has threads, each sending its head a byte
+    // every 200 ms, for ever if it may.
+    std::vector<std::future<bool>> slow;
+    for (int i = 0; i < 24; ++i)
+        slow.push_back(std::async(std::launch::async, [&] {
+            RawClient client(page.Port());
+            return client.UntilClosed(20s, "GET /app/index.html HTTP/1.1\r\nX-Slow: " + std::string(200, 'x')).has_value();
+        }));
+    Sleep(300);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(page.Call("Ping"), Value(1));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    for (auto& client : slow) EXPECT_TRUE(client.get()) << "a slow client kept its connection";
 }
 
 TEST(BrowserWindow, ClosingTheViewEndsTheMessageLoop) {
@@ -365,7 +498,7 @@ TEST(BrowserWindow, ClosingTheViewEndsTheMessageLoop) {
 
 TEST(BrowserWindow, APageGoneForAWhileEndsTheMessageLoop) {
     TestHost host;
-    WindowThread ui(host, Options(30s, 1500ms));
+    WindowThread ui(host, Options(1500ms));
     PageClient page(ui.Address());
     page.Listen();
     // A page back within the grace (a reload) keeps the window.
@@ -375,6 +508,31 @@ TEST(BrowserWindow, APageGoneForAWhileEndsTheMessageLoop) {
     // One that stays gone (its browser window closed) ends the loop.
     page.StopListening();
     EXPECT_EQ(ui.WaitForLoopEnd(30s), 0);
+}
+
+// No browser window of the program's to hide: the page closes itself instead.
+// With the tray icon its going away keeps the window; without one it does not.
+TEST(BrowserWindow, APageThatCannotBeHiddenClosesToTheTrayIfThereIsOne) {
+    struct Case {
+        const char* what;
+        bool tray;
+        std::chrono::seconds wait;
+        std::optional<int> loopEnd;
+    };
+    for (const Case& c : {Case{"with the tray icon", true, 4s, std::nullopt}, Case{"without one", false, 30s, 0}}) {
+        TestHost host;
+        WindowThread ui(host, Options(1500ms), c.tray);
+        PageClient page(ui.Address());
+        page.Listen();
+        EXPECT_EQ(page.Service("windowState", {Value(L"hidden")}), Value(false)) << c.what;
+        page.StopListening();
+        EXPECT_EQ(ui.WaitForLoopEnd(c.wait), c.loopEnd) << c.what;
+        if (!c.tray) continue;
+        // Opened again (from the tray) and then closed, it ends the loop as ever.
+        page.Listen();
+        page.StopListening();
+        EXPECT_EQ(ui.WaitForLoopEnd(30s), 0) << c.what;
+    }
 }
 
 }  // namespace

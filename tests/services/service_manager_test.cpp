@@ -4,6 +4,8 @@
 
 #include "support/bridge_call.h"
 
+#include <sqlite3.h>
+
 #include <regex>
 
 #include "app/script_bridge.h"
@@ -135,39 +137,101 @@ TEST_F(ServiceManager, StartTypeChangesAreLoggedAndUndoneFromTheLog) {
 TEST_F(ServiceManager, BadRequestsChangeNothingAndLogNothing) {
     const int gamma = IndexOf(kGamma.name);
     const int size = static_cast<int>(services::ServiceList().size());
+    // Boot and system start (0, 1) are drivers' start types: never applied.
     const std::vector<std::vector<Value>> requests = {
-        {gamma, 5}, {gamma, -1}, {size, 2}, {-1, 2}, {L"0", 2}, {gamma, L"2"},
+        {gamma, 5}, {gamma, -1}, {gamma, 0}, {gamma, 1}, {size, 2}, {-1, 2}, {L"0", 2}, {gamma, L"2"},
     };
     for (const std::vector<Value>& request : requests)
         EXPECT_EQ(CallNative("SetSingleServerStatus", request), Value(false)) << request[0].ToText() << " " << request[1].ToText();
     EXPECT_EQ(services_.StartType(kGamma.name), 4);
     EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
 
+    // A restore that does not match its record restores nothing.
     ASSERT_TRUE(db::Database().AddServiceOperation(kGamma.name, 2, 4));
     const Value record = CallNative("GetServerOpLog").Items()[0];
-    EXPECT_EQ(CallNative("DeleteServerOpLog", {record.Items()[4], Value(kGamma.name), Value(7)}), Value(0));
-    EXPECT_EQ(CallNative("DeleteServerOpLog", {record.Items()[4], Value(L"QoTestSvcNobody"), Value(2)}), Value(0));
+    const std::vector<std::vector<Value>> restores = {
+        {record.Items()[4], Value(kGamma.name), Value(7)},
+        {record.Items()[4], Value(kGamma.name), Value(3)},
+        {record.Items()[4], Value(kAlpha.name), Value(2)},
+        {Value(*record.Items()[4].AsInt() + 1), Value(kGamma.name), Value(2)},
+    };
+    for (const std::vector<Value>& restore : restores) EXPECT_EQ(CallNative("DeleteServerOpLog", restore), Value(0));
     EXPECT_EQ(services_.StartType(kGamma.name), 4);
+    EXPECT_EQ(services_.StartType(kAlpha.name), 3);
     EXPECT_EQ(CallNative("GetServerOpLog").Items().size(), 1u);
     EXPECT_FALSE(services::ChangeServiceStartType(2, L"QoTestSvcNobody"));
 }
 
-TEST_F(ServiceManager, TheLogForgetsServicesThatAreGone) {
-    // Before the list is read the log answers 0 and keeps every record.
+// Only the user's restore removes a record: not a list that lacks its
+// service, whether the service is gone or was not listed this time.
+TEST_F(ServiceManager, RecordsStayUntilTheUserRestoresThem) {
+    const auto count = [this] {
+        return testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation")[0][0];
+    };
     ASSERT_TRUE(db::Database().AddServiceOperation(L"QoTestSvcVanished", 3, 4));
     EXPECT_EQ(CallNative("GetServerOpLog"), Value(0));
-    EXPECT_EQ(testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation"),
-              testsupport::SqlRows{{"1"}});
+    EXPECT_EQ(count(), "1");
 
     EXPECT_EQ(CallNative("SetSingleServerStatus", {IndexOf(kBeta.name), 4}), Value(true));
     const Value log = CallNative("GetServerOpLog");
     ASSERT_EQ(log.Items().size(), 1u);
     EXPECT_EQ(log.Items()[0].Items()[1], Value(kBeta.name));
+    // A partial list (one service) and a list without the service.
+    const int beta = IndexOf(kBeta.name);
+    services::ServiceList().erase(services::ServiceList().begin() + beta);
+    services::ServiceList().resize(1);
+    EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
     services_.Delete(kBeta.name);
     CallNative("GetServersInfo");
     EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
-    EXPECT_EQ(testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation"),
-              testsupport::SqlRows{{"0"}});
+    EXPECT_EQ(count(), "2");
+}
+
+// The record is written before the change: a change whose record cannot be
+// written is not made, and answers false.
+TEST_F(ServiceManager, AChangeWhoseRecordCannotBeWrittenIsNotMade) {
+    const int alpha = IndexOf(kAlpha.name);
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open16(database_.WorkingFile().c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), Value(false));
+    sqlite3_exec(holder, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_EQ(services_.StartType(kAlpha.name), 3);
+    EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
+
+    db::Database().Close();
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), Value(false));
+    EXPECT_EQ(services_.StartType(kAlpha.name), 3);
+}
+
+// Delayed automatic start is its own start type: set, logged and restored
+// exactly. Where the service manager keeps no delayed setting (Wine 8
+// answers ERROR_INVALID_LEVEL), such a change is refused and nothing moves.
+TEST_F(ServiceManager, DelayedAutomaticStartIsSetAndRestoredExactly) {
+    const int alpha = IndexOf(kAlpha.name);
+    const common::UniqueService probe(OpenServiceW(services_.Manager(), kAlpha.name.c_str(), SERVICE_QUERY_CONFIG));
+    SERVICE_DELAYED_AUTO_START_INFO setting{};
+    DWORD needed = 0;
+    const bool supported = QueryServiceConfig2W(probe.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                                                reinterpret_cast<BYTE*>(&setting), sizeof setting, &needed);
+    if (!supported) {
+        EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 10}), Value(false));
+        EXPECT_EQ(services_.StartType(kAlpha.name), 3);
+        EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
+        return;
+    }
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 10}), Value(true));
+    EXPECT_EQ(services::ReadServiceStartType(kAlpha.name), 10);
+    EXPECT_EQ(Element(CallNative("GetServersInfo"), kAlpha.name)->Items()[3], Value(10));
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 2}), Value(true));
+    EXPECT_EQ(services::ReadServiceStartType(kAlpha.name), 2);
+    const Value log = CallNative("GetServerOpLog");
+    ASSERT_EQ(log.Items().size(), 2u);
+    const Value& second = log.Items()[1];
+    EXPECT_EQ(second.Items()[6], Value(10));
+    EXPECT_EQ(CallNative("DeleteServerOpLog", {second.Items()[4], second.Items()[1], second.Items()[6]}), Value(1));
+    EXPECT_EQ(services::ReadServiceStartType(kAlpha.name), 10);
 }
 
 }  // namespace

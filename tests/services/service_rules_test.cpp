@@ -5,6 +5,7 @@
 #include "services/recommendation.h"
 #include "services/service_bridge.h"
 #include "services/service_enumeration.h"
+#include "services/start_type.h"
 
 namespace {
 
@@ -75,6 +76,23 @@ TEST(ServiceRules, ListValueNumbersTheEntries) {
     using engine::Value;
     EXPECT_EQ(services::ServiceListValue({services::ServiceEntry{}, entry}).Items()[1],
               Value::Array({L"Service", L"Svc", L"C:\\svc.exe", 3, 1, L"Does things", 3, 40, 7, 5, 4}));
+}
+
+// Delayed automatic start is a start type of its own for the page; boot and
+// system start belong to drivers and are never applied.
+TEST(ServiceRules, StartTypesAsThePageSeesThem) {
+    struct Case {
+        DWORD startType;
+        bool delayed;
+        std::uint32_t shown;
+    };
+    const Case cases[] = {
+        {SERVICE_AUTO_START, false, 2}, {SERVICE_AUTO_START, true, 10}, {SERVICE_DEMAND_START, true, 3},
+        {SERVICE_DEMAND_START, false, 3}, {SERVICE_DISABLED, true, 4}, {SERVICE_BOOT_START, false, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(services::ShownStartType(c.startType, c.delayed), c.shown) << c.startType;
+    for (int type = -1; type <= 11; ++type)
+        EXPECT_EQ(services::IsApplicableStartType(type), type == 2 || type == 3 || type == 4 || type == 10) << type;
 }
 
 }  // namespace

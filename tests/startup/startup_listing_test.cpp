@@ -108,7 +108,7 @@ TEST(StartupListing, ShortcutsOfBothFoldersThenTheRowsOfDisabledOnes) {
     // Even a real shortcut is skipped under the folder's settings name.
     if (!testsupport::Exists(userFolder + L"\\desktop.ini")) sandbox.MakeShortcut(userFolder, L"desktop.ini", program);
     sandbox.MakeShortcut(commonFolder, L"QoTest common.lnk", program);
-    ASSERT_TRUE(db::Database().AddDisabledStartupItem(DisabledRow(L"QoTest gone.lnk")));
+    sandbox.StoreOldRow(DisabledRow(L"QoTest gone.lnk"));
 
     startup::EnumerateStartupItems(10);
     const auto own = OwnEntries();
@@ -119,7 +119,10 @@ TEST(StartupListing, ShortcutsOfBothFoldersThenTheRowsOfDisabledOnes) {
     std::sort(user.begin(), user.end());
     EXPECT_EQ(user, (std::vector<std::wstring>{L"QoTest unversioned.lnk", L"QoTest user.lnk"}));
     EXPECT_EQ(own[3].second.strName, L"QoTest common.lnk");
-    EXPECT_EQ(own[4].second, DisabledRow(L"QoTest gone.lnk"));
+    StartupItem row = DisabledRow(L"QoTest gone.lnk");
+    row.origin = startup::StartupOrigin::OldRow;
+    row.rowId = 1;
+    EXPECT_EQ(own[4].second, row);
     EXPECT_EQ(own[4].first, static_cast<int>(startup::StartupItemList().size()) - 1);
     for (const StartupItem& item : startup::StartupItemList()) EXPECT_NE(item.strName, L"desktop.ini");
 
@@ -131,6 +134,8 @@ TEST(StartupListing, ShortcutsOfBothFoldersThenTheRowsOfDisabledOnes) {
     EXPECT_EQ(link.hKey, nullptr);
     EXPECT_EQ(link.uFilePathFlag, 0);
     EXPECT_EQ(link.bStatus, 0);
+    EXPECT_EQ(link.folderHive, HKEY_CURRENT_USER);
+    EXPECT_EQ(own[3].second.folderHive, HKEY_LOCAL_MACHINE);
     const StartupItem& unversioned = own[1].second.strName == L"QoTest user.lnk" ? own[2].second : own[1].second;
     EXPECT_EQ(unversioned.fileDescription, L"startup_tests.exe");
     EXPECT_EQ(unversioned.companyName, L"");
@@ -148,19 +153,26 @@ TEST(StartupListing, ApprovalValuesGiveTheStateOnWindows8AndLaterOnly) {
     sandbox.SetApproval(HKEY_LOCAL_MACHINE, L"Run32", L"QoTest off 32", Approval(3));
     sandbox.SetRunValue(HKEY_LOCAL_MACHINE, kRunKey32, L"QoTest approved elsewhere", program);
     sandbox.SetApproval(HKEY_LOCAL_MACHINE, L"Run", L"QoTest approved elsewhere", Approval(3));
+    // A shortcut is approved in the hive of its folder only.
     sandbox.MakeShortcut(testsupport::StartupFolder(CSIDL_STARTUP), L"QoTest folder off.lnk", program);
-    sandbox.SetApproval(HKEY_LOCAL_MACHINE, L"StartupFolder", L"QoTest folder off.lnk", Approval(7));
-    ASSERT_TRUE(db::Database().AddDisabledStartupItem(DisabledRow(L"QoTest row.lnk")));
+    sandbox.SetApproval(HKEY_CURRENT_USER, L"StartupFolder", L"QoTest folder off.lnk", Approval(7));
+    sandbox.MakeShortcut(testsupport::StartupFolder(CSIDL_STARTUP), L"QoTest folder elsewhere.lnk", program);
+    sandbox.SetApproval(HKEY_LOCAL_MACHINE, L"StartupFolder", L"QoTest folder elsewhere.lnk", Approval(3));
+    sandbox.MakeShortcut(testsupport::StartupFolder(CSIDL_COMMON_STARTUP), L"QoTest common off.lnk", program);
+    sandbox.SetApproval(HKEY_LOCAL_MACHINE, L"StartupFolder", L"QoTest common off.lnk", Approval(3));
+    sandbox.StoreOldRow(DisabledRow(L"QoTest row.lnk"));
 
     const std::map<std::wstring, int> approved = {
         {L"QoTest on", 0},        {L"QoTest off", 1},        {L"QoTest unapproved", 0},
         {L"QoTest off 32", 1},    {L"QoTest approved elsewhere", 0},
-        {L"QoTest folder off.lnk", 1}, {L"QoTest row.lnk", 1},
+        {L"QoTest folder off.lnk", 1}, {L"QoTest folder elsewhere.lnk", 0}, {L"QoTest common off.lnk", 1},
+        {L"QoTest row.lnk", 1},
     };
     const std::map<std::wstring, int> allEnabled = {
         {L"QoTest on", 0},        {L"QoTest off", 0},        {L"QoTest unapproved", 0},
         {L"QoTest off 32", 0},    {L"QoTest approved elsewhere", 0},
-        {L"QoTest folder off.lnk", 0}, {L"QoTest row.lnk", 1},
+        {L"QoTest folder off.lnk", 0}, {L"QoTest folder elsewhere.lnk", 0}, {L"QoTest common off.lnk", 0},
+        {L"QoTest row.lnk", 1},
     };
     for (const int generation : {10, 8, 7, 0}) {
         SCOPED_TRACE(generation);

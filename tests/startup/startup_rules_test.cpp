@@ -72,6 +72,7 @@ TEST(StartupRules, ApprovalKeys) {
         const wchar_t* strPath;
         std::uint16_t flag;
         startup::ApprovalKey key;
+        HKEY folderHive = nullptr;
     };
     const Case cases[] = {
         {HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 1,
@@ -83,42 +84,26 @@ TEST(StartupRules, ApprovalKeys) {
         // The node counts only below the first character, and only in its own letter case.
         {HKEY_CURRENT_USER, L"\\Wow6432Node\\Run", 1, {HKEY_CURRENT_USER, approved + L"\\Run"}},
         {HKEY_CURRENT_USER, L"SOFTWARE\\WOW6432NODE\\Run", 1, {HKEY_CURRENT_USER, approved + L"\\Run"}},
-        // Shortcuts of both folders are approved below the machine's key.
-        {nullptr, L"C:\\Tools\\run.exe", 0, {HKEY_LOCAL_MACHINE, approved + L"\\StartupFolder"}},
+        // Shortcuts are approved below the hive of their folder.
+        {nullptr, L"C:\\Tools\\run.exe", 0, {HKEY_CURRENT_USER, approved + L"\\StartupFolder"}, HKEY_CURRENT_USER},
+        {nullptr, L"C:\\Tools\\run.exe", 0, {HKEY_LOCAL_MACHINE, approved + L"\\StartupFolder"}, HKEY_LOCAL_MACHINE},
     };
     for (const Case& c : cases) {
         StartupItem item;
         item.hKey = c.root;
         item.strPath = c.strPath;
         item.uFilePathFlag = c.flag;
+        item.folderHive = c.folderHive;
         EXPECT_EQ(startup::ApprovalKeyOf(item), c.key) << c.strPath;
     }
 }
 
-TEST(StartupRules, ApprovalStateTouchesOnlyTheFirstTwoBytes) {
-    struct Case {
-        std::vector<BYTE> data;
-        bool disabled;
-        std::vector<BYTE> result;
-    };
-    const std::vector<BYTE> tail = {1, 2, 3, 4, 5, 6, 7, 8};
-    auto value = [&](std::vector<BYTE> head) {
-        head.insert(head.end(), tail.begin(), tail.end());
-        return head;
-    };
-    const Case cases[] = {
-        {value({2, 0, 0, 0}), true, value({3, 0, 0, 0})},
-        {value({3, 0, 0, 0}), false, value({0, 0, 0, 0})},
-        {value({6, 5, 4, 4}), true, value({7, 5, 4, 4})},
-        {value({7, 5, 4, 4}), false, value({0, 0, 4, 4})},
-        {{2}, true, {3}},
-        {{3}, false, {0}},
-        {{}, true, {}},
-    };
-    for (Case c : cases) {
-        startup::SetApprovalState(c.data, c.disabled);
-        EXPECT_EQ(c.data, c.result);
-    }
+TEST(StartupRules, ApprovalDataIsTheStateAndTheTimeOfTheSwitch) {
+    const FILETIME time{0x44332211, 0x88776655};
+    EXPECT_EQ(startup::ApprovalData(true, time),
+              (std::vector<BYTE>{3, 0, 0, 0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}));
+    EXPECT_EQ(startup::ApprovalData(false, time),
+              (std::vector<BYTE>{2, 0, 0, 0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}));
 }
 
 TEST(StartupRules, PathParts) {

@@ -1,8 +1,9 @@
 #pragma once
 // Autostart entries made for one test in the prefix's Run keys, approval
-// values and Startup folders, each removed again at the end, with the
-// process's database in a scratch folder. Entries are named "QoTest ..." so
-// that a test can pick them out of everything else the prefix starts.
+// values and Startup folders, each removed again at the end (with every
+// approval value named like one of them), with the process's database in a
+// scratch folder. Entries are named "QoTest ..." so that a test can pick
+// them out of everything else the prefix starts.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/ansi_text.h"
 #include "db/scratch_database.h"
 #include "startup/shell_link.h"
 #include "startup/startup_item.h"
@@ -52,6 +54,9 @@ class StartupSandbox {
 public:
     StartupSandbox() = default;
     ~StartupSandbox() {
+        for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+            for (const wchar_t* subkey : {L"Run", L"Run32", L"StartupFolder"})
+                for (const std::wstring& name : names_) values_.push_back({root, kApprovedKey + L"\\" + subkey, name});
         for (const auto& [root, path, name] : values_) {
             HKEY key = nullptr;
             if (RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
@@ -75,6 +80,7 @@ public:
         RegCloseKey(key);
         if (status != ERROR_SUCCESS) throw std::runtime_error("cannot write a test value");
         values_.push_back({root, path, name});
+        names_.push_back(name);
     }
     void SetRunValue(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& commandLine) {
         SetValue(root, path, name, REG_SZ, TextBytes(commandLine));
@@ -99,20 +105,74 @@ public:
     static std::optional<Bytes> ApprovalValue(HKEY root, const std::wstring& subkey, const std::wstring& name) {
         return Value(root, kApprovedKey + L"\\" + subkey, name);
     }
+    // The first byte of the approval value (02 on, 03 off); -1 without one.
+    static int ApprovalState(HKEY root, const std::wstring& subkey, const std::wstring& name) {
+        const std::optional<Bytes> value = ApprovalValue(root, subkey, name);
+        return value && !value->empty() ? (*value)[0] : -1;
+    }
 
     // Writes a shortcut to `target` into `folder`; its full path.
     std::wstring MakeShortcut(const std::wstring& folder, const std::wstring& name, const std::wstring& target) {
         const std::wstring path = folder + L"\\" + name;
         if (!startup::WriteShortcut(path, target, folder, L"")) throw std::runtime_error("cannot write a shortcut");
-        files_.push_back(path);
+        Track(path, name);
+        return path;
+    }
+    // A shortcut as an installer writes one: arguments, its own working
+    // folder, a description, an icon, a hot key and a window state.
+    std::wstring MakeRichShortcut(const std::wstring& folder, const std::wstring& name, const std::wstring& target) {
+        const std::wstring path = folder + L"\\" + name;
+        CoInitialize(nullptr);
+        IShellLinkW* link = nullptr;
+        IPersistFile* file = nullptr;
+        bool saved = false;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                       reinterpret_cast<void**>(&link)))) {
+            link->SetPath(target.c_str());
+            link->SetArguments(L"--minimized --profile \"Work Files\"");
+            link->SetWorkingDirectory(L"C:\\windows\\temp");
+            link->SetDescription(L"Starts the tool at log-on");
+            link->SetIconLocation(L"C:\\windows\\system32\\shell32.dll", 12);
+            link->SetHotkey(MAKEWORD('Q', HOTKEYF_CONTROL | HOTKEYF_ALT));
+            link->SetShowCmd(SW_SHOWMINNOACTIVE);
+            saved = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                    SUCCEEDED(file->Save(path.c_str(), TRUE));
+            if (file) file->Release();
+            link->Release();
+        }
+        CoUninitialize();
+        if (!saved) throw std::runtime_error("cannot write a shortcut");
+        Track(path, name);
         return path;
     }
     void MakeFile(const std::wstring& path, std::string_view content) {
         WriteFile(path, content);
         files_.push_back(path);
     }
+    // Removes `path` again at the end, and approval values named `name`.
+    void Track(const std::wstring& path, const std::wstring& name) {
+        files_.push_back(path);
+        names_.push_back(name);
+    }
 
     const ScratchDatabase& Database() const { return database_; }
+
+    // Stores a shortcut's row as earlier versions did when they switched it
+    // off by deleting the file: its eight fields in tbl_startupinfo, texts
+    // in the code page.
+    void StoreOldRow(const startup::StartupItem& item) const {
+        const auto text = [](const std::wstring& value) {
+            std::string quoted = "'";
+            for (const char c : common::ToAnsi(value)) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+            return quoted + "'";
+        };
+        const std::string sql = "insert into tbl_startupinfo\t\t\t(iconPath ,fileDescription ,companyName ,strPath "
+                                ",strName ,hKey,uFilePathFlag,bStatus) values\t\t\t(" +
+                                text(item.iconPath) + "\t\t," + text(item.fileDescription) + "\t\t\t," +
+                                text(item.companyName) + "\t\t," + text(item.strPath) + "\t\t," +
+                                text(item.strName) + "\t,0,0\t\t\t\t,1)";
+        RunSql(database_.WorkingFile(), sql.c_str());
+    }
 
 private:
     struct ValueName {
@@ -123,6 +183,7 @@ private:
     ScratchDatabase database_;
     std::vector<ValueName> values_;
     std::vector<std::wstring> files_;
+    std::vector<std::wstring> names_;
 };
 
 // The test's own entries of StartupItemList, each with its index there.

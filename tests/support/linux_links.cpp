@@ -10,9 +10,11 @@ namespace {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-// Runs shell commands as a Unix script (Wine starts a Unix program given by
-// its Z: path). Wine does not let the caller wait for such a process, so the
-// script writes its exit status into a file that is waited for instead.
+}  // namespace
+
+// Wine starts a Unix program given by its Z: path, but does not let the
+// caller wait for it: the script writes its exit status into a file that is
+// waited for instead.
 bool RunShell(const std::string& commands) {
     static int counter = 0;
     wchar_t temp[MAX_PATH];
@@ -40,8 +42,6 @@ bool RunShell(const std::string& commands) {
     DeleteFileW(status.c_str());
     return ok;
 }
-
-}  // namespace
 
 std::string UnixPath(const std::wstring& windowsPath) {
     using Convert = char*(__cdecl*)(const wchar_t*);

@@ -12,6 +12,9 @@
 
 namespace testsupport {
 
+// Runs shell commands as a Unix script; true when the last one succeeded.
+bool RunShell(const std::string& commands);
+
 // The Linux path of a Windows path (Wine's own mapping); empty on failure.
 std::string UnixPath(const std::wstring& windowsPath);
 

@@ -1,12 +1,11 @@
 #pragma once
 // A page as the tests play it, over HTTP and without a browser: it loads the
 // document from the page's address (and keeps the cookie that sets), makes
-// calls on the view, listens on the event stream, runs the callbacks it has
-// functions for and answers each one.
+// calls on the view, opens the callback channel (a WebSocket), runs the
+// callbacks it has functions for and answers each one.
 #include <httplib.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,21 +35,35 @@ public:
     httplib::Result LoadDocument();
     // view.name(args): the result, or empty when no native function took it.
     std::optional<engine::Value> Call(const std::string& name, const std::vector<engine::Value>& args = {});
+    // A service of the window (POST /service): the result, or empty when the
+    // window does not offer it.
+    std::optional<engine::Value> Service(const std::string& name, const std::vector<engine::Value>& args = {});
     void Close();
 
     // A global function of the page; false stands for a script error.
     using Function = std::function<bool(const std::vector<engine::Value>&)>;
     void Define(const std::string& name, Function function);
-    // Opens the event stream and returns once it is attached.
+    // Opens the callback channel and returns once it is attached; while
+    // another page's channel is attached it tries again for a while, as the
+    // page runtime does; throws when it stays refused.
     void Listen();
-    // Drops the event stream, as a page that goes away: a callback still
-    // running then sends no answer.
+    // The status the server answers the channel's handshake with (101 when
+    // it is attached, which it then stays); `withKey` false presents the key
+    // only through the cookie, as a page on another port of the host could.
+    int TryListen(bool withKey = true);
+    // Drops the channel, as a page that goes away: a callback still running
+    // then sends no answer.
     void StopListening();
+    // The name the page gives itself on the channel; a page that reloads
+    // takes a new one.
+    void Rename(std::string name) { name_ = std::move(name); }
 
 private:
     httplib::Headers SessionHeaders() const;
+    std::optional<engine::Value> Ask(const char* path, const std::string& name, const std::vector<engine::Value>& args);
     void Post(const std::string& path, const std::string& body);
-    void RunEvents(const std::string& block);
+    void RunCallbacks(const std::string& message);
+    void SendFrame(const std::string& payload);
 
     int port_ = 0;
     std::string key_;
@@ -58,13 +71,11 @@ private:
     std::string cookie_;
     std::mutex callLock_;
     httplib::Client calls_;
-    std::unique_ptr<httplib::Client> stream_;
+    std::string name_;
+    SOCKET channel_ = INVALID_SOCKET;
     std::thread listener_;
     std::mutex functionsLock_;
     std::map<std::string, Function> functions_;
-    std::mutex attachLock_;
-    std::condition_variable attached_;
-    bool isAttached_ = false;
     std::atomic<bool> leaving_{false};
 };
 

@@ -1,0 +1,15 @@
+#pragma once
+// GET /icon?file=<path>: the icon that the program draws for a file the page
+// lists (a startup entry's), as a PNG. The window's host answers the engine
+// URL icon:<path>; a file it draws no icon for is 404.
+namespace httplib {
+class Server;
+}
+
+namespace engine {
+
+class PageRequests;
+
+void AddIconRoute(httplib::Server& server, PageRequests& requests);
+
+}  // namespace engine

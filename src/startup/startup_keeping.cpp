@@ -1,0 +1,125 @@
+#include "startup/startup_keeping.h"
+
+#include <windows.h>
+
+#include <optional>
+
+#include "common/listed_file.h"
+#include "common/registry_value.h"
+#include "common/whole_file.h"
+#include "db/local_database.h"
+#include "startup/startup_key.h"
+
+namespace startup {
+
+namespace {
+
+std::optional<std::vector<BYTE>> ReadWholeFile(HANDLE file) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart > (64 << 20)) return std::nullopt;
+    std::vector<BYTE> bytes(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                           read != bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
+bool KeepRunValue(const StartupItem& item) {
+    const common::UniqueRegKey key = OpenStartupKey(item.hKey, item.strPath);
+    if (!key) return false;
+    const std::optional<common::RegistryValue> value = common::ReadRegistryValue(key.get(), item.strName);
+    if (!value) return false;
+    KeptEntry entry;
+    entry.item = item;
+    entry.valueType = value->type;
+    entry.content = value->data;
+    const std::optional<std::int64_t> id = db::Database().AddKeptStartupEntry(entry);
+    if (!id) return false;
+    // The registry cannot delete a value on condition: the value is read
+    // again right before, and a value that changed meanwhile stays.
+    if (common::ReadRegistryValue(key.get(), item.strName) == value &&
+        RegDeleteValueW(key.get(), item.strName.c_str()) == ERROR_SUCCESS)
+        return true;
+    db::Database().RemoveKeptStartupEntry(*id);
+    return false;
+}
+
+bool KeepShortcut(const StartupItem& item) {
+    const common::UniqueFile file = common::OpenListedFile(item.iconPath, GENERIC_READ);
+    if (!file) return false;
+    const std::optional<std::vector<BYTE>> bytes = ReadWholeFile(file.get());
+    if (!bytes) return false;
+    KeptEntry entry;
+    entry.item = item;
+    entry.content = *bytes;
+    const std::optional<std::int64_t> id = db::Database().AddKeptStartupEntry(entry);
+    if (!id) return false;
+    // The handle shares only reading: the file cannot change before it goes.
+    if (common::DeleteOpenedFile(file.get())) return true;
+    db::Database().RemoveKeptStartupEntry(*id);
+    return false;
+}
+
+// Removes what PutBack just wrote, when its record cannot be forgotten: the
+// record still holds it, and it must not be listed twice.
+void TakeBackAgain(const KeptEntry& entry) {
+    const StartupItem& item = entry.item;
+    if (item.uFilePathFlag != 0) {
+        if (const common::UniqueRegKey key = OpenStartupKey(item.hKey, item.strPath))
+            RegDeleteValueW(key.get(), item.strName.c_str());
+        return;
+    }
+    if (const common::UniqueFile file = common::OpenListedFile(item.iconPath, 0)) common::DeleteOpenedFile(file.get());
+}
+
+bool PutBack(const KeptEntry& entry) {
+    const StartupItem& item = entry.item;
+    if (item.uFilePathFlag == 0) return common::CreateFileWithBytes(item.iconPath, entry.content);
+    common::UniqueRegKey key = OpenStartupKey(item.hKey, item.strPath);
+    if (!key && RegCreateKeyExW(item.hKey, item.strPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                                nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    // A value that took the entry's name meanwhile is the user's: it stays.
+    if (RegQueryValueExW(key.get(), item.strName.c_str(), nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND)
+        return false;
+    return common::WriteRegistryValue(key.get(), item.strName, {entry.valueType, entry.content});
+}
+
+}  // namespace
+
+StartupItem KeptItem(const KeptEntry& entry) {
+    StartupItem item = entry.item;
+    item.bStatus = 1;
+    item.origin = StartupOrigin::Kept;
+    item.folderHive = nullptr;
+    item.rowId = entry.id;
+    return item;
+}
+
+void AppendKeptItems(std::vector<StartupItem>& items) {
+    std::vector<KeptEntry> entries;
+    db::Database().ReadKeptStartupEntries(entries);
+    for (const KeptEntry& entry : entries) items.push_back(KeptItem(entry));
+}
+
+bool KeepEntry(const StartupItem& item) {
+    if (item.origin != StartupOrigin::InPlace) return false;
+    return item.uFilePathFlag != 0 ? KeepRunValue(item) : KeepShortcut(item);
+}
+
+bool PutKeptEntryBack(const StartupItem& item) {
+    if (item.origin != StartupOrigin::Kept) return false;
+    std::vector<KeptEntry> entries;
+    if (!db::Database().ReadKeptStartupEntries(entries)) return false;
+    for (const KeptEntry& entry : entries) {
+        if (entry.id != item.rowId) continue;
+        if (!PutBack(entry)) return false;
+        if (db::Database().RemoveKeptStartupEntry(entry.id)) return true;
+        TakeBackAgain(entry);
+        return false;
+    }
+    return false;
+}
+
+}  // namespace startup
