@@ -154,6 +154,24 @@ DeleteResult DeleteListedTree(const std::wstring& listedPath) {
     return DeleteListedFolder(folder);
 }
 
+UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access, BY_HANDLE_FILE_INFORMATION* information) {
+    if (listedPath.empty()) return {};
+    UniqueFile file(WithOpenablePath(listedPath, [access](const wchar_t* path) {
+        return CreateFileW(path, access | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    }));
+    if (!file) return {};
+    BY_HANDLE_FILE_INFORMATION own;
+    BY_HANDLE_FILE_INFORMATION& read = information ? *information : own;
+    if (!GetFileInformationByHandle(file.get(), &read) ||
+        (read.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !WithFinalPath(file.get(), [&](std::wstring_view final) { return FinalPathNames(final, listedPath); }))
+        return {};
+    return file;
+}
+
+bool DeleteOpenedFile(HANDLE file) { return MarkForDeletion(file); }
+
 std::optional<std::wstring> ResolvedFolder(const std::wstring& path) {
     // The folder itself must not be a link: Windows shows that on the handle
     // opened without following it, Wine (which follows every link) only in

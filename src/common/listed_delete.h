@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/handles.h"
+
 namespace common {
 
 enum class DeleteResult {
@@ -41,6 +43,17 @@ DeleteResult DeleteListedFolder(const std::wstring& listedPath);
 // folder as above. A link inside is left alone, and so are the folders that
 // hold it (the answer is then Failed).
 DeleteResult DeleteListedTree(const std::wstring& listedPath);
+
+// Opens the file at `listedPath` with `access` and DELETE, sharing only
+// reading, when the object reached is the listed plain file itself; empty
+// otherwise. For those who must read a listed file before it goes (a copy
+// kept or moved): what they read is what they then delete. What the handle
+// shows of the file goes to `information` when given.
+UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access,
+                          BY_HANDLE_FILE_INFORMATION* information = nullptr);
+
+// Deletes the file opened by OpenListedFile: it goes when the handle closes.
+bool DeleteOpenedFile(HANDLE file);
 
 // The final path of the folder `path` ("C:\...", "\\server\share\...", no
 // trailing backslash): where the folder's contents really lie. Nothing when
