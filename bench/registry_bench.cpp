@@ -6,6 +6,7 @@
 // usage: registry_bench.exe [EMPTY_KEYS FULL_KEYS MUI_VALUES]
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -76,14 +77,10 @@ std::size_t ScanTwoCategories() {
 }
 
 template <typename Work>
-double BestOfThree(Work work, std::size_t& result) {
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        const Clock::time_point start = Clock::now();
-        result = work();
-        best = std::min(best, Seconds(start));
-    }
-    return best;
+double Timed(Work work, std::size_t& result) {
+    const Clock::time_point start = Clock::now();
+    result = work();
+    return Seconds(start);
 }
 
 }  // namespace
@@ -98,9 +95,14 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("generated %d empty keys, %d keys with a value, %d MUI cache values in %.1f s\n", emptyKeys,
                 fullKeys, muiValues, Seconds(start));
 
+    // Best of three each, taken in turns, so that a change of load on a
+    // shared machine weighs on both alike.
     std::size_t bareSeen = 0, issues = 0;
-    const double bare = BestOfThree(BareEnumeration, bareSeen);
-    const double scan = BestOfThree(ScanTwoCategories, issues);
+    double bare = 1e9, scan = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        bare = std::min(bare, Timed(BareEnumeration, bareSeen));
+        scan = std::min(scan, Timed(ScanTwoCategories, issues));
+    }
     std::printf("bare enumeration: %.3f s (%zu keys and values)\n", bare, bareSeen);
     std::printf("registry scan (MUI cache + software keys): %.3f s (%zu issues)\n", scan, issues);
     std::printf("ratio scan / bare: %.2f\n", scan / bare);

@@ -54,9 +54,15 @@ int RunUi(const app::CommandLineOptions& options) {
     app::PublishMainWindow(window);
     const int result = RunMessagePump();
     app::PublishMainWindow(nullptr);
-    // The page's last requests (its close among them) are answered before
-    // the process ends.
+    // The page's last requests (its close among them) are answered. Scans
+    // and cleans were told to stop when the window closed; a worker still
+    // running after that must not see the process-wide lists and the log
+    // destroyed under it: the process then ends without static destructors.
     window->StopServer();
+    if (!app::StopAllWorkers(3000)) {
+        app::LogFile::Instance().Write("Ending with workers still running");
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
+    }
     return result;
 }
 

@@ -23,4 +23,6 @@ std::optional<engine::Value> MainFrame::OnScriptCall(std::string_view name, std:
     return NativeFunctions().Call(name, args);
 }
 
+void MainFrame::OnClosing() { RaiseStopFlag(); }
+
 }  // namespace app

@@ -23,6 +23,8 @@ public:
 
     engine::LoadResult OnDataLoad(engine::DataLoadRequest& request) override;
     std::optional<engine::Value> OnScriptCall(std::string_view name, std::span<const engine::Value> args) override;
+    // Scans and cleans stop at their next file or entry.
+    void OnClosing() override;
 
 private:
     std::unique_ptr<engine::BrowserWindow> window_;

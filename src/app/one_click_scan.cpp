@@ -32,8 +32,10 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
                     DWORD& registryIssues) {
     auto& registryLists = registry::RegistryIssueLists();
     for (int i = 0; i < registry::kRegistryCategoryCount; ++i) {
-        if (StopFlag().load()) return false;
+        if (StopRequested()) return false;
         registry::ScanRegistryCategory(i, registryLists[i]);
+        // The category scan gives up inside when stopped: not a finding to report.
+        if (StopRequested()) return false;
         registryFound[i] = !registryLists[i].empty();
         registryIssues += static_cast<DWORD>(registryLists[i].size());
         ReportScannedCategory(registryLists[i].size(), L"0", 0, i);
@@ -42,8 +44,7 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
     junk::ResetJunkLists();
     const junk::CategorySources sources = junk::SystemSources();
     for (int j = 0; j < junk::kJunkCategoryCount; ++j) {
-        junk::ScanJunkCategory(j, sources);
-        if (StopFlag().load()) return false;
+        if (!junk::ScanJunkCategory(j, sources)) return false;
         const junk::JunkFileList& list = junk::JunkList(j);
         junkFound[j] = !list.Empty();
         junkBytes += list.Total();
@@ -66,7 +67,6 @@ void RunOneClickScan() {
         WriteRegistryIssueCount(registryIssues);
     }
     ClearZoneBits(HOME_SCAN_WORKING);
-    StopFlag() = 0;
 }
 
 }  // namespace

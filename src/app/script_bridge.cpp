@@ -1,5 +1,7 @@
 #include "app/script_bridge.h"
 
+#include "app/worker_tasks.h"
+
 namespace app {
 
 ScriptBridge::ScriptBridge(std::span<const BridgeRow> rows) {
@@ -13,7 +15,12 @@ std::optional<engine::Value> ScriptBridge::Call(std::string_view name, BridgeArg
         if (row.name != name) continue;
         // A known name with another argument count is not handled either.
         if (row.argumentCount != args.size()) return std::nullopt;
-        return row.operation(args);
+        try {
+            return row.operation(args);
+        } catch (...) {
+            LogFailure("Native function ", name);
+        }
+        return kCallFailed;
     }
     return std::nullopt;
 }

@@ -22,12 +22,17 @@ struct BridgeRow {
     BridgeOperation operation;
 };
 
+// The answer of a call whose operation failed with an exception (out of
+// memory, for one): no exception ever reaches the engine or the page.
+inline constexpr int kCallFailed = -2;
+
 class ScriptBridge {
 public:
     explicit ScriptBridge(std::span<const BridgeRow> rows);
 
-    // The operation's result, or empty when the call is not handled (no row
-    // with this name, or the row takes another number of arguments).
+    // The operation's result (kCallFailed when it threw; the log records
+    // it), or empty when the call is not handled (no row with this name, or
+    // the row takes another number of arguments).
     std::optional<engine::Value> Call(std::string_view name, BridgeArgs args) const;
 
 private:

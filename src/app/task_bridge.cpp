@@ -5,7 +5,7 @@
 namespace app {
 
 engine::Value StopWorking(BridgeArgs) {
-    StopFlag() = 1;
+    RaiseStopFlag();
     ZoneBits() = 0;
     return 0;
 }

@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <process.h>
 
+#include <exception>
 #include <memory>
 #include <mutex>
 
+#include "app/log_file.h"
 #include "common/handles.h"
 
 namespace app {
@@ -13,49 +15,83 @@ namespace app {
 namespace {
 
 std::atomic<std::uint32_t> liveBits{0};
+// Every worker thread alive, detached ones included.
+std::atomic<int> liveWorkers{0};
+// How many stops have been asked for since the program started.
+std::atomic<std::uint32_t> stopCount{0};
+// The stop count when the calling thread's task started; empty outside a task.
+thread_local std::optional<std::uint32_t> taskStops;
 std::atomic<engine::ScriptHost*> mainWindow{nullptr};
 // The most recently started worker; an earlier one's handle is closed when a
 // new one replaces it (workers are never joined).
 std::mutex lastWorkerLock;
 common::UniqueKernelHandle lastWorker;
 
+HANDLE BeginThread(unsigned(__stdcall* body)(void*), void* argument) {
+    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, body, argument, 0, nullptr));
+}
+std::atomic<ThreadMaker> threadMaker{BeginThread};
+
 struct WorkerStart {
     std::function<void()> work;
     std::uint32_t liveBit;
+    std::uint32_t stops;
 };
 
 unsigned __stdcall WorkerMain(void* argument) {
-    const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
-    start->work();
-    liveBits.fetch_and(~start->liveBit);
+    std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
+    const std::uint32_t liveBit = start->liveBit;
+    {
+        const TaskScope task(start->stops);
+        try {
+            start->work();
+        } catch (...) {
+            // An exception here would end the process. The task ends instead,
+            // and its bit with it.
+            LogFailure("A worker");
+            ClearZoneBits(liveBit);
+        }
+    }
+    // What the work owned goes while the worker still counts as alive.
+    start.reset();
+    liveBits.fetch_and(~liveBit);
+    --liveWorkers;
     return 0;
 }
 
-void StartThread(std::function<void()> work, std::uint32_t liveBit) {
+bool StartThread(std::function<void()> work, std::uint32_t liveBit) {
     liveBits.fetch_or(liveBit);
-    auto* start = new WorkerStart{std::move(work), liveBit};
-    const auto handle =
-        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, WorkerMain, start, 0, nullptr));
+    ++liveWorkers;
+    auto* start = new WorkerStart{std::move(work), liveBit, stopCount.load()};
+    const HANDLE handle = threadMaker.load()(WorkerMain, start);
     if (!handle) {
         liveBits.fetch_and(~liveBit);
+        --liveWorkers;
         delete start;
-        return;
+        return false;
     }
     const std::lock_guard guard(lastWorkerLock);
     lastWorker.reset(handle);
+    return true;
 }
 
 }  // namespace
 
 TaskRule RuleFor(Task task) {
+    constexpr std::uint32_t kCleans = HOME_CLEAN_WORKING | REG_CLEAN_WORKING | JUNKFILE_CLEAN_WORKING |
+                                      POPUP_WINDOWS_CLEAN_WORKING;
+    // Every clean may repair the registry lists and removes the junk scan's
+    // empty folders; the one-click scan fills both kinds of list.
+    constexpr std::uint32_t kRegistryLists = HOME_SCAN_WORKING | REG_SCAN_WORKING | kCleans;
+    constexpr std::uint32_t kJunkLists = HOME_SCAN_WORKING | JUNKFILE_SCAN_WORKING | kCleans;
     switch (task) {
-        case Task::OneClickScan: return {0x3F, HOME_SCAN_WORKING, true};
-        case Task::RegistryScan: return {0x1B, REG_SCAN_WORKING, true};
-        case Task::JunkScan: return {0x2D, JUNKFILE_SCAN_WORKING, true};
-        case Task::Clean: return {0xB8, 0, true};
-        case Task::SystemDiskScan: return {0x800, DISK_WORKING, false};
-        case Task::SystemDiskClean: return {0x800, DISK_WORKING, true};
-        case Task::DownloadMove: return {0x1000, DOWNLOAD_MOVE_WORKING, false};
+        case Task::OneClickScan: return {0x3F, HOME_SCAN_WORKING, kRegistryLists | kJunkLists};
+        case Task::RegistryScan: return {0x1B, REG_SCAN_WORKING, kRegistryLists};
+        case Task::JunkScan: return {0x2D, JUNKFILE_SCAN_WORKING, kJunkLists};
+        case Task::Clean: return {0xB8, 0, kRegistryLists | kJunkLists};
+        case Task::SystemDiskScan: return {0x800, DISK_WORKING, DISK_WORKING};
+        case Task::SystemDiskClean: return {0x800, DISK_WORKING, DISK_WORKING};
+        case Task::DownloadMove: return {0x1000, DOWNLOAD_MOVE_WORKING, DOWNLOAD_MOVE_WORKING};
     }
     return {};
 }
@@ -65,37 +101,52 @@ std::atomic<std::uint32_t>& ZoneBits() {
     return bits;
 }
 
-std::atomic<int>& StopFlag() {
-    static std::atomic<int> flag{0};
-    return flag;
-}
-
 void ClearZoneBits(std::uint32_t bits) { ZoneBits().fetch_and(~bits); }
 
 std::uint32_t LiveWorkerBits() { return liveBits.load(); }
 
-std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t live, std::uint32_t refusalMask) {
-    if (zoneBits & refusalMask) return zoneBits;
-    if (live & refusalMask) return zoneBits | live;
+void RaiseStopFlag() { ++stopCount; }
+
+bool StopRequested() { return taskStops && *taskStops != stopCount.load(); }
+
+TaskScope::TaskScope() : TaskScope(stopCount.load()) {}
+
+TaskScope::TaskScope(std::uint32_t stopsAtStart) : previous_(taskStops) { taskStops = stopsAtStart; }
+
+TaskScope::~TaskScope() { taskStops = previous_; }
+
+std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t live, const TaskRule& rule) {
+    if (zoneBits & rule.refusalMask) return zoneBits;
+    if (live & rule.sharedData) return zoneBits | live;
     return 0;
 }
 
-std::uint32_t TaskRefusal(Task task) {
-    return StartRefusal(ZoneBits().load(), liveBits.load(), RuleFor(task).refusalMask);
-}
+std::uint32_t TaskRefusal(Task task) { return StartRefusal(ZoneBits().load(), liveBits.load(), RuleFor(task)); }
 
 int StartTask(Task task, const std::function<void()>& prepare, std::function<void()> work, std::uint32_t bit) {
     if (const std::uint32_t refusal = TaskRefusal(task)) return static_cast<int>(refusal);
     const TaskRule rule = RuleFor(task);
-    if (rule.resetsStopFlag) StopFlag() = 0;
     if (prepare) prepare();
     const std::uint32_t taskBit = rule.bit ? rule.bit : bit;
     ZoneBits().fetch_or(taskBit);
-    StartThread(std::move(work), taskBit);
-    return 0;
+    if (StartThread(std::move(work), taskBit)) return 0;
+    ClearZoneBits(taskBit);
+    return kThreadNotStarted;
 }
 
-void StartDetachedWorker(std::function<void()> work) { StartThread(std::move(work), 0); }
+bool StartDetachedWorker(std::function<void()> work) { return StartThread(std::move(work), 0); }
+
+ThreadMaker ReplaceThreadMaker(ThreadMaker maker) { return threadMaker.exchange(maker); }
+
+bool StopAllWorkers(DWORD milliseconds) {
+    RaiseStopFlag();
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (liveWorkers.load() > 0) {
+        if (GetTickCount64() >= end) return false;
+        Sleep(10);
+    }
+    return true;
+}
 
 void PublishMainWindow(engine::ScriptHost* host) { mainWindow.store(host); }
 
@@ -126,6 +177,20 @@ void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, 
     CallScriptFunction("SetErrorNumAndSize",
                        {engine::Value::Array({static_cast<int>(count), std::move(sizeText), group, category,
                                               ErrorReportPageBit(ZoneBits().load())})});
+}
+
+void LogFailure(std::string_view what, std::string_view name) noexcept {
+    try {
+        std::string line = std::string(what).append(name).append(" failed");
+        try {
+            throw;
+        } catch (const std::exception& error) {
+            line.append(": ").append(error.what());
+        } catch (...) {
+        }
+        LogFile::Instance().Write(line);
+    } catch (...) {
+    }
 }
 
 int EnableCleanPrivileges() {

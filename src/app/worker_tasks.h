@@ -3,9 +3,13 @@
 // task owns one bit of ZoneBits, and a task refuses to start while any bit
 // of its refusal mask is set. Workers reach the document only through
 // CallScriptFunction.
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,34 +35,75 @@ enum ZoneBit : std::uint32_t {
 enum class Task { OneClickScan, RegistryScan, JunkScan, Clean, SystemDiskScan, SystemDiskClean, DownloadMove };
 
 struct TaskRule {
-    std::uint32_t refusalMask;
-    std::uint32_t bit;  // 0 for the clean: its bit is the one the page passes
-    bool resetsStopFlag;
+    std::uint32_t refusalMask;  // busy-word bits that refuse the start
+    std::uint32_t bit;          // 0 for the clean: its bit is the one the page passes
+    // Bits of the tasks that read or empty the same lists: while a worker of
+    // one of them is alive, stopped or not, the task does not start.
+    std::uint32_t sharedData;
 };
 TaskRule RuleFor(Task task);
 
-// The busy word and the stop request, process-wide.
+// The busy word, process-wide.
 std::atomic<std::uint32_t>& ZoneBits();
-std::atomic<int>& StopFlag();
 void ClearZoneBits(std::uint32_t bits);
 // Bits of workers whose threads are still alive, whatever the busy word says.
 std::uint32_t LiveWorkerBits();
 
-// 0 when a task with `refusalMask` may start; otherwise the non-zero answer
-// for the page. A task also waits for a stopped worker that shares its data:
-// StopWorking clears the busy word at once, but that worker may still be
-// finishing its current unit, so its live bit refuses the start until it ends.
-std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t liveBits, std::uint32_t refusalMask);
+// StopFlag: StopWorking raises it for every task running at that moment. A
+// task started later is not stopped by it, and an ending task never lowers it
+// for another: each task remembers how many stops had been asked for when it
+// started, and is stopped once there have been more.
+void RaiseStopFlag();
+// Whether the task that the calling thread runs has been asked to stop;
+// false on a thread that runs no task.
+bool StopRequested();
+// Makes the calling thread run a task started now, for the owner's
+// lifetime: every worker runs inside one, and so does a test or benchmark
+// that runs a worker's body on its own thread.
+class TaskScope {
+public:
+    TaskScope();
+    explicit TaskScope(std::uint32_t stopsAtStart);
+    ~TaskScope();
+    TaskScope(const TaskScope&) = delete;
+    TaskScope& operator=(const TaskScope&) = delete;
+
+private:
+    std::optional<std::uint32_t> previous_;
+};
+
+// 0 when a task with `rule` may start; otherwise the non-zero answer for the
+// page: the busy word when it refuses, else the busy word and the live bits
+// when a worker sharing the task's data is still alive (StopWorking clears
+// the busy word at once, but a stopped worker may still be finishing its
+// current unit).
+std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t liveBits, const TaskRule& rule);
 // The start refusal of `task` now; for a start that checks its arguments
 // between the refusal test and the start.
 std::uint32_t TaskRefusal(Task task);
 
-// The start rule: refusal test, stop-flag reset, prepare() (the task's shared
-// data, e.g. emptying result lists), the bit, then the thread running work().
-// Answers 0 when started, else the refusal. `bit` is the clean's page bit.
+// The answer of a start whose worker thread could not be made.
+inline constexpr int kThreadNotStarted = -1;
+
+// The start rule: refusal test, prepare() (the task's shared data, e.g.
+// emptying result lists), the bit, then the thread running work(). Answers 0
+// when started, the refusal, or kThreadNotStarted (the bit cleared again).
+// `bit` is the clean's page bit.
 int StartTask(Task task, const std::function<void()>& prepare, std::function<void()> work, std::uint32_t bit = 0);
-// A worker that is never refused and owns no bit (size calculation, update check).
-void StartDetachedWorker(std::function<void()> work);
+// A worker that is never refused and owns no bit (size calculation, update
+// check). False when its thread could not be made.
+bool StartDetachedWorker(std::function<void()> work);
+
+// How worker threads are made: _beginthreadex unless replaced (a test shows
+// a start that fails). Answers the previous maker.
+using ThreadMaker = HANDLE (*)(unsigned(__stdcall* body)(void*), void* argument);
+ThreadMaker ReplaceThreadMaker(ThreadMaker maker);
+
+// At the program's end: raises the stop flag and waits up to `milliseconds`
+// for every worker thread (detached ones too) to end. False when some are
+// still running; the process must then end without running static
+// destructors under them.
+bool StopAllWorkers(DWORD milliseconds);
 
 // The main window's document, published once it is shown; empty before.
 void PublishMainWindow(engine::ScriptHost* host);
@@ -75,6 +120,10 @@ int ErrorReportPageBit(std::uint32_t zoneBits);
 // SetErrorNumAndSize([count, size text, group, category, page]) for one
 // scanned category (group 0 registry, 1 junk files).
 void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category);
+
+// Logs "<what><name> failed", with the text of the exception being handled
+// (call it from a catch block). Never throws.
+void LogFailure(std::string_view what, std::string_view name = {}) noexcept;
 
 // Enables SeDebugPrivilege, SeBackupPrivilege and SeRestorePrivilege; 1 when
 // all three were granted.

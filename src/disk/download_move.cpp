@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "app/worker_tasks.h"
-#include "common/listed_file.h"
+#include "common/listed_delete.h"
 #include "common/whole_file.h"
 #include "disk/file_walk.h"
 #include "disk/move_counters.h"
@@ -155,11 +155,8 @@ private:
 // old folders. A folder that exists and cannot be removed (it holds
 // something, or became a link) ends the climb; one already gone does not.
 void TidyUp(const std::wstring& folder, const std::vector<std::wstring>& oldFolders, const std::wstring& target) {
-    for (const std::wstring& candidate : FoldersToTidy(folder, oldFolders, target)) {
-        const DWORD attributes = GetFileAttributesW(candidate.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) continue;
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !RemoveDirectoryW(candidate.c_str())) return;
-    }
+    for (const std::wstring& candidate : FoldersToTidy(folder, oldFolders, target))
+        if (!common::IsCleaned(common::DeleteListedFolder(candidate))) return;
 }
 
 // What the move emptied goes: the file-free rest of each selected folder,

@@ -1,9 +1,9 @@
 #include "disk/system_disk_clean.h"
 
 #include "app/worker_tasks.h"
+#include "common/listed_delete.h"
 #include "disk/clean_amount.h"
 #include "disk/system_disk_scan.h"
-#include "junk/junk_clean.h"
 #include "junk/junk_lists.h"
 
 namespace disk {
@@ -11,17 +11,13 @@ namespace disk {
 std::uint64_t CleanSystemDiskGroup(int group) {
     junk::JunkFileList& list = SystemDiskList(group);
     std::uint64_t cleaned = 0;
-    const junk::WalkedFolder* checked = nullptr;
-    bool safe = false;
+    std::wstring path;
     for (const junk::JunkFileEntry& entry : list) {
-        if (app::StopFlag().load()) break;
+        if (app::StopRequested()) break;
         const junk::WalkedFolder& folder = list.FolderOf(entry);
-        // A folder that became a link since the scan is not deleted through.
-        if (&folder != checked) {
-            checked = &folder;
-            safe = junk::NoLinkBelowRoot(folder);
-        }
-        if (safe && junk::CleanJunkFile(entry.name, folder.path))
+        // Deleted only where the path still leads to the file the scan listed.
+        path.assign(folder.path).append(entry.name);
+        if (common::IsCleaned(common::DeleteListedFile(path)))
             cleaned += entry.size;
         else
             junk::Undeletables().Add(entry.name, folder, entry.size);
@@ -42,7 +38,9 @@ void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection) {
 
 engine::Value CleanSystemFile(app::BridgeArgs args) {
     if (const std::uint32_t refusal = app::TaskRefusal(app::Task::SystemDiskClean)) return static_cast<int>(refusal);
-    std::optional<std::vector<junk::SelectionElement>> selection = junk::ParseSelectionArray(args[0].ToText());
+    const std::optional<std::wstring> text = junk::SelectionArgument(args[0]);
+    std::optional<std::vector<junk::SelectionElement>> selection;
+    if (text) selection = junk::ParseSelectionArray(*text);
     if (!selection) return -3;
     return app::StartTask(app::Task::SystemDiskClean, {},
                           [selection = std::move(*selection)] { RunSystemDiskClean(selection); });

@@ -21,7 +21,7 @@ void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection);
 
 // Starts the clean of the selection text (the second argument is not read):
 // 0, the busy word while a system disk scan or clean runs, or -3 when the
-// text is not a JSON array.
+// text is not a JSON array (or is too long to be a selection).
 engine::Value CleanSystemFile(app::BridgeArgs args);
 
 }  // namespace disk

@@ -29,9 +29,7 @@ std::vector<std::wstring> GroupFolders(int group, const junk::CategorySources& s
                                                  L"\\AppData\\Local\\Microsoft\\Windows\\INetCache"};
     if (group == 3) return junk::PlanFor(kTemporaryFilesCategory, sources).folders;
     if (group < 0 || group > 3) return {};
-    std::wstring folder = sources.variable(L"USERPROFILE") + kCaches[group];
-    if (!junk::IsAbsoluteFolder(folder)) return {};
-    return {std::move(folder)};
+    return junk::UsableFolders({sources.variable(L"USERPROFILE") + kCaches[group]}, sources);
 }
 
 void RunSystemDiskScan() {
@@ -44,7 +42,7 @@ void RunSystemDiskScan() {
     std::uint64_t size = 0;
     for (int group = 0; group < kSystemDiskGroupCount; ++group) {
         junk::JunkFileList& list = SystemDiskList(group);
-        for (const std::wstring& folder : GroupFolders(group, sources))
+        for (const std::wstring& folder : junk::WalkRoots(GroupFolders(group, sources), sources.protectedFolders))
             junk::ScanJunkFolder(list, emptyFolders, folder, junk::kWalkSinceBoot);
         junk::Undeletables().RemoveListed(list);
         count += list.Count();

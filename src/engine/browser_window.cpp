@@ -75,6 +75,7 @@ void BrowserWindow::SetIcon(HICON icon) {
 void BrowserWindow::Close() {
     if (!ui_.IsOpen()) return;
     ui_.Close();
+    host_.OnClosing();
     callbacks_.Shutdown();
     tray_.reset();
     if (options_.mainWindow) PostQuitMessage(0);

@@ -37,6 +37,10 @@ public:
     virtual LoadResult OnDataLoad(DataLoadRequest& request) = 0;
     // The result, or empty when the call is not handled.
     virtual std::optional<Value> OnScriptCall(std::string_view name, std::span<const Value> args) = 0;
+    // The window is closing, on its thread, before the callbacks still
+    // waiting for the page fail: work that would carry on after a failed
+    // callback is told to stop first.
+    virtual void OnClosing() {}
 };
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 
 #include "app/worker_tasks.h"
 #include "common/handles.h"
+#include "common/listed_delete.h"
 
 namespace junk {
 
@@ -56,7 +57,7 @@ private:
         std::uint32_t fileFolder = kNoFolder;
         std::uint32_t emptyFolder = kNoFolder;
         do {
-            if (stoppable_ && app::StopFlag().load()) return false;
+            if (stoppable_ && app::StopRequested()) return false;
             if (IsDots(data.cFileName)) continue;
             if (IsLink(data.dwFileAttributes)) {
                 empty = false;
@@ -115,10 +116,12 @@ bool HasListedExtension(std::wstring_view name, const std::vector<std::wstring>&
 }
 
 bool ScanJunkFolder(JunkFileList& list, JunkFileList& emptyFolders, const std::wstring& folder, int mode) {
+    const std::optional<std::wstring> root = common::ResolvedFolder(folder);
+    if (!root) return true;
     const bool sinceBoot = mode == kWalkSinceBoot;
     const std::int64_t bootTime = BootTime();
     FolderWalk walk(
-        list, emptyFolders, folder,
+        list, emptyFolders, *root,
         [sinceBoot, bootTime](const WIN32_FIND_DATAW& data) {
             if (data.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM) return false;
             return !sinceBoot || UnixSeconds(data.ftLastWriteTime) <= bootTime;
@@ -128,13 +131,15 @@ bool ScanJunkFolder(JunkFileList& list, JunkFileList& emptyFolders, const std::w
 }
 
 bool ScanFolderByExtension(JunkFileList& list, const ExtensionRule& rule) {
+    const std::optional<std::wstring> root = common::ResolvedFolder(rule.folder);
+    if (!root) return true;
     FolderWalk walk(
-        list, EmptyFolderList(), rule.folder,
+        list, EmptyFolderList(), *root,
         [&rule](const WIN32_FIND_DATAW& data) {
             if (data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) return false;
             return HasListedExtension(data.cFileName, rule.extensions);
         },
-        false, false);
+        false, true);
     return walk.Run();
 }
 

@@ -2,7 +2,9 @@
 // The folder walks of the junk scans. A walk never enters a folder that is a
 // junction, a symbolic link or any other reparse point, and never collects
 // such an entry: what a link points to is not junk of this folder. A folder
-// holding a link is therefore never empty.
+// holding a link is therefore never empty. The folder a walk is given must
+// not be a link either; the walk lists its entries under the folder's final
+// path, which is what the clean later checks each opened file against.
 #include <windows.h>
 
 #include <cstdint>
@@ -43,6 +45,7 @@ struct ExtensionRule {
 // Collects the files below the rule's folder whose extension is listed,
 // except read-only and system files; empty sub-folders go to the
 // process-wide EmptyFolderList. True when the subtree holds no file at all.
+// The walk gives up, answering false, once the stop flag is set.
 bool ScanFolderByExtension(JunkFileList& list, const ExtensionRule& rule);
 
 }  // namespace junk

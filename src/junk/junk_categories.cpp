@@ -7,6 +7,8 @@
 #include "app/settings_store_values.h"
 #include "common/env_path.h"
 #include "common/handles.h"
+#include "common/listed_delete.h"
+#include "junk/protected_folders.h"
 
 namespace junk {
 
@@ -25,10 +27,13 @@ std::optional<std::wstring> ReadUserTemp() {
 
 }  // namespace
 
-bool IsAbsoluteFolder(const std::wstring& path) {
-    const bool drive = path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
-    const bool share = path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\';
-    return drive || share;
+std::vector<std::wstring> UsableFolders(const std::vector<std::wstring>& folders, const CategorySources& sources) {
+    std::vector<std::wstring> usable;
+    for (const std::wstring& folder : folders) {
+        std::optional<std::wstring> plain = PlainFolder(folder);
+        if (plain && !IsProtectedFolder(*plain, sources.protectedFolders)) usable.push_back(std::move(*plain));
+    }
+    return DistinctFolders(usable);
 }
 
 CategoryPlan PlanFor(int category, const CategorySources& sources) {
@@ -66,8 +71,20 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
             break;
         default: break;
     }
-    std::erase_if(plan.folders, [](const std::wstring& folder) { return !IsAbsoluteFolder(folder); });
+    plan.folders = UsableFolders(plan.folders, sources);
     return plan;
+}
+
+std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders,
+                                    const std::vector<std::wstring>& protectedFolders) {
+    std::vector<std::wstring> roots;
+    for (const std::wstring& folder : folders) {
+        const std::optional<std::wstring> resolved = common::ResolvedFolder(folder);
+        if (!resolved) continue;
+        std::optional<std::wstring> plain = PlainFolder(*resolved);
+        if (plain && !IsProtectedFolder(*plain, protectedFolders)) roots.push_back(std::move(*plain));
+    }
+    return DistinctFolders(roots);
 }
 
 CategorySources SystemSources() {
@@ -78,6 +95,7 @@ CategorySources SystemSources() {
     GetSystemDirectoryW(system, MAX_PATH);
     sources.systemDirectory = system;
     sources.expand = [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); };
+    sources.protectedFolders = SystemProtectedFolders();
     return sources;
 }
 

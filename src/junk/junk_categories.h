@@ -25,17 +25,24 @@ struct CategorySources {
     std::function<std::wstring(const wchar_t* name)> variable;  // "" when undefined
     std::wstring systemDirectory;
     std::function<std::wstring(const std::wstring& path)> expand;  // first %token% expanded
+    // Plain folders that no junk folder may be or hold (protected_folders.h).
+    std::vector<std::wstring> protectedFolders;
 };
 
-// A drive path ("C:\...") or a share ("\\server\..."): not relative to
-// the current drive or folder, as a path built from an undefined variable
-// or an empty text would be.
-bool IsAbsoluteFolder(const std::wstring& path);
-
-// The folders of category `category` (0 to 12). A folder that is not an
+// The folders among `folders` that may be walked, written plainly: not an
 // absolute path (an undefined variable or an empty text would make it
-// relative to the current drive's root) is left out.
+// relative to the current drive's root), a protected folder, or one reached
+// before (or lying inside another) are left out.
+std::vector<std::wstring> UsableFolders(const std::vector<std::wstring>& folders, const CategorySources& sources);
+
+// The folders of category `category` (0 to 12), as UsableFolders leaves them.
 CategoryPlan PlanFor(int category, const CategorySources& sources);
+
+// The folders the walks are given: each usable folder's final path (links
+// above it resolved; a folder that is itself a link, or missing, is left
+// out), unless that is protected or reached before.
+std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders,
+                                    const std::vector<std::wstring>& protectedFolders);
 
 // The sources as this process sees them.
 CategorySources SystemSources();

@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
+#include <unordered_set>
 
 #include "app/settings_store.h"
 #include "app/settings_store_values.h"
 #include "app/worker_tasks.h"
 #include "common/handles.h"
+#include "common/listed_delete.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_categories.h"
 #include "junk/recycle_bin.h"
@@ -19,82 +22,85 @@ namespace {
 constexpr int kRecycleBinCategory = 10;
 constexpr std::uint32_t kCleanBits = 0xB8;
 
-bool Stopped() { return app::StopFlag().load() != 0; }
-
 std::wstring WithoutTrailingBackslash(std::wstring path) {
     if (path.size() > 1 && path.back() == L'\\') path.pop_back();
     return path;
 }
 
-// Removes the file-free sub-trees of `folder` (its attributes already known
-// not to be a link) and, unless `keep`, the folder itself when nothing is left.
-int RemoveTree(const std::wstring& folder, bool keep) {
+// Removes the file-free sub-trees of `folder` and the folder itself when
+// nothing is left. Every removal goes through the deletion owner, so a
+// folder reached through a link is never removed.
+bool RemoveTree(const std::wstring& folder) {
+    // Most folders are empty by then: one attempt settles them.
+    if (common::DeleteListedFolder(folder) == common::DeleteResult::Deleted) return true;
     WIN32_FIND_DATAW data;
     const common::UniqueFind find(FindFirstFileW((folder + L"\\*.*").c_str(), &data));
-    if (!find) return keep ? 0 : RemoveDirectoryW(folder.c_str());
     bool empty = true;
-    do {
-        const std::wstring_view name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const bool folderEntry = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(data.dwFileAttributes);
-        if (!folderEntry || !RemoveTree(folder + L"\\" + std::wstring(name), false)) empty = false;
-    } while (FindNextFileW(find.get(), &data));
-    return empty && !keep ? RemoveDirectoryW(folder.c_str()) : 0;
-}
-
-int RemoveFolderTree(const std::wstring& folder, bool keep) {
-    const std::wstring path = WithoutTrailingBackslash(folder);
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && IsLink(attributes)) return 0;
-    return RemoveTree(path, keep);
-}
-
-// The folder of the last deleted files: once the clean moves on to another
-// folder, the file-free part of this one goes. A walk's own folder stays.
-class FolderTidy {
-public:
-    void Deleted(const WalkedFolder& folder) { pending_ = &folder; }
-    void Flush() {
-        if (pending_) RemoveFolderTree(pending_->path, pending_->path.size() <= pending_->rootLength);
-        pending_ = nullptr;
+    if (find) {
+        do {
+            const std::wstring_view name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const bool folderEntry =
+                (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(data.dwFileAttributes);
+            if (!folderEntry || !RemoveTree(folder + L"\\" + std::wstring(name))) empty = false;
+        } while (FindNextFileW(find.get(), &data));
     }
+    return empty && common::DeleteListedFolder(folder) == common::DeleteResult::Deleted;
+}
 
-private:
-    const WalkedFolder* pending_ = nullptr;
-};
+// After a category's files: each folder in which files went is removed if
+// nothing is left in it, deepest first, and so is each folder above it that
+// this leaves empty; a walk's own folder stays. (Folders that were empty
+// already went at the clean's start.) Deepest first, each folder is tried
+// once, after everything below it.
+void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
+    struct Left {
+        std::wstring path;        // without its trailing backslash
+        std::size_t rootLength;   // the walk's own folder, its backslash included
+        std::ptrdiff_t depth;
+    };
+    std::vector<Left> folders;
+    std::unordered_set<std::wstring> listed;
+    for (const WalkedFolder* folder : touched) {
+        std::wstring path = WithoutTrailingBackslash(folder->path);
+        if (!listed.insert(path).second) continue;
+        const std::ptrdiff_t depth = std::count(path.begin(), path.end(), L'\\');
+        folders.push_back({std::move(path), folder->rootLength, depth});
+    }
+    std::ranges::stable_sort(folders, std::greater{}, &Left::depth);
+    for (Left& folder : folders) {
+        while (folder.path.size() >= folder.rootLength &&
+               common::DeleteListedFolder(folder.path) == common::DeleteResult::Deleted) {
+            folder.path.resize(folder.path.rfind(L'\\'));
+            // A folder above that is listed itself has its own turn, later.
+            if (listed.contains(folder.path)) break;
+        }
+    }
+}
 
 void RemoveEmptyFolders() {
     JunkFileList& folders = EmptyFolderList();
-    for (const JunkFileEntry& entry : folders) {
-        const WalkedFolder& parent = folders.FolderOf(entry);
-        if (NoLinkBelowRoot(parent)) RemoveEmptyFolderTree(parent.path + entry.name);
-    }
+    for (const JunkFileEntry& entry : folders) RemoveEmptyFolderTree(folders.FolderOf(entry).path + entry.name);
     folders.Clear();
 }
 
 void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
     bool failed = false;
-    FolderTidy tidy;
-    const WalkedFolder* checked = nullptr;
-    bool safe = false;
+    std::vector<const WalkedFolder*> touched;
+    std::wstring path;
     for (const JunkFileEntry& entry : list) {
         const WalkedFolder& folder = list.FolderOf(entry);
-        if (&folder != checked) {
-            tidy.Flush();
-            checked = &folder;
-            safe = NoLinkBelowRoot(folder);
-        }
-        const bool deleted = safe && CleanJunkFile(entry.name, folder.path);
+        path.assign(folder.path).append(entry.name);
         run.cleanedBytes += entry.size;
-        if (deleted) {
-            tidy.Deleted(folder);
+        if (common::IsCleaned(common::DeleteListedFile(path))) {
+            if (touched.empty() || touched.back() != &folder) touched.push_back(&folder);
         } else {
             Undeletables().Add(entry.name, folder, entry.size);
             failed = true;
         }
-        if (Stopped()) break;
+        if (app::StopRequested()) break;
     }
-    tidy.Flush();
+    RemoveLeftFolders(touched);
     if (failed) run.health -= CategoryWeight(category);
 }
 
@@ -113,27 +119,10 @@ void FinishClean(const CleanRun& run) {
 }  // namespace
 
 int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
-    const std::wstring path = std::wstring(folder) + std::wstring(name);
-    if (DeleteFileW(path.c_str())) return 1;
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(attributes))
-        return 0;
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) ? 1 : 0;
+    return common::IsCleaned(common::DeleteListedFile(std::wstring(folder) + std::wstring(name))) ? 1 : 0;
 }
 
-int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveFolderTree(folder, false); }
-
-bool NoLinkBelowRoot(const WalkedFolder& folder) {
-    const std::wstring& path = folder.path;
-    for (std::size_t end = path.find(L'\\', folder.rootLength); end != std::wstring::npos;
-         end = path.find(L'\\', end + 1)) {
-        const DWORD attributes = GetFileAttributesW(path.substr(0, end).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || IsLink(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return false;
-    }
-    return true;
-}
+int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(WithoutTrailingBackslash(folder)); }
 
 void CleanJunkCategory(int category, CleanRun& run) {
     JunkFileList& list = JunkList(category);
@@ -154,8 +143,7 @@ void RunClean(const std::vector<SelectionElement>& selection) {
     RemoveEmptyFolders();
     const std::size_t count = selection.size();
     for (std::size_t i = 0; i < count; ++i) {
-        if (Stopped()) {
-            app::StopFlag() = 0;
+        if (app::StopRequested()) {
             app::ClearZoneBits(kCleanBits);
             return;
         }
@@ -171,8 +159,10 @@ engine::Value RepairChoose(app::BridgeArgs args) {
     if (const std::uint32_t refusal = app::TaskRefusal(app::Task::Clean)) return static_cast<int>(refusal);
     const int page = args[1].AsInt().value_or(0);
     if (page != 0x08 && page != 0x10 && page != 0x20 && page != 0x80) return -3;
+    const std::optional<std::wstring> text = SelectionArgument(args[0]);
+    if (!text) return -3;
     return app::StartTask(
-        app::Task::Clean, {}, [selection = ParseSelection(args[0].ToText())] { RunClean(selection); },
+        app::Task::Clean, {}, [selection = ParseSelection(*text)] { RunClean(selection); },
         static_cast<std::uint32_t>(page));
 }
 

@@ -12,20 +12,17 @@
 
 namespace junk {
 
-// Deletes folder + name, clearing read-only, hidden and system attributes
-// when the first attempt fails. Never deletes folders and never acts on an
-// entry that is a link. 1 when deleted, else 0.
+// Deletes folder + name through the deletion owner (common/listed_delete.h):
+// only when that path leads to that very file, clearing a read-only
+// attribute where needed. 1 when the file is gone (also when it was gone
+// already), else 0. Never deletes folders.
 int CleanJunkFile(std::wstring_view name, std::wstring_view folder);
 
 // Removes `folder` with all its sub-folders, bottom-up, when the whole tree
 // holds no file; otherwise removes the file-free sub-trees below it and keeps
-// the folder. Never enters or removes a link, nor works through a folder that
-// is one. Non-zero when `folder` itself was removed.
+// the folder. Never enters or removes a link, nor a folder reached through
+// one. Non-zero when `folder` itself was removed.
 int RemoveEmptyFolderTree(const std::wstring& folder);
-
-// True when no folder of `folder` below the part the walk was given has
-// become a link since the walk passed it.
-bool NoLinkBelowRoot(const WalkedFolder& folder);
 
 // Deletes the files of junk category `category` (the recycle bin in one
 // shell call), reports it, and empties its list.
@@ -35,7 +32,8 @@ void CleanJunkCategory(int category, CleanRun& run);
 void RunClean(const std::vector<SelectionElement>& selection);
 
 // Starts a clean of the selection from the page `args[1]` (8, 16, 32 or 128):
-// 0, -3 for another page value, or the busy word when a clean runs.
+// 0, -3 for another page value or a selection text too long to be one, or
+// the busy word when a clean (or a worker sharing its lists) runs.
 engine::Value RepairChoose(app::BridgeArgs args);
 
 // Makes sure HKEY_CURRENT_USER\`keyPath` exists and, in mode 1, that

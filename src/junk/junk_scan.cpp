@@ -9,12 +9,6 @@
 
 namespace junk {
 
-namespace {
-
-bool Stopped() { return app::StopFlag().load() != 0; }
-
-}  // namespace
-
 void ResetJunkLists() {
     EmptyFolderList().Clear();
     for (int category = 0; category < kJunkCategoryCount; ++category) JunkList(category).Clear();
@@ -23,19 +17,20 @@ void ResetJunkLists() {
 bool ScanJunkCategory(int category, const CategorySources& sources) {
     JunkFileList& list = JunkList(category);
     const CategoryPlan plan = PlanFor(category, sources);
+    const std::vector<std::wstring> roots = WalkRoots(plan.folders, sources.protectedFolders);
     switch (plan.walker) {
         case Walker::RecycleBin: ScanRecycleBin(list); break;
         case Walker::Extension:
-            for (const std::wstring& folder : plan.folders) ScanFolderByExtension(list, {folder, plan.extensions});
+            for (const std::wstring& folder : roots) ScanFolderByExtension(list, {folder, plan.extensions});
             break;
         case Walker::Folder:
-            for (const std::wstring& folder : plan.folders) {
-                if (Stopped()) return false;
+            for (const std::wstring& folder : roots) {
+                if (app::StopRequested()) return false;
                 ScanJunkFolder(list, EmptyFolderList(), folder, kWalkAll);
             }
             break;
     }
-    if (Stopped()) return false;
+    if (app::StopRequested()) return false;
     Undeletables().RemoveListed(list);
     return true;
 }
@@ -49,7 +44,6 @@ void RunJunkScan() {
         app::ReportScannedCategory(list.Count(), app::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category);
         app::BroadcastProgress((category + 1) * 100 / kJunkCategoryCount);
     }
-    if (Stopped()) app::StopFlag() = 0;
     std::uint64_t found = 0;
     for (int category = 0; category < kJunkCategoryCount; ++category) found += JunkList(category).Total();
     app::WriteWaitCleanSize(static_cast<std::int64_t>(found));

@@ -6,9 +6,12 @@
 #include <shlwapi.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
+#include "common/env_path.h"
 #include "common/handles.h"
+#include "common/listed_delete.h"
 
 namespace junk {
 
@@ -92,7 +95,64 @@ void ScanRecycleBin(JunkFileList& list) {
     }
 }
 
+namespace {
+
+// Under Wine the bin is the XDG trash of the user's Linux home (as Wine's
+// shell finds it): the items in "files", a ".trashinfo" for each in "info".
+// Nothing when not running under Wine.
+std::optional<std::wstring> WineTrashFolder() {
+    using ToDosPath = wchar_t*(CDECL*)(const char*);
+    const auto toDosPath = reinterpret_cast<ToDosPath>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
+    if (!toDosPath) return std::nullopt;
+    std::wstring share;
+    if (const std::wstring xdg = common::ReadEnvironmentVariable(L"XDG_DATA_HOME"); !xdg.empty()) {
+        // A Linux path: UTF-8 bytes.
+        std::string unixPath(WideCharToMultiByte(CP_UTF8, 0, xdg.c_str(), -1, nullptr, 0, nullptr, nullptr), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, xdg.c_str(), -1, unixPath.data(), static_cast<int>(unixPath.size()), nullptr,
+                            nullptr);
+        wchar_t* dos = toDosPath(unixPath.c_str());
+        if (!dos) return std::nullopt;
+        share = dos;
+        HeapFree(GetProcessHeap(), 0, dos);
+    } else {
+        // "\??\Z:\home\user", an NT path.
+        std::wstring home = common::ReadEnvironmentVariable(L"WINEHOMEDIR");
+        if (!home.starts_with(L"\\??\\")) return std::nullopt;
+        share = home.substr(4) + L"\\.local\\share";
+    }
+    return common::ResolvedFolder(share + L"\\Trash");
+}
+
+// Deletes each item of the Wine trash through the deletion owner, and its
+// ".trashinfo" once it is gone. An item that leads elsewhere (a link) stays.
+bool EmptyWineTrash(const std::wstring& trash) {
+    bool emptied = true;
+    WIN32_FIND_DATAW data;
+    const common::UniqueFind find(FindFirstFileW((trash + L"\\files\\*").c_str(), &data));
+    if (!find) return true;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring item = trash + L"\\files\\" + name;
+        common::DeleteResult result = common::DeleteResult::Elsewhere;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            result = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? common::DeleteListedTree(item)
+                                                                        : common::DeleteListedFile(item);
+        if (common::IsCleaned(result))
+            common::DeleteListedFile(trash + L"\\info\\" + name + L".trashinfo");
+        else
+            emptied = false;
+    } while (FindNextFileW(find.get(), &data));
+    return emptied;
+}
+
+}  // namespace
+
 bool EmptyRecycleBin() {
+    // Wine's shell empties its bin with DeleteFileW, which deletes the target
+    // of a link to a file: there the items go through the deletion owner.
+    if (const std::optional<std::wstring> trash = WineTrashFolder()) return EmptyWineTrash(*trash);
     SHQUERYRBINFO info = {};
     info.cbSize = sizeof(info);
     if (SHQueryRecycleBinW(nullptr, &info) != S_OK) return false;

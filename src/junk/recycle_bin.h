@@ -18,7 +18,9 @@ std::uint64_t ParseRecycleSizeText(std::wstring_view text);
 void ScanRecycleBin(JunkFileList& list);
 
 // Empties the recycle bin of every drive without asking; true only when the
-// bin could be queried and the shell reports it emptied.
+// bin could be queried and the shell reports it emptied. Under Wine, whose
+// shell would delete the target of a link in the bin, each item goes through
+// the deletion owner instead (links stay), true when every item went.
 bool EmptyRecycleBin();
 
 }  // namespace junk

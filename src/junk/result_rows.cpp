@@ -37,6 +37,11 @@ int IntArgument(const engine::Value& value) { return value.AsInt().value_or(0); 
 
 }  // namespace
 
+std::optional<std::wstring> SelectionArgument(const engine::Value& value) {
+    if (value.IsString() && value.Text().size() > kLongestSelectionText) return std::nullopt;
+    return value.ToText();
+}
+
 std::optional<std::vector<SelectionElement>> ParseSelectionArray(std::wstring_view text) {
     const Json json = ParseJsonArray(text);
     if (!json) return std::nullopt;
@@ -93,7 +98,9 @@ engine::Value GetErrorDetails(app::BridgeArgs args) {
 }
 
 engine::Value GetChooseStatistics(app::BridgeArgs args) {
-    const Json selection = ParseJsonArray(args[0].ToText());
+    const std::optional<std::wstring> text = SelectionArgument(args[0]);
+    if (!text) return L"[]";
+    const Json selection = ParseJsonArray(*text);
     if (!selection) return L"[]";
     cJSON* element = nullptr;
     cJSON_ArrayForEach(element, selection.get()) {

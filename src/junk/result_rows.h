@@ -21,6 +21,12 @@ struct SelectionElement {
     int kind = -1;
     int category = -1;
 };
+// The selection text of a bridge argument (its string form). Nothing when it
+// is longer than any selection a page makes, so that a huge text is refused
+// before it is converted or parsed.
+inline constexpr std::size_t kLongestSelectionText = 65536;
+std::optional<std::wstring> SelectionArgument(const engine::Value& value);
+
 // Nothing when the text is not a JSON array.
 std::optional<std::vector<SelectionElement>> ParseSelectionArray(std::wstring_view text);
 // An empty selection when the text is not a JSON array.

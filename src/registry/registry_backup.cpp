@@ -1,5 +1,6 @@
 #include "registry/registry_backup.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "common/handles.h"
@@ -64,20 +65,8 @@ std::wstring FormatValue(const BackupValue& value) {
     return line + L"\r\n";
 }
 
-std::vector<BackupValue> ReadValues(HKEY key, const std::vector<std::wstring>& names) {
-    std::vector<BackupValue> values;
-    for (const std::wstring& name : names) {
-        BackupValue value{name, REG_NONE, {}};
-        DWORD size = 0;
-        if (RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) continue;
-        value.data.resize(size);
-        if (RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.data.data(), &size) != ERROR_SUCCESS)
-            continue;
-        value.data.resize(size);
-        values.push_back(std::move(value));
-    }
-    return values;
-}
+// A text the file can carry on one line.
+bool FitsOneLine(std::wstring_view text) { return text.find_first_of(L"\r\n") == std::wstring_view::npos; }
 
 std::wstring WithoutTrailingBackslash(std::wstring path) {
     while (!path.empty() && path.back() == L'\\') path.pop_back();
@@ -102,27 +91,87 @@ std::wstring FormatBackupKey(const BackupKey& key) {
     return text;
 }
 
-std::vector<BackupKey> CaptureIssues(const RegistryIssueList& issues) {
-    const bool wow64 = common::RunsUnderWow64();
-    std::vector<BackupKey> keys;
-    for (const RegistryIssue& issue : issues) {
-        // The key that holds what the repair deletes: the value's key, or the
-        // key itself (whose parent the repair opens).
-        const std::wstring path = issue.keyPath + issue.keyName;
-        if (!issue.IsValueIssue() && issue.keyName.empty()) continue;
-        REGSAM view = 0;
-        const common::UniqueRegKey key = OpenKeyInEitherView(RootKey(issue.root), path, &view);
-        if (!key) continue;
-        std::vector<std::wstring> names;
-        if (issue.IsValueIssue())
-            names.push_back(issue.valueName);
-        else
-            names = ValueNames(key.get());
-        std::vector<BackupValue> values = ReadValues(key.get(), names);
-        if (issue.IsValueIssue() && values.empty()) continue;
-        keys.push_back({BackupKeyPath(issue.root, path, view, wow64), std::move(values)});
+std::optional<BackupValue> ReadValue(HKEY key, const std::wstring& name) {
+    BackupValue value{name, REG_NONE, {}};
+    // The value may grow between asking its size and reading it: a few tries.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD size = 0;
+        if (RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) break;
+        value.data.resize(size);
+        const LSTATUS status = RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.data.data(), &size);
+        if (status == ERROR_MORE_DATA) continue;
+        if (status != ERROR_SUCCESS) break;
+        value.data.resize(size);
+        return value;
     }
-    return keys;
+    return std::nullopt;
+}
+
+std::optional<std::vector<BackupValue>> ReadAllValues(HKEY key) {
+    DWORD subKeys = 0, values = 0, longestName = 0, longestData = 0;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, &longestName,
+                         &longestData, nullptr, nullptr) != ERROR_SUCCESS ||
+        subKeys != 0)
+        return std::nullopt;
+    std::vector<BackupValue> all;
+    std::vector<wchar_t> name(longestName + 1);
+    // Room to spare: without a data buffer the call would answer the size alone.
+    const DWORD room = longestData + 2;
+    for (DWORD index = 0;; ++index) {
+        BackupValue value{L"", REG_NONE, std::vector<BYTE>(room)};
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        DWORD size = room;
+        const LSTATUS status = RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &value.type,
+                                             value.data.data(), &size);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        // A value that grew or was added since the count: the key is changing.
+        if (status != ERROR_SUCCESS) return std::nullopt;
+        value.name.assign(name.data(), nameLength);
+        value.data.resize(size);
+        all.push_back(std::move(value));
+    }
+    if (all.size() != values) return std::nullopt;
+    return all;
+}
+
+bool SameValues(std::vector<BackupValue> a, std::vector<BackupValue> b) {
+    const auto byName = [](const BackupValue& x, const BackupValue& y) { return x.name < y.name; };
+    std::ranges::sort(a, byName);
+    std::ranges::sort(b, byName);
+    return a == b;
+}
+
+std::vector<CapturedIssue> CaptureIssues(const RegistryIssueList& issues) {
+    const bool wow64 = common::RunsUnderWow64();
+    std::vector<CapturedIssue> captured;
+    for (std::size_t index = 0; index < issues.size(); ++index) {
+        const RegistryIssue& issue = issues[index];
+        CapturedIssue entry{index, 0, {}};
+        const std::wstring path = issue.keyPath + issue.keyName;
+        if (!FitsOneLine(path)) continue;
+        if (issue.IsValueIssue()) {
+            // The value's key, in the view where the repair will find it.
+            const common::UniqueRegKey key = OpenKeyInEitherView(RootKey(issue.root), path, &entry.view);
+            if (!key || !FitsOneLine(issue.valueName)) continue;
+            std::optional<BackupValue> value = ReadValue(key.get(), issue.valueName);
+            if (!value) continue;
+            entry.key.values.push_back(std::move(*value));
+        } else {
+            // The key itself, through the parent that the repair opens.
+            if (issue.keyName.empty()) continue;
+            const common::UniqueRegKey parent = OpenKeyInEitherView(RootKey(issue.root), issue.keyPath, &entry.view);
+            if (!parent) continue;
+            const common::UniqueRegKey key = OpenKey(parent.get(), issue.keyName, KEY_READ);
+            std::optional<std::vector<BackupValue>> values;
+            if (key) values = ReadAllValues(key.get());
+            if (!values || !std::ranges::all_of(*values, [](const BackupValue& v) { return FitsOneLine(v.name); }))
+                continue;
+            entry.key.values = std::move(*values);
+        }
+        entry.key.path = BackupKeyPath(issue.root, path, entry.view, wow64);
+        captured.push_back(std::move(entry));
+    }
+    return captured;
 }
 
 RegistryBackup RegistryBackup::InFolder(const std::wstring& folder) {
@@ -135,20 +184,34 @@ RegistryBackup RegistryBackup::InFolder(const std::wstring& folder) {
     return RegistryBackup(folder + L"\\" + name);
 }
 
-bool RegistryBackup::Append(const std::vector<BackupKey>& keys) {
+bool RegistryBackup::Append(const std::vector<CapturedIssue>& issues) {
     std::wstring text;
     if (!created_) text = L"\xFEFFWindows Registry Editor Version 5.00\r\n";
-    for (const BackupKey& key : keys) text += FormatBackupKey(key);
-    const common::UniqueFile file(CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                              created_ ? OPEN_EXISTING : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    for (const CapturedIssue& issue : issues) text += FormatBackupKey(issue.key);
+    const common::UniqueFile file(CreateFileW(path_.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | DELETE,
+                                              FILE_SHARE_READ, nullptr, created_ ? OPEN_EXISTING : CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
+    LARGE_INTEGER before{};
+    GetFileSizeEx(file.get(), &before);
     const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     DWORD written = 0;
-    if (!WriteFile(file.get(), text.data(), bytes, &written, nullptr) || written != bytes ||
-        !FlushFileBuffers(file.get()))
-        return false;
-    created_ = true;
-    return true;
+    if (WriteFile(file.get(), text.data(), bytes, &written, nullptr) && written == bytes &&
+        FlushFileBuffers(file.get())) {
+        created_ = true;
+        return true;
+    }
+    // What was written in part goes again, so that the file stays one that
+    // regedit reads; a file made by this call goes altogether.
+    if (!created_) {
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition));
+    } else {
+        FILE_END_OF_FILE_INFO end{};
+        end.EndOfFile = before;
+        SetFileInformationByHandle(file.get(), FileEndOfFileInfo, &end, sizeof(end));
+    }
+    return false;
 }
 
 }  // namespace registry

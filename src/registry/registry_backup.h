@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,7 @@ struct BackupValue {
     std::wstring name;  // empty: the key's default value
     DWORD type = REG_NONE;
     std::vector<BYTE> data;
+    bool operator==(const BackupValue&) const = default;
 };
 
 struct BackupKey {
@@ -34,10 +36,31 @@ std::wstring BackupKeyPath(std::uint32_t root, std::wstring_view path, REGSAM vi
 // preceded by an empty line.
 std::wstring FormatBackupKey(const BackupKey& key);
 
+// One entry of an issue list as a backup holds it: the key section written
+// for it, which the repair must find again, exactly, before it deletes the
+// entry.
+struct CapturedIssue {
+    std::size_t index;  // the issue's position in its list
+    REGSAM view;        // KEY_WOW64_64KEY or KEY_WOW64_32KEY: where it was found
+    // A value issue: its key with that one value. A key issue: the key with
+    // all its values (it has no sub-keys).
+    BackupKey key;
+};
+
 // The current contents of the entries `issues` name, as the repair will find
-// them: a value issue's value, a key issue's key with all its values.
-// Entries that no longer exist are left out.
-std::vector<BackupKey> CaptureIssues(const RegistryIssueList& issues);
+// them. An entry that cannot be read whole is left out, and so never deleted:
+// one that no longer exists, a key that cannot be opened for reading or has
+// sub-keys, a value that keeps changing between reads, a name that the file
+// cannot carry on one line.
+std::vector<CapturedIssue> CaptureIssues(const RegistryIssueList& issues);
+
+// A value's type and data; nothing when it cannot be read whole.
+std::optional<BackupValue> ReadValue(HKEY key, const std::wstring& name);
+// All values of a key without sub-keys; nothing when it has sub-keys or
+// changes while it is read.
+std::optional<std::vector<BackupValue>> ReadAllValues(HKEY key);
+// The same values (names, types and data), in whatever order.
+bool SameValues(std::vector<BackupValue> a, std::vector<BackupValue> b);
 
 class RegistryBackup {
 public:
@@ -47,8 +70,9 @@ public:
     // A new backup in `folder`, named after the local time.
     static RegistryBackup InFolder(const std::wstring& folder);
 
-    // Writes the keys through to the disk; false when that failed.
-    bool Append(const std::vector<BackupKey>& keys);
+    // Writes the issues' keys through to the disk; false when that failed,
+    // and then the file is as it was before (or not there).
+    bool Append(const std::vector<CapturedIssue>& issues);
 
     const std::wstring& Path() const { return path_; }
 

@@ -8,28 +8,37 @@ namespace registry {
 
 namespace {
 
-bool DeleteIssue(const RegistryIssue& issue) {
+// Deletes the entry only when it still is exactly what the backup holds.
+bool DeleteCaptured(const RegistryIssue& issue, const CapturedIssue& captured) {
     const HKEY root = RootKey(issue.root);
+    const REGSAM access = KEY_ALL_ACCESS | captured.view;
     if (issue.IsValueIssue()) {
-        const common::UniqueRegKey key = OpenKeyInEitherView(root, issue.keyPath + issue.keyName, nullptr);
-        return key && RegDeleteValueW(key.get(), issue.valueName.c_str()) == ERROR_SUCCESS;
+        const common::UniqueRegKey key = OpenKey(root, issue.keyPath + issue.keyName, access);
+        if (!key || ReadValue(key.get(), issue.valueName) != captured.key.values.front()) return false;
+        return RegDeleteValueW(key.get(), issue.valueName.c_str()) == ERROR_SUCCESS;
     }
-    if (issue.keyName.empty()) return false;
-    REGSAM view = 0;
-    const common::UniqueRegKey parent = OpenKeyInEitherView(root, issue.keyPath, &view);
-    // A key that gained sub-keys since the scan is not deleted: the call fails.
-    return parent && RegDeleteKeyExW(parent.get(), issue.keyName.c_str(), view, 0) == ERROR_SUCCESS;
+    const common::UniqueRegKey parent = OpenKey(root, issue.keyPath, access);
+    if (!parent) return false;
+    {
+        const common::UniqueRegKey key = OpenKey(parent.get(), issue.keyName, KEY_READ);
+        const std::optional<std::vector<BackupValue>> values = key ? ReadAllValues(key.get()) : std::nullopt;
+        if (!values || !SameValues(*values, captured.key.values)) return false;
+    }
+    // A key that gained sub-keys meanwhile is not deleted: the call fails.
+    return RegDeleteKeyExW(parent.get(), issue.keyName.c_str(), captured.view, 0) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
-std::uint32_t RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
+std::optional<std::uint32_t> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
     const common::FsRedirectionOff redirectionOff;
-    if (issues.empty() || !backup.Append(CaptureIssues(issues))) return 0;
+    const std::vector<CapturedIssue> captured = CaptureIssues(issues);
+    if (captured.empty()) return 0;
+    if (!backup.Append(captured)) return std::nullopt;
     std::uint32_t removed = 0;
-    for (const RegistryIssue& issue : issues) {
-        if (app::StopFlag().load()) break;
-        if (DeleteIssue(issue)) ++removed;
+    for (const CapturedIssue& entry : captured) {
+        if (app::StopRequested()) break;
+        if (DeleteCaptured(issues[entry.index], entry)) ++removed;
     }
     return removed;
 }

@@ -29,14 +29,18 @@ public:
         }
     }
 
+    // A category whose backup cannot be written is not cleaned: no report,
+    // so its tile keeps its count, no health points, and the list stays.
     void Clean(int category, junk::CleanRun& run) const override {
         RegistryIssueList& list = ListOf(category);
-        if (!list.empty()) run.health += 5;
         if (!run.registryBackup) {
             const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
             run.registryBackup = std::make_unique<RegistryBackup>(RegistryBackup::InFolder(folder));
         }
-        run.repairedCount += RepairCategory(list, *run.registryBackup);
+        const std::optional<std::uint32_t> removed = RepairCategory(list, *run.registryBackup);
+        if (!removed) return;
+        if (!list.empty()) run.health += 5;
+        run.repairedCount += *removed;
         junk::SendCleanEnd(list.size(), L"", junk::kRegistryRows, category);
         list.clear();
     }

@@ -2,8 +2,13 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <unordered_set>
+
+#include "app/worker_tasks.h"
 #include "common/env_path.h"
 #include "common/fs_redirection.h"
+#include "common/text.h"
 #include "common/wow64.h"
 #include "registry/issue_tests.h"
 #include "registry/registry_access.h"
@@ -26,7 +31,24 @@ constexpr const wchar_t* kUninstallKeys[] = {L"Software\\WOW6432Node\\Microsoft\
 // Firewall rule data is read into a buffer of this many bytes.
 constexpr DWORD kRuleDataBytes = 1040;
 
-bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// The file tests of one category: once a folder is known to be missing,
+// nothing below it is looked up again (many entries name the same folder of
+// an uninstalled program). File-system redirection stays the same throughout
+// a category.
+class FileTests {
+public:
+    bool operator()(const std::wstring& path) {
+        const std::size_t backslash = path.rfind(L'\\');
+        std::wstring folder = backslash == std::wstring::npos ? std::wstring() : common::LowerCase(path.substr(0, backslash));
+        if (!folder.empty() && missingFolders_.contains(folder)) return false;
+        if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        if (GetLastError() == ERROR_PATH_NOT_FOUND && !folder.empty()) missingFolders_.insert(std::move(folder));
+        return false;
+    }
+
+private:
+    std::unordered_set<std::wstring> missingFolders_;
+};
 
 ExpandedPath Expand(const std::wstring& path) {
     ExpandedPath result;
@@ -75,11 +97,14 @@ void ScanFirewallRules(RegistryIssueList& list) {
     const std::wstring name = L"FirewallRules";
     const common::UniqueRegKey key = OpenLeafKey(RootKey(kLocalMachine), kFirewallParent + name);
     if (!key) return;
+    FileTests exists;
     for (const std::wstring& value : ValueNames(key.get())) {
+        if (app::StopRequested()) return;
         const std::optional<std::wstring> rule = ReadStringValue(key.get(), value, kRuleDataBytes);
         if (!rule) continue;
         const common::FsRedirectionOff redirectionOff;
-        if (!FirewallRuleIsValid(*rule, Expand, FileExists)) list.push_back({kLocalMachine, kFirewallParent, name, value});
+        if (!FirewallRuleIsValid(*rule, Expand, std::ref(exists)))
+            list.push_back({kLocalMachine, kFirewallParent, name, value});
     }
 }
 
@@ -90,14 +115,18 @@ void ScanMuiCache(RegistryIssueList& list) {
     if (!key) return;
     const std::uint32_t drives = GetLogicalDrives();
     const bool wow64 = common::RunsUnderWow64();
-    for (const std::wstring& value : ValueNames(key.get()))
-        if (!MuiPathIsValid(value, drives, wow64, FileExists)) list.push_back({kCurrentUser, kMuiParent, name, value});
+    FileTests exists;
+    for (const std::wstring& value : ValueNames(key.get())) {
+        if (app::StopRequested()) return;
+        if (!MuiPathIsValid(value, drives, wow64, std::ref(exists))) list.push_back({kCurrentUser, kMuiParent, name, value});
+    }
 }
 
 void ScanEmptySubKeys(std::uint32_t root, const std::wstring& path, bool dotKeysOnly, RegistryIssueList& list) {
     const common::UniqueRegKey parent = OpenKey(RootKey(root), path, kReadWrite);
     if (!parent) return;
     for (const std::wstring& sub : SubKeyNames(parent.get())) {
+        if (app::StopRequested()) return;
         if (dotKeysOnly && !sub.starts_with(L'.')) continue;
         if (IsEmptyKey(parent.get(), sub)) list.push_back({root, path, sub, L""});
     }
@@ -108,8 +137,11 @@ void ScanSharedDlls(RegistryIssueList& list) {
     for (const wchar_t* path : kSharedDllKeys) {
         const common::UniqueRegKey key = OpenInEitherViewWithoutRedirection(path);
         if (!key) continue;
-        for (const std::wstring& value : ValueNames(key.get()))
-            if (!DllPathIsValid(value, wow64, FileExists)) list.push_back({kLocalMachine, path, L"", value});
+        FileTests exists;
+        for (const std::wstring& value : ValueNames(key.get())) {
+            if (app::StopRequested()) return;
+            if (!DllPathIsValid(value, wow64, std::ref(exists))) list.push_back({kLocalMachine, path, L"", value});
+        }
     }
 }
 
@@ -117,8 +149,10 @@ void ScanUninstallEntries(RegistryIssueList& list) {
     for (const wchar_t* path : kUninstallKeys) {
         const common::UniqueRegKey key = OpenInEitherViewWithoutRedirection(path);
         if (!key) continue;
-        for (const std::wstring& sub : SubKeyNames(key.get()))
+        for (const std::wstring& sub : SubKeyNames(key.get())) {
+            if (app::StopRequested()) return;
             if (IsEmptyUninstallEntry(key.get(), sub)) list.push_back({kLocalMachine, path, sub, L""});
+        }
     }
 }
 
@@ -127,8 +161,12 @@ void ScanStartupItems(RegistryIssueList& list) {
     const common::FsRedirectionOff redirectionOff;
     const common::UniqueRegKey key = OpenKey(RootKey(kLocalMachine), kUninstallParent + name, kReadWrite);
     if (!key) return;
-    for (const std::wstring& value : ValueNames(key.get()))
-        if (!ExpandedPathIsValid(value, Expand, FileExists)) list.push_back({kLocalMachine, kUninstallParent, name, value});
+    FileTests exists;
+    for (const std::wstring& value : ValueNames(key.get())) {
+        if (app::StopRequested()) return;
+        if (!ExpandedPathIsValid(value, Expand, std::ref(exists)))
+            list.push_back({kLocalMachine, kUninstallParent, name, value});
+    }
 }
 
 }  // namespace

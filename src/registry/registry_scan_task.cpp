@@ -12,21 +12,24 @@ void EmptyLists() {
     for (RegistryIssueList& list : RegistryIssueLists()) list.clear();
 }
 
-// Runs to its end whatever the stop flag says; it only clears the flag.
+// A stopped scan reports no more and stores nothing: "RegNoDelete" counts
+// the issues of the last full scan.
 void RunRegistryScan() {
     EmptyLists();
     static constexpr int kProgress[kRegistryCategoryCount] = {14, 28, 42, 57, 71, 85, 100};
     auto& lists = RegistryIssueLists();
     DWORD total = 0;
-    for (int category = 0; category < kRegistryCategoryCount; ++category) {
+    bool stopped = false;
+    for (int category = 0; category < kRegistryCategoryCount && !stopped; ++category) {
         ScanRegistryCategory(category, lists[category]);
+        stopped = app::StopRequested();
+        if (stopped) break;
         total += static_cast<DWORD>(lists[category].size());
         app::ReportScannedCategory(lists[category].size(), L"0", 0, category);
         app::BroadcastProgress(kProgress[category]);
     }
     app::ClearZoneBits(app::REG_SCAN_WORKING);
-    app::StopFlag() = 0;
-    app::WriteRegistryIssueCount(total);
+    if (!stopped) app::WriteRegistryIssueCount(total);
 }
 
 }  // namespace

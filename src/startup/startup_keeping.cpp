@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "common/listed_file.h"
+#include "common/listed_delete.h"
 #include "common/registry_value.h"
 #include "common/whole_file.h"
 #include "db/local_database.h"

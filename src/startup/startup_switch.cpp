@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/listed_file.h"
+#include "common/listed_delete.h"
 #include "common/whole_file.h"
 #include "db/local_database.h"
 #include "startup/shell_link.h"

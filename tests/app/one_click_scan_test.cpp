@@ -87,7 +87,47 @@ TEST_F(OneClickScan, StoppedScanStoresNothing) {
     EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), 1u);
     EXPECT_EQ(app::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
     EXPECT_EQ(app::ReadWaitCleanSize(), L"777");
-    EXPECT_EQ(app::StopFlag().load(), 0);
+}
+
+// Stop on the home page, then Clean at once: the stopped scan is still
+// finishing its current unit, so the clean is refused; once the scan has
+// ended (reporting nothing more), the clean of what it found starts. Never
+// do both run at once.
+TEST_F(OneClickScan, StopThenCleanIsRefusedUntilTheStoppedScanHasEnded) {
+    junktest::MakeFile(root / L"temp\\a.tmp", 300);
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    testsupport::PublishedHost page;
+    // The page holds the scan in its first progress report.
+    page.onCall = [&](std::string_view name, const std::vector<Value>&) {
+        if (name != "SetScanProcess") return;
+        SetEvent(held);
+        WaitForSingleObject(release, 10000);
+    };
+    ASSERT_EQ(CallNative("HomeScan"), Value(0));
+    ASSERT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(CallNative("StopWorking"), Value(0));
+    EXPECT_EQ(CallNative("GetPopupZoneBit"), Value(0));
+    const std::wstring selection = LR"([{"first":1,"second":0},{"first":0,"second":2}])";
+    const Value refused = CallNative("RepairChoose", {selection, 8});
+    EXPECT_EQ(refused, Value(static_cast<int>(app::HOME_SCAN_WORKING)));
+    EXPECT_EQ(CallNative("HomeScan"), refused);
+    SetEvent(release);
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    const std::size_t reportsWhenStopped = page.CallsOf("SetErrorNumAndSize").size();
+    EXPECT_EQ(reportsWhenStopped, 1u);
+    EXPECT_TRUE(page.CallsOf("SetCleanEnd").empty());
+    EXPECT_TRUE(testsupport::Exists(root / L"temp\\a.tmp"));
+
+    page.onCall = nullptr;
+    ASSERT_EQ(CallNative("RepairChoose", {selection, 8}), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), reportsWhenStopped);
+    EXPECT_EQ(page.CallsOf("GetAllItemInfo").size(), 1u);
+    // The scan stopped in the registry phase: no junk was listed, none deleted.
+    EXPECT_TRUE(testsupport::Exists(root / L"temp\\a.tmp"));
+    CloseHandle(release);
+    CloseHandle(held);
 }
 
 TEST_F(OneClickScan, RefusedWhileTheRegistryPageScans) {

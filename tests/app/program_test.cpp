@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "app/script_bridge.h"
+#include "app/settings_store.h"
 #include "common/handles.h"
 #include "db/scratch_database.h"
 #include "support/page_client.h"
@@ -146,6 +147,33 @@ TEST(Program, TakesThePortItIsGivenAndEndsWithMinusOneWhenItIsTaken) {
     EXPECT_EQ(page.Port(), free);
     page.Close();
     EXPECT_EQ(given.ExitCode(), 0u);
+}
+
+// Closing while "Scan All" runs: the scan stops at its next unit, as after
+// Stop, and the program ends normally; nothing of the scan is stored.
+TEST(Program, ClosingWhileAScanRunsStopsItAndEndsNormally) {
+    app::WriteLastOneClickTime(L"2001-02-03 04:05:06");
+    RunningProgram program;
+    testsupport::PageClient page(program.FirstLine());
+    page.LoadDocument();
+    const HANDLE reported = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The page answers its first report late: the scan is still running
+    // when the program closes.
+    page.Define("SetErrorNumAndSize", [reported](const std::vector<Value>&) {
+        if (WaitForSingleObject(reported, 0) == WAIT_TIMEOUT) {
+            SetEvent(reported);
+            Sleep(2000);
+        }
+        return true;
+    });
+    page.Listen();
+    ASSERT_EQ(page.Call("HomeScan"), Value(0));
+    ASSERT_EQ(WaitForSingleObject(reported, 30000), WAIT_OBJECT_0);
+    page.Close();
+    EXPECT_EQ(program.ExitCode(), 0u);
+    page.StopListening();
+    EXPECT_EQ(app::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
+    CloseHandle(reported);
 }
 
 // Started from another folder (a shortcut's "Start in", a scheduler), the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 namespace {
 
 using app::BridgeArgs;
@@ -41,6 +43,17 @@ TEST(ScriptBridge, MatchesNameThenArgumentCount) {
         {"Nope", {}, std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(bridge.Call(c.name, c.args), c.result) << c.name << " " << c.args.size();
+}
+
+Value OutOfMemory(BridgeArgs) { throw std::bad_alloc(); }
+Value ThrowsAnything(BridgeArgs) { throw 7; }
+
+TEST(ScriptBridge, AnOperationThatThrowsIsAnsweredWithTheFailureCode) {
+    constexpr app::BridgeRow rows[] = {{"OutOfMemory", 0, OutOfMemory}, {"ThrowsAnything", 1, ThrowsAnything}};
+    const app::ScriptBridge bridge(rows);
+    EXPECT_EQ(bridge.Call("OutOfMemory", {}), Value(app::kCallFailed));
+    EXPECT_EQ(bridge.Call("ThrowsAnything", std::vector<Value>{Value(1)}), Value(app::kCallFailed));
+    EXPECT_EQ(bridge.Call("ThrowsAnything", {}), std::nullopt);
 }
 
 TEST(ScriptBridge, TableAnswersTheBusyWordRows) {

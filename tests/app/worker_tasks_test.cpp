@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
+
 #include "app/script_bridge.h"
 #include "support/recording_host.h"
 
@@ -18,9 +20,23 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(testsupport::WaitForWorkers());
         app::ZoneBits() = 0;
-        app::StopFlag() = 0;
     }
     void TearDown() override { EXPECT_TRUE(testsupport::WaitForWorkers()); }
+};
+
+// A manual-reset event that tests hold workers with.
+class Gate {
+public:
+    Gate() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Gate() {
+        Open();
+        CloseHandle(event_);
+    }
+    void Open() { SetEvent(event_); }
+    void Wait() const { WaitForSingleObject(event_, 10000); }
+
+private:
+    HANDLE event_;
 };
 
 TEST_F(WorkerTasks, StartRuleFollowsEachTasksRefusalMask) {
@@ -28,31 +44,26 @@ TEST_F(WorkerTasks, StartRuleFollowsEachTasksRefusalMask) {
         Task task;
         std::uint32_t refusedBy;
         std::uint32_t bit;
-        bool resetsStop;
     };
     const Case cases[] = {
-        {Task::OneClickScan, 0x3F, 0x01, true},   {Task::RegistryScan, 0x1B, 0x02, true},
-        {Task::JunkScan, 0x2D, 0x04, true},       {Task::Clean, 0xB8, 0x10, true},
-        {Task::SystemDiskScan, 0x800, 0x800, false}, {Task::SystemDiskClean, 0x800, 0x800, true},
-        {Task::DownloadMove, 0x1000, 0x1000, false},
+        {Task::OneClickScan, 0x3F, 0x01},    {Task::RegistryScan, 0x1B, 0x02},     {Task::JunkScan, 0x2D, 0x04},
+        {Task::Clean, 0xB8, 0x10},           {Task::SystemDiskScan, 0x800, 0x800}, {Task::SystemDiskClean, 0x800, 0x800},
+        {Task::DownloadMove, 0x1000, 0x1000},
     };
     const std::uint32_t busyBits[] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x800, 0x1000};
     for (const Case& c : cases) {
         for (const std::uint32_t busy : busyBits) {
             SCOPED_TRACE(testing::Message() << "task " << static_cast<int>(c.task) << " busy " << busy);
             app::ZoneBits() = busy | 0x4000;  // an unrelated bit: the refusal answers the whole word
-            app::StopFlag() = 1;
             bool prepared = false;
             const int answer = app::StartTask(c.task, [&] { prepared = true; }, [] {}, c.bit);
             if (busy & c.refusedBy) {
                 EXPECT_EQ(answer, static_cast<int>(busy | 0x4000));
                 EXPECT_FALSE(prepared);
-                EXPECT_EQ(app::StopFlag().load(), 1);
             } else {
                 EXPECT_EQ(answer, 0);
                 EXPECT_TRUE(prepared);
                 EXPECT_EQ(app::ZoneBits().load() & c.bit, c.bit);
-                EXPECT_EQ(app::StopFlag().load(), c.resetsStop ? 0 : 1);
             }
             ASSERT_TRUE(testsupport::WaitForWorkers());
         }
@@ -60,21 +71,71 @@ TEST_F(WorkerTasks, StartRuleFollowsEachTasksRefusalMask) {
 }
 
 TEST_F(WorkerTasks, StoppedWorkerStillAliveRefusesATaskThatSharesItsData) {
-    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_EQ(app::StartTask(Task::JunkScan, {}, [release] { WaitForSingleObject(release, 10000); }), 0);
+    Gate release;
+    ASSERT_EQ(app::StartTask(Task::JunkScan, {}, [&release] { release.Wait(); }), 0);
     EXPECT_EQ(*app::NativeFunctions().Call("StopWorking", {})->AsInt(), 0);
     EXPECT_EQ(app::ZoneBits().load(), 0u);
-    EXPECT_EQ(app::StopFlag().load(), 1);
-    // The busy word is clear, but the stopped scan has not ended yet.
+    // The busy word is clear, but the stopped scan has not ended yet: every
+    // task that reads or empties the junk lists waits for it, the cleans too,
+    // whose busy mask leaves the scan bits out.
     EXPECT_EQ(app::StartTask(Task::JunkScan, {}, [] {}), 0x04);
     EXPECT_EQ(app::StartTask(Task::OneClickScan, {}, [] {}), 0x04);
+    EXPECT_EQ(app::StartTask(Task::Clean, {}, [] {}, app::POPUP_WINDOWS_CLEAN_WORKING), 0x04);
     // A task that shares nothing with it starts.
     EXPECT_EQ(app::StartTask(Task::RegistryScan, {}, [] {}), 0);
-    SetEvent(release);
+    release.Open();
     ASSERT_TRUE(testsupport::WaitForWorkers());
     app::ZoneBits() = 0;
     EXPECT_EQ(app::StartTask(Task::JunkScan, {}, [] {}), 0);
-    CloseHandle(release);
+}
+
+// Each task is stopped by the stops asked for while it runs, and by no
+// other: a task started after a stop runs, and an earlier task that ends
+// never takes back a stop meant for a later one.
+TEST_F(WorkerTasks, AStopReachesTheTasksRunningWhenItWasAskedForAndNoOthers) {
+    Gate registryRelease, junkRelease;
+    std::atomic<int> registryStopped{-1}, junkStoppedBeforeItsStop{-1}, junkStopped{-1};
+    ASSERT_EQ(app::StartTask(Task::RegistryScan, {}, [&] {
+                  registryRelease.Wait();
+                  registryStopped = app::StopRequested();
+              }),
+              0);
+    app::RaiseStopFlag();
+    Gate junkStarted;
+    ASSERT_EQ(app::StartTask(Task::JunkScan, {}, [&] {
+                  junkStoppedBeforeItsStop = app::StopRequested();
+                  junkStarted.Open();
+                  junkRelease.Wait();
+                  junkStopped = app::StopRequested();
+              }),
+              0);
+    junkStarted.Wait();
+    app::RaiseStopFlag();
+    registryRelease.Open();
+    while (app::LiveWorkerBits() & app::REG_SCAN_WORKING) Sleep(1);
+    junkRelease.Open();
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    EXPECT_EQ(registryStopped.load(), 1);
+    EXPECT_EQ(junkStoppedBeforeItsStop.load(), 0);
+    EXPECT_EQ(junkStopped.load(), 1);
+    EXPECT_FALSE(app::StopRequested());  // this thread runs no task
+}
+
+TEST_F(WorkerTasks, AWorkerThatCannotBeStartedClearsItsBitAndAnswersNonZero) {
+    const app::ThreadMaker real = app::ReplaceThreadMaker([](unsigned(__stdcall*)(void*), void*) -> HANDLE {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    });
+    bool ran = false;
+    EXPECT_EQ(app::StartTask(Task::SystemDiskScan, {}, [&ran] { ran = true; }), app::kThreadNotStarted);
+    EXPECT_EQ(app::StartTask(Task::Clean, {}, [&ran] { ran = true; }, app::HOME_CLEAN_WORKING), app::kThreadNotStarted);
+    EXPECT_FALSE(app::StartDetachedWorker([&ran] { ran = true; }));
+    app::ReplaceThreadMaker(real);
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(app::LiveWorkerBits(), 0u);
+    EXPECT_TRUE(app::StopAllWorkers(0));  // nothing counts as running
+    EXPECT_EQ(app::StartTask(Task::SystemDiskScan, {}, [] {}), 0);
 }
 
 TEST_F(WorkerTasks, ProgressReachesEveryRunningPageInTheFixedOrder) {

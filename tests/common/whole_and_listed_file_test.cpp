@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "common/listed_file.h"
+#include "common/listed_delete.h"
 #include "common/whole_file.h"
 #include "support/linux_links.h"
 #include "support/temp_dir.h"
@@ -45,23 +45,6 @@ TEST(WholeFile, AppearsWholeOrLeavesNothing) {
         return false;
     }));
     EXPECT_EQ(Names(folder), std::vector<std::wstring>{L"new.lnk"});
-}
-
-TEST(ListedFile, FinalPathsNameTheListedFileWhateverTheLetterCase) {
-    struct Case {
-        const wchar_t* finalPath;
-        const wchar_t* path;
-        bool same;
-    };
-    const Case cases[] = {
-        {L"\\\\?\\C:\\Users\\U\\a.lnk", L"C:\\users\\u\\A.LNK", true},
-        {L"\\\\?\\C:\\Users\\U\\a.lnk", L"\\\\?\\C:\\Users\\U\\a.lnk", true},
-        {L"\\\\?\\UNC\\server\\share\\a.lnk", L"\\\\server\\share\\a.lnk", true},
-        {L"\\\\?\\Z:\\home\\u\\elsewhere.lnk", L"C:\\Users\\U\\a.lnk", false},
-        {L"\\\\?\\C:\\Users\\U\\a.lnk.bak", L"C:\\Users\\U\\a.lnk", false},
-        {L"", L"", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(common::NamesSameFile(c.finalPath, c.path), c.same) << c.finalPath;
 }
 
 TEST(ListedFile, OnlyThePlainFileItselfIsOpenedAndDeleted) {

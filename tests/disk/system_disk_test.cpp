@@ -60,7 +60,7 @@ class SystemDisk : public disktest::DiskStateTest {
 protected:
     SystemDisk() { userTemp.Set(root / L"temp"); }
     void TearDown() override {
-        for (const std::wstring& link : links) testsupport::RemoveLinuxLink(link);
+        links.RemoveAll();
         disktest::DiskStateTest::TearDown();
     }
 
@@ -78,8 +78,7 @@ protected:
     }
     static std::uint64_t StoredAmount() { return std::stoull(CallNative("GetDeleteDiskSize").Text()); }
     void Link(const testsupport::TempDir& target, const std::wstring& link) {
-        links.push_back(link);
-        ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(target.Path()), link));
+        ASSERT_TRUE(links.Make(target.Path(), link));
     }
 
     testsupport::TempDir root;
@@ -89,7 +88,7 @@ protected:
     testsupport::ScopedUserValue userTemp{L"Environment", L"TEMP"};
     testsupport::ScopedUserValue amount{app::kOneClickKey, L"DiskCleanRubbishSize"};
     testsupport::PublishedHost page;
-    std::vector<std::wstring> links;
+    testsupport::LinuxLinks links;
 };
 
 TEST_F(SystemDisk, ScanReportsRunningTotalsAfterEachGroup) {
@@ -171,14 +170,14 @@ TEST_F(SystemDisk, AFileInUseStaysListedAsUndeletableAndUncounted) {
 TEST_F(SystemDisk, AStoppedCleanDropsTheRestWithoutDeletingIt) {
     MakeOldFile(root / L"temp\\a.tmp", 5);
     Scan();
-    app::StopFlag() = 1;
+    const app::TaskScope task;
+    app::RaiseStopFlag();
     app::ZoneBits() = app::DISK_WORKING;
     disk::RunSystemDiskClean({{3, 3}});
     EXPECT_TRUE(Exists(root / L"temp\\a.tmp"));
     EXPECT_TRUE(disk::SystemDiskList(3).Empty());
     EXPECT_EQ(StoredAmount(), 0u);
     EXPECT_EQ(app::ZoneBits().load(), 0u);
-    EXPECT_EQ(app::StopFlag().load(), 1);
 }
 
 TEST_F(SystemDisk, ScanAndCleanAreRefusedWhileEitherRuns) {

@@ -89,7 +89,8 @@ TEST_F(FolderWalk, SinceBootModeSkipsFilesWrittenAfterWindowsStarted) {
 TEST_F(FolderWalk, StopFlagEndsANormalWalkButNotASinceBootOne) {
     MakeFile(dir / L"a.tmp", 1);
     SetLastWriteTime(dir / L"a.tmp", junk::BootTime() - 60);
-    app::StopFlag() = 1;
+    const app::TaskScope task;
+    app::RaiseStopFlag();
     EXPECT_FALSE(junk::ScanJunkFolder(files, empties, dir.Path(), junk::kWalkAll));
     EXPECT_EQ(files.Count(), 0u);
     junk::ScanJunkFolder(files, empties, dir.Path(), junk::kWalkSinceBoot);

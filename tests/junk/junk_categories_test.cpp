@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "junk/protected_folders.h"
+#include "support/junk_fixtures.h"
+
 #include <map>
 
 namespace {
@@ -84,6 +87,96 @@ TEST(JunkCategories, FoldersThatAreNotAbsoluteAreLeftOut) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(junk::PlanFor(c.category, Sources(c.userTemp, c.variables)).folders, c.folders) << c.category;
+}
+
+TEST(ProtectedFolders, PlainFolderResolvesDotsSlashesAndPrefixes) {
+    const std::pair<const wchar_t*, std::optional<std::wstring>> cases[] = {
+        {L"C:\\Users\\u\\AppData\\Local\\Temp", L"C:\\Users\\u\\AppData\\Local\\Temp"},
+        {L"C:\\Users\\u\\\\Temp\\", L"C:\\Users\\u\\Temp"},
+        {L"C:/Windows/./Temp", L"C:\\Windows\\Temp"},
+        {L"C:\\Windows\\..", L"C:\\"},
+        {L"C:\\Windows. \\", L"C:\\Windows"},
+        {L"c:\\", L"c:\\"},
+        {L"\\\\?\\C:\\Temp", L"C:\\Temp"},
+        {L"\\\\server\\share\\temp\\..\\x", L"\\\\server\\share\\x"},
+        {L"\\\\?\\UNC\\server\\share", L"\\\\server\\share"},
+        {L"C:\\..", std::nullopt},
+        {L"C:temp", std::nullopt},
+        {L"C:", std::nullopt},
+        {L"\\temp", std::nullopt},
+        {L"temp", std::nullopt},
+        {L"", std::nullopt},
+        {L"\\\\server", std::nullopt},
+    };
+    for (const auto& [path, plain] : cases) EXPECT_EQ(junk::PlainFolder(path), plain) << std::wstring(path).size();
+}
+
+TEST(ProtectedFolders, RootsTheProtectedFoldersAndWhatHoldsThemAreRefused) {
+    const std::vector<std::wstring> kept = {L"C:\\Windows", L"C:\\Windows\\System32", L"C:\\Users\\u",
+                                            L"C:\\Program Files", L"C:\\ProgramData"};
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"C:\\", true},
+        {L"D:\\", true},
+        {L"\\\\server\\share", true},
+        {L"c:\\windows", true},
+        {L"C:\\Windows\\System32", true},
+        {L"C:\\Users", true},
+        {L"C:\\USERS\\U", true},
+        {L"C:\\Program Files", true},
+        {L"C:\\ProgramData", true},
+        {L"C:\\Windows\\Temp", false},
+        {L"C:\\Windows\\System32\\LogFiles", false},
+        {L"C:\\Users\\u\\AppData\\Local\\Temp", false},
+        {L"C:\\Users\\uu", false},
+        {L"C:\\ProgramData\\Microsoft\\Windows\\WER\\ReportQueue", false},
+        {L"D:\\Temp", false},
+        {L"\\\\server\\share\\temp", false},
+    };
+    for (const auto& [folder, refused] : cases) EXPECT_EQ(junk::IsProtectedFolder(folder, kept), refused);
+}
+
+TEST(ProtectedFolders, AFolderReachedTwiceOrInsideAnotherIsWalkedOnce) {
+    using Folders = std::vector<std::wstring>;
+    EXPECT_EQ(junk::DistinctFolders({L"C:\\Windows\\Temp", L"c:\\windows\\temp"}), Folders{L"C:\\Windows\\Temp"});
+    EXPECT_EQ(junk::DistinctFolders({L"C:\\Windows\\Temp\\sub", L"C:\\Windows\\Temp"}), Folders{L"C:\\Windows\\Temp"});
+    EXPECT_EQ(junk::DistinctFolders({L"C:\\Temp", L"C:\\Temp2", L"C:\\Temp"}), (Folders{L"C:\\Temp", L"C:\\Temp2"}));
+}
+
+// The user's TEMP value naming a drive's root, a profile's root, the
+// Windows folder, or the Windows temp folder itself.
+TEST(JunkCategories, ATempValueNamingAProtectedFolderIsNotWalked) {
+    junk::CategorySources sources = Sources(std::nullopt, kMachine);
+    sources.protectedFolders = {L"C:\\Windows", L"C:\\Windows\\system32", L"C:\\Users\\u", L"C:\\Users\\other"};
+    const std::pair<const wchar_t*, std::vector<std::wstring>> cases[] = {
+        {L"C:\\", {L"C:\\Windows\\temp"}},
+        {L"C:", {L"C:\\Windows\\temp"}},
+        {L"%USERPROFILE%", {L"C:\\Windows\\temp"}},
+        {L"%USERPROFILE%\\..", {L"C:\\Windows\\temp"}},
+        {L"C:\\Users\\other\\", {L"C:\\Windows\\temp"}},
+        {L"%SYSTEMROOT%", {L"C:\\Windows\\temp"}},
+        {L"C:\\Windows\\Temp", {L"C:\\Windows\\Temp"}},
+        {L"%USERPROFILE%\\AppData\\Local\\Temp", {L"C:\\Users\\u\\AppData\\Local\\Temp", L"C:\\Windows\\temp"}},
+    };
+    for (const auto& [temp, folders] : cases) {
+        sources.userTemp = temp;
+        EXPECT_EQ(junk::PlanFor(0, sources).folders, folders) << std::wstring(temp).size();
+    }
+}
+
+// The same against this machine's own folders, as the scans take them.
+TEST(JunkCategories, ThisMachinesRootAndProfileAreProtected) {
+    const std::wstring profile = testsupport::Environment(L"USERPROFILE");
+    const std::wstring drive = testsupport::Environment(L"SystemDrive") + L"\\";
+    for (const std::wstring& temp : {drive, profile, std::wstring(L"%USERPROFILE%"), profile + L"\\..",
+                                     testsupport::Environment(L"SYSTEMROOT")}) {
+        const junktest::ScopedUserTemp userTemp(temp);
+        const junk::CategorySources sources = junk::SystemSources();
+        ASSERT_TRUE(sources.userTemp.has_value());
+        const std::vector<std::wstring> folders = junk::PlanFor(0, sources).folders;
+        ASSERT_EQ(folders.size(), 1u) << std::string(temp.begin(), temp.end());
+        EXPECT_EQ(folders[0], junk::PlainFolder(testsupport::Environment(L"SYSTEMROOT") + L"\\temp"));
+        EXPECT_EQ(junk::WalkRoots({drive, profile}, sources.protectedFolders), std::vector<std::wstring>{});
+    }
 }
 
 TEST(JunkCategories, WeightsFavourTheRarerCategories) {

@@ -32,6 +32,7 @@ protected:
     }
     // Runs a clean on this thread as the worker would, started from the junk page.
     void Clean(const std::wstring& selection) {
+        const app::TaskScope task;
         app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
         junk::RunClean(junk::ParseSelection(selection));
     }
@@ -76,7 +77,8 @@ TEST_F(JunkClean, CleanJunkFileDeletesWhateverTheAttributesButNotFoldersOrOpenFi
         EXPECT_EQ(junk::CleanJunkFile(L"open.tmp", dir.Path() + L"\\"), 0);
     }
     EXPECT_TRUE(Exists(dir / L"open.tmp"));
-    EXPECT_EQ(junk::CleanJunkFile(L"missing.tmp", dir.Path() + L"\\"), 0);
+    // A file that is gone already counts as cleaned.
+    EXPECT_EQ(junk::CleanJunkFile(L"missing.tmp", dir.Path() + L"\\"), 1);
     MakeFolder(dir / L"folder");
     EXPECT_EQ(junk::CleanJunkFile(L"folder", dir.Path() + L"\\"), 0);
     EXPECT_TRUE(Exists(dir / L"folder"));
@@ -185,7 +187,7 @@ TEST_F(JunkClean, StoppingBetweenCategoriesLeavesTheRestAndTheStatistics) {
     app::WriteWaitCleanSize(20);
     app::WriteHealthScore(50);
     host.onCall = [](std::string_view name, const std::vector<Value>&) {
-        if (name == "SetCleanEnd") app::StopFlag() = 1;
+        if (name == "SetCleanEnd") app::RaiseStopFlag();
     };
     Clean(LR"([{"first":1,"second":0},{"first":1,"second":1}])");
     EXPECT_FALSE(Exists(dir / L"first\\a.tmp"));
@@ -194,7 +196,6 @@ TEST_F(JunkClean, StoppingBetweenCategoriesLeavesTheRestAndTheStatistics) {
     EXPECT_EQ(app::ReadWaitCleanSize(), L"20");
     EXPECT_EQ(app::ReadHealthScore(), 50u);
     EXPECT_TRUE(host.CallsOf("GetAllItemInfo").empty());
-    EXPECT_EQ(app::StopFlag().load(), 0);
     EXPECT_EQ(app::ZoneBits().load(), 0u);
 }
 
@@ -212,6 +213,21 @@ TEST_F(JunkClean, RepairChooseStartsOnlyFromACleanPageAndNotBesideAnotherClean) 
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(app::ZoneBits().load(), 0x04u);
     EXPECT_EQ(host.CallsOf("GetAllItemInfo").size(), 1u);
+}
+
+// No page makes a selection of more than a few hundred characters.
+TEST_F(JunkClean, AHugeSelectionTextIsRefusedBeforeItIsRead) {
+    std::wstring huge = L"[";
+    while (huge.size() <= junk::kLongestSelectionText) huge += LR"({"first":1,"second":0},)";
+    huge.back() = L']';
+    const auto call = [](std::string_view name, std::vector<Value> args) {
+        return *app::NativeFunctions().Call(name, args);
+    };
+    EXPECT_EQ(call("RepairChoose", {huge, 32}), Value(-3));
+    EXPECT_EQ(call("CleanSystemFile", {huge, 11}), Value(-3));
+    EXPECT_EQ(call("GetChooseStatistics", {huge, 1}), Value(L"[]"));
+    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(app::LiveWorkerBits(), 0u);
 }
 
 TEST_F(JunkClean, RemoveEmptyFolderTreeKeepsEveryFolderThatHoldsAFile) {

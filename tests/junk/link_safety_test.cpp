@@ -1,19 +1,21 @@
-// Junk folders may hold junctions and symbolic links to folders with the
-// user's data. Neither the scan nor the clean may ever reach through one.
-// Links are Linux links made through Wine (see support/linux_links.h): Wine lists a
-// link to a folder with the reparse-point attribute, as Windows lists
-// junctions and directory symbolic links. Links to files cannot be shown to
-// the program as links under Wine (it lists them as plain files and deletes
-// their targets), so they are not tested here; the code skips any entry with
-// the reparse-point attribute whatever it points to.
+// Junk folders may hold junctions and symbolic links to folders and files
+// with the user's data. Neither the scan nor the clean may ever reach
+// through one. Links are Linux links made through Wine (see
+// support/linux_links.h), in the shapes Wine presents them: a link to a
+// folder is listed with the reparse-point attribute, as Windows lists
+// junctions and directory symbolic links; a link to a file is listed as a
+// plain file, and opening it opens its target.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "app/worker_tasks.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_clean.h"
+#include "junk/junk_scan.h"
+#include "junk/recycle_bin.h"
 #include "support/junk_fixtures.h"
 #include "support/linux_links.h"
-#include "junk/recycle_bin.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -25,108 +27,144 @@ using testsupport::Exists;
 
 class LinkSafety : public junktest::JunkListsTest {
 protected:
-    // Links are removed from the Linux side: Wine cannot remove a link to a
-    // folder, nor see a dangling one.
-    void TearDown() override {
-        for (const std::wstring& link : links) junktest::RemoveLinuxLink(link);
-        JunkListsTest::TearDown();
+    void Link(const std::wstring& target, const std::wstring& link) {
+        ASSERT_TRUE(links.Make(target, link)) << std::string(link.begin(), link.end());
     }
-    void Link(const testsupport::TempDir& target, const std::wstring& link) {
-        links.push_back(link);
-        ASSERT_TRUE(junktest::MakeLinuxLink(junktest::UnixPath(target.Path()), link));
-        ASSERT_TRUE(junk::IsLink(GetFileAttributesW(link.c_str()))) << link;
-    }
-    void ScanAndClean(int category) {
-        if (category == 10)
-            junk::ScanRecycleBin(junk::JunkList(10));
-        else
-            junk::ScanJunkFolder(junk::JunkList(category), junk::EmptyFolderList(), junk.Path(), junk::kWalkAll);
-        CleanScanned(category);
-    }
-    void CleanScanned(int category) {
+    void Clean(int category) {
+        const app::TaskScope task;
         app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
         junk::RunClean({{1, category}});
     }
-    std::vector<std::wstring> links;
-    testsupport::TempDir junk;
-    testsupport::TempDir outside;
+    testsupport::LinuxLinks links;
     testsupport::PublishedHost host;
 };
 
-TEST_F(LinkSafety, CanariesBehindFolderLinksInAJunkFolderSurviveScanAndClean) {
-    MakeFile(outside / L"canary.txt", 6);
-    MakeFolder(outside / L"empty-inside");
-    MakeFile(junk / L"a.tmp", 1);
-    MakeFile(junk / L"sub\\b.tmp", 1);
-    Link(outside, junk / L"link");
-    Link(outside, junk / L"sub\\deeper-link");
-    links.push_back(junk / L"dangling");
-    ASSERT_TRUE(junktest::MakeLinuxLink("/nonexistent/qo-missing", junk / L"dangling"));
+// A category of two folders ("junk" and "other"), each with a plain junk
+// file, and a folder outside with the user's canary; each shape puts a link
+// somewhere, before or after the scan. The canary must survive and the plain
+// junk files must go, but for the one of a category folder that was itself
+// swapped for a link: that folder is not walked, or no longer at the listed
+// path.
+TEST_F(LinkSafety, LinkShapesNeverLetTheCleanReachOutside) {
+    struct Shape {
+        const char* name;
+        std::function<void(const testsupport::TempDir& root, const testsupport::TempDir& outside)> beforeScan,
+            afterScan;
+        // Where the "junk" folder's plain file lies at the end, and whether it went.
+        const wchar_t* junkFolderFile;
+        bool junkFolderFileGoes;
+    };
+    const auto none = [](const testsupport::TempDir&, const testsupport::TempDir&) {};
+    const Shape shapes[] = {
+        {"folder link inside the category",
+         [this](const testsupport::TempDir& root, const testsupport::TempDir& outside) {
+             Link(outside.Path(), root / L"junk\\link");
+             Link(outside.Path(), root / L"junk\\sub\\deeper-link");
+         },
+         none, L"junk\\plain.tmp", true},
+        {"file link inside the category",
+         [this](const testsupport::TempDir& root, const testsupport::TempDir& outside) {
+             Link(outside / L"canary.txt", root / L"junk\\file-link.tmp");
+         },
+         none, L"junk\\plain.tmp", true},
+        {"link at the category folder itself, made before the scan",
+         [this](const testsupport::TempDir& root, const testsupport::TempDir& outside) {
+             ASSERT_TRUE(MoveFileW((root / L"junk").c_str(), (root / L"junk-real").c_str()));
+             Link(outside.Path(), root / L"junk");
+         },
+         none, L"junk-real\\plain.tmp", false},
+        {"link at the category folder itself, made after the scan", none,
+         [this](const testsupport::TempDir& root, const testsupport::TempDir& outside) {
+             ASSERT_TRUE(MoveFileW((root / L"junk").c_str(), (root / L"junk-before").c_str()));
+             Link(outside.Path(), root / L"junk");
+         },
+         L"junk-before\\plain.tmp", false},
+        {"folder inside the category became a link after the scan", none,
+         [this](const testsupport::TempDir& root, const testsupport::TempDir& outside) {
+             ASSERT_TRUE(MoveFileW((root / L"junk\\sub").c_str(), (root / L"junk\\sub-before").c_str()));
+             Link(outside.Path(), root / L"junk\\sub");
+             ASSERT_TRUE(RemoveDirectoryW((root / L"junk\\empty").c_str()));
+             Link(outside.Path(), root / L"junk\\empty");
+         },
+         L"junk\\plain.tmp", true},
+        {"file inside the category became a link after the scan", none,
+         [this](const testsupport::TempDir& root, const testsupport::TempDir& outside) {
+             ASSERT_TRUE(DeleteFileW((root / L"junk\\sub\\canary.txt").c_str()));
+             Link(outside / L"canary.txt", root / L"junk\\sub\\canary.txt");
+         },
+         L"junk\\plain.tmp", true},
+    };
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        testsupport::TempDir root, outside;
+        MakeFile(outside / L"canary.txt", 6);
+        MakeFolder(outside / L"keep");
+        MakeFile(root / L"junk\\plain.tmp", 1);
+        MakeFile(root / L"junk\\sub\\canary.txt", 3);  // the canary's name, listed in the category
+        MakeFolder(root / L"junk\\empty");
+        MakeFile(root / L"other\\plain.tmp", 1);
+        shape.beforeScan(root, outside);
+        for (const wchar_t* folder : {L"junk", L"other"})
+            junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), root / folder, junk::kWalkAll);
+        shape.afterScan(root, outside);
 
-    ScanAndClean(0);
+        Clean(0);
 
-    EXPECT_TRUE(Exists(outside / L"canary.txt"));
-    EXPECT_TRUE(Exists(outside / L"empty-inside"));
-    EXPECT_FALSE(Exists(junk / L"a.tmp"));
-    EXPECT_FALSE(Exists(junk / L"sub\\b.tmp"));
-    EXPECT_TRUE(Exists(junk / L"sub\\deeper-link"));  // its folder is not file-free: it holds a link
-    EXPECT_TRUE(Exists(junk / L"link"));
-}
-
-TEST_F(LinkSafety, AFolderThatBecameALinkAfterTheScanIsNotCleanedThrough) {
-    MakeFile(junk / L"sub\\same-name.txt", 3);
-    MakeFolder(junk / L"empty");
-    MakeFile(outside / L"same-name.txt", 6);
-    MakeFolder(outside / L"keep");
-    junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), junk.Path(), junk::kWalkAll);
-    ASSERT_EQ(junk::JunkList(0).Count(), 1u);
-    ASSERT_EQ(junk::EmptyFolderList().Count(), 1u);
-
-    ASSERT_TRUE(MoveFileW((junk / L"sub").c_str(), (junk / L"sub-before").c_str()));
-    Link(outside, junk / L"sub");
-    ASSERT_TRUE(RemoveDirectoryW((junk / L"empty").c_str()));
-    Link(outside, junk / L"empty");
-    CleanScanned(0);
-
-    EXPECT_TRUE(Exists(outside / L"same-name.txt"));
-    EXPECT_TRUE(Exists(outside / L"keep"));
-    EXPECT_TRUE(Exists(junk / L"sub-before\\same-name.txt"));
-    EXPECT_EQ(junk::Undeletables().Count(), 1u);
+        EXPECT_EQ(testsupport::ReadFile(outside / L"canary.txt"), std::string(6, 'x'));
+        EXPECT_TRUE(Exists(outside / L"keep"));
+        EXPECT_FALSE(Exists(root / L"other\\plain.tmp"));
+        EXPECT_NE(Exists(root / shape.junkFolderFile), shape.junkFolderFileGoes);
+        links.RemoveAll();
+        junk::ResetJunkLists();
+        junk::Undeletables().Clear();
+    }
 }
 
 TEST_F(LinkSafety, RemoveEmptyFolderTreeNeitherEntersNorRemovesALink) {
+    testsupport::TempDir junk, outside;
     MakeFolder(outside / L"empty-target");
-    Link(outside, junk / L"top-link");
+    Link(outside.Path(), junk / L"top-link");
     EXPECT_EQ(junk::RemoveEmptyFolderTree(junk / L"top-link"), 0);
     MakeFolder(junk / L"holder");
-    Link(outside, junk / L"holder\\inner-link");
+    Link(outside.Path(), junk / L"holder\\inner-link");
     EXPECT_EQ(junk::RemoveEmptyFolderTree(junk / L"holder"), 0);
     EXPECT_TRUE(Exists(outside / L"empty-target"));
     EXPECT_TRUE(Exists(junk / L"holder\\inner-link"));
 }
 
-// Wine's recycle bin is the XDG trash of the test prefix's own HOME: a link
-// placed there is an item of the bin.
-TEST_F(LinkSafety, ALinkInTheRecycleBinIsEmptiedWithoutItsTarget) {
+// Wine's recycle bin is the XDG trash of the test prefix's own HOME: links
+// placed there are items of the bin, beside a plain deleted file.
+TEST_F(LinkSafety, LinksInTheRecycleBinAreEmptiedWithoutTheirTargets) {
+    testsupport::TempDir outside;
     const std::wstring trash = testsupport::FromUnixPath(testsupport::Environment(L"XDG_DATA_HOME") + L"/Trash");
     ASSERT_FALSE(trash.empty());
     MakeFolder(trash + L"\\files");
     MakeFolder(trash + L"\\info");
-    const std::wstring name = L"qo-link-" + std::to_wstring(GetCurrentProcessId());
     MakeFile(outside / L"canary.txt", 6);
-    Link(outside, trash + L"\\files\\" + name);
-    testsupport::WriteFile(trash + L"\\info\\" + name + L".trashinfo",
-                           "[Trash Info]\nPath=/tmp/qo/" + std::string(name.begin(), name.end()) +
-                               "\nDeletionDate=2024-01-01T00:00:00\n");
+    MakeFile(outside / L"inside\\canary.txt", 6);
+    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
+    const std::wstring folderLink = L"qo-folder-link-" + tag, fileLink = L"qo-file-link-" + tag,
+                       plain = L"qo-plain-" + tag;
+    Link(outside / L"inside", trash + L"\\files\\" + folderLink);
+    Link(outside / L"canary.txt", trash + L"\\files\\" + fileLink);
+    MakeFile(trash + L"\\files\\" + plain, 4);
+    for (const std::wstring& name : {folderLink, fileLink, plain})
+        testsupport::WriteFile(trash + L"\\info\\" + name + L".trashinfo",
+                               "[Trash Info]\nPath=/tmp/qo/" + std::string(name.begin(), name.end()) +
+                                   "\nDeletionDate=2024-01-01T00:00:00\n");
 
     junk::ScanRecycleBin(junk::JunkList(10));
-    bool listed = false;
-    for (const junk::JunkFileEntry& entry : junk::JunkList(10)) listed = listed || entry.name == name;
-    EXPECT_TRUE(listed);
-    CleanScanned(10);
+    std::vector<std::wstring> listed;
+    for (const junk::JunkFileEntry& entry : junk::JunkList(10)) listed.push_back(entry.name);
+    EXPECT_NE(std::find(listed.begin(), listed.end(), plain), listed.end());
+    EXPECT_NE(std::find(listed.begin(), listed.end(), folderLink), listed.end());
+    Clean(10);
 
-    EXPECT_TRUE(Exists(outside / L"canary.txt"));
-    DeleteFileW((trash + L"\\info\\" + name + L".trashinfo").c_str());
+    EXPECT_EQ(testsupport::ReadFile(outside / L"canary.txt"), std::string(6, 'x'));
+    EXPECT_EQ(testsupport::ReadFile(outside / L"inside\\canary.txt"), std::string(6, 'x'));
+    EXPECT_FALSE(Exists(trash + L"\\files\\" + plain));
+    for (const std::wstring& name : {folderLink, fileLink, plain})
+        DeleteFileW((trash + L"\\info\\" + name + L".trashinfo").c_str());
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 #include "app/worker_tasks.h"
 #include "common/app_directory.h"
 #include "common/fs_redirection.h"
+#include "junk/result_kinds.h"
+#include "junk/result_rows.h"
+#include "registry/registry_rows.h"
 #include "registry/registry_access.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_scan.h"
@@ -202,8 +205,29 @@ TEST_F(RegistryCleaner, KeyIssuesAreDeletedUnlessTheyGainedSubKeys) {
 TEST_F(RegistryCleaner, BackupThatCannotBeWrittenDeletesNothing) {
     registry::RegistryBackup backup(dir / L"no-such-folder\\backup.reg");
     const RegistryIssueList issues = {{kCurrentUser, L"Software\\", L"QoEmpty", L""}};
-    EXPECT_EQ(registry::RepairCategory(issues, backup), 0u);
+    EXPECT_EQ(registry::RepairCategory(issues, backup), std::nullopt);
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
+}
+
+// The page learns that such a category was not cleaned: no "SetCleanEnd"
+// hides its tile, the summary it redraws from keeps the count, and the
+// health score does not rise.
+TEST_F(RegistryCleaner, ACategoryWhoseBackupCannotBeWrittenIsReportedAsNotCleaned) {
+    testsupport::PublishedHost page;
+    app::ZoneBits() = app::REG_CLEAN_WORKING;
+    RegistryIssueList& list = registry::RegistryIssueLists()[2];
+    list = {{kCurrentUser, L"Software\\", L"QoEmpty", L""}};
+    junk::CleanRun run;
+    run.health = 50;
+    run.registryBackup = std::make_unique<registry::RegistryBackup>(dir / L"no-such-folder\\backup.reg");
+    registry::RegistryRows().Clean(2, run);
+    EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
+    EXPECT_EQ(run.health, 50);
+    EXPECT_EQ(run.repairedCount, 0u);
+    EXPECT_TRUE(page.CallsOf("SetCleanEnd").empty());
+    EXPECT_NE(junk::AllItemInfoText().find(LR"({"first":0,"second":2,"three":1,"four":"0"})"), std::wstring::npos);
+    list.clear();
+    app::ZoneBits() = 0;
 }
 
 TEST_F(RegistryCleaner, ImportingTheBackupBringsEveryRepairedIssueBack) {

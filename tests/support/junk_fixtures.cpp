@@ -16,7 +16,6 @@ std::vector<std::wstring> PathsOf(const junk::JunkFileList& list) {
 namespace {
 void ResetState() {
     app::ZoneBits() = 0;
-    app::StopFlag() = 0;
     junk::ResetJunkLists();
     junk::Undeletables().Clear();
 }

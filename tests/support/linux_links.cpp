@@ -65,4 +65,14 @@ bool RemoveLinuxLink(const std::wstring& link) {
     return !unixLink.empty() && RunShell("rm -f " + Quoted(unixLink));
 }
 
+bool LinuxLinks::Make(const std::wstring& target, const std::wstring& link) {
+    links_.push_back(link);
+    return MakeLinuxLink(UnixPath(target), link);
+}
+
+void LinuxLinks::RemoveAll() {
+    for (const std::wstring& link : links_) RemoveLinuxLink(link);
+    links_.clear();
+}
+
 }  // namespace testsupport

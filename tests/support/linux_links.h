@@ -8,6 +8,7 @@
 // a file is listed by Wine as a plain file, and a dangling one is not listed
 // at all: those kinds cannot be shown to the walks as links here.
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -23,5 +24,22 @@ bool MakeLinuxLink(const std::string& unixTarget, const std::wstring& link);
 // Removes such a link itself (Wine does not list a dangling one, so the
 // Windows side cannot remove it).
 bool RemoveLinuxLink(const std::wstring& link);
+
+// The links one test makes, removed again from the Linux side when the owner
+// goes (or earlier, with RemoveAll).
+class LinuxLinks {
+public:
+    LinuxLinks() = default;
+    LinuxLinks(const LinuxLinks&) = delete;
+    LinuxLinks& operator=(const LinuxLinks&) = delete;
+    ~LinuxLinks() { RemoveAll(); }
+
+    // A link at `link` to the Windows path `target`; false when ln failed.
+    bool Make(const std::wstring& target, const std::wstring& link);
+    void RemoveAll();
+
+private:
+    std::vector<std::wstring> links_;
+};
 
 }  // namespace testsupport
