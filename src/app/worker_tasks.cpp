@@ -109,6 +109,8 @@ void RaiseStopFlag() { ++stopCount; }
 
 bool StopRequested() { return taskStops && *taskStops != stopCount.load(); }
 
+std::optional<std::uint32_t> TaskStopsAtStart() { return taskStops; }
+
 TaskScope::TaskScope() : TaskScope(stopCount.load()) {}
 
 TaskScope::TaskScope(std::uint32_t stopsAtStart) : previous_(taskStops) { taskStops = stopsAtStart; }

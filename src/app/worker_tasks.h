@@ -57,9 +57,13 @@ void RaiseStopFlag();
 // Whether the task that the calling thread runs has been asked to stop;
 // false on a thread that runs no task.
 bool StopRequested();
-// Makes the calling thread run a task started now, for the owner's
-// lifetime: every worker runs inside one, and so does a test or benchmark
-// that runs a worker's body on its own thread.
+// The stop count when the calling thread's task started; empty on a thread
+// that runs no task. A helper thread of a task runs in TaskScope(this).
+std::optional<std::uint32_t> TaskStopsAtStart();
+// Makes the calling thread run a task started now (or when the stop count
+// was `stopsAtStart`), for the owner's lifetime: every worker runs inside
+// one, and so does a test or benchmark that runs a worker's body on its own
+// thread.
 class TaskScope {
 public:
     TaskScope();

@@ -3,7 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <exception>
 #include <functional>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "app/settings_store.h"
@@ -84,24 +88,71 @@ void RemoveEmptyFolders() {
     folders.Clear();
 }
 
-void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
-    bool failed = false;
-    std::vector<const WalkedFolder*> touched;
+// What deleting a stretch of a list did.
+struct Deletions {
+    std::uint64_t bytes = 0;  // of every entry tried, deleted or not
+    std::vector<const JunkFileEntry*> left;     // not deleted
+    std::vector<const WalkedFolder*> touched;  // folders in which files went
+};
+
+void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last, Deletions& done) {
     std::wstring path;
-    for (const JunkFileEntry& entry : list) {
+    for (std::size_t position = first; position < last; ++position) {
+        const JunkFileEntry& entry = list[position];
         const WalkedFolder& folder = list.FolderOf(entry);
         path.assign(folder.path).append(entry.name);
-        run.cleanedBytes += entry.size;
+        done.bytes += entry.size;
         if (common::IsCleaned(common::DeleteListedFile(path))) {
-            if (touched.empty() || touched.back() != &folder) touched.push_back(&folder);
+            if (done.touched.empty() || done.touched.back() != &folder) done.touched.push_back(&folder);
         } else {
-            Undeletables().Add(entry.name, folder, entry.size);
-            failed = true;
+            done.left.push_back(&entry);
         }
         if (app::StopRequested()) break;
     }
-    RemoveLeftFolders(touched);
-    if (failed) run.health -= CategoryWeight(category);
+}
+
+// Checking each opened file (its final path) costs about as much again as
+// the deletion's own calls, mostly waiting on the file system: a long list
+// is shared by two threads, each deleting one half, so that the clean stays
+// about as fast as deleting without any check.
+constexpr std::size_t kSharedFrom = 256;
+
+void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
+    const std::size_t count = list.Count();
+    std::size_t half = count >= kSharedFrom ? count / 2 : count;
+    Deletions first, second;
+    std::exception_ptr helperFailure;
+    std::thread helper;
+    if (half < count) {
+        try {
+            helper = std::thread([&, stops = app::TaskStopsAtStart()] {
+                std::optional<app::TaskScope> task;
+                if (stops) task.emplace(*stops);
+                try {
+                    DeleteEntries(list, half, count, second);
+                } catch (...) {
+                    helperFailure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            half = count;  // no second thread: this one deletes everything
+        }
+    }
+    try {
+        DeleteEntries(list, 0, half, first);
+    } catch (...) {
+        if (helper.joinable()) helper.join();
+        throw;
+    }
+    if (helper.joinable()) helper.join();
+    if (helperFailure) std::rethrow_exception(helperFailure);
+    // The lists are this thread's alone again.
+    for (const Deletions* done : {&first, &second})
+        for (const JunkFileEntry* entry : done->left) Undeletables().Add(entry->name, list.FolderOf(*entry), entry->size);
+    first.touched.insert(first.touched.end(), second.touched.begin(), second.touched.end());
+    RemoveLeftFolders(first.touched);
+    run.cleanedBytes += first.bytes + second.bytes;
+    if (!first.left.empty() || !second.left.empty()) run.health -= CategoryWeight(category);
 }
 
 void FinishClean(const CleanRun& run) {

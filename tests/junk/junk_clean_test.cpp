@@ -215,6 +215,39 @@ TEST_F(JunkClean, RepairChooseStartsOnlyFromACleanPageAndNotBesideAnotherClean) 
     EXPECT_EQ(host.CallsOf("GetAllItemInfo").size(), 1u);
 }
 
+// A long list is deleted by two threads, each taking one half; a stop
+// reaches both, each ending after the file it was deleting.
+TEST_F(JunkClean, ALongListIsSharedByTwoThreadsThatBothStop) {
+    const auto make = [this] {
+        for (int i = 0; i < 300; ++i) MakeFile(dir / (L"f" + std::to_wstring(i / 100) + L"\\" + std::to_wstring(i)), 1);
+    };
+    const auto left = [this] {
+        int files = 0;
+        for (int i = 0; i < 300; ++i) files += Exists(dir / (L"f" + std::to_wstring(i / 100) + L"\\" + std::to_wstring(i)));
+        return files;
+    };
+    make();
+    Scan(0);
+    {
+        const app::TaskScope task;
+        app::RaiseStopFlag();
+        junk::CleanRun run;
+        junk::CleanJunkCategory(0, run);
+    }
+    EXPECT_EQ(left(), 298);
+    junk::ResetJunkLists();
+    make();
+    MakeFile(dir / L"f2\\held.tmp", 1);
+    Scan(0);
+    const HeldOpen held(dir / L"f2\\held.tmp");
+    Clean(LR"([{"first":1,"second":0}])");
+    EXPECT_EQ(left(), 0);
+    EXPECT_FALSE(Exists(dir / L"f0"));
+    EXPECT_FALSE(Exists(dir / L"f1"));
+    EXPECT_TRUE(Exists(dir / L"f2\\held.tmp"));
+    EXPECT_EQ(junk::Undeletables().Count(), 1u);
+}
+
 // No page makes a selection of more than a few hundred characters.
 TEST_F(JunkClean, AHugeSelectionTextIsRefusedBeforeItIsRead) {
     std::wstring huge = L"[";
