@@ -19,7 +19,6 @@ namespace junk {
 
 namespace {
 
-constexpr int kRecycleBinCategory = 10;
 constexpr std::uint32_t kCleanBits = 0xB8;
 
 std::wstring WithoutTrailingBackslash(std::wstring path) {
@@ -78,11 +77,15 @@ void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
     }
 }
 
+}  // namespace
+
 void RemoveEmptyFolders() {
     JunkFileList& folders = EmptyFolderList();
     for (const JunkFileEntry& entry : folders) RemoveEmptyFolderTree(folders.FolderOf(entry).path + entry.name);
     folders.Clear();
 }
+
+namespace {
 
 void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
     bool failed = false;
