@@ -26,17 +26,6 @@ struct ItemIdList {
     ~ItemIdList() { CoTaskMemFree(pointer); }
 };
 
-class ComApartment {
-public:
-    ComApartment() : owned_(CoInitialize(nullptr) == S_OK) {}
-    ~ComApartment() {
-        if (owned_) CoUninitialize();
-    }
-
-private:
-    bool owned_;
-};
-
 }  // namespace
 
 std::uint64_t ParseRecycleSizeText(std::wstring_view text) {
@@ -57,7 +46,7 @@ std::uint64_t ParseRecycleSizeText(std::wstring_view text) {
 
 void ScanRecycleBin(JunkFileList& list) {
     // COM first: the shell folder objects need it on this thread.
-    const ComApartment apartment;
+    const common::ComScope apartment;
     common::ComPtr<IShellFolder> desktop;
     if (FAILED(SHGetDesktopFolder(desktop.put()))) return;
     ItemIdList bin;
