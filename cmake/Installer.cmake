@@ -19,7 +19,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${QO_MSI_NAME}
     COMMAND ${QO_MAKE_MSI} ${CMAKE_BINARY_DIR} ${PROJECT_VERSION} ${CMAKE_BINARY_DIR}/${QO_MSI_NAME}
     DEPENDS ${QO_MAKE_MSI} ${PROJECT_SOURCE_DIR}/installer/QuillmarkOrvane.wxs ${PROJECT_SOURCE_DIR}/src/ui/icon.ico
-      QuillmarkOrvane ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Orvaneupdatecfg.ini
+      QuillmarkOrvane orvane ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Orvaneupdatecfg.ini
       seed_database ${CMAKE_BINARY_DIR}/seed/newupdate.db
     COMMENT "Building the MSI package ${QO_MSI_NAME}")
   add_custom_target(msi ALL DEPENDS ${CMAKE_BINARY_DIR}/${QO_MSI_NAME})

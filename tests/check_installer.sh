@@ -77,7 +77,7 @@ tables() {
     problem "INSTALLDIR is not ProgramFilesFolder\\Quillmark Orvane"
   local files
   files=$(rows "$msi" File | cut -f3 | sort | tr '\n' ' ')
-  for name in QuillmarkOrvane.exe Orvaneupdatecfg.ini newupdate.db Icon.ico; do
+  for name in QuillmarkOrvane.exe orvane.exe Orvaneupdatecfg.ini newupdate.db Icon.ico; do
     [[ " $files" == *" $name "* ]] || problem "the package lacks $name"
   done
   # Nothing but the package's own files is ever removed.
@@ -150,6 +150,7 @@ install() {
     problem "installed into '$(logged_property "$work/install.log" INSTALLDIR)'"
   check_files_installed "$msi"
   cmp -s "$folder/QuillmarkOrvane.exe" "$product/bin/QuillmarkOrvane.exe" || problem "the installed program is not the build's"
+  cmp -s "$folder/orvane.exe" "$product/bin/orvane.exe" || problem "the installed command line is not the build's"
 
   # Wine puts a per-machine package's shortcuts into the installing user's
   # Start menu: the shortcut is looked for where msiexec put it.

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "app/log_file.h"
+#include "app/operation_lock.h"
 #include "common/handles.h"
 
 namespace app {
@@ -36,11 +37,13 @@ struct WorkerStart {
     std::function<void()> work;
     std::uint32_t liveBit;
     std::uint32_t stops;
+    bool holdsOperationLock;  // a task's worker gives back the window's share
 };
 
 unsigned __stdcall WorkerMain(void* argument) {
     std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
     const std::uint32_t liveBit = start->liveBit;
+    const bool holdsOperationLock = start->holdsOperationLock;
     {
         const TaskScope task(start->stops);
         try {
@@ -55,14 +58,15 @@ unsigned __stdcall WorkerMain(void* argument) {
     // What the work owned goes while the worker still counts as alive.
     start.reset();
     liveBits.fetch_and(~liveBit);
+    if (holdsOperationLock) ReleaseForWindowTask();
     --liveWorkers;
     return 0;
 }
 
-bool StartThread(std::function<void()> work, std::uint32_t liveBit) {
+bool StartThread(std::function<void()> work, std::uint32_t liveBit, bool holdsOperationLock) {
     liveBits.fetch_or(liveBit);
     ++liveWorkers;
-    auto* start = new WorkerStart{std::move(work), liveBit, stopCount.load()};
+    auto* start = new WorkerStart{std::move(work), liveBit, stopCount.load(), holdsOperationLock};
     const HANDLE handle = threadMaker.load()(WorkerMain, start);
     if (!handle) {
         liveBits.fetch_and(~liveBit);
@@ -127,16 +131,19 @@ std::uint32_t TaskRefusal(Task task) { return StartRefusal(ZoneBits().load(), li
 
 int StartTask(Task task, const std::function<void()>& prepare, std::function<void()> work, std::uint32_t bit) {
     if (const std::uint32_t refusal = TaskRefusal(task)) return static_cast<int>(refusal);
+    // The command line is at work: refused like any busy state.
+    if (!TakeForWindowTask()) return static_cast<int>(kHeldByCommandLine);
     const TaskRule rule = RuleFor(task);
     if (prepare) prepare();
     const std::uint32_t taskBit = rule.bit ? rule.bit : bit;
     ZoneBits().fetch_or(taskBit);
-    if (StartThread(std::move(work), taskBit)) return 0;
+    if (StartThread(std::move(work), taskBit, true)) return 0;
     ClearZoneBits(taskBit);
+    ReleaseForWindowTask();
     return kThreadNotStarted;
 }
 
-bool StartDetachedWorker(std::function<void()> work) { return StartThread(std::move(work), 0); }
+bool StartDetachedWorker(std::function<void()> work) { return StartThread(std::move(work), 0, false); }
 
 ThreadMaker ReplaceThreadMaker(ThreadMaker maker) { return threadMaker.exchange(maker); }
 

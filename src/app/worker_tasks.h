@@ -86,6 +86,9 @@ std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t liveBits, const
 // between the refusal test and the start.
 std::uint32_t TaskRefusal(Task task);
 
+// The refusal of a start while the command line holds the operation lock.
+inline constexpr std::uint32_t kHeldByCommandLine = 0x4000;
+
 // The answer of a start whose worker thread could not be made.
 inline constexpr int kThreadNotStarted = -1;
 

@@ -23,7 +23,6 @@ namespace junk {
 
 namespace {
 
-constexpr int kRecycleBinCategory = 10;
 constexpr std::uint32_t kCleanBits = 0xB8;
 
 std::wstring WithoutTrailingBackslash(std::wstring path) {
@@ -82,11 +81,15 @@ void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
     }
 }
 
+}  // namespace
+
 void RemoveEmptyFolders() {
     JunkFileList& folders = EmptyFolderList();
     for (const JunkFileEntry& entry : folders) RemoveEmptyFolderTree(folders.FolderOf(entry).path + entry.name);
     folders.Clear();
 }
+
+namespace {
 
 // What deleting a stretch of a list did.
 struct Deletions {

@@ -24,6 +24,10 @@ int CleanJunkFile(std::wstring_view name, std::wstring_view folder);
 // one. Non-zero when `folder` itself was removed.
 int RemoveEmptyFolderTree(const std::wstring& folder);
 
+// Removes the empty folders the scans listed (EmptyFolderList), each with
+// the empty folders below it, and empties that list.
+void RemoveEmptyFolders();
+
 // Deletes the files of junk category `category` (the recycle bin in one
 // shell call), reports it, and empties its list.
 void CleanJunkCategory(int category, CleanRun& run);

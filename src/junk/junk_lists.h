@@ -12,6 +12,8 @@
 namespace junk {
 
 inline constexpr int kJunkCategoryCount = 13;
+// Emptied in one call to the shell, never file by file.
+inline constexpr int kRecycleBinCategory = 10;
 
 // A folder in which entries were found, stored once for all of them: its
 // text ends with a backslash. The first `rootLength` characters are the

@@ -7,6 +7,7 @@
 #include "common/ansi_text.h"
 #include "db/local_database.h"
 #include "services/recommendation.h"
+#include "services/service_change.h"
 #include "services/service_enumeration.h"
 #include "services/start_type.h"
 
@@ -48,16 +49,7 @@ engine::Value SetSingleServerStatus(app::BridgeArgs args) {
         !IsApplicableStartType(*startType))
         return false;
     ServiceEntry& entry = entries[static_cast<std::size_t>(*index)];
-    // The record of the type the service has now is written first: a change
-    // that could not be undone is not made.
-    const std::optional<int> oldType = ReadServiceStartType(entry.serviceName);
-    if (!oldType) return false;
-    const std::optional<std::int64_t> record = db::Database().AddServiceOperation(entry.serviceName, *oldType, *startType);
-    if (!record) return false;
-    if (!ChangeServiceStartType(*startType, entry.serviceName)) {
-        db::Database().DeleteServiceOperation(*record);
-        return false;
-    }
+    if (!ChangeStartTypeLogged(entry.serviceName, *startType)) return false;
     entry.startType = static_cast<std::uint32_t>(*startType);
     return true;
 }

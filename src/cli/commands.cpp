@@ -1,0 +1,448 @@
+#include "cli/commands.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+#include "app/worker_tasks.h"
+#include "cli/category_ids.h"
+#include "cli/progress_line.h"
+#include "common/app_directory.h"
+#include "common/windows_version.h"
+#include "engine/shell_launch.h"
+#include "junk/junk_categories.h"
+#include "junk/junk_clean.h"
+#include "junk/junk_lists.h"
+#include "junk/junk_scan.h"
+#include "junk/result_kinds.h"
+#include "registry/registry_issue.h"
+#include "registry/registry_rows.h"
+#include "registry/registry_scan.h"
+#include "services/service_change.h"
+#include "services/service_entry.h"
+#include "services/service_enumeration.h"
+#include "services/start_type.h"
+#include "startup/startup_bridge.h"
+#include "startup/startup_enumeration.h"
+#include "startup/startup_item.h"
+
+namespace cli {
+
+namespace {
+
+using engine::Utf8FromWide;
+using engine::WideFromUtf8;
+
+engine::Json NewObject() { return engine::Json(cJSON_CreateObject()); }
+
+void AddText(cJSON* object, const char* name, const std::wstring& text) {
+    cJSON_AddStringToObject(object, name, Utf8FromWide(text).c_str());
+}
+
+std::string Number(std::uint64_t value) { return std::to_string(value); }
+
+Outcome Usage(std::string error) {
+    Outcome outcome;
+    outcome.exitCode = kUsage;
+    outcome.error = std::move(error);
+    return outcome;
+}
+
+// The exit code of a run over several parts: not permitted when nothing was
+// permitted, some left when anything was left or refused.
+int Combined(std::size_t parts, std::size_t refused, std::size_t left) {
+    if (parts > 0 && refused == parts) return kNotPermitted;
+    return refused || left ? kSomeLeft : kDone;
+}
+
+bool Permitted(const CategoryId& category) { return !category.machineWide || engine::ProcessIsElevated(); }
+
+// One category's scan into its cleaner's list; what it found.
+struct Found {
+    std::size_t count = 0;
+    std::uint64_t bytes = 0;
+};
+
+Found ScanCategory(const CategoryId& category, const junk::CategorySources& sources) {
+    if (category.cleaner == Cleaner::Junk) {
+        junk::ScanJunkCategory(category.index, sources);
+        const junk::JunkFileList& list = junk::JunkList(category.index);
+        return {list.Count(), list.Total()};
+    }
+    registry::RegistryIssueList& list = registry::RegistryIssueLists()[static_cast<std::size_t>(category.index)];
+    list.clear();
+    registry::ScanRegistryCategory(category.index, list);
+    return {list.size(), 0};
+}
+
+engine::Json ItemsOf(const CategoryId& category) {
+    engine::Json items(cJSON_CreateArray());
+    if (category.cleaner == Cleaner::Junk) {
+        const junk::JunkFileList& list = junk::JunkList(category.index);
+        for (const junk::JunkFileEntry& entry : list) {
+            cJSON* item = cJSON_CreateObject();
+            AddText(item, "path", list.PathOf(entry));
+            cJSON_AddNumberToObject(item, "bytes", static_cast<double>(entry.size));
+            cJSON_AddItemToArray(items.get(), item);
+        }
+        return items;
+    }
+    for (const registry::RegistryIssue& issue : registry::RegistryIssueLists()[static_cast<std::size_t>(category.index)]) {
+        cJSON* item = cJSON_CreateObject();
+        AddText(item, "key", registry::RootPrefix(issue.root) + issue.keyPath + issue.keyName);
+        if (issue.IsValueIssue()) AddText(item, "value", issue.valueName);
+        cJSON_AddItemToArray(items.get(), item);
+    }
+    return items;
+}
+
+cJSON* CategoryObject(const CategoryId& category) {
+    cJSON* object = cJSON_CreateObject();
+    cJSON_AddStringToObject(object, "id", category.id);
+    cJSON_AddStringToObject(object, "name", category.name);
+    return object;
+}
+
+std::vector<CategoryId> Selected(const Command& command, std::string* unknown) {
+    if (command.words.empty()) return AllCategories();
+    return SelectCategories(command.words, unknown);
+}
+
+Outcome List() {
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
+    for (const CategoryId& category : AllCategories()) {
+        cJSON_AddItemToArray(categories, CategoryObject(category));
+        outcome.lines.push_back(std::string(category.id) + "  " + category.name);
+    }
+    outcome.lines.push_back(Number(AllCategories().size()) + " categories");
+    return outcome;
+}
+
+Outcome Scan(const Command& command) {
+    std::string unknown;
+    const std::vector<CategoryId> selected = Selected(command, &unknown);
+    if (selected.empty()) return Usage("unknown category: " + unknown);
+    const junk::CategorySources sources = junk::SystemSources();
+    ProgressLine progress;
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
+    Found total;
+    bool stopped = false;
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const CategoryId& category = selected[i];
+        progress.Show(category.id, static_cast<int>(i * 100 / selected.size()));
+        if (app::StopRequested()) {
+            stopped = true;
+            break;
+        }
+        const Found found = ScanCategory(category, sources);
+        total.count += found.count;
+        total.bytes += found.bytes;
+        cJSON* object = CategoryObject(category);
+        cJSON_AddNumberToObject(object, "count", static_cast<double>(found.count));
+        cJSON_AddNumberToObject(object, "bytes", static_cast<double>(found.bytes));
+        cJSON_AddBoolToObject(object, "permitted", Permitted(category));
+        if (command.details) cJSON_AddItemToObject(object, "items", ItemsOf(category).release());
+        cJSON_AddItemToArray(categories, object);
+        outcome.lines.push_back(std::string(category.id) + "  " + Number(found.count) + " items, " +
+                                Number(found.bytes) + " bytes" + (Permitted(category) ? "" : " (not permitted)"));
+        if (command.details)
+            for (const cJSON* item = cJSON_GetObjectItem(object, "items")->child; item; item = item->next) {
+                const cJSON* path = cJSON_GetObjectItem(item, "path");
+                const cJSON* key = cJSON_GetObjectItem(item, "key");
+                const cJSON* value = cJSON_GetObjectItem(item, "value");
+                std::string line = "    " + std::string(path ? path->valuestring : key->valuestring);
+                if (value) line += "  " + std::string(value->valuestring);
+                outcome.lines.push_back(line);
+            }
+    }
+    cJSON_AddNumberToObject(outcome.json.get(), "count", static_cast<double>(total.count));
+    cJSON_AddNumberToObject(outcome.json.get(), "bytes", static_cast<double>(total.bytes));
+    cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
+    outcome.lines.push_back("scan: " + Number(total.count) + " items, " + Number(total.bytes) + " bytes in " +
+                            Number(cJSON_GetArraySize(categories)) + " categories" + (stopped ? " (stopped)" : ""));
+    outcome.exitCode = stopped ? kSomeLeft : kDone;
+    return outcome;
+}
+
+// What cleaning one category did.
+struct Cleaned {
+    std::size_t removed = 0;
+    std::size_t failed = 0;
+    std::uint64_t bytes = 0;
+    bool notCleaned = false;  // registry: its backup could not be written, nothing removed
+};
+
+Cleaned CleanJunk(const CategoryId& category, junk::CleanRun& run) {
+    const junk::JunkFileList& list = junk::JunkList(category.index);
+    const std::size_t count = list.Count();
+    const std::uint64_t total = list.Total();
+    const std::size_t undeletable = junk::Undeletables().Count();
+    const std::uint64_t undeletableBytes = junk::Undeletables().Total();
+    const std::uint64_t cleanedBefore = run.cleanedBytes;
+    junk::FindResultKind(junk::kJunkRows)->Clean(category.index, run);
+    Cleaned cleaned;
+    // The recycle bin goes in one call: all or nothing.
+    if (category.index == junk::kRecycleBinCategory && run.cleanedBytes == cleanedBefore && count) {
+        cleaned.failed = count;
+        return cleaned;
+    }
+    cleaned.failed = junk::Undeletables().Count() - undeletable;
+    cleaned.removed = count - std::min(count, cleaned.failed);
+    cleaned.bytes = total - std::min(total, junk::Undeletables().Total() - undeletableBytes);
+    return cleaned;
+}
+
+Cleaned CleanRegistry(const CategoryId& category, junk::CleanRun& run) {
+    const registry::RegistryIssueList& list = registry::RegistryIssueLists()[static_cast<std::size_t>(category.index)];
+    const std::size_t count = list.size();
+    const std::uint32_t repairedBefore = run.repairedCount;
+    junk::FindResultKind(junk::kRegistryRows)->Clean(category.index, run);
+    Cleaned cleaned;
+    // A category whose backup could not be written keeps its list.
+    if (count && !list.empty()) {
+        cleaned.failed = count;
+        cleaned.notCleaned = true;
+        return cleaned;
+    }
+    cleaned.removed = run.repairedCount - repairedBefore;
+    cleaned.failed = count - std::min(count, cleaned.removed);
+    return cleaned;
+}
+
+Outcome Clean(const Command& command) {
+    std::string unknown;
+    const std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
+    if (selected.empty()) return Usage("unknown category: " + unknown);
+    app::EnableCleanPrivileges();
+    const junk::CategorySources sources = junk::SystemSources();
+    ProgressLine progress;
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
+    junk::CleanRun run;
+    Cleaned total;
+    std::size_t refused = 0;
+    bool stopped = false;
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const CategoryId& category = selected[i];
+        progress.Show(category.id, static_cast<int>(i * 100 / selected.size()));
+        if (app::StopRequested()) {
+            stopped = true;
+            break;
+        }
+        cJSON* object = CategoryObject(category);
+        cJSON_AddItemToArray(categories, object);
+        if (!Permitted(category)) {
+            ++refused;
+            cJSON_AddBoolToObject(object, "permitted", false);
+            outcome.lines.push_back(std::string(category.id) + "  not permitted");
+            continue;
+        }
+        ScanCategory(category, sources);
+        const Cleaned cleaned =
+            category.cleaner == Cleaner::Junk ? CleanJunk(category, run) : CleanRegistry(category, run);
+        total.removed += cleaned.removed;
+        total.failed += cleaned.failed;
+        total.bytes += cleaned.bytes;
+        cJSON_AddBoolToObject(object, "permitted", true);
+        cJSON_AddNumberToObject(object, "removed", static_cast<double>(cleaned.removed));
+        cJSON_AddNumberToObject(object, "failed", static_cast<double>(cleaned.failed));
+        cJSON_AddNumberToObject(object, "bytes", static_cast<double>(cleaned.bytes));
+        std::string line = std::string(category.id) + "  " + Number(cleaned.removed) + " removed, " +
+                           Number(cleaned.failed) + " failed, " + Number(cleaned.bytes) + " bytes";
+        if (category.cleaner == Cleaner::Registry) {
+            const std::wstring backup = run.registryBackup ? run.registryBackup->Path() : std::wstring();
+            const bool written = !backup.empty() && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES;
+            if (written && cleaned.removed)
+                AddText(object, "backup", backup);
+            else
+                cJSON_AddNullToObject(object, "backup");
+            if (cleaned.notCleaned) {
+                cJSON_AddStringToObject(object, "error", "the backup could not be written");
+                line += " (the backup could not be written)";
+            } else if (written && cleaned.removed) {
+                line += ", backup " + Utf8FromWide(backup);
+            }
+        }
+        outcome.lines.push_back(line);
+    }
+    // What the walks found empty goes once the files are gone.
+    junk::RemoveEmptyFolders();
+    cJSON_AddNumberToObject(outcome.json.get(), "removed", static_cast<double>(total.removed));
+    cJSON_AddNumberToObject(outcome.json.get(), "failed", static_cast<double>(total.failed));
+    cJSON_AddNumberToObject(outcome.json.get(), "bytes", static_cast<double>(total.bytes));
+    cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
+    outcome.lines.push_back("clean: " + Number(total.removed) + " removed, " + Number(total.failed) + " failed, " +
+                            Number(total.bytes) + " bytes" + (refused ? ", " + Number(refused) + " not permitted" : "") +
+                            (stopped ? " (stopped)" : ""));
+    outcome.exitCode = stopped ? kSomeLeft : Combined(selected.size(), refused, total.failed);
+    return outcome;
+}
+
+// Machine-wide entries need an administrator to be switched.
+bool MachineWide(const startup::StartupItem& item) {
+    return item.hKey == HKEY_LOCAL_MACHINE || item.folderHive == HKEY_LOCAL_MACHINE;
+}
+
+cJSON* StartupObject(std::size_t number, const startup::StartupItem& item) {
+    cJSON* object = cJSON_CreateObject();
+    cJSON_AddNumberToObject(object, "number", static_cast<double>(number));
+    AddText(object, "name", item.strName);
+    AddText(object, "description", item.fileDescription);
+    AddText(object, "company", item.companyName);
+    AddText(object, "program", item.iconPath);
+    cJSON_AddBoolToObject(object, "enabled", item.bStatus == 0);
+    return object;
+}
+
+std::string StartupLine(std::size_t number, const startup::StartupItem& item) {
+    return Number(number) + "  " + (item.bStatus == 0 ? "on   " : "off  ") + Utf8FromWide(item.strName) + "  " +
+           Utf8FromWide(item.iconPath);
+}
+
+Outcome StartupList() {
+    startup::EnumerateStartupItems(common::GetWindowsGeneration());
+    const std::vector<startup::StartupItem>& items = startup::StartupItemList();
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON* entries = cJSON_AddArrayToObject(outcome.json.get(), "entries");
+    std::size_t enabled = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        cJSON_AddItemToArray(entries, StartupObject(i + 1, items[i]));
+        outcome.lines.push_back(StartupLine(i + 1, items[i]));
+        if (items[i].bStatus == 0) ++enabled;
+    }
+    outcome.lines.push_back("startup: " + Number(items.size()) + " entries, " + Number(enabled) + " on");
+    return outcome;
+}
+
+Outcome StartupSwitch(const Command& command) {
+    const int generation = common::GetWindowsGeneration();
+    startup::EnumerateStartupItems(generation);
+    const std::size_t count = startup::StartupItemList().size();
+    std::vector<std::size_t> numbers;
+    for (const std::string& word : command.words) {
+        const std::size_t digits = word.find_first_not_of("0123456789");
+        const unsigned long number = digits == std::string::npos && word.size() < 9 ? std::stoul(word) : 0;
+        if (number == 0 || number > count) return Usage("no startup entry " + word + " (see orvane startup list)");
+        numbers.push_back(number);
+    }
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON* entries = cJSON_AddArrayToObject(outcome.json.get(), "entries");
+    std::size_t refused = 0, failed = 0;
+    for (const std::size_t number : numbers) {
+        const startup::StartupItem& item = startup::StartupItemList()[number - 1];
+        cJSON* object = StartupObject(number, item);
+        cJSON_AddItemToArray(entries, object);
+        const bool wanted = (item.bStatus == 0) != command.enable;
+        if (wanted && MachineWide(item) && !engine::ProcessIsElevated()) {
+            ++refused;
+            cJSON_AddBoolToObject(object, "permitted", false);
+            outcome.lines.push_back(StartupLine(number, item) + "  (not permitted)");
+            continue;
+        }
+        const bool switched = startup::SetStartupItemState(static_cast<int>(number - 1), !command.enable, generation);
+        if (!switched) ++failed;
+        cJSON_ReplaceItemInObject(object, "enabled", cJSON_CreateBool(startup::StartupItemList()[number - 1].bStatus == 0));
+        cJSON_AddBoolToObject(object, "switched", switched);
+        outcome.lines.push_back(StartupLine(number, startup::StartupItemList()[number - 1]) +
+                                (switched ? "" : "  (could not be switched)"));
+    }
+    outcome.lines.push_back(std::string("startup: ") + Number(numbers.size() - refused - failed) + " switched " +
+                            (command.enable ? "on" : "off") + ", " + Number(failed) + " failed" +
+                            (refused ? ", " + Number(refused) + " not permitted" : ""));
+    outcome.exitCode = Combined(numbers.size(), refused, failed);
+    return outcome;
+}
+
+struct TypeName {
+    int type;
+    const char* name;
+};
+constexpr TypeName kTypeNames[] = {{2, "auto"}, {services::kDelayedAutoStart, "delayed"}, {3, "manual"},
+                                   {4, "disabled"}, {0, "boot"}, {1, "system"}};
+
+const char* StartTypeName(std::uint32_t type) {
+    for (const TypeName& entry : kTypeNames)
+        if (static_cast<std::uint32_t>(entry.type) == type) return entry.name;
+    return "unknown";
+}
+
+Outcome ServicesList() {
+    std::vector<services::ServiceEntry> entries;
+    services::EnumerateServices(entries);
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON* list = cJSON_AddArrayToObject(outcome.json.get(), "services");
+    for (const services::ServiceEntry& entry : entries) {
+        cJSON* object = cJSON_CreateObject();
+        AddText(object, "name", entry.serviceName);
+        AddText(object, "displayName", entry.displayName);
+        cJSON_AddStringToObject(object, "startType", StartTypeName(entry.startType));
+        cJSON_AddBoolToObject(object, "running", entry.currentState == SERVICE_RUNNING);
+        cJSON_AddItemToArray(list, object);
+        outcome.lines.push_back(Utf8FromWide(entry.serviceName) + "  " + StartTypeName(entry.startType) + "  " +
+                                Utf8FromWide(entry.displayName));
+    }
+    outcome.lines.push_back("services: " + Number(entries.size()));
+    return outcome;
+}
+
+Outcome ServicesSet(const Command& command) {
+    const std::wstring name = WideFromUtf8(command.words[0]);
+    const std::string& typeWord = command.words[1];
+    const auto type = std::find_if(std::begin(kTypeNames), std::end(kTypeNames),
+                                   [&](const TypeName& entry) { return typeWord == entry.name; });
+    if (type == std::end(kTypeNames) || !services::IsApplicableStartType(type->type))
+        return Usage("unknown start type: " + typeWord + " (auto, delayed, manual or disabled)");
+    const std::optional<int> before = services::ReadServiceStartType(name);
+    if (!before) {
+        Outcome outcome;
+        outcome.exitCode = engine::ProcessIsElevated() ? kSomeLeft : kNotPermitted;
+        outcome.error = "the service " + command.words[0] + " cannot be read";
+        return outcome;
+    }
+    const bool changed = services::ChangeStartTypeLogged(name, type->type);
+    Outcome outcome;
+    outcome.json = NewObject();
+    AddText(outcome.json.get(), "name", name);
+    cJSON_AddStringToObject(outcome.json.get(), "before", StartTypeName(static_cast<std::uint32_t>(*before)));
+    const std::optional<int> after = services::ReadServiceStartType(name);
+    cJSON_AddStringToObject(outcome.json.get(), "startType",
+                            after ? StartTypeName(static_cast<std::uint32_t>(*after)) : "unknown");
+    cJSON_AddBoolToObject(outcome.json.get(), "changed", changed);
+    outcome.lines.push_back("services: " + command.words[0] + " " + StartTypeName(static_cast<std::uint32_t>(*before)) +
+                            (changed ? " -> " + std::string(type->name) : " unchanged (the change failed)"));
+    outcome.exitCode = changed ? kDone : engine::ProcessIsElevated() ? kSomeLeft : kNotPermitted;
+    return outcome;
+}
+
+}  // namespace
+
+bool NeedsOperationLock(const Command& command) {
+    return command.verb == Verb::Scan || command.verb == Verb::Clean || command.verb == Verb::StartupSwitch ||
+           command.verb == Verb::ServicesSet;
+}
+
+Outcome RunCommand(const Command& command) {
+    switch (command.verb) {
+        case Verb::List: return List();
+        case Verb::Scan: return Scan(command);
+        case Verb::Clean: return Clean(command);
+        case Verb::StartupList: return StartupList();
+        case Verb::StartupSwitch: return StartupSwitch(command);
+        case Verb::ServicesList: return ServicesList();
+        case Verb::ServicesSet: return ServicesSet(command);
+        case Verb::Help: break;
+    }
+    return {};
+}
+
+}  // namespace cli

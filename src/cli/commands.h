@@ -1,0 +1,29 @@
+#pragma once
+// Running one `orvane` command over the same cleaners and managers as the
+// window: its JSON document, its text lines (the last one the summary) and
+// its exit code.
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "engine/wire_format.h"
+
+namespace cli {
+
+enum ExitCode : int { kDone = 0, kSomeLeft = 1, kUsage = 2, kBusy = 3, kNotPermitted = 4 };
+
+struct Outcome {
+    int exitCode = kDone;
+    engine::Json json;
+    std::vector<std::string> lines;  // without --json; the last is the summary
+    std::string error;               // for standard error, when the command could not run
+};
+
+// Whether the command changes or scans anything, and so must hold the
+// operation lock.
+bool NeedsOperationLock(const Command& command);
+
+// Runs `command`; the stop flag (Ctrl+C) ends a scan or clean early.
+Outcome RunCommand(const Command& command);
+
+}  // namespace cli

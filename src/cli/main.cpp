@@ -1,0 +1,90 @@
+// orvane.exe: the window's cleaners and managers for administrators' scripts
+// and management tools. The result goes to standard output (one JSON
+// document with --json, else text lines ending with a summary), messages to
+// standard error, and the exit code says how it went (HelpText).
+#include <windows.h>
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/operation_lock.h"
+#include "app/worker_tasks.h"
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "common/app_directory.h"
+#include "db/local_database.h"
+#include "engine/wire_format.h"
+
+namespace {
+
+// Ctrl+C or Ctrl+Break stops a scan or clean between two items, so that the
+// report still tells what was done.
+BOOL WINAPI StopOnControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    app::RaiseStopFlag();
+    return TRUE;
+}
+
+void Print(FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+int UsageError(const std::string& error) {
+    Print(stderr, "orvane: " + error + "\n\n" + cli::HelpText());
+    return cli::kUsage;
+}
+
+int Run(const std::vector<std::string>& words) {
+    const cli::Parsed parsed = cli::ParseArguments(words);
+    if (!parsed.usable) return UsageError(parsed.error);
+    const cli::Command& command = parsed.command;
+    if (command.verb == cli::Verb::Help) {
+        Print(stdout, cli::HelpText());
+        return cli::kDone;
+    }
+    // The window's database beside the program: the service log and the kept
+    // startup entries are the same for both.
+    db::Database().Open(common::GetAppDirectory().Text());
+    app::OperationLock lock;
+    if (cli::NeedsOperationLock(command) && !lock.Take(0)) {
+        Print(stderr, "orvane: busy: the Quillmark Orvane window or another orvane is at work\n");
+        return cli::kBusy;
+    }
+    SetConsoleCtrlHandler(StopOnControl, TRUE);
+    const app::TaskScope task;
+    const cli::Outcome outcome = cli::RunCommand(command);
+    lock.Release();
+    if (outcome.exitCode == cli::kUsage) return UsageError(outcome.error);
+    if (!outcome.error.empty()) Print(stderr, "orvane: " + outcome.error + "\n");
+    if (command.json) {
+        // Collectors always get one document, a failure's too.
+        const engine::Json failure(outcome.json ? nullptr : cJSON_CreateObject());
+        cJSON* json = outcome.json ? outcome.json.get() : failure.get();
+        if (!outcome.error.empty()) cJSON_AddStringToObject(json, "error", outcome.error.c_str());
+        cJSON_AddNumberToObject(json, "exitCode", outcome.exitCode);
+        Print(stdout, engine::PrintJson(*json) + "\n");
+    } else {
+        std::string text;
+        for (const std::string& line : outcome.lines) text += line + "\n";
+        Print(stdout, text);
+    }
+    return outcome.exitCode;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // A console shows the UTF-8 text as such; pipes and files get the same bytes.
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) words.push_back(engine::Utf8FromWide(argv[i]));
+    try {
+        return Run(words);
+    } catch (const std::exception& error) {
+        Print(stderr, std::string("orvane: failed: ") + error.what() + "\n");
+        return cli::kSomeLeft;
+    }
+}
