@@ -105,6 +105,19 @@ cJSON* CategoryObject(const CategoryId& category) {
     return object;
 }
 
+// Calls `each` for the categories in turn, with the progress line; false
+// when the stop flag ended the run before one of them.
+template <typename Each>
+bool EachCategory(const std::vector<CategoryId>& categories, Each each) {
+    ProgressLine progress;
+    for (std::size_t i = 0; i < categories.size(); ++i) {
+        progress.Show(categories[i].id, static_cast<int>(i * 100 / categories.size()));
+        if (app::StopRequested()) return false;
+        each(categories[i]);
+    }
+    return true;
+}
+
 std::vector<CategoryId> Selected(const Command& command, std::string* unknown) {
     if (command.words.empty()) return AllCategories();
     return SelectCategories(command.words, unknown);
@@ -127,19 +140,11 @@ Outcome Scan(const Command& command) {
     const std::vector<CategoryId> selected = Selected(command, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
     const junk::CategorySources sources = junk::SystemSources();
-    ProgressLine progress;
     Outcome outcome;
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
     Found total;
-    bool stopped = false;
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        const CategoryId& category = selected[i];
-        progress.Show(category.id, static_cast<int>(i * 100 / selected.size()));
-        if (app::StopRequested()) {
-            stopped = true;
-            break;
-        }
+    const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
         const Found found = ScanCategory(category, sources);
         total.count += found.count;
         total.bytes += found.bytes;
@@ -160,7 +165,7 @@ Outcome Scan(const Command& command) {
                 if (value) line += "  " + std::string(value->valuestring);
                 outcome.lines.push_back(line);
             }
-    }
+    });
     cJSON_AddNumberToObject(outcome.json.get(), "count", static_cast<double>(total.count));
     cJSON_AddNumberToObject(outcome.json.get(), "bytes", static_cast<double>(total.bytes));
     cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
@@ -221,28 +226,20 @@ Outcome Clean(const Command& command) {
     if (selected.empty()) return Usage("unknown category: " + unknown);
     app::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
-    ProgressLine progress;
     Outcome outcome;
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
     junk::CleanRun run;
     Cleaned total;
     std::size_t refused = 0;
-    bool stopped = false;
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        const CategoryId& category = selected[i];
-        progress.Show(category.id, static_cast<int>(i * 100 / selected.size()));
-        if (app::StopRequested()) {
-            stopped = true;
-            break;
-        }
+    const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
         cJSON* object = CategoryObject(category);
         cJSON_AddItemToArray(categories, object);
         if (!Permitted(category)) {
             ++refused;
             cJSON_AddBoolToObject(object, "permitted", false);
             outcome.lines.push_back(std::string(category.id) + "  not permitted");
-            continue;
+            return;
         }
         ScanCategory(category, sources);
         const Cleaned cleaned =
@@ -271,7 +268,7 @@ Outcome Clean(const Command& command) {
             }
         }
         outcome.lines.push_back(line);
-    }
+    });
     // What the walks found empty goes once the files are gone.
     junk::RemoveEmptyFolders();
     cJSON_AddNumberToObject(outcome.json.get(), "removed", static_cast<double>(total.removed));

@@ -114,6 +114,12 @@ std::string LastLine(const std::string& text) {
     return trimmed.substr(trimmed.rfind('\n') == std::string::npos ? 0 : trimmed.rfind('\n') + 1);
 }
 
+void CreateUserKey(const wchar_t* path) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
 // Junk in a temporary folder that the user's TEMP setting names.
 class SeededTemp {
 public:
@@ -183,11 +189,7 @@ TEST(Orvane, UsageErrorsCleanNothing) {
 
 TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
     const SeededTemp temp;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliEmpty", 0, nullptr, 0, KEY_READ, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    CreateUserKey(L"Software\\QoCliEmpty");
     const Orvane orvane;
     const Result run = orvane(L"clean --json junk.temp");
     EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
@@ -199,6 +201,7 @@ TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
     EXPECT_FALSE(Exists(temp.Folder() / L"old.tmp"));
     EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
     // Other categories are left as they were.
+    HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliEmpty", 0, KEY_READ, &key), ERROR_SUCCESS);
     RegCloseKey(key);
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QoCliEmpty");
@@ -206,11 +209,7 @@ TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
 }
 
 TEST(Orvane, RegistryCleanSavesEachEntryToItsBackupFirst) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliEmptyKey", 0, nullptr, 0, KEY_READ, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    CreateUserKey(L"Software\\QoCliEmptyKey");
     const Orvane orvane;
     const Result scan = orvane(L"scan --json --details registry.software");
     const cJSON* found = CategoryOf(scan, "registry.software");
@@ -229,6 +228,7 @@ TEST(Orvane, RegistryCleanSavesEachEntryToItsBackupFirst) {
     // The file is regedit's UTF-16 text.
     const std::wstring text(reinterpret_cast<const wchar_t*>(saved.data()), saved.size() / sizeof(wchar_t));
     EXPECT_NE(text.find(L"[HKEY_CURRENT_USER\\Software\\QoCliEmptyKey]"), std::wstring::npos);
+    HKEY key = nullptr;
     EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliEmptyKey", 0, KEY_READ, &key), ERROR_SUCCESS);
 }
 
