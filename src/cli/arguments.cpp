@@ -28,6 +28,8 @@ constexpr Form kForms[] = {
     {"startup", "enable", Verb::StartupSwitch, 1, kAny, false},
     {"services", "list", Verb::ServicesList, 0, 0, false},
     {"services", "set", Verb::ServicesSet, 2, 2, false},
+    {"undo", "list", Verb::UndoList, 0, 0, false},
+    {"undo", "restore", Verb::UndoRestore, 1, 1, false},
 };
 
 Parsed Usage(std::string error) { return Parsed{false, {}, std::move(error)}; }
@@ -87,6 +89,8 @@ const char* HelpText() {
            "  startup disable|enable N... [--json]  switch startup entries off or on\n"
            "  services list [--json]              the services and their start types\n"
            "  services set NAME TYPE [--json]     TYPE: auto, delayed, manual or disabled\n"
+           "  undo list [--json]                  the changes that can be undone, newest first\n"
+           "  undo restore ID [--json]            undo one (registry entries that exist again are kept)\n"
            "\n"
            "An ID is a category id from \"orvane list\" (junk.temp, registry.software, ...), a group\n"
            "(junk.*, registry.*) or all. Registry entries are saved to a backup file before they go.\n"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/undo_changes.h"
 #include "app/worker_tasks.h"
 #include "cli/category_ids.h"
 #include "cli/progress_line.h"
@@ -421,11 +422,65 @@ Outcome ServicesSet(const Command& command) {
     return outcome;
 }
 
+Outcome UndoList() {
+    const std::vector<app::Change> changes = app::ListChanges();
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON* list = cJSON_AddArrayToObject(outcome.json.get(), "changes");
+    for (const app::Change& change : changes) {
+        cJSON* object = cJSON_CreateObject();
+        cJSON_AddStringToObject(object, "id", change.id.c_str());
+        cJSON_AddStringToObject(object, "kind", change.kind.c_str());
+        AddText(object, "when", change.when);
+        AddText(object, "what", change.what);
+        cJSON_AddNumberToObject(object, "entries", static_cast<double>(change.entries));
+        cJSON_AddBoolToObject(object, "restored", change.restored);
+        cJSON_AddBoolToObject(object, "backupGone", change.backupGone);
+        cJSON_AddItemToArray(list, object);
+        outcome.lines.push_back(change.id + "  " + Utf8FromWide(change.when) + "  " + Number(change.entries) +
+                                " entries  " + Utf8FromWide(change.what) +
+                                (change.restored ? "  (restored)" : change.backupGone ? "  (backup gone)" : ""));
+    }
+    outcome.lines.push_back("undo: " + Number(changes.size()) + " changes");
+    return outcome;
+}
+
+Outcome UndoRestore(const Command& command) {
+    const std::string& id = command.words[0];
+    const app::RestoreOutcome restore = app::RestoreChange(id);
+    if (restore.status == app::RestoreStatus::Unknown) return Usage("no change " + id + " (see orvane undo list)");
+    Outcome outcome;
+    outcome.json = NewObject();
+    cJSON_AddStringToObject(outcome.json.get(), "id", id.c_str());
+    static constexpr const char* kStatus[] = {"restored", "already restored", "", "backup gone", "failed"};
+    const char* status = kStatus[static_cast<int>(restore.status)];
+    cJSON_AddStringToObject(outcome.json.get(), "status", status);
+    cJSON_AddNumberToObject(outcome.json.get(), "restored", static_cast<double>(restore.restored));
+    cJSON* existing = cJSON_AddArrayToObject(outcome.json.get(), "existing");
+    for (const std::wstring& entry : restore.existing) {
+        cJSON_AddItemToArray(existing, cJSON_CreateString(Utf8FromWide(entry).c_str()));
+        outcome.lines.push_back("exists again, kept: " + Utf8FromWide(entry));
+    }
+    cJSON* failed = cJSON_AddArrayToObject(outcome.json.get(), "failed");
+    for (const std::wstring& entry : restore.failed) {
+        cJSON_AddItemToArray(failed, cJSON_CreateString(Utf8FromWide(entry).c_str()));
+        outcome.lines.push_back("could not be restored: " + Utf8FromWide(entry));
+    }
+    outcome.lines.push_back("undo " + id + ": " + status + ", " + Number(restore.restored) + " entries back" +
+                            (restore.existing.empty() ? "" : ", " + Number(restore.existing.size()) + " there again"));
+    if (restore.status == app::RestoreStatus::Restored)
+        outcome.exitCode = restore.existing.empty() ? kDone : kSomeLeft;
+    else
+        outcome.exitCode = restore.status == app::RestoreStatus::Failed && !engine::ProcessIsElevated() ? kNotPermitted
+                                                                                                        : kSomeLeft;
+    return outcome;
+}
+
 }  // namespace
 
 bool NeedsOperationLock(const Command& command) {
     return command.verb == Verb::Scan || command.verb == Verb::Clean || command.verb == Verb::StartupSwitch ||
-           command.verb == Verb::ServicesSet;
+           command.verb == Verb::ServicesSet || command.verb == Verb::UndoRestore;
 }
 
 Outcome RunCommand(const Command& command) {
@@ -437,6 +492,8 @@ Outcome RunCommand(const Command& command) {
         case Verb::StartupSwitch: return StartupSwitch(command);
         case Verb::ServicesList: return ServicesList();
         case Verb::ServicesSet: return ServicesSet(command);
+        case Verb::UndoList: return UndoList();
+        case Verb::UndoRestore: return UndoRestore(command);
         case Verb::Help: break;
     }
     return {};

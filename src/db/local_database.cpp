@@ -36,6 +36,8 @@ constexpr const char* kCreateStatements[] = {
     "create table if not exists tbl_startupkept (id integer primary key,iconPath TEXT,fileDescription TEXT,"
     "companyName TEXT,strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,valueType integer,"
     "content BLOB,data data,time time);",
+    "create table if not exists tbl_registryclean (id integer primary key,stamp integer,backup TEXT,"
+    "entries integer,restored integer);",
 };
 
 // Values travel as bound parameters, never inside the statement text, so no
@@ -369,6 +371,33 @@ bool LocalDatabase::RemoveKeptStartupEntry(std::int64_t id) {
 LocalDatabase& Database() {
     static LocalDatabase database;
     return database;
+}
+
+std::optional<std::int64_t> LocalDatabase::AddRegistryClean(const std::wstring& backup) {
+    if (!IsWellFormed(backup) ||
+        !Execute(connection_, "insert into tbl_registryclean(stamp,backup,entries,restored) values(?,?,0,0)",
+                 {static_cast<std::int64_t>(std::time(nullptr)), backup}))
+        return std::nullopt;
+    return sqlite3_last_insert_rowid(connection_);
+}
+
+bool LocalDatabase::CountRegistryCleanEntries(std::int64_t id, std::int64_t removed) {
+    return Execute(connection_, "update tbl_registryclean set entries=entries+? where id=?", {removed, id}) &&
+           sqlite3_changes(connection_) == 1;
+}
+
+bool LocalDatabase::ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) const {
+    return Execute(connection_, "select id,stamp,backup,entries,restored from tbl_registryclean order by id desc", {},
+                   [&rows](sqlite3_stmt* statement) {
+                       rows.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1),
+                                       ColumnText16(statement, 2), sqlite3_column_int64(statement, 3),
+                                       sqlite3_column_int(statement, 4) != 0});
+                   });
+}
+
+bool LocalDatabase::MarkRegistryCleanRestored(std::int64_t id) {
+    return Execute(connection_, "update tbl_registryclean set restored=1 where id=? and restored=0", {id}) &&
+           sqlite3_changes(connection_) == 1;
 }
 
 }  // namespace db

@@ -49,6 +49,17 @@ struct OperationTimeTexts {
 // null (time unknown) gives 00/00/0000 and -1:-1:-1.
 OperationTimeTexts FormatOperationTime(const std::tm* local);
 
+// One registry clean in the change journal: its backup file and how many
+// entries it removed, for the user to restore.
+struct RegistryCleanRow {
+    std::int64_t id = 0;
+    std::int64_t stamp = 0;   // when, in seconds since 1970 (UTC)
+    std::wstring backup;      // the backup file's path
+    std::int64_t entries = 0;
+    bool restored = false;
+    bool operator==(const RegistryCleanRow&) const = default;
+};
+
 // What an open finds in the working file.
 enum class DatabaseState {
     Usable,
@@ -93,6 +104,13 @@ public:
     std::optional<std::int64_t> AddKeptStartupEntry(const startup::KeptEntry& entry);
     bool ReadKeptStartupEntries(std::vector<startup::KeptEntry>& entries) const;
     bool RemoveKeptStartupEntry(std::int64_t id);
+    // The change journal's registry cleans. A clean is recorded before it
+    // deletes anything (with no entries yet), then counts what it removed.
+    std::optional<std::int64_t> AddRegistryClean(const std::wstring& backup);
+    bool CountRegistryCleanEntries(std::int64_t id, std::int64_t removed);
+    bool ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) const;  // newest first
+    // False when the row is not there or was restored already.
+    bool MarkRegistryCleanRestored(std::int64_t id);
 
 private:
     DatabaseState OpenWorkingFile();

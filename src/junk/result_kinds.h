@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "registry/registry_backup.h"
@@ -28,6 +29,8 @@ struct CleanRun {
     // Where the registry entries this run removes are saved first; made by
     // the first registry category the run repairs.
     std::unique_ptr<registry::RegistryBackup> registryBackup;
+    // The change journal's row of that backup, written before anything goes.
+    std::optional<std::int64_t> registryJournal;
 };
 
 class ResultKind {

@@ -142,7 +142,9 @@ bool SameValues(std::vector<BackupValue> a, std::vector<BackupValue> b) {
 }
 
 std::vector<CapturedIssue> CaptureIssues(const RegistryIssueList& issues) {
-    const bool wow64 = common::RunsUnderWow64();
+    // A 32-bit view of its own exists on any 64-bit Windows: under WOW64 for
+    // this 32-bit program, and for a 64-bit build of it.
+    const bool wow64 = sizeof(void*) == 8 || common::RunsUnderWow64();
     std::vector<CapturedIssue> captured;
     for (std::size_t index = 0; index < issues.size(); ++index) {
         const RegistryIssue& issue = issues[index];

@@ -2,7 +2,9 @@
 
 #include "common/app_directory.h"
 #include "common/ansi_text.h"
+#include "db/local_database.h"
 #include "registry/registry_issue.h"
+#include "registry/registry_journal.h"
 #include "registry/registry_repair.h"
 
 namespace registry {
@@ -29,16 +31,20 @@ public:
         }
     }
 
-    // A category whose backup cannot be written is not cleaned: no report,
-    // so its tile keeps its count, no health points, and the list stays.
+    // A category whose backup or journal row cannot be written is not
+    // cleaned: no report, so its tile keeps its count, no health points, and
+    // the list stays.
     void Clean(int category, junk::CleanRun& run) const override {
         RegistryIssueList& list = ListOf(category);
         if (!run.registryBackup) {
             const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
             run.registryBackup = std::make_unique<RegistryBackup>(RegistryBackup::InFolder(folder));
         }
+        if (!run.registryJournal) run.registryJournal = RecordRegistryClean(run.registryBackup->Path());
+        if (!run.registryJournal) return;
         const std::optional<std::uint32_t> removed = RepairCategory(list, *run.registryBackup);
         if (!removed) return;
+        db::Database().CountRegistryCleanEntries(*run.registryJournal, *removed);
         if (!list.empty()) run.health += 5;
         run.repairedCount += *removed;
         junk::SendCleanEnd(list.size(), L"", junk::kRegistryRows, category);

@@ -87,9 +87,9 @@ engine::Value DeleteServerOpLog(app::BridgeArgs args) {
     const auto record = std::find_if(records.begin(), records.end(),
                                      [&](const db::ServiceOperationRow& row) { return row.id == *id; });
     if (record == records.end() || common::FromAnsi(record->servrName) != args[1].ToText() ||
-        record->oldStatus != *oldType || !ChangeServiceStartType(*oldType, args[1].ToText()))
+        record->oldStatus != *oldType)
         return 0;
-    return db::Database().DeleteServiceOperation(*id) ? 1 : 0;
+    return RestoreLoggedChange(*record) ? 1 : 0;
 }
 
 }  // namespace services

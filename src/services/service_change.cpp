@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/ansi_text.h"
 #include "db/local_database.h"
 #include "services/start_type.h"
 
@@ -21,6 +22,11 @@ bool ChangeStartTypeLogged(const std::wstring& serviceName, int startType) {
         return false;
     }
     return true;
+}
+
+bool RestoreLoggedChange(const db::ServiceOperationRow& record) {
+    return ChangeServiceStartType(record.oldStatus, common::FromAnsi(record.servrName)) &&
+           db::Database().DeleteServiceOperation(record.id);
 }
 
 }  // namespace services

@@ -3,6 +3,8 @@
 // place where the window and the command line change start types.
 #include <string>
 
+#include "db/local_database.h"
+
 namespace services {
 
 // Records the service's present start type in the operation log, then gives
@@ -10,5 +12,10 @@ namespace services {
 // record left, when the type is not applicable, the present type or the
 // record cannot be had, or the change fails.
 bool ChangeStartTypeLogged(const std::wstring& serviceName, int startType);
+
+// Gives the logged service back the start type of `record` and removes the
+// record (so a change is restored once); false, with the record kept, when
+// the service cannot take it.
+bool RestoreLoggedChange(const db::ServiceOperationRow& record);
 
 }  // namespace services

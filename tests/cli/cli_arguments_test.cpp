@@ -43,6 +43,9 @@ TEST(CliArguments, EveryFormAndEveryUsageError) {
         {{"services", "set", "Spooler", "manual", "--json"}, true, Verb::ServicesSet, true, false,
          {"Spooler", "manual"}, ""},
         {{"services", "set", "a", "b", "c"}, false, Verb::Help, false, false, {}, "too many"},
+        {{"undo", "list", "--json"}, true, Verb::UndoList, true, false, {}, ""},
+        {{"undo", "restore", "registry-3"}, true, Verb::UndoRestore, false, false, {"registry-3"}, ""},
+        {{"undo", "restore"}, false, Verb::Help, false, false, {}, "missing operand"},
         {{"purge"}, false, Verb::Help, false, false, {}, "unknown command: purge"},
     };
     for (const Case& c : cases) {

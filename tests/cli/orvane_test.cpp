@@ -284,6 +284,49 @@ TEST(Orvane, ServiceStartTypesChangeThroughTheLogOfTheWindow) {
     EXPECT_EQ(services.StartType(L"QoCliService"), static_cast<int>(SERVICE_DISABLED));
 }
 
+std::string ChangeId(const Result& list, const char* kind) {
+    for (const cJSON* change = Item(list.json.get(), "changes") ? Item(list.json.get(), "changes")->child : nullptr;
+         change; change = change->next)
+        if (TextOf(change, "kind") == kind) return TextOf(change, "id");
+    return {};
+}
+
+// A registry clean and a service change, listed newest first and undone
+// once each; a second restore is refused and changes nothing.
+TEST(Orvane, UndoRestoresARegistryCleanAndAServiceChangeOnce) {
+    CreateUserKey(L"Software\\QoCliUndone");
+    testsupport::TestServices services;
+    services.Create({L"QoCliUndoService", L"Qo undo service", L"C:\\windows\\system32\\notepad.exe"});
+    const Orvane orvane;
+    ASSERT_EQ(orvane(L"clean registry.software").exitCode, 0u);
+    ASSERT_EQ(orvane(L"services set QoCliUndoService disabled").exitCode, 0u);
+    HKEY key = nullptr;
+    ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
+
+    const Result list = orvane(L"undo list --json");
+    ASSERT_EQ(list.exitCode, 0u) << list.err;
+    const std::string clean = ChangeId(list, "registry");
+    const std::string service = ChangeId(list, "service");
+    ASSERT_FALSE(clean.empty()) << list.out;
+    ASSERT_FALSE(service.empty()) << list.out;
+
+    const Result restored = orvane(L"undo restore " + engine::WideFromUtf8(clean) + L" --json");
+    EXPECT_EQ(restored.exitCode, 0u) << restored.out << restored.err;
+    EXPECT_EQ(TextOf(restored.json.get(), "status"), "restored");
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QoCliUndone");
+    const Result twice = orvane(L"undo restore " + engine::WideFromUtf8(clean) + L" --json");
+    EXPECT_EQ(twice.exitCode, 1u);
+    EXPECT_EQ(TextOf(twice.json.get(), "status"), "already restored");
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
+
+    EXPECT_EQ(orvane(L"undo restore " + engine::WideFromUtf8(service)).exitCode, 0u);
+    EXPECT_EQ(services.StartType(L"QoCliUndoService"), static_cast<int>(SERVICE_DEMAND_START));
+    EXPECT_EQ(orvane(L"undo restore " + engine::WideFromUtf8(service)).exitCode, 2u);
+    EXPECT_EQ(orvane(L"undo restore registry-999").exitCode, 2u);
+}
+
 // The window and the command line never work at once: whoever holds the
 // operation lock makes the other busy.
 TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {

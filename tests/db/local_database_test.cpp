@@ -48,6 +48,9 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
          "CREATE TABLE tbl_startupkept (id integer primary key,iconPath TEXT,fileDescription TEXT,companyName TEXT,"
          "strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,valueType integer,content BLOB,data data,"
          "time time)"},
+        {"tbl_registryclean",
+         "CREATE TABLE tbl_registryclean (id integer primary key,stamp integer,backup TEXT,entries integer,"
+         "restored integer)"},
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;

@@ -15,6 +15,7 @@
 #include "registry/registry_access.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_scan.h"
+#include "db/scratch_database.h"
 #include "support/bridge_call.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -86,6 +87,8 @@ RegistryIssueList Scan(int category) {
 // afterwards.
 class RegistryCleaner : public testing::Test {
 protected:
+    // Where a clean records itself before it deletes anything.
+    testsupport::ScratchDatabase database;
     testsupport::TempDir dir;
     std::wstring existingFile;
 
@@ -326,6 +329,12 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoWithValue"));
     EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total - counts[2] - counts[6]));
     EXPECT_EQ(CallNative("GetErrorDetails", {0, 2, 0, 50}), engine::Value(L"[]"));
+    // The change journal holds the clean, with what it removed.
+    std::vector<db::RegistryCleanRow> journal;
+    ASSERT_TRUE(db::Database().ReadRegistryCleans(journal));
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(journal[0].entries, counts[2] + counts[6]);
+    EXPECT_FALSE(journal[0].restored);
 
     // What the clean removed was saved first, in one new backup file.
     const std::vector<std::wstring> backups = BackupFiles();

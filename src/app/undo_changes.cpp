@@ -1,0 +1,124 @@
+#include "app/undo_changes.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <charconv>
+#include <ctime>
+#include <optional>
+
+#include "common/ansi_text.h"
+#include "db/local_database.h"
+#include "registry/registry_restore.h"
+#include "services/service_change.h"
+
+namespace app {
+
+namespace {
+
+constexpr std::string_view kRegistry = "registry-";
+constexpr std::string_view kService = "service-";
+
+std::wstring LocalTime(std::int64_t stamp) {
+    const std::time_t time = static_cast<std::time_t>(stamp);
+    std::tm local{};
+    wchar_t text[32] = {};
+    if (localtime_s(&local, &time) == 0) std::wcsftime(text, 32, L"%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::optional<std::int64_t> IdAfter(std::string_view id, std::string_view prefix) {
+    if (!id.starts_with(prefix)) return std::nullopt;
+    id.remove_prefix(prefix.size());
+    std::int64_t number = 0;
+    const auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), number);
+    if (error != std::errc() || end != id.data() + id.size() || number <= 0) return std::nullopt;
+    return number;
+}
+
+RestoreOutcome RestoreRegistryClean(std::int64_t id) {
+    std::vector<db::RegistryCleanRow> rows;
+    db::Database().ReadRegistryCleans(rows);
+    const auto row = std::find_if(rows.begin(), rows.end(), [id](const db::RegistryCleanRow& r) { return r.id == id; });
+    RestoreOutcome outcome;
+    if (row == rows.end()) return outcome;
+    if (row->restored) {
+        outcome.status = RestoreStatus::AlreadyRestored;
+        return outcome;
+    }
+    const std::optional<std::vector<registry::BackupKey>> keys = registry::ReadBackupFile(row->backup);
+    if (!keys) {
+        outcome.status = RestoreStatus::BackupGone;
+        return outcome;
+    }
+    // Marked first: a restore that stops half way is never run twice over
+    // entries the user may have changed since.
+    if (!db::Database().MarkRegistryCleanRestored(id)) {
+        outcome.status = RestoreStatus::Failed;
+        return outcome;
+    }
+    registry::RestoreReport report = registry::RestoreKeys(*keys);
+    outcome.status = report.failed.empty() ? RestoreStatus::Restored : RestoreStatus::Failed;
+    outcome.restored = report.restored;
+    outcome.existing = std::move(report.existing);
+    outcome.failed = std::move(report.failed);
+    return outcome;
+}
+
+RestoreOutcome RestoreServiceChange(std::int64_t id) {
+    std::vector<db::ServiceOperationRow> records;
+    db::Database().ReadServiceOperations(records);
+    const auto record =
+        std::find_if(records.begin(), records.end(), [id](const db::ServiceOperationRow& r) { return r.id == id; });
+    RestoreOutcome outcome;
+    // A restored change has no record left.
+    if (record == records.end()) return outcome;
+    if (services::RestoreLoggedChange(*record)) {
+        outcome.status = RestoreStatus::Restored;
+        outcome.restored = 1;
+    } else {
+        outcome.status = RestoreStatus::Failed;
+        outcome.failed.push_back(common::FromAnsi(record->servrName));
+    }
+    return outcome;
+}
+
+}  // namespace
+
+std::wstring ServiceLogTime(const std::string& date, const std::string& time) {
+    // DD/MM/YYYY
+    if (date.size() != 10 || date[2] != '/' || date[5] != '/') return common::FromAnsi(date + " " + time);
+    return common::FromAnsi(date.substr(6, 4) + "-" + date.substr(3, 2) + "-" + date.substr(0, 2) + " " + time);
+}
+
+std::vector<Change> ListChanges() {
+    std::vector<Change> changes;
+    std::vector<db::RegistryCleanRow> cleans;
+    db::Database().ReadRegistryCleans(cleans);
+    for (const db::RegistryCleanRow& row : cleans) {
+        // Nothing was removed: nothing to undo.
+        if (row.entries == 0) continue;
+        const bool gone = GetFileAttributesW(row.backup.c_str()) == INVALID_FILE_ATTRIBUTES;
+        changes.push_back({std::string(kRegistry) + std::to_string(row.id), "registry", LocalTime(row.stamp),
+                           row.backup, row.entries, row.restored, gone});
+    }
+    std::vector<db::ServiceOperationRow> records;
+    db::Database().ReadServiceOperations(records);
+    for (const db::ServiceOperationRow& record : records) {
+        changes.push_back({std::string(kService) + std::to_string(record.id), "service",
+                           ServiceLogTime(record.data, record.time),
+                           common::FromAnsi(record.servrName) + L" " + std::to_wstring(record.oldStatus) + L" -> " +
+                               std::to_wstring(record.newStatus),
+                           1, false, false});
+    }
+    std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.when > b.when; });
+    return changes;
+}
+
+RestoreOutcome RestoreChange(std::string_view id) {
+    if (const std::optional<std::int64_t> number = IdAfter(id, kRegistry)) return RestoreRegistryClean(*number);
+    if (const std::optional<std::int64_t> number = IdAfter(id, kService)) return RestoreServiceChange(*number);
+    return {};
+}
+
+}  // namespace app
