@@ -4,14 +4,17 @@
 #include "app/script_bridge.h"
 #include "app/update_check.h"
 #include "app/worker_tasks.h"
+#include "common/app_directory.h"
 #include "junk/junk_lists.h"
 
 namespace app {
 
 MainFrame::MainFrame(const engine::WindowOptions& options) : window_(engine::BrowserWindow::Create(*this, options)) {
-    // A missing "Icon.ico" leaves the default icon.
+    // "Icon.ico" beside the program, whatever folder it was started in; a
+    // missing one leaves the default icon.
+    const std::wstring icon = common::GetAppDirectory().Text() + L"Icon.ico";
     if (window_)
-        window_->SetIcon(static_cast<HICON>(LoadImageW(nullptr, L"Icon.ico", IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
+        window_->SetIcon(static_cast<HICON>(LoadImageW(nullptr, icon.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
     ZoneBits() = 0;
     junk::Undeletables().Clear();
     StartUpdateCheck();
