@@ -7,6 +7,7 @@
 #include "app/settings_store_bridge.h"
 #include "app/single_instance.h"
 #include "app/task_bridge.h"
+#include "app/undo_bridge.h"
 #include "app/update_check.h"
 #include "disk/clean_amount.h"
 #include "disk/download_folders.h"
@@ -47,6 +48,8 @@ constexpr BridgeRow kRows[] = {
     {"SetSingleServerStatus", 2, services::SetSingleServerStatus},
     {"GetServerOpLog", 0, services::GetServerOpLog},
     {"DeleteServerOpLog", 3, services::DeleteServerOpLog},
+    {"GetChangeJournal", 0, GetChangeJournal},
+    {"RestoreChange", 1, RestoreJournalChange},
     {"getHaveRunshow", 0, getHaveRunshow},
     {"GetAppVersion", 0, GetAppVersion},
     {"GetDiskSize", 1, disk::GetDiskSize},

@@ -137,7 +137,12 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
     // page's "available" and "Select", and the version popup's failed check.
     const pages = ["Startup item management", "Name", "Status", "Mode", "Ban Rate", "Advice", "Author",
         "Maintain the Status", "Enable ", "Automatic(Delayed start)", "Operation successful.",
-        "No operation service startup log was found!", "available", "Select", "The update check failed."];
+        "No operation service startup log was found!", "available", "Select", "The update check failed.",
+        // The undo window.
+        "Undo Changes", "Change", "Entries", "Registry clean", "Service start type", "Restored", "Backup gone",
+        "This change was restored before.", "This change is no longer there.", "Its backup is gone.",
+        "Files deleted by the junk cleaner cannot be restored.",
+        "Restored. Entries that exist again were kept as they are."];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;

@@ -1,0 +1,115 @@
+// The undo window, from the home page's menu: a registry clean and a service
+// change made by orvane.exe beside the program, each restored once from the
+// window, in the ui prefix.
+import { test, before, after } from "node:test";
+import assert from "node:assert/strict";
+import fs from "node:fs";
+import path from "node:path";
+import { spawnSync } from "node:child_process";
+import { env, startProgram, stopPrograms, wine, within, openBrowser, openPage, lookAt } from "./harness.mjs";
+
+let browser;
+let page;
+const { popup, expectShown, expectHidden, text, shoot, expectNoOverflow } = lookAt(() => page);
+const undoWindow = () => page.frameLocator("iframe[name='undo_html']");
+const folder = path.join(env.QO_WORK, "undo");
+const KEY = "HKCU\\Software\\QoE2eUndoEmpty";
+const SERVICE = "QoE2eUndo";
+
+function quietly(...args) {
+    try {
+        wine(...args);
+    } catch (absent) {
+        // Nothing to remove.
+    }
+}
+
+// orvane.exe beside the program: the same database and backups.
+function orvane(...args) {
+    const run = spawnSync(path.join(env.QO_SOURCE, "scripts", "wine.sh"), [env.QO_WINE_ROOT, "./orvane.exe", ...args],
+        { cwd: folder, encoding: "utf8" });
+    assert.equal(run.status, 0, `orvane ${args.join(" ")}: ${run.stdout} ${run.stderr}`);
+    return run.stdout;
+}
+
+function keyExists() {
+    try {
+        wine("reg", "query", KEY);
+        return true;
+    } catch (absent) {
+        return false;
+    }
+}
+
+function startType() {
+    const key = "HKLM\\System\\CurrentControlSet\\Services\\" + SERVICE;
+    const match = /Start\s+REG_DWORD\s+0x([0-9a-f]+)/i.exec(wine("reg", "query", key, "/v", "Start"));
+    return match ? parseInt(match[1], 16) : -1;
+}
+
+before(async () => {
+    quietly("reg", "delete", KEY, "/f");
+    quietly("sc", "delete", SERVICE);
+    fs.rmSync(folder, { recursive: true, force: true });
+    fs.mkdirSync(folder, { recursive: true });
+    fs.copyFileSync(path.join(env.QO_BUILD, "bin", "orvane.exe"), path.join(folder, "orvane.exe"));
+    wine("reg", "add", KEY, "/f");
+    // Wine's reg gives a new key an empty default value: without it the key is empty.
+    quietly("reg", "delete", KEY, "/ve", "/f");
+    wine("sc", "create", SERVICE, "binPath=", "C:\\windows\\system32\\notepad.exe", "start=", "demand");
+    orvane("clean", "registry.software");
+    orvane("services", "set", SERVICE, "disabled");
+    assert.equal(keyExists(), false);
+    assert.equal(startType(), 4);
+    const program = startProgram("undo", "QuillmarkOrvane.exe", ["--headless"]);
+    const address = await within(program.firstLine, 60000, "page address");
+    browser = await openBrowser("undo-profile");
+    page = await openPage(browser, address);
+    await expectHidden("#ReadyLoad", 10000);
+});
+
+after(async () => {
+    if (browser) await browser.close();
+    await stopPrograms();
+    quietly("reg", "delete", KEY, "/f");
+    quietly("sc", "delete", SERVICE);
+});
+
+test("the undo window lists both changes and restores each once", async () => {
+    await page.click("#MenuButton");
+    await page.click("#UndoMenu");
+    const undo = undoWindow();
+    await expectShown("#UndoItems tr", 10000, undo);
+    assert.equal(await page.evaluate(() => view.rootDisabled), true);
+    const rows = undo.locator("#UndoItems tr");
+    assert.equal(await rows.count(), 2);
+    const kinds = (await rows.locator(".UndoWhat").allTextContents()).sort();
+    assert.match(kinds[0], /^Registry clean .*\\Backups\\.*\.reg$/);
+    assert.match(kinds[1], /^Service start type QoE2eUndo 3 -> 4$/);
+    assert.match(await text(".Suggest", rows.first()), /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/);
+    await expectNoOverflow();
+    await shoot("undo-window");
+
+    // The registry clean comes back from its backup.
+    await undo.locator("#UndoItems tr", { hasText: "Registry clean" }).locator(".TdAmend").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Operation successful.");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(keyExists(), true);
+    const clean = undo.locator("#UndoItems tr", { hasText: "Registry clean" });
+    assert.equal(await text(".TdAmend", clean), "Restored");
+    assert.equal(await clean.locator(".TdAmend").isDisabled(), true);
+
+    // The service gets its type back; its record is gone with the restore.
+    await undo.locator("#UndoItems tr", { hasText: "Service start type" }).locator(".TdAmend").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(startType(), 3);
+    assert.equal(await undo.locator("#UndoItems tr").count(), 1);
+
+    await undo.locator("#UndoFinish").click();
+    await expectHidden("iframe[name='undo_html']");
+    assert.equal(await page.evaluate(() => view.rootDisabled), false);
+});
