@@ -67,6 +67,23 @@ export function wine(...args) {
     return execFileSync(path.join(env.QO_SOURCE, "scripts", "wine.sh"), [env.QO_WINE_ROOT, ...args], { encoding: "utf8" });
 }
 
+// A wine command whose failure means only that there was nothing to remove.
+export function quietly(...args) {
+    try {
+        wine(...args);
+    } catch (absent) {
+        // Nothing to remove.
+    }
+}
+
+// The start type the service manager keeps for a service (Wine's sc has no
+// qc; its service manager keeps the configuration in the registry).
+export function serviceStartType(name) {
+    const key = "HKLM\\System\\CurrentControlSet\\Services\\" + name;
+    const match = /Start\s+REG_DWORD\s+0x([0-9a-f]+)/i.exec(wine("reg", "query", key, "/v", "Start"));
+    return match ? parseInt(match[1], 16) : -1;
+}
+
 export function within(promise, milliseconds, what) {
     let timer;
     const late = new Promise((_, fail) => { timer = setTimeout(() => fail(new Error(`no ${what} within ${milliseconds} ms`)), milliseconds); });

@@ -5,7 +5,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import fs from "node:fs";
 import path from "node:path";
-import { env, drive, startProgram, stopPrograms, wine, within, openBrowser, openPage, lookAt } from "./harness.mjs";
+import { env, quietly, serviceStartType, drive, startProgram, stopPrograms, wine, within, openBrowser, openPage, lookAt } from "./harness.mjs";
 
 let browser;
 let page;
@@ -30,14 +30,6 @@ const SERVICES = [
 ];
 let shortcutFile;
 
-function quietly(...args) {
-    try {
-        wine(...args);
-    } catch (absent) {
-        // Nothing to remove.
-    }
-}
-
 function removeSeed() {
     quietly("reg", "delete", RUN_KEY, "/v", RUN_VALUE, "/f");
     quietly("reg", "delete", RUN_KEY, "/v", RUN_OWN_ICON, "/f");
@@ -56,14 +48,6 @@ function approval(key, name) {
         return -1;
     }
     const match = /REG_BINARY\s+([0-9A-F]{2})/i.exec(answer);
-    return match ? parseInt(match[1], 16) : -1;
-}
-
-// The start type the service manager keeps for a service (Wine's sc has no
-// qc; its service manager keeps the configuration in the registry).
-function startType(name) {
-    const key = "HKLM\\System\\CurrentControlSet\\Services\\" + name;
-    const match = /Start\s+REG_DWORD\s+0x([0-9a-f]+)/i.exec(wine("reg", "query", key, "/v", "Start"));
     return match ? parseInt(match[1], 16) : -1;
 }
 
@@ -238,7 +222,7 @@ test("a service is switched off and on from its button, and the service manager 
     let alpha = await serviceRow("QoE2eAlpha");
     assert.equal(await text("span[name='FileName']", alpha), "QoE2e Alpha");
     assert.equal(await text(".EnabledInt", alpha), "Manual");
-    assert.equal(startType("QoE2eAlpha"), 3);
+    assert.equal(serviceStartType("QoE2eAlpha"), 3);
     const steps = [["Disable", "Disable", "Enable ", 4], ["Enable ", "Automatic", "Disable", 2]];
     for (const [pressed, state, button, type] of steps) {
         alpha = await serviceRow("QoE2eAlpha");
@@ -247,7 +231,7 @@ test("a service is switched off and on from its button, and the service manager 
         alpha = await serviceRow("QoE2eAlpha");
         assert.equal(await text(".EnabledInt", alpha), state);
         assert.equal(await alpha.locator(".TdAmend").textContent(), button);
-        assert.equal(startType("QoE2eAlpha"), type);
+        assert.equal(serviceStartType("QoE2eAlpha"), type);
     }
     // The description is the row's tooltip.
     await alpha.locator("td[name='BanRate']").hover();
@@ -286,7 +270,7 @@ test("the service log shows both changes; Restore sets the type back and Finish 
     assert.equal(await text("#HomeTipsText", popup()), "Operation successful.");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
-    assert.equal(startType("QoE2eAlpha"), 3);
+    assert.equal(serviceStartType("QoE2eAlpha"), 3);
     assert.equal(await text("#TotalRecord", log), "1");
     assert.deepEqual(await rows.locator(".EnabledInt").allTextContents(), ["Disable"]);
 
@@ -306,7 +290,7 @@ test("once the last record is restored the log is empty, and the page says there
     await expectHidden("iframe[name='PopupWindows_html']");
     assert.equal(await text("#TotalRecord", log), "0");
     assert.equal(await log.locator("#SystemItemLog tr").count(), 0);
-    assert.equal(startType("QoE2eAlpha"), 4);
+    assert.equal(serviceStartType("QoE2eAlpha"), 4);
     await log.locator("#SevicerClose").click();
     await expectHidden("iframe[name='SevicerLog_html']");
     await page.click("#ServiceLogPopup");
@@ -379,7 +363,7 @@ test("after a switch and after the log window the order stays, and only its head
     await page.click("#ServiceBanSort");
     await expectOrder(...byRateAscending);
     await (await serviceRow("QoE2eAlpha")).locator(".TdAmend").click();
-    assert.equal(startType("QoE2eAlpha"), 4);
+    assert.equal(serviceStartType("QoE2eAlpha"), 4);
     await expectOrder(...byRateAscending);
     await shoot("service-sorted");
     // Back to the native order: no header looks sorted.

@@ -6,7 +6,7 @@ import assert from "node:assert/strict";
 import fs from "node:fs";
 import path from "node:path";
 import { spawnSync } from "node:child_process";
-import { env, startProgram, stopPrograms, wine, within, openBrowser, openPage, lookAt } from "./harness.mjs";
+import { env, quietly, serviceStartType, startProgram, stopPrograms, wine, within, openBrowser, openPage, lookAt } from "./harness.mjs";
 
 let browser;
 let page;
@@ -15,14 +15,6 @@ const undoWindow = () => page.frameLocator("iframe[name='undo_html']");
 const folder = path.join(env.QO_WORK, "undo");
 const KEY = "HKCU\\Software\\QoE2eUndoEmpty";
 const SERVICE = "QoE2eUndo";
-
-function quietly(...args) {
-    try {
-        wine(...args);
-    } catch (absent) {
-        // Nothing to remove.
-    }
-}
 
 // orvane.exe beside the program: the same database and backups.
 function orvane(...args) {
@@ -41,12 +33,6 @@ function keyExists() {
     }
 }
 
-function startType() {
-    const key = "HKLM\\System\\CurrentControlSet\\Services\\" + SERVICE;
-    const match = /Start\s+REG_DWORD\s+0x([0-9a-f]+)/i.exec(wine("reg", "query", key, "/v", "Start"));
-    return match ? parseInt(match[1], 16) : -1;
-}
-
 before(async () => {
     quietly("reg", "delete", KEY, "/f");
     quietly("sc", "delete", SERVICE);
@@ -60,7 +46,7 @@ before(async () => {
     orvane("clean", "registry.software");
     orvane("services", "set", SERVICE, "disabled");
     assert.equal(keyExists(), false);
-    assert.equal(startType(), 4);
+    assert.equal(serviceStartType(SERVICE), 4);
     const program = startProgram("undo", "QuillmarkOrvane.exe", ["--headless"]);
     const address = await within(program.firstLine, 60000, "page address");
     browser = await openBrowser("undo-profile");
@@ -106,7 +92,7 @@ test("the undo window lists both changes and restores each once", async () => {
     await expectShown("#HomeTipsText", 10000, popup());
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
-    assert.equal(startType(), 3);
+    assert.equal(serviceStartType(SERVICE), 3);
     assert.equal(await undo.locator("#UndoItems tr").count(), 1);
 
     await undo.locator("#UndoFinish").click();
