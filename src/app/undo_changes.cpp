@@ -8,9 +8,12 @@
 #include <optional>
 
 #include "common/ansi_text.h"
+#include "common/windows_version.h"
 #include "db/local_database.h"
+#include "disk/download_folders.h"
 #include "registry/registry_restore.h"
 #include "services/service_change.h"
+#include "startup/startup_journal.h"
 
 namespace app {
 
@@ -18,6 +21,8 @@ namespace {
 
 constexpr std::string_view kRegistry = "registry-";
 constexpr std::string_view kService = "service-";
+constexpr std::string_view kStartup = "startup-";
+constexpr std::string_view kDownloads = "downloads-";
 
 std::wstring LocalTime(std::int64_t stamp) {
     const std::time_t time = static_cast<std::time_t>(stamp);
@@ -83,6 +88,70 @@ RestoreOutcome RestoreServiceChange(std::int64_t id) {
     return outcome;
 }
 
+// A startup entry as the journal names it: its description, else its value
+// name or shortcut.
+std::wstring EntryName(const startup::StartupItem& item) {
+    if (!item.fileDescription.empty()) return item.fileDescription;
+    return item.uFilePathFlag != 0 ? item.strName : item.iconPath;
+}
+
+RestoreOutcome RestoreStartupSwitch(std::int64_t id) {
+    std::vector<db::StartupSwitchRow> rows;
+    db::Database().ReadStartupSwitches(rows);
+    const auto row = std::find_if(rows.begin(), rows.end(), [id](const db::StartupSwitchRow& r) { return r.id == id; });
+    RestoreOutcome outcome;
+    if (row == rows.end()) return outcome;
+    if (row->restored) {
+        outcome.status = RestoreStatus::AlreadyRestored;
+        return outcome;
+    }
+    switch (startup::SwitchBackRecorded(*row, common::GetWindowsGeneration())) {
+    case startup::SwitchBack::Gone:
+        return outcome;  // the entry is no longer there
+    case startup::SwitchBack::Failed:
+        outcome.status = RestoreStatus::Failed;
+        outcome.failed.push_back(EntryName(row->item));
+        return outcome;
+    case startup::SwitchBack::Done:
+        break;
+    }
+    outcome.status = db::Database().MarkStartupSwitchRestored(id) ? RestoreStatus::Restored : RestoreStatus::Failed;
+    outcome.restored = 1;
+    return outcome;
+}
+
+RestoreOutcome RestoreDownloadMove(std::int64_t id) {
+    std::vector<db::DownloadMoveRow> rows;
+    db::Database().ReadDownloadMoves(rows);
+    const auto row = std::find_if(rows.begin(), rows.end(), [id](const db::DownloadMoveRow& r) { return r.id == id; });
+    RestoreOutcome outcome;
+    if (row == rows.end()) return outcome;
+    if (row->restored) {
+        outcome.status = RestoreStatus::AlreadyRestored;
+        return outcome;
+    }
+    registry::RestoreReport report = disk::RestoreDownloadFolders(*row);
+    // A setting that failed can be tried again; marked only once all are back
+    // or kept as the user changed them.
+    outcome.status = report.failed.empty() && db::Database().MarkDownloadMoveRestored(id) ? RestoreStatus::Restored
+                                                                                          : RestoreStatus::Failed;
+    outcome.restored = report.restored;
+    outcome.existing = std::move(report.existing);
+    outcome.failed = std::move(report.failed);
+    return outcome;
+}
+
+// The folder a move's shell setting named before, as stored.
+std::wstring FolderBefore(const db::DownloadMoveRow& row) {
+    for (const db::DownloadSettingBefore& setting : row.settings) {
+        if (setting.value != disk::kShellDownloadValue || !setting.previous) continue;
+        const std::vector<BYTE>& data = setting.previous->data;
+        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+        return text.substr(0, text.find(L'\0'));
+    }
+    return {};
+}
+
 }  // namespace
 
 std::wstring ServiceLogTime(const std::string& date, const std::string& time) {
@@ -111,6 +180,18 @@ std::vector<Change> ListChanges() {
                                std::to_wstring(record.newStatus),
                            1, false, false});
     }
+    std::vector<db::StartupSwitchRow> switches;
+    db::Database().ReadStartupSwitches(switches);
+    for (const db::StartupSwitchRow& row : switches)
+        changes.push_back({std::string(kStartup) + std::to_string(row.id),
+                           row.item.bStatus != 0 ? "startup-off" : "startup-on", LocalTime(row.stamp),
+                           EntryName(row.item), 1, row.restored, false});
+    std::vector<db::DownloadMoveRow> moves;
+    db::Database().ReadDownloadMoves(moves);
+    for (const db::DownloadMoveRow& row : moves)
+        changes.push_back({std::string(kDownloads) + std::to_string(row.id), "downloads", LocalTime(row.stamp),
+                           FolderBefore(row) + L" -> " + row.target, static_cast<std::int64_t>(row.settings.size()),
+                           row.restored, false});
     std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.when > b.when; });
     return changes;
 }
@@ -118,6 +199,8 @@ std::vector<Change> ListChanges() {
 RestoreOutcome RestoreChange(std::string_view id) {
     if (const std::optional<std::int64_t> number = IdAfter(id, kRegistry)) return RestoreRegistryClean(*number);
     if (const std::optional<std::int64_t> number = IdAfter(id, kService)) return RestoreServiceChange(*number);
+    if (const std::optional<std::int64_t> number = IdAfter(id, kStartup)) return RestoreStartupSwitch(*number);
+    if (const std::optional<std::int64_t> number = IdAfter(id, kDownloads)) return RestoreDownloadMove(*number);
     return {};
 }
 

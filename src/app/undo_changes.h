@@ -1,9 +1,10 @@
 #pragma once
 // One place to undo: the changes the program made that can be undone, newest
 // first, and the one owner that restores them. A registry clean comes back
-// from its backup file through the registry functions; a service start-type
-// change (the service log) is switched back. Files deleted by the junk
-// cleaner are never among them.
+// from its backup file through the registry functions; a startup switch and
+// a service start-type change (the service log) are switched back; a
+// Downloads move gets its folder settings back (its files stay where they
+// are). Files deleted by the junk cleaner are never among them.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,10 +13,14 @@
 namespace app {
 
 struct Change {
-    std::string id;     // "registry-12", "service-5": what a restore names
-    std::string kind;   // "registry" or "service"
+    std::string id;     // "registry-12", "service-5", "startup-3", "downloads-2": what a restore names
+    // "registry", "service", "startup-off", "startup-on" (the state the
+    // switch gave) or "downloads"
+    std::string kind;
     std::wstring when;  // local time, "YYYY-MM-DD hh:mm:ss"
-    std::wstring what;  // the backup file, or the service and its types
+    // The backup file, the service and its types, the startup entry, or
+    // the Downloads folder before and after
+    std::wstring what;
     std::int64_t entries = 0;
     bool restored = false;
     bool backupGone = false;  // a registry clean whose backup file is gone

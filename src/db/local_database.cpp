@@ -38,6 +38,13 @@ constexpr const char* kCreateStatements[] = {
     "content BLOB,data data,time time);",
     "create table if not exists tbl_registryclean (id integer primary key,stamp integer,backup TEXT,"
     "entries integer,restored integer);",
+    "create table if not exists tbl_startupswitch (id integer primary key,stamp integer,iconPath TEXT,"
+    "fileDescription TEXT,strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,bStatus integer,"
+    "restored integer);",
+    "create table if not exists tbl_downloadmove (id integer primary key,stamp integer,target TEXT,"
+    "restored integer);",
+    "create table if not exists tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,"
+    "type integer,data BLOB);",
 };
 
 // Values travel as bound parameters, never inside the statement text, so no
@@ -397,6 +404,101 @@ bool LocalDatabase::ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) cons
 
 bool LocalDatabase::MarkRegistryCleanRestored(std::int64_t id) {
     return Execute(connection_, "update tbl_registryclean set restored=1 where id=? and restored=0", {id}) &&
+           sqlite3_changes(connection_) == 1;
+}
+
+std::optional<std::int64_t> LocalDatabase::AddStartupSwitch(const startup::StartupItem& item) {
+    for (const std::wstring* text : {&item.iconPath, &item.fileDescription, &item.strPath, &item.strName})
+        if (!IsWellFormed(*text)) return std::nullopt;
+    if (!Execute(connection_,
+                 "insert into tbl_startupswitch(stamp,iconPath,fileDescription,strPath,strName,hKey,uFilePathFlag,"
+                 "bStatus,restored) values(?,?,?,?,?,?,?,?,0)",
+                 {static_cast<std::int64_t>(std::time(nullptr)), item.iconPath, item.fileDescription, item.strPath,
+                  item.strName, HiveNumber(item.hKey), int{item.uFilePathFlag}, int{item.bStatus != 0}}))
+        return std::nullopt;
+    return sqlite3_last_insert_rowid(connection_);
+}
+
+bool LocalDatabase::RemoveStartupSwitch(std::int64_t id) {
+    return Execute(connection_, "delete from tbl_startupswitch where id=?", {id}) && sqlite3_changes(connection_) == 1;
+}
+
+bool LocalDatabase::ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) const {
+    return Execute(connection_,
+                   "select id,stamp,iconPath,fileDescription,strPath,strName,hKey,uFilePathFlag,bStatus,restored "
+                   "from tbl_startupswitch order by id desc",
+                   {}, [&rows](sqlite3_stmt* statement) {
+                       StartupSwitchRow row;
+                       row.id = sqlite3_column_int64(statement, 0);
+                       row.stamp = sqlite3_column_int64(statement, 1);
+                       row.item.iconPath = ColumnText16(statement, 2);
+                       row.item.fileDescription = ColumnText16(statement, 3);
+                       row.item.strPath = ColumnText16(statement, 4);
+                       row.item.strName = ColumnText16(statement, 5);
+                       row.item.hKey = HiveOf(sqlite3_column_int64(statement, 6));
+                       row.item.uFilePathFlag = static_cast<std::uint16_t>(sqlite3_column_int(statement, 7));
+                       row.item.bStatus = sqlite3_column_int(statement, 8);
+                       row.restored = sqlite3_column_int(statement, 9) != 0;
+                       rows.push_back(std::move(row));
+                   });
+}
+
+bool LocalDatabase::MarkStartupSwitchRestored(std::int64_t id) {
+    return Execute(connection_, "update tbl_startupswitch set restored=1 where id=? and restored=0", {id}) &&
+           sqlite3_changes(connection_) == 1;
+}
+
+std::optional<std::int64_t> LocalDatabase::AddDownloadMove(const std::wstring& target,
+                                                           const std::vector<DownloadSettingBefore>& settings) {
+    if (!IsWellFormed(target) || !Execute(connection_, "begin immediate")) return std::nullopt;
+    bool stored = Execute(connection_, "insert into tbl_downloadmove(stamp,target,restored) values(?,?,0)",
+                          {static_cast<std::int64_t>(std::time(nullptr)), target});
+    const std::int64_t id = sqlite3_last_insert_rowid(connection_);
+    for (const DownloadSettingBefore& setting : settings) {
+        const common::RegistryValue none;
+        const common::RegistryValue& previous = setting.previous ? *setting.previous : none;
+        stored = stored && Execute(connection_,
+                                   "insert into tbl_downloadsetting(move,key,value,existed,type,data) "
+                                   "values(?,?,?,?,?,?)",
+                                   {id, setting.key, setting.value, int{setting.previous.has_value()},
+                                    static_cast<std::int64_t>(previous.type), previous.data});
+    }
+    if (stored && Execute(connection_, "commit")) return id;
+    Execute(connection_, "rollback");
+    return std::nullopt;
+}
+
+bool LocalDatabase::RemoveDownloadMove(std::int64_t id) {
+    return Execute(connection_, "delete from tbl_downloadmove where id=?", {id}) &&
+           sqlite3_changes(connection_) == 1 && Execute(connection_, "delete from tbl_downloadsetting where move=?", {id});
+}
+
+bool LocalDatabase::ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const {
+    if (!Execute(connection_, "select id,stamp,target,restored from tbl_downloadmove order by id desc", {},
+                 [&rows](sqlite3_stmt* statement) {
+                     rows.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1),
+                                     ColumnText16(statement, 2), {}, sqlite3_column_int(statement, 3) != 0});
+                 }))
+        return false;
+    for (DownloadMoveRow& row : rows) {
+        if (!Execute(connection_, "select key,value,existed,type,data from tbl_downloadsetting where move=? order by rowid",
+                     {row.id}, [&row](sqlite3_stmt* statement) {
+                         DownloadSettingBefore setting{ColumnText16(statement, 0), ColumnText16(statement, 1), {}};
+                         if (sqlite3_column_int(statement, 2) != 0) {
+                             const auto* data = static_cast<const BYTE*>(sqlite3_column_blob(statement, 4));
+                             setting.previous = common::RegistryValue{
+                                 static_cast<DWORD>(sqlite3_column_int64(statement, 3)),
+                                 std::vector<BYTE>(data, data + sqlite3_column_bytes(statement, 4))};
+                         }
+                         row.settings.push_back(std::move(setting));
+                     }))
+            return false;
+    }
+    return true;
+}
+
+bool LocalDatabase::MarkDownloadMoveRestored(std::int64_t id) {
+    return Execute(connection_, "update tbl_downloadmove set restored=1 where id=? and restored=0", {id}) &&
            sqlite3_changes(connection_) == 1;
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/registry_value.h"
 #include "startup/kept_entry.h"
 #include "startup/startup_item.h"
 
@@ -58,6 +59,36 @@ struct RegistryCleanRow {
     std::int64_t entries = 0;
     bool restored = false;
     bool operator==(const RegistryCleanRow&) const = default;
+};
+
+// One startup switch in the change journal: the entry as it was listed and
+// the state the switch gave it (`item.bStatus`, 0 on). Its identity, which
+// finds it again, is the Run value's hive, key and name, or the shortcut's
+// path.
+struct StartupSwitchRow {
+    std::int64_t id = 0;
+    std::int64_t stamp = 0;  // when, in seconds since 1970 (UTC)
+    startup::StartupItem item;
+    bool restored = false;
+    bool operator==(const StartupSwitchRow&) const = default;
+};
+
+// A Downloads setting as a move found it before pointing it at the target.
+struct DownloadSettingBefore {
+    std::wstring key;    // below HKEY_CURRENT_USER
+    std::wstring value;
+    std::optional<common::RegistryValue> previous;  // nothing: the value did not exist
+    bool operator==(const DownloadSettingBefore&) const = default;
+};
+
+// One Downloads move in the change journal: the settings it rewrote.
+struct DownloadMoveRow {
+    std::int64_t id = 0;
+    std::int64_t stamp = 0;
+    std::wstring target;
+    std::vector<DownloadSettingBefore> settings;
+    bool restored = false;
+    bool operator==(const DownloadMoveRow&) const = default;
 };
 
 // What an open finds in the working file.
@@ -111,6 +142,17 @@ public:
     bool ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) const;  // newest first
     // False when the row is not there or was restored already.
     bool MarkRegistryCleanRestored(std::int64_t id);
+    // The change journal's startup switches and Downloads moves, each
+    // recorded before the change; a change that failed takes its row away.
+    std::optional<std::int64_t> AddStartupSwitch(const startup::StartupItem& item);
+    bool RemoveStartupSwitch(std::int64_t id);
+    bool ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) const;  // newest first
+    bool MarkStartupSwitchRestored(std::int64_t id);
+    std::optional<std::int64_t> AddDownloadMove(const std::wstring& target,
+                                                const std::vector<DownloadSettingBefore>& settings);
+    bool RemoveDownloadMove(std::int64_t id);
+    bool ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const;  // newest first
+    bool MarkDownloadMoveRestored(std::int64_t id);
 
 private:
     DatabaseState OpenWorkingFile();

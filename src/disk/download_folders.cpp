@@ -6,6 +6,7 @@
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/registry_value.h"
+#include "db/local_database.h"
 #include "junk/json_text.h"
 
 namespace disk {
@@ -49,13 +50,20 @@ struct PreviousSetting {
     std::optional<common::RegistryValue> previous;
 };
 
-void PutBack(std::vector<PreviousSetting>& settings) {
-    for (PreviousSetting& setting : settings) {
+void PutBack(std::vector<PreviousSetting>& settings, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        PreviousSetting& setting = settings[i];
         if (setting.previous)
             common::WriteRegistryValue(setting.key.get(), setting.value, *setting.previous);
         else
             RegDeleteValueW(setting.key.get(), setting.value);
     }
+}
+
+// What a move writes into each setting.
+common::RegistryValue TargetValue(const std::wstring& target) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(target.c_str());
+    return {REG_SZ, std::vector<BYTE>(bytes, bytes + (target.size() + 1) * sizeof(wchar_t))};
 }
 
 }  // namespace
@@ -100,26 +108,56 @@ LSTATUS SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* 
 }
 
 bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue) {
-    std::vector<PreviousSetting> written;
+    std::vector<PreviousSetting> settings;
+    std::vector<db::DownloadSettingBefore> journal;
     for (const SettingPlace& place : kSettingPlaces) {
         common::UniqueRegKey key = OpenUserKey(place.key);
         if (!key && place.optional) continue;
         common::RegistryValue previous;
         const LSTATUS read = key ? common::ReadRegistryValue(key.get(), place.value, previous) : ERROR_FILE_NOT_FOUND;
-        if (!key || (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND)) {
-            PutBack(written);
-            return false;
-        }
-        const HKEY opened = key.get();
-        written.push_back({std::move(key), place.value,
-                           read == ERROR_SUCCESS ? std::optional(std::move(previous)) : std::nullopt});
-        if (setValue(opened, place.value, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
-                     static_cast<DWORD>((target.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS) {
-            PutBack(written);
+        if (!key || (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND)) return false;
+        std::optional<common::RegistryValue> before;
+        if (read == ERROR_SUCCESS) before = std::move(previous);
+        journal.push_back({place.key, place.value, before});
+        settings.push_back({std::move(key), place.value, std::move(before)});
+    }
+    const std::optional<std::int64_t> row = db::Database().AddDownloadMove(target, journal);
+    if (!row) return false;
+    const common::RegistryValue value = TargetValue(target);
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+        if (setValue(settings[i].key.get(), settings[i].value, value.type, value.data.data(),
+                     static_cast<DWORD>(value.data.size())) != ERROR_SUCCESS) {
+            PutBack(settings, i + 1);
+            db::Database().RemoveDownloadMove(*row);
             return false;
         }
     }
     return true;
+}
+
+registry::RestoreReport RestoreDownloadFolders(const db::DownloadMoveRow& move) {
+    registry::RestoreReport report;
+    const common::RegistryValue moved = TargetValue(move.target);
+    for (const db::DownloadSettingBefore& setting : move.settings) {
+        const std::wstring name = setting.key + L"\\" + setting.value;
+        const common::UniqueRegKey key = OpenUserKey(setting.key.c_str());
+        if (!key) {
+            report.failed.push_back(name);
+            continue;
+        }
+        const std::optional<common::RegistryValue> now = common::ReadRegistryValue(key.get(), setting.value);
+        if (now == setting.previous) {
+            ++report.restored;
+        } else if (now != moved) {
+            report.existing.push_back(name);  // changed since the move: the user's now
+        } else if (setting.previous ? common::WriteRegistryValue(key.get(), setting.value, *setting.previous)
+                                    : RegDeleteValueW(key.get(), setting.value.c_str()) == ERROR_SUCCESS) {
+            ++report.restored;
+        } else {
+            report.failed.push_back(name);
+        }
+    }
+    return report;
 }
 
 engine::Value GetDownloadDir(app::BridgeArgs) { return DownloadFoldersText(ReadDownloadFolders()); }

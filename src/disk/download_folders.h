@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/script_bridge.h"
+#include "db/local_database.h"
+#include "registry/registry_restore.h"
 
 namespace disk {
 
@@ -54,10 +56,18 @@ using ValueSetter = std::function<LSTATUS(HKEY key, const wchar_t* name, DWORD t
 LSTATUS SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size);
 
 // Points the settings at `target`, all or none: Edge's when its key exists,
-// the shell's two always. When any of them cannot be written, each one
-// written already gets back its exact earlier type and data (or is removed
-// again when it did not exist), and the answer is false.
+// the shell's two always. Each one is read before any is written and the
+// change journal records them; without that record nothing is written.
+// When any of them cannot be written, each one written already gets back
+// its exact earlier type and data (or is removed again when it did not
+// exist), the record goes, and the answer is false.
 bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue = SetRegistryValue);
+
+// Points the settings of a recorded move back: each one that still holds
+// the move's target gets its earlier type and data again (or is removed
+// when it did not exist); one changed since is reported and left as it is.
+// The files stay where the move put them.
+registry::RestoreReport RestoreDownloadFolders(const db::DownloadMoveRow& move);
 
 // The three folders as JSON text.
 engine::Value GetDownloadDir(app::BridgeArgs args);

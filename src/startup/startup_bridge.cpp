@@ -9,7 +9,7 @@
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
 #include "startup/startup_enumeration.h"
-#include "startup/startup_switch.h"
+#include "startup/startup_journal.h"
 
 namespace startup {
 
@@ -47,8 +47,7 @@ bool SetStartupItemState(int index, bool disabled, int windowsGeneration) {
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return false;
     StartupItem& item = items[static_cast<std::size_t>(index)];
     if ((item.bStatus != 0) == disabled) return true;
-    item.bStatus = disabled ? 1 : 0;
-    return SwitchStartupItem(item, windowsGeneration) != 0;
+    return SwitchRecorded(item, disabled, windowsGeneration);
 }
 
 void SetStartupItemStates(std::string_view json, int windowsGeneration) {

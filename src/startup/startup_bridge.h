@@ -13,7 +13,8 @@ namespace startup {
 // undefined value for no entry.
 engine::Value StartupListValue(const std::vector<StartupItem>& items);
 
-// Switches entry `index` to `disabled` unless it already has that state.
+// Switches entry `index` to `disabled` unless it already has that state,
+// recorded in the change journal.
 // False for an index outside the list or a failed switch.
 bool SetStartupItemState(int index, bool disabled, int windowsGeneration);
 

@@ -16,8 +16,9 @@ std::vector<StartupItem>& StartupItemList() {
     return list;
 }
 
-void EnumerateStartupItems(int windowsGeneration) {
-    std::vector<StartupItem>& items = StartupItemList();
+void EnumerateStartupItems(int windowsGeneration) { EnumerateStartupItems(windowsGeneration, StartupItemList()); }
+
+void EnumerateStartupItems(int windowsGeneration, std::vector<StartupItem>& items) {
     items.clear();
     for (const RunKey& key : RunKeys()) ReadRunKey(key, items);
     const struct {

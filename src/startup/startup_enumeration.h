@@ -1,5 +1,7 @@
 #pragma once
 // Building the list of autostart entries.
+#include <vector>
+
 #include "startup/startup_item.h"
 
 namespace startup {
@@ -12,5 +14,7 @@ namespace startup {
 // shortcuts take their state from the approval values; elsewhere they are
 // all enabled. The rows are always off.
 void EnumerateStartupItems(int windowsGeneration);
+// The same list into `items`, leaving the page's list as it is.
+void EnumerateStartupItems(int windowsGeneration, std::vector<StartupItem>& items);
 
 }  // namespace startup

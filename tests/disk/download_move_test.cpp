@@ -7,7 +7,9 @@
 
 #include <algorithm>
 
+#include "app/undo_changes.h"
 #include "app/worker_tasks.h"
+#include "db/scratch_database.h"
 #include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
@@ -58,6 +60,28 @@ std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
     return files;
 }
 
+// The three settings exactly: each one's data and type, empty when missing.
+std::vector<std::vector<BYTE>> SettingsSnapshot() {
+    const auto raw = [](const wchar_t* key, const wchar_t* value) {
+        BYTE data[1024];
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
+            return std::vector<BYTE>();
+        std::vector<BYTE> bytes(data, data + size);
+        bytes.push_back(static_cast<BYTE>(type));
+        return bytes;
+    };
+    return {raw(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue), raw(disk::kShellFoldersKey, disk::kShellDownloadValue),
+            raw(disk::kShellFoldersKey, disk::kShellDownloadThirdValue)};
+}
+
+std::vector<db::DownloadMoveRow> JournalMoves() {
+    std::vector<db::DownloadMoveRow> rows;
+    EXPECT_TRUE(db::Database().ReadDownloadMoves(rows));
+    return rows;
+}
+
 std::wstring ShellSetting(const wchar_t* value) {
     wchar_t text[MAX_PATH] = {};
     DWORD size = sizeof text;
@@ -97,6 +121,7 @@ protected:
     testsupport::ScopedUserValue third{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
     testsupport::ScopedUserValue edge{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
     testsupport::PublishedHost page;
+    testsupport::ScratchDatabase database;
     std::vector<std::wstring> links;
 };
 
@@ -293,22 +318,7 @@ TEST_F(DownloadMove, SettingsThatCannotBeWrittenTakeTheMoveBack) {
 TEST_F(DownloadMove, SettingsAreWrittenAllOrNone) {
     edge.Set(L"%USERPROFILE%\\Edge downloads", REG_EXPAND_SZ);
     third.Remove();
-    const auto raw = [](const wchar_t* key, const wchar_t* value) {
-        BYTE data[1024];
-        DWORD size = sizeof data;
-        DWORD type = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
-            return std::vector<BYTE>();
-        std::vector<BYTE> bytes(data, data + size);
-        bytes.push_back(static_cast<BYTE>(type));
-        return bytes;
-    };
-    const auto snapshot = [&] {
-        return std::vector<std::vector<BYTE>>{raw(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue),
-                                              raw(disk::kShellFoldersKey, disk::kShellDownloadValue),
-                                              raw(disk::kShellFoldersKey, disk::kShellDownloadThirdValue)};
-    };
-    const std::vector<std::vector<BYTE>> before = snapshot();
+    const std::vector<std::vector<BYTE>> before = SettingsSnapshot();
     ASSERT_TRUE(before[2].empty());
     for (int failing = 1; failing <= 3; ++failing) {
         SCOPED_TRACE(failing);
@@ -318,10 +328,59 @@ TEST_F(DownloadMove, SettingsAreWrittenAllOrNone) {
             return RegSetValueExW(key, name, 0, type, data, size);
         };
         EXPECT_FALSE(disk::WriteDownloadFolders(target, setter));
-        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(SettingsSnapshot(), before);
+        EXPECT_TRUE(JournalMoves().empty());  // a move that was not made is nothing to undo
     }
+    // Without its journal record nothing is written.
+    db::Database().Close();
+    EXPECT_FALSE(disk::WriteDownloadFolders(target));
+    EXPECT_EQ(SettingsSnapshot(), before);
+    database.Restart();
+
     EXPECT_TRUE(disk::WriteDownloadFolders(target));
     EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
+    const std::vector<db::DownloadMoveRow> moves = JournalMoves();
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0].target, target);
+    ASSERT_EQ(moves[0].settings.size(), 3u);
+    EXPECT_EQ(moves[0].settings[0].previous->type, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(moves[0].settings[2].previous, std::nullopt);
+}
+
+// Undoing a move gives every setting its exact earlier type and data (one
+// that did not exist goes again), once; a setting the user changed since
+// the move is theirs and stays. The files stay where they went.
+TEST_F(DownloadMove, UndoingAMovePutsTheSettingsBackOnce) {
+    edge.Set(L"%USERPROFILE%\\Edge downloads", REG_EXPAND_SZ);
+    shell.Set(L"%USERPROFILE%\\Downloads", REG_EXPAND_SZ);
+    third.Remove();
+    const std::vector<std::vector<BYTE>> before = SettingsSnapshot();
+    ASSERT_TRUE(disk::WriteDownloadFolders(target));
+    ASSERT_NE(SettingsSnapshot(), before);
+
+    const std::vector<app::Change> changes = app::ListChanges();
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].kind, "downloads");
+    EXPECT_EQ(changes[0].what, L"%USERPROFILE%\\Downloads -> " + target);
+    EXPECT_EQ(changes[0].entries, 3);
+    app::RestoreOutcome outcome = app::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    EXPECT_EQ(outcome.restored, 3u);
+    EXPECT_EQ(SettingsSnapshot(), before);
+    EXPECT_TRUE(app::ListChanges()[0].restored);
+    EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::AlreadyRestored);
+
+    ASSERT_TRUE(disk::WriteDownloadFolders(target));
+    shell.Set(L"D:\\Chosen later");
+    outcome = app::RestoreChange(app::ListChanges()[0].id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    EXPECT_EQ(outcome.restored, 2u);
+    EXPECT_EQ(outcome.existing,
+              std::vector<std::wstring>{std::wstring(disk::kShellFoldersKey) + L"\\" + disk::kShellDownloadValue});
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), L"D:\\Chosen later");
+    std::vector<std::vector<BYTE>> expected = before;
+    expected[1] = SettingsSnapshot()[1];
+    EXPECT_EQ(SettingsSnapshot(), expected);
 }
 
 TEST_F(DownloadMove, NothingBehindALinkIsMovedOrDeleted) {
