@@ -1,6 +1,6 @@
-// The undo window, from the home page's menu: a registry clean and a service
-// change made by orvane.exe beside the program, each restored once from the
-// window, in the ui prefix.
+// The undo window, from the home page's menu: a registry clean, a startup
+// switch and a service change made by orvane.exe beside the program, each
+// restored once from the window, in the ui prefix.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import fs from "node:fs";
@@ -15,6 +15,9 @@ const undoWindow = () => page.frameLocator("iframe[name='undo_html']");
 const folder = path.join(env.QO_WORK, "undo");
 const KEY = "HKCU\\Software\\QoE2eUndoEmpty";
 const SERVICE = "QoE2eUndo";
+const RUN = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const APPROVED = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const ENTRY = "QoE2eUndoStartup";
 
 // orvane.exe beside the program: the same database and backups.
 function orvane(...args) {
@@ -22,6 +25,16 @@ function orvane(...args) {
         { cwd: folder, encoding: "utf8" });
     assert.equal(run.status, 0, `orvane ${args.join(" ")}: ${run.stdout} ${run.stderr}`);
     return run.stdout;
+}
+
+// The test's startup entry as orvane lists it.
+function startupEntry() {
+    return JSON.parse(orvane("startup", "list", "--json")).entries.find((entry) => entry.name === ENTRY);
+}
+
+function removeStartupEntry() {
+    quietly("reg", "delete", RUN, "/v", ENTRY, "/f");
+    quietly("reg", "delete", APPROVED, "/v", ENTRY, "/f");
 }
 
 function keyExists() {
@@ -43,8 +56,12 @@ before(async () => {
     // Wine's reg gives a new key an empty default value: without it the key is empty.
     quietly("reg", "delete", KEY, "/ve", "/f");
     wine("sc", "create", SERVICE, "binPath=", "C:\\windows\\system32\\notepad.exe", "start=", "demand");
+    removeStartupEntry();
+    wine("reg", "add", RUN, "/v", ENTRY, "/d", "C:\\windows\\system32\\notepad.exe", "/f");
     orvane("clean", "registry.software");
+    orvane("startup", "disable", String(startupEntry().number));
     orvane("services", "set", SERVICE, "disabled");
+    assert.equal(startupEntry().enabled, false);
     assert.equal(keyExists(), false);
     assert.equal(serviceStartType(SERVICE), 4);
     const program = startProgram("undo", "QuillmarkOrvane.exe", ["--headless"]);
@@ -59,19 +76,22 @@ after(async () => {
     await stopPrograms();
     quietly("reg", "delete", KEY, "/f");
     quietly("sc", "delete", SERVICE);
+    removeStartupEntry();
 });
 
-test("the undo window lists both changes and restores each once", async () => {
+test("the undo window lists the changes and restores each once", async () => {
     await page.click("#MenuButton");
     await page.click("#UndoMenu");
     const undo = undoWindow();
     await expectShown("#UndoItems tr", 10000, undo);
     assert.equal(await page.evaluate(() => view.rootDisabled), true);
     const rows = undo.locator("#UndoItems tr");
-    assert.equal(await rows.count(), 2);
+    assert.equal(await rows.count(), 3);
     const kinds = (await rows.locator(".UndoWhat").allTextContents()).sort();
     assert.match(kinds[0], /^Registry clean .*\\Backups\\.*\.reg$/);
     assert.match(kinds[1], /^Service start type QoE2eUndo 3 -> 4$/);
+    assert.match(kinds[2], /^Startup entry switched off \S/);
+    assert.match(await text(".undo-notes", undo), /the files stay where they are/);
     assert.match(await text(".Suggest", rows.first()), /^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$/);
     await expectNoOverflow();
     await shoot("undo-window");
@@ -87,13 +107,24 @@ test("the undo window lists both changes and restores each once", async () => {
     assert.equal(await text(".TdAmend", clean), "Restored");
     assert.equal(await clean.locator(".TdAmend").isDisabled(), true);
 
+    // The startup entry is switched back on; its row stays, restored.
+    await undo.locator("#UndoItems tr", { hasText: "Startup entry" }).locator(".TdAmend").click();
+    await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Operation successful.");
+    await popup().locator("#OKendHome").click();
+    await expectHidden("iframe[name='PopupWindows_html']");
+    assert.equal(startupEntry().enabled, true);
+    const switched = undo.locator("#UndoItems tr", { hasText: "Startup entry" });
+    assert.equal(await text(".TdAmend", switched), "Restored");
+    assert.equal(await switched.locator(".TdAmend").isDisabled(), true);
+
     // The service gets its type back; its record is gone with the restore.
     await undo.locator("#UndoItems tr", { hasText: "Service start type" }).locator(".TdAmend").click();
     await expectShown("#HomeTipsText", 10000, popup());
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
     assert.equal(serviceStartType(SERVICE), 3);
-    assert.equal(await undo.locator("#UndoItems tr").count(), 1);
+    assert.equal(await undo.locator("#UndoItems tr").count(), 2);
 
     await undo.locator("#UndoFinish").click();
     await expectHidden("iframe[name='undo_html']");
