@@ -142,7 +142,11 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "Undo Changes", "Change", "Entries", "Registry clean", "Service start type", "Restored", "Backup gone",
         "This change was restored before.", "This change is no longer there.", "Its backup is gone.",
         "Files deleted by the junk cleaner cannot be restored.",
-        "Restored. Entries that exist again were kept as they are."];
+        "Restored. Entries that exist again were kept as they are.", "Startup entry switched off",
+        "Startup entry switched on", "Downloads folder moved",
+        "Restored. Settings changed since the move were kept as they are.",
+        "Restored. The files stay in the folder they were moved to.",
+        "Undoing a Downloads move points the folder back; the files stay where they are."];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
