@@ -41,51 +41,57 @@ std::optional<std::int64_t> IdAfter(std::string_view id, std::string_view prefix
     return number;
 }
 
-RestoreOutcome RestoreRegistryClean(std::int64_t id) {
-    std::vector<db::RegistryCleanRow> rows;
-    db::Database().ReadRegistryCleans(rows);
-    const auto row = std::find_if(rows.begin(), rows.end(), [id](const db::RegistryCleanRow& r) { return r.id == id; });
+// The journal row `id` of those `read` answers; nothing when it is not there.
+template <typename Row>
+std::optional<Row> JournalRow(bool (db::LocalDatabase::*read)(std::vector<Row>&) const, std::int64_t id) {
+    std::vector<Row> rows;
+    (db::Database().*read)(rows);
+    for (Row& row : rows)
+        if (row.id == id) return std::move(row);
+    return std::nullopt;
+}
+
+RestoreOutcome Answer(RestoreStatus status, std::size_t restored = 0, std::vector<std::wstring> failed = {}) {
     RestoreOutcome outcome;
-    if (row == rows.end()) return outcome;
-    if (row->restored) {
-        outcome.status = RestoreStatus::AlreadyRestored;
-        return outcome;
-    }
-    const std::optional<std::vector<registry::BackupKey>> keys = registry::ReadBackupFile(row->backup);
-    if (!keys) {
-        outcome.status = RestoreStatus::BackupGone;
-        return outcome;
-    }
-    // Marked first: a restore that stops half way is never run twice over
-    // entries the user may have changed since.
-    if (!db::Database().MarkRegistryCleanRestored(id)) {
-        outcome.status = RestoreStatus::Failed;
-        return outcome;
-    }
-    registry::RestoreReport report = registry::RestoreKeys(*keys);
-    outcome.status = report.failed.empty() ? RestoreStatus::Restored : RestoreStatus::Failed;
-    outcome.restored = report.restored;
-    outcome.existing = std::move(report.existing);
-    outcome.failed = std::move(report.failed);
+    outcome.status = status;
+    outcome.restored = restored;
+    outcome.failed = std::move(failed);
     return outcome;
 }
 
-RestoreOutcome RestoreServiceChange(std::int64_t id) {
-    std::vector<db::ServiceOperationRow> records;
-    db::Database().ReadServiceOperations(records);
-    const auto record =
-        std::find_if(records.begin(), records.end(), [id](const db::ServiceOperationRow& r) { return r.id == id; });
-    RestoreOutcome outcome;
-    // A restored change has no record left.
-    if (record == records.end()) return outcome;
-    if (services::RestoreLoggedChange(*record)) {
-        outcome.status = RestoreStatus::Restored;
-        outcome.restored = 1;
-    } else {
-        outcome.status = RestoreStatus::Failed;
-        outcome.failed.push_back(common::FromAnsi(record->servrName));
-    }
+// The answer for a row that cannot be restored: not there, or restored once.
+template <typename Row>
+std::optional<RestoreOutcome> Refusal(const std::optional<Row>& row) {
+    if (!row) return RestoreOutcome{};
+    if (row->restored) return Answer(RestoreStatus::AlreadyRestored);
+    return std::nullopt;
+}
+
+RestoreOutcome Reported(RestoreStatus status, registry::RestoreReport&& report) {
+    RestoreOutcome outcome = Answer(status, report.restored, std::move(report.failed));
+    outcome.existing = std::move(report.existing);
     return outcome;
+}
+
+RestoreOutcome RestoreRegistryClean(std::int64_t id) {
+    const std::optional<db::RegistryCleanRow> row = JournalRow(&db::LocalDatabase::ReadRegistryCleans, id);
+    if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
+    const std::optional<std::vector<registry::BackupKey>> keys = registry::ReadBackupFile(row->backup);
+    if (!keys) return Answer(RestoreStatus::BackupGone);
+    // Marked first: a restore that stops half way is never run twice over
+    // entries the user may have changed since.
+    if (!db::Database().MarkRegistryCleanRestored(id)) return Answer(RestoreStatus::Failed);
+    registry::RestoreReport report = registry::RestoreKeys(*keys);
+    const RestoreStatus status = report.failed.empty() ? RestoreStatus::Restored : RestoreStatus::Failed;
+    return Reported(status, std::move(report));
+}
+
+RestoreOutcome RestoreServiceChange(std::int64_t id) {
+    // A restored change has no record left.
+    const std::optional<db::ServiceOperationRow> record = JournalRow(&db::LocalDatabase::ReadServiceOperations, id);
+    if (!record) return {};
+    if (services::RestoreLoggedChange(*record)) return Answer(RestoreStatus::Restored, 1);
+    return Answer(RestoreStatus::Failed, 0, {common::FromAnsi(record->servrName)});
 }
 
 // A startup entry as the journal names it: its description, else its value
@@ -96,49 +102,27 @@ std::wstring EntryName(const startup::StartupItem& item) {
 }
 
 RestoreOutcome RestoreStartupSwitch(std::int64_t id) {
-    std::vector<db::StartupSwitchRow> rows;
-    db::Database().ReadStartupSwitches(rows);
-    const auto row = std::find_if(rows.begin(), rows.end(), [id](const db::StartupSwitchRow& r) { return r.id == id; });
-    RestoreOutcome outcome;
-    if (row == rows.end()) return outcome;
-    if (row->restored) {
-        outcome.status = RestoreStatus::AlreadyRestored;
-        return outcome;
-    }
+    const std::optional<db::StartupSwitchRow> row = JournalRow(&db::LocalDatabase::ReadStartupSwitches, id);
+    if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
     switch (startup::SwitchBackRecorded(*row, common::GetWindowsGeneration())) {
     case startup::SwitchBack::Gone:
-        return outcome;  // the entry is no longer there
+        return {};  // the entry is no longer there
     case startup::SwitchBack::Failed:
-        outcome.status = RestoreStatus::Failed;
-        outcome.failed.push_back(EntryName(row->item));
-        return outcome;
+        return Answer(RestoreStatus::Failed, 0, {EntryName(row->item)});
     case startup::SwitchBack::Done:
         break;
     }
-    outcome.status = db::Database().MarkStartupSwitchRestored(id) ? RestoreStatus::Restored : RestoreStatus::Failed;
-    outcome.restored = 1;
-    return outcome;
+    return Answer(db::Database().MarkStartupSwitchRestored(id) ? RestoreStatus::Restored : RestoreStatus::Failed, 1);
 }
 
 RestoreOutcome RestoreDownloadMove(std::int64_t id) {
-    std::vector<db::DownloadMoveRow> rows;
-    db::Database().ReadDownloadMoves(rows);
-    const auto row = std::find_if(rows.begin(), rows.end(), [id](const db::DownloadMoveRow& r) { return r.id == id; });
-    RestoreOutcome outcome;
-    if (row == rows.end()) return outcome;
-    if (row->restored) {
-        outcome.status = RestoreStatus::AlreadyRestored;
-        return outcome;
-    }
+    const std::optional<db::DownloadMoveRow> row = JournalRow(&db::LocalDatabase::ReadDownloadMoves, id);
+    if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
     registry::RestoreReport report = disk::RestoreDownloadFolders(*row);
     // A setting that failed can be tried again; marked only once all are back
     // or kept as the user changed them.
-    outcome.status = report.failed.empty() && db::Database().MarkDownloadMoveRestored(id) ? RestoreStatus::Restored
-                                                                                          : RestoreStatus::Failed;
-    outcome.restored = report.restored;
-    outcome.existing = std::move(report.existing);
-    outcome.failed = std::move(report.failed);
-    return outcome;
+    const bool marked = report.failed.empty() && db::Database().MarkDownloadMoveRestored(id);
+    return Reported(marked ? RestoreStatus::Restored : RestoreStatus::Failed, std::move(report));
 }
 
 // The folder a move's shell setting named before, as stored.

@@ -261,7 +261,8 @@ TEST(Orvane, StartupEntriesSwitchOffAndBackExactly) {
 
 TEST(Orvane, ServiceStartTypesChangeThroughTheLogOfTheWindow) {
     testsupport::TestServices services;
-    services.Create({L"QoCliService", L"Qo command line service", L"C:\\windows\\system32\\notepad.exe"});
+    services.Create({L"QoCliService", L"Qo command line service", L"C:\\windows\\system32\\notepad.exe",
+                     SERVICE_DEMAND_START, L""});
     const Orvane orvane;
     const Result list = orvane(L"services list --json");
     ASSERT_EQ(list.exitCode, 0u);
@@ -296,7 +297,8 @@ std::string ChangeId(const Result& list, const char* kind) {
 TEST(Orvane, UndoRestoresARegistryCleanAndAServiceChangeOnce) {
     CreateUserKey(L"Software\\QoCliUndone");
     testsupport::TestServices services;
-    services.Create({L"QoCliUndoService", L"Qo undo service", L"C:\\windows\\system32\\notepad.exe"});
+    services.Create(
+        {L"QoCliUndoService", L"Qo undo service", L"C:\\windows\\system32\\notepad.exe", SERVICE_DEMAND_START, L""});
     const Orvane orvane;
     ASSERT_EQ(orvane(L"clean registry.software").exitCode, 0u);
     ASSERT_EQ(orvane(L"services set QoCliUndoService disabled").exitCode, 0u);

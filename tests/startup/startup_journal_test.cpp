@@ -19,6 +19,7 @@ using testsupport::IndexOf;
 using testsupport::kRunKey;
 using testsupport::kRunKey32;
 using testsupport::StartupSandbox;
+using testsupport::Switch;
 
 StartupItem RunValue(HKEY hive, const std::wstring& key, const std::wstring& name, int state = 0) {
     StartupItem item;
@@ -78,11 +79,6 @@ std::vector<db::StartupSwitchRow> Switches() {
     std::vector<db::StartupSwitchRow> rows;
     EXPECT_TRUE(db::Database().ReadStartupSwitches(rows));
     return rows;
-}
-
-bool Switch(const std::wstring& name, bool disabled, int generation) {
-    startup::EnumerateStartupItems(generation);
-    return startup::SetStartupItemState(IndexOf(name), disabled, generation);
 }
 
 int StateOf(const std::wstring& name, int generation) {

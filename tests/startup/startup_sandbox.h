@@ -15,6 +15,8 @@
 #include "common/ansi_text.h"
 #include "db/scratch_database.h"
 #include "startup/shell_link.h"
+#include "startup/startup_bridge.h"
+#include "startup/startup_enumeration.h"
 #include "startup/startup_item.h"
 #include "support/temp_dir.h"
 
@@ -200,6 +202,12 @@ inline int IndexOf(const std::wstring& name) {
     for (const auto& [index, item] : OwnEntries())
         if (item.strName == name) return index;
     return -1;
+}
+
+// Lists the entries again and switches the named one.
+inline bool Switch(const std::wstring& name, bool disabled, int generation) {
+    startup::EnumerateStartupItems(generation);
+    return startup::SetStartupItemState(IndexOf(name), disabled, generation);
 }
 
 }  // namespace testsupport

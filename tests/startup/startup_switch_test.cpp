@@ -27,6 +27,7 @@ using testsupport::kRunKey;
 using testsupport::kRunKey32;
 using testsupport::RunSql;
 using testsupport::StartupSandbox;
+using testsupport::Switch;
 
 int StateOf(const std::wstring& name) {
     for (const auto& [index, item] : testsupport::OwnEntries())
@@ -43,12 +44,6 @@ std::vector<startup::KeptEntry> KeptEntries() {
     std::vector<startup::KeptEntry> entries;
     EXPECT_TRUE(db::Database().ReadKeptStartupEntries(entries));
     return entries;
-}
-
-// Lists the entries again and switches the named one.
-bool Switch(const std::wstring& name, bool disabled, int generation) {
-    startup::EnumerateStartupItems(generation);
-    return startup::SetStartupItemState(IndexOf(name), disabled, generation);
 }
 
 std::uint64_t TimeOf(const Bytes& approval) {
