@@ -159,11 +159,10 @@ std::vector<CapturedIssue> CaptureIssues(const RegistryIssueList& issues) {
             if (!value) continue;
             entry.key.values.push_back(std::move(*value));
         } else {
-            // The key itself, through the parent that the repair opens.
+            // The key itself, in the view that holds it (its parent may be in
+            // both), where the repair deletes it through that parent.
             if (issue.keyName.empty()) continue;
-            const common::UniqueRegKey parent = OpenKeyInEitherView(RootKey(issue.root), issue.keyPath, &entry.view);
-            if (!parent) continue;
-            const common::UniqueRegKey key = OpenKey(parent.get(), issue.keyName, KEY_READ);
+            const common::UniqueRegKey key = OpenKeyInEitherView(RootKey(issue.root), path, &entry.view);
             std::optional<std::vector<BackupValue>> values;
             if (key) values = ReadAllValues(key.get());
             if (!values || !std::ranges::all_of(*values, [](const BackupValue& v) { return FitsOneLine(v.name); }))

@@ -14,6 +14,7 @@
 #include "registry/registry_rows.h"
 #include "registry/registry_access.h"
 #include "registry/registry_repair.h"
+#include "registry/registry_restore.h"
 #include "registry/registry_scan.h"
 #include "db/scratch_database.h"
 #include "support/bridge_call.h"
@@ -193,12 +194,22 @@ TEST_F(RegistryCleaner, KeyIssuesAreDeletedUnlessTheyGainedSubKeys) {
     registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
     CreateKey(Root(kCurrentUser), L"Software\\QoGrew");
     CreateKey(Root(kCurrentUser), L"Software\\QoGotValue");
+    // Only in the 32-bit view, under a parent that both views have.
+    CreateKey(Root(kLocalMachine), L"SOFTWARE\\QoOnly32", KEY_WOW64_32KEY);
     const RegistryIssueList issues = {{kCurrentUser, L"Software\\", L"QoGrew", L""},
                                       {kCurrentUser, L"Software\\", L"QoGotValue", L""},
-                                      {kClassesRoot, L"", L".qoempty", L""}};
+                                      {kClassesRoot, L"", L".qoempty", L""},
+                                      {kLocalMachine, L"SOFTWARE\\", L"QoOnly32", L""}};
     CreateKey(Root(kCurrentUser), L"Software\\QoGrew\\Child");
     SetText(Root(kCurrentUser), L"Software\\QoGotValue", L"late", L"x");
-    EXPECT_EQ(registry::RepairCategory(issues, backup), 2u);
+    EXPECT_EQ(registry::RepairCategory(issues, backup), 3u);
+    EXPECT_FALSE(KeyExists(Root(kLocalMachine), L"SOFTWARE\\QoOnly32", KEY_WOW64_32KEY));
+    // Saved under the name of its view.
+    const auto saved = registry::ReadBackupFile(backup.Path());
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(std::ranges::any_of(*saved, [](const registry::BackupKey& key) {
+        return key.path == L"HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\QoOnly32";
+    }));
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoGrew\\Child"));
     EXPECT_FALSE(KeyExists(Root(kCurrentUser), L"Software\\QoGotValue"));
     EXPECT_FALSE(KeyExists(Root(kClassesRoot), L".qoempty"));
