@@ -51,6 +51,13 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
         {"tbl_registryclean",
          "CREATE TABLE tbl_registryclean (id integer primary key,stamp integer,backup TEXT,entries integer,"
          "restored integer)"},
+        {"tbl_startupswitch",
+         "CREATE TABLE tbl_startupswitch (id integer primary key,stamp integer,iconPath TEXT,fileDescription TEXT,"
+         "strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,bStatus integer,restored integer)"},
+        {"tbl_downloadmove",
+         "CREATE TABLE tbl_downloadmove (id integer primary key,stamp integer,target TEXT,restored integer)"},
+        {"tbl_downloadsetting",
+         "CREATE TABLE tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,type integer,data BLOB)"},
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;
