@@ -60,6 +60,13 @@ struct RegistryCleanRow {
     bool operator==(const RegistryCleanRow&) const = default;
 };
 
+// One item of the keep list.
+struct KeepItemRow {
+    std::int64_t id = 0;
+    std::wstring text;
+    bool operator==(const KeepItemRow&) const = default;
+};
+
 // What an open finds in the working file.
 enum class DatabaseState {
     Usable,
@@ -111,6 +118,12 @@ public:
     bool ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) const;  // newest first
     // False when the row is not there or was restored already.
     bool MarkRegistryCleanRestored(std::int64_t id);
+
+    // The keep list: items never listed or deleted again, each text stored
+    // as given. Deciding what is the same item is the caller's.
+    std::optional<std::int64_t> AddKeepItem(const std::wstring& text);
+    bool ReadKeepList(std::vector<KeepItemRow>& rows) const;  // oldest first
+    bool RemoveKeepItem(std::int64_t id);
 
 private:
     DatabaseState OpenWorkingFile();
