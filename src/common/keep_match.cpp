@@ -45,6 +45,11 @@ std::wstring NormalKeepText(std::wstring_view text) {
     return normal;
 }
 
+bool IsRegistryText(std::wstring_view normal) {
+    const std::wstring_view first = normal.substr(0, normal.find(L'\\'));
+    return std::ranges::any_of(kRoots, [first](const RootAbbreviation& root) { return SamePathText(first, root.fullName); });
+}
+
 bool Keeps(std::wstring_view kept, std::wstring_view item) { return IsAtOrBelow(kept, item); }
 
 bool IsKept(const KeptItems& kept, std::wstring_view item) {

@@ -18,6 +18,10 @@ using KeptItems = std::vector<std::wstring>;
 // (HKCU, HKLM, HKCR, HKU, HKCC) written out as its full name.
 std::wstring NormalKeepText(std::wstring_view text);
 
+// Whether a normal keep text names a registry key or entry (its first part
+// is a root's full name), not a path.
+bool IsRegistryText(std::wstring_view normal);
+
 // Whether `kept` (a normal keep text) keeps `item`: the same text, or
 // `item` lies below it.
 bool Keeps(std::wstring_view kept, std::wstring_view item);
