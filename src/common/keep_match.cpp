@@ -57,7 +57,8 @@ bool IsKept(const KeptItems& kept, std::wstring_view item) {
 }
 
 bool HoldsKept(const KeptItems& kept, std::wstring_view folder) {
-    return std::ranges::any_of(kept, [folder](const std::wstring& text) { return IsAtOrBelow(folder, text); });
+    return std::ranges::any_of(
+        kept, [folder](const std::wstring& text) { return IsAtOrBelow(text, folder) || IsAtOrBelow(folder, text); });
 }
 
 }  // namespace common
