@@ -142,7 +142,10 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "Undo Changes", "Change", "Entries", "Registry clean", "Service start type", "Restored", "Backup gone",
         "This change was restored before.", "This change is no longer there.", "Its backup is gone.",
         "Files deleted by the junk cleaner cannot be restored.",
-        "Restored. Entries that exist again were kept as they are."];
+        "Restored. Entries that exist again were kept as they are.",
+        // The keep list: the detail window's Keep, the undo window's section.
+        "Keep", "Keep list", "Kept files, folders and registry entries are never listed or deleted.", "Nothing is kept.",
+        "Remove"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
