@@ -70,6 +70,8 @@ test("a file kept from the detail window leaves the list and is not listed again
     await scanJunk();
     const count = () => text("#ErrorID", window).then((shown) => parseInt(shown, 10));
     const before = await count();
+    const tileClick = () => page.locator(`${TILE} .main-item`).getAttribute("click");
+    assert.match(await tileClick(), new RegExp(`^OpenErrorInfo\\(1,0,${before},`));
     const kept = await rowsNaming(KEPT);
     assert.equal(await kept.count(), 1);
     assert.match(await text("dt", kept), /^C:\\windows\\temp\\qo-e2e-keep\\kept\.tmp$/i);
@@ -77,6 +79,8 @@ test("a file kept from the detail window leaves the list and is not listed again
     await kept.locator(".keep-button").click();
     await expectHidden(`#pathDL dl:has-text("${KEPT}")`, 10000, window);
     assert.equal(await count(), before - 1);
+    // The page's tile opens the shorter list from now on.
+    assert.match(await tileClick(), new RegExp(`^OpenErrorInfo\\(1,0,${before - 1},`));
     await window.locator("#CloseDetail").click();
     await expectHidden("iframe[name='window_html']");
 
