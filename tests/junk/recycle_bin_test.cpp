@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "app/keep_list.h"
+#include "junk/junk_clean.h"
 #include "support/junk_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -47,6 +51,38 @@ TEST(RecycleBin, ADeletedFileIsListedWithItsNameFolderAndSize) {
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(list.FolderOf(*found).path, dir.Path() + L"\\");
     EXPECT_EQ(found->size, 1024u);  // "1 KB" under Wine
+}
+
+// The bin is emptied whole: not while it holds a kept item (kept by the path
+// it was deleted from); once that is no longer kept, it is.
+TEST(RecycleBin, ABinHoldingAKeptItemIsNotEmptied) {
+    testsupport::TempDir dir;
+    const std::wstring name = L"qo-kept-" + std::to_wstring(GetTickCount()) + L".txt";
+    junktest::MakeFile(dir / name, 9);
+    std::wstring from = dir / name;
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = from.c_str();
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    ASSERT_EQ(SHFileOperationW(&operation), 0);
+    const auto inBin = [&] {
+        junk::JunkFileList list;
+        junk::ScanRecycleBin(list);
+        return std::any_of(list.begin(), list.end(), [&](const junk::JunkFileEntry& entry) { return entry.name == name; });
+    };
+    ASSERT_TRUE(inBin());
+
+    struct Forgotten {
+        ~Forgotten() { app::PublishKeptItems({}); }
+    } forgotten;
+    app::PublishKeptItems({common::NormalKeepText(dir.Path())});
+    junk::CleanRun run;
+    junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
+    EXPECT_TRUE(inBin());
+    app::PublishKeptItems({});
+    junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
+    EXPECT_FALSE(inBin());
 }
 
 }  // namespace
