@@ -237,6 +237,24 @@ TEST_F(RegistryCleaner, KeptKeysAndEntriesAreNeitherListedNorRepaired) {
     EXPECT_EQ(saved.find(L".qoempty"), std::wstring::npos);
 }
 
+// The registry page's detail window keeps a row by its position: the issue's
+// own text (a value with its name, though the row shows only its key).
+TEST_F(RegistryCleaner, KeepingARowKeepsThatIssueAlone) {
+    struct Forgotten {
+        ~Forgotten() { app::PublishKeptItems({}); }
+    } forgotten;
+    RegistryIssueList& list = registry::RegistryIssueLists()[3];
+    const auto invalid = Invalid();
+    list = {invalid[3].second, invalid[4].second};
+    EXPECT_EQ(testsupport::CallNative("KeepListedItem", {0, 3, 1}), engine::Value(0));
+    EXPECT_EQ(list, (RegistryIssueList{invalid[3].second}));
+    EXPECT_EQ(testsupport::CallNative("GetKeepList"),
+              engine::Value::Array({L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\c:\\qogone\\64.dll"}));
+    EXPECT_FALSE(Holds(Scan(3), invalid[4].second));
+    EXPECT_TRUE(Holds(Scan(3), invalid[3].second));
+    list.clear();
+}
+
 TEST_F(RegistryCleaner, BackupThatCannotBeWrittenDeletesNothing) {
     registry::RegistryBackup backup(dir / L"no-such-folder\\backup.reg");
     const RegistryIssueList issues = {{kCurrentUser, L"Software\\", L"QoEmpty", L""}};
