@@ -1,6 +1,7 @@
 // The table of native functions the documents can call: name, exact
 // argument count, operation. One row per function.
 #include "app/health_status.h"
+#include "app/keep_bridge.h"
 #include "app/one_click_scan.h"
 #include "app/power_request.h"
 #include "app/script_bridge.h"
@@ -50,6 +51,9 @@ constexpr BridgeRow kRows[] = {
     {"DeleteServerOpLog", 3, services::DeleteServerOpLog},
     {"GetChangeJournal", 0, GetChangeJournal},
     {"RestoreChange", 1, RestoreJournalChange},
+    {"GetKeepList", 0, GetKeepList},
+    {"KeepListedItem", 3, KeepListedItem},
+    {"UnkeepItem", 1, RemoveKeptItem},
     {"getHaveRunshow", 0, getHaveRunshow},
     {"GetAppVersion", 0, GetAppVersion},
     {"GetDiskSize", 1, disk::GetDiskSize},

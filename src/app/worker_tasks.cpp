@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/keep_list.h"
 #include "app/log_file.h"
 #include "app/operation_lock.h"
 #include "common/handles.h"
@@ -133,6 +134,9 @@ int StartTask(Task task, const std::function<void()>& prepare, std::function<voi
     if (const std::uint32_t refusal = TaskRefusal(task)) return static_cast<int>(refusal);
     // The command line is at work: refused like any busy state.
     if (!TakeForWindowTask()) return static_cast<int>(kHeldByCommandLine);
+    // The command line may have changed the keep list since: the worker
+    // matches against the stored list (it cannot read the database itself).
+    RefreshKeptItems();
     const TaskRule rule = RuleFor(task);
     if (prepare) prepare();
     const std::uint32_t taskBit = rule.bit ? rule.bit : bit;

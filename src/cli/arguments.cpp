@@ -30,6 +30,9 @@ constexpr Form kForms[] = {
     {"services", "set", Verb::ServicesSet, 2, 2, false},
     {"undo", "list", Verb::UndoList, 0, 0, false},
     {"undo", "restore", Verb::UndoRestore, 1, 1, false},
+    {"keep", "list", Verb::KeepList, 0, 0, false},
+    {"keep", "add", Verb::KeepAdd, 1, 1, false},
+    {"keep", "remove", Verb::KeepRemove, 1, 1, false},
 };
 
 Parsed Usage(std::string error) { return Parsed{false, {}, std::move(error)}; }
@@ -91,6 +94,9 @@ const char* HelpText() {
            "  services set NAME TYPE [--json]     TYPE: auto, delayed, manual or disabled\n"
            "  undo list [--json]                  the changes that can be undone, newest first\n"
            "  undo restore ID [--json]            undo one (registry entries that exist again are kept)\n"
+           "  keep list [--json]                  the kept files, folders and registry keys and entries\n"
+           "  keep add PATH_OR_KEY [--json]       never list or delete it (a folder or key: all below it)\n"
+           "  keep remove PATH_OR_KEY [--json]    take it off the keep list\n"
            "\n"
            "An ID is a category id from \"orvane list\" (junk.temp, registry.software, ...), a group\n"
            "(junk.*, registry.*) or all. Registry entries are saved to a backup file before they go.\n"

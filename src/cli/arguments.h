@@ -6,14 +6,14 @@
 
 namespace cli {
 
-enum class Verb { Help, List, Scan, Clean, StartupList, StartupSwitch, ServicesList, ServicesSet, UndoList, UndoRestore };
+enum class Verb { Help, List, Scan, Clean, StartupList, StartupSwitch, ServicesList, ServicesSet, UndoList, UndoRestore, KeepList, KeepAdd, KeepRemove };
 
 struct Command {
     Verb verb = Verb::Help;
     bool json = false;
     bool details = false;
     bool enable = false;             // StartupSwitch: enable, else disable
-    std::vector<std::string> words;  // ids; startup entries; service NAME TYPE; a change
+    std::vector<std::string> words;  // ids; startup entries; service NAME TYPE; a change; a kept item
 };
 
 struct Parsed {

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/keep_list.h"
 #include "app/undo_changes.h"
 #include "app/worker_tasks.h"
 #include "cli/category_ids.h"
 #include "cli/progress_line.h"
 #include "common/app_directory.h"
+#include "common/keep_match.h"
 #include "common/windows_version.h"
 #include "engine/shell_launch.h"
 #include "junk/junk_categories.h"
@@ -476,11 +478,63 @@ Outcome UndoRestore(const Command& command) {
     return outcome;
 }
 
+Outcome KeepList() {
+    Outcome outcome;
+    const std::optional<std::vector<db::KeepItemRow>> rows = app::ReadKeepList();
+    if (!rows) {
+        outcome.exitCode = kSomeLeft;
+        outcome.error = "the keep list cannot be read";
+        return outcome;
+    }
+    outcome.json = NewObject();
+    cJSON* list = cJSON_AddArrayToObject(outcome.json.get(), "kept");
+    for (const db::KeepItemRow& row : *rows) {
+        cJSON_AddItemToArray(list, cJSON_CreateString(Utf8FromWide(row.text).c_str()));
+        outcome.lines.push_back(Utf8FromWide(row.text));
+    }
+    outcome.lines.push_back("keep: " + Number(rows->size()) + " kept");
+    return outcome;
+}
+
+// The text the keep list stores for an operand: a registry key or entry as
+// given (its root written out), a path made absolute.
+std::wstring KeepOperand(const std::string& word) {
+    const std::wstring normal = common::NormalKeepText(WideFromUtf8(word));
+    if (normal.empty() || common::IsRegistryText(normal)) return normal;
+    const DWORD length = GetFullPathNameW(normal.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    const DWORD written = length ? GetFullPathNameW(normal.c_str(), length, full.data(), nullptr) : 0;
+    if (written == 0 || written >= length) return normal;
+    full.resize(written);
+    return common::NormalKeepText(full);
+}
+
+Outcome KeepChange(const Command& command) {
+    const bool adding = command.verb == Verb::KeepAdd;
+    const std::wstring item = KeepOperand(command.words[0]);
+    if (item.empty()) return Usage("nothing to keep: " + command.words[0]);
+    const app::KeepResult result = adding ? app::KeepItem(item) : app::UnkeepItem(item);
+    static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
+    static constexpr const char* kRemoved[] = {"removed", "not on the keep list", "failed"};
+    const char* status = (adding ? kAdded : kRemoved)[static_cast<int>(result)];
+    Outcome outcome;
+    outcome.json = NewObject();
+    AddText(outcome.json.get(), "item", item);
+    cJSON_AddStringToObject(outcome.json.get(), "status", status);
+    outcome.lines.push_back("keep: " + Utf8FromWide(item) + " " + status);
+    // Keeping what is kept already leaves the list as asked for.
+    outcome.exitCode = result == app::KeepResult::Done || (adding && result == app::KeepResult::Unchanged)
+                           ? kDone
+                           : kSomeLeft;
+    return outcome;
+}
+
 }  // namespace
 
 bool NeedsOperationLock(const Command& command) {
     return command.verb == Verb::Scan || command.verb == Verb::Clean || command.verb == Verb::StartupSwitch ||
-           command.verb == Verb::ServicesSet || command.verb == Verb::UndoRestore;
+           command.verb == Verb::ServicesSet || command.verb == Verb::UndoRestore || command.verb == Verb::KeepAdd ||
+           command.verb == Verb::KeepRemove;
 }
 
 Outcome RunCommand(const Command& command) {
@@ -494,6 +548,9 @@ Outcome RunCommand(const Command& command) {
         case Verb::ServicesSet: return ServicesSet(command);
         case Verb::UndoList: return UndoList();
         case Verb::UndoRestore: return UndoRestore(command);
+        case Verb::KeepList: return KeepList();
+        case Verb::KeepAdd:
+        case Verb::KeepRemove: return KeepChange(command);
         case Verb::Help: break;
     }
     return {};

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/keep_list.h"
 #include "app/operation_lock.h"
 #include "app/worker_tasks.h"
 #include "cli/arguments.h"
@@ -48,6 +49,7 @@ int Run(const std::vector<std::string>& words) {
     // The window's database beside the program: the service log and the kept
     // startup entries are the same for both.
     db::Database().Open(common::GetAppDirectory().Text());
+    app::RefreshKeptItems();
     app::OperationLock lock;
     if (cli::NeedsOperationLock(command) && !lock.Take(0)) {
         Print(stderr, "orvane: busy: the Quillmark Orvane window or another orvane is at work\n");

@@ -45,6 +45,7 @@ constexpr const char* kCreateStatements[] = {
     "restored integer);",
     "create table if not exists tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,"
     "type integer,data BLOB);",
+    "create table if not exists tbl_keeplist (id integer primary key,item TEXT,stamp integer);",
 };
 
 // Values travel as bound parameters, never inside the statement text, so no
@@ -500,6 +501,23 @@ bool LocalDatabase::ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const 
 bool LocalDatabase::MarkDownloadMoveRestored(std::int64_t id) {
     return Execute(connection_, "update tbl_downloadmove set restored=1 where id=? and restored=0", {id}) &&
            sqlite3_changes(connection_) == 1;
+}
+
+std::optional<std::int64_t> LocalDatabase::AddKeepItem(const std::wstring& text) {
+    if (!IsWellFormed(text) || !Execute(connection_, "insert into tbl_keeplist(item,stamp) values(?,?)",
+                                        {text, static_cast<std::int64_t>(std::time(nullptr))}))
+        return std::nullopt;
+    return sqlite3_last_insert_rowid(connection_);
+}
+
+bool LocalDatabase::ReadKeepList(std::vector<KeepItemRow>& rows) const {
+    return Execute(connection_, "select id,item from tbl_keeplist order by id", {}, [&rows](sqlite3_stmt* statement) {
+        rows.push_back({sqlite3_column_int64(statement, 0), ColumnText16(statement, 1)});
+    });
+}
+
+bool LocalDatabase::RemoveKeepItem(std::int64_t id) {
+    return Execute(connection_, "delete from tbl_keeplist where id=?", {id}) && sqlite3_changes(connection_) == 1;
 }
 
 }  // namespace db

@@ -91,6 +91,13 @@ struct DownloadMoveRow {
     bool operator==(const DownloadMoveRow&) const = default;
 };
 
+// One item of the keep list.
+struct KeepItemRow {
+    std::int64_t id = 0;
+    std::wstring text;
+    bool operator==(const KeepItemRow&) const = default;
+};
+
 // What an open finds in the working file.
 enum class DatabaseState {
     Usable,
@@ -153,6 +160,12 @@ public:
     bool RemoveDownloadMove(std::int64_t id);
     bool ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const;  // newest first
     bool MarkDownloadMoveRestored(std::int64_t id);
+
+    // The keep list: items never listed or deleted again, each text stored
+    // as given. Deciding what is the same item is the caller's.
+    std::optional<std::int64_t> AddKeepItem(const std::wstring& text);
+    bool ReadKeepList(std::vector<KeepItemRow>& rows) const;  // oldest first
+    bool RemoveKeepItem(std::int64_t id);
 
 private:
     DatabaseState OpenWorkingFile();

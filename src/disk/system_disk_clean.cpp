@@ -1,5 +1,6 @@
 #include "disk/system_disk_clean.h"
 
+#include "app/keep_list.h"
 #include "app/worker_tasks.h"
 #include "common/listed_delete.h"
 #include "disk/clean_amount.h"
@@ -12,11 +13,13 @@ std::uint64_t CleanSystemDiskGroup(int group) {
     junk::JunkFileList& list = SystemDiskList(group);
     std::uint64_t cleaned = 0;
     std::wstring path;
+    const auto kept = app::KeptItemsNow();
     for (const junk::JunkFileEntry& entry : list) {
         if (app::StopRequested()) break;
         const junk::WalkedFolder& folder = list.FolderOf(entry);
         // Deleted only where the path still leads to the file the scan listed.
         path.assign(folder.path).append(entry.name);
+        if (common::IsKept(*kept, path)) continue;
         if (common::IsCleaned(common::DeleteListedFile(path)))
             cleaned += entry.size;
         else

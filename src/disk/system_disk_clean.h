@@ -12,7 +12,7 @@ namespace disk {
 
 // Deletes the files of one group list while the stop flag is clear, then
 // empties the list. Answers the bytes deleted; a file that could not be
-// deleted goes to the UndeletableList.
+// deleted goes to the UndeletableList; a file kept since the scan stays.
 std::uint64_t CleanSystemDiskGroup(int group);
 
 // The worker: the selection's groups ({"first":3,"second":0 to 3}) in order,

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/keep_list.h"
 #include "app/settings_store_values.h"
 #include "app/worker_tasks.h"
 #include "junk/folder_walk.h"
@@ -40,11 +41,13 @@ void RunSystemDiskScan() {
     junk::JunkFileList emptyFolders;
     std::size_t count = 0;
     std::uint64_t size = 0;
+    const auto kept = app::KeptItemsNow();
     for (int group = 0; group < kSystemDiskGroupCount; ++group) {
         junk::JunkFileList& list = SystemDiskList(group);
         for (const std::wstring& folder : junk::WalkRoots(GroupFolders(group, sources), sources.protectedFolders))
             junk::ScanJunkFolder(list, emptyFolders, folder, junk::kWalkSinceBoot);
         junk::Undeletables().RemoveListed(list);
+        junk::RemoveKept(list, *kept);
         count += list.Count();
         size += list.Total();
         app::CallScriptFunction("SystemDiskCleanScanData",

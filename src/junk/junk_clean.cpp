@@ -10,6 +10,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "app/keep_list.h"
 #include "app/settings_store.h"
 #include "app/settings_store_values.h"
 #include "app/worker_tasks.h"
@@ -85,6 +86,7 @@ void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
 
 void RemoveEmptyFolders() {
     JunkFileList& folders = EmptyFolderList();
+    RemoveKept(folders, *app::KeptItemsNow());
     for (const JunkFileEntry& entry : folders) RemoveEmptyFolderTree(folders.FolderOf(entry).path + entry.name);
     folders.Clear();
 }
@@ -98,12 +100,16 @@ struct Deletions {
     std::vector<const WalkedFolder*> touched;  // folders in which files went
 };
 
-void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last, Deletions& done) {
+// What was kept since the scan listed it stays, and is neither counted nor
+// reported as left.
+void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last, const common::KeptItems& kept,
+                   Deletions& done) {
     std::wstring path;
     for (std::size_t position = first; position < last; ++position) {
         const JunkFileEntry& entry = list[position];
         const WalkedFolder& folder = list.FolderOf(entry);
         path.assign(folder.path).append(entry.name);
+        if (common::IsKept(kept, path)) continue;
         done.bytes += entry.size;
         if (common::IsCleaned(common::DeleteListedFile(path))) {
             if (done.touched.empty() || done.touched.back() != &folder) done.touched.push_back(&folder);
@@ -122,6 +128,7 @@ constexpr std::size_t kSharedFrom = 256;
 
 void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
     const std::size_t count = list.Count();
+    const auto kept = app::KeptItemsNow();
     std::size_t half = count >= kSharedFrom ? count / 2 : count;
     Deletions first, second;
     std::exception_ptr helperFailure;
@@ -132,7 +139,7 @@ void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
                 std::optional<app::TaskScope> task;
                 if (stops) task.emplace(*stops);
                 try {
-                    DeleteEntries(list, half, count, second);
+                    DeleteEntries(list, half, count, *kept, second);
                 } catch (...) {
                     helperFailure = std::current_exception();
                 }
@@ -142,7 +149,7 @@ void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
         }
     }
     try {
-        DeleteEntries(list, 0, half, first);
+        DeleteEntries(list, 0, half, *kept, first);
     } catch (...) {
         if (helper.joinable()) helper.join();
         throw;
@@ -156,6 +163,13 @@ void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
     RemoveLeftFolders(first.touched);
     run.cleanedBytes += first.bytes + second.bytes;
     if (!first.left.empty() || !second.left.empty()) run.health -= CategoryWeight(category);
+}
+
+bool RecycleBinHoldsKept(const common::KeptItems& kept) {
+    if (kept.empty()) return false;
+    JunkFileList bin;
+    ScanRecycleBin(bin);
+    return std::ranges::any_of(bin, [&](const JunkFileEntry& entry) { return common::HoldsKept(kept, bin.PathOf(entry)); });
 }
 
 void FinishClean(const CleanRun& run) {
@@ -173,7 +187,9 @@ void FinishClean(const CleanRun& run) {
 }  // namespace
 
 int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
-    return common::IsCleaned(common::DeleteListedFile(std::wstring(folder) + std::wstring(name))) ? 1 : 0;
+    const std::wstring path = std::wstring(folder) + std::wstring(name);
+    if (common::IsKept(*app::KeptItemsNow(), path)) return 0;
+    return common::IsCleaned(common::DeleteListedFile(path)) ? 1 : 0;
 }
 
 int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(WithoutTrailingBackslash(folder)); }
@@ -182,7 +198,8 @@ void CleanJunkCategory(int category, CleanRun& run) {
     JunkFileList& list = JunkList(category);
     if (!list.Empty()) run.health += CategoryWeight(category);
     if (category == kRecycleBinCategory) {
-        if (EmptyRecycleBin()) run.cleanedBytes += list.Total();
+        // The bin is emptied whole: not while it holds a kept item.
+        if (!RecycleBinHoldsKept(*app::KeptItemsNow()) && EmptyRecycleBin()) run.cleanedBytes += list.Total();
     } else {
         CleanFiles(list, category, run);
     }

@@ -15,7 +15,7 @@ namespace junk {
 // Deletes folder + name through the deletion owner (common/listed_delete.h):
 // only when that path leads to that very file, clearing a read-only
 // attribute where needed. 1 when the file is gone (also when it was gone
-// already), else 0. Never deletes folders.
+// already), else 0. Never deletes folders nor what the keep list keeps.
 int CleanJunkFile(std::wstring_view name, std::wstring_view folder);
 
 // Removes `folder` with all its sub-folders, bottom-up, when the whole tree
@@ -25,11 +25,13 @@ int CleanJunkFile(std::wstring_view name, std::wstring_view folder);
 int RemoveEmptyFolderTree(const std::wstring& folder);
 
 // Removes the empty folders the scans listed (EmptyFolderList), each with
-// the empty folders below it, and empties that list.
+// the empty folders below it, and empties that list. A folder that is kept or
+// holds something kept stays.
 void RemoveEmptyFolders();
 
 // Deletes the files of junk category `category` (the recycle bin in one
-// shell call), reports it, and empties its list.
+// shell call, unless it holds a kept item), reports it, and empties its
+// list. Files kept since the scan stay.
 void CleanJunkCategory(int category, CleanRun& run);
 
 // The clean worker, owning the parsed selection.

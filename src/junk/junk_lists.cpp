@@ -72,4 +72,9 @@ UndeletableList& Undeletables() {
     return list;
 }
 
+void RemoveKept(JunkFileList& list, const common::KeptItems& kept) {
+    if (kept.empty()) return;
+    list.RemoveIf([&](const JunkFileEntry& entry) { return common::HoldsKept(kept, list.PathOf(entry)); });
+}
+
 }  // namespace junk

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/keep_match.h"
+
 namespace junk {
 
 inline constexpr int kJunkCategoryCount = 13;
@@ -97,6 +99,10 @@ private:
     std::unordered_set<std::wstring> paths_;
     std::unordered_map<std::wstring, std::uint32_t> folders_;
 };
+
+// Removes from `list` every entry that the keep list keeps, and every
+// folder entry that holds something kept.
+void RemoveKept(JunkFileList& list, const common::KeptItems& kept);
 
 // The process-wide lists.
 JunkFileList& JunkList(int category);

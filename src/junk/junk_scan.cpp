@@ -2,6 +2,7 @@
 
 #include "app/settings_store.h"
 #include "app/settings_store_values.h"
+#include "app/keep_list.h"
 #include "app/worker_tasks.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_lists.h"
@@ -32,6 +33,9 @@ bool ScanJunkCategory(int category, const CategorySources& sources) {
     }
     if (app::StopRequested()) return false;
     Undeletables().RemoveListed(list);
+    const auto kept = app::KeptItemsNow();
+    RemoveKept(list, *kept);
+    RemoveKept(EmptyFolderList(), *kept);
     return true;
 }
 

@@ -10,7 +10,7 @@ namespace junk {
 void ResetJunkLists();
 
 // Walks category `category` into its list as every junk scan does, then
-// hides the entries of the UndeletableList. False when the stop flag ended
+// hides the entries of the UndeletableList and what the keep list keeps. False when the stop flag ended
 // the walk (the list then holds what was found so far).
 bool ScanJunkCategory(int category, const CategorySources& sources);
 

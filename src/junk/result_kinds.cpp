@@ -21,6 +21,15 @@ public:
             AppendFileRow(rows, list[p].name, list.FolderOf(list[p]).path, list[p].size);
     }
     void Clean(int category, CleanRun& run) const override { CleanJunkCategory(category, run); }
+    std::optional<std::wstring> KeepTextAt(int category, std::size_t position) const override {
+        const JunkFileList& list = JunkList(category);
+        if (position >= list.Count()) return std::nullopt;
+        return list.PathOf(list[position]);
+    }
+    void RemoveAt(int category, std::size_t position) const override {
+        std::size_t at = 0;
+        JunkList(category).RemoveIf([&at, position](const JunkFileEntry&) { return at++ == position; });
+    }
 };
 
 class UndeletableRows final : public ResultKind {
@@ -35,6 +44,9 @@ public:
     }
     // Selecting the list of undeletable files cleans nothing.
     void Clean(int, CleanRun&) const override {}
+    // A file that could not be deleted is shown, not kept from here.
+    std::optional<std::wstring> KeepTextAt(int, std::size_t) const override { return std::nullopt; }
+    void RemoveAt(int, std::size_t) const override {}
 };
 
 const JunkRows junkRows;

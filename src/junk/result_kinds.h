@@ -46,6 +46,11 @@ public:
     // Cleans the category as one element of a clean's selection, reporting
     // it with SendCleanEnd.
     virtual void Clean(int category, CleanRun& run) const = 0;
+    // The keep-list text of the row at `position` (its path, its registry
+    // entry); nothing when there is no such row or it cannot be kept.
+    virtual std::optional<std::wstring> KeepTextAt(int category, std::size_t position) const = 0;
+    // Takes the row at `position` off its list, once it is kept.
+    virtual void RemoveAt(int category, std::size_t position) const = 0;
 };
 
 // The kind that `kind` names; null for a kind this program does not know.

@@ -7,6 +7,18 @@ std::array<RegistryIssueList, kRegistryCategoryCount>& RegistryIssueLists() {
     return lists;
 }
 
+std::wstring KeepTextOf(const RegistryIssue& issue) {
+    std::wstring text = std::wstring(RootName(issue.root)) + L"\\" + issue.keyPath + issue.keyName;
+    while (text.ends_with(L'\\')) text.pop_back();
+    if (issue.IsValueIssue()) text += L"\\" + issue.valueName;
+    return text;
+}
+
+void RemoveKept(RegistryIssueList& list, const common::KeptItems& kept) {
+    if (kept.empty()) return;
+    std::erase_if(list, [&kept](const RegistryIssue& issue) { return common::IsKept(kept, KeepTextOf(issue)); });
+}
+
 const wchar_t* RootName(std::uint32_t root) {
     switch (root) {
         case 0x80000000: return L"HKEY_CLASSES_ROOT";

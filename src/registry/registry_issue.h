@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/keep_match.h"
+
 namespace registry {
 
 struct RegistryIssue {
@@ -23,10 +25,17 @@ struct RegistryIssue {
     bool operator==(const RegistryIssue&) const = default;
 };
 
-using RegistryIssueList = std::vector<RegistryIssue>;
+// The issue as the keep list names it: "HKEY_CURRENT_USER\<key>", a value as
+// "<key>\<value name>".
+std::wstring KeepTextOf(const RegistryIssue& issue);
 
 // "HKEY_LOCAL_MACHINE" and the like; empty for a root without a name.
 const wchar_t* RootName(std::uint32_t root);
+
+using RegistryIssueList = std::vector<RegistryIssue>;
+
+// Removes from `list` every issue that the keep list keeps.
+void RemoveKept(RegistryIssueList& list, const common::KeptItems& kept);
 
 inline constexpr int kRegistryCategoryCount = 7;
 

@@ -1,5 +1,6 @@
 #include "registry/registry_repair.h"
 
+#include "app/keep_list.h"
 #include "app/worker_tasks.h"
 #include "common/fs_redirection.h"
 #include "registry/registry_access.h"
@@ -32,13 +33,16 @@ bool DeleteCaptured(const RegistryIssue& issue, const CapturedIssue& captured) {
 
 std::optional<std::uint32_t> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
     const common::FsRedirectionOff redirectionOff;
-    const std::vector<CapturedIssue> captured = CaptureIssues(issues);
+    // What was kept since the scan listed it is neither saved nor deleted.
+    RegistryIssueList wanted = issues;
+    RemoveKept(wanted, *app::KeptItemsNow());
+    const std::vector<CapturedIssue> captured = CaptureIssues(wanted);
     if (captured.empty()) return 0;
     if (!backup.Append(captured)) return std::nullopt;
     std::uint32_t removed = 0;
     for (const CapturedIssue& entry : captured) {
         if (app::StopRequested()) break;
-        if (DeleteCaptured(issues[entry.index], entry)) ++removed;
+        if (DeleteCaptured(wanted[entry.index], entry)) ++removed;
     }
     return removed;
 }

@@ -11,7 +11,8 @@ namespace registry {
 // Saves each issue's value or key into `backup` (64-bit view first, then the
 // 32-bit view), then deletes each entry that the backup holds and that is
 // still exactly as saved; answers how many deletions succeeded. An entry that
-// could not be saved whole stays. Stops early when the stop flag is raised.
+// could not be saved whole stays, and so does what the keep list keeps. Stops
+// early when the stop flag is raised.
 // Nothing, with nothing deleted, when the backup cannot be written.
 std::optional<std::uint32_t> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup);
 

@@ -50,6 +50,16 @@ public:
         junk::SendCleanEnd(list.size(), L"", junk::kRegistryRows, category);
         list.clear();
     }
+
+    std::optional<std::wstring> KeepTextAt(int category, std::size_t position) const override {
+        const RegistryIssueList& list = ListOf(category);
+        if (position >= list.size()) return std::nullopt;
+        return KeepTextOf(list[position]);
+    }
+    void RemoveAt(int category, std::size_t position) const override {
+        RegistryIssueList& list = ListOf(category);
+        if (position < list.size()) list.erase(list.begin() + static_cast<std::ptrdiff_t>(position));
+    }
 };
 
 const RegistryIssueRows rows;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <unordered_set>
 
+#include "app/keep_list.h"
 #include "app/worker_tasks.h"
 #include "common/env_path.h"
 #include "common/fs_redirection.h"
@@ -182,6 +183,7 @@ void ScanRegistryCategory(int index, RegistryIssueList& list) {
         case 6: ScanEmptySubKeys(kClassesRoot, L"", true, list); break;
         default: break;
     }
+    RemoveKept(list, *app::KeptItemsNow());
 }
 
 }  // namespace registry

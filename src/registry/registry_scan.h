@@ -6,7 +6,7 @@
 namespace registry {
 
 // Fills `list` with the issues of category `index` (0 to 6), in enumeration
-// order.
+// order, leaving out what the keep list keeps.
 void ScanRegistryCategory(int index, RegistryIssueList& list);
 
 }  // namespace registry

@@ -6,10 +6,12 @@
 
 #include "app/health_rules.h"
 #include "app/health_status.h"
+#include "app/keep_list.h"
 #include "app/script_bridge.h"
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
 #include "junk/junk_categories.h"
+#include "db/scratch_database.h"
 #include "support/bridge_call.h"
 #include "support/junk_fixtures.h"
 #include "support/recording_host.h"
@@ -128,6 +130,38 @@ TEST_F(OneClickScan, StopThenCleanIsRefusedUntilTheStoppedScanHasEnded) {
     EXPECT_TRUE(testsupport::Exists(root / L"temp\\a.tmp"));
     CloseHandle(release);
     CloseHandle(held);
+}
+
+// The keep list as the user edits it (in the database) against Scan All and
+// its clean: kept files are not listed, a kept folder keeps all below it but
+// not a sibling sharing its name's start, and a file kept after the scan
+// listed it (by orvane, meanwhile) is still not deleted by the clean.
+TEST_F(OneClickScan, KeptFilesAreNeitherListedNorDeletedByScanAllAndItsClean) {
+    const testsupport::ScratchDatabase database;
+    struct Forgotten {
+        ~Forgotten() { app::PublishKeptItems({}); }
+    } forgotten;
+    for (const wchar_t* name : {L"keep.tmp", L"Kept Folder\\inner.tmp", L"Kept Folderx\\sibling.tmp", L"late.tmp",
+                                L"gone.tmp"})
+        junktest::MakeFile(root / (std::wstring(L"temp\\") + name), 100);
+    ASSERT_EQ(app::KeepItem(root / L"TEMP\\KEEP.TMP"), app::KeepResult::Done);
+    ASSERT_EQ(app::KeepItem(root / L"temp\\kept folder\\"), app::KeepResult::Done);
+    testsupport::PublishedHost page;
+    ASSERT_EQ(CallNative("HomeScan"), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    const auto reports = page.CallsOf("SetErrorNumAndSize");
+    ASSERT_EQ(reports.size(), 20u);
+    EXPECT_EQ(reports[7].args[0].Items()[0], Value(3));  // sibling, late and gone
+    EXPECT_EQ(reports[7].args[0].Items()[1], Value(L"300"));
+
+    // Kept as orvane keeps it, from another process: only the database knows.
+    ASSERT_TRUE(db::Database().AddKeepItem(root / L"temp\\late.tmp"));
+    ASSERT_EQ(CallNative("RepairChoose", {LR"([{"first":1,"second":0}])", 8}), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    for (const wchar_t* name : {L"keep.tmp", L"Kept Folder\\inner.tmp", L"late.tmp"})
+        EXPECT_TRUE(testsupport::Exists(root / (std::wstring(L"temp\\") + name))) << name;
+    for (const wchar_t* name : {L"Kept Folderx\\sibling.tmp", L"gone.tmp"})
+        EXPECT_FALSE(testsupport::Exists(root / (std::wstring(L"temp\\") + name))) << name;
 }
 
 TEST_F(OneClickScan, RefusedWhileTheRegistryPageScans) {

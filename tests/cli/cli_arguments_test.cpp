@@ -46,6 +46,14 @@ TEST(CliArguments, EveryFormAndEveryUsageError) {
         {{"undo", "list", "--json"}, true, Verb::UndoList, true, false, {}, ""},
         {{"undo", "restore", "registry-3"}, true, Verb::UndoRestore, false, false, {"registry-3"}, ""},
         {{"undo", "restore"}, false, Verb::Help, false, false, {}, "missing operand"},
+        {{"keep", "list", "--json"}, true, Verb::KeepList, true, false, {}, ""},
+        {{"keep", "add", "C:\\a b\\c.tmp"}, true, Verb::KeepAdd, false, false, {"C:\\a b\\c.tmp"}, ""},
+        {{"keep", "remove", "HKCU\\Software\\X", "--json"}, true, Verb::KeepRemove, true, false,
+         {"HKCU\\Software\\X"}, ""},
+        {{"keep", "add"}, false, Verb::Help, false, false, {}, "missing operand"},
+        {{"keep", "remove", "a", "b"}, false, Verb::Help, false, false, {}, "too many"},
+        {{"keep", "list", "x"}, false, Verb::Help, false, false, {}, "too many"},
+        {{"keep"}, false, Verb::Help, false, false, {}, "unknown keep command"},
         {{"purge"}, false, Verb::Help, false, false, {}, "unknown command: purge"},
     };
     for (const Case& c : cases) {

@@ -208,6 +208,45 @@ TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
     EXPECT_EQ(cJSON_GetArraySize(Item(run.json.get(), "categories")), 1);
 }
 
+// The keep list through orvane: stored once whatever the letter case, a
+// registry root abbreviation written out, a relative path made absolute; a
+// kept file stays through "clean junk.temp" until it is taken off the list.
+TEST(Orvane, KeptFilesSurviveCleanUntilTakenOffTheKeepList) {
+    const SeededTemp temp;
+    const Orvane orvane;
+    const auto keep = [&](const std::wstring& arguments, DWORD exitCode, const char* status) {
+        const Result run = orvane(L"keep " + arguments + L" --json");
+        EXPECT_EQ(run.exitCode, exitCode) << run.out << run.err;
+        EXPECT_EQ(TextOf(run.json.get(), "status"), status) << run.out;
+        return TextOf(run.json.get(), "item");
+    };
+    const std::string kept = keep(L"add \"" + temp.Folder() / L"OLD.TMP" + L"\"", 0, "kept");
+    EXPECT_EQ(engine::WideFromUtf8(kept), temp.Folder() / L"OLD.TMP");
+    keep(L"add \"" + temp.Folder() / L"old.tmp" + L"\"", 0, "already kept");
+    EXPECT_EQ(keep(L"add hkcu\\Software\\QoCliKept\\", 0, "kept"), "HKEY_CURRENT_USER\\Software\\QoCliKept");
+    EXPECT_EQ(engine::WideFromUtf8(keep(L"add relative.txt", 0, "kept")), orvane.Folder() / L"relative.txt");
+
+    const Result clean = orvane(L"clean --json junk.temp");
+    EXPECT_EQ(clean.exitCode, 0u) << clean.out << clean.err;
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+    EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+
+    keep(L"remove HKEY_CURRENT_USER\\software\\qoclikept", 0, "removed");
+    keep(L"remove HKCU\\Software\\QoCliKept", 1, "not on the keep list");
+    const Result list = orvane(L"keep list --json");
+    EXPECT_EQ(list.exitCode, 0u) << list.out << list.err;
+    std::vector<std::string> texts;
+    for (const cJSON* item = Item(list.json.get(), "kept") ? Item(list.json.get(), "kept")->child : nullptr; item;
+         item = item->next)
+        texts.push_back(cJSON_IsString(item) ? item->valuestring : "");
+    EXPECT_EQ(texts, (std::vector<std::string>{kept, engine::Utf8FromWide(orvane.Folder() / L"relative.txt")}));
+    EXPECT_EQ(LastLine(orvane(L"keep list").out), "keep: 2 kept");
+
+    keep(L"remove \"" + temp.Folder() / L"Old.Tmp" + L"\"", 0, "removed");
+    EXPECT_EQ(orvane(L"clean junk.temp").exitCode, 0u);
+    EXPECT_FALSE(Exists(temp.Folder() / L"old.tmp"));
+}
+
 TEST(Orvane, RegistryCleanSavesEachEntryToItsBackupFirst) {
     CreateUserKey(L"Software\\QoCliEmptyKey");
     const Orvane orvane;

@@ -58,6 +58,7 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
          "CREATE TABLE tbl_downloadmove (id integer primary key,stamp integer,target TEXT,restored integer)"},
         {"tbl_downloadsetting",
          "CREATE TABLE tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,type integer,data BLOB)"},
+        {"tbl_keeplist", "CREATE TABLE tbl_keeplist (id integer primary key,item TEXT,stamp integer)"},
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;
@@ -271,6 +272,29 @@ TEST(LocalDatabase, EveryOperationFailsWithoutAConnection) {
     EXPECT_FALSE(Database().AddKeptStartupEntry(startup::KeptEntry{}));
     EXPECT_FALSE(Database().ReadKeptStartupEntries(kept));
     EXPECT_FALSE(Database().RemoveKeptStartupEntry(1));
+    std::vector<db::KeepItemRow> keepList;
+    EXPECT_FALSE(Database().AddKeepItem(L"C:\\a"));
+    EXPECT_FALSE(Database().ReadKeepList(keepList));
+    EXPECT_FALSE(Database().RemoveKeepItem(1));
+}
+
+// The keep list's rows: texts beyond the code page come back exactly, in the
+// order they were kept; one is removed once.
+TEST(LocalDatabase, KeepListRowsComeBackExactly) {
+    const ScratchDatabase database;
+    const std::wstring texts[] = {L"C:\\\x7A0B\x5E8F\\x'); drop table tbl_keeplist; --", L"HKEY_CURRENT_USER\\Software\\X"};
+    const std::optional<std::int64_t> first = Database().AddKeepItem(texts[0]);
+    const std::optional<std::int64_t> second = Database().AddKeepItem(texts[1]);
+    ASSERT_TRUE(first && second);
+    EXPECT_FALSE(Database().AddKeepItem(L"C:\\broken \xD800"));
+    std::vector<db::KeepItemRow> rows;
+    ASSERT_TRUE(Database().ReadKeepList(rows));
+    EXPECT_EQ(rows, (std::vector<db::KeepItemRow>{{*first, texts[0]}, {*second, texts[1]}}));
+    ASSERT_TRUE(Database().RemoveKeepItem(*first));
+    EXPECT_FALSE(Database().RemoveKeepItem(*first));
+    rows.clear();
+    ASSERT_TRUE(Database().ReadKeepList(rows));
+    EXPECT_EQ(rows, (std::vector<db::KeepItemRow>{{*second, texts[1]}}));
 }
 
 TEST(LocalDatabase, IntegrityCheckAnswers) {

@@ -146,7 +146,10 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "Startup entry switched on", "Downloads folder moved",
         "Restored. Settings changed since the move were kept as they are.",
         "Restored. The files stay in the folder they were moved to.",
-        "Undoing a Downloads move points the folder back; the files stay where they are."];
+        "Undoing a Downloads move points the folder back; the files stay where they are.",
+        // The keep list: the detail window's Keep, the undo window's section.
+        "Keep", "Keep list", "Kept files, folders and registry entries are never listed or deleted.", "Nothing is kept.",
+        "Remove"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;

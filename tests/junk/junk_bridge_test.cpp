@@ -4,9 +4,13 @@
 
 #include <algorithm>
 
+#include "app/keep_list.h"
 #include "app/script_bridge.h"
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
+#include "db/scratch_database.h"
+#include "junk/folder_walk.h"
+#include "junk/junk_lists.h"
 #include "support/bridge_call.h"
 #include "support/junk_fixtures.h"
 #include "support/linux_links.h"
@@ -105,6 +109,41 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
     EXPECT_NE(summaries.find(LR"({"first":1,"second":12,"three":1,"four":"5"})"), std::wstring::npos);
     EXPECT_NE(summaries.find(LR"({"first":1,"second":6,"three":0,"four":"0"})"), std::wstring::npos);
     EXPECT_EQ(page.Calls().back().name, "GetAllItemInfo");
+}
+
+// The detail window's Keep: the row at a position of the list is kept (its
+// full path) and leaves the list; refused while a task works on the lists;
+// the list of files that could not be deleted keeps nothing.
+TEST_F(JunkPage, KeepingARowKeepsItsPathAndTakesItOffTheList) {
+    const testsupport::ScratchDatabase database;
+    struct Forgotten {
+        ~Forgotten() { app::PublishKeptItems({}); }
+    } forgotten;
+    MakeFile(root / L"one.tmp", 10);
+    MakeFile(root / L"two.tmp", 20);
+    junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), root.Path(), junk::kWalkAll);
+    ASSERT_EQ(junk::JunkList(0).Count(), 2u);
+    const std::wstring second = junk::JunkList(0).PathOf(junk::JunkList(0)[1]);
+    const std::wstring first = junk::JunkList(0).PathOf(junk::JunkList(0)[0]);
+
+    app::ZoneBits() = app::REG_SCAN_WORKING;
+    EXPECT_EQ(CallNative("KeepListedItem", {1, 0, 1}), Value(2));
+    app::ZoneBits() = 0;
+    for (const std::vector<Value>& refused : std::vector<std::vector<Value>>{{1, 0, 2}, {1, 0, -1}, {1, 13, 0}, {2, 0, 0}, {7, 0, 0}})
+        EXPECT_EQ(CallNative("KeepListedItem", refused), Value(1)) << refused[0].ToText() << refused[2].ToText();
+    EXPECT_EQ(junk::JunkList(0).Count(), 2u);
+
+    EXPECT_EQ(CallNative("KeepListedItem", {1, 0, 1}), Value(0));
+    ASSERT_EQ(junk::JunkList(0).Count(), 1u);
+    EXPECT_EQ(junk::JunkList(0).PathOf(junk::JunkList(0)[0]), first);
+    EXPECT_EQ(junk::JunkList(0).Total(), first.ends_with(L"one.tmp") ? 10u : 20u);
+    EXPECT_EQ(CallNative("GetKeepList"), Value::Array({second}));
+    EXPECT_TRUE(common::IsKept(*app::KeptItemsNow(), second));
+
+    EXPECT_EQ(CallNative("UnkeepItem", {second}), Value(0));
+    EXPECT_EQ(CallNative("UnkeepItem", {second}), Value(1));
+    EXPECT_EQ(CallNative("GetKeepList"), Value::Array());
+    EXPECT_FALSE(common::IsKept(*app::KeptItemsNow(), second));
 }
 
 TEST_F(JunkPage, AStoppedScanStoresWhatItFoundAndReportsNoMore) {

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
+#include "app/keep_list.h"
+#include "junk/junk_clean.h"
 #include "support/junk_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -26,9 +31,10 @@ TEST(RecycleSizeText, NumberTimesUnit) {
 // Wine keeps its recycle bin in the XDG trash of the test prefix's own HOME
 // (scripts/wine-env.sh). Its size column is rounded up to whole kilobytes
 // ("1 KB" for 9 bytes, "0 KB" for a folder) where Windows shows "9 bytes".
-TEST(RecycleBin, ADeletedFileIsListedWithItsNameFolderAndSize) {
-    testsupport::TempDir dir;
-    const std::wstring name = L"qo-recycled-" + std::to_wstring(GetTickCount()) + L".txt";
+// Makes a file of 9 bytes named `prefix` and a number in `dir` and deletes
+// it into the recycle bin; its name, or nothing when the shell refused.
+std::optional<std::wstring> RecycledFile(const testsupport::TempDir& dir, const wchar_t* prefix) {
+    const std::wstring name = prefix + std::to_wstring(GetTickCount()) + L".txt";
     junktest::MakeFile(dir / name, 9);
     std::wstring from = dir / name;
     from.push_back(L'\0');
@@ -36,8 +42,15 @@ TEST(RecycleBin, ADeletedFileIsListedWithItsNameFolderAndSize) {
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.c_str();
     operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    ASSERT_EQ(SHFileOperationW(&operation), 0);
-    ASSERT_FALSE(testsupport::Exists(dir / name));
+    if (SHFileOperationW(&operation) != 0 || testsupport::Exists(dir / name)) return std::nullopt;
+    return name;
+}
+
+TEST(RecycleBin, ADeletedFileIsListedWithItsNameFolderAndSize) {
+    testsupport::TempDir dir;
+    const std::optional<std::wstring> recycled = RecycledFile(dir, L"qo-recycled-");
+    ASSERT_TRUE(recycled);
+    const std::wstring& name = *recycled;
 
     junk::JunkFileList list;
     junk::ScanRecycleBin(list);
@@ -47,6 +60,32 @@ TEST(RecycleBin, ADeletedFileIsListedWithItsNameFolderAndSize) {
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(list.FolderOf(*found).path, dir.Path() + L"\\");
     EXPECT_EQ(found->size, 1024u);  // "1 KB" under Wine
+}
+
+// The bin is emptied whole: not while it holds a kept item (kept by the path
+// it was deleted from); once that is no longer kept, it is.
+TEST(RecycleBin, ABinHoldingAKeptItemIsNotEmptied) {
+    testsupport::TempDir dir;
+    const std::optional<std::wstring> recycled = RecycledFile(dir, L"qo-kept-");
+    ASSERT_TRUE(recycled);
+    const std::wstring& name = *recycled;
+    const auto inBin = [&] {
+        junk::JunkFileList list;
+        junk::ScanRecycleBin(list);
+        return std::any_of(list.begin(), list.end(), [&](const junk::JunkFileEntry& entry) { return entry.name == name; });
+    };
+    ASSERT_TRUE(inBin());
+
+    struct Forgotten {
+        ~Forgotten() { app::PublishKeptItems({}); }
+    } forgotten;
+    app::PublishKeptItems({common::NormalKeepText(dir.Path())});
+    junk::CleanRun run;
+    junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
+    EXPECT_TRUE(inBin());
+    app::PublishKeptItems({});
+    junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
+    EXPECT_FALSE(inBin());
 }
 
 }  // namespace

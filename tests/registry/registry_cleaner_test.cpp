@@ -16,6 +16,7 @@
 #include "registry/registry_repair.h"
 #include "registry/registry_restore.h"
 #include "registry/registry_scan.h"
+#include "app/keep_list.h"
 #include "db/scratch_database.h"
 #include "support/bridge_call.h"
 #include "support/recording_host.h"
@@ -214,6 +215,55 @@ TEST_F(RegistryCleaner, KeyIssuesAreDeletedUnlessTheyGainedSubKeys) {
     EXPECT_FALSE(KeyExists(Root(kCurrentUser), L"Software\\QoGotValue"));
     EXPECT_FALSE(KeyExists(Root(kClassesRoot), L".qoempty"));
     DeleteTree(Root(kCurrentUser), L"Software\\QoGrew");
+}
+
+// Kept keys and entries, as the keep list stores them (a root abbreviated,
+// letter case aside): a kept key is not listed, nor a kept value; an entry
+// kept after the scan listed it is neither saved nor deleted by the repair.
+TEST_F(RegistryCleaner, KeptKeysAndEntriesAreNeitherListedNorRepaired) {
+    struct Forgotten {
+        ~Forgotten() { app::PublishKeptItems({}); }
+    } forgotten;
+    const std::wstring muiValue = L"HKEY_CURRENT_USER\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\"
+                                  L"Shell\\MuiCache\\C:\\QoGone\\app.exe.FriendlyAppName";
+    ASSERT_EQ(app::KeepItem(L"hkcu\\software\\qoempty"), app::KeepResult::Done);
+    ASSERT_EQ(app::KeepItem(muiValue), app::KeepResult::Done);
+    const auto invalid = Invalid();
+    EXPECT_FALSE(Holds(Scan(2), invalid[2].second));
+    EXPECT_FALSE(Holds(Scan(1), invalid[1].second));
+    EXPECT_TRUE(Holds(Scan(6), invalid[7].second));
+
+    ASSERT_EQ(app::KeepItem(L"HKCR\\.QOEMPTY"), app::KeepResult::Done);
+    testsupport::TempDir backups;
+    registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
+    const RegistryIssueList listed = {invalid[2].second, invalid[7].second, invalid[4].second};
+    EXPECT_EQ(registry::RepairCategory(listed, backup), 1u);
+    EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
+    EXPECT_TRUE(KeyExists(Root(kClassesRoot), L".qoempty"));
+    EXPECT_FALSE(ValueExists(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\64.dll", KEY_WOW64_64KEY));
+    const std::string bytes = testsupport::ReadFile(backup.Path());
+    const std::wstring saved(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_NE(saved.find(L"64.dll"), std::wstring::npos);
+    EXPECT_EQ(saved.find(L"QoEmpty"), std::wstring::npos);
+    EXPECT_EQ(saved.find(L".qoempty"), std::wstring::npos);
+}
+
+// The registry page's detail window keeps a row by its position: the issue's
+// own text (a value with its name, though the row shows only its key).
+TEST_F(RegistryCleaner, KeepingARowKeepsThatIssueAlone) {
+    struct Forgotten {
+        ~Forgotten() { app::PublishKeptItems({}); }
+    } forgotten;
+    RegistryIssueList& list = registry::RegistryIssueLists()[3];
+    const auto invalid = Invalid();
+    list = {invalid[3].second, invalid[4].second};
+    EXPECT_EQ(testsupport::CallNative("KeepListedItem", {0, 3, 1}), engine::Value(0));
+    EXPECT_EQ(list, (RegistryIssueList{invalid[3].second}));
+    EXPECT_EQ(testsupport::CallNative("GetKeepList"),
+              engine::Value::Array({L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\c:\\qogone\\64.dll"}));
+    EXPECT_FALSE(Holds(Scan(3), invalid[4].second));
+    EXPECT_TRUE(Holds(Scan(3), invalid[3].second));
+    list.clear();
 }
 
 TEST_F(RegistryCleaner, BackupThatCannotBeWrittenDeletesNothing) {

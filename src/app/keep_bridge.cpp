@@ -1,0 +1,40 @@
+#include "app/keep_bridge.h"
+
+#include "app/keep_list.h"
+#include "app/worker_tasks.h"
+#include "junk/result_kinds.h"
+
+namespace app {
+
+engine::Value GetKeepList(BridgeArgs) {
+    engine::Value list = engine::Value::Array();
+    if (const auto rows = ReadKeepList())
+        for (const db::KeepItemRow& row : *rows) list.Append(row.text);
+    return list;
+}
+
+engine::Value KeepListedItem(BridgeArgs args) {
+    enum { kKept, kNoSuchRow, kBusy, kNotStored };
+    // The lists belong to the workers while any runs.
+    if (ZoneBits().load() != 0 || LiveWorkerBits() != 0) return kBusy;
+    const int category = args[1].AsInt().value_or(-1);
+    const int position = args[2].AsInt().value_or(-1);
+    const junk::ResultKind* kind = junk::FindResultKind(args[0].AsInt().value_or(-1));
+    if (!kind || !kind->HasCategory(category) || position < 0) return kNoSuchRow;
+    const std::optional<std::wstring> text = kind->KeepTextAt(category, static_cast<std::size_t>(position));
+    if (!text) return kNoSuchRow;
+    if (KeepItem(*text) == KeepResult::Failed) return kNotStored;
+    kind->RemoveAt(category, static_cast<std::size_t>(position));
+    return kKept;
+}
+
+engine::Value RemoveKeptItem(BridgeArgs args) {
+    switch (UnkeepItem(args[0].ToText())) {
+        case KeepResult::Done: return 0;
+        case KeepResult::Unchanged: return 1;
+        case KeepResult::Failed: break;
+    }
+    return 2;
+}
+
+}  // namespace app

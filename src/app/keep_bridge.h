@@ -1,0 +1,21 @@
+#pragma once
+// The keep list's native functions: the detail window keeps a listed row,
+// the undo page shows the list and takes items off it.
+#include "app/script_bridge.h"
+#include "engine/value.h"
+
+namespace app {
+
+// The kept texts, oldest first; an empty array when the list cannot be read.
+engine::Value GetKeepList(BridgeArgs args);
+
+// Keeps the row `args[2]` (its position) of the list of kind `args[0]`,
+// category `args[1]`, and takes it off that list: 0 kept, 1 no such row,
+// 2 busy (a scan or clean is at work on the lists), 3 not stored.
+engine::Value KeepListedItem(BridgeArgs args);
+
+// Takes the text `args[0]` off the keep list: 0 removed, 1 not in the list,
+// 2 failed.
+engine::Value RemoveKeptItem(BridgeArgs args);
+
+}  // namespace app
