@@ -5,15 +5,11 @@
 #include <algorithm>
 
 #include "common/listed_delete.h"
+#include "common/text.h"
 
 namespace common {
 
 namespace {
-
-std::wstring_view WithoutTrailingBackslashes(std::wstring_view text) {
-    while (!text.empty() && text.back() == L'\\') text.remove_suffix(1);
-    return text;
-}
 
 // Whether `below` is `above` itself or lies under it, letter case aside.
 bool IsAtOrBelow(std::wstring_view above, std::wstring_view below) {

@@ -13,4 +13,10 @@ constexpr bool HoldsAt(std::wstring_view text, std::size_t position, std::wstrin
     return position <= text.size() && text.substr(position).starts_with(part);
 }
 
+// `text` without the backslashes it ends with.
+constexpr std::wstring_view WithoutTrailingBackslashes(std::wstring_view text) {
+    while (!text.empty() && text.back() == L'\\') text.remove_suffix(1);
+    return text;
+}
+
 }  // namespace common

@@ -9,11 +9,6 @@ namespace disk {
 
 namespace {
 
-std::wstring_view WithoutTrailingBackslash(std::wstring_view path) {
-    if (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
-    return path;
-}
-
 // `path` starts with the folder `base` (given without its trailing
 // backslash) followed by a backslash.
 bool StartsWithFolder(std::wstring_view path, std::wstring_view base) {
@@ -42,16 +37,16 @@ std::optional<std::wstring> MoveDestination(std::wstring_view file, const std::v
                                             std::wstring_view target) {
     for (const std::wstring& folder : oldFolders) {
         if (folder.size() <= 1) continue;
-        const std::wstring_view base = WithoutTrailingBackslash(folder);
+        const std::wstring_view base = common::WithoutTrailingBackslashes(folder);
         if (StartsWithFolder(file, base))
-            return std::wstring(WithoutTrailingBackslash(target)) + std::wstring(file.substr(base.size()));
+            return std::wstring(common::WithoutTrailingBackslashes(target)) + std::wstring(file.substr(base.size()));
     }
     return std::nullopt;
 }
 
 bool IsAtOrBelow(std::wstring_view path, std::wstring_view folder) {
-    const std::wstring lowerPath = common::LowerCase(WithoutTrailingBackslash(path));
-    const std::wstring lowerFolder = common::LowerCase(WithoutTrailingBackslash(folder));
+    const std::wstring lowerPath = common::LowerCase(common::WithoutTrailingBackslashes(path));
+    const std::wstring lowerFolder = common::LowerCase(common::WithoutTrailingBackslashes(folder));
     return lowerPath == lowerFolder || StartsWithFolder(lowerPath, lowerFolder);
 }
 
@@ -70,7 +65,7 @@ std::vector<std::wstring> FoldersToTidy(std::wstring_view folder, const std::vec
     };
     std::vector<std::wstring> folders;
     // A drive without its backslash ("D:") names the drive's current folder.
-    for (std::wstring_view current = WithoutTrailingBackslash(folder);
+    for (std::wstring_view current = common::WithoutTrailingBackslashes(folder);
          current.find(L'\\') != std::wstring_view::npos && held(current) && !IsAtOrBelow(target, current);
          current = current.substr(0, current.rfind(L'\\')))
         folders.emplace_back(current);

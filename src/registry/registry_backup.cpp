@@ -68,15 +68,10 @@ std::wstring FormatValue(const BackupValue& value) {
 // A text the file can carry on one line.
 bool FitsOneLine(std::wstring_view text) { return text.find_first_of(L"\r\n") == std::wstring_view::npos; }
 
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    while (!path.empty() && path.back() == L'\\') path.pop_back();
-    return path;
-}
-
 }  // namespace
 
 std::wstring BackupKeyPath(std::uint32_t root, std::wstring_view path, REGSAM view, bool wow64) {
-    std::wstring physical = WithoutTrailingBackslash(std::wstring(path));
+    std::wstring physical(common::WithoutTrailingBackslashes(path));
     const std::wstring lowered = common::LowerCase(physical);
     if (wow64 && view == KEY_WOW64_32KEY && root == 0x80000002 && lowered.starts_with(L"software\\") &&
         !lowered.starts_with(L"software\\wow6432node\\") && lowered != L"software\\classes" &&
