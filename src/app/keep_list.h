@@ -1,8 +1,8 @@
 #pragma once
 // The user's keep list: files, folders and registry entries that are never
 // listed as junk or issues again and never deleted. Stored in the local
-// database, which only its owning thread reads; the scans and cleans, on
-// workers, match against the list as it was last published.
+// database; the scans and cleans, on workers, match against the list as it
+// was last published, never asking the database per item.
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +20,7 @@ std::shared_ptr<const common::KeptItems> KeptItemsNow();
 void PublishKeptItems(common::KeptItems items);
 // Reads the stored list and publishes it; false when it cannot be read, and
 // the list published before stays (nothing kept is ever dropped for a
-// failed read). On the database's thread.
+// failed read).
 bool RefreshKeptItems();
 
 // The stored list, oldest first; nothing when it cannot be read.

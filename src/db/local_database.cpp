@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
+#include <mutex>
 #include <optional>
 #include <variant>
 
@@ -223,6 +224,7 @@ LocalDatabase::~LocalDatabase() {
 }
 
 void LocalDatabase::Open(const std::wstring& folder) {
+    const std::lock_guard held(lock_);
     Close();
     folder_ = folder;
     if (sqlite3_initialize() != SQLITE_OK) return;
@@ -296,16 +298,19 @@ void LocalDatabase::Import(const std::vector<ServiceRecommendationRow>& rows) {
 }
 
 void LocalDatabase::Close() {
+    const std::lock_guard held(lock_);
     sqlite3_close_v2(connection_);
     connection_ = nullptr;
 }
 
 bool LocalDatabase::ReadServiceRecommendations(std::vector<ServiceRecommendationRow>& rows) const {
+    const std::lock_guard held(lock_);
     return ReadRecommendations(connection_, rows);
 }
 
 std::optional<std::int64_t> LocalDatabase::AddServiceOperation(std::wstring_view serviceName, int oldStatus,
                                                                int newStatus) {
+    const std::lock_guard held(lock_);
     const OperationTimeTexts texts = CurrentTimeTexts();
     if (!Execute(connection_,
                  "insert into tbl_serversOperation(servrName ,oldStatus ,newStatus ,data ,time ) "
@@ -316,23 +321,28 @@ std::optional<std::int64_t> LocalDatabase::AddServiceOperation(std::wstring_view
 }
 
 bool LocalDatabase::ReadServiceOperations(std::vector<ServiceOperationRow>& rows) const {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "select * from tbl_serversOperation", AppendOperation, &rows);
 }
 
 bool LocalDatabase::DeleteServiceOperation(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_serversOperation where id=?", {id}) &&
            sqlite3_changes(connection_) == 1;
 }
 
 bool LocalDatabase::ReadDisabledStartupItems(std::vector<startup::StartupItem>& items) const {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "select * from tbl_startupinfo", AppendStartupItem, &items);
 }
 
 bool LocalDatabase::RemoveDisabledStartupItem(std::int64_t rowId) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_startupinfo where id=?", {rowId}) && sqlite3_changes(connection_) == 1;
 }
 
 std::optional<std::int64_t> LocalDatabase::AddKeptStartupEntry(const startup::KeptEntry& entry) {
+    const std::lock_guard held(lock_);
     const startup::StartupItem& item = entry.item;
     for (const std::wstring* text : {&item.iconPath, &item.fileDescription, &item.companyName, &item.strPath,
                                      &item.strName})
@@ -349,6 +359,7 @@ std::optional<std::int64_t> LocalDatabase::AddKeptStartupEntry(const startup::Ke
 }
 
 bool LocalDatabase::ReadKeptStartupEntries(std::vector<startup::KeptEntry>& entries) const {
+    const std::lock_guard held(lock_);
     return Execute(connection_,
                    "select id,iconPath,fileDescription,companyName,strPath,strName,hKey,uFilePathFlag,valueType,"
                    "content,data,time from tbl_startupkept order by id",
@@ -373,6 +384,7 @@ bool LocalDatabase::ReadKeptStartupEntries(std::vector<startup::KeptEntry>& entr
 }
 
 bool LocalDatabase::RemoveKeptStartupEntry(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_startupkept where id=?", {id}) && sqlite3_changes(connection_) == 1;
 }
 
@@ -382,6 +394,7 @@ LocalDatabase& Database() {
 }
 
 std::optional<std::int64_t> LocalDatabase::AddRegistryClean(const std::wstring& backup) {
+    const std::lock_guard held(lock_);
     if (!IsWellFormed(backup) ||
         !Execute(connection_, "insert into tbl_registryclean(stamp,backup,entries,restored) values(?,?,0,0)",
                  {static_cast<std::int64_t>(std::time(nullptr)), backup}))
@@ -390,11 +403,13 @@ std::optional<std::int64_t> LocalDatabase::AddRegistryClean(const std::wstring& 
 }
 
 bool LocalDatabase::CountRegistryCleanEntries(std::int64_t id, std::int64_t removed) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "update tbl_registryclean set entries=entries+? where id=?", {removed, id}) &&
            sqlite3_changes(connection_) == 1;
 }
 
 bool LocalDatabase::ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) const {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "select id,stamp,backup,entries,restored from tbl_registryclean order by id desc", {},
                    [&rows](sqlite3_stmt* statement) {
                        rows.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1),
@@ -404,11 +419,13 @@ bool LocalDatabase::ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) cons
 }
 
 bool LocalDatabase::MarkRegistryCleanRestored(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "update tbl_registryclean set restored=1 where id=? and restored=0", {id}) &&
            sqlite3_changes(connection_) == 1;
 }
 
 std::optional<std::int64_t> LocalDatabase::AddStartupSwitch(const startup::StartupItem& item) {
+    const std::lock_guard held(lock_);
     for (const std::wstring* text : {&item.iconPath, &item.fileDescription, &item.strPath, &item.strName})
         if (!IsWellFormed(*text)) return std::nullopt;
     if (!Execute(connection_,
@@ -421,10 +438,12 @@ std::optional<std::int64_t> LocalDatabase::AddStartupSwitch(const startup::Start
 }
 
 bool LocalDatabase::RemoveStartupSwitch(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_startupswitch where id=?", {id}) && sqlite3_changes(connection_) == 1;
 }
 
 bool LocalDatabase::ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) const {
+    const std::lock_guard held(lock_);
     return Execute(connection_,
                    "select id,stamp,iconPath,fileDescription,strPath,strName,hKey,uFilePathFlag,bStatus,restored "
                    "from tbl_startupswitch order by id desc",
@@ -445,12 +464,14 @@ bool LocalDatabase::ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) con
 }
 
 bool LocalDatabase::MarkStartupSwitchRestored(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "update tbl_startupswitch set restored=1 where id=? and restored=0", {id}) &&
            sqlite3_changes(connection_) == 1;
 }
 
 std::optional<std::int64_t> LocalDatabase::AddDownloadMove(const std::wstring& target,
                                                            const std::vector<DownloadSettingBefore>& settings) {
+    const std::lock_guard held(lock_);
     if (!IsWellFormed(target) || !Execute(connection_, "begin immediate")) return std::nullopt;
     bool stored = Execute(connection_, "insert into tbl_downloadmove(stamp,target,restored) values(?,?,0)",
                           {static_cast<std::int64_t>(std::time(nullptr)), target});
@@ -470,11 +491,13 @@ std::optional<std::int64_t> LocalDatabase::AddDownloadMove(const std::wstring& t
 }
 
 bool LocalDatabase::RemoveDownloadMove(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_downloadmove where id=?", {id}) &&
            sqlite3_changes(connection_) == 1 && Execute(connection_, "delete from tbl_downloadsetting where move=?", {id});
 }
 
 bool LocalDatabase::ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const {
+    const std::lock_guard held(lock_);
     if (!Execute(connection_, "select id,stamp,target,restored from tbl_downloadmove order by id desc", {},
                  [&rows](sqlite3_stmt* statement) {
                      rows.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1),
@@ -499,11 +522,13 @@ bool LocalDatabase::ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const 
 }
 
 bool LocalDatabase::MarkDownloadMoveRestored(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "update tbl_downloadmove set restored=1 where id=? and restored=0", {id}) &&
            sqlite3_changes(connection_) == 1;
 }
 
 std::optional<std::int64_t> LocalDatabase::AddKeepItem(const std::wstring& text) {
+    const std::lock_guard held(lock_);
     if (!IsWellFormed(text) || !Execute(connection_, "insert into tbl_keeplist(item,stamp) values(?,?)",
                                         {text, static_cast<std::int64_t>(std::time(nullptr))}))
         return std::nullopt;
@@ -511,12 +536,14 @@ std::optional<std::int64_t> LocalDatabase::AddKeepItem(const std::wstring& text)
 }
 
 bool LocalDatabase::ReadKeepList(std::vector<KeepItemRow>& rows) const {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "select id,item from tbl_keeplist order by id", {}, [&rows](sqlite3_stmt* statement) {
         rows.push_back({sqlite3_column_int64(statement, 0), ColumnText16(statement, 1)});
     });
 }
 
 bool LocalDatabase::RemoveKeepItem(std::int64_t id) {
+    const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_keeplist where id=?", {id}) && sqlite3_changes(connection_) == 1;
 }
 

@@ -2,11 +2,15 @@
 // LocalDatabase: the program's one SQLite connection, to "mydatabase.db" in
 // the program's folder, seeded with service recommendations from
 // "newupdate.db" beside it when the program starts. Used from the UI thread
-// only. A locked database is waited for a while; one that cannot be read is
-// set aside (kept, never deleted) and replaced by a fresh one; every write
-// answers whether it was made.
+// and from the workers that record their changes in the journal: each call
+// holds the connection alone, so that a new row's id, a count of changed
+// rows or a transaction is that call's and no other thread's. A locked
+// database is waited for a while; one that cannot be read is set aside
+// (kept, never deleted) and replaced by a fresh one; every write answers
+// whether it was made.
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -174,6 +178,7 @@ private:
 
     std::wstring folder_;
     sqlite3* connection_ = nullptr;
+    mutable std::recursive_mutex lock_;
 };
 
 // The process's database, opened by the program's entry file during static

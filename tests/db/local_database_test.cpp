@@ -297,6 +297,35 @@ TEST(LocalDatabase, KeepListRowsComeBackExactly) {
     EXPECT_EQ(rows, (std::vector<db::KeepItemRow>{{*second, texts[1]}}));
 }
 
+// A worker records its journal rows while the UI thread writes its own: the
+// id each write answers is the id of the row it wrote.
+TEST(LocalDatabase, WritersOnTwoThreadsEachGetTheirOwnRowsId) {
+    const ScratchDatabase database;
+    constexpr int kRows = 150;
+    std::vector<std::int64_t> moves(kRows), kept(kRows);
+    std::thread worker([&moves] {
+        for (int i = 0; i < kRows; ++i)
+            moves[i] = Database().AddDownloadMove(L"D:\\move " + std::to_wstring(i), {}).value_or(-1);
+    });
+    for (int i = 0; i < kRows; ++i) kept[i] = Database().AddKeepItem(L"C:\\kept " + std::to_wstring(i)).value_or(-1);
+    worker.join();
+
+    std::vector<db::DownloadMoveRow> moveRows;
+    std::vector<db::KeepItemRow> keepRows;
+    ASSERT_TRUE(Database().ReadDownloadMoves(moveRows));
+    ASSERT_TRUE(Database().ReadKeepList(keepRows));
+    ASSERT_EQ(moveRows.size(), static_cast<std::size_t>(kRows));
+    ASSERT_EQ(keepRows.size(), static_cast<std::size_t>(kRows));
+    for (const db::DownloadMoveRow& row : moveRows) {
+        const int i = std::stoi(row.target.substr(7));
+        EXPECT_EQ(moves[i], row.id) << i;
+    }
+    for (const db::KeepItemRow& row : keepRows) {
+        const int i = std::stoi(row.text.substr(8));
+        EXPECT_EQ(kept[i], row.id) << i;
+    }
+}
+
 TEST(LocalDatabase, IntegrityCheckAnswers) {
     struct Case {
         int code;
