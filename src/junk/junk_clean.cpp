@@ -196,13 +196,15 @@ int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(Withou
 
 void CleanJunkCategory(int category, CleanRun& run) {
     JunkFileList& list = JunkList(category);
-    if (!list.Empty()) run.health += CategoryWeight(category);
-    if (category == kRecycleBinCategory) {
-        // The bin is emptied whole: not while it holds a kept item.
-        if (!RecycleBinHoldsKept(*app::KeptItemsNow()) && EmptyRecycleBin()) run.cleanedBytes += list.Total();
-    } else {
-        CleanFiles(list, category, run);
+    if (category == kRecycleBinCategory && !list.Empty()) {
+        // The bin is emptied whole, so not while it holds a kept item. A bin
+        // that was not emptied is not reported as cleaned: its tile keeps its
+        // count and list, and the score does not rise.
+        if (RecycleBinHoldsKept(*app::KeptItemsNow()) || !EmptyRecycleBin()) return;
+        run.cleanedBytes += list.Total();
     }
+    if (!list.Empty()) run.health += CategoryWeight(category);
+    if (category != kRecycleBinCategory) CleanFiles(list, category, run);
     SendCleanEnd(list.Count(), app::DecimalText(static_cast<std::int64_t>(list.Total())), kJunkRows, category);
     list.Clear();
 }

@@ -9,8 +9,10 @@
 #include <optional>
 
 #include "app/keep_list.h"
+#include "app/worker_tasks.h"
 #include "junk/junk_clean.h"
 #include "support/junk_fixtures.h"
+#include "support/recording_host.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -64,6 +66,8 @@ TEST(RecycleBin, ADeletedFileIsListedWithItsNameFolderAndSize) {
 
 // The bin is emptied whole: not while it holds a kept item (kept by the path
 // it was deleted from); once that is no longer kept, it is.
+// A bin holding a kept item is not emptied, and the page learns that it was
+// not cleaned: no "SetCleanEnd", the list stays, the score does not rise.
 TEST(RecycleBin, ABinHoldingAKeptItemIsNotEmptied) {
     testsupport::TempDir dir;
     const std::optional<std::wstring> recycled = RecycledFile(dir, L"qo-kept-");
@@ -77,15 +81,33 @@ TEST(RecycleBin, ABinHoldingAKeptItemIsNotEmptied) {
     ASSERT_TRUE(inBin());
 
     struct Forgotten {
-        ~Forgotten() { app::PublishKeptItems({}); }
+        ~Forgotten() {
+            app::PublishKeptItems({});
+            junk::JunkList(junk::kRecycleBinCategory).Clear();
+            app::ZoneBits() = 0;
+        }
     } forgotten;
+    testsupport::PublishedHost page;
+    app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
+    junk::JunkFileList& listed = junk::JunkList(junk::kRecycleBinCategory);
+    junk::ScanRecycleBin(listed);
+    ASSERT_FALSE(listed.Empty());
     app::PublishKeptItems({common::NormalKeepText(dir.Path())});
     junk::CleanRun run;
+    run.health = 50;
     junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
     EXPECT_TRUE(inBin());
+    EXPECT_FALSE(listed.Empty());
+    EXPECT_EQ(run.health, 50);
+    EXPECT_EQ(run.cleanedBytes, 0u);
+    EXPECT_TRUE(page.CallsOf("SetCleanEnd").empty());
+
     app::PublishKeptItems({});
     junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
     EXPECT_FALSE(inBin());
+    EXPECT_TRUE(listed.Empty());
+    EXPECT_GT(run.health, 50);
+    EXPECT_EQ(page.CallsOf("SetCleanEnd").size(), 1u);
 }
 
 }  // namespace
