@@ -7,6 +7,7 @@
 #include <ctime>
 #include <optional>
 
+#include "app/settings_store_values.h"
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
 #include "db/local_database.h"
@@ -128,10 +129,8 @@ RestoreOutcome RestoreDownloadMove(std::int64_t id) {
 // The folder a move's shell setting named before, as stored.
 std::wstring FolderBefore(const db::DownloadMoveRow& row) {
     for (const db::DownloadSettingBefore& setting : row.settings) {
-        if (setting.value != disk::kShellDownloadValue || !setting.previous) continue;
-        const std::vector<BYTE>& data = setting.previous->data;
-        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
-        return text.substr(0, text.find(L'\0'));
+        if (setting.value == disk::kShellDownloadValue && setting.previous)
+            return app::TerminatedRegistryText(setting.previous->type, setting.previous->data).value_or(L"");
     }
     return {};
 }

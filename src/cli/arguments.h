@@ -6,7 +6,10 @@
 
 namespace cli {
 
-enum class Verb { Help, List, Scan, Clean, StartupList, StartupSwitch, ServicesList, ServicesSet, UndoList, UndoRestore, KeepList, KeepAdd, KeepRemove };
+enum class Verb {
+    Help, List, Scan, Clean, StartupList, StartupSwitch, ServicesList, ServicesSet,
+    UndoList, UndoRestore, KeepList, KeepAdd, KeepRemove,
+};
 
 struct Command {
     Verb verb = Verb::Help;

@@ -30,4 +30,10 @@ bool WriteRegistryValue(HKEY key, const std::wstring& name, const RegistryValue&
            ERROR_SUCCESS;
 }
 
+RegistryValue TextValue(std::wstring_view text) {
+    const std::wstring terminated(text);
+    const auto* bytes = reinterpret_cast<const BYTE*>(terminated.c_str());
+    return {REG_SZ, std::vector<BYTE>(bytes, bytes + (terminated.size() + 1) * sizeof(wchar_t))};
+}
+
 }  // namespace common

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace common {
@@ -22,5 +23,8 @@ LSTATUS ReadRegistryValue(HKEY key, const std::wstring& name, RegistryValue& val
 std::optional<RegistryValue> ReadRegistryValue(HKEY key, const std::wstring& name);
 
 bool WriteRegistryValue(HKEY key, const std::wstring& name, const RegistryValue& value);
+
+// A REG_SZ value holding `text` and its terminating zero.
+RegistryValue TextValue(std::wstring_view text);
 
 }  // namespace common

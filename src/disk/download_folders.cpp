@@ -60,12 +60,6 @@ void PutBack(std::vector<PreviousSetting>& settings, std::size_t count) {
     }
 }
 
-// What a move writes into each setting.
-common::RegistryValue TargetValue(const std::wstring& target) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(target.c_str());
-    return {REG_SZ, std::vector<BYTE>(bytes, bytes + (target.size() + 1) * sizeof(wchar_t))};
-}
-
 }  // namespace
 
 std::vector<DownloadFolder> ResolveDownloadFolders(const SettingReading& edge, const SettingReading& shell,
@@ -123,7 +117,7 @@ bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValu
     }
     const std::optional<std::int64_t> row = db::Database().AddDownloadMove(target, journal);
     if (!row) return false;
-    const common::RegistryValue value = TargetValue(target);
+    const common::RegistryValue value = common::TextValue(target);
     for (std::size_t i = 0; i < settings.size(); ++i) {
         if (setValue(settings[i].key.get(), settings[i].value, value.type, value.data.data(),
                      static_cast<DWORD>(value.data.size())) != ERROR_SUCCESS) {
@@ -137,7 +131,7 @@ bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValu
 
 registry::RestoreReport RestoreDownloadFolders(const db::DownloadMoveRow& move) {
     registry::RestoreReport report;
-    const common::RegistryValue moved = TargetValue(move.target);
+    const common::RegistryValue moved = common::TextValue(move.target);
     for (const db::DownloadSettingBefore& setting : move.settings) {
         const std::wstring name = setting.key + L"\\" + setting.value;
         const common::UniqueRegKey key = OpenUserKey(setting.key.c_str());

@@ -10,8 +10,9 @@ namespace junk {
 void ResetJunkLists();
 
 // Walks category `category` into its list as every junk scan does, then
-// hides the entries of the UndeletableList and what the keep list keeps. False when the stop flag ended
-// the walk (the list then holds what was found so far).
+// hides the entries of the UndeletableList and what the keep list keeps.
+// False when the stop flag ended the walk (the list then holds what was
+// found so far).
 bool ScanJunkCategory(int category, const CategorySources& sources);
 
 // The worker: every category, its reports, and "WaitCleanSize" at the end.

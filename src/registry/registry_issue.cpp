@@ -1,5 +1,7 @@
 #include "registry/registry_issue.h"
 
+#include "common/text.h"
+
 namespace registry {
 
 std::array<RegistryIssueList, kRegistryCategoryCount>& RegistryIssueLists() {
@@ -8,8 +10,8 @@ std::array<RegistryIssueList, kRegistryCategoryCount>& RegistryIssueLists() {
 }
 
 std::wstring KeepTextOf(const RegistryIssue& issue) {
-    std::wstring text = std::wstring(RootName(issue.root)) + L"\\" + issue.keyPath + issue.keyName;
-    while (text.ends_with(L'\\')) text.pop_back();
+    std::wstring text(common::WithoutTrailingBackslashes(std::wstring(RootName(issue.root)) + L"\\" +
+                                                         issue.keyPath + issue.keyName));
     if (issue.IsValueIssue()) text += L"\\" + issue.valueName;
     return text;
 }

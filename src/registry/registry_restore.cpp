@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "common/handles.h"
+#include "common/registry_value.h"
 #include "registry/registry_access.h"
 #include "registry/registry_issue.h"
 
@@ -65,9 +66,9 @@ std::optional<BackupValue> ParseValue(std::wstring_view line) {
         std::wstring_view after;
         const std::optional<std::wstring> text = Unquote(rest, after);
         if (!text || !after.empty()) return std::nullopt;
-        value.type = REG_SZ;
-        const auto* bytes = reinterpret_cast<const BYTE*>(text->c_str());
-        value.data.assign(bytes, bytes + (text->size() + 1) * sizeof(wchar_t));
+        common::RegistryValue stored = common::TextValue(*text);
+        value.type = stored.type;
+        value.data = std::move(stored.data);
         return value;
     }
     if (rest.starts_with(L"dword:")) {
