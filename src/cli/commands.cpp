@@ -165,7 +165,7 @@ Outcome Scan(const Command& command) {
                 const cJSON* key = cJSON_GetObjectItem(item, "key");
                 const cJSON* value = cJSON_GetObjectItem(item, "value");
                 std::string line = "    " + std::string(path ? path->valuestring : key->valuestring);
-                if (value) line += "  " + std::string(value->valuestring);
+                if (value) line += "  " + Utf8FromWide(registry::ShownValueName(WideFromUtf8(value->valuestring)));
                 outcome.lines.push_back(line);
             }
     });
@@ -178,49 +178,11 @@ Outcome Scan(const Command& command) {
     return outcome;
 }
 
-// What cleaning one category did.
-struct Cleaned {
-    std::size_t removed = 0;
-    std::size_t failed = 0;
-    std::uint64_t bytes = 0;
-    bool notCleaned = false;  // registry: its backup could not be written, nothing removed
-};
-
-Cleaned CleanJunk(const CategoryId& category, junk::CleanRun& run) {
-    const junk::JunkFileList& list = junk::JunkList(category.index);
-    const std::size_t count = list.Count();
-    const std::uint64_t total = list.Total();
-    const std::size_t undeletable = junk::Undeletables().Count();
-    const std::uint64_t undeletableBytes = junk::Undeletables().Total();
-    const std::uint64_t cleanedBefore = run.cleanedBytes;
-    junk::FindResultKind(junk::kJunkRows)->Clean(category.index, run);
-    Cleaned cleaned;
-    // The recycle bin goes in one call: all or nothing.
-    if (category.index == junk::kRecycleBinCategory && run.cleanedBytes == cleanedBefore && count) {
-        cleaned.failed = count;
-        return cleaned;
-    }
-    cleaned.failed = junk::Undeletables().Count() - undeletable;
-    cleaned.removed = count - std::min(count, cleaned.failed);
-    cleaned.bytes = total - std::min(total, junk::Undeletables().Total() - undeletableBytes);
-    return cleaned;
-}
-
-Cleaned CleanRegistry(const CategoryId& category, junk::CleanRun& run) {
-    const registry::RegistryIssueList& list = registry::RegistryIssueLists()[static_cast<std::size_t>(category.index)];
-    const std::size_t count = list.size();
-    const std::uint32_t repairedBefore = run.repairedCount;
-    junk::FindResultKind(junk::kRegistryRows)->Clean(category.index, run);
-    Cleaned cleaned;
-    // A category whose backup could not be written keeps its list.
-    if (count && !list.empty()) {
-        cleaned.failed = count;
-        cleaned.notCleaned = true;
-        return cleaned;
-    }
-    cleaned.removed = run.repairedCount - repairedBefore;
-    cleaned.failed = count - std::min(count, cleaned.removed);
-    return cleaned;
+// What cleaning one category did: the cleaner's own account, through the
+// same entry point as the window's clean.
+junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& run) {
+    const int kind = category.cleaner == Cleaner::Junk ? junk::kJunkRows : junk::kRegistryRows;
+    return junk::FindResultKind(kind)->Clean(category.index, run);
 }
 
 Outcome Clean(const Command& command) {
@@ -233,7 +195,7 @@ Outcome Clean(const Command& command) {
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
     junk::CleanRun run;
-    Cleaned total;
+    junk::CategoryCleaned total;
     std::size_t refused = 0;
     const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
         cJSON* object = CategoryObject(category);
@@ -245,43 +207,42 @@ Outcome Clean(const Command& command) {
             return;
         }
         ScanCategory(category, sources);
-        const Cleaned cleaned =
-            category.cleaner == Cleaner::Junk ? CleanJunk(category, run) : CleanRegistry(category, run);
-        total.removed += cleaned.removed;
-        total.failed += cleaned.failed;
-        total.bytes += cleaned.bytes;
+        // Removed: entries gone (a file gone by itself meanwhile included);
+        // bytes: what the deletions freed now.
+        const junk::CategoryCleaned cleaned = CleanCategory(category, run);
+        total.cleaned += cleaned.cleaned;
+        total.left += cleaned.left;
+        total.freedBytes += cleaned.freedBytes;
         cJSON_AddBoolToObject(object, "permitted", true);
-        cJSON_AddNumberToObject(object, "removed", static_cast<double>(cleaned.removed));
-        cJSON_AddNumberToObject(object, "failed", static_cast<double>(cleaned.failed));
-        cJSON_AddNumberToObject(object, "bytes", static_cast<double>(cleaned.bytes));
-        std::string line = std::string(category.id) + "  " + Number(cleaned.removed) + " removed, " +
-                           Number(cleaned.failed) + " failed, " + Number(cleaned.bytes) + " bytes";
+        cJSON_AddNumberToObject(object, "removed", static_cast<double>(cleaned.cleaned));
+        cJSON_AddNumberToObject(object, "failed", static_cast<double>(cleaned.left));
+        cJSON_AddNumberToObject(object, "bytes", static_cast<double>(cleaned.freedBytes));
+        std::string line = std::string(category.id) + "  " + Number(cleaned.cleaned) + " removed, " +
+                           Number(cleaned.left) + " failed, " + Number(cleaned.freedBytes) + " bytes";
         if (category.cleaner == Cleaner::Registry) {
             const std::wstring backup = run.registryBackup ? run.registryBackup->Path() : std::wstring();
             const bool written = !backup.empty() && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES;
-            if (written && cleaned.removed)
+            if (written && cleaned.cleaned)
                 AddText(object, "backup", backup);
             else
                 cJSON_AddNullToObject(object, "backup");
-            if (cleaned.notCleaned) {
+            if (!cleaned.reported) {
                 cJSON_AddStringToObject(object, "error", "the backup could not be written");
                 line += " (the backup could not be written)";
-            } else if (written && cleaned.removed) {
+            } else if (written && cleaned.cleaned) {
                 line += ", backup " + Utf8FromWide(backup);
             }
         }
         outcome.lines.push_back(line);
     });
-    // What the walks found empty goes once the files are gone.
-    junk::RemoveEmptyFolders();
-    cJSON_AddNumberToObject(outcome.json.get(), "removed", static_cast<double>(total.removed));
-    cJSON_AddNumberToObject(outcome.json.get(), "failed", static_cast<double>(total.failed));
-    cJSON_AddNumberToObject(outcome.json.get(), "bytes", static_cast<double>(total.bytes));
+    cJSON_AddNumberToObject(outcome.json.get(), "removed", static_cast<double>(total.cleaned));
+    cJSON_AddNumberToObject(outcome.json.get(), "failed", static_cast<double>(total.left));
+    cJSON_AddNumberToObject(outcome.json.get(), "bytes", static_cast<double>(total.freedBytes));
     cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
-    outcome.lines.push_back("clean: " + Number(total.removed) + " removed, " + Number(total.failed) + " failed, " +
-                            Number(total.bytes) + " bytes" + (refused ? ", " + Number(refused) + " not permitted" : "") +
-                            (stopped ? " (stopped)" : ""));
-    outcome.exitCode = stopped ? kSomeLeft : Combined(selected.size(), refused, total.failed);
+    outcome.lines.push_back("clean: " + Number(total.cleaned) + " removed, " + Number(total.left) + " failed, " +
+                            Number(total.freedBytes) + " bytes" +
+                            (refused ? ", " + Number(refused) + " not permitted" : "") + (stopped ? " (stopped)" : ""));
+    outcome.exitCode = stopped ? kSomeLeft : Combined(selected.size(), refused, total.left);
     return outcome;
 }
 

@@ -87,10 +87,16 @@ bool MarkForDeletion(HANDLE handle) {
 }
 
 // Read-only files refuse deletion; anything else that refuses is in use or
-// denied. The attribute is put back when the deletion still fails.
+// denied. The attribute is put back when the deletion still fails. It belongs
+// to the file, not to the name: a file with other hard links keeps it (they
+// would be left writable), and is not deleted.
 bool MarkReadOnlyForDeletion(HANDLE handle) {
     const std::optional<DWORD> attributes = AttributesOf(handle);
     if (!attributes || !(*attributes & FILE_ATTRIBUTE_READONLY)) return false;
+    FILE_STANDARD_INFO standard{};
+    if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof(standard)) ||
+        standard.NumberOfLinks != 1)
+        return false;
     if (!SetAttributes(handle, *attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
     if (MarkForDeletion(handle)) return true;
     SetAttributes(handle, *attributes);
@@ -126,6 +132,30 @@ DeleteResult DeleteListed(const std::wstring& listedPath, bool folder) {
 }  // namespace
 
 bool IsCleaned(DeleteResult result) { return result == DeleteResult::Deleted || result == DeleteResult::AlreadyGone; }
+
+void DeleteTally::Add(DeleteResult result, std::uint64_t bytes) {
+    switch (result) {
+        case DeleteResult::Deleted:
+            ++deleted;
+            freedBytes += bytes;
+            break;
+        case DeleteResult::AlreadyGone:
+            ++gone;
+            goneBytes += bytes;
+            break;
+        case DeleteResult::Elsewhere:
+        case DeleteResult::Failed: ++failed; break;
+    }
+}
+
+DeleteTally& DeleteTally::operator+=(const DeleteTally& other) {
+    deleted += other.deleted;
+    gone += other.gone;
+    failed += other.failed;
+    freedBytes += other.freedBytes;
+    goneBytes += other.goneBytes;
+    return *this;
+}
 
 DeleteResult DeleteListedFile(const std::wstring& listedPath) { return DeleteListed(listedPath, false); }
 

@@ -14,6 +14,8 @@
 // takes its folders through ResolvedFolder.
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,8 +34,26 @@ enum class DeleteResult {
 // True when the listed object is gone: Deleted or AlreadyGone.
 bool IsCleaned(DeleteResult result);
 
+// What a run of deletions did, as every cleaner counts it: a file gone
+// already is cleaned (it is no longer there to clean) but frees nothing now;
+// only the files deleted now free their bytes.
+struct DeleteTally {
+    std::size_t deleted = 0;
+    std::size_t gone = 0;    // already gone
+    std::size_t failed = 0;  // still there, or the path led elsewhere
+    std::uint64_t freedBytes = 0;  // of the files deleted now
+    std::uint64_t goneBytes = 0;   // of the files gone already
+
+    void Add(DeleteResult result, std::uint64_t bytes);
+    DeleteTally& operator+=(const DeleteTally& other);
+    std::size_t Cleaned() const { return deleted + gone; }
+    std::uint64_t CleanedBytes() const { return freedBytes + goneBytes; }
+};
+
 // Deletes the file at `listedPath`, clearing its read-only attribute on the
-// same handle when that alone refuses the deletion. Never deletes a folder.
+// same handle when that alone refuses the deletion and the file has no other
+// hard link (the attribute is the file's, shared by all its links: such a
+// file stays, Failed). Never deletes a folder.
 DeleteResult DeleteListedFile(const std::wstring& listedPath);
 
 // Removes the folder at `listedPath` when it is empty. Never deletes a file.

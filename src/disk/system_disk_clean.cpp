@@ -11,7 +11,7 @@ namespace disk {
 
 std::uint64_t CleanSystemDiskGroup(int group) {
     junk::JunkFileList& list = SystemDiskList(group);
-    std::uint64_t cleaned = 0;
+    common::DeleteTally tally;
     std::wstring path;
     const auto kept = app::KeptItemsNow();
     for (const junk::JunkFileEntry& entry : list) {
@@ -20,13 +20,12 @@ std::uint64_t CleanSystemDiskGroup(int group) {
         // Deleted only where the path still leads to the file the scan listed.
         path.assign(folder.path).append(entry.name);
         if (common::IsKept(*kept, path)) continue;
-        if (common::IsCleaned(common::DeleteListedFile(path)))
-            cleaned += entry.size;
-        else
-            junk::Undeletables().Add(entry.name, folder, entry.size);
+        const common::DeleteResult result = common::DeleteListedFile(path);
+        tally.Add(result, entry.size);
+        if (!common::IsCleaned(result)) junk::Undeletables().Add(entry.name, folder, entry.size);
     }
     list.Clear();
-    return cleaned;
+    return tally.freedBytes;
 }
 
 void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection) {

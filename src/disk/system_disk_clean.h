@@ -11,7 +11,8 @@
 namespace disk {
 
 // Deletes the files of one group list while the stop flag is clear, then
-// empties the list. Answers the bytes deleted; a file that could not be
+// empties the list. Answers the bytes freed: those of the files deleted now
+// (a file gone by itself meanwhile frees nothing); a file that could not be
 // deleted goes to the UndeletableList; a file kept since the scan stays.
 std::uint64_t CleanSystemDiskGroup(int group);
 

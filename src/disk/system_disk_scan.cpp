@@ -35,9 +35,9 @@ std::vector<std::wstring> GroupFolders(int group, const junk::CategorySources& s
 
 void RunSystemDiskScan() {
     const junk::CategorySources sources = junk::SystemSources();
-    // The file-free folders the walks find stay with this scan: the shared
-    // EmptyFolderList belongs to the junk scan and clean, which may be
-    // running on another worker now.
+    // The file-free folders the walks find stay with this scan: the junk
+    // categories' EmptyFolderLists belong to the junk scan and clean, which
+    // may be running on another worker now.
     junk::JunkFileList emptyFolders;
     std::size_t count = 0;
     std::uint64_t size = 0;

@@ -130,11 +130,11 @@ bool ScanJunkFolder(JunkFileList& list, JunkFileList& emptyFolders, const std::w
     return walk.Run();
 }
 
-bool ScanFolderByExtension(JunkFileList& list, const ExtensionRule& rule) {
+bool ScanFolderByExtension(JunkFileList& list, JunkFileList& emptyFolders, const ExtensionRule& rule) {
     const std::optional<std::wstring> root = common::ResolvedFolder(rule.folder);
     if (!root) return true;
     FolderWalk walk(
-        list, EmptyFolderList(), *root,
+        list, emptyFolders, *root,
         [&rule](const WIN32_FIND_DATAW& data) {
             if (data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) return false;
             return HasListedExtension(data.cFileName, rule.extensions);

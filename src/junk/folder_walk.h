@@ -43,9 +43,9 @@ struct ExtensionRule {
     std::vector<std::wstring> extensions;
 };
 // Collects the files below the rule's folder whose extension is listed,
-// except read-only and system files; empty sub-folders go to the
-// process-wide EmptyFolderList. True when the subtree holds no file at all.
-// The walk gives up, answering false, once the stop flag is set.
-bool ScanFolderByExtension(JunkFileList& list, const ExtensionRule& rule);
+// except read-only and system files; file-free sub-folders go to
+// `emptyFolders`. True when the subtree holds no file at all. The walk gives
+// up, answering false, once the stop flag is set.
+bool ScanFolderByExtension(JunkFileList& list, JunkFileList& emptyFolders, const ExtensionRule& rule);
 
 }  // namespace junk

@@ -54,9 +54,9 @@ bool RemoveTree(const std::wstring& folder) {
 
 // After a category's files: each folder in which files went is removed if
 // nothing is left in it, deepest first, and so is each folder above it that
-// this leaves empty; a walk's own folder stays. (Folders that were empty
-// already went at the clean's start.) Deepest first, each folder is tried
-// once, after everything below it.
+// this leaves empty; a walk's own folder stays. (The category's folders that
+// were empty already went before its files.) Deepest first, each folder is
+// tried once, after everything below it.
 void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
     struct Left {
         std::wstring path;        // without its trailing backslash
@@ -82,20 +82,19 @@ void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
     }
 }
 
-}  // namespace
-
-void RemoveEmptyFolders() {
-    JunkFileList& folders = EmptyFolderList();
+// The file-free folders that the scan of `category` listed, each with the
+// empty folders below it; the list is emptied. A folder that is kept or
+// holds something kept stays.
+void RemoveEmptyFolders(int category) {
+    JunkFileList& folders = EmptyFolderList(category);
     RemoveKept(folders, *app::KeptItemsNow());
     for (const JunkFileEntry& entry : folders) RemoveEmptyFolderTree(folders.FolderOf(entry).path + entry.name);
     folders.Clear();
 }
 
-namespace {
-
 // What deleting a stretch of a list did.
 struct Deletions {
-    std::uint64_t bytes = 0;  // of every entry tried, deleted or not
+    common::DeleteTally tally;
     std::vector<const JunkFileEntry*> left;     // not deleted
     std::vector<const WalkedFolder*> touched;  // folders in which files went
 };
@@ -110,8 +109,9 @@ void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last
         const WalkedFolder& folder = list.FolderOf(entry);
         path.assign(folder.path).append(entry.name);
         if (common::IsKept(kept, path)) continue;
-        done.bytes += entry.size;
-        if (common::IsCleaned(common::DeleteListedFile(path))) {
+        const common::DeleteResult result = common::DeleteListedFile(path);
+        done.tally.Add(result, entry.size);
+        if (common::IsCleaned(result)) {
             if (done.touched.empty() || done.touched.back() != &folder) done.touched.push_back(&folder);
         } else {
             done.left.push_back(&entry);
@@ -126,7 +126,7 @@ void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last
 // about as fast as deleting without any check.
 constexpr std::size_t kSharedFrom = 256;
 
-void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
+common::DeleteTally CleanFiles(const JunkFileList& list) {
     const std::size_t count = list.Count();
     const auto kept = app::KeptItemsNow();
     std::size_t half = count >= kSharedFrom ? count / 2 : count;
@@ -161,8 +161,7 @@ void CleanFiles(const JunkFileList& list, int category, CleanRun& run) {
         for (const JunkFileEntry* entry : done->left) Undeletables().Add(entry->name, list.FolderOf(*entry), entry->size);
     first.touched.insert(first.touched.end(), second.touched.begin(), second.touched.end());
     RemoveLeftFolders(first.touched);
-    run.cleanedBytes += first.bytes + second.bytes;
-    if (!first.left.empty() || !second.left.empty()) run.health -= CategoryWeight(category);
+    return first.tally += second.tally;
 }
 
 bool RecycleBinHoldsKept(const common::KeptItems& kept) {
@@ -194,26 +193,37 @@ int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
 
 int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(WithoutTrailingBackslash(folder)); }
 
-void CleanJunkCategory(int category, CleanRun& run) {
+CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
     JunkFileList& list = JunkList(category);
-    if (category == kRecycleBinCategory && !list.Empty()) {
+    CategoryCleaned done{.reported = true};
+    if (category == kRecycleBinCategory) {
         // The bin is emptied whole, so not while it holds a kept item. A bin
         // that was not emptied is not reported as cleaned: its tile keeps its
         // count and list, and the score does not rise.
-        if (RecycleBinHoldsKept(*app::KeptItemsNow()) || !EmptyRecycleBin()) return;
+        if (!list.Empty() && (RecycleBinHoldsKept(*app::KeptItemsNow()) || !EmptyRecycleBin()))
+            return {.left = list.Count()};
+        done.cleaned = list.Count();
+        done.freedBytes = list.Total();
         run.cleanedBytes += list.Total();
+    } else {
+        RemoveEmptyFolders(category);
+        const common::DeleteTally tally = CleanFiles(list);
+        done.cleaned = tally.Cleaned();
+        done.left = tally.failed;
+        done.freedBytes = tally.freedBytes;
+        run.cleanedBytes += tally.CleanedBytes();
     }
-    if (!list.Empty()) run.health += CategoryWeight(category);
-    if (category != kRecycleBinCategory) CleanFiles(list, category, run);
-    SendCleanEnd(list.Count(), app::DecimalText(static_cast<std::int64_t>(list.Total())), kJunkRows, category);
+    // Only a category that left nothing behind earns its health points.
+    if (!list.Empty() && done.left == 0) run.health += CategoryWeight(category);
+    SendCleanEnd(done.cleaned, app::DecimalText(static_cast<std::int64_t>(done.freedBytes)), kJunkRows, category);
     list.Clear();
+    return done;
 }
 
 void RunClean(const std::vector<SelectionElement>& selection) {
     app::EnableCleanPrivileges();
     CleanRun run;
     run.health = static_cast<int>(app::ReadHealthScore());
-    RemoveEmptyFolders();
     const std::size_t count = selection.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (app::StopRequested()) {

@@ -24,15 +24,12 @@ int CleanJunkFile(std::wstring_view name, std::wstring_view folder);
 // one. Non-zero when `folder` itself was removed.
 int RemoveEmptyFolderTree(const std::wstring& folder);
 
-// Removes the empty folders the scans listed (EmptyFolderList), each with
-// the empty folders below it, and empties that list. A folder that is kept or
-// holds something kept stays.
-void RemoveEmptyFolders();
-
-// Deletes the files of junk category `category` (the recycle bin in one
-// shell call, unless it holds a kept item), reports it, and empties its
-// list. Files kept since the scan stay.
-void CleanJunkCategory(int category, CleanRun& run);
+// Cleans junk category `category`: first the file-free folders its scan
+// listed (its EmptyFolderList), then its files (the recycle bin in one shell
+// call, unless it holds a kept item); reports what went and empties its
+// lists. Files kept since the scan stay; files that could not be deleted go
+// to the UndeletableList and count neither as cleaned nor as freed.
+CategoryCleaned CleanJunkCategory(int category, CleanRun& run);
 
 // The clean worker, owning the parsed selection.
 void RunClean(const std::vector<SelectionElement>& selection);

@@ -62,9 +62,9 @@ JunkFileList& JunkList(int category) {
     return lists.at(static_cast<std::size_t>(category));
 }
 
-JunkFileList& EmptyFolderList() {
-    static JunkFileList list;
-    return list;
+JunkFileList& EmptyFolderList(int category) {
+    static std::array<JunkFileList, kJunkCategoryCount> lists;
+    return lists.at(static_cast<std::size_t>(category));
 }
 
 UndeletableList& Undeletables() {

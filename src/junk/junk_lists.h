@@ -1,6 +1,7 @@
 #pragma once
 // The junk scans' findings: thirteen JunkFileLists (one per category), the
-// EmptyFolderList and the UndeletableList. They live for the whole process.
+// file-free folders each category's walks found (its EmptyFolderList) and the
+// UndeletableList. They live for the whole process.
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -104,9 +105,10 @@ private:
 // folder entry that holds something kept.
 void RemoveKept(JunkFileList& list, const common::KeptItems& kept);
 
-// The process-wide lists.
+// The process-wide lists. A category's empty folders go only with a clean
+// of that category.
 JunkFileList& JunkList(int category);
-JunkFileList& EmptyFolderList();
+JunkFileList& EmptyFolderList(int category);
 UndeletableList& Undeletables();
 
 }  // namespace junk

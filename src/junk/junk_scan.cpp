@@ -11,23 +11,26 @@
 namespace junk {
 
 void ResetJunkLists() {
-    EmptyFolderList().Clear();
-    for (int category = 0; category < kJunkCategoryCount; ++category) JunkList(category).Clear();
+    for (int category = 0; category < kJunkCategoryCount; ++category) {
+        JunkList(category).Clear();
+        EmptyFolderList(category).Clear();
+    }
 }
 
 bool ScanJunkCategory(int category, const CategorySources& sources) {
     JunkFileList& list = JunkList(category);
+    JunkFileList& emptyFolders = EmptyFolderList(category);
     const CategoryPlan plan = PlanFor(category, sources);
     const std::vector<std::wstring> roots = WalkRoots(plan.folders, sources.protectedFolders);
     switch (plan.walker) {
         case Walker::RecycleBin: ScanRecycleBin(list); break;
         case Walker::Extension:
-            for (const std::wstring& folder : roots) ScanFolderByExtension(list, {folder, plan.extensions});
+            for (const std::wstring& folder : roots) ScanFolderByExtension(list, emptyFolders, {folder, plan.extensions});
             break;
         case Walker::Folder:
             for (const std::wstring& folder : roots) {
                 if (app::StopRequested()) return false;
-                ScanJunkFolder(list, EmptyFolderList(), folder, kWalkAll);
+                ScanJunkFolder(list, emptyFolders, folder, kWalkAll);
             }
             break;
     }
@@ -35,7 +38,7 @@ bool ScanJunkCategory(int category, const CategorySources& sources) {
     Undeletables().RemoveListed(list);
     const auto kept = app::KeptItemsNow();
     RemoveKept(list, *kept);
-    RemoveKept(EmptyFolderList(), *kept);
+    RemoveKept(emptyFolders, *kept);
     return true;
 }
 

@@ -6,7 +6,7 @@
 
 namespace junk {
 
-// Empties the thirteen lists and the EmptyFolderList.
+// Empties the thirteen lists and their EmptyFolderLists.
 void ResetJunkLists();
 
 // Walks category `category` into its list as every junk scan does, then

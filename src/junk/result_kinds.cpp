@@ -20,7 +20,7 @@ public:
         for (std::size_t p = start; p < end && p < list.Count(); ++p)
             AppendFileRow(rows, list[p].name, list.FolderOf(list[p]).path, list[p].size);
     }
-    void Clean(int category, CleanRun& run) const override { CleanJunkCategory(category, run); }
+    CategoryCleaned Clean(int category, CleanRun& run) const override { return CleanJunkCategory(category, run); }
     std::optional<std::wstring> KeepTextAt(int category, std::size_t position) const override {
         const JunkFileList& list = JunkList(category);
         if (position >= list.Count()) return std::nullopt;
@@ -43,7 +43,7 @@ public:
         });
     }
     // Selecting the list of undeletable files cleans nothing.
-    void Clean(int, CleanRun&) const override {}
+    CategoryCleaned Clean(int, CleanRun&) const override { return {}; }
     // A file that could not be deleted is shown, not kept from here.
     std::optional<std::wstring> KeepTextAt(int, std::size_t) const override { return std::nullopt; }
     void RemoveAt(int, std::size_t) const override {}

@@ -23,7 +23,9 @@ using registry::kRegistryCategoryCount;
 
 // What one clean run has done so far.
 struct CleanRun {
-    std::uint64_t cleanedBytes = 0;   // junk bytes cleaned (counted whether or not each deletion worked)
+    // Bytes of the junk files no longer there: deleted now or gone already
+    // (what no longer waits to be cleaned). Files that stay count nowhere.
+    std::uint64_t cleanedBytes = 0;
     std::uint32_t repairedCount = 0;  // registry entries removed
     int health = 0;                   // the health status, from the stored score
     // Where the registry entries this run removes are saved first; made by
@@ -31,6 +33,18 @@ struct CleanRun {
     std::unique_ptr<registry::RegistryBackup> registryBackup;
     // The change journal's row of that backup, written before anything goes.
     std::optional<std::int64_t> registryJournal;
+};
+
+// What cleaning one category did: what the page's SetCleanEnd, the
+// statistics and orvane report.
+struct CategoryCleaned {
+    // False when the category was not cleaned at all (its registry backup
+    // could not be written, the recycle bin was not emptied): no SetCleanEnd,
+    // its list and count stay.
+    bool reported = false;
+    std::size_t cleaned = 0;       // entries gone: deleted now, or gone already
+    std::size_t left = 0;          // entries still there
+    std::uint64_t freedBytes = 0;  // bytes the clean freed now
 };
 
 class ResultKind {
@@ -44,8 +58,8 @@ public:
     // Appends the detail rows at positions start .. end - 1 that exist.
     virtual void AppendDetailRows(int category, std::size_t start, std::size_t end, cJSON* rows) const = 0;
     // Cleans the category as one element of a clean's selection, reporting
-    // it with SendCleanEnd.
-    virtual void Clean(int category, CleanRun& run) const = 0;
+    // what went with SendCleanEnd.
+    virtual CategoryCleaned Clean(int category, CleanRun& run) const = 0;
     // The keep-list text of the row at `position` (its path, its registry
     // entry); nothing when there is no such row or it cannot be kept.
     virtual std::optional<std::wstring> KeepTextAt(int category, std::size_t position) const = 0;

@@ -9,10 +9,20 @@ std::array<RegistryIssueList, kRegistryCategoryCount>& RegistryIssueLists() {
     return lists;
 }
 
+RegistryIssue KeyIssue(std::uint32_t root, std::wstring keyPath, std::wstring keyName) {
+    return {IssueKind::Key, root, std::move(keyPath), std::move(keyName), {}};
+}
+
+RegistryIssue ValueIssue(std::uint32_t root, std::wstring keyPath, std::wstring keyName, std::wstring valueName) {
+    return {IssueKind::Value, root, std::move(keyPath), std::move(keyName), std::move(valueName)};
+}
+
+std::wstring ShownValueName(const std::wstring& valueName) { return valueName.empty() ? L"(Default)" : valueName; }
+
 std::wstring KeepTextOf(const RegistryIssue& issue) {
     std::wstring text(common::WithoutTrailingBackslashes(std::wstring(RootName(issue.root)) + L"\\" +
                                                          issue.keyPath + issue.keyName));
-    if (issue.IsValueIssue()) text += L"\\" + issue.valueName;
+    if (issue.IsValueIssue()) text += L"\\" + ShownValueName(issue.valueName);
     return text;
 }
 

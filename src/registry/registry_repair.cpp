@@ -31,20 +31,21 @@ bool DeleteCaptured(const RegistryIssue& issue, const CapturedIssue& captured) {
 
 }  // namespace
 
-std::optional<std::uint32_t> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
+std::optional<RepairCount> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
     const common::FsRedirectionOff redirectionOff;
     // What was kept since the scan listed it is neither saved nor deleted.
     RegistryIssueList wanted = issues;
     RemoveKept(wanted, *app::KeptItemsNow());
+    const auto wantedCount = static_cast<std::uint32_t>(wanted.size());
     const std::vector<CapturedIssue> captured = CaptureIssues(wanted);
-    if (captured.empty()) return 0;
+    if (captured.empty()) return RepairCount{0, wantedCount};
     if (!backup.Append(captured)) return std::nullopt;
     std::uint32_t removed = 0;
     for (const CapturedIssue& entry : captured) {
         if (app::StopRequested()) break;
         if (DeleteCaptured(wanted[entry.index], entry)) ++removed;
     }
-    return removed;
+    return RepairCount{removed, wantedCount - removed};
 }
 
 }  // namespace registry

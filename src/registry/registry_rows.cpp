@@ -1,5 +1,6 @@
 #include "registry/registry_rows.h"
 
+#include "app/health_rules.h"
 #include "common/app_directory.h"
 #include "common/ansi_text.h"
 #include "db/local_database.h"
@@ -33,22 +34,25 @@ public:
 
     // A category whose backup or journal row cannot be written is not
     // cleaned: no report, so its tile keeps its count, no health points, and
-    // the list stays.
-    void Clean(int category, junk::CleanRun& run) const override {
+    // the list stays. Otherwise the page hears how many entries went; the
+    // health points come only when none was left.
+    junk::CategoryCleaned Clean(int category, junk::CleanRun& run) const override {
         RegistryIssueList& list = ListOf(category);
+        const junk::CategoryCleaned notCleaned{.left = list.size()};
         if (!run.registryBackup) {
             const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
             run.registryBackup = std::make_unique<RegistryBackup>(RegistryBackup::InFolder(folder));
         }
         if (!run.registryJournal) run.registryJournal = RecordRegistryClean(run.registryBackup->Path());
-        if (!run.registryJournal) return;
-        const std::optional<std::uint32_t> removed = RepairCategory(list, *run.registryBackup);
-        if (!removed) return;
-        db::Database().CountRegistryCleanEntries(*run.registryJournal, *removed);
-        if (!list.empty()) run.health += 5;
-        run.repairedCount += *removed;
-        junk::SendCleanEnd(list.size(), L"", junk::kRegistryRows, category);
+        if (!run.registryJournal) return notCleaned;
+        const std::optional<RepairCount> repaired = RepairCategory(list, *run.registryBackup);
+        if (!repaired) return notCleaned;
+        db::Database().CountRegistryCleanEntries(*run.registryJournal, repaired->removed);
+        if (!list.empty() && repaired->left == 0) run.health += app::kRegistryCategoryWeight;
+        run.repairedCount += repaired->removed;
+        junk::SendCleanEnd(repaired->removed, L"", junk::kRegistryRows, category);
         list.clear();
+        return {.reported = true, .cleaned = repaired->removed, .left = repaired->left};
     }
 
     std::optional<std::wstring> KeepTextAt(int category, std::size_t position) const override {

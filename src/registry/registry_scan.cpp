@@ -105,7 +105,7 @@ void ScanFirewallRules(RegistryIssueList& list) {
         if (!rule) continue;
         const common::FsRedirectionOff redirectionOff;
         if (!FirewallRuleIsValid(*rule, Expand, std::ref(exists)))
-            list.push_back({kLocalMachine, kFirewallParent, name, value});
+            list.push_back(ValueIssue(kLocalMachine, kFirewallParent, name, value));
     }
 }
 
@@ -119,7 +119,8 @@ void ScanMuiCache(RegistryIssueList& list) {
     FileTests exists;
     for (const std::wstring& value : ValueNames(key.get())) {
         if (app::StopRequested()) return;
-        if (!MuiPathIsValid(value, drives, wow64, std::ref(exists))) list.push_back({kCurrentUser, kMuiParent, name, value});
+        if (!MuiPathIsValid(value, drives, wow64, std::ref(exists)))
+            list.push_back(ValueIssue(kCurrentUser, kMuiParent, name, value));
     }
 }
 
@@ -129,7 +130,7 @@ void ScanEmptySubKeys(std::uint32_t root, const std::wstring& path, bool dotKeys
     for (const std::wstring& sub : SubKeyNames(parent.get())) {
         if (app::StopRequested()) return;
         if (dotKeysOnly && !sub.starts_with(L'.')) continue;
-        if (IsEmptyKey(parent.get(), sub)) list.push_back({root, path, sub, L""});
+        if (IsEmptyKey(parent.get(), sub)) list.push_back(KeyIssue(root, path, sub));
     }
 }
 
@@ -141,7 +142,8 @@ void ScanSharedDlls(RegistryIssueList& list) {
         FileTests exists;
         for (const std::wstring& value : ValueNames(key.get())) {
             if (app::StopRequested()) return;
-            if (!DllPathIsValid(value, wow64, std::ref(exists))) list.push_back({kLocalMachine, path, L"", value});
+            if (!DllPathIsValid(value, wow64, std::ref(exists)))
+                list.push_back(ValueIssue(kLocalMachine, path, L"", value));
         }
     }
 }
@@ -152,7 +154,7 @@ void ScanUninstallEntries(RegistryIssueList& list) {
         if (!key) continue;
         for (const std::wstring& sub : SubKeyNames(key.get())) {
             if (app::StopRequested()) return;
-            if (IsEmptyUninstallEntry(key.get(), sub)) list.push_back({kLocalMachine, path, sub, L""});
+            if (IsEmptyUninstallEntry(key.get(), sub)) list.push_back(KeyIssue(kLocalMachine, path, sub));
         }
     }
 }
@@ -166,7 +168,7 @@ void ScanStartupItems(RegistryIssueList& list) {
     for (const std::wstring& value : ValueNames(key.get())) {
         if (app::StopRequested()) return;
         if (!ExpandedPathIsValid(value, Expand, std::ref(exists)))
-            list.push_back({kLocalMachine, kUninstallParent, name, value});
+            list.push_back(ValueIssue(kLocalMachine, kUninstallParent, name, value));
     }
 }
 

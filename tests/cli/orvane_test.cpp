@@ -208,6 +208,29 @@ TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
     EXPECT_EQ(cJSON_GetArraySize(Item(run.json.get(), "categories")), 1);
 }
 
+// A file in use stays and counts as failed, not removed; the bytes are those
+// the clean freed.
+TEST(Orvane, AFileInUseCountsAsFailedAndFreesNothing) {
+    const SeededTemp temp;
+    const Orvane orvane;
+    const Result scan = orvane(L"scan --json junk.temp");
+    const cJSON* found = CategoryOf(scan, "junk.temp");
+    ASSERT_TRUE(found) << scan.out;
+    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    const Result run = orvane(L"clean --json junk.temp");
+    EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
+    const cJSON* category = CategoryOf(run, "junk.temp");
+    ASSERT_TRUE(category) << run.out;
+    EXPECT_EQ(NumberOf(category, "failed"), 1);
+    EXPECT_EQ(NumberOf(category, "removed"), NumberOf(found, "count") - 1);
+    EXPECT_EQ(NumberOf(category, "bytes"), NumberOf(found, "bytes") - 12);
+    EXPECT_EQ(NumberOf(run.json.get(), "bytes"), NumberOf(category, "bytes"));
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+    EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+}
+
 // The keep list through orvane: stored once whatever the letter case, a
 // registry root abbreviation written out, a relative path made absolute; a
 // kept file stays through "clean junk.temp" until it is taken off the list.

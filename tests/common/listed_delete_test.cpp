@@ -74,6 +74,43 @@ TEST_F(ListedDelete, AFileInUseOrAFolderStaysAsItWas) {
     SetFileAttributesW((dir / L"held.tmp").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// The read-only attribute belongs to the file, which all its hard links
+// share: it is cleared to delete a file's only name, never one name of
+// several (that would leave the other names writable). Such a link stays and
+// is reported as not deleted; a writable file loses just the listed name.
+TEST_F(ListedDelete, AReadOnlyFileWithOtherHardLinksKeepsItsAttributeAndStays) {
+    struct Case {
+        const wchar_t* name;
+        bool secondLink;
+        DWORD attributes;
+        DeleteResult result;
+    };
+    const Case cases[] = {
+        {L"one-link.tmp", false, FILE_ATTRIBUTE_NORMAL, DeleteResult::Deleted},
+        {L"one-link-readonly.tmp", false, FILE_ATTRIBUTE_READONLY, DeleteResult::Deleted},
+        {L"two-links.tmp", true, FILE_ATTRIBUTE_NORMAL, DeleteResult::Deleted},
+        {L"two-links-readonly.tmp", true, FILE_ATTRIBUTE_READONLY, DeleteResult::Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name, c.name + wcslen(c.name)));
+        const std::wstring listed = dir / c.name;
+        const std::wstring other = outside / c.name;
+        MakeFile(listed, 4, c.attributes);
+        if (c.secondLink) {
+            ASSERT_TRUE(CreateHardLinkW(other.c_str(), listed.c_str(), nullptr)) << GetLastError();
+        }
+        EXPECT_EQ(common::DeleteListedFile(listed), c.result);
+        EXPECT_EQ(Exists(listed), c.result != DeleteResult::Deleted);
+        for (const std::wstring& name : {listed, other}) {
+            if (!Exists(name)) continue;
+            EXPECT_EQ(testsupport::ReadFile(name), "xxxx");
+            EXPECT_EQ(GetFileAttributesW(name.c_str()) & FILE_ATTRIBUTE_READONLY, c.attributes & FILE_ATTRIBUTE_READONLY);
+        }
+        EXPECT_EQ(Exists(other), c.secondLink);
+        for (const std::wstring& name : {listed, other}) SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
 TEST_F(ListedDelete, OnlyEmptyFoldersGoAndNeverThroughALink) {
     MakeFolder(dir / L"empty");
     MakeFile(dir / L"full\\f.txt", 1);

@@ -108,10 +108,10 @@ TEST_F(FolderWalk, ThumbnailRuleTakesListedExtensionsExactly) {
     MakeFile(explorer + L"\\archive.db.bak", 1);
     MakeFile(explorer + L"\\sub\\nested.tmp", 2);
     MakeFolder(explorer + L"\\empty");
-    EXPECT_FALSE(junk::ScanFolderByExtension(files, {explorer, {L".db", L".tmp"}}));
+    EXPECT_FALSE(junk::ScanFolderByExtension(files, empties, {explorer, {L".db", L".tmp"}}));
     EXPECT_THAT(PathsOf(files), UnorderedElementsAre(explorer + L"\\iconcache_16.db", explorer + L"\\a.tmp",
                                                       explorer + L"\\sub\\nested.tmp"));
-    EXPECT_THAT(PathsOf(junk::EmptyFolderList()), ElementsAre(explorer + L"\\empty"));
+    EXPECT_THAT(PathsOf(empties), ElementsAre(explorer + L"\\empty"));
     SetFileAttributesW((explorer + L"\\locked.db").c_str(), FILE_ATTRIBUTE_NORMAL);
     SetFileAttributesW((explorer + L"\\system.db").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
@@ -151,9 +151,9 @@ TEST_F(FolderWalk, NeverEntersAFolderLink) {
     EXPECT_FALSE(junk::ScanJunkFolder(files, empties, dir.Path(), junk::kWalkAll));
     EXPECT_EQ(files.Count(), 0u);
     EXPECT_EQ(empties.Count(), 0u);
-    EXPECT_FALSE(junk::ScanFolderByExtension(files, {dir.Path(), {L".txt"}}));
+    EXPECT_FALSE(junk::ScanFolderByExtension(files, empties, {dir.Path(), {L".txt"}}));
     EXPECT_EQ(files.Count(), 0u);
-    EXPECT_EQ(junk::EmptyFolderList().Count(), 0u);
+    EXPECT_EQ(empties.Count(), 0u);
     EXPECT_TRUE(junktest::RemoveLinuxLink(dir / L"dangling"));
     EXPECT_TRUE(junktest::RemoveLinuxLink(dir / L"holder\\link"));
 }

@@ -121,7 +121,7 @@ TEST_F(JunkPage, KeepingARowKeepsItsPathAndTakesItOffTheList) {
     } forgotten;
     MakeFile(root / L"one.tmp", 10);
     MakeFile(root / L"two.tmp", 20);
-    junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), root.Path(), junk::kWalkAll);
+    junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), root.Path(), junk::kWalkAll);
     ASSERT_EQ(junk::JunkList(0).Count(), 2u);
     const std::wstring second = junk::JunkList(0).PathOf(junk::JunkList(0)[1]);
     const std::wstring first = junk::JunkList(0).PathOf(junk::JunkList(0)[0]);

@@ -8,6 +8,7 @@
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
 #include "junk/folder_walk.h"
+#include "db/scratch_database.h"
 #include "support/junk_fixtures.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -28,12 +29,13 @@ protected:
     }
     // Scans `dir` into category `category` as the junk scan does.
     void Scan(int category) {
-        junk::ScanJunkFolder(junk::JunkList(category), junk::EmptyFolderList(), dir.Path(), junk::kWalkAll);
+        junk::ScanJunkFolder(junk::JunkList(category), junk::EmptyFolderList(category), dir.Path(), junk::kWalkAll);
     }
-    // Runs a clean on this thread as the worker would, started from the junk page.
-    void Clean(const std::wstring& selection) {
+    // Runs a clean on this thread as the worker would, started from `page`
+    // (the junk page unless said).
+    void Clean(const std::wstring& selection, std::uint32_t page = app::JUNKFILE_CLEAN_WORKING) {
         const app::TaskScope task;
-        app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
+        app::ZoneBits() = page;
         junk::RunClean(junk::ParseSelection(selection));
     }
     std::vector<Value> CleanEnds() {
@@ -162,28 +164,72 @@ TEST_F(JunkClean, AFailedCategoryGivesItsHealthBackAndTheScoreStaysWithin100) {
     EXPECT_EQ(app::ReadHealthScore(), 99u);
     MakeFile(dir / L"free\\free.tmp", 1);
     junk::ResetJunkLists();
-    junk::ScanJunkFolder(junk::JunkList(1), junk::EmptyFolderList(), dir / L"free", junk::kWalkAll);
+    junk::ScanJunkFolder(junk::JunkList(1), junk::EmptyFolderList(1), dir / L"free", junk::kWalkAll);
     Clean(LR"([{"first":1,"second":1}])");
     EXPECT_EQ(app::ReadHealthScore(), 100u);
 }
 
-TEST_F(JunkClean, AnEmptySelectionStillRemovesEmptyFoldersAndFinishes) {
+// The file-free folders a category's scan listed go only with a clean of
+// that category: an empty selection, a registry-only clean or a clean of
+// another category finishes and leaves them.
+TEST_F(JunkClean, EmptyFoldersGoOnlyWithACleanOfTheCategoryThatListedThem) {
+    const testsupport::ScratchDatabase database;  // where a registry clean records itself
     MakeFolder(dir / L"x\\y");
     Scan(0);
+    const std::size_t listed = junk::EmptyFolderList(0).Count();
+    ASSERT_GT(listed, 0u);
     app::WriteWaitCleanSize(77);
-    Clean(L"[] ");
-    EXPECT_FALSE(Exists(dir / L"x"));
-    EXPECT_EQ(junk::EmptyFolderList().Count(), 0u);
+    const wchar_t* const others[] = {L"[] ", LR"([{"first":0,"second":2}])", LR"([{"first":1,"second":1}])"};
+    for (const wchar_t* selection : others) {
+        const std::size_t finished = host.CallsOf("GetAllItemInfo").size();
+        Clean(selection);
+        EXPECT_TRUE(Exists(dir / L"x\\y")) << selection;
+        EXPECT_EQ(junk::EmptyFolderList(0).Count(), listed) << selection;
+        EXPECT_EQ(host.CallsOf("GetAllItemInfo").size(), finished + 1) << selection;
+    }
     EXPECT_EQ(app::ReadWaitCleanSize(), L"77");
-    EXPECT_EQ(host.CallsOf("GetAllItemInfo").size(), 1u);
-    EXPECT_EQ(host.CallsOf("SetScanProcess").size(), 1u);
+    Clean(LR"([{"first":1,"second":0}])");
+    EXPECT_FALSE(Exists(dir / L"x"));
+    EXPECT_EQ(junk::EmptyFolderList(0).Count(), 0u);
+}
+
+// What could not be deleted is neither cleaned nor freed, whichever page
+// started the clean (the home page, the junk page, the detail window): the
+// page hears what went, the undeletable row shows what stayed, the stored
+// size still waits for it and the category earns no health. A file gone by
+// itself since the scan is cleaned but frees nothing now.
+TEST_F(JunkClean, OnlyWhatWentCountsAsCleaned) {
+    for (const std::uint32_t page :
+         {app::HOME_CLEAN_WORKING, app::JUNKFILE_CLEAN_WORKING, app::POPUP_WINDOWS_CLEAN_WORKING}) {
+        SCOPED_TRACE(page);
+        MakeFile(dir / L"deleted.tmp", 1000);
+        MakeFile(dir / L"vanished.tmp", 200);
+        MakeFile(dir / L"held.tmp", 24);
+        Scan(0);
+        ASSERT_TRUE(DeleteFileW((dir / L"vanished.tmp").c_str()));
+        app::WriteWaitCleanSize(5000);
+        app::WriteHealthScore(60);
+        {
+            const HeldOpen held(dir / L"held.tmp");
+            Clean(LR"([{"first":1,"second":0}])", page);
+        }
+        EXPECT_EQ(CleanEnds().back(), Value::Array({2, L"1000", 1, 0, static_cast<int>(page)}));
+        EXPECT_EQ(app::ReadWaitCleanSize(), L"3800");
+        EXPECT_EQ(app::ReadHealthScore(), 60u);
+        EXPECT_TRUE(Exists(dir / L"held.tmp"));
+        const std::wstring summary = host.CallsOf("GetAllItemInfo").back().args.at(0).Text();
+        EXPECT_NE(summary.find(LR"({"first":2,"second":0,"three":1,"four":"24"})"), std::wstring::npos) << summary;
+        junk::ResetJunkLists();
+        junk::Undeletables().Clear();
+        ASSERT_TRUE(DeleteFileW((dir / L"held.tmp").c_str()));
+    }
 }
 
 TEST_F(JunkClean, StoppingBetweenCategoriesLeavesTheRestAndTheStatistics) {
     MakeFile(dir / L"first\\a.tmp", 10);
     MakeFile(dir / L"second\\b.tmp", 10);
-    junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), dir / L"first", junk::kWalkAll);
-    junk::ScanJunkFolder(junk::JunkList(1), junk::EmptyFolderList(), dir / L"second", junk::kWalkAll);
+    junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), dir / L"first", junk::kWalkAll);
+    junk::ScanJunkFolder(junk::JunkList(1), junk::EmptyFolderList(1), dir / L"second", junk::kWalkAll);
     app::WriteWaitCleanSize(20);
     app::WriteHealthScore(50);
     host.onCall = [](std::string_view name, const std::vector<Value>&) {

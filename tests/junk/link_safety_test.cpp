@@ -105,7 +105,7 @@ TEST_F(LinkSafety, LinkShapesNeverLetTheCleanReachOutside) {
         MakeFile(root / L"other\\plain.tmp", 1);
         shape.beforeScan(root, outside);
         for (const wchar_t* folder : {L"junk", L"other"})
-            junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), root / folder, junk::kWalkAll);
+            junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), root / folder, junk::kWalkAll);
         shape.afterScan(root, outside);
 
         Clean(0);

@@ -24,8 +24,11 @@
 
 namespace {
 
+using registry::KeyIssue;
 using registry::RegistryIssue;
 using registry::RegistryIssueList;
+using registry::RepairCount;
+using registry::ValueIssue;
 
 constexpr std::uint32_t kClassesRoot = 0x80000000, kCurrentUser = 0x80000001, kLocalMachine = 0x80000002;
 constexpr wchar_t kSharedDlls[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -144,17 +147,18 @@ protected:
         const std::wstring firewallParent =
             L"SYSTEM\\CurrentControlSet\\Services\\SharedAccess\\Parameters\\FirewallPolicy\\";
         return {
-            {0, {kLocalMachine, firewallParent, L"FirewallRules", L"QoGoneRule"}},
-            {1, {kCurrentUser, L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\", L"MuiCache",
-                 L"C:\\QoGone\\app.exe.FriendlyAppName"}},
-            {2, {kCurrentUser, L"Software\\", L"QoEmpty", L""}},
-            {3, {kLocalMachine, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDlls\\", L"",
-                 L"c:\\qogone\\32.dll"}},
-            {3, {kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\", L"", L"c:\\qogone\\64.dll"}},
-            {4, {kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", L"QoOnlyDefault", L""}},
-            {5, {kLocalMachine, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\", L"Uninstall",
-                 L"%ProgramFiles%\\QoGone\\x.exe"}},
-            {6, {kClassesRoot, L"", L".qoempty", L""}},
+            {0, ValueIssue(kLocalMachine, firewallParent, L"FirewallRules", L"QoGoneRule")},
+            {1, ValueIssue(kCurrentUser, L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\",
+                           L"MuiCache", L"C:\\QoGone\\app.exe.FriendlyAppName")},
+            {2, KeyIssue(kCurrentUser, L"Software\\", L"QoEmpty")},
+            {3, ValueIssue(kLocalMachine, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDlls\\", L"",
+                           L"c:\\qogone\\32.dll")},
+            {3, ValueIssue(kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\", L"",
+                           L"c:\\qogone\\64.dll")},
+            {4, KeyIssue(kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", L"QoOnlyDefault")},
+            {5, ValueIssue(kLocalMachine, L"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\", L"Uninstall",
+                           L"%ProgramFiles%\\QoGone\\x.exe")},
+            {6, KeyIssue(kClassesRoot, L"", L".qoempty")},
         };
     }
 };
@@ -183,8 +187,9 @@ TEST_F(RegistryCleaner, RepairDeletesInTheViewWhereTheEntryIsAndCountsSuccesses)
     for (const auto& [category, issue] : Invalid())
         if (category == 3) dlls.push_back(issue);
     // One entry someone else removed meanwhile is not counted.
-    dlls.push_back({kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\", L"", L"c:\\qo\\never.dll"});
-    EXPECT_EQ(registry::RepairCategory(dlls, backup), 2u);
+    dlls.push_back(ValueIssue(kLocalMachine, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\", L"",
+                              L"c:\\qo\\never.dll"));
+    EXPECT_EQ(registry::RepairCategory(dlls, backup), (RepairCount{2, 1}));
     EXPECT_FALSE(ValueExists(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\64.dll", KEY_WOW64_64KEY));
     EXPECT_FALSE(ValueExists(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\32.dll", KEY_WOW64_32KEY));
     EXPECT_TRUE(ValueExists(Root(kLocalMachine), kSharedDlls, existingFile, KEY_WOW64_64KEY));
@@ -197,13 +202,13 @@ TEST_F(RegistryCleaner, KeyIssuesAreDeletedUnlessTheyGainedSubKeys) {
     CreateKey(Root(kCurrentUser), L"Software\\QoGotValue");
     // Only in the 32-bit view, under a parent that both views have.
     CreateKey(Root(kLocalMachine), L"SOFTWARE\\QoOnly32", KEY_WOW64_32KEY);
-    const RegistryIssueList issues = {{kCurrentUser, L"Software\\", L"QoGrew", L""},
-                                      {kCurrentUser, L"Software\\", L"QoGotValue", L""},
-                                      {kClassesRoot, L"", L".qoempty", L""},
-                                      {kLocalMachine, L"SOFTWARE\\", L"QoOnly32", L""}};
+    const RegistryIssueList issues = {KeyIssue(kCurrentUser, L"Software\\", L"QoGrew"),
+                                      KeyIssue(kCurrentUser, L"Software\\", L"QoGotValue"),
+                                      KeyIssue(kClassesRoot, L"", L".qoempty"),
+                                      KeyIssue(kLocalMachine, L"SOFTWARE\\", L"QoOnly32")};
     CreateKey(Root(kCurrentUser), L"Software\\QoGrew\\Child");
     SetText(Root(kCurrentUser), L"Software\\QoGotValue", L"late", L"x");
-    EXPECT_EQ(registry::RepairCategory(issues, backup), 3u);
+    EXPECT_EQ(registry::RepairCategory(issues, backup), (RepairCount{3, 1}));
     EXPECT_FALSE(KeyExists(Root(kLocalMachine), L"SOFTWARE\\QoOnly32", KEY_WOW64_32KEY));
     // Saved under the name of its view.
     const auto saved = registry::ReadBackupFile(backup.Path());
@@ -237,7 +242,7 @@ TEST_F(RegistryCleaner, KeptKeysAndEntriesAreNeitherListedNorRepaired) {
     testsupport::TempDir backups;
     registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
     const RegistryIssueList listed = {invalid[2].second, invalid[7].second, invalid[4].second};
-    EXPECT_EQ(registry::RepairCategory(listed, backup), 1u);
+    EXPECT_EQ(registry::RepairCategory(listed, backup), (RepairCount{1, 0}));
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
     EXPECT_TRUE(KeyExists(Root(kClassesRoot), L".qoempty"));
     EXPECT_FALSE(ValueExists(Root(kLocalMachine), kSharedDlls, L"c:\\qogone\\64.dll", KEY_WOW64_64KEY));
@@ -246,6 +251,49 @@ TEST_F(RegistryCleaner, KeptKeysAndEntriesAreNeitherListedNorRepaired) {
     EXPECT_NE(saved.find(L"64.dll"), std::wstring::npos);
     EXPECT_EQ(saved.find(L"QoEmpty"), std::wstring::npos);
     EXPECT_EQ(saved.find(L".qoempty"), std::wstring::npos);
+}
+
+// A key's default value is a value like any other: a firewall rule stored as
+// the rules key's default value is listed as that value, kept as that value
+// (not as the key), saved as "@" and deleted alone; the rules key and its
+// other rules stay.
+TEST_F(RegistryCleaner, ADefaultValueIsListedKeptSavedAndDeletedAsThatValueAlone) {
+    struct Forgotten {
+        ~Forgotten() {
+            app::PublishKeptItems({});
+            DeleteValue(Root(kLocalMachine), kFirewallRules, L"", KEY_WOW64_64KEY);
+        }
+    } forgotten;
+    const std::wstring rule = L"v2.10|Action=Allow|App=C:\\QoGone\\default.exe|";
+    SetText(Root(kLocalMachine), kFirewallRules, L"", rule);
+    const RegistryIssue named = Invalid()[0].second;
+    const RegistryIssue defaultRule = ValueIssue(named.root, named.keyPath, named.keyName, L"");
+    EXPECT_TRUE(Holds(Scan(0), defaultRule));
+    EXPECT_FALSE(Holds(Scan(0), KeyIssue(named.root, named.keyPath, named.keyName)));
+
+    const std::wstring keepText = registry::KeepTextOf(defaultRule);
+    EXPECT_EQ(keepText, L"HKEY_LOCAL_MACHINE\\" + std::wstring(kFirewallRules) + L"\\(Default)");
+    ASSERT_EQ(app::KeepItem(keepText), app::KeepResult::Done);
+    EXPECT_FALSE(Holds(Scan(0), defaultRule));
+    EXPECT_TRUE(Holds(Scan(0), named));
+    ASSERT_EQ(app::UnkeepItem(keepText), app::KeepResult::Done);
+
+    testsupport::TempDir backups;
+    registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
+    EXPECT_EQ(registry::RepairCategory({defaultRule}, backup), (RepairCount{1, 0}));
+    EXPECT_FALSE(ValueExists(Root(kLocalMachine), kFirewallRules, L"", KEY_WOW64_64KEY));
+    EXPECT_TRUE(ValueExists(Root(kLocalMachine), kFirewallRules, L"QoGoneRule", KEY_WOW64_64KEY));
+    EXPECT_TRUE(ValueExists(Root(kLocalMachine), kFirewallRules, L"QoPresentRule", KEY_WOW64_64KEY));
+    const auto saved = registry::ReadBackupFile(backup.Path());
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->size(), 1u);
+    EXPECT_EQ(saved->front().path, L"HKEY_LOCAL_MACHINE\\" + std::wstring(kFirewallRules));
+    const std::vector<BYTE> data(reinterpret_cast<const BYTE*>(rule.c_str()),
+                                 reinterpret_cast<const BYTE*>(rule.c_str() + rule.size() + 1));
+    EXPECT_EQ(saved->front().values, (std::vector<registry::BackupValue>{{L"", REG_SZ, data}}));
+    const std::string bytes = testsupport::ReadFile(backup.Path());
+    EXPECT_NE(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2).find(L"\r\n@=\""),
+              std::wstring::npos);
 }
 
 // The registry page's detail window keeps a row by its position: the issue's
@@ -268,7 +316,7 @@ TEST_F(RegistryCleaner, KeepingARowKeepsThatIssueAlone) {
 
 TEST_F(RegistryCleaner, BackupThatCannotBeWrittenDeletesNothing) {
     registry::RegistryBackup backup(dir / L"no-such-folder\\backup.reg");
-    const RegistryIssueList issues = {{kCurrentUser, L"Software\\", L"QoEmpty", L""}};
+    const RegistryIssueList issues = {KeyIssue(kCurrentUser, L"Software\\", L"QoEmpty")};
     EXPECT_EQ(registry::RepairCategory(issues, backup), std::nullopt);
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
 }
@@ -280,7 +328,7 @@ TEST_F(RegistryCleaner, ACategoryWhoseBackupCannotBeWrittenIsReportedAsNotCleane
     testsupport::PublishedHost page;
     app::ZoneBits() = app::REG_CLEAN_WORKING;
     RegistryIssueList& list = registry::RegistryIssueLists()[2];
-    list = {{kCurrentUser, L"Software\\", L"QoEmpty", L""}};
+    list = {KeyIssue(kCurrentUser, L"Software\\", L"QoEmpty")};
     junk::CleanRun run;
     run.health = 50;
     run.registryBackup = std::make_unique<registry::RegistryBackup>(dir / L"no-such-folder\\backup.reg");
@@ -303,7 +351,8 @@ TEST_F(RegistryCleaner, ImportingTheBackupBringsEveryRepairedIssueBack) {
         RegistryIssueList ours;
         for (const auto& [c, issue] : Invalid())
             if (c == category) ours.push_back(issue);
-        EXPECT_EQ(registry::RepairCategory(ours, backup), ours.size()) << category;
+        EXPECT_EQ(registry::RepairCategory(ours, backup), (RepairCount{static_cast<std::uint32_t>(ours.size()), 0}))
+            << category;
     }
     for (const auto& [category, issue] : Invalid()) EXPECT_FALSE(Holds(Scan(category), issue)) << category;
 

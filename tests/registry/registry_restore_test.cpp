@@ -109,13 +109,14 @@ TEST_F(RegistryRestoreRoundTrip, EntriesComeBackExactlyInTheirViewAndAreNeverOve
               ERROR_SUCCESS);
     RegCloseKey(empty);
     registry::RegistryIssueList issues;
-    for (const BackupValue& value : values) issues.push_back({kMachine, L"SOFTWARE\\", L"QoUndoValues", value.name});
-    issues.push_back({kMachine, L"SOFTWARE\\", L"QoUndo32", L"only32"});
-    issues.push_back({kMachine, L"SOFTWARE\\", L"QoUndoEmpty", L""});
+    for (const BackupValue& value : values)
+        issues.push_back(registry::ValueIssue(kMachine, L"SOFTWARE\\", L"QoUndoValues", value.name));
+    issues.push_back(registry::ValueIssue(kMachine, L"SOFTWARE\\", L"QoUndo32", L"only32"));
+    issues.push_back(registry::KeyIssue(kMachine, L"SOFTWARE\\", L"QoUndoEmpty"));
 
     testsupport::TempDir folder;
     registry::RegistryBackup backup(folder / L"backup.reg");
-    ASSERT_EQ(registry::RepairCategory(issues, backup), std::optional<std::uint32_t>(8));
+    ASSERT_EQ(registry::RepairCategory(issues, backup), (registry::RepairCount{8, 0}));
     ASSERT_FALSE(Read(KEY_WOW64_64KEY, L"SOFTWARE\\QoUndoValues", L"text"));
     ASSERT_FALSE(Read(KEY_WOW64_32KEY, L"SOFTWARE\\QoUndo32", L"only32"));
     HKEY key = nullptr;
