@@ -410,7 +410,6 @@ Outcome ServicesSet(const Command& command) {
         return outcome;
     }
     const services::ChangeOutcome change = services::ChangeStartTypeLogged(name, type->type);
-    const bool changed = change == services::ChangeOutcome::Changed;
     // A driver, or a start type that could not be given back, is never changed.
     if (change == services::ChangeOutcome::Driver || change == services::ChangeOutcome::Unrestorable) {
         Outcome outcome;
@@ -418,6 +417,7 @@ Outcome ServicesSet(const Command& command) {
         outcome.error = command.words[0] + ": " + Utf8FromWide(services::ChangeReason(change));
         return outcome;
     }
+    const bool changed = change == services::ChangeOutcome::Changed;
     Outcome outcome;
     outcome.json = NewObject();
     AddText(outcome.json.get(), "name", name);
@@ -477,8 +477,9 @@ Outcome UndoRestore(const Command& command) {
         cJSON_AddItemToArray(failed, cJSON_CreateString(Utf8FromWide(entry).c_str()));
         outcome.lines.push_back("could not be restored: " + Utf8FromWide(entry));
     }
-    outcome.lines.push_back("undo " + id + ": " + status + ", " + Number(restore.restored) + " entries back" +
-                            (restore.existing.empty() ? "" : ", " + Number(restore.existing.size()) + " kept as they are"));
+    const std::string kept =
+        restore.existing.empty() ? "" : ", " + Number(restore.existing.size()) + " kept as they are";
+    outcome.lines.push_back("undo " + id + ": " + status + ", " + Number(restore.restored) + " entries back" + kept);
     if (restore.status == app::RestoreStatus::Restored)
         outcome.exitCode = restore.existing.empty() ? kDone : kSomeLeft;
     else

@@ -187,7 +187,8 @@ TEST_F(RegistryCleanUndo, ARestoreThatFailedSomewhereStaysRestorableUntilAllIsBa
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
-        RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+        RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+                       static_cast<DWORD>(value.data.size()));
         RegCloseKey(key);
     };
     const auto read = [](const wchar_t* path, const std::wstring& name) -> std::optional<BackupValue> {

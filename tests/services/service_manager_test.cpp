@@ -183,7 +183,8 @@ TEST_F(ServiceManager, ATypeSetSinceTheChangeIsKeptAndTheChangeSettled) {
         EXPECT_EQ(services_.StartType(kAlpha.name), SERVICE_AUTO_START);
         EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
         const std::vector<app::Change> changes = app::ListChanges();
-        const auto change = std::find_if(changes.begin(), changes.end(), [&](const app::Change& listed) { return listed.id == id; });
+        const auto change =
+            std::find_if(changes.begin(), changes.end(), [&](const app::Change& listed) { return listed.id == id; });
         ASSERT_NE(change, changes.end());
         EXPECT_TRUE(change->restored);
     }
