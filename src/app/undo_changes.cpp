@@ -74,25 +74,44 @@ RestoreOutcome Reported(RestoreStatus status, registry::RestoreReport&& report) 
     return outcome;
 }
 
+// A restore that gave back all it could is marked by `mark`: what exists
+// again counts as back, since a retry would find it the same. One that
+// failed somewhere stays restorable, and a retry is safe: a restore never
+// overwrites, so what came back the first time is then found there.
+template <typename Mark>
+RestoreOutcome Settled(registry::RestoreReport&& report, Mark mark) {
+    const bool marked = report.failed.empty() && mark();
+    return Reported(marked ? RestoreStatus::Restored : RestoreStatus::Failed, std::move(report));
+}
+
 RestoreOutcome RestoreRegistryClean(std::int64_t id) {
     const std::optional<db::RegistryCleanRow> row = JournalRow(&db::LocalDatabase::ReadRegistryCleans, id);
     if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
     const std::optional<std::vector<registry::BackupKey>> keys = registry::ReadBackupFile(row->backup);
     if (!keys) return Answer(RestoreStatus::BackupGone);
-    // Marked first: a restore that stops half way is never run twice over
-    // entries the user may have changed since.
-    if (!db::Database().MarkRegistryCleanRestored(id)) return Answer(RestoreStatus::Failed);
-    registry::RestoreReport report = registry::RestoreKeys(*keys);
-    const RestoreStatus status = report.failed.empty() ? RestoreStatus::Restored : RestoreStatus::Failed;
-    return Reported(status, std::move(report));
+    return Settled(registry::RestoreKeys(*keys), [id] { return db::Database().MarkRegistryCleanRestored(id); });
 }
 
 RestoreOutcome RestoreServiceChange(std::int64_t id) {
-    // A restored change has no record left.
     const std::optional<db::ServiceOperationRow> record = JournalRow(&db::LocalDatabase::ReadServiceOperations, id);
-    if (!record) return {};
-    if (services::RestoreLoggedChange(*record)) return Answer(RestoreStatus::Restored, 1);
-    return Answer(RestoreStatus::Failed, 0, {common::FromAnsi(record->servrName)});
+    if (std::optional<RestoreOutcome> refusal = Refusal(record)) return *refusal;
+    const std::wstring name = common::FromAnsi(record->servrName);
+    const services::ServiceRestore restore = services::RestoreLoggedChange(*record);
+    switch (restore.outcome) {
+    case services::Restore::Restored:
+        return Answer(RestoreStatus::Restored, 1);
+    case services::Restore::ChangedSince: {
+        // Kept as the user set it, like a setting or an entry there again.
+        RestoreOutcome outcome = Answer(RestoreStatus::Restored);
+        outcome.existing.push_back(name + L" " + std::to_wstring(restore.startType));
+        return outcome;
+    }
+    case services::Restore::AlreadyRestored:
+        return Answer(RestoreStatus::AlreadyRestored);
+    case services::Restore::Failed:
+        break;
+    }
+    return Answer(RestoreStatus::Failed, 0, {name});
 }
 
 // A startup entry as the journal names it: its description, else its value
@@ -119,11 +138,8 @@ RestoreOutcome RestoreStartupSwitch(std::int64_t id) {
 RestoreOutcome RestoreDownloadMove(std::int64_t id) {
     const std::optional<db::DownloadMoveRow> row = JournalRow(&db::LocalDatabase::ReadDownloadMoves, id);
     if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
-    registry::RestoreReport report = disk::RestoreDownloadFolders(*row);
-    // A setting that failed can be tried again; marked only once all are back
-    // or kept as the user changed them.
-    const bool marked = report.failed.empty() && db::Database().MarkDownloadMoveRestored(id);
-    return Reported(marked ? RestoreStatus::Restored : RestoreStatus::Failed, std::move(report));
+    // A setting changed since is the user's and counts as back.
+    return Settled(disk::RestoreDownloadFolders(*row), [id] { return db::Database().MarkDownloadMoveRestored(id); });
 }
 
 // The folder a move's shell setting named before, as stored.
@@ -156,12 +172,14 @@ std::vector<Change> ListChanges() {
     }
     std::vector<db::ServiceOperationRow> records;
     db::Database().ReadServiceOperations(records);
-    for (const db::ServiceOperationRow& record : records) {
-        changes.push_back({std::string(kService) + std::to_string(record.id), "service",
-                           ServiceLogTime(record.data, record.time),
-                           common::FromAnsi(record.servrName) + L" " + std::to_wstring(record.oldStatus) + L" -> " +
-                               std::to_wstring(record.newStatus),
-                           1, false, false});
+    // Oldest first as read: reversed, so that changes made within one second
+    // still list newest first.
+    for (auto record = records.rbegin(); record != records.rend(); ++record) {
+        changes.push_back({std::string(kService) + std::to_string(record->id), "service",
+                           ServiceLogTime(record->data, record->time),
+                           common::FromAnsi(record->servrName) + L" " + std::to_wstring(record->oldStatus) + L" -> " +
+                               std::to_wstring(record->newStatus),
+                           1, record->restored, false});
     }
     std::vector<db::StartupSwitchRow> switches;
     db::Database().ReadStartupSwitches(switches);

@@ -4,7 +4,11 @@
 // from its backup file through the registry functions; a startup switch and
 // a service start-type change (the service log) are switched back; a
 // Downloads move gets its folder settings back (its files stay where they
-// are). Files deleted by the junk cleaner are never among them.
+// are). Files deleted by the junk cleaner are never among them. A change is
+// marked restored only once all of it is back or found changed since (what
+// the user has now stays, and is reported); one that failed or was cut off
+// stays restorable, and restoring it again never overwrites. A change
+// restored once answers AlreadyRestored, whatever its kind.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,7 +37,9 @@ enum class RestoreStatus { Restored, AlreadyRestored, Unknown, BackupGone, Faile
 struct RestoreOutcome {
     RestoreStatus status = RestoreStatus::Unknown;
     std::size_t restored = 0;
-    std::vector<std::wstring> existing;  // there again: not overwritten
+    // There again, or changed since (a service: its name and start type now):
+    // not overwritten
+    std::vector<std::wstring> existing;
     std::vector<std::wstring> failed;
 };
 

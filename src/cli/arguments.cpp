@@ -93,7 +93,7 @@ const char* HelpText() {
            "  services list [--json]              the services and their start types\n"
            "  services set NAME TYPE [--json]     TYPE: auto, delayed, manual or disabled\n"
            "  undo list [--json]                  the changes that can be undone, newest first\n"
-           "  undo restore ID [--json]            undo one (registry entries that exist again are kept)\n"
+           "  undo restore ID [--json]            undo one (what exists again or was changed since is kept)\n"
            "  keep list [--json]                  the kept files, folders and registry keys and entries\n"
            "  keep add PATH_OR_KEY [--json]       never list or delete it (a folder or key: all below it)\n"
            "  keep remove PATH_OR_KEY [--json]    take it off the keep list\n"
@@ -108,7 +108,8 @@ const char* HelpText() {
            "  1  done, but some items could not be removed or changed\n"
            "  2  usage error (nothing was done)\n"
            "  3  busy: the Quillmark Orvane window or another orvane is at work\n"
-           "  4  not permitted: the rights this needs are lacking (run it as an administrator)\n";
+           "  4  not permitted: the rights this needs are lacking (run it as an administrator), or the\n"
+           "     change is refused (a driver, or a start type that could not be given back)\n";
 }
 
 }  // namespace cli

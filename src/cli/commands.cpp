@@ -370,7 +370,15 @@ Outcome ServicesSet(const Command& command) {
         outcome.error = "the service " + command.words[0] + " cannot be read";
         return outcome;
     }
-    const bool changed = services::ChangeStartTypeLogged(name, type->type);
+    const services::ChangeOutcome change = services::ChangeStartTypeLogged(name, type->type);
+    // A driver, or a start type that could not be given back, is never changed.
+    if (change == services::ChangeOutcome::Driver || change == services::ChangeOutcome::Unrestorable) {
+        Outcome outcome;
+        outcome.exitCode = kNotPermitted;
+        outcome.error = command.words[0] + ": " + Utf8FromWide(services::ChangeReason(change));
+        return outcome;
+    }
+    const bool changed = change == services::ChangeOutcome::Changed;
     Outcome outcome;
     outcome.json = NewObject();
     AddText(outcome.json.get(), "name", name);
@@ -380,7 +388,8 @@ Outcome ServicesSet(const Command& command) {
                             after ? StartTypeName(static_cast<std::uint32_t>(*after)) : "unknown");
     cJSON_AddBoolToObject(outcome.json.get(), "changed", changed);
     outcome.lines.push_back("services: " + command.words[0] + " " + StartTypeName(static_cast<std::uint32_t>(*before)) +
-                            (changed ? " -> " + std::string(type->name) : " unchanged (the change failed)"));
+                            (changed ? " -> " + std::string(type->name)
+                                     : " unchanged (" + Utf8FromWide(services::ChangeReason(change)) + ")"));
     outcome.exitCode = changed ? kDone : engine::ProcessIsElevated() ? kSomeLeft : kNotPermitted;
     return outcome;
 }
@@ -422,15 +431,16 @@ Outcome UndoRestore(const Command& command) {
     cJSON* existing = cJSON_AddArrayToObject(outcome.json.get(), "existing");
     for (const std::wstring& entry : restore.existing) {
         cJSON_AddItemToArray(existing, cJSON_CreateString(Utf8FromWide(entry).c_str()));
-        outcome.lines.push_back("exists again, kept: " + Utf8FromWide(entry));
+        outcome.lines.push_back("changed since or there again, kept: " + Utf8FromWide(entry));
     }
     cJSON* failed = cJSON_AddArrayToObject(outcome.json.get(), "failed");
     for (const std::wstring& entry : restore.failed) {
         cJSON_AddItemToArray(failed, cJSON_CreateString(Utf8FromWide(entry).c_str()));
         outcome.lines.push_back("could not be restored: " + Utf8FromWide(entry));
     }
-    outcome.lines.push_back("undo " + id + ": " + status + ", " + Number(restore.restored) + " entries back" +
-                            (restore.existing.empty() ? "" : ", " + Number(restore.existing.size()) + " there again"));
+    const std::string kept =
+        restore.existing.empty() ? "" : ", " + Number(restore.existing.size()) + " kept as they are";
+    outcome.lines.push_back("undo " + id + ": " + status + ", " + Number(restore.restored) + " entries back" + kept);
     if (restore.status == app::RestoreStatus::Restored)
         outcome.exitCode = restore.existing.empty() ? kDone : kSomeLeft;
     else

@@ -49,6 +49,18 @@ constexpr const char* kCreateStatements[] = {
     "create table if not exists tbl_keeplist (id integer primary key,item TEXT,stamp integer);",
 };
 
+// Columns added to tables that earlier versions made without them: a
+// database from before gets them when it is opened.
+struct AddedColumn {
+    const char* table;
+    const char* column;
+    const char* statement;
+};
+constexpr AddedColumn kAddedColumns[] = {
+    {"tbl_serversOperation", "restored",
+     "alter table tbl_serversOperation add column restored integer not null default 0;"},
+};
+
 // Values travel as bound parameters, never inside the statement text, so no
 // name, path or description can change what a statement does. 8-bit texts
 // are the code page's bytes; UTF-16 texts are stored as SQLite's text.
@@ -142,10 +154,10 @@ int AppendRecommendation(void* context, int columns, char** values, char**) {
 }
 
 int AppendOperation(void* context, int columns, char** values, char**) {
-    if (columns != 6) return 0;
+    if (columns != 7) return 0;
     static_cast<std::vector<ServiceOperationRow>*>(context)->push_back(
         {ColumnInt(values[0]), ColumnBytes(values[1]), ColumnInt(values[2]), ColumnInt(values[3]),
-         ColumnBytes(values[4]), ColumnBytes(values[5])});
+         ColumnBytes(values[4]), ColumnBytes(values[5]), ColumnInt(values[6]) != 0});
     return 0;
 }
 
@@ -168,6 +180,13 @@ int AppendStartupItem(void* context, int columns, char** values, char**) {
 
 bool ReadRecommendations(sqlite3* connection, std::vector<ServiceRecommendationRow>& rows) {
     return Execute(connection, "select * from tbl_serversInitData", AppendRecommendation, &rows);
+}
+
+bool HasColumn(sqlite3* connection, const char* table, const char* column) {
+    bool found = false;
+    Execute(connection, "select 1 from pragma_table_info(?) where name=?", {std::string(table), std::string(column)},
+            [&found](sqlite3_stmt*) { found = true; });
+    return found;
 }
 
 int FirstRow(void* context, int columns, char** values, char**) {
@@ -249,6 +268,8 @@ void LocalDatabase::Open(const std::wstring& folder) {
     if (state != DatabaseState::Usable) return;
     for (const char* statement : kCreateStatements)
         if (!Execute(connection_, statement)) return;
+    for (const AddedColumn& added : kAddedColumns)
+        if (!HasColumn(connection_, added.table, added.column) && !Execute(connection_, added.statement)) return;
     if (!seed.empty()) Import(seed);
 }
 
@@ -322,12 +343,20 @@ std::optional<std::int64_t> LocalDatabase::AddServiceOperation(std::wstring_view
 
 bool LocalDatabase::ReadServiceOperations(std::vector<ServiceOperationRow>& rows) const {
     const std::lock_guard held(lock_);
-    return Execute(connection_, "select * from tbl_serversOperation", AppendOperation, &rows);
+    return Execute(connection_,
+                   "select id,servrName,oldStatus,newStatus,data,time,restored from tbl_serversOperation order by id",
+                   AppendOperation, &rows);
 }
 
 bool LocalDatabase::DeleteServiceOperation(std::int64_t id) {
     const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_serversOperation where id=?", {id}) &&
+           sqlite3_changes(connection_) == 1;
+}
+
+bool LocalDatabase::MarkServiceOperationRestored(std::int64_t id) {
+    const std::lock_guard held(lock_);
+    return Execute(connection_, "update tbl_serversOperation set restored=1 where id=? and restored=0", {id}) &&
            sqlite3_changes(connection_) == 1;
 }
 

@@ -42,6 +42,7 @@ struct ServiceOperationRow {
     std::int32_t newStatus = 0;
     std::string data;  // DD/MM/YYYY
     std::string time;  // hh:mm:ss
+    bool restored = false;  // given back, or settled as the user changed it since
     bool operator==(const ServiceOperationRow&) const = default;
 };
 
@@ -135,8 +136,11 @@ public:
     bool ReadServiceRecommendations(std::vector<ServiceRecommendationRow>& rows) const;
     // The new record's id; nothing when it was not written.
     std::optional<std::int64_t> AddServiceOperation(std::wstring_view serviceName, int oldStatus, int newStatus);
-    bool ReadServiceOperations(std::vector<ServiceOperationRow>& rows) const;
+    bool ReadServiceOperations(std::vector<ServiceOperationRow>& rows) const;  // oldest first
+    // Takes away the record of a change that was not made.
     bool DeleteServiceOperation(std::int64_t id);
+    // False when the record is not there or was restored already.
+    bool MarkServiceOperationRestored(std::int64_t id);
     // Shortcuts that earlier versions switched off by deleting them.
     bool ReadDisabledStartupItems(std::vector<startup::StartupItem>& items) const;
     bool RemoveDisabledStartupItem(std::int64_t rowId);

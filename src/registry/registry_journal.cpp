@@ -9,8 +9,16 @@ namespace registry {
 
 std::vector<std::int64_t> ExpiredBackups(const std::vector<db::RegistryCleanRow>& newestFirst, std::int64_t now) {
     std::vector<std::int64_t> expired;
-    for (std::size_t i = kNewestKept; i < newestFirst.size(); ++i)
-        if (now - newestFirst[i].stamp > kBackupDays * 24 * 60 * 60) expired.push_back(newestFirst[i].id);
+    std::size_t newest = 0;
+    for (const db::RegistryCleanRow& row : newestFirst) {
+        // Cleans that removed nothing have nothing to undo: they never push
+        // a backup that holds entries out of the newest ten.
+        if (row.entries > 0 && newest < kNewestKept) {
+            ++newest;
+            continue;
+        }
+        if (now - row.stamp > kBackupDays * 24 * 60 * 60) expired.push_back(row.id);
+    }
     return expired;
 }
 

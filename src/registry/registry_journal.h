@@ -10,7 +10,8 @@
 
 namespace registry {
 
-// Backups are kept for 30 days, and the newest ten whatever their age.
+// Backups are kept for 30 days, and the newest ten that hold entries
+// whatever their age.
 inline constexpr std::int64_t kBackupDays = 30;
 inline constexpr std::size_t kNewestKept = 10;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/registry_value.h"
 #include "registry/registry_access.h"
@@ -111,6 +112,13 @@ std::optional<std::pair<std::uint32_t, std::wstring>> SplitKeyPath(const std::ws
     return std::nullopt;
 }
 
+// Counts an entry back; the crash tests end a restore here, between
+// entries.
+void Restored(RestoreReport& report) {
+    ++report.restored;
+    common::CrashPoint("registry.restore");
+}
+
 }  // namespace
 
 std::optional<std::vector<BackupKey>> ParseBackupText(std::wstring_view text) {
@@ -158,7 +166,7 @@ RestoreReport RestoreKeys(const std::vector<BackupKey>& keys) {
         const common::UniqueRegKey opened(made);
         if (key.values.empty()) {
             if (disposition == REG_CREATED_NEW_KEY)
-                ++report.restored;
+                Restored(report);
             else
                 report.existing.push_back(key.path);
             continue;
@@ -169,7 +177,7 @@ RestoreReport RestoreKeys(const std::vector<BackupKey>& keys) {
                 report.existing.push_back(shown);
             } else if (RegSetValueExW(made, value.name.c_str(), 0, value.type, value.data.data(),
                                       static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS) {
-                ++report.restored;
+                Restored(report);
             } else {
                 report.failed.push_back(shown);
             }

@@ -49,7 +49,8 @@ engine::Value SetSingleServerStatus(app::BridgeArgs args) {
         !IsApplicableStartType(*startType))
         return false;
     ServiceEntry& entry = entries[static_cast<std::size_t>(*index)];
-    if (!ChangeStartTypeLogged(entry.serviceName, *startType)) return false;
+    const ChangeOutcome outcome = ChangeStartTypeLogged(entry.serviceName, *startType);
+    if (outcome != ChangeOutcome::Changed) return ChangeReason(outcome);
     entry.startType = static_cast<std::uint32_t>(*startType);
     return true;
 }
@@ -59,10 +60,11 @@ engine::Value GetServerOpLog(app::BridgeArgs) {
     db::Database().ReadServiceOperations(records);
     const std::vector<ServiceEntry>& entries = ServiceList();
     if (entries.empty()) return 0;
-    // Records of services missing from the list are left out, and kept: only
-    // the user's restore removes a record.
+    // Records of services missing from the list are left out, and kept; so
+    // are the restored ones, which are done with.
     engine::Value log = engine::Value::Array();
     for (const db::ServiceOperationRow& record : records) {
+        if (record.restored) continue;
         const std::wstring name = common::FromAnsi(record.servrName);
         const auto entry = std::find_if(entries.begin(), entries.end(),
                                         [&](const ServiceEntry& candidate) { return candidate.serviceName == name; });
@@ -89,7 +91,13 @@ engine::Value DeleteServerOpLog(app::BridgeArgs args) {
     if (record == records.end() || common::FromAnsi(record->servrName) != args[1].ToText() ||
         record->oldStatus != *oldType)
         return 0;
-    return RestoreLoggedChange(*record) ? 1 : 0;
+    switch (RestoreLoggedChange(*record).outcome) {
+    case Restore::Restored: return 1;
+    case Restore::ChangedSince: return 2;
+    case Restore::AlreadyRestored:
+    case Restore::Failed: break;
+    }
+    return 0;
 }
 
 }  // namespace services

@@ -16,18 +16,23 @@ namespace services {
 engine::Value ServiceListValue(const std::vector<ServiceEntry>& entries);
 
 engine::Value GetServersInfo(app::BridgeArgs args);
-// (index, start type) answers true when the type was changed. The change is
-// logged, with the type it replaces, before it is made; a change whose
-// record cannot be written is not made.
+// (index, start type) answers true when the type was changed, else the
+// reason it was not (a text, services::ChangeReason), or false for a request
+// that names no listed service or start type. The change is logged, with the
+// type it replaces, before it is made; a change whose record cannot be
+// written is not made.
 engine::Value SetSingleServerStatus(app::BridgeArgs args);
-// One array per log record of a listed service: display name, key name,
-// binary path, start type now, record id, description, old type, new type,
-// "date time". Records of services not in the list are left out and kept.
+// One array per log record not yet restored of a listed service: display
+// name, key name, binary path, start type now, record id, description, old
+// type, new type, "date time". Records of services not in the list are left
+// out and kept.
 // The undefined value when no record is shown, 0 before any GetServersInfo.
 engine::Value GetServerOpLog(app::BridgeArgs args);
 // (record id, key name, old type) sets the service back to the type the
-// record holds and then deletes the record: 1 when both were done, else 0
-// (also when the request does not match the record).
+// record holds, when it still has the type the record gave it, and marks the
+// record restored: 1 when both were done, 2 when the service has a type set
+// since (kept as it is, the record settled), else 0 (also when the request
+// does not match the record, or it was restored before).
 engine::Value DeleteServerOpLog(app::BridgeArgs args);
 
 }  // namespace services

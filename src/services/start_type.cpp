@@ -13,7 +13,8 @@ bool SetDelayedStart(SC_HANDLE service, bool delayed) {
     return ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &setting) != FALSE;
 }
 
-std::optional<DWORD> ReadStartType(SC_HANDLE service) {
+// The type and shown start type of the service (opened with SERVICE_QUERY_CONFIG).
+std::optional<ServiceConfig> ReadConfig(SC_HANDLE service) {
     std::vector<BYTE> buffer(8192);
     DWORD needed = 0;
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
@@ -23,7 +24,9 @@ std::optional<DWORD> ReadStartType(SC_HANDLE service) {
         config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
         if (!QueryServiceConfigW(service, config, needed, &needed)) return std::nullopt;
     }
-    return config->dwStartType;
+    const DWORD startType = config->dwStartType;
+    const bool delayed = startType == SERVICE_AUTO_START && IsDelayedStart(service);
+    return ServiceConfig{config->dwServiceType, static_cast<int>(ShownStartType(startType, delayed))};
 }
 
 }  // namespace
@@ -45,14 +48,18 @@ bool IsDelayedStart(SC_HANDLE service) {
            setting.fDelayedAutostart;
 }
 
-std::optional<int> ReadServiceStartType(const std::wstring& serviceName) {
+std::optional<ServiceConfig> ReadServiceConfig(const std::wstring& serviceName) {
     const common::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return std::nullopt;
     const common::UniqueService service(OpenServiceW(manager.get(), serviceName.c_str(), SERVICE_QUERY_CONFIG));
     if (!service) return std::nullopt;
-    const std::optional<DWORD> startType = ReadStartType(service.get());
-    if (!startType) return std::nullopt;
-    return static_cast<int>(ShownStartType(*startType, *startType == SERVICE_AUTO_START && IsDelayedStart(service.get())));
+    return ReadConfig(service.get());
+}
+
+std::optional<int> ReadServiceStartType(const std::wstring& serviceName) {
+    const std::optional<ServiceConfig> config = ReadServiceConfig(serviceName);
+    if (!config) return std::nullopt;
+    return config->startType;
 }
 
 bool ChangeServiceStartType(int startType, const std::wstring& serviceName) {

@@ -26,8 +26,16 @@ std::uint32_t ShownStartType(DWORD startType, bool delayed);
 // when it starts automatically; false when that cannot be read.
 bool IsDelayedStart(SC_HANDLE service);
 
-// The service's start type now, as the page sees it; nothing when the
-// service or its configuration cannot be read.
+// A service's type (SERVICE_WIN32_OWN_PROCESS, SERVICE_KERNEL_DRIVER, ...)
+// and its start type as the page sees it.
+struct ServiceConfig {
+    DWORD serviceType = 0;
+    int startType = 0;
+};
+
+// The service's configuration now; nothing when the service or its
+// configuration cannot be read.
+std::optional<ServiceConfig> ReadServiceConfig(const std::wstring& serviceName);
 std::optional<int> ReadServiceStartType(const std::wstring& serviceName);
 
 // Gives the service with key name `serviceName` exactly `startType` (one of

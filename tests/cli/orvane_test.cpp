@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -294,17 +295,26 @@ TEST(Orvane, RegistryCleanSavesEachEntryToItsBackupFirst) {
     EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliEmptyKey", 0, KEY_READ, &key), ERROR_SUCCESS);
 }
 
+constexpr const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The startup entry named `name` in `orvane startup list`: its number and
+// whether it is on; number 0 when it is not listed.
+std::pair<int, bool> StartupEntry(const Orvane& orvane, const char* name) {
+    const Result list = orvane(L"startup list --json");
+    EXPECT_EQ(list.exitCode, 0u) << list.err;
+    const cJSON* entries = Item(list.json.get(), "entries");
+    for (const cJSON* entry = entries ? entries->child : nullptr; entry; entry = entry->next)
+        if (TextOf(entry, "name") == name)
+            return {static_cast<int>(NumberOf(entry, "number")), cJSON_IsTrue(Item(entry, "enabled"))};
+    return {0, false};
+}
+
 TEST(Orvane, StartupEntriesSwitchOffAndBackExactly) {
-    const wchar_t* kRun = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     testsupport::ScopedUserValue value{kRun, L"QoCliTool"};
     value.Set(L"\"C:\\windows\\system32\\notepad.exe\" /quiet");
     const Orvane orvane;
-    const Result list = orvane(L"startup list --json");
-    ASSERT_EQ(list.exitCode, 0u) << list.err;
-    int number = 0;
-    for (const cJSON* entry = Item(list.json.get(), "entries")->child; entry; entry = entry->next)
-        if (TextOf(entry, "name") == "QoCliTool") number = static_cast<int>(NumberOf(entry, "number"));
-    ASSERT_GT(number, 0) << list.out;
+    const int number = StartupEntry(orvane, "QoCliTool").first;
+    ASSERT_GT(number, 0);
 
     const Result off = orvane(L"startup disable " + std::to_wstring(number) + L" --json");
     EXPECT_EQ(off.exitCode, 0u) << off.out << off.err;
@@ -345,6 +355,18 @@ TEST(Orvane, ServiceStartTypesChangeThroughTheLogOfTheWindow) {
 
     EXPECT_EQ(orvane(L"services set QoCliService sometimes").exitCode, 2u);
     EXPECT_EQ(services.StartType(L"QoCliService"), static_cast<int>(SERVICE_DISABLED));
+
+    // A driver is refused with its reason: not permitted, nothing changed or
+    // recorded.
+    services.Create({L"QoCliDriver", L"Qo command line driver", L"C:\\windows\\system32\\drivers\\qocli.sys",
+                     SERVICE_BOOT_START, L"", SERVICE_KERNEL_DRIVER});
+    const Result driver = orvane(L"services set QoCliDriver disabled");
+    EXPECT_EQ(driver.exitCode, 4u);
+    EXPECT_EQ(driver.err, "orvane: QoCliDriver: This is a driver: only services are changed.\r\n");
+    EXPECT_EQ(services.StartType(L"QoCliDriver"), static_cast<int>(SERVICE_BOOT_START));
+    EXPECT_TRUE(testsupport::RunSql(orvane.Folder() / L"mydatabase.db",
+                                    "select id from tbl_serversOperation where servrName = 'QoCliDriver'")
+                    .empty());
 }
 
 std::string ChangeId(const Result& list, const char* kind) {
@@ -354,41 +376,71 @@ std::string ChangeId(const Result& list, const char* kind) {
     return {};
 }
 
-// A registry clean and a service change, listed newest first and undone
-// once each; a second restore is refused and changes nothing.
-TEST(Orvane, UndoRestoresARegistryCleanAndAServiceChangeOnce) {
+// A registry clean, a service change and a startup switch, each undone
+// once; a second restore of any kind answers alike (already restored, exit
+// 1) and changes nothing the user did since.
+TEST(Orvane, UndoRestoresEachKindOnceAndAnswersARepeatAlike) {
     CreateUserKey(L"Software\\QoCliUndone");
     testsupport::TestServices services;
     services.Create(
         {L"QoCliUndoService", L"Qo undo service", L"C:\\windows\\system32\\notepad.exe", SERVICE_DEMAND_START, L""});
+    testsupport::ScopedUserValue value{kRun, L"QoCliUndoTool"};
+    // Where switches leave an approval value, it goes again at the end.
+    const testsupport::ScopedUserValue approval{
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run", L"QoCliUndoTool"};
+    value.Set(L"\"C:\\windows\\system32\\notepad.exe\" /undo");
     const Orvane orvane;
     ASSERT_EQ(orvane(L"clean registry.software").exitCode, 0u);
     ASSERT_EQ(orvane(L"services set QoCliUndoService disabled").exitCode, 0u);
+    const int number = StartupEntry(orvane, "QoCliUndoTool").first;
+    ASSERT_GT(number, 0);
+    ASSERT_EQ(orvane(L"startup disable " + std::to_wstring(number)).exitCode, 0u);
     HKEY key = nullptr;
     ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
+    const auto keyThere = [] {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &opened) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(opened);
+        return true;
+    };
 
     const Result list = orvane(L"undo list --json");
     ASSERT_EQ(list.exitCode, 0u) << list.err;
-    const std::string clean = ChangeId(list, "registry");
-    const std::string service = ChangeId(list, "service");
-    ASSERT_FALSE(clean.empty()) << list.out;
-    ASSERT_FALSE(service.empty()) << list.out;
+    // Each kind: what shows it back, and what the user then does.
+    struct Case {
+        const char* kind;
+        std::function<bool()> back;
+        std::function<void()> userChange;
+        std::function<bool()> userChangeKept;
+    };
+    const Case cases[] = {
+        {"registry", keyThere, [] { RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QoCliUndone"); },
+         [&] { return !keyThere(); }},
+        {"service", [&] { return services.StartType(L"QoCliUndoService") == SERVICE_DEMAND_START; },
+         [&] { services.SetStartType(L"QoCliUndoService", SERVICE_AUTO_START); },
+         [&] { return services.StartType(L"QoCliUndoService") == SERVICE_AUTO_START; }},
+        {"startup-off", [&] { return StartupEntry(orvane, "QoCliUndoTool").second; },
+         [&] { ASSERT_EQ(orvane(L"startup disable " + std::to_wstring(number)).exitCode, 0u); },
+         [&] { return !StartupEntry(orvane, "QoCliUndoTool").second; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const std::string id = ChangeId(list, c.kind);
+        ASSERT_FALSE(id.empty()) << list.out;
+        const Result restored = orvane(L"undo restore " + engine::WideFromUtf8(id) + L" --json");
+        EXPECT_EQ(restored.exitCode, 0u) << restored.out << restored.err;
+        EXPECT_EQ(TextOf(restored.json.get(), "status"), "restored");
+        EXPECT_TRUE(c.back());
+        c.userChange();
 
-    const Result restored = orvane(L"undo restore " + engine::WideFromUtf8(clean) + L" --json");
-    EXPECT_EQ(restored.exitCode, 0u) << restored.out << restored.err;
-    EXPECT_EQ(TextOf(restored.json.get(), "status"), "restored");
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
-    RegCloseKey(key);
-    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QoCliUndone");
-    const Result twice = orvane(L"undo restore " + engine::WideFromUtf8(clean) + L" --json");
-    EXPECT_EQ(twice.exitCode, 1u);
-    EXPECT_EQ(TextOf(twice.json.get(), "status"), "already restored");
-    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
-
-    EXPECT_EQ(orvane(L"undo restore " + engine::WideFromUtf8(service)).exitCode, 0u);
-    EXPECT_EQ(services.StartType(L"QoCliUndoService"), static_cast<int>(SERVICE_DEMAND_START));
-    EXPECT_EQ(orvane(L"undo restore " + engine::WideFromUtf8(service)).exitCode, 2u);
+        const Result twice = orvane(L"undo restore " + engine::WideFromUtf8(id));
+        EXPECT_EQ(twice.exitCode, 1u);
+        EXPECT_EQ(LastLine(twice.out), "undo " + id + ": already restored, 0 entries back") << twice.out;
+        EXPECT_TRUE(c.userChangeKept());
+    }
     EXPECT_EQ(orvane(L"undo restore registry-999").exitCode, 2u);
+    EXPECT_EQ(orvane(L"undo restore service-999").exitCode, 2u);
 }
 
 // The window and the command line never work at once: whoever holds the

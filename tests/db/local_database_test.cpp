@@ -34,9 +34,10 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
     // SQLite keeps each table's statement as written, tabs included.
     const SqlRows schema = RunSql(database.WorkingFile(), "select name, sql from sqlite_master order by rowid");
     const SqlRows expected = {
+        // The restored mark is added to the table as earlier versions made it.
         {"tbl_serversOperation",
          "CREATE TABLE tbl_serversOperation (id integer primary key,servrName char NOT NULL,oldStatus integer,"
-         "newStatus integer,data data ,time time)"},
+         "newStatus integer,data data ,time time, restored integer not null default 0)"},
         {"tbl_serversInitData",
          "CREATE TABLE tbl_serversInitData (id integer primary key,servrName char NOT NULL,suguestStatus integer,"
          "forbitRate integer,startTime integer ,categoty integer)"},
@@ -147,6 +148,43 @@ TEST(LocalDatabase, ServiceOperationsKeepQuotedNamesAndTheirTime) {
     ASSERT_TRUE(Database().ReadServiceOperations(rows));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].servrName, "Other");
+}
+
+// A service log an earlier version made has no restored mark: opened, the
+// table gets it, its rows read as not restored, and each is marked once.
+TEST(LocalDatabase, AnEarlierServiceLogGetsTheRestoredMarkAndKeepsItsRows) {
+    ScratchDatabase database;
+    Database().Close();
+    ASSERT_TRUE(DeleteFileW(database.WorkingFile().c_str()));
+    RunSql(database.WorkingFile(),
+           "create table tbl_serversOperation (id integer primary key,servrName char NOT NULL,oldStatus integer,"
+           "newStatus integer,data data ,time time);"
+           "insert into tbl_serversOperation values (4, 'Old', 3, 4, '01/02/2020', '10:11:12'),"
+           "(9, 'Other', 2, 3, '02/02/2020', '10:11:13')");
+    const auto read = [] {
+        std::vector<db::ServiceOperationRow> rows;
+        EXPECT_TRUE(Database().ReadServiceOperations(rows));
+        return rows;
+    };
+    database.Restart();
+    EXPECT_EQ(read(), (std::vector<db::ServiceOperationRow>{{4, "Old", 3, 4, "01/02/2020", "10:11:12", false},
+                                                            {9, "Other", 2, 3, "02/02/2020", "10:11:13", false}}));
+    EXPECT_TRUE(Database().MarkServiceOperationRestored(4));
+    EXPECT_FALSE(Database().MarkServiceOperationRestored(4));
+    EXPECT_FALSE(Database().MarkServiceOperationRestored(5));
+    const std::optional<std::int64_t> added = Database().AddServiceOperation(L"New", 4, 2);
+    ASSERT_TRUE(added);
+
+    // Opened again, the table is as it was left.
+    database.Restart();
+    const std::vector<db::ServiceOperationRow> rows = read();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_TRUE(rows[0].restored);
+    EXPECT_FALSE(rows[1].restored);
+    EXPECT_EQ(rows[2].id, *added);
+    EXPECT_FALSE(rows[2].restored);
+    EXPECT_EQ(RunSql(database.WorkingFile(), "select count(*) from pragma_table_info('tbl_serversOperation')"),
+              SqlRows{{"7"}});
 }
 
 std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {

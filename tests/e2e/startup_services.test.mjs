@@ -241,7 +241,7 @@ test("a service is switched off and on from its button, and the service manager 
     await shoot("service-page");
 });
 
-test("the service log shows both changes; Restore sets the type back and Finish refreshes the page", async () => {
+test("the service log shows both changes; Restore keeps a type set since and Finish refreshes the page", async () => {
     await page.click("#ServiceLogPopup");
     const log = logWindow();
     await expectShown("#SystemItemLog tr", 10000, log);
@@ -264,13 +264,14 @@ test("the service log shows both changes; Restore sets the type back and Finish 
     await log.locator("#maximize_My").click();
     assert.equal(await logFrame().evaluate(() => $id("SystemItemLog").getBoundingClientRect().height), 350);
 
-    // The first change went from Manual to Disable: Restore gives Manual back.
+    // The first change went from Manual to Disable, but the second has set
+    // Automatic since: Restore keeps Automatic, says so, and the record is done.
     await rows.first().locator(".TdAmend").click();
-    await expectShown("#HomeTipsText", 10000, popup());
-    assert.equal(await text("#HomeTipsText", popup()), "Operation successful.");
-    await popup().locator("#OKendHome").click();
-    await expectHidden("iframe[name='PopupWindows_html']");
-    assert.equal(serviceStartType("QoE2eAlpha"), 3);
+    await expectShown("#SevicerAlterUI", 10000, log);
+    assert.equal(await text("#SevicerTipsServe", log), "Its start type was changed since and is kept as it is.");
+    await log.locator("#SevicerYES").click();
+    await expectHidden("#SevicerAlterUI", 10000, log);
+    assert.equal(serviceStartType("QoE2eAlpha"), 2);
     assert.equal(await text("#TotalRecord", log), "1");
     assert.deepEqual(await rows.locator(".EnabledInt").allTextContents(), ["Disable"]);
 
@@ -278,7 +279,7 @@ test("the service log shows both changes; Restore sets the type back and Finish 
     await expectHidden("iframe[name='SevicerLog_html']");
     assert.equal(await page.evaluate(() => view.rootDisabled), false);
     const alpha = await serviceRow("QoE2eAlpha");
-    assert.equal(await text(".EnabledInt", alpha), "Manual");
+    assert.equal(await text(".EnabledInt", alpha), "Automatic");
 });
 
 test("once the last record is restored the log is empty, and the page says there is none", async () => {
@@ -373,13 +374,13 @@ test("after a switch and after the log window the order stays, and only its head
     assert.deepEqual(await looks(), ["bottom", "bottom", "bottom"]);
 });
 
-test("a change the service manager refuses shows Fail to edit! until YES", async () => {
+test("a change that cannot be made shows Fail to edit! and why until YES", async () => {
     const gone = await serviceRow("QoE2eGone");
     wine("sc", "delete", "QoE2eGone");
     await gone.locator(".TdAmend").click();
     await expectShown("#AlterUI");
     assert.equal(await text("#TipsServeH"), "Fail to edit!");
-    assert.equal(await text("#TipsServe"), "Access denied!");
+    assert.equal(await text("#TipsServe"), "The service cannot be read.");
     await expectShown("#AlterYES_2");
     for (const id of ["#AlterYES", "#AlterNo", "#CloseExit"]) await expectHidden(id);
     assert.equal(await page.evaluate(() => $id("UIHome").inert), true);

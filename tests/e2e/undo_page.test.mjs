@@ -118,13 +118,17 @@ test("the undo window lists the changes and restores each once", async () => {
     assert.equal(await text(".TdAmend", switched), "Restored");
     assert.equal(await switched.locator(".TdAmend").isDisabled(), true);
 
-    // The service gets its type back; its record is gone with the restore.
+    // The service gets its type back; its row stays, restored, like the others.
     await undo.locator("#UndoItems tr", { hasText: "Service start type" }).locator(".TdAmend").click();
     await expectShown("#HomeTipsText", 10000, popup());
+    assert.equal(await text("#HomeTipsText", popup()), "Operation successful.");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
     assert.equal(serviceStartType(SERVICE), 3);
-    assert.equal(await undo.locator("#UndoItems tr").count(), 2);
+    assert.equal(await undo.locator("#UndoItems tr").count(), 3);
+    const service = undo.locator("#UndoItems tr", { hasText: "Service start type" });
+    assert.equal(await text(".TdAmend", service), "Restored");
+    assert.equal(await service.locator(".TdAmend").isDisabled(), true);
 
     await undo.locator("#UndoFinish").click();
     await expectHidden("iframe[name='undo_html']");

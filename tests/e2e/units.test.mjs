@@ -149,7 +149,12 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "Undoing a Downloads move points the folder back; the files stay where they are.",
         // The keep list: the detail window's Keep, the undo window's section.
         "Keep", "Keep list", "Kept files, folders and registry entries are never listed or deleted.", "Nothing is kept.",
-        "Remove"];
+        "Remove",
+        // Why the service page changed no start type, and a restore that kept a later one.
+        "This start type cannot be set.", "The service cannot be read.", "This is a driver: only services are changed.",
+        "Its present start type could not be given back, so it is not changed.",
+        "The change could not be recorded, so it was not made.", "The service manager refused the change.",
+        "Its start type was changed since and is kept as it is."];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;

@@ -2,11 +2,14 @@
 // the round trip through the repair in both views, and backup retention.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <string>
 #include <vector>
 
+#include "app/undo_changes.h"
 #include "common/handles.h"
+#include "db/scratch_database.h"
 #include "registry/registry_access.h"
 #include "registry/registry_backup.h"
 #include "registry/registry_journal.h"
@@ -145,13 +148,99 @@ TEST_F(RegistryRestoreRoundTrip, EntriesComeBackExactlyInTheirViewAndAreNeverOve
     EXPECT_EQ(Read(KEY_WOW64_64KEY, L"SOFTWARE\\QoUndoValues", L"number")->data, Bytes({5, 5, 5, 5}));
 }
 
+// Gives the user's key `path` the DACL of `sddl` (Wine enforces registry
+// key DACLs); the owner may always rewrite it.
+void SetKeyAccess(const wchar_t* path, const wchar_t* sddl) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    const common::UniqueRegKey owner(key);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+    LocalFree(descriptor);
+}
+
+class RegistryCleanUndo : public testing::Test {
+protected:
+    static constexpr const wchar_t* kDenied = L"Software\\QoUndoDenied";
+    static constexpr const wchar_t* kOpen = L"Software\\QoUndoOpen";
+
+    void TearDown() override {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kDenied, 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
+            RegCloseKey(key);
+            SetKeyAccess(kDenied, L"D:P(A;;KA;;;WD)");
+        }
+        for (const wchar_t* path : {kDenied, kOpen}) RegDeleteKeyW(HKEY_CURRENT_USER, path);
+    }
+
+    testsupport::ScratchDatabase database_;
+};
+
+// A restore that could not write every entry is not marked: it answers
+// Failed with what did come back, stays in the list as restorable, and a
+// retry writes the rest (what came back the first time is found there and
+// kept); only then is it marked, and a third restore answers as restored.
+TEST_F(RegistryCleanUndo, ARestoreThatFailedSomewhereStaysRestorableUntilAllIsBack) {
+    const BackupValue denied{L"a", REG_SZ, Text(L"C:\\gone\\a.exe")};
+    const BackupValue open{L"b", REG_DWORD, Bytes({1, 0, 0, 0})};
+    const auto write = [](const wchar_t* path, const BackupValue& value) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, value.name.c_str(), 0, value.type, value.data.data(),
+                       static_cast<DWORD>(value.data.size()));
+        RegCloseKey(key);
+    };
+    const auto read = [](const wchar_t* path, const std::wstring& name) -> std::optional<BackupValue> {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+        const common::UniqueRegKey owner(key);
+        return registry::ReadValue(key, name);
+    };
+    write(kDenied, denied);
+    write(kOpen, open);
+    constexpr std::uint32_t kUser = 0x80000001;
+    const registry::RegistryIssueList issues = {{kUser, L"Software\\", L"QoUndoDenied", L"a"},
+                                                {kUser, L"Software\\", L"QoUndoOpen", L"b"}};
+    registry::RegistryBackup backup(database_.Folder() / L"clean.reg");
+    const std::optional<std::int64_t> clean = registry::RecordRegistryClean(backup.Path());
+    ASSERT_TRUE(clean);
+    ASSERT_EQ(registry::RepairCategory(issues, backup), std::optional<std::uint32_t>(2));
+    ASSERT_TRUE(db::Database().CountRegistryCleanEntries(*clean, 2));
+    ASSERT_FALSE(read(kDenied, L"a"));
+    const std::string id = "registry-" + std::to_string(*clean);
+
+    SetKeyAccess(kDenied, L"D:P(A;;KR;;;WD)");
+    app::RestoreOutcome outcome = app::RestoreChange(id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Failed);
+    EXPECT_EQ(outcome.restored, 1u);
+    EXPECT_EQ(outcome.failed, std::vector<std::wstring>{L"HKEY_CURRENT_USER\\Software\\QoUndoDenied"});
+    EXPECT_EQ(read(kOpen, L"b"), open);
+    ASSERT_EQ(app::ListChanges().size(), 1u);
+    EXPECT_FALSE(app::ListChanges()[0].restored);
+
+    SetKeyAccess(kDenied, L"D:P(A;;KA;;;WD)");
+    outcome = app::RestoreChange(id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    EXPECT_EQ(outcome.restored, 1u);
+    EXPECT_EQ(outcome.existing, std::vector<std::wstring>{L"HKEY_CURRENT_USER\\Software\\QoUndoOpen\\b"});
+    EXPECT_TRUE(outcome.failed.empty());
+    EXPECT_EQ(read(kDenied, L"a"), denied);
+    EXPECT_TRUE(app::ListChanges()[0].restored);
+    EXPECT_EQ(app::RestoreChange(id).status, app::RestoreStatus::AlreadyRestored);
+}
+
 TEST(RegistryBackupRetention, KeepsThirtyDaysAndAlwaysTheNewestTen) {
     constexpr std::int64_t kDay = 24 * 60 * 60;
     constexpr std::int64_t kNow = 100 * kDay;
+    // Ages in days, newest first; a negative age is a clean that removed
+    // nothing.
     const auto rows = [](std::initializer_list<std::int64_t> ages) {
         std::vector<db::RegistryCleanRow> list;
         std::int64_t id = static_cast<std::int64_t>(ages.size());
-        for (const std::int64_t age : ages) list.push_back({id--, kNow - age * kDay, L"x.reg", 1, false});
+        for (const std::int64_t age : ages)
+            list.push_back({id--, kNow - (age < 0 ? -age : age) * kDay, L"x.reg", age < 0 ? 0 : 1, false});
         return list;
     };
     struct Case {
@@ -163,6 +252,11 @@ TEST(RegistryBackupRetention, KeepsThirtyDaysAndAlwaysTheNewestTen) {
         {rows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), {}},
         {rows({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 31, 29, 45}), {3, 1}},
         {rows({40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50}), {1}},
+        // Empty cleans push no backup that holds entries out of the newest
+        // ten; old ones expire themselves.
+        {rows({-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 40}), {}},
+        {rows({-31, -1, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, -50, 51}), {14, 2, 1}},
+        {rows({-40, -41}), {2, 1}},
     };
     for (const Case& c : cases) EXPECT_EQ(registry::ExpiredBackups(c.newestFirst, kNow), c.expired);
 }

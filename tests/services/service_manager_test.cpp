@@ -6,11 +6,15 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <functional>
 #include <regex>
 
 #include "app/script_bridge.h"
+#include "app/undo_changes.h"
 #include "db/scratch_database.h"
 #include "services/service_bridge.h"
+#include "services/service_change.h"
 #include "services/start_type.h"
 #include "services/test_services.h"
 
@@ -126,12 +130,107 @@ TEST_F(ServiceManager, StartTypeChangesAreLoggedAndUndoneFromTheLog) {
     EXPECT_EQ(log.Items()[1].Items()[6], Value(4));
     EXPECT_EQ(log.Items()[1].Items()[7], Value(2));
 
-    // Restoring the older record sets the type from before the first change.
-    EXPECT_EQ(CallNative("DeleteServerOpLog", {first.Items()[4], first.Items()[1], first.Items()[6]}), Value(1));
-    EXPECT_EQ(services_.StartType(kAlpha.name), 3);
+    // Undone newest first, each record gives back the type from before its
+    // change, once.
+    const Value& second = log.Items()[1];
+    EXPECT_EQ(CallNative("DeleteServerOpLog", {second.Items()[4], second.Items()[1], second.Items()[6]}), Value(1));
+    EXPECT_EQ(services_.StartType(kAlpha.name), 4);
     const Value rest = CallNative("GetServerOpLog");
     ASSERT_EQ(rest.Items().size(), 1u);
-    EXPECT_EQ(rest.Items()[0].Items()[4], log.Items()[1].Items()[4]);
+    EXPECT_EQ(rest.Items()[0].Items()[4], first.Items()[4]);
+    EXPECT_EQ(CallNative("DeleteServerOpLog", {first.Items()[4], first.Items()[1], first.Items()[6]}), Value(1));
+    EXPECT_EQ(services_.StartType(kAlpha.name), 3);
+    EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
+    EXPECT_EQ(CallNative("DeleteServerOpLog", {first.Items()[4], first.Items()[1], first.Items()[6]}), Value(0));
+    EXPECT_EQ(services_.StartType(kAlpha.name), 3);
+}
+
+// A start type set since the change is the user's: a restore, from the log
+// window or the undo list, keeps it, says so, and settles the change, which
+// then answers as restored.
+TEST_F(ServiceManager, ATypeSetSinceTheChangeIsKeptAndTheChangeSettled) {
+    struct Case {
+        const char* path;
+        std::function<void(const std::string& id, const Value& record)> restoreTwice;
+    };
+    const Case cases[] = {
+        {"log window",
+         [](const std::string&, const Value& record) {
+             const std::vector<Value> request = {record.Items()[4], record.Items()[1], record.Items()[6]};
+             EXPECT_EQ(CallNative("DeleteServerOpLog", request), Value(2));
+             EXPECT_EQ(CallNative("DeleteServerOpLog", request), Value(0));
+         }},
+        {"undo list",
+         [](const std::string& id, const Value&) {
+             const app::RestoreOutcome outcome = app::RestoreChange(id);
+             EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+             EXPECT_EQ(outcome.restored, 0u);
+             EXPECT_EQ(outcome.existing, std::vector<std::wstring>{kAlpha.name + L" 2"});
+             EXPECT_EQ(app::RestoreChange(id).status, app::RestoreStatus::AlreadyRestored);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        services_.SetStartType(kAlpha.name, SERVICE_DEMAND_START);
+        ASSERT_EQ(services::ChangeStartTypeLogged(kAlpha.name, SERVICE_DISABLED), services::ChangeOutcome::Changed);
+        services_.SetStartType(kAlpha.name, SERVICE_AUTO_START);
+        CallNative("GetServersInfo");
+        const Value log = CallNative("GetServerOpLog");
+        ASSERT_EQ(log.Items().size(), 1u);
+        const Value record = log.Items()[0];
+        const std::string id = "service-" + std::to_string(*record.Items()[4].AsInt());
+        c.restoreTwice(id, record);
+        EXPECT_EQ(services_.StartType(kAlpha.name), SERVICE_AUTO_START);
+        EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
+        const std::vector<app::Change> changes = app::ListChanges();
+        const auto change =
+            std::find_if(changes.begin(), changes.end(), [&](const app::Change& listed) { return listed.id == id; });
+        ASSERT_NE(change, changes.end());
+        EXPECT_TRUE(change->restored);
+    }
+}
+
+// Only a Win32 service whose start type a restore could give back is
+// changed: drivers decide whether Windows boots, and only they may have boot
+// or system start (Wine refuses those for Win32 services, as Windows does).
+// The page lists no drivers; here they are put in its list. A refused
+// change says why, leaves the service as it is and writes no record.
+TEST_F(ServiceManager, ARefusedChangeSaysWhyAndLeavesNoRecord) {
+    const std::wstring driverBinary = L"C:\\windows\\system32\\drivers\\qotest.sys";
+    const Value driver(L"This is a driver: only services are changed.");
+    struct Case {
+        TestService service;
+        Value answer;
+        int after;
+    };
+    const Case cases[] = {
+        {{L"QoTestDrvDemand", L"Qo Test Driver", driverBinary, SERVICE_DEMAND_START, L"", SERVICE_KERNEL_DRIVER},
+         driver, SERVICE_DEMAND_START},
+        {{L"QoTestDrvBoot", L"Qo Test Boot", driverBinary, SERVICE_BOOT_START, L"", SERVICE_KERNEL_DRIVER}, driver,
+         SERVICE_BOOT_START},
+        {{L"QoTestDrvSystem", L"Qo Test System", driverBinary, SERVICE_SYSTEM_START, L"", SERVICE_FILE_SYSTEM_DRIVER},
+         driver, SERVICE_SYSTEM_START},
+        {{L"QoTestSvcAuto", L"Qo Test Auto", L"C:\\QoTest\\auto.exe", SERVICE_AUTO_START, L""}, Value(true),
+         SERVICE_DISABLED},
+    };
+    for (const Case& c : cases) {
+        services_.Create(c.service);
+        services::ServiceEntry entry;
+        entry.serviceName = c.service.name;
+        services::ServiceList().push_back(entry);
+        const int index = static_cast<int>(services::ServiceList().size()) - 1;
+        EXPECT_EQ(CallNative("SetSingleServerStatus", {index, 4}), c.answer) << c.service.name;
+        EXPECT_EQ(services_.StartType(c.service.name), c.after) << c.service.name;
+    }
+    // A listed service that is gone since cannot be read.
+    const int beta = IndexOf(kBeta.name);
+    services_.Delete(kBeta.name);
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {beta, 4}), Value(L"The service cannot be read."));
+
+    std::vector<db::ServiceOperationRow> records;
+    ASSERT_TRUE(db::Database().ReadServiceOperations(records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].servrName, "QoTestSvcAuto");
 }
 
 TEST_F(ServiceManager, BadRequestsChangeNothingAndLogNothing) {
@@ -188,20 +287,21 @@ TEST_F(ServiceManager, RecordsStayUntilTheUserRestoresThem) {
 }
 
 // The record is written before the change: a change whose record cannot be
-// written is not made, and answers false.
+// written is not made, and says so.
 TEST_F(ServiceManager, AChangeWhoseRecordCannotBeWrittenIsNotMade) {
     const int alpha = IndexOf(kAlpha.name);
+    const Value notRecorded(L"The change could not be recorded, so it was not made.");
     sqlite3* holder = nullptr;
     ASSERT_EQ(sqlite3_open16(database_.WorkingFile().c_str(), &holder), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), Value(false));
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), notRecorded);
     sqlite3_exec(holder, "COMMIT;", nullptr, nullptr, nullptr);
     sqlite3_close(holder);
     EXPECT_EQ(services_.StartType(kAlpha.name), 3);
     EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
 
     db::Database().Close();
-    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), Value(false));
+    EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), notRecorded);
     EXPECT_EQ(services_.StartType(kAlpha.name), 3);
 }
 
@@ -216,7 +316,7 @@ TEST_F(ServiceManager, DelayedAutomaticStartIsSetAndRestoredExactly) {
     const bool supported = QueryServiceConfig2W(probe.get(), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
                                                 reinterpret_cast<BYTE*>(&setting), sizeof setting, &needed);
     if (!supported) {
-        EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 10}), Value(false));
+        EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 10}), Value(L"The service manager refused the change."));
         EXPECT_EQ(services_.StartType(kAlpha.name), 3);
         EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
         return;

@@ -4,6 +4,7 @@
 
 #include "services/recommendation.h"
 #include "services/service_bridge.h"
+#include "services/service_change.h"
 #include "services/service_enumeration.h"
 #include "services/start_type.h"
 
@@ -93,6 +94,45 @@ TEST(ServiceRules, StartTypesAsThePageSeesThem) {
     for (const Case& c : cases) EXPECT_EQ(services::ShownStartType(c.startType, c.delayed), c.shown) << c.startType;
     for (int type = -1; type <= 11; ++type)
         EXPECT_EQ(services::IsApplicableStartType(type), type == 2 || type == 3 || type == 4 || type == 10) << type;
+}
+
+// A change is made only to a Win32 service whose present start type a
+// restore could give back; drivers decide whether Windows boots.
+TEST(ServiceRules, ChangesAreMadeOnlyWhereTheyCanBeUndone) {
+    using services::ChangeOutcome;
+    constexpr DWORD kOwn = SERVICE_WIN32_OWN_PROCESS, kShared = SERVICE_WIN32_SHARE_PROCESS;
+    struct Case {
+        DWORD serviceType;
+        int present;
+        int requested;
+        ChangeOutcome outcome;
+    };
+    const Case cases[] = {
+        {kOwn, SERVICE_AUTO_START, SERVICE_DISABLED, ChangeOutcome::Changed},
+        {kShared, SERVICE_DEMAND_START, services::kDelayedAutoStart, ChangeOutcome::Changed},
+        {kOwn | SERVICE_INTERACTIVE_PROCESS, services::kDelayedAutoStart, SERVICE_DEMAND_START, ChangeOutcome::Changed},
+        {kOwn, SERVICE_DISABLED, SERVICE_AUTO_START, ChangeOutcome::Changed},
+        // Start types a restore could not give back, whatever is asked for.
+        {kOwn, SERVICE_BOOT_START, SERVICE_DISABLED, ChangeOutcome::Unrestorable},
+        {kShared, SERVICE_SYSTEM_START, SERVICE_DEMAND_START, ChangeOutcome::Unrestorable},
+        {kOwn, 7, SERVICE_DISABLED, ChangeOutcome::Unrestorable},
+        {kOwn, -1, SERVICE_AUTO_START, ChangeOutcome::Unrestorable},
+        // Drivers, whatever their start type.
+        {SERVICE_KERNEL_DRIVER, SERVICE_BOOT_START, SERVICE_DISABLED, ChangeOutcome::Driver},
+        {SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_DISABLED, ChangeOutcome::Driver},
+        {SERVICE_FILE_SYSTEM_DRIVER, SERVICE_SYSTEM_START, SERVICE_DEMAND_START, ChangeOutcome::Driver},
+        {SERVICE_RECOGNIZER_DRIVER, SERVICE_AUTO_START, SERVICE_DISABLED, ChangeOutcome::Driver},
+        {SERVICE_ADAPTER, SERVICE_DEMAND_START, SERVICE_DISABLED, ChangeOutcome::Driver},
+        {kOwn | SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_DISABLED, ChangeOutcome::Driver},
+        {0, SERVICE_DEMAND_START, SERVICE_DISABLED, ChangeOutcome::Driver},
+        // Types a change never gives.
+        {kOwn, SERVICE_DEMAND_START, SERVICE_BOOT_START, ChangeOutcome::UnknownStartType},
+        {kOwn, SERVICE_DEMAND_START, SERVICE_SYSTEM_START, ChangeOutcome::UnknownStartType},
+        {kOwn, SERVICE_DEMAND_START, 5, ChangeOutcome::UnknownStartType},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(services::ChangeDecision(c.serviceType, c.present, c.requested), c.outcome)
+            << c.serviceType << " " << c.present << " -> " << c.requested;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ struct TestService {
     std::wstring binaryPath;
     DWORD startType = SERVICE_DEMAND_START;
     std::wstring description;  // none when empty
+    DWORD serviceType = SERVICE_WIN32_OWN_PROCESS;  // or a driver's
 };
 
 class TestServices {
@@ -35,7 +36,7 @@ public:
     void Create(const TestService& service) {
         const common::UniqueService created(CreateServiceW(
             manager_.get(), service.name.c_str(), service.displayName.c_str(), SERVICE_ALL_ACCESS,
-            SERVICE_WIN32_OWN_PROCESS, service.startType, SERVICE_ERROR_IGNORE, service.binaryPath.c_str(), nullptr,
+            service.serviceType, service.startType, SERVICE_ERROR_IGNORE, service.binaryPath.c_str(), nullptr,
             nullptr, nullptr, nullptr, nullptr));
         if (!created) throw std::runtime_error("cannot create a test service");
         names_.push_back(service.name);
@@ -60,6 +61,14 @@ public:
                                              static_cast<DWORD>(buffer.size()), &needed))
             return -1;
         return static_cast<int>(reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(buffer.data())->dwStartType);
+    }
+
+    // Sets the start type as another program (or the user) would.
+    void SetStartType(const std::wstring& name, DWORD startType) {
+        const common::UniqueService service(OpenServiceW(manager_.get(), name.c_str(), SERVICE_CHANGE_CONFIG));
+        if (!service || !ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+            throw std::runtime_error("cannot set a test service's start type");
     }
 
     SC_HANDLE Manager() const { return manager_.get(); }
