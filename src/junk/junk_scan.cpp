@@ -18,7 +18,7 @@ void ResetJunkLists() {
 bool ScanJunkCategory(int category, const CategorySources& sources) {
     JunkFileList& list = JunkList(category);
     const CategoryPlan plan = PlanFor(category, sources);
-    const std::vector<std::wstring> roots = WalkRoots(plan.folders, sources.protectedFolders);
+    const std::vector<std::wstring> roots = WalkRoots(plan.folders, sources);
     switch (plan.walker) {
         case Walker::RecycleBin: ScanRecycleBin(list); break;
         case Walker::Extension:
