@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include "app/worker_tasks.h"
-#include "db/scratch_database.h"
 #include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/movable_folders.h"
@@ -25,12 +24,10 @@ using engine::Value;
 using testsupport::CallNative;
 using testsupport::Exists;
 
-class MovableFolders : public disktest::DiskStateTest {
+class MovableFolders : public disktest::DownloadSettingsTest {
 protected:
     MovableFolders() {
-        shell.Set(downloads);
-        third.Set(downloads);
-        edge.Remove();
+        PointSettingsAt(downloads);
         testsupport::MakeFile(downloads + L"\\a.bin", 3);
     }
 
@@ -45,11 +42,6 @@ protected:
     const std::wstring programFiles = testsupport::Environment(L"ProgramFiles");
     testsupport::TempDir root;
     const std::wstring downloads = root / L"Downloads";
-    testsupport::ScopedUserValue shell{disk::kShellFoldersKey, disk::kShellDownloadValue};
-    testsupport::ScopedUserValue third{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
-    testsupport::ScopedUserValue edge{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
-    testsupport::PublishedHost page;
-    testsupport::ScratchDatabase database;
     testsupport::LinuxLinks links;
 };
 
