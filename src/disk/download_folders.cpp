@@ -7,6 +7,7 @@
 #include "common/handles.h"
 #include "common/registry_value.h"
 #include "db/local_database.h"
+#include "disk/movable_folders.h"
 #include "junk/json_text.h"
 
 namespace disk {
@@ -91,10 +92,12 @@ std::wstring DownloadFoldersText(const std::vector<DownloadFolder>& folders) {
 }
 
 std::vector<DownloadFolder> ReadDownloadFolders() {
-    return ResolveDownloadFolders(
-        ReadSetting(kEdgeDownloadKey, kEdgeDownloadValue), ReadSetting(kShellFoldersKey, kShellDownloadValue),
-        ReadSetting(kShellFoldersKey, kShellDownloadThirdValue),
-        [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); });
+    return MovableDownloadFolders(
+        ResolveDownloadFolders(
+            ReadSetting(kEdgeDownloadKey, kEdgeDownloadValue), ReadSetting(kShellFoldersKey, kShellDownloadValue),
+            ReadSetting(kShellFoldersKey, kShellDownloadThirdValue),
+            [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); }),
+        junk::SystemProtectedFolders());
 }
 
 LSTATUS SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) {

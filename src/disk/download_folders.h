@@ -48,7 +48,8 @@ std::vector<DownloadFolder> ResolveDownloadFolders(const SettingReading& edge, c
 // [{"first":label,"second":path}, ...]
 std::wstring DownloadFoldersText(const std::vector<DownloadFolder>& folders);
 
-// The settings as this user has them now.
+// The settings as this user has them now; one naming a place no move may
+// take from (movable_folders.h) is empty.
 std::vector<DownloadFolder> ReadDownloadFolders();
 
 // How a setting's value is written: RegSetValueExW's arguments and answer.

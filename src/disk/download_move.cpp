@@ -13,6 +13,7 @@
 #include "disk/file_walk.h"
 #include "disk/move_counters.h"
 #include "disk/move_paths.h"
+#include "disk/movable_folders.h"
 #include "junk/junk_clean.h"
 
 namespace disk {
@@ -262,7 +263,11 @@ engine::Value GetCopyMoveDiskPath(app::BridgeArgs args) {
         std::replace(source.begin(), source.end(), L'/', L'\\');
         sources.push_back(std::move(source));
     }
-    if (IsNestedMove(sources, *target) || !MakeFolder(*target)) return -3;
+    const junk::ProtectedFolders protectedFolders = junk::SystemProtectedFolders();
+    const auto movable = [&protectedFolders](const std::wstring& path) { return IsMovablePath(path, protectedFolders); };
+    if (IsNestedMove(sources, *target) || !movable(*target) || !std::ranges::all_of(sources, movable) ||
+        !MakeFolder(*target) || !IsMovableTarget(*target, protectedFolders))
+        return -3;
     return app::StartTask(app::Task::DownloadMove, {},
                           [sources = std::move(sources), target = *target] {
                               RunDownloadMove(sources, target, SystemDownloadSettings());

@@ -41,6 +41,7 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
 // Starts the move of the array of source paths into the target folder (as
 // the folder dialog gives it; created when missing): 0, -3 when the target
 // is not a usable folder or lies inside a source (or a source inside it),
+// or it or a source is a place no move may take part in (movable_folders.h),
 // or the busy word while a move runs.
 engine::Value GetCopyMoveDiskPath(app::BridgeArgs args);
 

@@ -30,7 +30,7 @@ std::vector<std::wstring> GroupFolders(int group, const junk::CategorySources& s
                                                  L"\\AppData\\Local\\Microsoft\\Windows\\INetCache"};
     if (group == 3) return junk::PlanFor(kTemporaryFilesCategory, sources).folders;
     if (group < 0 || group > 3) return {};
-    return junk::UsableFolders({sources.variable(L"USERPROFILE") + kCaches[group]}, sources);
+    return junk::AccountFolders({sources.variable(L"USERPROFILE") + kCaches[group]}, sources);
 }
 
 void RunSystemDiskScan() {
@@ -44,7 +44,7 @@ void RunSystemDiskScan() {
     const auto kept = app::KeptItemsNow();
     for (int group = 0; group < kSystemDiskGroupCount; ++group) {
         junk::JunkFileList& list = SystemDiskList(group);
-        for (const std::wstring& folder : junk::WalkRoots(GroupFolders(group, sources), sources.protectedFolders))
+        for (const std::wstring& folder : junk::WalkRoots(GroupFolders(group, sources), sources))
             junk::ScanJunkFolder(list, emptyFolders, folder, junk::kWalkSinceBoot);
         junk::Undeletables().RemoveListed(list);
         junk::RemoveKept(list, *kept);

@@ -22,7 +22,8 @@ void ResetSystemDiskLists();
 
 // The folders of group `group`: below USERPROFILE for the three caches, the
 // folders of the "Temporary Files" junk category for group 3. A folder that
-// is not an absolute path (USERPROFILE undefined) or is protected is left out.
+// is not an absolute path (USERPROFILE undefined), is protected, or (a
+// cache) lies outside the account's local AppData is left out.
 std::vector<std::wstring> GroupFolders(int group, const junk::CategorySources& sources);
 
 // The worker: each group walked (only files written before Windows last

@@ -4,11 +4,12 @@
 
 #include <iterator>
 
+#include "app/log_file.h"
 #include "app/settings_store_values.h"
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
-#include "junk/protected_folders.h"
+#include "engine/wire_format.h"
 
 namespace junk {
 
@@ -36,18 +37,44 @@ std::vector<std::wstring> UsableFolders(const std::vector<std::wstring>& folders
     return DistinctFolders(usable);
 }
 
+UserTempChoice ChooseUserTemp(const CategorySources& sources) {
+    if (sources.localAppData.empty())
+        return {L"", "The account's profile is not in the machine's list of profiles: its temporary files are not cleaned"};
+    UserTempChoice choice{sources.localAppData + L"\\Temp", ""};
+    if (!sources.userTemp) return choice;
+    const std::optional<std::wstring> temp = PlainFolder(sources.expand(*sources.userTemp));
+    if (!temp)
+        choice.refusal = "is not an absolute path";
+    else if (!LiesInside(*temp, sources.localAppData))
+        choice.refusal = "lies outside the account's local AppData folder";
+    else if (IsProtectedFolder(*temp, sources.protectedFolders))
+        choice.refusal = "is or holds a protected folder";
+    else
+        choice.folder = *temp;
+    if (!choice.refusal.empty())
+        choice.refusal = "The user's TEMP \"" + engine::Utf8FromWide(*sources.userTemp) + "\" " + choice.refusal + ": " +
+                         engine::Utf8FromWide(choice.folder) + " is cleaned instead";
+    return choice;
+}
+
+std::vector<std::wstring> AccountFolders(const std::vector<std::wstring>& folders, const CategorySources& sources) {
+    std::vector<std::wstring> inside = UsableFolders(folders, sources);
+    std::erase_if(inside, [&sources](const std::wstring& folder) { return !LiesInside(folder, sources.localAppData); });
+    return inside;
+}
+
 CategoryPlan PlanFor(int category, const CategorySources& sources) {
     const auto under = [&](const wchar_t* variable, const wchar_t* sub) { return sources.variable(variable) + sub; };
     CategoryPlan plan;
     switch (category) {
         case 0:
-            if (sources.userTemp) plan.folders.push_back(sources.expand(*sources.userTemp));
-            plan.folders.push_back(under(L"SYSTEMROOT", L"\\temp"));
+            plan.folders = {ChooseUserTemp(sources).folder, under(L"SYSTEMROOT", L"\\temp")};
             break;
         case 1: plan.folders = {under(L"SYSTEMROOT", L"\\WinSxS\\Backup")}; break;
         case 2: plan.folders = {sources.systemDirectory + L"\\LogFiles"}; break;
         case 3:
-            plan.folders = {sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Terminal Server Client\\Cache")};
+            plan.folders = AccountFolders(
+                {sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Terminal Server Client\\Cache")}, sources);
             break;
         case 4: plan.folders = {under(L"ALLUSERSPROFILE", L"\\Microsoft\\Windows Defender\\Scans")}; break;
         case 5:
@@ -62,7 +89,8 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
         case 10: plan.walker = Walker::RecycleBin; break;
         case 11:
             plan.walker = Walker::Extension;
-            plan.folders = {sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\Explorer")};
+            plan.folders =
+                AccountFolders({sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\Explorer")}, sources);
             plan.extensions = {L".db", L".tmp"};
             break;
         case 12:
@@ -75,14 +103,16 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
     return plan;
 }
 
-std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders,
-                                    const std::vector<std::wstring>& protectedFolders) {
+std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders, const CategorySources& sources) {
     std::vector<std::wstring> roots;
     for (const std::wstring& folder : folders) {
         const std::optional<std::wstring> resolved = common::ResolvedFolder(folder);
         if (!resolved) continue;
         std::optional<std::wstring> plain = PlainFolder(*resolved);
-        if (plain && !IsProtectedFolder(*plain, protectedFolders)) roots.push_back(std::move(*plain));
+        if (!plain || IsProtectedFolder(*plain, sources.protectedFolders)) continue;
+        // A link the user made on the way out of the local AppData.
+        if (LiesInside(folder, sources.localAppData) && !LiesInside(*plain, sources.localAppDataFinal)) continue;
+        roots.push_back(std::move(*plain));
     }
     return DistinctFolders(roots);
 }
@@ -96,6 +126,12 @@ CategorySources SystemSources() {
     sources.systemDirectory = system;
     sources.expand = [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); };
     sources.protectedFolders = SystemProtectedFolders();
+    if (const std::optional<std::wstring> profile = AccountProfile()) {
+        sources.localAppData = *profile + L"\\AppData\\Local";
+        if (const std::optional<std::wstring> final = FinalPathOf(*profile))
+            sources.localAppDataFinal = *final + L"\\AppData\\Local";
+    }
+    if (const std::string refusal = ChooseUserTemp(sources).refusal; !refusal.empty()) app::LogFile::Instance().Write(refusal);
     return sources;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "junk/protected_folders.h"
+
 namespace junk {
 
 enum class Walker { Folder, RecycleBin, Extension };
@@ -25,9 +27,30 @@ struct CategorySources {
     std::function<std::wstring(const wchar_t* name)> variable;  // "" when undefined
     std::wstring systemDirectory;
     std::function<std::wstring(const std::wstring& path)> expand;  // first %token% expanded
-    // Plain folders that no junk folder may be or hold (protected_folders.h).
-    std::vector<std::wstring> protectedFolders;
+    // This account's local AppData folder: its profile root as the
+    // machine's list of profiles names it, + "\AppData\Local" (plain), and
+    // where that lies, the profile root's final path + "\AppData\Local".
+    // Empty when the profile is not known.
+    std::wstring localAppData;
+    std::wstring localAppDataFinal;
+    ProtectedFolders protectedFolders;
 };
+
+// The account's temporary-files folder: the user's TEMP (expanded, plain)
+// when it lies inside the account's local AppData and is not protected,
+// else the account's default, "<local AppData>\Temp" (empty when the local
+// AppData is not known). Any unelevated program can write TEMP, and the
+// elevated cleaner deletes everything in this folder.
+struct UserTempChoice {
+    std::wstring folder;
+    std::string refusal;  // why the user's TEMP was not taken; empty when it was, or there is none
+};
+UserTempChoice ChooseUserTemp(const CategorySources& sources);
+
+// The usable folders among `folders` that lie inside the account's local
+// AppData: the account's own caches and temporary files are looked for
+// there only, wherever the environment says its profile is.
+std::vector<std::wstring> AccountFolders(const std::vector<std::wstring>& folders, const CategorySources& sources);
 
 // The folders among `folders` that may be walked, written plainly: not an
 // absolute path (an undefined variable or an empty text would make it
@@ -40,11 +63,12 @@ CategoryPlan PlanFor(int category, const CategorySources& sources);
 
 // The folders the walks are given: each usable folder's final path (links
 // above it resolved; a folder that is itself a link, or missing, is left
-// out), unless that is protected or reached before.
-std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders,
-                                    const std::vector<std::wstring>& protectedFolders);
+// out), unless that is protected or reached before. A folder inside the
+// account's local AppData must still lie inside it once links are resolved.
+std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders, const CategorySources& sources);
 
-// The sources as this process sees them.
+// The sources as this process sees them; a refused TEMP is logged with the
+// reason.
 CategorySources SystemSources();
 
 // Health points that cleaning a non-empty category earns.

@@ -21,7 +21,7 @@ bool ScanJunkCategory(int category, const CategorySources& sources) {
     JunkFileList& list = JunkList(category);
     JunkFileList& emptyFolders = EmptyFolderList(category);
     const CategoryPlan plan = PlanFor(category, sources);
-    const std::vector<std::wstring> roots = WalkRoots(plan.folders, sources.protectedFolders);
+    const std::vector<std::wstring> roots = WalkRoots(plan.folders, sources);
     switch (plan.walker) {
         case Walker::RecycleBin: ScanRecycleBin(list); break;
         case Walker::Extension:

@@ -1,6 +1,7 @@
 #include "junk/protected_folders.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <knownfolders.h>
 
@@ -9,6 +10,8 @@
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "common/registry_value.h"
+#include "app/settings_store_values.h"
 
 namespace junk {
 
@@ -91,10 +94,48 @@ std::optional<std::wstring> PlainFolder(std::wstring_view path) {
     return plain;
 }
 
-bool IsProtectedFolder(std::wstring_view folder, const std::vector<std::wstring>& protectedFolders) {
+bool LiesInside(std::wstring_view inner, std::wstring_view outer) {
+    return !outer.empty() && inner.size() != outer.size() && Holds(outer, inner);
+}
+
+namespace {
+
+// How far a kind of protected folder reaches for one use.
+enum class Reach { None, Itself, WithInside };
+
+struct Kind {
+    std::vector<std::wstring> ProtectedFolders::*folders;
+    Reach walk;
+    Reach move;
+};
+
+// The table of protected_folders.h.
+constexpr Kind kKinds[] = {
+    {&ProtectedFolders::data, Reach::WithInside, Reach::WithInside},
+    {&ProtectedFolders::downloads, Reach::WithInside, Reach::None},
+    {&ProtectedFolders::system, Reach::Itself, Reach::WithInside},
+    {&ProtectedFolders::profiles, Reach::Itself, Reach::WithInside},
+    {&ProtectedFolders::account, Reach::Itself, Reach::Itself},
+};
+
+bool IsRefused(std::wstring_view folder, const ProtectedFolders& folders, Reach Kind::*use) {
     if (IsRoot(folder)) return true;
-    return std::ranges::any_of(protectedFolders,
-                               [folder](const std::wstring& kept) { return Holds(folder, kept); });
+    return std::ranges::any_of(kKinds, [&](const Kind& kind) {
+        const Reach reach = kind.*use;
+        return std::ranges::any_of(folders.*kind.folders, [&](const std::wstring& kept) {
+            return (reach != Reach::None && Holds(folder, kept)) || (reach == Reach::WithInside && Holds(kept, folder));
+        });
+    });
+}
+
+}  // namespace
+
+bool IsProtectedFolder(std::wstring_view folder, const ProtectedFolders& folders) {
+    return IsRefused(folder, folders, &Kind::walk);
+}
+
+bool IsUnmovableFolder(std::wstring_view folder, const ProtectedFolders& folders) {
+    return IsRefused(folder, folders, &Kind::move);
 }
 
 std::vector<std::wstring> DistinctFolders(const std::vector<std::wstring>& folders) {
@@ -113,20 +154,31 @@ std::vector<std::wstring> DistinctFolders(const std::vector<std::wstring>& folde
 
 namespace {
 
-void AddKnownFolder(std::vector<std::wstring>& texts, REFKNOWNFOLDERID id) {
-    wchar_t* path = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path))) texts.emplace_back(path);
-    CoTaskMemFree(path);
+using Texts = std::vector<std::wstring>;
+
+void AddKnownFolders(Texts& texts, std::initializer_list<const KNOWNFOLDERID*> ids) {
+    for (const KNOWNFOLDERID* id : ids) {
+        wchar_t* path = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(*id, KF_FLAG_DONT_VERIFY, nullptr, &path))) texts.emplace_back(path);
+        CoTaskMemFree(path);
+    }
 }
 
-void AddSystemFolder(std::vector<std::wstring>& texts, UINT (WINAPI* read)(LPWSTR, UINT)) {
+void AddSystemFolder(Texts& texts, UINT (WINAPI* read)(LPWSTR, UINT)) {
     wchar_t path[MAX_PATH];
     const UINT length = read(path, MAX_PATH);
     if (length > 0 && length < MAX_PATH) texts.emplace_back(path, length);
 }
 
+void AddVariables(Texts& texts, std::initializer_list<const wchar_t*> names) {
+    for (const wchar_t* name : names) {
+        std::wstring value = common::ReadEnvironmentVariable(name);
+        if (!value.empty()) texts.push_back(std::move(value));
+    }
+}
+
 // A text value, REG_EXPAND_SZ expanded.
-void AddRegistryText(std::vector<std::wstring>& texts, HKEY key, const wchar_t* name) {
+void AddRegistryText(Texts& texts, HKEY key, const wchar_t* name) {
     DWORD size = 0;
     constexpr DWORD kTexts = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
     if (RegGetValueW(key, nullptr, name, kTexts, nullptr, nullptr, &size) != ERROR_SUCCESS || size < 2) return;
@@ -136,63 +188,175 @@ void AddRegistryText(std::vector<std::wstring>& texts, HKEY key, const wchar_t* 
     texts.push_back(std::move(text));
 }
 
-void AddRegistryFolders(std::vector<std::wstring>& texts) {
+// Calls `each` with every subkey of `key`.
+template <typename Each>
+void ForEachSubkey(HKEY key, REGSAM view, Each each) {
+    wchar_t name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(std::size(name));
+        const LSTATUS status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        common::UniqueRegKey subkey;
+        if (status == ERROR_SUCCESS && RegOpenKeyExW(key, name, 0, KEY_READ | view, subkey.put()) == ERROR_SUCCESS)
+            each(subkey.get());
+    }
+}
+
+constexpr const wchar_t* kProfileList = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+
+// What HKEY_LOCAL_MACHINE names: the Program Files folders, ProgramData, the
+// profiles' folder and every profile root.
+void AddMachineFolders(Texts& data, Texts& system, Texts& account, Texts& roots) {
     for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         common::UniqueRegKey current;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0, KEY_READ | view,
                           current.put()) == ERROR_SUCCESS) {
             for (const wchar_t* name : {L"ProgramFilesDir", L"ProgramFilesDir (x86)", L"ProgramW6432Dir"})
-                AddRegistryText(texts, current.get(), name);
+                AddRegistryText(data, current.get(), name);
         }
         common::UniqueRegKey profiles;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                          KEY_READ | view, profiles.put()) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ | view, profiles.put()) != ERROR_SUCCESS)
             continue;
-        for (const wchar_t* name : {L"ProfilesDirectory", L"Default", L"Public", L"ProgramData"})
-            AddRegistryText(texts, profiles.get(), name);
-        wchar_t sid[256];
-        for (DWORD index = 0;; ++index) {
-            DWORD length = static_cast<DWORD>(std::size(sid));
-            const LSTATUS status = RegEnumKeyExW(profiles.get(), index, sid, &length, nullptr, nullptr, nullptr, nullptr);
-            if (status == ERROR_NO_MORE_ITEMS) break;
-            if (status != ERROR_SUCCESS) continue;
-            common::UniqueRegKey profile;
-            if (RegOpenKeyExW(profiles.get(), sid, 0, KEY_READ | view, profile.put()) == ERROR_SUCCESS)
-                AddRegistryText(texts, profile.get(), L"ProfileImagePath");
-        }
+        AddRegistryText(account, profiles.get(), L"ProfilesDirectory");
+        AddRegistryText(system, profiles.get(), L"ProgramData");
+        for (const wchar_t* name : {L"Default", L"Public"}) AddRegistryText(roots, profiles.get(), name);
+        ForEachSubkey(profiles.get(), view, [&roots](HKEY profile) { AddRegistryText(roots, profile, L"ProfileImagePath"); });
     }
 }
 
+// OneDrive's folders: one "UserFolder" for each signed-in account, and the
+// variables OneDrive sets.
+void AddOneDriveFolders(Texts& data) {
+    AddKnownFolders(data, {&FOLDERID_SkyDrive});
+    AddVariables(data, {L"OneDrive", L"OneDriveConsumer", L"OneDriveCommercial"});
+    common::UniqueRegKey accounts;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\OneDrive\\Accounts", 0, KEY_READ, accounts.put()) ==
+        ERROR_SUCCESS)
+        ForEachSubkey(accounts.get(), 0, [&data](HKEY account) { AddRegistryText(data, account, L"UserFolder"); });
+}
+
+// The string form of the process token's user SID.
+std::optional<std::wstring> ProcessUserSid() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::nullopt;
+    const common::UniqueKernelHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    wchar_t* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return std::nullopt;
+    std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}
+
+// The data folders every profile holds at these names.
+constexpr const wchar_t* kDataNames[] = {L"Documents", L"Desktop", L"Pictures", L"Music",
+                                         L"Videos",    L"Favorites", L"OneDrive"};
+
 }  // namespace
 
-std::vector<std::wstring> SystemProtectedFolders() {
-    std::vector<std::wstring> texts;
-    AddSystemFolder(texts, GetWindowsDirectoryW);
-    AddSystemFolder(texts, GetSystemWindowsDirectoryW);
-    AddSystemFolder(texts, GetSystemDirectoryW);
-    AddSystemFolder(texts, GetSystemWow64DirectoryW);
-    for (const KNOWNFOLDERID* id : {&FOLDERID_Windows, &FOLDERID_System, &FOLDERID_SystemX86, &FOLDERID_ProgramFiles,
-                                    &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesX64, &FOLDERID_ProgramData,
-                                    &FOLDERID_Profile, &FOLDERID_UserProfiles, &FOLDERID_Public})
-        AddKnownFolder(texts, *id);
-    for (const wchar_t* name : {L"SYSTEMROOT", L"windir", L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432",
-                                L"ProgramData", L"ALLUSERSPROFILE", L"USERPROFILE", L"PUBLIC"}) {
-        std::wstring value = common::ReadEnvironmentVariable(name);
-        if (!value.empty()) texts.push_back(std::move(value));
+std::optional<std::wstring> FinalPathOf(const std::wstring& path) {
+    const common::UniqueFile handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return std::nullopt;
+    std::wstring final(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()), 0);
+    if (length >= final.size()) {
+        final.resize(length);
+        length = GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()), 0);
     }
-    AddRegistryFolders(texts);
+    if (length == 0 || length >= final.size()) return std::nullopt;
+    final.resize(length);
+    return PlainFolder(final);
+}
 
-    std::vector<std::wstring> folders;
-    for (const std::wstring& text : texts) {
-        std::optional<std::wstring> plain = PlainFolder(text);
-        if (!plain) continue;
-        if (const std::optional<std::wstring> resolved = common::ResolvedFolder(*plain)) {
-            if (std::optional<std::wstring> final = PlainFolder(*resolved); final && *final != *plain)
-                folders.push_back(std::move(*final));
-        }
-        folders.push_back(std::move(*plain));
+std::optional<std::wstring> AccountProfile() {
+    const std::optional<std::wstring> sid = ProcessUserSid();
+    common::UniqueRegKey profile;
+    if (!sid || RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kProfileList) + L"\\" + *sid).c_str(), 0,
+                              KEY_READ | KEY_WOW64_64KEY, profile.put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    const std::optional<common::RegistryValue> value = common::ReadRegistryValue(profile.get(), L"ProfileImagePath");
+    const std::optional<std::wstring> text = value ? app::TerminatedRegistryText(value->type, value->data) : std::nullopt;
+    if (!text) return std::nullopt;
+    // Only the system's own variables may stand in it: the environment is
+    // the user's to change.
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (length < 3 || length >= MAX_PATH) return std::nullopt;
+    const std::wstring windowsFolder(windows, length);
+    const std::optional<std::wstring> expanded =
+        common::ReplaceEnvironmentString(*text, [&windowsFolder](const std::wstring& name) {
+            if (common::SamePathText(name, L"SystemRoot") || common::SamePathText(name, L"windir")) return windowsFolder;
+            return common::SamePathText(name, L"SystemDrive") ? windowsFolder.substr(0, 2) : std::wstring();
+        });
+    return PlainFolder(expanded.value_or(*text));
+}
+
+ProtectedFolders SystemProtectedFolders() {
+    Texts data, downloads, system, otherProfiles, account, roots;
+    AddSystemFolder(system, GetWindowsDirectoryW);
+    AddSystemFolder(system, GetSystemWindowsDirectoryW);
+    AddSystemFolder(system, GetSystemDirectoryW);
+    AddSystemFolder(system, GetSystemWow64DirectoryW);
+    AddKnownFolders(system, {&FOLDERID_Windows, &FOLDERID_System, &FOLDERID_SystemX86, &FOLDERID_ProgramData});
+    AddVariables(system, {L"SYSTEMROOT", L"windir", L"ProgramData", L"ALLUSERSPROFILE"});
+    AddKnownFolders(data, {&FOLDERID_Documents, &FOLDERID_Desktop, &FOLDERID_Pictures, &FOLDERID_Music, &FOLDERID_Videos,
+                           &FOLDERID_Favorites, &FOLDERID_PublicDocuments, &FOLDERID_PublicDesktop,
+                           &FOLDERID_PublicPictures, &FOLDERID_PublicMusic, &FOLDERID_PublicVideos,
+                           &FOLDERID_PublicDownloads, &FOLDERID_ProgramFiles, &FOLDERID_ProgramFilesX86,
+                           &FOLDERID_ProgramFilesX64});
+    AddVariables(data, {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"});
+    AddOneDriveFolders(data);
+    AddKnownFolders(downloads, {&FOLDERID_Downloads});
+    AddKnownFolders(account, {&FOLDERID_UserProfiles, &FOLDERID_LocalAppData, &FOLDERID_RoamingAppData,
+                              &FOLDERID_LocalAppDataLow});
+    // The environment may name any folder: as themselves only.
+    AddVariables(account, {L"USERPROFILE", L"PUBLIC"});
+    AddKnownFolders(roots, {&FOLDERID_Profile, &FOLDERID_Public});
+    AddMachineFolders(data, system, account, roots);
+
+    // Each profile root the machine knows, with the default places of its
+    // data folders inside it.
+    const std::optional<std::wstring> own = AccountProfile();
+    if (own) roots.push_back(*own);
+    const std::optional<std::wstring> ownFinal = own ? FinalPathOf(*own) : std::nullopt;
+    const auto isOwn = [&](const std::wstring& root) {
+        return (own && common::SamePathText(root, *own)) || (ownFinal && common::SamePathText(root, *ownFinal));
+    };
+    for (const std::wstring& text : roots) {
+        const std::optional<std::wstring> root = PlainFolder(text);
+        if (!root) continue;
+        const bool mine = isOwn(*root);
+        (mine ? account : otherProfiles).push_back(*root);
+        for (const wchar_t* name : kDataNames) data.push_back(*root + L"\\" + name);
+        (mine ? downloads : data).push_back(*root + L"\\Downloads");
+        if (mine)
+            for (const wchar_t* name : {L"\\AppData", L"\\AppData\\Local", L"\\AppData\\Roaming", L"\\AppData\\LocalLow"})
+                account.push_back(*root + name);
     }
-    return folders;
+
+    // Each plainly and, where it differs, as its final path.
+    const auto plainFolders = [](const Texts& texts) {
+        std::vector<std::wstring> folders;
+        const auto add = [&folders](std::wstring folder) {
+            if (std::ranges::none_of(folders, [&folder](const std::wstring& f) { return f == folder; }))
+                folders.push_back(std::move(folder));
+        };
+        for (const std::wstring& text : texts) {
+            std::optional<std::wstring> plain = PlainFolder(text);
+            if (!plain) continue;
+            if (std::optional<std::wstring> final = FinalPathOf(*plain)) add(std::move(*final));
+            add(std::move(*plain));
+        }
+        return folders;
+    };
+    return {plainFolders(data), plainFolders(downloads), plainFolders(system), plainFolders(otherProfiles),
+            plainFolders(account)};
 }
 
 }  // namespace junk

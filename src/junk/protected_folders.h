@@ -1,9 +1,11 @@
 #pragma once
-// Folders no junk folder may be: a junk folder taken from the environment or
-// the registry (a user's TEMP value naming "C:\" or the profile) would
-// otherwise offer the system's or the user's own files for deletion. The
-// rules are plain functions of the texts; SystemProtectedFolders asks the
-// machine which folders they protect.
+// The one rule for which folders a cleaner may walk and a Downloads move may
+// take or fill. A junk folder taken from the environment or the registry (a
+// user's TEMP value naming "C:\", the profile or Documents), or a Downloads
+// setting naming the profile or the Desktop, would otherwise hand the user's
+// own or the system's files to the elevated program. The rules are plain
+// functions of the texts; SystemProtectedFolders asks the machine which
+// folders they protect.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,20 +20,62 @@ namespace junk {
 // its root.
 std::optional<std::wstring> PlainFolder(std::wstring_view path);
 
-// True for a plain folder that must not be walked: a drive's or a share's
-// root, one of `protectedFolders` (plain folders), or a folder that holds
-// one of them. Letter case aside.
-bool IsProtectedFolder(std::wstring_view folder, const std::vector<std::wstring>& protectedFolders);
+// True when the plain folder `inner` lies inside `outer`, below it (not `outer`
+// itself), letter case aside.
+bool LiesInside(std::wstring_view inner, std::wstring_view outer);
+
+// The protected folders, each plainly and, where it differs, as its final
+// path. How far each kind reaches:
+//                 cleaners' walks     Downloads move
+//   data          with inside         with inside
+//   downloads     with inside         -
+//   system        as itself           with inside
+//   profiles      as itself           with inside
+//   account       as itself           as itself
+// "As itself" refuses the folder and every folder holding it, "with inside"
+// every folder inside it too. Every drive's and share's root is refused.
+struct ProtectedFolders {
+    // The users' data folders (Documents, Desktop, Pictures, Music, Videos,
+    // Favorites, OneDrive; other accounts' Downloads), as the system names
+    // them and at their default places in every profile, and both Program
+    // Files folders.
+    std::vector<std::wstring> data;
+    // This account's Downloads, the folder a Downloads move works on.
+    std::vector<std::wstring> downloads;
+    // The Windows folder, System32, SysWOW64 and ProgramData: the cleaners
+    // walk places inside them (Temp, Prefetch, ...).
+    std::vector<std::wstring> system;
+    // Every other profile root (service profiles hold caches the cleaners walk).
+    std::vector<std::wstring> profiles;
+    // The profiles' folder, this account's profile root and its AppData
+    // folders: the account's caches and temporary files lie inside them.
+    std::vector<std::wstring> account;
+};
+
+// True for a plain folder that no cleaner may walk.
+bool IsProtectedFolder(std::wstring_view folder, const ProtectedFolders& folders);
+
+// True for a plain folder that may be neither the source nor the target of
+// a Downloads move: the move empties and removes its sources and writes
+// into its target.
+bool IsUnmovableFolder(std::wstring_view folder, const ProtectedFolders& folders);
 
 // `folders` (plain) without those that are the same as, or lie inside,
 // another one kept: a folder reached twice is walked once, as part of the
 // outer one. The order of the rest is kept.
 std::vector<std::wstring> DistinctFolders(const std::vector<std::wstring>& folders);
 
-// The Windows folder, System32 and SysWOW64, both Program Files folders,
-// ProgramData, the folder of the users' profiles and every profile root, as
-// the system, the environment and the registry name them; each plainly and,
-// where it differs, as its final path.
-std::vector<std::wstring> SystemProtectedFolders();
+// The final path of the file or folder at `path` (links followed),
+// plainly; nothing when it cannot be opened.
+std::optional<std::wstring> FinalPathOf(const std::wstring& path);
+
+// This account's profile root as the machine's list of profiles names it
+// for the process token's user, plainly; nothing when it is not known. Not
+// from the environment or HKEY_CURRENT_USER, which unelevated programs write.
+std::optional<std::wstring> AccountProfile();
+
+// The protected folders of this machine and account, as the system, the
+// environment and the registry name them.
+ProtectedFolders SystemProtectedFolders();
 
 }  // namespace junk

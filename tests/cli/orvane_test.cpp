@@ -3,9 +3,12 @@
 // prefix.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
+#include <knownfolders.h>
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -16,6 +19,7 @@
 #include "common/handles.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
+#include "junk/protected_folders.h"
 #include "services/test_services.h"
 #include "support/junk_fixtures.h"
 #include "support/scoped_state.h"
@@ -230,6 +234,35 @@ TEST(Orvane, AFileInUseCountsAsFailedAndFreesNothing) {
     EXPECT_EQ(NumberOf(run.json.get(), "bytes"), NumberOf(category, "bytes"));
     EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
     EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+}
+
+// A TEMP naming Documents (any unelevated program can write it) would make
+// every document junk: the clean takes the account's own temporary folder
+// instead, and the documents stay.
+TEST(Orvane, CleanOfATempNamingDocumentsLeavesTheDocumentsAlone) {
+    wchar_t* known = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &known)));
+    const std::wstring documents = known;
+    CoTaskMemFree(known);
+    const std::optional<std::wstring> profile = junk::AccountProfile();
+    ASSERT_TRUE(profile.has_value());
+    const std::wstring pid = std::to_wstring(GetCurrentProcessId());
+    const std::wstring mine = documents + L"\\qo-cli-" + pid;
+    const std::wstring fallback = *profile + L"\\AppData\\Local\\Temp\\qo-cli-" + pid;
+    testsupport::MakeFile(mine + L"\\report.txt", 12);
+    testsupport::MakeFile(mine + L"\\photos\\holiday.jpg", 30);
+    testsupport::MakeFile(fallback + L"\\old.tmp", 5);
+    const junktest::ScopedUserTemp setting(documents);
+    const Orvane orvane;
+
+    const Result run = orvane(L"clean --json junk.temp");
+
+    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+    EXPECT_EQ(testsupport::ReadFile(mine + L"\\report.txt"), std::string(12, 'x'));
+    EXPECT_TRUE(Exists(mine + L"\\photos\\holiday.jpg"));
+    EXPECT_FALSE(Exists(fallback + L"\\old.tmp"));
+    testsupport::RemoveTree(mine);
+    testsupport::RemoveTree(fallback);
 }
 
 // The keep list through orvane: stored once whatever the letter case, a

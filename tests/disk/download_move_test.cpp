@@ -90,15 +90,10 @@ std::wstring ShellSetting(const wchar_t* value) {
 }
 
 // The test prefix's own download settings point at the fixture's Downloads
-// folder (the third entry equals it, so it lists nothing) and are put back
-// afterwards.
-class DownloadMove : public disktest::DiskStateTest {
+// folder and are put back afterwards.
+class DownloadMove : public disktest::DownloadSettingsTest {
 protected:
-    DownloadMove() {
-        shell.Set(downloads);
-        third.Set(downloads);
-        edge.Remove();
-    }
+    DownloadMove() { PointSettingsAt(downloads); }
     void TearDown() override {
         for (const std::wstring& link : links) testsupport::RemoveLinuxLink(link);
         disktest::DiskStateTest::TearDown();
@@ -117,11 +112,6 @@ protected:
     testsupport::TempDir root;
     const std::wstring downloads = root / L"Downloads";
     const std::wstring target = root / L"Moved";
-    testsupport::ScopedUserValue shell{disk::kShellFoldersKey, disk::kShellDownloadValue};
-    testsupport::ScopedUserValue third{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
-    testsupport::ScopedUserValue edge{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
-    testsupport::PublishedHost page;
-    testsupport::ScratchDatabase database;
     std::vector<std::wstring> links;
 };
 

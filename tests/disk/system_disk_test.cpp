@@ -40,6 +40,7 @@ TEST(SystemDiskGroups, FoldersOfEachGroup) {
     sources.expand = [&profile](const std::wstring& path) {
         return path.starts_with(L"%USERPROFILE%") ? profile + path.substr(13) : path;
     };
+    sources.localAppData = L"C:\\Users\\u\\AppData\\Local";
     using Folders = std::vector<std::wstring>;
     EXPECT_EQ(disk::GroupFolders(0, sources),
               Folders{L"C:\\Users\\u\\AppData\\Local\\Google\\Chrome\\User Data\\Default\\Cache"});
@@ -48,10 +49,16 @@ TEST(SystemDiskGroups, FoldersOfEachGroup) {
     EXPECT_EQ(disk::GroupFolders(3, sources), (Folders{L"C:\\Users\\u\\AppData\\Local\\Temp", L"C:\\Windows\\temp"}));
     EXPECT_EQ(disk::GroupFolders(4, sources), Folders{});
     // Without USERPROFILE the caches would be looked for at the current
-    // drive's root.
+    // drive's root, and the TEMP value names no folder: the account's own
+    // temporary folder stays.
     profile.clear();
     EXPECT_EQ(disk::GroupFolders(0, sources), Folders{});
-    EXPECT_EQ(disk::GroupFolders(3, sources), Folders{L"C:\\Windows\\temp"});
+    EXPECT_EQ(disk::GroupFolders(3, sources), (Folders{L"C:\\Users\\u\\AppData\\Local\\Temp", L"C:\\Windows\\temp"}));
+    // A profile the environment names outside the account's local AppData
+    // holds none of the account's caches.
+    profile = L"D:\\Elsewhere";
+    EXPECT_EQ(disk::GroupFolders(1, sources), Folders{});
+    EXPECT_EQ(disk::GroupFolders(3, sources), (Folders{L"C:\\Users\\u\\AppData\\Local\\Temp", L"C:\\Windows\\temp"}));
 }
 
 // The groups' folders all lie in the fixture: the profile, the user's TEMP

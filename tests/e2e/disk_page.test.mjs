@@ -69,14 +69,16 @@ before(async () => {
     page = await openPage(browser, address);
     await expectHidden("#ReadyLoad", 10000);
 
-    // The prefix's Downloads may be a Linux link, which no walk enters: it
-    // becomes a real folder, seeded with files and two folders.
-    [downloads] = await page.evaluate(() => DownloadFoldersOf(view.GetDownloadDir()));
-    assert.match(downloads, /^C:\\users\\[^\\]+\\Downloads$/i);
-    downloadsFolder = wine("winepath", "-u", downloads).trim();
+    // The prefix's Downloads may be a Linux link, which no walk enters, to
+    // the Linux home, where Documents and Desktop may lead too (the page then
+    // leaves it out): it becomes a real folder, seeded with files and two
+    // folders, before the page reads it.
+    downloadsFolder = wine("winepath", "-u", wine("cmd", "/c", "echo %USERPROFILE%").trim() + "\\Downloads").trim();
     if (fs.lstatSync(downloadsFolder, { throwIfNoEntry: false })?.isSymbolicLink()) fs.unlinkSync(downloadsFolder);
     fs.rmSync(downloadsFolder, { recursive: true, force: true });
     for (const [name, size] of SEED) writeFile(path.join(downloadsFolder, name), size);
+    [downloads] = await page.evaluate(() => DownloadFoldersOf(view.GetDownloadDir()));
+    assert.match(downloads, /^C:\\users\\[^\\]+\\Downloads$/i);
 });
 
 after(async () => {

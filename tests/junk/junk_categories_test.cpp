@@ -27,11 +27,30 @@ junk::CategorySources Sources(std::optional<std::wstring> userTemp, std::map<std
         }
         return expanded;
     };
+    // The profile the machine knows is the one the environment names.
+    if (const auto profile = variables.find(L"USERPROFILE"); profile != variables.end())
+        sources.localAppData = profile->second + L"\\AppData\\Local";
     return sources;
 }
 
 const std::map<std::wstring, std::wstring> kMachine = {
     {L"SYSTEMROOT", L"C:\\Windows"}, {L"ALLUSERSPROFILE", L"C:\\ProgramData"}, {L"USERPROFILE", L"C:\\Users\\u"}};
+const std::wstring kLocalTemp = L"C:\\Users\\u\\AppData\\Local\\Temp";
+
+// The folders of a machine whose account "u" has its Documents redirected
+// to D:\Docs, another account "other", and OneDrive.
+junk::ProtectedFolders MachineFolders() {
+    junk::ProtectedFolders folders;
+    folders.data = {L"D:\\Docs",          L"C:\\Users\\u\\Documents", L"C:\\Users\\u\\Desktop",
+                    L"C:\\Users\\u\\OneDrive", L"C:\\Users\\other\\Downloads", L"C:\\Users\\other\\Documents",
+                    L"C:\\Program Files", L"C:\\Program Files (x86)"};
+    folders.downloads = {L"C:\\Users\\u\\Downloads"};
+    folders.system = {L"C:\\Windows", L"C:\\Windows\\System32", L"C:\\Windows\\SysWOW64", L"C:\\ProgramData"};
+    folders.profiles = {L"C:\\Users\\other", L"C:\\Users\\Public", L"C:\\Windows\\ServiceProfiles\\LocalService"};
+    folders.account = {L"C:\\Users", L"C:\\Users\\u", L"C:\\Users\\u\\AppData", L"C:\\Users\\u\\AppData\\Local",
+                       L"C:\\Users\\u\\AppData\\Roaming"};
+    return folders;
+}
 
 TEST(JunkCategories, EachCategoryWalksItsFoldersInOrder) {
     const auto sources = Sources(L"%USERPROFILE%\\AppData\\Local\\Temp", kMachine);
@@ -76,11 +95,11 @@ TEST(JunkCategories, FoldersThatAreNotAbsoluteAreLeftOut) {
         std::vector<std::wstring> folders;
     };
     const Case cases[] = {
-        {std::nullopt, kMachine, 0, {L"C:\\Windows\\temp"}},
-        {L"", kMachine, 0, {L"C:\\Windows\\temp"}},
-        {L"relative\\temp", kMachine, 0, {L"C:\\Windows\\temp"}},
-        {L"\\\\server\\share\\temp", kMachine, 0, {L"\\\\server\\share\\temp", L"C:\\Windows\\temp"}},
-        {L"D:\\Temp", {}, 0, {L"D:\\Temp"}},
+        {std::nullopt, kMachine, 0, {kLocalTemp, L"C:\\Windows\\temp"}},
+        {L"", kMachine, 0, {kLocalTemp, L"C:\\Windows\\temp"}},
+        {L"relative\\temp", kMachine, 0, {kLocalTemp, L"C:\\Windows\\temp"}},
+        {L"\\\\server\\share\\temp", kMachine, 0, {kLocalTemp, L"C:\\Windows\\temp"}},
+        {L"D:\\Temp", {}, 0, {}},
         {std::nullopt, {}, 6, {}},
         {std::nullopt, {}, 11, {}},
         {std::nullopt, {}, 12, {}},
@@ -112,8 +131,10 @@ TEST(ProtectedFolders, PlainFolderResolvesDotsSlashesAndPrefixes) {
 }
 
 TEST(ProtectedFolders, RootsTheProtectedFoldersAndWhatHoldsThemAreRefused) {
-    const std::vector<std::wstring> kept = {L"C:\\Windows", L"C:\\Windows\\System32", L"C:\\Users\\u",
-                                            L"C:\\Program Files", L"C:\\ProgramData"};
+    junk::ProtectedFolders kept;
+    kept.data = {L"C:\\Program Files"};
+    kept.system = {L"C:\\Windows", L"C:\\Windows\\System32", L"C:\\ProgramData"};
+    kept.account = {L"C:\\Users\\u"};
     const std::pair<const wchar_t*, bool> cases[] = {
         {L"C:\\", true},
         {L"D:\\", true},
@@ -142,25 +163,97 @@ TEST(ProtectedFolders, AFolderReachedTwiceOrInsideAnotherIsWalkedOnce) {
     EXPECT_EQ(junk::DistinctFolders({L"C:\\Temp", L"C:\\Temp2", L"C:\\Temp"}), (Folders{L"C:\\Temp", L"C:\\Temp2"}));
 }
 
+// One rule for the cleaners' walks, the user's TEMP and the Downloads move.
+// TEMP is taken only inside the account's local AppData (and not holding a
+// protected folder); otherwise the account's default temporary folder is
+// cleaned, with the reason logged.
+TEST(ProtectedFolders, EachPlaceIsUsableOrRefusedForWalksTempAndMoves) {
+    junk::CategorySources sources = Sources(std::nullopt, kMachine);
+    sources.protectedFolders = MachineFolders();
+    // A Documents redirected inside the local AppData.
+    sources.protectedFolders.data.push_back(L"C:\\Users\\u\\AppData\\Local\\Redirected\\Docs");
+    struct Case {
+        const wchar_t* path;
+        bool walk, temp, move;  // usable as a walked folder, as TEMP, as a Downloads source or target
+    };
+    const Case cases[] = {
+        {L"C:\\Users\\u\\Documents", false, false, false},
+        {L"C:\\Users\\u\\Documents\\Temp", false, false, false},
+        {L"D:\\Docs", false, false, false},
+        {L"D:\\Docs\\Temp", false, false, false},
+        {L"C:\\Users\\u\\Desktop", false, false, false},
+        {L"C:\\Users\\u\\OneDrive\\Work", false, false, false},
+        {L"C:\\Users\\u", false, false, false},
+        {L"C:\\Users\\U\\", false, false, false},
+        {L"C:\\Users", false, false, false},
+        {L"C:\\", false, false, false},
+        {L"D:\\", false, false, false},
+        {L"\\\\server\\share", false, false, false},
+        {L"C:\\Program Files\\App\\cache", false, false, false},
+        {L"C:\\Windows", false, false, false},
+        {L"C:\\Windows\\Temp", true, false, false},
+        {L"C:\\Windows\\ServiceProfiles\\LocalService\\AppData\\Local\\FontCache", true, false, false},
+        {L"C:\\ProgramData\\Microsoft\\Windows\\WER\\ReportQueue", true, false, false},
+        {L"C:\\Users\\other\\Stuff", true, false, false},
+        {L"C:\\Users\\other\\Downloads", false, false, false},
+        {L"C:\\Users\\u\\Downloads", false, false, true},
+        {L"C:\\Users\\u\\Downloads\\setup.exe", false, false, true},
+        {L"C:\\Users\\u\\AppData", false, false, false},
+        {L"C:\\Users\\u\\AppData\\Local", false, false, false},
+        {L"C:\\Users\\u\\AppData\\Local\\Temp", true, true, true},
+        {L"C:\\Users\\u\\AppData\\Local\\Temp\\build", true, true, true},
+        {L"C:\\Users\\u\\AppData\\Local\\Redirected", false, false, false},
+        {L"C:\\Users\\u\\AppData\\Local\\Redirected\\Docs\\Temp", false, false, false},
+        {L"C:\\Users\\u\\MyDownloads", true, false, true},
+        {L"D:\\Photos", true, false, true},
+        {L"E:\\Dl\\more", true, false, true},
+    };
+    for (const Case& c : cases) {
+        const std::wstring path = *junk::PlainFolder(c.path);
+        EXPECT_EQ(!junk::IsProtectedFolder(path, sources.protectedFolders), c.walk) << path;
+        EXPECT_EQ(!junk::IsUnmovableFolder(path, sources.protectedFolders), c.move) << path;
+        sources.userTemp = c.path;
+        const junk::UserTempChoice choice = junk::ChooseUserTemp(sources);
+        EXPECT_EQ(choice.refusal.empty(), c.temp) << path;
+        EXPECT_EQ(junk::PlanFor(0, sources).folders,
+                  (std::vector<std::wstring>{c.temp ? path : kLocalTemp, L"C:\\Windows\\temp"}))
+            << path;
+    }
+}
+
 // The user's TEMP value naming a drive's root, a profile's root, the
-// Windows folder, or the Windows temp folder itself.
+// Windows folder, the Windows temp folder itself, or climbing out of the
+// local AppData: the account's default temporary folder is cleaned instead.
+// An account whose profile the machine does not know has none cleaned.
 TEST(JunkCategories, ATempValueNamingAProtectedFolderIsNotWalked) {
     junk::CategorySources sources = Sources(std::nullopt, kMachine);
-    sources.protectedFolders = {L"C:\\Windows", L"C:\\Windows\\system32", L"C:\\Users\\u", L"C:\\Users\\other"};
-    const std::pair<const wchar_t*, std::vector<std::wstring>> cases[] = {
-        {L"C:\\", {L"C:\\Windows\\temp"}},
-        {L"C:", {L"C:\\Windows\\temp"}},
-        {L"%USERPROFILE%", {L"C:\\Windows\\temp"}},
-        {L"%USERPROFILE%\\..", {L"C:\\Windows\\temp"}},
-        {L"C:\\Users\\other\\", {L"C:\\Windows\\temp"}},
-        {L"%SYSTEMROOT%", {L"C:\\Windows\\temp"}},
-        {L"C:\\Windows\\Temp", {L"C:\\Windows\\Temp"}},
-        {L"%USERPROFILE%\\AppData\\Local\\Temp", {L"C:\\Users\\u\\AppData\\Local\\Temp", L"C:\\Windows\\temp"}},
+    sources.protectedFolders = MachineFolders();
+    const std::pair<const wchar_t*, std::wstring> cases[] = {
+        {L"C:\\", kLocalTemp},
+        {L"C:", kLocalTemp},
+        {L"%USERPROFILE%", kLocalTemp},
+        {L"%USERPROFILE%\\..", kLocalTemp},
+        {L"C:\\Users\\other\\", kLocalTemp},
+        {L"%SYSTEMROOT%", kLocalTemp},
+        {L"C:\\Windows\\Temp", kLocalTemp},
+        {L"%USERPROFILE%\\AppData\\Local\\Temp\\..\\..\\..\\Documents", kLocalTemp},
+        {L"%USERPROFILE%\\AppData\\Local\\Temp", kLocalTemp},
+        {L"%USERPROFILE%\\AppData\\Local\\Temp\\mine", kLocalTemp + L"\\mine"},
     };
-    for (const auto& [temp, folders] : cases) {
+    for (const auto& [temp, folder] : cases) {
         sources.userTemp = temp;
-        EXPECT_EQ(junk::PlanFor(0, sources).folders, folders) << std::wstring(temp).size();
+        EXPECT_EQ(junk::PlanFor(0, sources).folders, (std::vector<std::wstring>{folder, L"C:\\Windows\\temp"}))
+            << std::wstring(temp).size();
     }
+    sources.userTemp = L"C:\\Users\\u\\Documents";
+    EXPECT_NE(junk::ChooseUserTemp(sources).refusal.find("C:\\Users\\u\\Documents"), std::string::npos);
+
+    sources.localAppData.clear();
+    sources.userTemp = L"%USERPROFILE%\\AppData\\Local\\Temp";
+    EXPECT_FALSE(junk::ChooseUserTemp(sources).refusal.empty());
+    EXPECT_EQ(junk::PlanFor(0, sources).folders, std::vector<std::wstring>{L"C:\\Windows\\temp"});
+    EXPECT_EQ(junk::PlanFor(3, sources).folders, std::vector<std::wstring>{});
+    EXPECT_EQ(junk::PlanFor(11, sources).folders, std::vector<std::wstring>{});
 }
 
 // The same against this machine's own folders, as the scans take them.
@@ -173,9 +266,10 @@ TEST(JunkCategories, ThisMachinesRootAndProfileAreProtected) {
         const junk::CategorySources sources = junk::SystemSources();
         ASSERT_TRUE(sources.userTemp.has_value());
         const std::vector<std::wstring> folders = junk::PlanFor(0, sources).folders;
-        ASSERT_EQ(folders.size(), 1u) << std::string(temp.begin(), temp.end());
-        EXPECT_EQ(folders[0], junk::PlainFolder(testsupport::Environment(L"SYSTEMROOT") + L"\\temp"));
-        EXPECT_EQ(junk::WalkRoots({drive, profile}, sources.protectedFolders), std::vector<std::wstring>{});
+        ASSERT_EQ(folders.size(), 2u) << std::string(temp.begin(), temp.end());
+        EXPECT_EQ(folders[0], sources.localAppData + L"\\Temp");
+        EXPECT_EQ(folders[1], junk::PlainFolder(testsupport::Environment(L"SYSTEMROOT") + L"\\temp"));
+        EXPECT_EQ(junk::WalkRoots({drive, profile}, sources), std::vector<std::wstring>{});
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/worker_tasks.h"
 #include "junk/folder_walk.h"
+#include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_scan.h"
 #include "junk/recycle_bin.h"
@@ -118,6 +119,33 @@ TEST_F(LinkSafety, LinkShapesNeverLetTheCleanReachOutside) {
         junk::ResetJunkLists();
         junk::Undeletables().Clear();
     }
+}
+
+// The user's TEMP may only name a folder inside the account's local
+// AppData, but a link the user makes on the way can lead anywhere: such a
+// folder is not walked where it leads, and only the Windows temp folder is
+// scanned besides.
+TEST_F(LinkSafety, ATempLeadingOutOfTheLocalAppDataThroughALinkIsNotWalked) {
+    const std::optional<std::wstring> profile = junk::AccountProfile();
+    ASSERT_TRUE(profile.has_value());
+    const std::wstring outside = *profile + L"\\qo-outside-" + std::to_wstring(GetCurrentProcessId());
+    MakeFile(outside + L"\\temp\\document.txt", 8);
+    testsupport::TempDir root;
+    MakeFile(root / L"real\\temp\\junk.tmp", 4);
+    Link(outside, root / L"link");
+
+    const junktest::ScopedUserTemp userTemp(root / L"link\\temp");
+    const junk::CategorySources sources = junk::SystemSources();
+    ASSERT_EQ(junk::PlanFor(0, sources).folders.front(), root / L"link\\temp");
+    EXPECT_EQ(junk::WalkRoots({root / L"link\\temp"}, sources), std::vector<std::wstring>{});
+    EXPECT_EQ(junk::WalkRoots({root / L"real\\temp"}, sources), std::vector<std::wstring>{root / L"real\\temp"});
+    ASSERT_TRUE(junk::ScanJunkCategory(0, sources));
+    for (const std::wstring& path : junktest::PathsOf(junk::JunkList(0)))
+        EXPECT_FALSE(path.starts_with(outside) || path.starts_with(root.Path())) << std::string(path.begin(), path.end());
+    Clean(0);
+    EXPECT_TRUE(Exists(outside + L"\\temp\\document.txt"));
+    links.RemoveAll();
+    testsupport::RemoveTree(outside);
 }
 
 TEST_F(LinkSafety, RemoveEmptyFolderTreeNeitherEntersNorRemovesALink) {

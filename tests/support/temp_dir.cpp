@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
+
+#include "junk/protected_folders.h"
 
 namespace testsupport {
 
@@ -11,14 +14,29 @@ namespace {
 std::wstring Join(const std::wstring& folder, std::wstring_view name) {
     return folder + L"\\" + std::wstring(name);
 }
+
+// "<local AppData>\qo-tests\", the local AppData as the cleaners know it:
+// they take a TEMP value only inside it (as Windows has it), while Wine's
+// own temporary folder is "<profile>\Temp". Not its "Temp" folder, which a
+// refused TEMP falls back to and so may be cleaned.
+const std::wstring& Base() {
+    static const std::wstring base = [] {
+        const std::optional<std::wstring> profile = junk::AccountProfile();
+        if (!profile) throw std::runtime_error("this account's profile is not known");
+        const std::wstring folder = *profile + L"\\AppData\\Local\\qo-tests\\";
+        CreateDirectoryW(folder.c_str(), nullptr);
+        return folder;
+    }();
+    return base;
+}
+
 }  // namespace
 
 TempDir::TempDir() {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
+    const std::wstring& base = Base();
     static unsigned counter = 0;
     for (;;) {
-        path_ = std::wstring(base) + L"qo-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+        path_ = base + L"qo-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(++counter);
         if (CreateDirectoryW(path_.c_str(), nullptr)) return;
         if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create a temporary folder");

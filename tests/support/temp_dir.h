@@ -10,7 +10,7 @@
 
 namespace testsupport {
 
-// A fresh, empty folder under %TEMP%, removed with everything in it when the
+// A fresh, empty folder inside this account's local AppData, removed with everything in it when the
 // owner goes away. Links inside it are removed, never followed.
 class TempDir {
 public:
