@@ -2,6 +2,7 @@
 
 #include "app/keep_list.h"
 #include "app/worker_tasks.h"
+#include "common/crash_point.h"
 #include "common/fs_redirection.h"
 #include "registry/registry_access.h"
 
@@ -39,10 +40,12 @@ std::optional<std::uint32_t> RepairCategory(const RegistryIssueList& issues, Reg
     const std::vector<CapturedIssue> captured = CaptureIssues(wanted);
     if (captured.empty()) return 0;
     if (!backup.Append(captured)) return std::nullopt;
+    common::CrashPoint("registry.repair.backup");
     std::uint32_t removed = 0;
     for (const CapturedIssue& entry : captured) {
         if (app::StopRequested()) break;
         if (DeleteCaptured(wanted[entry.index], entry)) ++removed;
+        common::CrashPoint("registry.repair.delete");
     }
     return removed;
 }

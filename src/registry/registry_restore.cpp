@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/registry_value.h"
 #include "registry/registry_access.h"
@@ -173,6 +174,7 @@ RestoreReport RestoreKeys(const std::vector<BackupKey>& keys) {
             } else {
                 report.failed.push_back(shown);
             }
+            common::CrashPoint("registry.restore");
         }
     }
     return report;

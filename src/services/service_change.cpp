@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "common/ansi_text.h"
+#include "common/crash_point.h"
 #include "db/local_database.h"
 #include "services/start_type.h"
 
@@ -17,6 +18,7 @@ bool ChangeStartTypeLogged(const std::wstring& serviceName, int startType) {
     if (!oldType) return false;
     const std::optional<std::int64_t> record = db::Database().AddServiceOperation(serviceName, *oldType, startType);
     if (!record) return false;
+    common::CrashPoint("service.change");
     if (!ChangeServiceStartType(startType, serviceName)) {
         db::Database().DeleteServiceOperation(*record);
         return false;
