@@ -12,11 +12,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/operation_lock.h"
 #include "common/crash_point.h"
+#include "disk/download_folders.h"
 #include "services/test_services.h"
 #include "startup/startup_sandbox.h"
 #include "support/scoped_state.h"
@@ -86,6 +88,15 @@ void Undo(const ScratchProgram& program, const std::string& id) {
     EXPECT_EQ(JsonText(run.json.get(), "status"), "restored") << id << run.out << run.err;
 }
 
+// What runs an act: orvane, or the helper that runs a Downloads move as
+// the window's worker does (support/download_move_main.cpp).
+enum class Executable { Orvane, DownloadMove };
+
+struct Command {
+    Executable executable;
+    std::wstring arguments;
+};
+
 // What a row works on, made for the row and removed after it.
 class Subject {
 public:
@@ -94,15 +105,16 @@ public:
     virtual std::wstring ProgramName() const { return L"orvane.exe"; }
     // How `undo list` names its changes: "registry-", "startup-", ...
     virtual const char* Kind() const = 0;
-    // The change, as orvane's arguments.
-    virtual std::wstring Operation() const = 0;
+    // The change it undergoes.
+    virtual Command Operation() const = 0;
     virtual State Now(const ScratchProgram& program) const = 0;
     // Now() after the operation made from the start.
     virtual State Changed() const = 0;
     // Folders where the act writes files besides the program's.
     virtual std::vector<std::wstring> Folders() const { return {}; }
-    // The arguments with "{on}" or "{off}" replaced by the number of the
-    // subject's entry that is on or off.
+    // The arguments with the subject's own marks replaced ("{on}", "{off}":
+    // the number of its startup entry that is on or off; "{move}": a
+    // Downloads move's target and sources).
     virtual std::wstring Resolve(const ScratchProgram&, const std::wstring& arguments) const { return arguments; }
 };
 
@@ -128,7 +140,7 @@ public:
         RegCloseKey(key);
     }
     const char* Kind() const override { return "registry-"; }
-    std::wstring Operation() const override { return L"clean registry.mui_cache"; }
+    Command Operation() const override { return {Executable::Orvane, L"clean registry.mui_cache"}; }
     State Now(const ScratchProgram&) const override {
         State state;
         for (const Value& value : Values()) state.push_back(ValueLine(HKEY_CURRENT_USER, kKey, value.name));
@@ -177,7 +189,7 @@ public:
     }
     std::wstring ProgramName() const override { return generation_ == 7 ? kWindows7Program : L"orvane.exe"; }
     const char* Kind() const override { return "startup-"; }
-    std::wstring Operation() const override { return L"startup disable {on}"; }
+    Command Operation() const override { return {Executable::Orvane, L"startup disable {on}"}; }
     std::vector<std::wstring> Folders() const override { return {Folder()}; }
 
     State Now(const ScratchProgram& program) const override {
@@ -257,7 +269,9 @@ public:
                           L""});
     }
     const char* Kind() const override { return "service-"; }
-    std::wstring Operation() const override { return std::wstring(L"services set ") + kName + L" disabled"; }
+    Command Operation() const override {
+        return {Executable::Orvane, std::wstring(L"services set ") + kName + L" disabled"};
+    }
     State Now(const ScratchProgram&) const override {
         return {"start type " + std::to_string(services_.StartType(kName))};
     }
@@ -268,14 +282,83 @@ private:
     testsupport::TestServices services_;
 };
 
+// The user's Downloads folder, which the settings name, with a small tree;
+// moved by the helper into a new folder. A move leaves the files it moved
+// where they went, also when it is undone: each file counts as kept when
+// it is whole in the old folder or the new one (both, between copy and
+// deletion), and the settings must be exactly what they were.
+class Downloads final : public Subject {
+public:
+    Downloads() {
+        shell_.Set(Old());
+        third_.Set(Old());
+        edge_.Remove();
+        testsupport::MakeFolder(Old() + L"\\sub");
+        for (const auto& [name, content] : Files()) testsupport::WriteFile(Old() + L"\\" + name, content);
+    }
+    const char* Kind() const override { return "downloads-"; }
+    Command Operation() const override { return {Executable::DownloadMove, L"{move}"}; }
+    State Now(const ScratchProgram&) const override { return Look(std::nullopt); }
+    State Changed() const override { return Look(New()); }
+    std::vector<std::wstring> Folders() const override { return {root_.Path()}; }
+    std::wstring Resolve(const ScratchProgram&, const std::wstring& arguments) const override {
+        std::wstring resolved = arguments;
+        if (const std::size_t at = resolved.find(L"{move}"); at != std::wstring::npos)
+            resolved.replace(at, 6, L"\"" + New() + L"\" \"" + Old() + L"\"");
+        return resolved;
+    }
+
+private:
+    std::wstring Old() const { return root_ / L"Downloads"; }
+    std::wstring New() const { return root_ / L"Moved"; }
+    static std::vector<std::pair<std::wstring, std::string>> Files() {
+        return {{L"report.txt", "the user's report"}, {L"sub\\data.bin", std::string("\0\1\2 binary\r\n", 12)}};
+    }
+    // Each file: whole, or "lost" or "damaged" when no place or one place
+    // holds other bytes; then the three settings, as they are now or (with
+    // `settingsAt`) as a finished move leaves them.
+    State Look(const std::optional<std::wstring>& settingsAt) const {
+        State state;
+        for (const auto& [name, content] : Files()) {
+            int whole = 0, damaged = 0;
+            for (const std::wstring& folder : {Old(), New()}) {
+                const std::wstring path = folder + L"\\" + name;
+                if (!testsupport::Exists(path)) continue;
+                (testsupport::ReadFile(path) == content ? whole : damaged) += 1;
+            }
+            state.push_back(engine::Utf8FromWide(name) + (damaged ? ": damaged" : whole ? ": whole" : ": lost"));
+        }
+        // A finished move writes the target as REG_SZ, into Edge's setting
+        // only when its key exists.
+        const Bytes target = settingsAt ? testsupport::TextBytes(*settingsAt) : Bytes();
+        const auto setting = [&](const wchar_t* key, const wchar_t* value, bool written) {
+            return written ? engine::Utf8FromWide(value) + ": type " + std::to_string(REG_SZ) + " data " +
+                                 Hex(target.data(), target.size())
+                           : ValueLine(HKEY_CURRENT_USER, key, value);
+        };
+        HKEY edge = nullptr;
+        const bool edgeKey = RegOpenKeyExW(HKEY_CURRENT_USER, disk::kEdgeDownloadKey, 0, KEY_READ, &edge) == ERROR_SUCCESS;
+        if (edgeKey) RegCloseKey(edge);
+        state.push_back(setting(disk::kShellFoldersKey, disk::kShellDownloadValue, settingsAt.has_value()));
+        state.push_back(setting(disk::kShellFoldersKey, disk::kShellDownloadThirdValue, settingsAt.has_value()));
+        state.push_back(setting(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue, settingsAt && edgeKey));
+        return state;
+    }
+
+    testsupport::TempDir root_;
+    testsupport::ScopedUserValue shell_{disk::kShellFoldersKey, disk::kShellDownloadValue};
+    testsupport::ScopedUserValue third_{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
+    testsupport::ScopedUserValue edge_{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
+};
+
 struct KillCase {
     const char* name;   // the test's name
     const char* point;  // QO_CRASH_AT
     std::function<std::unique_ptr<Subject>()> make;
-    const wchar_t* prepare;  // run first, whole; nullptr for nothing
-    // The act killed: orvane's arguments ("{on}", "{off}": the subject's
-    // entry; "{change}": the newest change of its kind not restored).
-    const wchar_t* command;
+    bool operationFirst = false;  // the subject's operation made whole before the act
+    // The act killed: orvane's arguments ("{change}": the newest change of
+    // the subject's kind not restored), or nullptr for the subject's operation.
+    const wchar_t* command = nullptr;
 };
 
 void PrintTo(const KillCase& row, std::ostream* out) { *out << row.point; }
@@ -285,31 +368,34 @@ std::function<std::unique_ptr<Subject>()> Make(Arguments... arguments) {
     return [=] { return std::make_unique<T>(arguments...); };
 }
 using Where = StartupEntry::Where;
+constexpr bool kOperationFirst = true;
 
 const KillCase kCases[] = {
-    {"RegistryCleanAfterItsBackup", "registry.repair.backup", Make<MuiValues>(), nullptr, L"clean registry.mui_cache"},
-    {"RegistryCleanAfterTheSecondDeletion", "registry.repair.delete#2", Make<MuiValues>(), nullptr,
-     L"clean registry.mui_cache"},
-    {"RegistryRestoreAfterTheSecondEntry", "registry.restore#2", Make<MuiValues>(), L"clean registry.mui_cache",
+    {"RegistryCleanAfterItsBackup", "registry.repair.backup", Make<MuiValues>()},
+    {"RegistryCleanAfterTheSecondDeletion", "registry.repair.delete#2", Make<MuiValues>()},
+    {"RegistryRestoreAfterTheSecondEntry", "registry.restore#2", Make<MuiValues>(), kOperationFirst,
      L"undo restore {change}"},
-    {"StartupSwitchWindows10", "startup.switch", Make<StartupEntry>(Where::RunValue, 10), nullptr,
-     L"startup disable {on}"},
-    {"StartupKeepRunValueWindows7", "startup.keep", Make<StartupEntry>(Where::RunValue, 7), nullptr,
-     L"startup disable {on}"},
-    {"StartupKeepShortcutWindows7", "startup.keep", Make<StartupEntry>(Where::Shortcut, 7), nullptr,
-     L"startup disable {on}"},
-    {"StartupPutBackWindows7", "startup.putback", Make<StartupEntry>(Where::RunValue, 7), L"startup disable {on}",
+    {"StartupSwitchWindows10", "startup.switch", Make<StartupEntry>(Where::RunValue, 10)},
+    {"StartupKeepRunValueWindows7", "startup.keep", Make<StartupEntry>(Where::RunValue, 7)},
+    {"StartupKeepShortcutWindows7", "startup.keep", Make<StartupEntry>(Where::Shortcut, 7)},
+    {"StartupPutBackWindows7", "startup.putback", Make<StartupEntry>(Where::RunValue, 7), kOperationFirst,
      L"startup enable {off}"},
-    {"ServiceChange", "service.change", Make<Service>(), nullptr, L"services set QoKillService disabled"},
+    {"ServiceChange", "service.change", Make<Service>()},
 };
 
-std::wstring Resolve(const ScratchProgram& program, const Subject& subject, const std::wstring& arguments) {
-    std::wstring resolved = subject.Resolve(program, arguments);
-    if (const std::size_t at = resolved.find(L"{change}"); at != std::wstring::npos) {
+// Runs `command` from the program's folder, its marks replaced; ends at the
+// crash point `crashAt` when one is given.
+ProgramRun Run(const ScratchProgram& program, const Subject& subject, const Command& command,
+               const std::string& crashAt = "") {
+    std::wstring arguments = subject.Resolve(program, command.arguments);
+    if (const std::size_t at = arguments.find(L"{change}"); at != std::wstring::npos) {
         const std::vector<std::string> pending = Unrestored(program, subject.Kind());
-        resolved.replace(at, 8, engine::WideFromUtf8(pending.empty() ? std::string("none") : pending.front()));
+        arguments.replace(at, 8, engine::WideFromUtf8(pending.empty() ? std::string("none") : pending.front()));
     }
-    return resolved;
+    const std::wstring executable = command.executable == Executable::Orvane
+                                        ? program.Program()
+                                        : program.Folder() / testsupport::Environment(L"QO_DOWNLOAD_MOVE");
+    return program.Run(executable, arguments, crashAt);
 }
 
 // Part files (common::PartFileName) anywhere below `folder`.
@@ -331,14 +417,16 @@ void CollectPartFiles(const std::wstring& folder, std::vector<std::wstring>& fou
 void KillAndStartAgain(const KillCase& row) {
     const std::unique_ptr<Subject> subject = row.make();
     const ScratchProgram program(subject->ProgramName());
+    program.Add(testsupport::Environment(L"QO_DOWNLOAD_MOVE"));
     const State original = subject->Now(program);
-    if (row.prepare) {
-        const ProgramRun prepared = program(Resolve(program, *subject, row.prepare));
+    if (row.operationFirst) {
+        const ProgramRun prepared = Run(program, *subject, subject->Operation());
         ASSERT_EQ(prepared.exitCode, 0u) << prepared.out << prepared.err;
     }
     const State before = subject->Now(program);
 
-    const ProgramRun killed = program.Run(program.Program(), Resolve(program, *subject, row.command), row.point);
+    const Command act = row.command ? Command{Executable::Orvane, row.command} : subject->Operation();
+    const ProgramRun killed = Run(program, *subject, act, row.point);
     ASSERT_EQ(killed.exitCode, common::kCrashExitCode) << "the act never reached its crash point\n"
                                                        << killed.out << killed.err;
 
@@ -365,7 +453,7 @@ void KillAndStartAgain(const KillCase& row) {
 
     // Nothing is refused for ever: the operation and its undo once more.
     const State start = subject->Now(program);
-    const ProgramRun again = program(Resolve(program, *subject, subject->Operation()));
+    const ProgramRun again = Run(program, *subject, subject->Operation());
     EXPECT_EQ(again.exitCode, 0u) << again.out << again.err;
     EXPECT_EQ(subject->Now(program), subject->Changed());
     pending = Unrestored(program, subject->Kind());
