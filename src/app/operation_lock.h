@@ -30,4 +30,20 @@ private:
 bool TakeForWindowTask();
 void ReleaseForWindowTask();
 
+// The window's share for the length of one call on the UI thread.
+class WindowShare {
+public:
+    WindowShare() : held_(TakeForWindowTask()) {}
+    ~WindowShare() {
+        if (held_) ReleaseForWindowTask();
+    }
+    WindowShare(const WindowShare&) = delete;
+    WindowShare& operator=(const WindowShare&) = delete;
+    // False when the command line holds the lock.
+    bool Held() const { return held_; }
+
+private:
+    bool held_;
+};
+
 }  // namespace app

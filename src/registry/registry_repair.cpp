@@ -2,6 +2,7 @@
 
 #include "app/keep_list.h"
 #include "app/worker_tasks.h"
+#include "common/crash_point.h"
 #include "common/fs_redirection.h"
 #include "registry/registry_access.h"
 
@@ -40,10 +41,12 @@ std::optional<RepairCount> RepairCategory(const RegistryIssueList& issues, Regis
     const std::vector<CapturedIssue> captured = CaptureIssues(wanted);
     if (captured.empty()) return RepairCount{0, wantedCount};
     if (!backup.Append(captured)) return std::nullopt;
+    common::CrashPoint("registry.repair.backup");
     std::uint32_t removed = 0;
     for (const CapturedIssue& entry : captured) {
         if (app::StopRequested()) break;
         if (DeleteCaptured(wanted[entry.index], entry)) ++removed;
+        common::CrashPoint("registry.repair.delete");
     }
     return RepairCount{removed, wantedCount - removed};
 }

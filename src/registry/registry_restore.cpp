@@ -181,6 +181,7 @@ RestoreReport RestoreKeys(const std::vector<BackupKey>& keys) {
             } else {
                 report.failed.push_back(shown);
             }
+            common::CrashPoint("registry.restore");
         }
     }
     return report;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/operation_lock.h"
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
 #include "startup/startup_enumeration.h"
@@ -68,14 +69,19 @@ engine::Value GetStartupInfo(app::BridgeArgs) {
     return StartupListValue(StartupItemList());
 }
 
+// A switch from the page holds the window's share of the operation lock, as
+// the command line's does the lock: never two switchers at once.
 engine::Value SetSingleStartupInfo(app::BridgeArgs args) {
     const std::optional<int> index = args[0].AsInt();
     const std::optional<bool> disabled = StateOf(args[1]);
-    return index && disabled && SetStartupItemState(*index, *disabled, common::GetWindowsGeneration());
+    const app::WindowShare share;
+    return share.Held() && index && disabled &&
+           SetStartupItemState(*index, *disabled, common::GetWindowsGeneration());
 }
 
 engine::Value SetStartupInfo(app::BridgeArgs args) {
-    SetStartupItemStates(common::ToAnsi(args[0].ToText()), common::GetWindowsGeneration());
+    const app::WindowShare share;
+    if (share.Held()) SetStartupItemStates(common::ToAnsi(args[0].ToText()), common::GetWindowsGeneration());
     return 0;
 }
 

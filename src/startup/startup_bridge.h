@@ -24,6 +24,8 @@ bool SetStartupItemState(int index, bool disabled, int windowsGeneration);
 void SetStartupItemStates(std::string_view json, int windowsGeneration);
 
 engine::Value GetStartupInfo(app::BridgeArgs args);
+// The two switches hold the window's share of the operation lock and switch
+// nothing (false, 0) while the command line holds it.
 // (index, state): true or 1 disables, false or 0 enables.
 engine::Value SetSingleStartupInfo(app::BridgeArgs args);
 // (JSON text) answers 0.

@@ -12,7 +12,8 @@ namespace startup {
 // and last the entries kept while switched off (tbl_startupkept). On
 // Windows 8 and later (`windowsGeneration` above 7) the Run values and
 // shortcuts take their state from the approval values; elsewhere they are
-// all enabled. The rows are always off.
+// all enabled. The rows are always off. A kept entry found back in place,
+// exactly as kept, is listed once, in place; listing never changes a row.
 void EnumerateStartupItems(int windowsGeneration);
 // The same list into `items`, leaving the page's list as it is.
 void EnumerateStartupItems(int windowsGeneration, std::vector<StartupItem>& items);

@@ -2,8 +2,10 @@
 
 #include <optional>
 
+#include "common/crash_point.h"
 #include "common/listed_delete.h"
 #include "startup/startup_enumeration.h"
+#include "startup/startup_keeping.h"
 #include "startup/startup_switch.h"
 
 namespace startup {
@@ -26,9 +28,12 @@ const StartupItem* FindEntry(const std::vector<StartupItem>& items, const Startu
 }
 
 bool SwitchRecorded(StartupItem& item, bool disabled, int windowsGeneration) {
+    // Spent rows go first, so that an entry back in place is not kept twice.
+    ForgetEntriesBackInPlace();
     const std::int32_t before = item.bStatus;
     item.bStatus = disabled ? 1 : 0;
     const std::optional<std::int64_t> row = db::Database().AddStartupSwitch(item);
+    if (row) common::CrashPoint("startup.switch");
     if (row && SwitchStartupItem(item, windowsGeneration) != 0) return true;
     if (row) db::Database().RemoveStartupSwitch(*row);
     item.bStatus = before;
@@ -36,6 +41,7 @@ bool SwitchRecorded(StartupItem& item, bool disabled, int windowsGeneration) {
 }
 
 SwitchBack SwitchBackRecorded(const db::StartupSwitchRow& row, int windowsGeneration) {
+    ForgetEntriesBackInPlace();
     std::vector<StartupItem> items;
     EnumerateStartupItems(windowsGeneration, items);
     const StartupItem* found = FindEntry(items, row.item);

@@ -19,6 +19,10 @@ bool SameEntry(const StartupItem& listed, const StartupItem& recorded);
 // new one of the same name in place); null when none is.
 const StartupItem* FindEntry(const std::vector<StartupItem>& items, const StartupItem& recorded);
 
+// The callers of the two below hold the operation lock (the command line's
+// or the window's share): both first forget the kept rows of entries back in
+// place (ForgetEntriesBackInPlace).
+
 // Gives `item` the state `disabled` through the one switcher, its journal
 // row written first; false, without a row, when either fails.
 bool SwitchRecorded(StartupItem& item, bool disabled, int windowsGeneration);

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "common/crash_point.h"
 #include "common/listed_delete.h"
 #include "common/registry_value.h"
 #include "common/whole_file.h"
@@ -25,6 +26,19 @@ std::optional<std::vector<BYTE>> ReadWholeFile(HANDLE file) {
     return bytes;
 }
 
+// What the entry's place holds now: the Run value, or the shortcut's bytes
+// as a value of no type; nothing when the place is empty or unreadable.
+std::optional<common::RegistryValue> InPlace(const StartupItem& item) {
+    if (item.uFilePathFlag != 0) {
+        const common::UniqueRegKey key = OpenStartupKey(item.hKey, item.strPath);
+        return key ? common::ReadRegistryValue(key.get(), item.strName) : std::nullopt;
+    }
+    const common::UniqueFile file = common::OpenListedFile(item.iconPath, GENERIC_READ);
+    std::optional<std::vector<BYTE>> bytes = file ? ReadWholeFile(file.get()) : std::nullopt;
+    if (!bytes) return std::nullopt;
+    return common::RegistryValue{REG_NONE, std::move(*bytes)};
+}
+
 bool KeepRunValue(const StartupItem& item) {
     const common::UniqueRegKey key = OpenStartupKey(item.hKey, item.strPath);
     if (!key) return false;
@@ -36,6 +50,7 @@ bool KeepRunValue(const StartupItem& item) {
     entry.content = value->data;
     const std::optional<std::int64_t> id = db::Database().AddKeptStartupEntry(entry);
     if (!id) return false;
+    common::CrashPoint("startup.keep");
     // The registry cannot delete a value on condition: the value is read
     // again right before, and a value that changed meanwhile stays.
     if (common::ReadRegistryValue(key.get(), item.strName) == value &&
@@ -55,6 +70,7 @@ bool KeepShortcut(const StartupItem& item) {
     entry.content = *bytes;
     const std::optional<std::int64_t> id = db::Database().AddKeptStartupEntry(entry);
     if (!id) return false;
+    common::CrashPoint("startup.keep");
     // The handle shares only reading: the file cannot change before it goes.
     if (common::DeleteOpenedFile(file.get())) return true;
     db::Database().RemoveKeptStartupEntry(*id);
@@ -97,10 +113,22 @@ StartupItem KeptItem(const KeptEntry& entry) {
     return item;
 }
 
+bool IsBackInPlace(const KeptEntry& entry) {
+    return InPlace(entry.item) == common::RegistryValue{entry.valueType, entry.content};
+}
+
 void AppendKeptItems(std::vector<StartupItem>& items) {
     std::vector<KeptEntry> entries;
     db::Database().ReadKeptStartupEntries(entries);
-    for (const KeptEntry& entry : entries) items.push_back(KeptItem(entry));
+    for (const KeptEntry& entry : entries)
+        if (!IsBackInPlace(entry)) items.push_back(KeptItem(entry));
+}
+
+void ForgetEntriesBackInPlace() {
+    std::vector<KeptEntry> entries;
+    if (!db::Database().ReadKeptStartupEntries(entries)) return;
+    for (const KeptEntry& entry : entries)
+        if (IsBackInPlace(entry)) db::Database().RemoveKeptStartupEntry(entry.id);
 }
 
 bool KeepEntry(const StartupItem& item) {
@@ -115,6 +143,7 @@ bool PutKeptEntryBack(const StartupItem& item) {
     for (const KeptEntry& entry : entries) {
         if (entry.id != item.rowId) continue;
         if (!PutBack(entry)) return false;
+        common::CrashPoint("startup.putback");
         if (db::Database().RemoveKeptStartupEntry(entry.id)) return true;
         TakeBackAgain(entry);
         return false;

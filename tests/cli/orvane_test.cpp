@@ -11,18 +11,17 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/operation_lock.h"
 #include "app/worker_tasks.h"
-#include "common/handles.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
 #include "junk/protected_folders.h"
 #include "services/test_services.h"
 #include "support/junk_fixtures.h"
 #include "support/scoped_state.h"
+#include "support/scratch_program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -30,80 +29,11 @@ namespace {
 using testsupport::Exists;
 using testsupport::TempDir;
 
-struct Result {
-    DWORD exitCode = 0;
-    std::string out;
-    std::string err;
-    engine::Json json;  // stdout parsed, when it is JSON
-};
-
-std::string ReadAll(HANDLE pipe) {
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &read, nullptr) && read) text.append(buffer, read);
-    return text;
-}
-
-// orvane.exe, copied into a folder of its own: its database, log and
-// backups are made beside it.
-class Orvane {
-public:
-    Orvane() {
-        if (!CopyFileW(testsupport::Environment(L"QO_ORVANE").c_str(), Program().c_str(), FALSE))
-            throw std::runtime_error("cannot copy orvane.exe");
-    }
-
-    std::wstring Program() const { return folder_ / L"orvane.exe"; }
-    const TempDir& Folder() const { return folder_; }
-
-    Result operator()(const std::wstring& arguments) const {
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-        if (!CreatePipe(&outRead, &outWrite, &inherit, 0) || !CreatePipe(&errRead, &errWrite, &inherit, 0))
-            throw std::runtime_error("no pipe");
-        const common::UniqueKernelHandle outReader(outRead), errReader(errRead);
-        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = outWrite;
-        startup.hStdError = errWrite;
-        std::wstring line = L"\"" + Program() + L"\" " + arguments;
-        PROCESS_INFORMATION process{};
-        const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                            folder_.Path().c_str(), &startup, &process);
-        // The child's ends go, so that reading ends when the child does.
-        CloseHandle(outWrite);
-        CloseHandle(errWrite);
-        if (!started) throw std::runtime_error("cannot start orvane.exe");
-        const common::UniqueKernelHandle thread(process.hThread), child(process.hProcess);
-        Result run;
-        std::thread errors([&] { run.err = ReadAll(errRead); });
-        run.out = ReadAll(outRead);
-        errors.join();
-        WaitForSingleObject(child.get(), 60000);
-        GetExitCodeProcess(child.get(), &run.exitCode);
-        run.json = engine::ParseJson(run.out);
-        return run;
-    }
-
-private:
-    TempDir folder_;
-};
-
-const cJSON* Item(const cJSON* object, const char* name) { return cJSON_GetObjectItemCaseSensitive(object, name); }
-
-double NumberOf(const cJSON* object, const char* name) {
-    const cJSON* item = Item(object, name);
-    return cJSON_IsNumber(item) ? item->valuedouble : -1;
-}
-
-std::string TextOf(const cJSON* object, const char* name) {
-    const cJSON* item = Item(object, name);
-    return cJSON_IsString(item) ? item->valuestring : "";
-}
+using Result = testsupport::ProgramRun;
+using Orvane = testsupport::ScratchProgram;
+constexpr auto Item = &testsupport::JsonItem;
+constexpr auto NumberOf = &testsupport::JsonNumber;
+constexpr auto TextOf = &testsupport::JsonText;
 
 // The category object with `id` in a scan's or clean's document.
 const cJSON* CategoryOf(const Result& run, const char* id) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 
+#include "app/operation_lock.h"
 #include "app/script_bridge.h"
 #include "common/handles.h"
 #include "startup/shell_link.h"
@@ -340,6 +341,18 @@ TEST(StartupSwitch, ThePageReachesTheManagerThroughTheBridge) {
     EXPECT_EQ(bridge.Call("SetStartupInfo", std::vector<Value>{Value(L"not JSON")}), Value(0));
     EXPECT_EQ(StartupSandbox::ApprovalValue(HKEY_CURRENT_USER, L"Run", L"QoTest page"), Approval(2));
     const std::vector<Value> disable = {Value(index), Value(true)};
+    // While the command line holds the operation lock the page switches nothing.
+    {
+        app::OperationLock commandLine;
+        ASSERT_TRUE(commandLine.Take(0));
+        EXPECT_EQ(bridge.Call("SetSingleStartupInfo", disable), Value(false));
+        std::string json = "[";
+        for (int i = 0; i < index; ++i) json += "{},";
+        json += R"({"four":1}])";
+        EXPECT_EQ(bridge.Call("SetStartupInfo", std::vector<Value>{Value(engine::WideFromUtf8(json))}), Value(0));
+        EXPECT_EQ(StartupSandbox::ApprovalValue(HKEY_CURRENT_USER, L"Run", L"QoTest page"), Approval(2));
+        commandLine.Release();
+    }
     EXPECT_EQ(bridge.Call("SetSingleStartupInfo", disable), Value(true));
     EXPECT_EQ(StartupSandbox::ApprovalState(HKEY_CURRENT_USER, L"Run", L"QoTest page"), 3);
 }
