@@ -4,8 +4,10 @@
 // complete leaves the settings, every source and the target as they were.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/undo_changes.h"
 #include "app/worker_tasks.h"
@@ -82,6 +84,34 @@ std::vector<db::DownloadMoveRow> JournalMoves() {
     return rows;
 }
 
+std::vector<db::MoveUnderwayRow> MovesUnderway() {
+    std::vector<db::MoveUnderwayRow> rows;
+    EXPECT_TRUE(db::Database().ReadMovesUnderway(rows));
+    return rows;
+}
+
+// The fixture's Downloads folder as the only old folder, with steps of the
+// test's own where the move reads the settings (after the target was
+// checked, before the first copy) and where it writes them (after the last
+// copy; by default the real write).
+class SeamSettings final : public disk::DownloadSettings {
+public:
+    SeamSettings(std::wstring folder, std::function<void()> onRead, std::function<bool()> onWrite = {})
+        : folder_(std::move(folder)), onRead_(std::move(onRead)), onWrite_(std::move(onWrite)) {}
+    std::vector<disk::DownloadFolder> Read() override {
+        if (onRead_) onRead_();
+        return {{L"Win10DownloadDir", folder_}};
+    }
+    bool Write(const std::wstring& target, std::int64_t underway) override {
+        return onWrite_ ? onWrite_() : disk::WriteDownloadFolders(target, disk::SetRegistryValue, underway);
+    }
+
+private:
+    std::wstring folder_;
+    std::function<void()> onRead_;
+    std::function<bool()> onWrite_;
+};
+
 std::wstring ShellSetting(const wchar_t* value) {
     wchar_t text[MAX_PATH] = {};
     DWORD size = sizeof text;
@@ -141,6 +171,7 @@ TEST_F(DownloadMove, TheWholeFolderMovesWithItsTreeAndTheSettingsFollow) {
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
     EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
     EXPECT_EQ(disk::ReadDownloadFolders()[1].path, target);
+    EXPECT_TRUE(MovesUnderway().empty());
 }
 
 TEST_F(DownloadMove, ASelectedChildMovesAndTheRestOfTheFolderStays) {
@@ -293,7 +324,7 @@ TEST_F(DownloadMove, SettingsThatCannotBeWrittenTakeTheMoveBack) {
     public:
         explicit ReadOnlySettings(std::wstring folder) : folder_(std::move(folder)) {}
         std::vector<disk::DownloadFolder> Read() override { return {{L"Win10DownloadDir", folder_}}; }
-        bool Write(const std::wstring&) override { return false; }
+        bool Write(const std::wstring&, std::int64_t) override { return false; }
 
     private:
         std::wstring folder_;
@@ -399,9 +430,11 @@ TEST_F(DownloadMove, NothingBehindALinkIsMovedOrDeleted) {
 }
 
 // Wine lists a Linux link to a file as a plain file, and deleting it by
-// name would delete its target: the source is deleted only through a handle
-// that shows it is the listed file itself.
-TEST_F(DownloadMove, AFileLinkIsCopiedButNeitherItNorItsTargetDeleted) {
+// name would delete its target. The elevated move reads a source only
+// through the handle that shows it is the listed file itself: a link, which
+// could lead to a file only administrators may read, is not copied into the
+// user's folder, so the move cannot complete and is taken back.
+TEST_F(DownloadMove, AFileLinkIsNeitherReadNorDeletedAndTheMoveIsTakenBack) {
     testsupport::TempDir outside;
     Put(outside / L"canary.txt", "canary");
     Put(downloads + L"\\own.txt", "own");
@@ -410,10 +443,11 @@ TEST_F(DownloadMove, AFileLinkIsCopiedButNeitherItNorItsTargetDeleted) {
 
     Move({downloads}, target);
 
-    EXPECT_EQ(Counters(), Value::Array({0, 2, 1, 1, 2, L"9", 100}));
+    EXPECT_EQ(Counters(), Value::Array({2, 0, 0, 0, 2, L"0", 100}));
     EXPECT_EQ(ReadFile(outside / L"canary.txt"), "canary");
-    EXPECT_EQ(ReadFile(target + L"\\own.txt"), "own");
-    EXPECT_FALSE(Exists(downloads + L"\\own.txt"));
+    EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{});
+    EXPECT_EQ(ReadFile(downloads + L"\\own.txt"), "own");
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
 }
 
 // A source that changed after it was copied (a download still being
@@ -424,7 +458,7 @@ TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
         ChangingSettings(std::wstring folder, std::wstring changed) : folder_(std::move(folder)), changed_(std::move(changed)) {}
         std::vector<disk::DownloadFolder> Read() override { return {{L"Win10DownloadDir", folder_}}; }
         // Runs between the copies and the deletions.
-        bool Write(const std::wstring&) override {
+        bool Write(const std::wstring&, std::int64_t) override {
             WriteFile(changed_, "grown while the move ran");
             return true;
         }
@@ -444,6 +478,138 @@ TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
     EXPECT_EQ(ReadFile(downloads + L"\\growing.part.txt"), "grown while the move ran");
     EXPECT_EQ(ReadFile(target + L"\\growing.part.txt"), "start");
     EXPECT_FALSE(Exists(downloads + L"\\done.txt"));
+}
+
+// A link put in on the target's way after the page's check and before the
+// copies (here while the move reads the settings): the target itself, or a
+// folder below it that the move needs. The move refuses, and nothing is
+// written where the link leads.
+TEST_F(DownloadMove, ALinkOnTheTargetsWayRefusesTheMoveAndNothingIsWrittenBehindIt) {
+    struct Case {
+        const char* what;
+        std::wstring target;
+        std::wstring link;  // made while the move reads the settings
+        Value counters;
+    };
+    const Case cases[] = {
+        {"the target", root / L"Swapped", root / L"Swapped", Value::Array({-1, 0, 0, 0, 2, L"0", -1})},
+        {"a folder below it", root / L"Below", root / L"Below\\sub", Value::Array({2, 0, 0, 0, 2, L"0", 100})},
+    };
+    MakeFile(downloads + L"\\a.bin", 3);
+    MakeFile(downloads + L"\\sub\\b.bin", 4);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir outside;
+        testsupport::MakeFolder(c.target);
+        SeamSettings settings(downloads, [&] {
+            if (c.link == c.target) {
+                ASSERT_TRUE(MoveFileW(c.target.c_str(), (c.target + L"-real").c_str()));
+            }
+            links.push_back(c.link);
+            ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(outside.Path()), c.link));
+        });
+        app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+
+        disk::RunDownloadMove({downloads}, c.target, settings);
+
+        EXPECT_EQ(Counters(), c.counters);
+        EXPECT_TRUE(PathIsDirectoryEmptyW(outside.Path().c_str()));
+        EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"a.bin", L"sub\\b.bin"}));
+        EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
+        EXPECT_TRUE(MovesUnderway().empty());
+    }
+    EXPECT_EQ(FilesBelow(root / L"Below"), std::vector<std::wstring>{});
+}
+
+// Taking a move back deletes only what the move made, through the checked
+// deletion: a copy the user replaced with a file of their own stays, and so
+// does a copy turned into a link (deleting that by name would delete what it
+// leads to).
+TEST_F(DownloadMove, TakingAMoveBackDeletesOnlyWhatItMade) {
+    testsupport::TempDir outside;
+    Put(outside / L"canary.txt", "canary");
+    Put(downloads + L"\\linked.txt", "copy to be a link");
+    Put(downloads + L"\\replaced.txt", "copy to be replaced");
+    Put(downloads + L"\\deep\\plain.txt", "plain copy");
+    testsupport::MakeFolder(target);
+    SeamSettings settings(downloads, {}, [&] {
+        EXPECT_TRUE(DeleteFileW((target + L"\\linked.txt").c_str()));
+        links.push_back(target + L"\\linked.txt");
+        EXPECT_TRUE(
+            testsupport::MakeLinuxLink(testsupport::UnixPath(outside / L"canary.txt"), target + L"\\linked.txt"));
+        EXPECT_TRUE(DeleteFileW((target + L"\\replaced.txt").c_str()));
+        Put(target + L"\\replaced.txt", "the user's own");
+        return false;
+    });
+    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+
+    disk::RunDownloadMove({downloads}, target, settings);
+
+    EXPECT_EQ(Counters(), Value::Array({-1, 0, 0, 0, 3, L"0", -1}));
+    EXPECT_EQ(ReadFile(outside / L"canary.txt"), "canary");
+    EXPECT_EQ(ReadFile(target + L"\\linked.txt"), "canary");
+    EXPECT_EQ(ReadFile(target + L"\\replaced.txt"), "the user's own");
+    EXPECT_FALSE(Exists(target + L"\\deep"));
+    EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"deep\\plain.txt", L"linked.txt", L"replaced.txt"}));
+    EXPECT_TRUE(MovesUnderway().empty());
+}
+
+// A setting that cannot be put back after another failed to be written
+// leaves the change in the journal, so that Undo Changes can still put it
+// back; it goes once every setting is back.
+TEST_F(DownloadMove, ASettingThatCannotBePutBackKeepsItsUndoRecord) {
+    edge.Set(root / L"Edge downloads");
+    const std::vector<std::vector<BYTE>> before = SettingsSnapshot();
+    int writes = 0;
+    // Edge's setting is written, the shell's refused, and Edge's put-back too.
+    const auto setter = [&](HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
+        if (++writes >= 2) return ERROR_ACCESS_DENIED;
+        return RegSetValueExW(key, name, 0, type, data, size);
+    };
+    EXPECT_FALSE(disk::WriteDownloadFolders(target, setter));
+    EXPECT_EQ(writes, 3);
+    ASSERT_NE(SettingsSnapshot(), before);
+    ASSERT_EQ(JournalMoves().size(), 1u);
+
+    const std::vector<app::Change> changes = app::ListChanges();
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::Restored);
+    EXPECT_EQ(SettingsSnapshot(), before);
+    EXPECT_TRUE(Exists(root / L"Edge downloads"));
+}
+
+// Undoing a move points the settings back at the old folder, which the move
+// removed once it was empty: the folder is made again first, through checked
+// folders only. One that cannot be made (here behind a link) is reported,
+// and its settings stay at the target rather than point at nothing.
+TEST_F(DownloadMove, UndoMakesTheOldFolderAgainBeforeTheSettingsPointThere) {
+    MakeFile(downloads + L"\\a.bin", 3);
+    Move({downloads}, target);
+    ASSERT_FALSE(Exists(downloads));
+    std::vector<app::Change> changes = app::ListChanges();
+    ASSERT_EQ(changes.size(), 1u);
+    app::RestoreOutcome outcome = app::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    EXPECT_TRUE(Exists(downloads));
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), downloads);
+    EXPECT_TRUE(Exists(target + L"\\a.bin"));  // the files stay where they went
+
+    testsupport::TempDir outside;
+    const std::wstring behind = root / L"linked\\Downloads";
+    links.push_back(root / L"linked");
+    ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(outside.Path()), root / L"linked"));
+    shell.Set(behind);
+    third.Set(behind);
+    ASSERT_TRUE(disk::WriteDownloadFolders(target));
+    changes = app::ListChanges();
+    outcome = app::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Failed);
+    EXPECT_EQ(outcome.failed, std::vector<std::wstring>{behind});
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
+    EXPECT_TRUE(PathIsDirectoryEmptyW(outside.Path().c_str()));
+    EXPECT_FALSE(app::ListChanges()[0].restored);
 }
 
 }  // namespace
