@@ -16,7 +16,20 @@ namespace {
 
 using CreateCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, PLARGE_INTEGER, ULONG,
                                     ULONG, ULONG, ULONG, PVOID, ULONG);
+using SetInformationCall = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
 using StatusToErrorCall = ULONG(NTAPI*)(NTSTATUS);
+
+HMODULE Ntdll() {
+    static const HMODULE module = GetModuleHandleW(L"ntdll.dll");
+    return module;
+}
+
+// The Win32 error for `status`, set as the last error; false.
+bool Failed(NTSTATUS status) {
+    static const auto toError = GetProcAddressAs<StatusToErrorCall>(Ntdll(), "RtlNtStatusToDosError");
+    SetLastError(toError ? toError(status) : ERROR_GEN_FAILURE);
+    return false;
+}
 
 // Listing, passing through and reading attributes: enough to make things
 // below it, which the file system checks against the folder's own rights.
@@ -35,11 +48,9 @@ constexpr DWORD kNotThere = ERROR_CANT_RESOLVE_FILENAME;
 // NtCreateFile does; the Win32 error is set on failure.
 UniqueFile Create(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG sharing, ULONG disposition,
                   ULONG options, bool* created = nullptr) {
-    static const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    static const auto create = GetProcAddressAs<CreateCall>(ntdll, "NtCreateFile");
-    static const auto toError = GetProcAddressAs<StatusToErrorCall>(ntdll, "RtlNtStatusToDosError");
+    static const auto create = GetProcAddressAs<CreateCall>(Ntdll(), "NtCreateFile");
     const std::size_t bytes = name.size() * sizeof(wchar_t);
-    if (!create || !toError || bytes > 0xFFF0) {
+    if (!create || bytes > 0xFFF0) {
         SetLastError(ERROR_INVALID_FUNCTION);
         return {};
     }
@@ -51,7 +62,7 @@ UniqueFile Create(HANDLE root, std::wstring_view name, ACCESS_MASK access, ULONG
     const NTSTATUS status = create(&handle, access, &object, &io, nullptr, FILE_ATTRIBUTE_NORMAL, sharing, disposition,
                                    options, nullptr, 0);
     if (status < 0) {
-        SetLastError(toError(status));
+        Failed(status);
         return {};
     }
     if (created) *created = io.Information == FILE_CREATED;
@@ -146,7 +157,12 @@ UniqueFile VerifiedFolder::NewFile(const std::wstring& name) const {
 }
 
 bool VerifiedFolder::MoveHere(HANDLE file, const std::wstring& name) const {
-    if (!IsPlainName(name)) return false;
+    // NtSetInformationFile itself: Wine's SetFileInformationByHandle makes
+    // the name a full path from the current folder, where the file system
+    // takes it as it is, relative to RootDirectory. FILE_RENAME_INFO has the
+    // layout of FILE_RENAME_INFORMATION.
+    static const auto setInformation = GetProcAddressAs<SetInformationCall>(Ntdll(), "NtSetInformationFile");
+    if (!setInformation || !IsPlainName(name)) return false;
     const std::size_t bytes = name.size() * sizeof(wchar_t);
     std::vector<BYTE> buffer(offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t));
     auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -154,8 +170,11 @@ bool VerifiedFolder::MoveHere(HANDLE file, const std::wstring& name) const {
     rename->RootDirectory = handle_.get();
     rename->FileNameLength = static_cast<DWORD>(bytes);
     std::memcpy(rename->FileName, name.data(), bytes);
-    return SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) &&
-           IsOpenedAt(file, PathOf(name));
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status =
+        setInformation(file, &io, rename, static_cast<ULONG>(buffer.size()), FileRenameInformation);
+    if (status < 0) return Failed(status);
+    return IsOpenedAt(file, PathOf(name));
 }
 
 std::optional<VerifiedFolder> MakeVerifiedFolder(const std::wstring& path, std::vector<std::wstring>* created) {

@@ -93,15 +93,17 @@ TEST_F(VerifiedFolder, NamesInsideThatAreLinksOrTakenRefuse) {
     for (const wchar_t* name : {L"file-link.txt", L"taken.txt", L"folder-link", L"..", L"sub\\x", L"x:stream", L""})
         EXPECT_FALSE(folder->NewFile(name)) << name;
 
-    const common::UniqueFile file = folder->NewFile(L"new.part");
-    ASSERT_TRUE(file);
-    ASSERT_TRUE(Write(file.get(), "new"));
-    for (const wchar_t* name : {L"taken.txt", L"file-link.txt", L"folder-link"})
-        EXPECT_FALSE(folder->MoveHere(file.get(), name)) << name;
-    const std::optional<common::VerifiedFolder> sub = folder->Child(L"sub", &created);
-    ASSERT_TRUE(sub);
-    EXPECT_TRUE(created);
-    EXPECT_TRUE(sub->MoveHere(file.get(), L"arrived.txt"));
+    {
+        const common::UniqueFile file = folder->NewFile(L"new.part");
+        ASSERT_TRUE(file);
+        ASSERT_TRUE(Write(file.get(), "new"));
+        for (const wchar_t* name : {L"taken.txt", L"file-link.txt", L"folder-link"})
+            EXPECT_FALSE(folder->MoveHere(file.get(), name)) << name;
+        const std::optional<common::VerifiedFolder> sub = folder->Child(L"sub", &created);
+        ASSERT_TRUE(sub);
+        EXPECT_TRUE(created);
+        EXPECT_TRUE(sub->MoveHere(file.get(), L"arrived.txt"));
+    }
 
     EXPECT_EQ(ReadFile(dir / L"sub\\arrived.txt"), "new");
     EXPECT_FALSE(Exists(dir / L"new.part"));

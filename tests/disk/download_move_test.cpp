@@ -229,13 +229,16 @@ TEST_F(DownloadMove, AMoveThatFailsMidwayLeavesEverythingAsItWas) {
 
 // A target on a volume too small for the files: the copy that runs out of
 // room leaves no part of itself, and nothing else changes. The volume is a
-// small tmpfs mounted at the target's Linux path, which needs root.
+// small tmpfs mounted at the target's Linux path, which needs root. The
+// target is made on it first: the mount point itself is a reparse point,
+// which the move makes nothing into.
 TEST_F(DownloadMove, AFullVolumeLeavesNoPartialFileBehind) {
     const std::wstring small = root / L"Small";
     testsupport::MakeFolder(small);
     const std::string mountPoint = testsupport::UnixPath(small);
     if (!testsupport::RunShell("mount -t tmpfs -o size=64k qo-small '" + mountPoint + "'"))
         GTEST_SKIP() << "a small volume cannot be mounted here (mount needs root)";
+    testsupport::MakeFolder(small + L"\\Moved");
     Put(downloads + L"\\small.txt", "fits");
     MakeFile(downloads + L"\\zz-big.bin", 300000);
 
