@@ -33,12 +33,15 @@ bool SourceUnchanged(const db::MoveMadeRow& copy) {
 }
 
 // The copy opened for `access` and deletion, when it is still the file the
-// move made.
+// move made: the same file (NTFS never gives a file's number to another
+// without changing its sequence part, but Linux file systems under Wine
+// reuse a deleted file's inode at once), still with the size and write time
+// of its source.
 common::UniqueFile OpenOwnCopy(const db::MoveMadeRow& copy, DWORD access) {
     BY_HANDLE_FILE_INFORMATION information;
     common::UniqueFile file = common::OpenListedFile(copy.path, access, &information);
     if (!file || information.dwVolumeSerialNumber != static_cast<DWORD>(copy.volume) ||
-        IndexOf(information) != copy.index)
+        IndexOf(information) != copy.index || !IsSource(copy, information))
         return {};
     return file;
 }
