@@ -545,12 +545,18 @@ std::optional<std::int64_t> LocalDatabase::BeginMoveUnderway(const std::wstring&
     return sqlite3_last_insert_rowid(connection_);
 }
 
-bool LocalDatabase::AddMoveMade(std::int64_t move, const MoveMadeRow& made) {
+bool LocalDatabase::AddMoveMade(std::int64_t move, const std::vector<MoveMadeRow>& made) {
     const std::lock_guard held(lock_);
-    return IsWellFormed(made.path) && IsWellFormed(made.source) &&
-           Execute(connection_,
-                   "insert into tbl_movemade(move,path,source,size,written,volume,fileindex) values(?,?,?,?,?,?,?)",
-                   {move, made.path, made.source, made.size, made.written, made.volume, made.index});
+    if (!Execute(connection_, "begin immediate")) return false;
+    bool stored = true;
+    for (const MoveMadeRow& row : made)
+        stored = stored && IsWellFormed(row.path) && IsWellFormed(row.source) &&
+                 Execute(connection_,
+                         "insert into tbl_movemade(move,path,source,size,written,volume,fileindex) values(?,?,?,?,?,?,?)",
+                         {move, row.path, row.source, row.size, row.written, row.volume, row.index});
+    if (stored && Execute(connection_, "commit")) return true;
+    Execute(connection_, "rollback");
+    return false;
 }
 
 bool LocalDatabase::ReadMovesUnderway(std::vector<MoveUnderwayRow>& rows) const {

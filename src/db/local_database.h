@@ -199,7 +199,7 @@ public:
     // made added before it is in place, ended (with what it made) when done.
     std::optional<std::int64_t> BeginMoveUnderway(const std::wstring& user, const std::wstring& target,
                                                   const std::wstring& parts);
-    bool AddMoveMade(std::int64_t move, const MoveMadeRow& made);
+    bool AddMoveMade(std::int64_t move, const std::vector<MoveMadeRow>& made);  // all or none
     bool ReadMovesUnderway(std::vector<MoveUnderwayRow>& rows) const;  // oldest first
     bool EndMoveUnderway(std::int64_t move);
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "app/worker_tasks.h"
@@ -53,26 +54,27 @@ std::vector<MoveItem> ListMoveItems(const std::vector<std::wstring>& sources,
     return items;
 }
 
+using SharedFolder = std::shared_ptr<const common::VerifiedFolder>;
+
 // The folders below the target that the copies go into, each opened (made
 // where missing) relative to the one holding it and checked. Files come
 // folder by folder: the folder opened for the last one usually serves the
-// next, and stays open while it does. Each folder made is in the journal
-// before anything goes into it.
+// next, and stays open while it does or while a copy waits to go into it.
+// Each folder made is in the journal before anything goes into it.
 class DestinationFolders {
 public:
-    DestinationFolders(const common::VerifiedFolder& target, MoveJournal& journal)
-        : target_(target), journal_(journal) {}
+    DestinationFolders(SharedFolder target, MoveJournal& journal) : target_(std::move(target)), journal_(journal) {}
 
     // The folder that `destination` goes into; nothing when a folder on the
     // way fails its check or cannot be made.
-    const common::VerifiedFolder* For(const std::wstring& destination) {
+    SharedFolder For(const std::wstring& destination) {
         const std::wstring_view folder = std::wstring_view(destination).substr(0, destination.rfind(L'\\'));
-        if (current_ && folder == current_->Path()) return &*current_;
+        if (current_ && folder == current_->Path()) return current_;
         current_.reset();
-        const std::wstring_view base = common::WithoutTrailingBackslashes(target_.Path());
-        if (folder == base) return &target_;
+        const std::wstring_view base = common::WithoutTrailingBackslashes(target_->Path());
+        if (folder == base) return target_;
         if (!folder.starts_with(base) || folder.size() <= base.size() || folder[base.size()] != L'\\') return nullptr;
-        const common::VerifiedFolder* holder = &target_;
+        const common::VerifiedFolder* holder = target_.get();
         std::optional<common::VerifiedFolder> below;
         for (const std::wstring& path : FoldersAbove(destination)) {
             if (path.size() <= base.size()) continue;
@@ -82,16 +84,14 @@ public:
             if (!below) return nullptr;
             holder = &*below;
         }
-        current_ = std::move(below);
-        return &*current_;
+        current_ = std::make_shared<const common::VerifiedFolder>(std::move(*below));
+        return current_;
     }
-    // Closes the folder in use: a folder held open cannot be removed.
-    void Close() { current_.reset(); }
 
 private:
-    const common::VerifiedFolder& target_;
+    SharedFolder target_;
     MoveJournal& journal_;
-    std::optional<common::VerifiedFolder> current_;
+    SharedFolder current_;
 };
 
 // Copies `size` bytes from `from` to `to` in large blocks.
@@ -118,34 +118,71 @@ bool CopyBasicInformation(HANDLE from, HANDLE to) {
     return SetFileInformationByHandle(to, FileBasicInfo, &basic, sizeof basic) != FALSE;
 }
 
-// Copies one file whole or not at all: the listed source is read through
-// the handle that shows it is the listed file; the copy is written into a
-// new part file in the target, recorded in the journal, and renamed into
-// its folder, never over a file there. On any failure the part file goes.
-std::optional<db::MoveMadeRow> CopyItem(const MoveItem& item, const common::VerifiedFolder& target,
-                                        DestinationFolders& folders, MoveJournal& journal,
-                                        std::vector<BYTE>& buffer) {
+// A copy written whole into its part file, not yet in place.
+struct WrittenCopy {
+    SharedFolder folder;  // where it goes
+    common::UniqueFile part;
+    db::MoveMadeRow record;
+};
+
+// Copies are recorded in the journal this many at a time, each transaction
+// costing a few flushes of the database file; their part files and folders
+// stay open meanwhile.
+constexpr std::size_t kCopiesPerRecord = 64;
+
+// Writes one file's copy whole into a new part file in the target, reading
+// the listed source through the handle that shows it is the listed file.
+// On any failure the part file goes.
+std::optional<WrittenCopy> WriteCopy(const MoveItem& item, const common::VerifiedFolder& target,
+                                     DestinationFolders& folders, MoveJournal& journal, std::vector<BYTE>& buffer) {
     if (!item.destination) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION source;
     const common::UniqueFile reading = common::OpenListedFileToRead(item.source, &source);
     if (!reading || SizeOf(source.nFileSizeHigh, source.nFileSizeLow) != item.size) return std::nullopt;
-    const common::VerifiedFolder* folder = folders.For(*item.destination);
+    SharedFolder folder = folders.For(*item.destination);
     if (!folder) return std::nullopt;
-    const common::UniqueFile part = target.NewFile(journal.NextPartName());
+    common::UniqueFile part = target.NewFile(journal.NextPartName());
     if (!part) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION copy;
-    const bool written = CopyBytes(reading.get(), part.get(), item.size, buffer) &&
-                         CopyBasicInformation(reading.get(), part.get()) &&
-                         GetFileInformationByHandle(part.get(), &copy);
-    if (written) {
-        const db::MoveMadeRow made = CopyRecord(*item.destination, item.source, source, copy);
-        common::CrashPoint("move.part");
-        if (journal.AddCopy(made) &&
-            folder->MoveHere(part.get(), item.destination->substr(item.destination->rfind(L'\\') + 1)))
-            return made;
+    if (!CopyBytes(reading.get(), part.get(), item.size, buffer) || !CopyBasicInformation(reading.get(), part.get()) ||
+        !GetFileInformationByHandle(part.get(), &copy)) {
+        common::DeleteOpenedFile(part.get());
+        return std::nullopt;
     }
-    common::DeleteOpenedFile(part.get());
-    return std::nullopt;
+    common::CrashPoint("move.part");
+    return WrittenCopy{std::move(folder), std::move(part), CopyRecord(*item.destination, item.source, source, copy)};
+}
+
+// Deletes the part files of copies that will not be put in place.
+void Discard(std::vector<WrittenCopy>& written) {
+    for (const WrittenCopy& copy : written) common::DeleteOpenedFile(copy.part.get());
+    written.clear();
+}
+
+// Puts written copies in place: recorded in the journal together, then each
+// renamed into its folder, never over a file there. Those in place are added
+// to `placed` and counted; after the first that fails, the rest are
+// discarded and the answer is false.
+bool PlaceCopies(std::vector<WrittenCopy>& written, MoveJournal& journal, std::vector<db::MoveMadeRow>& placed,
+                 MoveCounters& counters) {
+    std::vector<db::MoveMadeRow> records;
+    for (const WrittenCopy& copy : written) records.push_back(copy.record);
+    bool placing = journal.AddCopies(records);
+    for (WrittenCopy& copy : written) {
+        const std::wstring& path = copy.record.path;
+        placing = placing && copy.folder->MoveHere(copy.part.get(), path.substr(path.rfind(L'\\') + 1));
+        if (!placing) {
+            common::DeleteOpenedFile(copy.part.get());
+            continue;
+        }
+        copy.part.reset();
+        placed.push_back(copy.record);
+        counters.bytesCopied += copy.record.size;
+        ++counters.copied;
+        common::CrashPoint("move.copy");
+    }
+    written.clear();
+    return placing;
 }
 
 // The folders whose files went, each once, in the order they were emptied.
@@ -213,28 +250,36 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     // Nothing is written before the move is in the journal, nor anywhere but
     // through the target as it was checked.
     MoveJournal journal;
-    const std::optional<common::VerifiedFolder> targetFolder = common::VerifiedFolder::Open(target);
-    if (!targetFolder || !journal.Begin(target)) {
+    std::optional<common::VerifiedFolder> opened = common::VerifiedFolder::Open(target);
+    if (!opened || !journal.Begin(target)) {
         journal.End();
         counters.copyFailed = -1;
         finish();
         return;
     }
+    const SharedFolder targetFolder = std::make_shared<const common::VerifiedFolder>(std::move(*opened));
 
     // Copies first: the sources and the settings stay as they are until
     // every selected file has arrived.
     std::vector<db::MoveMadeRow> arrived;
     {
-        DestinationFolders folders(*targetFolder, journal);
+        DestinationFolders folders(targetFolder, journal);
+        std::vector<WrittenCopy> written;
         std::vector<BYTE> buffer(1u << 20);
+        bool complete = true;
         for (const MoveItem& item : items) {
-            const std::optional<db::MoveMadeRow> copy = CopyItem(item, *targetFolder, folders, journal, buffer);
-            if (!copy) break;
-            arrived.push_back(*copy);
-            counters.bytesCopied += static_cast<std::int64_t>(item.size);
-            ++counters.copied;
-            common::CrashPoint("move.copy");
+            std::optional<WrittenCopy> copy = WriteCopy(item, *targetFolder, folders, journal, buffer);
+            complete = copy.has_value();
+            if (complete) {
+                written.push_back(std::move(*copy));
+                if (written.size() == kCopiesPerRecord) complete = PlaceCopies(written, journal, arrived, counters);
+            }
+            if (!complete) break;
         }
+        if (complete)
+            PlaceCopies(written, journal, arrived, counters);
+        else
+            Discard(written);
     }
     const auto takeBack = [&](int failures) {
         journal.TakeBack();

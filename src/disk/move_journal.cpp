@@ -74,13 +74,13 @@ std::wstring MoveJournal::NextPartName() { return parts_ + L"-" + std::to_wstrin
 bool MoveJournal::AddFolder(const std::wstring& folder) {
     db::MoveMadeRow made;
     made.path = folder;
-    made_.push_back(std::move(made));
-    return id_ && db::Database().AddMoveMade(*id_, made_.back());
+    made_.push_back(made);
+    return id_ && db::Database().AddMoveMade(*id_, {made});
 }
 
-bool MoveJournal::AddCopy(const db::MoveMadeRow& copy) {
-    made_.push_back(copy);
-    return id_ && db::Database().AddMoveMade(*id_, copy);
+bool MoveJournal::AddCopies(const std::vector<db::MoveMadeRow>& copies) {
+    made_.insert(made_.end(), copies.begin(), copies.end());
+    return id_ && db::Database().AddMoveMade(*id_, copies);
 }
 
 void MoveJournal::TakeBack() {

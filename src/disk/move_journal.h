@@ -34,9 +34,9 @@ public:
     std::wstring NextPartName();
 
     // Each answers whether the record was written; what it names is taken
-    // back either way.
+    // back either way. Copies are recorded together, in one transaction.
     bool AddFolder(const std::wstring& folder);
-    bool AddCopy(const db::MoveMadeRow& copy);
+    bool AddCopies(const std::vector<db::MoveMadeRow>& copies);
 
     // Takes the move back (TakeBackMade) and ends its record.
     void TakeBack();

@@ -15,6 +15,7 @@
 #include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
+#include "disk/file_walk.h"
 #include "support/bridge_call.h"
 #include "support/linux_links.h"
 #include "support/recording_host.h"
@@ -225,6 +226,24 @@ TEST_F(DownloadMove, AMoveThatFailsMidwayLeavesEverythingAsItWas) {
     EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"a\\first.txt", L"b\\locked.txt", L"c\\last.txt"}));
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
     EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), downloads);
+}
+
+// The copies are put in place a batch at a time: a copy that fails after
+// the first batch is in place takes that batch back too.
+TEST_F(DownloadMove, ACopyFailingAfterTheFirstCopiesAreInPlaceTakesThemBack) {
+    for (int i = 0; i < 70; ++i) Put(downloads + L"\\f" + std::to_wstring(i) + L".txt", "file");
+    std::vector<std::wstring> order;  // as the move walks them
+    disk::ForEachFile(downloads, [&order](std::wstring_view path, std::uint64_t) { order.emplace_back(path); });
+    ASSERT_EQ(order.size(), 70u);
+    const HANDLE held = CreateFileW(order[66].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Move({downloads}, target);
+    CloseHandle(held);
+
+    EXPECT_EQ(Counters(), Value::Array({70, 0, 0, 0, 70, L"0", 100}));
+    EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{});
+    EXPECT_EQ(FilesBelow(downloads).size(), 70u);
+    EXPECT_TRUE(MovesUnderway().empty());
 }
 
 // A target on a volume too small for the files: the copy that runs out of

@@ -147,8 +147,8 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         std::size_t parts;     // part files there then
     };
     const Case cases[] = {
-        {"move.part#2", false, 1, 1},   // the second file written, not yet in the journal nor in place
-        {"move.copy#2", false, 2, 0},   // the second file in place
+        {"move.part#2", false, 0, 2},   // the second file written, none yet in the journal nor in place
+        {"move.copy#2", false, 2, 1},   // the second file in place, the third not yet
         {"move.settings#1", false, 3, 0},  // one setting written, the others not
         {"move.delete#1", true, 3, 0},  // the settings written, one source deleted
     };
