@@ -30,6 +30,9 @@ using testsupport::Exists;
 using testsupport::MakeFile;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
+using disktest::MovesUnderway;
+using disktest::SettingsSnapshot;
+using disktest::ShellSetting;
 
 
 // Writes a file with its folders.
@@ -63,31 +66,9 @@ std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
     return files;
 }
 
-// The three settings exactly: each one's data and type, empty when missing.
-std::vector<std::vector<BYTE>> SettingsSnapshot() {
-    const auto raw = [](const wchar_t* key, const wchar_t* value) {
-        BYTE data[1024];
-        DWORD size = sizeof data;
-        DWORD type = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
-            return std::vector<BYTE>();
-        std::vector<BYTE> bytes(data, data + size);
-        bytes.push_back(static_cast<BYTE>(type));
-        return bytes;
-    };
-    return {raw(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue), raw(disk::kShellFoldersKey, disk::kShellDownloadValue),
-            raw(disk::kShellFoldersKey, disk::kShellDownloadThirdValue)};
-}
-
 std::vector<db::DownloadMoveRow> JournalMoves() {
     std::vector<db::DownloadMoveRow> rows;
     EXPECT_TRUE(db::Database().ReadDownloadMoves(rows));
-    return rows;
-}
-
-std::vector<db::MoveUnderwayRow> MovesUnderway() {
-    std::vector<db::MoveUnderwayRow> rows;
-    EXPECT_TRUE(db::Database().ReadMovesUnderway(rows));
     return rows;
 }
 
@@ -113,23 +94,8 @@ private:
     std::function<bool()> onWrite_;
 };
 
-std::wstring ShellSetting(const wchar_t* value) {
-    wchar_t text[MAX_PATH] = {};
-    DWORD size = sizeof text;
-    RegGetValueW(HKEY_CURRENT_USER, disk::kShellFoldersKey, value, RRF_RT_REG_SZ, nullptr, text, &size);
-    return text;
-}
-
-// The test prefix's own download settings point at the fixture's Downloads
-// folder (the third entry equals it, so it lists nothing) and are put back
-// afterwards.
-class DownloadMove : public disktest::DiskStateTest {
+class DownloadMove : public disktest::DiskStateTest, protected disktest::DownloadMoveState {
 protected:
-    DownloadMove() {
-        shell.Set(downloads);
-        third.Set(downloads);
-        edge.Remove();
-    }
     void TearDown() override {
         for (const std::wstring& link : links) testsupport::RemoveLinuxLink(link);
         disktest::DiskStateTest::TearDown();
@@ -145,14 +111,7 @@ protected:
     // [copy failures, copied, delete failures, deleted, total, bytes, percent]
     static Value Counters() { return CallNative("GetCopyNumber", {0}); }
 
-    testsupport::TempDir root;
-    const std::wstring downloads = root / L"Downloads";
-    const std::wstring target = root / L"Moved";
-    testsupport::ScopedUserValue shell{disk::kShellFoldersKey, disk::kShellDownloadValue};
-    testsupport::ScopedUserValue third{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
-    testsupport::ScopedUserValue edge{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
     testsupport::PublishedHost page;
-    testsupport::ScratchDatabase database;
     std::vector<std::wstring> links;
 };
 

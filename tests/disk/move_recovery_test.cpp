@@ -17,6 +17,7 @@
 #include "common/handles.h"
 #include "common/verified_folder.h"
 #include "db/scratch_database.h"
+#include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
 #include "disk/move_journal.h"
@@ -28,6 +29,9 @@ namespace {
 
 using testsupport::Exists;
 using testsupport::ReadFile;
+using disktest::MovesUnderway;
+using disktest::SettingsSnapshot;
+using disktest::ShellSetting;
 
 constexpr wchar_t kChildVariable[] = L"QO_MOVE_CHILD";
 
@@ -102,42 +106,7 @@ std::wstring ThisProgram() {
     return path;
 }
 
-std::vector<db::MoveUnderwayRow> MovesUnderway() {
-    std::vector<db::MoveUnderwayRow> rows;
-    EXPECT_TRUE(db::Database().ReadMovesUnderway(rows));
-    return rows;
-}
-
-class MoveRecovery : public testing::Test {
-protected:
-    MoveRecovery() {
-        shell.Set(downloads);
-        third.Set(downloads);
-        edge.Remove();
-    }
-
-    // The download settings as they are now.
-    static std::vector<std::wstring> Settings() {
-        std::vector<std::wstring> texts;
-        for (const auto& [key, value] : {std::pair{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue},
-                                         {disk::kShellFoldersKey, disk::kShellDownloadValue},
-                                         {disk::kShellFoldersKey, disk::kShellDownloadThirdValue}}) {
-            wchar_t text[MAX_PATH] = {};
-            DWORD size = sizeof text;
-            RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_REG_SZ, nullptr, text, &size);
-            texts.push_back(text);
-        }
-        return texts;
-    }
-
-    testsupport::TempDir root;
-    const std::wstring downloads = root / L"Downloads";
-    const std::wstring target = root / L"Moved";
-    testsupport::ScopedUserValue shell{disk::kShellFoldersKey, disk::kShellDownloadValue};
-    testsupport::ScopedUserValue third{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
-    testsupport::ScopedUserValue edge{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
-    testsupport::ScratchDatabase database;
-};
+class MoveRecovery : public testing::Test, protected disktest::DownloadMoveState {};
 
 TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
     struct Case {
@@ -156,7 +125,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         {L"a.txt", "alpha"}, {L"b.txt", "bravo"}, {L"sub\\c.txt", "charlie"}};
     const std::wstring orvane = database.Folder() / L"orvane.exe";
     ASSERT_TRUE(CopyFileW(testsupport::Environment(L"QO_ORVANE").c_str(), orvane.c_str(), FALSE));
-    const std::vector<std::wstring> before = Settings();
+    const std::vector<std::vector<BYTE>> before = SettingsSnapshot();
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.point);
@@ -195,7 +164,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         if (c.finished) {
             EXPECT_EQ(FilesIn(target), files);
             EXPECT_TRUE(FilesIn(downloads).empty());
-            EXPECT_EQ(Settings()[1], target);
+            EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
             ASSERT_EQ(changes.size(), 1u);
             EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::Restored);
             testsupport::RemoveTree(target);
@@ -205,7 +174,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
             EXPECT_EQ(FilesIn(downloads), files);
             EXPECT_TRUE(changes.empty());
         }
-        EXPECT_EQ(Settings(), before);
+        EXPECT_EQ(SettingsSnapshot(), before);
     }
 }
 
