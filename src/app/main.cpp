@@ -11,6 +11,7 @@
 #include "app/worker_tasks.h"
 #include "common/app_directory.h"
 #include "db/local_database.h"
+#include "disk/move_recovery.h"
 
 extern "C" const std::uint8_t qoUiArchiveBegin[];
 extern "C" const std::uint8_t qoUiArchiveEnd[];
@@ -37,6 +38,7 @@ int RunMessagePump() {
 // -1 when the engine window cannot be created.
 int RunUi(const app::CommandLineOptions& options) {
     app::LogFile::Instance().Initialize(BesideProgram(L"Orvane.log"));
+    disk::RecoverDownloadMoves();
     app::OpenUiArchive(std::span<const std::uint8_t>(qoUiArchiveBegin, qoUiArchiveEnd));
     engine::WindowOptions windowOptions;
     windowOptions.headless = options.headless;

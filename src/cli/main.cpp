@@ -16,6 +16,7 @@
 #include "cli/commands.h"
 #include "common/app_directory.h"
 #include "db/local_database.h"
+#include "disk/move_recovery.h"
 #include "engine/wire_format.h"
 
 namespace {
@@ -49,6 +50,7 @@ int Run(const std::vector<std::string>& words) {
     // The window's database beside the program: the service log and the kept
     // startup entries are the same for both.
     db::Database().Open(common::GetAppDirectory().Text());
+    disk::RecoverDownloadMoves();
     app::RefreshKeptItems();
     app::OperationLock lock;
     if (cli::NeedsOperationLock(command) && !lock.Take(0)) {

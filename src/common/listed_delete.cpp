@@ -129,6 +129,23 @@ DeleteResult DeleteListed(const std::wstring& listedPath, bool folder) {
     return DeleteResult::Failed;
 }
 
+// Opens the listed plain file itself with `access`, sharing only reading;
+// empty when the object reached is anything else.
+UniqueFile OpenListed(const std::wstring& listedPath, DWORD access, BY_HANDLE_FILE_INFORMATION* information) {
+    if (listedPath.empty()) return {};
+    UniqueFile file(WithOpenablePath(listedPath, [access](const wchar_t* path) {
+        return CreateFileW(path, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }));
+    if (!file) return {};
+    BY_HANDLE_FILE_INFORMATION own;
+    BY_HANDLE_FILE_INFORMATION& read = information ? *information : own;
+    if (!GetFileInformationByHandle(file.get(), &read) ||
+        (read.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !WithFinalPath(file.get(), [&](std::wstring_view final) { return FinalPathNames(final, listedPath); }))
+        return {};
+    return file;
+}
+
 }  // namespace
 
 bool IsCleaned(DeleteResult result) { return result == DeleteResult::Deleted || result == DeleteResult::AlreadyGone; }
@@ -185,22 +202,19 @@ DeleteResult DeleteListedTree(const std::wstring& listedPath) {
 }
 
 UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access, BY_HANDLE_FILE_INFORMATION* information) {
-    if (listedPath.empty()) return {};
-    UniqueFile file(WithOpenablePath(listedPath, [access](const wchar_t* path) {
-        return CreateFileW(path, access | DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    }));
-    if (!file) return {};
-    BY_HANDLE_FILE_INFORMATION own;
-    BY_HANDLE_FILE_INFORMATION& read = information ? *information : own;
-    if (!GetFileInformationByHandle(file.get(), &read) ||
-        (read.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
-        !WithFinalPath(file.get(), [&](std::wstring_view final) { return FinalPathNames(final, listedPath); }))
-        return {};
-    return file;
+    return OpenListed(listedPath, access | DELETE, information);
 }
 
-bool DeleteOpenedFile(HANDLE file) { return MarkForDeletion(file); }
+UniqueFile OpenListedFileToRead(const std::wstring& listedPath, BY_HANDLE_FILE_INFORMATION* information) {
+    return OpenListed(listedPath, GENERIC_READ, information);
+}
+
+bool DeleteOpenedFile(HANDLE file) { return MarkForDeletion(file) || MarkReadOnlyForDeletion(file); }
+
+bool IsOpenedAt(HANDLE handle, std::wstring_view path) {
+    return WithFinalPath(handle, [path](std::wstring_view final) { return FinalPathNames(final, path); });
+}
+
 
 std::optional<std::wstring> ResolvedFolder(const std::wstring& path) {
     // The folder itself must not be a link: Windows shows that on the handle

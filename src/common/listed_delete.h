@@ -72,8 +72,20 @@ DeleteResult DeleteListedTree(const std::wstring& listedPath);
 UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access,
                           BY_HANDLE_FILE_INFORMATION* information = nullptr);
 
+// OpenListedFile for reading only, without DELETE: for a copy made long
+// before its source goes, so that a file another program holds without
+// sharing deletion can still be copied. Writing is not shared either, so
+// what is read cannot change meanwhile.
+UniqueFile OpenListedFileToRead(const std::wstring& listedPath, BY_HANDLE_FILE_INFORMATION* information = nullptr);
+
 // Deletes the file opened by OpenListedFile: it goes when the handle closes.
+// A read-only attribute that alone refuses is cleared on the same handle
+// when it was opened with FILE_WRITE_ATTRIBUTES.
 bool DeleteOpenedFile(HANDLE file);
+
+// Whether the object `handle` opened is at `path` ("C:\...", "\\server\share\..."):
+// its final path names it, letter case aside.
+bool IsOpenedAt(HANDLE handle, std::wstring_view path);
 
 // The final path of the folder `path` ("C:\...", "\\server\share\...", no
 // trailing backslash): where the folder's contents really lie. Nothing when

@@ -47,6 +47,10 @@ constexpr const char* kCreateStatements[] = {
     "create table if not exists tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,"
     "type integer,data BLOB);",
     "create table if not exists tbl_keeplist (id integer primary key,item TEXT,stamp integer);",
+    "create table if not exists tbl_moveunderway (id integer primary key,stamp integer,user TEXT,target TEXT,"
+    "parts TEXT,settings integer);",
+    "create table if not exists tbl_movemade (move integer,path TEXT,source TEXT,size integer,written integer,"
+    "volume integer,fileindex integer);",
 };
 
 // Columns added to tables that earlier versions made without them: a
@@ -499,7 +503,8 @@ bool LocalDatabase::MarkStartupSwitchRestored(std::int64_t id) {
 }
 
 std::optional<std::int64_t> LocalDatabase::AddDownloadMove(const std::wstring& target,
-                                                           const std::vector<DownloadSettingBefore>& settings) {
+                                                           const std::vector<DownloadSettingBefore>& settings,
+                                                           std::optional<std::int64_t> underway) {
     const std::lock_guard held(lock_);
     if (!IsWellFormed(target) || !Execute(connection_, "begin immediate")) return std::nullopt;
     bool stored = Execute(connection_, "insert into tbl_downloadmove(stamp,target,restored) values(?,?,0)",
@@ -514,6 +519,9 @@ std::optional<std::int64_t> LocalDatabase::AddDownloadMove(const std::wstring& t
                                    {id, setting.key, setting.value, int{setting.previous.has_value()},
                                     static_cast<std::int64_t>(previous.type), previous.data});
     }
+    if (underway)
+        stored = stored && Execute(connection_, "update tbl_moveunderway set settings=? where id=?", {id, *underway}) &&
+                 sqlite3_changes(connection_) == 1;
     if (stored && Execute(connection_, "commit")) return id;
     Execute(connection_, "rollback");
     return std::nullopt;
@@ -554,6 +562,64 @@ bool LocalDatabase::MarkDownloadMoveRestored(std::int64_t id) {
     const std::lock_guard held(lock_);
     return Execute(connection_, "update tbl_downloadmove set restored=1 where id=? and restored=0", {id}) &&
            sqlite3_changes(connection_) == 1;
+}
+
+std::optional<std::int64_t> LocalDatabase::BeginMoveUnderway(const std::wstring& user, const std::wstring& target,
+                                                             const std::wstring& parts) {
+    const std::lock_guard held(lock_);
+    if (!IsWellFormed(target) ||
+        !Execute(connection_, "insert into tbl_moveunderway(stamp,user,target,parts) values(?,?,?,?)",
+                 {static_cast<std::int64_t>(std::time(nullptr)), user, target, parts}))
+        return std::nullopt;
+    return sqlite3_last_insert_rowid(connection_);
+}
+
+bool LocalDatabase::AddMoveMade(std::int64_t move, const std::vector<MoveMadeRow>& made) {
+    const std::lock_guard held(lock_);
+    if (!Execute(connection_, "begin immediate")) return false;
+    bool stored = true;
+    for (const MoveMadeRow& row : made)
+        stored = stored && IsWellFormed(row.path) && IsWellFormed(row.source) &&
+                 Execute(connection_,
+                         "insert into tbl_movemade(move,path,source,size,written,volume,fileindex) values(?,?,?,?,?,?,?)",
+                         {move, row.path, row.source, row.size, row.written, row.volume, row.index});
+    if (stored && Execute(connection_, "commit")) return true;
+    Execute(connection_, "rollback");
+    return false;
+}
+
+bool LocalDatabase::ReadMovesUnderway(std::vector<MoveUnderwayRow>& rows) const {
+    const std::lock_guard held(lock_);
+    if (!Execute(connection_, "select id,user,target,parts,settings from tbl_moveunderway order by id", {},
+                 [&rows](sqlite3_stmt* statement) {
+                     MoveUnderwayRow row{sqlite3_column_int64(statement, 0), ColumnText16(statement, 1),
+                                         ColumnText16(statement, 2), ColumnText16(statement, 3), std::nullopt, {}};
+                     if (sqlite3_column_type(statement, 4) != SQLITE_NULL) row.settings = sqlite3_column_int64(statement, 4);
+                     rows.push_back(std::move(row));
+                 }))
+        return false;
+    for (MoveUnderwayRow& row : rows) {
+        if (!Execute(connection_,
+                     "select path,source,size,written,volume,fileindex from tbl_movemade where move=? order by rowid",
+                     {row.id}, [&row](sqlite3_stmt* statement) {
+                         row.made.push_back({ColumnText16(statement, 0), ColumnText16(statement, 1),
+                                             sqlite3_column_int64(statement, 2), sqlite3_column_int64(statement, 3),
+                                             sqlite3_column_int64(statement, 4), sqlite3_column_int64(statement, 5)});
+                     }))
+            return false;
+    }
+    return true;
+}
+
+bool LocalDatabase::EndMoveUnderway(std::int64_t move) {
+    const std::lock_guard held(lock_);
+    if (!Execute(connection_, "begin immediate")) return false;
+    const bool ended = Execute(connection_, "delete from tbl_moveunderway where id=?", {move}) &&
+                       sqlite3_changes(connection_) == 1 &&
+                       Execute(connection_, "delete from tbl_movemade where move=?", {move});
+    if (ended && Execute(connection_, "commit")) return true;
+    Execute(connection_, "rollback");
+    return false;
 }
 
 std::optional<std::int64_t> LocalDatabase::AddKeepItem(const std::wstring& text) {

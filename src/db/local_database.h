@@ -96,6 +96,34 @@ struct DownloadMoveRow {
     bool operator==(const DownloadMoveRow&) const = default;
 };
 
+// Something a Downloads move under way has made: a folder, or a copy of
+// `source` as it was then (size, last write time) that is the file
+// `volume`/`index`. Recorded before the copy takes its real name.
+struct MoveMadeRow {
+    std::wstring path;
+    std::wstring source;  // empty for a folder
+    std::int64_t size = 0;
+    std::int64_t written = 0;  // FILETIME as one number
+    std::int64_t volume = 0;
+    std::int64_t index = 0;
+    bool operator==(const MoveMadeRow&) const = default;
+};
+
+// A Downloads move from before its first write until its end, so that the
+// next start can take back or finish one that was cut short: whose move it
+// is (the user's SID), its target, the names its part files start with
+// there, the journal row of the settings once they are being written, and
+// what it made.
+struct MoveUnderwayRow {
+    std::int64_t id = 0;
+    std::wstring user;
+    std::wstring target;
+    std::wstring parts;
+    std::optional<std::int64_t> settings;
+    std::vector<MoveMadeRow> made;
+    bool operator==(const MoveUnderwayRow&) const = default;
+};
+
 // One item of the keep list.
 struct KeepItemRow {
     std::int64_t id = 0;
@@ -163,11 +191,21 @@ public:
     bool RemoveStartupSwitch(std::int64_t id);
     bool ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) const;  // newest first
     bool MarkStartupSwitchRestored(std::int64_t id);
+    // A move under way (`underway`) is linked to its settings row in the
+    // same transaction.
     std::optional<std::int64_t> AddDownloadMove(const std::wstring& target,
-                                                const std::vector<DownloadSettingBefore>& settings);
+                                                const std::vector<DownloadSettingBefore>& settings,
+                                                std::optional<std::int64_t> underway = std::nullopt);
     bool RemoveDownloadMove(std::int64_t id);
     bool ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const;  // newest first
     bool MarkDownloadMoveRestored(std::int64_t id);
+    // Downloads moves under way: begun before the first write, each thing
+    // made added before it is in place, ended (with what it made) when done.
+    std::optional<std::int64_t> BeginMoveUnderway(const std::wstring& user, const std::wstring& target,
+                                                  const std::wstring& parts);
+    bool AddMoveMade(std::int64_t move, const std::vector<MoveMadeRow>& made);  // all or none
+    bool ReadMovesUnderway(std::vector<MoveUnderwayRow>& rows) const;  // oldest first
+    bool EndMoveUnderway(std::int64_t move);
 
     // The keep list: items never listed or deleted again, each text stored
     // as given. Deciding what is the same item is the caller's.

@@ -2,10 +2,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/settings_store_values.h"
+#include "common/crash_point.h"
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/registry_value.h"
+#include "common/verified_folder.h"
 #include "db/local_database.h"
 #include "disk/movable_folders.h"
 #include "junk/json_text.h"
@@ -51,14 +55,36 @@ struct PreviousSetting {
     std::optional<common::RegistryValue> previous;
 };
 
-void PutBack(std::vector<PreviousSetting>& settings, std::size_t count) {
+// True when each of the first `count` settings has its earlier value again.
+bool PutBack(std::vector<PreviousSetting>& settings, std::size_t count, const ValueSetter& setValue) {
+    bool all = true;
     for (std::size_t i = 0; i < count; ++i) {
-        PreviousSetting& setting = settings[i];
-        if (setting.previous)
-            common::WriteRegistryValue(setting.key.get(), setting.value, *setting.previous);
-        else
-            RegDeleteValueW(setting.key.get(), setting.value);
+        const PreviousSetting& setting = settings[i];
+        const LSTATUS status =
+            setting.previous ? setValue(setting.key.get(), setting.value, setting.previous->type,
+                                        setting.previous->data.data(), static_cast<DWORD>(setting.previous->data.size()))
+                             : RegDeleteValueW(setting.key.get(), setting.value);
+        all = all && (status == ERROR_SUCCESS || (!setting.previous && status == ERROR_FILE_NOT_FOUND));
     }
+    return all;
+}
+
+// The setting's value now; nothing when it is missing or its key cannot be opened.
+std::optional<common::RegistryValue> CurrentValue(const db::DownloadSettingBefore& setting, common::UniqueRegKey* opened) {
+    common::UniqueRegKey key = OpenUserKey(setting.key.c_str());
+    std::optional<common::RegistryValue> value;
+    if (key) value = common::ReadRegistryValue(key.get(), setting.value);
+    if (opened) *opened = std::move(key);
+    return value;
+}
+
+// Makes the folder a setting names again when it is missing; false when it
+// cannot be made.
+bool FolderIsThere(const std::optional<std::wstring>& folder) {
+    if (!folder) return true;
+    const DWORD attributes = GetFileAttributesW(folder->c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+    return common::MakeVerifiedFolder(*folder).has_value();
 }
 
 }  // namespace
@@ -104,7 +130,8 @@ LSTATUS SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* 
     return RegSetValueExW(key, name, 0, type, data, size);
 }
 
-bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue) {
+bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue,
+                          std::optional<std::int64_t> underway) {
     std::vector<PreviousSetting> settings;
     std::vector<db::DownloadSettingBefore> journal;
     for (const SettingPlace& place : kSettingPlaces) {
@@ -118,16 +145,16 @@ bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValu
         journal.push_back({place.key, place.value, before});
         settings.push_back({std::move(key), place.value, std::move(before)});
     }
-    const std::optional<std::int64_t> row = db::Database().AddDownloadMove(target, journal);
+    const std::optional<std::int64_t> row = db::Database().AddDownloadMove(target, journal, underway);
     if (!row) return false;
     const common::RegistryValue value = common::TextValue(target);
     for (std::size_t i = 0; i < settings.size(); ++i) {
         if (setValue(settings[i].key.get(), settings[i].value, value.type, value.data.data(),
                      static_cast<DWORD>(value.data.size())) != ERROR_SUCCESS) {
-            PutBack(settings, i + 1);
-            db::Database().RemoveDownloadMove(*row);
+            if (PutBack(settings, i, setValue)) db::Database().RemoveDownloadMove(*row);
             return false;
         }
+        common::CrashPoint("move.settings");
     }
     return true;
 }
@@ -135,26 +162,49 @@ bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValu
 registry::RestoreReport RestoreDownloadFolders(const db::DownloadMoveRow& move) {
     registry::RestoreReport report;
     const common::RegistryValue moved = common::TextValue(move.target);
+    const auto fail = [&report](const std::wstring& name) {
+        if (std::find(report.failed.begin(), report.failed.end(), name) == report.failed.end())
+            report.failed.push_back(name);
+    };
     for (const db::DownloadSettingBefore& setting : move.settings) {
         const std::wstring name = setting.key + L"\\" + setting.value;
-        const common::UniqueRegKey key = OpenUserKey(setting.key.c_str());
+        common::UniqueRegKey key;
+        const std::optional<common::RegistryValue> now = CurrentValue(setting, &key);
         if (!key) {
-            report.failed.push_back(name);
-            continue;
-        }
-        const std::optional<common::RegistryValue> now = common::ReadRegistryValue(key.get(), setting.value);
-        if (now == setting.previous) {
+            fail(name);
+        } else if (now == setting.previous) {
             ++report.restored;
         } else if (now != moved) {
             report.existing.push_back(name);  // changed since the move: the user's now
+        } else if (const std::optional<std::wstring> folder = FolderPutBack(setting, common::ExpandedEnvironmentPath);
+                   !FolderIsThere(folder)) {
+            fail(*folder);  // a setting naming a missing folder would leave Downloads nowhere
         } else if (setting.previous ? common::WriteRegistryValue(key.get(), setting.value, *setting.previous)
                                     : RegDeleteValueW(key.get(), setting.value.c_str()) == ERROR_SUCCESS) {
             ++report.restored;
         } else {
-            report.failed.push_back(name);
+            fail(name);
         }
     }
     return report;
+}
+
+bool DownloadFoldersHold(const db::DownloadMoveRow& move) {
+    const common::RegistryValue moved = common::TextValue(move.target);
+    return std::all_of(move.settings.begin(), move.settings.end(),
+                       [&moved](const db::DownloadSettingBefore& setting) { return CurrentValue(setting, nullptr) == moved; });
+}
+
+std::optional<std::wstring> FolderPutBack(const db::DownloadSettingBefore& setting,
+                                          const std::function<std::wstring(const std::wstring&)>& expand) {
+    if (!setting.previous) {
+        // Without the value the shell uses the profile's Downloads.
+        if (setting.key == kShellFoldersKey) return expand(L"%USERPROFILE%\\Downloads");
+        return std::nullopt;
+    }
+    const std::optional<std::wstring> text = app::TerminatedRegistryText(setting.previous->type, setting.previous->data);
+    if (!text || text->empty()) return std::nullopt;
+    return expand(*text);
 }
 
 engine::Value GetDownloadDir(app::BridgeArgs) { return DownloadFoldersText(ReadDownloadFolders()); }

@@ -58,17 +58,33 @@ LSTATUS SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const BYTE* 
 
 // Points the settings at `target`, all or none: Edge's when its key exists,
 // the shell's two always. Each one is read before any is written and the
-// change journal records them; without that record nothing is written.
-// When any of them cannot be written, each one written already gets back
-// its exact earlier type and data (or is removed again when it did not
-// exist), the record goes, and the answer is false.
-bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue = SetRegistryValue);
+// change journal records them (linked to the move under way `underway`,
+// when given); without that record nothing is written. When any of them
+// cannot be written, each one written already gets back its exact earlier
+// type and data (or is removed again when it did not exist), through
+// `setValue` too; the record goes once every one is back, and stays when one
+// is not, so that undoing the change can still put it back. The answer is
+// then false.
+bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValue = SetRegistryValue,
+                          std::optional<std::int64_t> underway = std::nullopt);
 
 // Points the settings of a recorded move back: each one that still holds
 // the move's target gets its earlier type and data again (or is removed
 // when it did not exist); one changed since is reported and left as it is.
+// The folder a setting names again is made first when it is missing (its
+// earlier text, or the profile's Downloads for a shell setting that did not
+// exist), through checked folders only (common/verified_folder.*); one that
+// cannot be made is reported as failed and its settings stay as they are.
 // The files stay where the move put them.
 registry::RestoreReport RestoreDownloadFolders(const db::DownloadMoveRow& move);
+
+// Whether every setting a recorded move rewrote holds its target now.
+bool DownloadFoldersHold(const db::DownloadMoveRow& move);
+
+// The folder a recorded setting names once it is put back; nothing when it
+// names none.
+std::optional<std::wstring> FolderPutBack(const db::DownloadSettingBefore& setting,
+                                          const std::function<std::wstring(const std::wstring&)>& expand);
 
 // The three folders as JSON text.
 engine::Value GetDownloadDir(app::BridgeArgs args);

@@ -5,13 +5,17 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "app/worker_tasks.h"
+#include "common/crash_point.h"
 #include "common/listed_delete.h"
-#include "common/whole_file.h"
+#include "common/text.h"
+#include "common/verified_folder.h"
 #include "disk/file_walk.h"
 #include "disk/move_counters.h"
+#include "disk/move_journal.h"
 #include "disk/move_paths.h"
 #include "disk/movable_folders.h"
 #include "junk/junk_clean.h"
@@ -23,37 +27,14 @@ namespace {
 class RegistryDownloadSettings final : public DownloadSettings {
 public:
     std::vector<DownloadFolder> Read() override { return ReadDownloadFolders(); }
-    bool Write(const std::wstring& target) override { return WriteDownloadFolders(target); }
+    bool Write(const std::wstring& target, std::int64_t underway) override {
+        return WriteDownloadFolders(target, SetRegistryValue, underway);
+    }
 };
 
 bool IsFolder(const std::wstring& path) { return PathIsDirectoryW(path.c_str()) != FALSE; }
 
-// Creates the missing folders above `path`, appending each one made to
-// `created`; true when its own folder exists.
-bool MakeFoldersAbove(const std::wstring& path, std::vector<std::wstring>* created = nullptr) {
-    const std::vector<std::wstring> folders = FoldersAbove(path);
-    if (folders.empty()) return false;
-    if (IsFolder(folders.back())) return true;
-    for (const std::wstring& folder : folders)
-        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES && CreateDirectoryW(folder.c_str(), nullptr) &&
-            created)
-            created->push_back(folder);
-    return IsFolder(folders.back());
-}
-
-std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    return data;
-}
-
 std::uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
-
-bool SameTime(const FILETIME& a, const FILETIME& b) {
-    return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
-}
 
 struct MoveItem {
     std::wstring source;
@@ -74,69 +55,135 @@ std::vector<MoveItem> ListMoveItems(const std::vector<std::wstring>& sources,
     return items;
 }
 
-// A file whose copy is complete at its destination; the source as it was
-// when it was copied.
-struct Arrival {
-    const MoveItem* item;
-    FILETIME written;
-};
+using SharedFolder = std::shared_ptr<const common::VerifiedFolder>;
 
-// Files come folder by folder: the folder made for the last one usually
-// serves the next. The folders it made are remembered, so that a move
-// taken back leaves no empty tree behind.
+// The folders below the target that the copies go into, each opened (made
+// where missing) relative to the one holding it and checked. Files come
+// folder by folder: the folder opened for the last one usually serves the
+// next, and stays open while it does or while a copy waits to go into it.
+// Each folder made is in the journal before anything goes into it.
 class DestinationFolders {
 public:
-    bool Prepare(const std::wstring& destination) {
-        const std::wstring_view folder = std::wstring_view(destination).substr(0, destination.rfind(L'\\') + 1);
-        if (!ready_.empty() && folder == ready_) return true;
-        ready_.clear();
-        if (!MakeFoldersAbove(destination, &created_)) return false;
-        ready_ = folder;
-        return true;
-    }
-    // Removes the folders it made, deepest first, where they are empty.
-    void RemoveCreated() const {
-        for (auto folder = created_.rbegin(); folder != created_.rend(); ++folder) RemoveDirectoryW(folder->c_str());
+    DestinationFolders(SharedFolder target, MoveJournal& journal) : target_(std::move(target)), journal_(journal) {}
+
+    // The folder that `destination` goes into; nothing when a folder on the
+    // way fails its check or cannot be made.
+    SharedFolder For(const std::wstring& destination) {
+        const std::wstring_view folder = std::wstring_view(destination).substr(0, destination.rfind(L'\\'));
+        if (current_ && folder == current_->Path()) return current_;
+        current_.reset();
+        const std::wstring_view base = common::WithoutTrailingBackslashes(target_->Path());
+        if (folder == base) return target_;
+        if (!folder.starts_with(base) || folder.size() <= base.size() || folder[base.size()] != L'\\') return nullptr;
+        const common::VerifiedFolder* holder = target_.get();
+        std::optional<common::VerifiedFolder> below;
+        for (const std::wstring& path : FoldersAbove(destination)) {
+            if (path.size() <= base.size()) continue;
+            bool made = false;
+            below = holder->Child(path.substr(path.rfind(L'\\') + 1), &made);
+            if (made && !journal_.AddFolder(path)) return nullptr;
+            if (!below) return nullptr;
+            holder = &*below;
+        }
+        current_ = std::make_shared<const common::VerifiedFolder>(std::move(*below));
+        return current_;
     }
 
 private:
-    std::wstring ready_;
-    std::vector<std::wstring> created_;
+    SharedFolder target_;
+    MoveJournal& journal_;
+    SharedFolder current_;
 };
 
-// Copies one file whole or not at all: under a part name beside its
-// destination, renamed once complete with the listed size; a destination
-// that exists is never replaced.
-std::optional<Arrival> CopyItem(const MoveItem& item, DestinationFolders& folders) {
-    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> before = FileData(item.source);
-    if (!item.destination || !before || !folders.Prepare(*item.destination)) return std::nullopt;
-    const bool copied = common::CreateFileWhole(*item.destination, [&item](const std::wstring& part) {
-        if (!CopyFileW(item.source.c_str(), part.c_str(), FALSE)) return false;
-        const std::optional<WIN32_FILE_ATTRIBUTE_DATA> copy = FileData(part);
-        return copy && SizeOf(copy->nFileSizeHigh, copy->nFileSizeLow) == item.size;
-    });
-    if (!copied) return std::nullopt;
-    return Arrival{&item, before->ftLastWriteTime};
+// Copies `size` bytes from `from` to `to` in large blocks.
+bool CopyBytes(HANDLE from, HANDLE to, std::uint64_t size, std::vector<BYTE>& buffer) {
+    for (std::uint64_t done = 0; done < size;) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(size - done, buffer.size()));
+        DWORD read = 0;
+        DWORD written = 0;
+        if (!ReadFile(from, buffer.data(), chunk, &read, nullptr) || read == 0 ||
+            !WriteFile(to, buffer.data(), read, &written, nullptr) || written != read)
+            return false;
+        done += read;
+    }
+    return true;
 }
 
-// Removes a copy this move made, when the move is taken back.
-void RemoveCopy(const std::wstring& copy) {
-    const DWORD attributes = GetFileAttributesW(copy.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    DeleteFileW(copy.c_str());
+// The source's times and attributes on its copy.
+bool CopyBasicInformation(HANDLE from, HANDLE to) {
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(from, FileBasicInfo, &basic, sizeof basic)) return false;
+    basic.FileAttributes &= FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                            FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(to, FileBasicInfo, &basic, sizeof basic) != FALSE;
 }
 
-// Deletes the source of a file that arrived, through the handle that shows
-// it is still the listed file, unchanged since it was copied.
-bool RemoveSource(const Arrival& arrival) {
-    BY_HANDLE_FILE_INFORMATION information;
-    const common::UniqueFile file = common::OpenListedFile(arrival.item->source, 0, &information);
-    if (!file ||
-        SizeOf(information.nFileSizeHigh, information.nFileSizeLow) != arrival.item->size ||
-        !SameTime(information.ftLastWriteTime, arrival.written))
-        return false;
-    return common::DeleteOpenedFile(file.get());
+// A copy written whole into its part file, not yet in place.
+struct WrittenCopy {
+    SharedFolder folder;  // where it goes
+    common::UniqueFile part;
+    db::MoveMadeRow record;
+};
+
+// Copies are recorded in the journal this many at a time, each transaction
+// costing a few flushes of the database file; their part files and folders
+// stay open meanwhile.
+constexpr std::size_t kCopiesPerRecord = 64;
+
+// Writes one file's copy whole into a new part file in the target, reading
+// the listed source through the handle that shows it is the listed file.
+// On any failure the part file goes.
+std::optional<WrittenCopy> WriteCopy(const MoveItem& item, const common::VerifiedFolder& target,
+                                     DestinationFolders& folders, MoveJournal& journal, std::vector<BYTE>& buffer) {
+    if (!item.destination) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION source;
+    const common::UniqueFile reading = common::OpenListedFileToRead(item.source, &source);
+    if (!reading || SizeOf(source.nFileSizeHigh, source.nFileSizeLow) != item.size) return std::nullopt;
+    SharedFolder folder = folders.For(*item.destination);
+    if (!folder) return std::nullopt;
+    common::UniqueFile part = target.NewFile(journal.NextPartName());
+    if (!part) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION copy;
+    if (!CopyBytes(reading.get(), part.get(), item.size, buffer) || !CopyBasicInformation(reading.get(), part.get()) ||
+        !GetFileInformationByHandle(part.get(), &copy)) {
+        common::DeleteOpenedFile(part.get());
+        return std::nullopt;
+    }
+    common::CrashPoint("move.part");
+    return WrittenCopy{std::move(folder), std::move(part), CopyRecord(*item.destination, item.source, source, copy)};
+}
+
+// Deletes the part files of copies that will not be put in place.
+void Discard(std::vector<WrittenCopy>& written) {
+    for (const WrittenCopy& copy : written) common::DeleteOpenedFile(copy.part.get());
+    written.clear();
+}
+
+// Puts written copies in place: recorded in the journal together, then each
+// renamed into its folder, never over a file there. Those in place are added
+// to `placed` and counted; after the first that fails, the rest are
+// discarded and the answer is false.
+bool PlaceCopies(std::vector<WrittenCopy>& written, MoveJournal& journal, std::vector<db::MoveMadeRow>& placed,
+                 MoveCounters& counters) {
+    std::vector<db::MoveMadeRow> records;
+    for (const WrittenCopy& copy : written) records.push_back(copy.record);
+    bool placing = journal.AddCopies(records);
+    for (WrittenCopy& copy : written) {
+        const std::wstring& path = copy.record.path;
+        placing = placing && copy.folder->MoveHere(copy.part.get(), path.substr(path.rfind(L'\\') + 1));
+        if (!placing) {
+            common::DeleteOpenedFile(copy.part.get());
+            continue;
+        }
+        copy.part.reset();
+        placed.push_back(copy.record);
+        counters.bytesCopied += copy.record.size;
+        ++counters.copied;
+        common::CrashPoint("move.copy");
+    }
+    written.clear();
+    return placing;
 }
 
 // The folders whose files went, each once, in the order they were emptied.
@@ -180,12 +227,6 @@ DownloadSettings& SystemDownloadSettings() {
     return settings;
 }
 
-bool MakeFolder(const std::wstring& folder) {
-    if (folder.empty()) return false;
-    if (IsFolder(folder)) return true;
-    return MakeFoldersAbove(folder.back() == L'\\' ? folder : folder + L'\\') && IsFolder(folder);
-}
-
 void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstring& target,
                      DownloadSettings& settings) {
     MoveCounters& counters = DownloadMoveCounters();
@@ -207,48 +248,62 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     counters.total = static_cast<int>(items.size());
     counters.copied = 0;
 
-    // Copies first: the sources and the settings stay as they are until
-    // every selected file has arrived.
-    DestinationFolders folders;
-    std::vector<Arrival> arrived;
-    for (const MoveItem& item : items) {
-        if (const std::optional<Arrival> arrival = CopyItem(item, folders)) {
-            arrived.push_back(*arrival);
-            counters.bytesCopied += static_cast<std::int64_t>(item.size);
-            ++counters.copied;
-        } else {
-            ++counters.copyFailed;
-        }
-    }
-    const auto takeBack = [&] {
-        for (const Arrival& arrival : arrived) RemoveCopy(*arrival.item->destination);
-        folders.RemoveCreated();
-        counters.copied = 0;
-        counters.bytesCopied = 0;
-    };
-    if (counters.copyFailed > 0) {
-        takeBack();
-        counters.copyFailed = counters.total.load();  // nothing was moved
-        finish();
-        return;
-    }
-    if (!settings.Write(target)) {
-        takeBack();
+    // Nothing is written before the move is in the journal, nor anywhere but
+    // through the target as it was checked.
+    MoveJournal journal;
+    std::optional<common::VerifiedFolder> opened = common::VerifiedFolder::Open(target);
+    if (!opened || !journal.Begin(target)) {
+        journal.End();
         counters.copyFailed = -1;
         finish();
         return;
     }
+    const SharedFolder targetFolder = std::make_shared<const common::VerifiedFolder>(std::move(*opened));
+
+    // Copies first: the sources and the settings stay as they are until
+    // every selected file has arrived.
+    std::vector<db::MoveMadeRow> arrived;
+    {
+        DestinationFolders folders(targetFolder, journal);
+        std::vector<WrittenCopy> written;
+        std::vector<BYTE> buffer(1u << 20);
+        bool complete = true;
+        for (const MoveItem& item : items) {
+            std::optional<WrittenCopy> copy = WriteCopy(item, *targetFolder, folders, journal, buffer);
+            complete = copy.has_value();
+            if (complete) {
+                written.push_back(std::move(*copy));
+                if (written.size() == kCopiesPerRecord) complete = PlaceCopies(written, journal, arrived, counters);
+            }
+            if (!complete) break;
+        }
+        if (complete)
+            PlaceCopies(written, journal, arrived, counters);
+        else
+            Discard(written);
+    }
+    const auto takeBack = [&](int failures) {
+        journal.TakeBack();
+        counters.copied = 0;
+        counters.bytesCopied = 0;
+        counters.copyFailed = failures;
+        finish();
+    };
+    if (arrived.size() < items.size()) return takeBack(counters.total);  // nothing was moved
+    if (!settings.Write(target, *journal.Id())) return takeBack(-1);
 
     EmptiedFolders emptied;
-    for (const Arrival& arrival : arrived) {
-        if (RemoveSource(arrival)) {
+    for (const db::MoveMadeRow& copy : arrived) {
+        if (RemoveSource(copy)) {
             ++counters.deleted;
-            emptied.Add(arrival.item->source);
+            emptied.Add(copy.source);
         } else {
             ++counters.deleteFailed;
         }
+        common::CrashPoint("move.delete");
     }
     RemoveEmptiedFolders(sources, emptied, oldFolders, target);
+    journal.End();
     finish();
 }
 
@@ -266,7 +321,7 @@ engine::Value GetCopyMoveDiskPath(app::BridgeArgs args) {
     const junk::ProtectedFolders protectedFolders = junk::SystemProtectedFolders();
     const auto movable = [&protectedFolders](const std::wstring& path) { return IsMovablePath(path, protectedFolders); };
     if (IsNestedMove(sources, *target) || !movable(*target) || !std::ranges::all_of(sources, movable) ||
-        !MakeFolder(*target) || !IsMovableTarget(*target, protectedFolders))
+        !common::MakeVerifiedFolder(*target) || !IsMovableTarget(*target, protectedFolders))
         return -3;
     return app::StartTask(app::Task::DownloadMove, {},
                           [sources = std::move(sources), target = *target] {

@@ -60,6 +60,12 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
         {"tbl_downloadsetting",
          "CREATE TABLE tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,type integer,data BLOB)"},
         {"tbl_keeplist", "CREATE TABLE tbl_keeplist (id integer primary key,item TEXT,stamp integer)"},
+        {"tbl_moveunderway",
+         "CREATE TABLE tbl_moveunderway (id integer primary key,stamp integer,user TEXT,target TEXT,parts TEXT,"
+         "settings integer)"},
+        {"tbl_movemade",
+         "CREATE TABLE tbl_movemade (move integer,path TEXT,source TEXT,size integer,written integer,volume integer,"
+         "fileindex integer)"},
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;

@@ -33,6 +33,40 @@ bool WaitForCalls(const testsupport::RecordingHost& host, std::string_view name,
     return false;
 }
 
+std::vector<std::vector<BYTE>> SettingsSnapshot() {
+    const auto raw = [](const wchar_t* key, const wchar_t* value) {
+        BYTE data[1024];
+        DWORD size = sizeof data;
+        DWORD type = 0;
+        if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
+            return std::vector<BYTE>();
+        std::vector<BYTE> bytes(data, data + size);
+        bytes.push_back(static_cast<BYTE>(type));
+        return bytes;
+    };
+    return {raw(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue), raw(disk::kShellFoldersKey, disk::kShellDownloadValue),
+            raw(disk::kShellFoldersKey, disk::kShellDownloadThirdValue)};
+}
+
+std::wstring ShellSetting(const wchar_t* value) {
+    wchar_t text[MAX_PATH] = {};
+    DWORD size = sizeof text;
+    RegGetValueW(HKEY_CURRENT_USER, disk::kShellFoldersKey, value, RRF_RT_REG_SZ, nullptr, text, &size);
+    return text;
+}
+
+std::vector<db::MoveUnderwayRow> MovesUnderway() {
+    std::vector<db::MoveUnderwayRow> rows;
+    EXPECT_TRUE(db::Database().ReadMovesUnderway(rows));
+    return rows;
+}
+
+DownloadMoveState::DownloadMoveState() {
+    shell.Set(downloads);
+    third.Set(downloads);
+    edge.Remove();
+}
+
 void DiskStateTest::SetUp() {
     JunkListsTest::SetUp();
     disk::ResetSystemDiskLists();

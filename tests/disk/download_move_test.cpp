@@ -4,8 +4,10 @@
 // complete leaves the settings, every source and the target as they were.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/undo_changes.h"
 #include "app/worker_tasks.h"
@@ -13,6 +15,7 @@
 #include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
+#include "disk/file_walk.h"
 #include "support/bridge_call.h"
 #include "support/linux_links.h"
 #include "support/recording_host.h"
@@ -27,6 +30,9 @@ using testsupport::Exists;
 using testsupport::MakeFile;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
+using disktest::MovesUnderway;
+using disktest::SettingsSnapshot;
+using disktest::ShellSetting;
 
 
 // Writes a file with its folders.
@@ -60,40 +66,36 @@ std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
     return files;
 }
 
-// The three settings exactly: each one's data and type, empty when missing.
-std::vector<std::vector<BYTE>> SettingsSnapshot() {
-    const auto raw = [](const wchar_t* key, const wchar_t* value) {
-        BYTE data[1024];
-        DWORD size = sizeof data;
-        DWORD type = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, key, value, RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
-            return std::vector<BYTE>();
-        std::vector<BYTE> bytes(data, data + size);
-        bytes.push_back(static_cast<BYTE>(type));
-        return bytes;
-    };
-    return {raw(disk::kEdgeDownloadKey, disk::kEdgeDownloadValue), raw(disk::kShellFoldersKey, disk::kShellDownloadValue),
-            raw(disk::kShellFoldersKey, disk::kShellDownloadThirdValue)};
-}
-
 std::vector<db::DownloadMoveRow> JournalMoves() {
     std::vector<db::DownloadMoveRow> rows;
     EXPECT_TRUE(db::Database().ReadDownloadMoves(rows));
     return rows;
 }
 
-std::wstring ShellSetting(const wchar_t* value) {
-    wchar_t text[MAX_PATH] = {};
-    DWORD size = sizeof text;
-    RegGetValueW(HKEY_CURRENT_USER, disk::kShellFoldersKey, value, RRF_RT_REG_SZ, nullptr, text, &size);
-    return text;
-}
+// The fixture's Downloads folder as the only old folder, with steps of the
+// test's own where the move reads the settings (after the target was
+// checked, before the first copy) and where it writes them (after the last
+// copy; by default the real write).
+class SeamSettings final : public disk::DownloadSettings {
+public:
+    SeamSettings(std::wstring folder, std::function<void()> onRead, std::function<bool()> onWrite = {})
+        : folder_(std::move(folder)), onRead_(std::move(onRead)), onWrite_(std::move(onWrite)) {}
+    std::vector<disk::DownloadFolder> Read() override {
+        if (onRead_) onRead_();
+        return {{L"Win10DownloadDir", folder_}};
+    }
+    bool Write(const std::wstring& target, std::int64_t underway) override {
+        return onWrite_ ? onWrite_() : disk::WriteDownloadFolders(target, disk::SetRegistryValue, underway);
+    }
 
-// The test prefix's own download settings point at the fixture's Downloads
-// folder and are put back afterwards.
-class DownloadMove : public disktest::DownloadSettingsTest {
+private:
+    std::wstring folder_;
+    std::function<void()> onRead_;
+    std::function<bool()> onWrite_;
+};
+
+class DownloadMove : public disktest::DiskStateTest, protected disktest::DownloadMoveState {
 protected:
-    DownloadMove() { PointSettingsAt(downloads); }
     void TearDown() override {
         for (const std::wstring& link : links) testsupport::RemoveLinuxLink(link);
         disktest::DiskStateTest::TearDown();
@@ -109,9 +111,7 @@ protected:
     // [copy failures, copied, delete failures, deleted, total, bytes, percent]
     static Value Counters() { return CallNative("GetCopyNumber", {0}); }
 
-    testsupport::TempDir root;
-    const std::wstring downloads = root / L"Downloads";
-    const std::wstring target = root / L"Moved";
+    testsupport::PublishedHost page;
     std::vector<std::wstring> links;
 };
 
@@ -131,6 +131,7 @@ TEST_F(DownloadMove, TheWholeFolderMovesWithItsTreeAndTheSettingsFollow) {
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
     EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
     EXPECT_EQ(disk::ReadDownloadFolders()[1].path, target);
+    EXPECT_TRUE(MovesUnderway().empty());
 }
 
 TEST_F(DownloadMove, ASelectedChildMovesAndTheRestOfTheFolderStays) {
@@ -186,15 +187,36 @@ TEST_F(DownloadMove, AMoveThatFailsMidwayLeavesEverythingAsItWas) {
     EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), downloads);
 }
 
+// The copies are put in place a batch at a time: a copy that fails after
+// the first batch is in place takes that batch back too.
+TEST_F(DownloadMove, ACopyFailingAfterTheFirstCopiesAreInPlaceTakesThemBack) {
+    for (int i = 0; i < 70; ++i) Put(downloads + L"\\f" + std::to_wstring(i) + L".txt", "file");
+    std::vector<std::wstring> order;  // as the move walks them
+    disk::ForEachFile(downloads, [&order](std::wstring_view path, std::uint64_t) { order.emplace_back(path); });
+    ASSERT_EQ(order.size(), 70u);
+    const HANDLE held = CreateFileW(order[66].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Move({downloads}, target);
+    CloseHandle(held);
+
+    EXPECT_EQ(Counters(), Value::Array({70, 0, 0, 0, 70, L"0", 100}));
+    EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{});
+    EXPECT_EQ(FilesBelow(downloads).size(), 70u);
+    EXPECT_TRUE(MovesUnderway().empty());
+}
+
 // A target on a volume too small for the files: the copy that runs out of
 // room leaves no part of itself, and nothing else changes. The volume is a
-// small tmpfs mounted at the target's Linux path, which needs root.
+// small tmpfs mounted at the target's Linux path, which needs root. The
+// target is made on it first: the mount point itself is a reparse point,
+// which the move makes nothing into.
 TEST_F(DownloadMove, AFullVolumeLeavesNoPartialFileBehind) {
     const std::wstring small = root / L"Small";
     testsupport::MakeFolder(small);
     const std::string mountPoint = testsupport::UnixPath(small);
     if (!testsupport::RunShell("mount -t tmpfs -o size=64k qo-small '" + mountPoint + "'"))
         GTEST_SKIP() << "a small volume cannot be mounted here (mount needs root)";
+    testsupport::MakeFolder(small + L"\\Moved");
     Put(downloads + L"\\small.txt", "fits");
     MakeFile(downloads + L"\\zz-big.bin", 300000);
 
@@ -283,7 +305,7 @@ TEST_F(DownloadMove, SettingsThatCannotBeWrittenTakeTheMoveBack) {
     public:
         explicit ReadOnlySettings(std::wstring folder) : folder_(std::move(folder)) {}
         std::vector<disk::DownloadFolder> Read() override { return {{L"Win10DownloadDir", folder_}}; }
-        bool Write(const std::wstring&) override { return false; }
+        bool Write(const std::wstring&, std::int64_t) override { return false; }
 
     private:
         std::wstring folder_;
@@ -389,9 +411,11 @@ TEST_F(DownloadMove, NothingBehindALinkIsMovedOrDeleted) {
 }
 
 // Wine lists a Linux link to a file as a plain file, and deleting it by
-// name would delete its target: the source is deleted only through a handle
-// that shows it is the listed file itself.
-TEST_F(DownloadMove, AFileLinkIsCopiedButNeitherItNorItsTargetDeleted) {
+// name would delete its target. The elevated move reads a source only
+// through the handle that shows it is the listed file itself: a link, which
+// could lead to a file only administrators may read, is not copied into the
+// user's folder, so the move cannot complete and is taken back.
+TEST_F(DownloadMove, AFileLinkIsNeitherReadNorDeletedAndTheMoveIsTakenBack) {
     testsupport::TempDir outside;
     Put(outside / L"canary.txt", "canary");
     Put(downloads + L"\\own.txt", "own");
@@ -400,10 +424,11 @@ TEST_F(DownloadMove, AFileLinkIsCopiedButNeitherItNorItsTargetDeleted) {
 
     Move({downloads}, target);
 
-    EXPECT_EQ(Counters(), Value::Array({0, 2, 1, 1, 2, L"9", 100}));
+    EXPECT_EQ(Counters(), Value::Array({2, 0, 0, 0, 2, L"0", 100}));
     EXPECT_EQ(ReadFile(outside / L"canary.txt"), "canary");
-    EXPECT_EQ(ReadFile(target + L"\\own.txt"), "own");
-    EXPECT_FALSE(Exists(downloads + L"\\own.txt"));
+    EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{});
+    EXPECT_EQ(ReadFile(downloads + L"\\own.txt"), "own");
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
 }
 
 // A source that changed after it was copied (a download still being
@@ -414,7 +439,7 @@ TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
         ChangingSettings(std::wstring folder, std::wstring changed) : folder_(std::move(folder)), changed_(std::move(changed)) {}
         std::vector<disk::DownloadFolder> Read() override { return {{L"Win10DownloadDir", folder_}}; }
         // Runs between the copies and the deletions.
-        bool Write(const std::wstring&) override {
+        bool Write(const std::wstring&, std::int64_t) override {
             WriteFile(changed_, "grown while the move ran");
             return true;
         }
@@ -434,6 +459,138 @@ TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
     EXPECT_EQ(ReadFile(downloads + L"\\growing.part.txt"), "grown while the move ran");
     EXPECT_EQ(ReadFile(target + L"\\growing.part.txt"), "start");
     EXPECT_FALSE(Exists(downloads + L"\\done.txt"));
+}
+
+// A link put in on the target's way after the page's check and before the
+// copies (here while the move reads the settings): the target itself, or a
+// folder below it that the move needs. The move refuses, and nothing is
+// written where the link leads.
+TEST_F(DownloadMove, ALinkOnTheTargetsWayRefusesTheMoveAndNothingIsWrittenBehindIt) {
+    struct Case {
+        const char* what;
+        std::wstring target;
+        std::wstring link;  // made while the move reads the settings
+        Value counters;
+    };
+    const Case cases[] = {
+        {"the target", root / L"Swapped", root / L"Swapped", Value::Array({-1, 0, 0, 0, 2, L"0", -1})},
+        {"a folder below it", root / L"Below", root / L"Below\\sub", Value::Array({2, 0, 0, 0, 2, L"0", 100})},
+    };
+    MakeFile(downloads + L"\\a.bin", 3);
+    MakeFile(downloads + L"\\sub\\b.bin", 4);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir outside;
+        testsupport::MakeFolder(c.target);
+        SeamSettings settings(downloads, [&] {
+            if (c.link == c.target) {
+                ASSERT_TRUE(MoveFileW(c.target.c_str(), (c.target + L"-real").c_str()));
+            }
+            links.push_back(c.link);
+            ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(outside.Path()), c.link));
+        });
+        app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+
+        disk::RunDownloadMove({downloads}, c.target, settings);
+
+        EXPECT_EQ(Counters(), c.counters);
+        EXPECT_TRUE(PathIsDirectoryEmptyW(outside.Path().c_str()));
+        EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"a.bin", L"sub\\b.bin"}));
+        EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
+        EXPECT_TRUE(MovesUnderway().empty());
+    }
+    EXPECT_EQ(FilesBelow(root / L"Below"), std::vector<std::wstring>{});
+}
+
+// Taking a move back deletes only what the move made, through the checked
+// deletion: a copy the user replaced with a file of their own stays, and so
+// does a copy turned into a link (deleting that by name would delete what it
+// leads to).
+TEST_F(DownloadMove, TakingAMoveBackDeletesOnlyWhatItMade) {
+    testsupport::TempDir outside;
+    Put(outside / L"canary.txt", "canary");
+    Put(downloads + L"\\linked.txt", "copy to be a link");
+    Put(downloads + L"\\replaced.txt", "copy to be replaced");
+    Put(downloads + L"\\deep\\plain.txt", "plain copy");
+    testsupport::MakeFolder(target);
+    SeamSettings settings(downloads, {}, [&] {
+        EXPECT_TRUE(DeleteFileW((target + L"\\linked.txt").c_str()));
+        links.push_back(target + L"\\linked.txt");
+        EXPECT_TRUE(
+            testsupport::MakeLinuxLink(testsupport::UnixPath(outside / L"canary.txt"), target + L"\\linked.txt"));
+        EXPECT_TRUE(DeleteFileW((target + L"\\replaced.txt").c_str()));
+        Put(target + L"\\replaced.txt", "the user's own");
+        return false;
+    });
+    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+
+    disk::RunDownloadMove({downloads}, target, settings);
+
+    EXPECT_EQ(Counters(), Value::Array({-1, 0, 0, 0, 3, L"0", -1}));
+    EXPECT_EQ(ReadFile(outside / L"canary.txt"), "canary");
+    EXPECT_EQ(ReadFile(target + L"\\linked.txt"), "canary");
+    EXPECT_EQ(ReadFile(target + L"\\replaced.txt"), "the user's own");
+    EXPECT_FALSE(Exists(target + L"\\deep"));
+    EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"deep\\plain.txt", L"linked.txt", L"replaced.txt"}));
+    EXPECT_TRUE(MovesUnderway().empty());
+}
+
+// A setting that cannot be put back after another failed to be written
+// leaves the change in the journal, so that Undo Changes can still put it
+// back; it goes once every setting is back.
+TEST_F(DownloadMove, ASettingThatCannotBePutBackKeepsItsUndoRecord) {
+    edge.Set(root / L"Edge downloads");
+    const std::vector<std::vector<BYTE>> before = SettingsSnapshot();
+    int writes = 0;
+    // Edge's setting is written, the shell's refused, and Edge's put-back too.
+    const auto setter = [&](HKEY key, const wchar_t* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
+        if (++writes >= 2) return ERROR_ACCESS_DENIED;
+        return RegSetValueExW(key, name, 0, type, data, size);
+    };
+    EXPECT_FALSE(disk::WriteDownloadFolders(target, setter));
+    EXPECT_EQ(writes, 3);
+    ASSERT_NE(SettingsSnapshot(), before);
+    ASSERT_EQ(JournalMoves().size(), 1u);
+
+    const std::vector<app::Change> changes = app::ListChanges();
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::Restored);
+    EXPECT_EQ(SettingsSnapshot(), before);
+    EXPECT_TRUE(Exists(root / L"Edge downloads"));
+}
+
+// Undoing a move points the settings back at the old folder, which the move
+// removed once it was empty: the folder is made again first, through checked
+// folders only. One that cannot be made (here behind a link) is reported,
+// and its settings stay at the target rather than point at nothing.
+TEST_F(DownloadMove, UndoMakesTheOldFolderAgainBeforeTheSettingsPointThere) {
+    MakeFile(downloads + L"\\a.bin", 3);
+    Move({downloads}, target);
+    ASSERT_FALSE(Exists(downloads));
+    std::vector<app::Change> changes = app::ListChanges();
+    ASSERT_EQ(changes.size(), 1u);
+    app::RestoreOutcome outcome = app::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    EXPECT_TRUE(Exists(downloads));
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), downloads);
+    EXPECT_TRUE(Exists(target + L"\\a.bin"));  // the files stay where they went
+
+    testsupport::TempDir outside;
+    const std::wstring behind = root / L"linked\\Downloads";
+    links.push_back(root / L"linked");
+    ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(outside.Path()), root / L"linked"));
+    shell.Set(behind);
+    third.Set(behind);
+    ASSERT_TRUE(disk::WriteDownloadFolders(target));
+    changes = app::ListChanges();
+    outcome = app::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, app::RestoreStatus::Failed);
+    EXPECT_EQ(outcome.failed, std::vector<std::wstring>{behind});
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
+    EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
+    EXPECT_TRUE(PathIsDirectoryEmptyW(outside.Path().c_str()));
+    EXPECT_FALSE(app::ListChanges()[0].restored);
 }
 
 }  // namespace
