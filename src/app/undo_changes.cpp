@@ -164,9 +164,11 @@ std::vector<Change> ListChanges() {
     std::vector<db::RegistryCleanRow> cleans;
     db::Database().ReadRegistryCleans(cleans);
     for (const db::RegistryCleanRow& row : cleans) {
-        // Nothing was removed: nothing to undo.
-        if (row.entries == 0) continue;
         const bool gone = GetFileAttributesW(row.backup.c_str()) == INVALID_FILE_ATTRIBUTES;
+        // Nothing was removed: nothing to undo. A clean cut off before it
+        // counted its entries still has its backup, which holds every entry
+        // it may have removed: it stays listed.
+        if (row.entries == 0 && gone) continue;
         changes.push_back({std::string(kRegistry) + std::to_string(row.id), "registry", LocalTime(row.stamp),
                            row.backup, row.entries, row.restored, gone});
     }
