@@ -34,14 +34,20 @@ bool DeleteCaptured(const RegistryIssue& issue, const CapturedIssue& captured) {
 std::optional<std::uint32_t> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
     const common::FsRedirectionOff redirectionOff;
     // What was kept since the scan listed it is neither saved nor deleted.
+    const std::shared_ptr<const common::KeptItems> keptBefore = app::KeptItemsForDeletion();
+    if (!keptBefore) return std::nullopt;
     RegistryIssueList wanted = issues;
-    RemoveKept(wanted, *app::KeptItemsNow());
+    RemoveKept(wanted, *keptBefore);
     const std::vector<CapturedIssue> captured = CaptureIssues(wanted);
     if (captured.empty()) return 0;
     if (!backup.Append(captured)) return std::nullopt;
     std::uint32_t removed = 0;
     for (const CapturedIssue& entry : captured) {
         if (app::StopRequested()) break;
+        // Kept meanwhile (by another program): saved, but left in place.
+        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        if (!kept) break;
+        if (common::IsKept(*kept, KeepTextOf(wanted[entry.index]))) continue;
         if (DeleteCaptured(wanted[entry.index], entry)) ++removed;
     }
     return removed;

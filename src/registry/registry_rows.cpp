@@ -1,5 +1,6 @@
 #include "registry/registry_rows.h"
 
+#include "app/keep_list.h"
 #include "common/app_directory.h"
 #include "common/ansi_text.h"
 #include "db/local_database.h"
@@ -45,6 +46,8 @@ public:
         const std::optional<std::uint32_t> removed = RepairCategory(list, *run.registryBackup);
         if (!removed) return;
         db::Database().CountRegistryCleanEntries(*run.registryJournal, *removed);
+        // Stopped for the keep list: not reported as cleaned either.
+        if (app::KeepRefusalNow() != app::KeepRefusal::None) return;
         if (!list.empty()) run.health += 5;
         run.repairedCount += *removed;
         junk::SendCleanEnd(list.size(), L"", junk::kRegistryRows, category);
