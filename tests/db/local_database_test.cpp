@@ -61,6 +61,8 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
         {"tbl_downloadsetting",
          "CREATE TABLE tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,type integer,data BLOB)"},
         {"tbl_keeplist", "CREATE TABLE tbl_keeplist (id integer primary key,item TEXT,stamp integer)"},
+        {"tbl_keeplistloss",
+         "CREATE TABLE tbl_keeplistloss (id integer primary key,stamp integer,aside TEXT,recovered integer)"},
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;
