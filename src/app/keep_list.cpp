@@ -1,5 +1,6 @@
 #include "app/keep_list.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "app/keep_text.h"
@@ -15,14 +16,17 @@ enum class State { Unread, Known, Lost, Unreadable };
 struct Snapshot {
     State state = State::Unread;
     common::KeptItems items;
-    // The database's data version at the read; none for a list published by
-    // hand, which no database backs.
+    // The database's data version and change counter at the read; no data
+    // version for a list published by hand, which no database backs.
     std::optional<std::int64_t> dataVersion;
+    std::optional<std::uint32_t> changeCounter;
     std::optional<db::KeepListLoss> loss;
 };
 
 std::mutex publishedLock;
 std::function<void()> deletionCheckHook;
+// Whether a hook is set: the deletions skip the lock when none is.
+std::atomic<bool> hookSet{false};
 
 std::shared_ptr<const Snapshot>& Published() {
     static std::shared_ptr<const Snapshot> snapshot = std::make_shared<const Snapshot>();
@@ -86,6 +90,7 @@ bool RefreshKeptItems() {
     Snapshot snapshot;
     snapshot.state = read.loss ? State::Lost : State::Known;
     snapshot.dataVersion = read.dataVersion;
+    snapshot.changeCounter = read.changeCounter;
     snapshot.loss = std::move(read.loss);
     // Each text as the list would store it now, and where it leads now.
     for (const db::KeepItemRow& row : read.rows)
@@ -103,19 +108,30 @@ KeepRefusal DeletionRefusal() {
 }
 
 std::shared_ptr<const common::KeptItems> KeptItemsForDeletion() {
-    std::function<void()> hook;
-    {
-        const std::lock_guard guard(publishedLock);
-        hook = deletionCheckHook;
+    if (hookSet.load()) {
+        std::function<void()> hook;
+        {
+            const std::lock_guard guard(publishedLock);
+            hook = deletionCheckHook;
+        }
+        if (hook) hook();
     }
-    if (hook) hook();
     std::shared_ptr<const Snapshot> snapshot = Current();
     if (snapshot->state != State::Known) return nullptr;
     if (!snapshot->dataVersion) return ItemsOf(snapshot);
-    const std::optional<std::int64_t> version = db::Database().DataVersion();
-    if (version && *version == *snapshot->dataVersion) return ItemsOf(snapshot);
-    // Another program committed: perhaps a keep.
-    if (!version || !RefreshKeptItems()) {
+    // Nothing committed since the read: one read of the file's header, where
+    // the counter is kept; else the data version, which another program's
+    // commit changes.
+    if (const std::optional<std::uint32_t> counter = db::Database().ChangeCounter()) {
+        if (counter == snapshot->changeCounter) return ItemsOf(snapshot);
+    } else if (const std::optional<std::int64_t> version = db::Database().DataVersion()) {
+        if (*version == *snapshot->dataVersion) return ItemsOf(snapshot);
+    } else {
+        MarkUnreadable();
+        return nullptr;
+    }
+    // Something was committed since (here too, a journal row): perhaps a keep.
+    if (!RefreshKeptItems()) {
         MarkUnreadable();
         return nullptr;
     }
@@ -125,6 +141,7 @@ std::shared_ptr<const common::KeptItems> KeptItemsForDeletion() {
 
 void SetDeletionCheckHook(std::function<void()> hook) {
     const std::lock_guard guard(publishedLock);
+    hookSet = static_cast<bool>(hook);
     deletionCheckHook = std::move(hook);
 }
 

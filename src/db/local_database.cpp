@@ -617,6 +617,21 @@ bool ReadDataVersion(sqlite3* connection, std::int64_t& version) {
                    [&version](sqlite3_stmt* statement) { version = sqlite3_column_int64(statement, 0); });
 }
 
+// The header's file change counter (offset 24), through SQLite's own handle
+// of the main file; nothing in WAL mode (read and write versions 2 at offset
+// 18), which does not raise it.
+std::optional<std::uint32_t> ReadChangeCounter(sqlite3* connection) {
+    sqlite3_file* file = nullptr;
+    if (!connection || sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods)
+        return std::nullopt;
+    unsigned char header[10];
+    if (file->pMethods->xRead(file, header, sizeof header, 18) != SQLITE_OK || header[0] == 2 || header[1] == 2)
+        return std::nullopt;
+    return (std::uint32_t{header[6]} << 24) | (std::uint32_t{header[7]} << 16) | (std::uint32_t{header[8]} << 8) |
+           header[9];
+}
+
 }  // namespace
 
 bool LocalDatabase::ReadKeepListState(KeepListRead& read) const {
@@ -633,6 +648,8 @@ bool LocalDatabase::ReadKeepListState(KeepListRead& read) const {
                     read.loss = KeepListLoss{sqlite3_column_int64(statement, 0), ColumnText16(statement, 1),
                                              sqlite3_column_int64(statement, 2)};
                 });
+    // Read under the transaction's lock: no commit is half made meanwhile.
+    if (done) read.changeCounter = ReadChangeCounter(connection_);
     // Only read: ending the transaction either way changes nothing.
     if (!Execute(connection_, "COMMIT;")) Execute(connection_, "ROLLBACK;");
     return done;
@@ -643,6 +660,11 @@ std::optional<std::int64_t> LocalDatabase::DataVersion() const {
     std::int64_t version = 0;
     if (!ReadDataVersion(connection_, version)) return std::nullopt;
     return version;
+}
+
+std::optional<std::uint32_t> LocalDatabase::ChangeCounter() const {
+    const std::lock_guard held(lock_);
+    return ReadChangeCounter(connection_);
 }
 
 std::optional<std::int64_t> LocalDatabase::ConfirmKeepListLoss() {

@@ -113,12 +113,14 @@ struct KeepListLoss {
     bool operator==(const KeepListLoss&) const = default;
 };
 
-// The keep list as one read finds it, with the database's data version at
-// that read (it changes when another connection commits).
+// The keep list as one read finds it, with the database's data version (it
+// changes when another connection commits) and its file's change counter
+// (raised by every commit; nothing where it is not kept) at that read.
 struct KeepListRead {
     std::vector<KeepItemRow> rows;  // oldest first
     std::optional<KeepListLoss> loss;
     std::int64_t dataVersion = 0;
+    std::optional<std::uint32_t> changeCounter;
 };
 
 // What an open finds in the working file.
@@ -199,9 +201,14 @@ public:
     bool RemoveKeepItem(std::int64_t id);
     // The keep list, its loss and the data version, in one read.
     bool ReadKeepListState(KeepListRead& read) const;
-    // The data version now: a cheap look at whether another connection
-    // (another process) committed since the last read.
+    // The data version now: whether another connection (another process)
+    // committed since the last read. It takes the file's read lock.
     std::optional<std::int64_t> DataVersion() const;
+    // The file's change counter now, read from its header without a lock:
+    // the cheapest look at whether anything was committed since a read (a
+    // commit still under way may not show yet). Nothing when it cannot be
+    // read, or in WAL mode, where the counter is not raised.
+    std::optional<std::uint32_t> ChangeCounter() const;
     // Takes the record of a lost keep list away: how many there were (0:
     // nothing to confirm); nothing when that failed.
     std::optional<std::int64_t> ConfirmKeepListLoss();
