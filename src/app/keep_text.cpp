@@ -95,10 +95,13 @@ std::wstring StoredKeepText(std::wstring_view typed) {
 
 common::KeptItems KeptTextsOf(std::wstring_view stored) {
     common::KeptItems texts{common::NormalKeepText(stored)};
-    if (texts.front().empty() || common::IsRegistryText(texts.front())) return texts;
-    // A relative text (stored by hand) is not resolved against this process's folder.
-    if (RootLength(texts.front()) == 0 && !(texts.front().size() == 2 && texts.front()[1] == L':')) return texts;
-    if (std::wstring final = StoredKeepText(texts.front()); !common::SamePathText(final, texts.front()))
+    const std::wstring& normal = texts.front();
+    // Only on a fixed drive: the list is read on the window's thread before
+    // every task, where a share or a removable drive could keep it waiting.
+    // (A relative text, stored by hand, has no drive and stays as it is.)
+    if (normal.size() < 2 || normal[1] != L':' || GetDriveTypeW((normal.substr(0, 2) + L"\\").c_str()) != DRIVE_FIXED)
+        return texts;
+    if (std::wstring final = StoredKeepText(normal); !common::SamePathText(final, normal))
         texts.push_back(std::move(final));
     return texts;
 }

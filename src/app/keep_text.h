@@ -18,9 +18,10 @@ namespace app {
 // HKEY_CURRENT_USER and HKEY_USERS\<SID>_Classes as HKEY_CLASSES_ROOT.
 std::wstring StoredKeepText(std::wstring_view typed);
 
-// The texts a stored keep text keeps: its normal text and, for a path, its
-// final form when that differs (a row stored by an earlier version, a folder
-// that lies behind a link since). Keeping more is the safe side.
+// The texts a stored keep text keeps: its normal text and, for a path on a
+// fixed drive, its final form when that differs (a row stored by an earlier
+// version, a folder that lies behind a link since). Keeping more is the safe
+// side.
 common::KeptItems KeptTextsOf(std::wstring_view stored);
 
 }  // namespace app
