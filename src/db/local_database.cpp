@@ -15,6 +15,7 @@
 #include <variant>
 
 #include "common/ansi_text.h"
+#include "common/crash_point.h"
 #include "engine/wire_format.h"
 
 namespace db {
@@ -331,6 +332,7 @@ bool LocalDatabase::ReplaceUnreadableFile() {
     const std::wstring aside = CopyAside(folder_, working);
     if (aside.empty()) return false;
     std::optional<DatabaseRecovery> recovery = BuildRecovered(building, aside);
+    common::CrashPoint("database.recovered");
     // A journal left beside the fresh file would be played back into it: it
     // goes with the damaged file's copy.
     if (recovery && MoveCompanions(working, aside)) {

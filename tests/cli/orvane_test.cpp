@@ -14,6 +14,7 @@
 #include "app/keep_list.h"
 #include "app/operation_lock.h"
 #include "app/worker_tasks.h"
+#include "common/crash_point.h"
 #include "common/handles.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
@@ -387,6 +388,15 @@ TEST(Orvane, AKeepListLostWithTheDatabaseRefusesCleaningUntilConfirmed) {
     std::string bytes = testsupport::ReadFile(database);
     bytes.replace(0, 100, 100, 'x');
     testsupport::WriteFile(database, bytes);
+
+    // A start that ends the hard way with the fresh database made but not yet
+    // in place leaves the damaged one where it was: nothing forgets the loss.
+    {
+        const testsupport::ScopedVariable crash(L"QO_CRASH_AT", L"database.recovered");
+        EXPECT_EQ(orvane(L"clean junk.temp").exitCode, common::kCrashExitCode);
+    }
+    EXPECT_EQ(testsupport::ReadFile(database), bytes);
+    EXPECT_TRUE(Exists(temp.Folder() / L"sub\\left.log"));
 
     const Result refused = orvane(L"clean --json junk.temp");
     EXPECT_EQ(refused.exitCode, 4u) << refused.out;
