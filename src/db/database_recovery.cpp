@@ -1,6 +1,5 @@
 #include "db/database_recovery.h"
 
-#include <algorithm>
 #include <sqlite3.h>
 
 #include <algorithm>
