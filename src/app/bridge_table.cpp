@@ -54,6 +54,8 @@ constexpr BridgeRow kRows[] = {
     {"GetKeepList", 0, GetKeepList},
     {"KeepListedItem", 3, KeepListedItem},
     {"UnkeepItem", 1, RemoveKeptItem},
+    {"GetKeepListNotice", 0, GetKeepListNotice},
+    {"ConfirmKeepListLoss", 0, AcknowledgeKeepListLoss},
     {"getHaveRunshow", 0, getHaveRunshow},
     {"GetAppVersion", 0, GetAppVersion},
     {"GetDiskSize", 1, disk::GetDiskSize},

@@ -2,9 +2,18 @@
 
 #include "app/keep_list.h"
 #include "app/worker_tasks.h"
+#include "db/local_database.h"
 #include "junk/result_kinds.h"
 
 namespace app {
+
+namespace {
+
+engine::Value PartOf(const db::RecoveredPart& part) {
+    return engine::Value::Array({static_cast<double>(part.rows), part.whole});
+}
+
+}  // namespace
 
 engine::Value GetKeepList(BridgeArgs) {
     engine::Value list = engine::Value::Array();
@@ -35,6 +44,25 @@ engine::Value RemoveKeptItem(BridgeArgs args) {
         case KeepResult::Failed: break;
     }
     return 2;
+}
+
+engine::Value GetKeepListNotice(BridgeArgs) {
+    engine::Value recovery = engine::Value::Null();
+    if (const std::optional<db::DatabaseRecovery> recovered = db::Database().TakeRecovery())
+        recovery = engine::Value::Map({{L"aside", recovered->aside},
+                                       {L"keepList", PartOf(recovered->keepList)},
+                                       {L"startupKept", PartOf(recovered->startupKept)},
+                                       {L"undo", PartOf(recovered->undo)}});
+    RefreshKeptItems();
+    const std::optional<db::KeepListLoss> loss = KeepListLossNow();
+    return engine::Value::Map({{L"recovery", std::move(recovery)},
+                               {L"lost", loss ? engine::Value(loss->aside) : engine::Value::Null()}});
+}
+
+engine::Value AcknowledgeKeepListLoss(BridgeArgs) {
+    const std::optional<std::int64_t> confirmed = ConfirmKeepListLoss();
+    if (!confirmed) return 2;
+    return *confirmed ? 0 : 1;
 }
 
 }  // namespace app

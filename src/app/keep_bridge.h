@@ -18,4 +18,14 @@ engine::Value KeepListedItem(BridgeArgs args);
 // 2 failed.
 engine::Value RemoveKeptItem(BridgeArgs args);
 
+// What the main page tells at its start, once: {"recovery": what the start
+// recovered from a database it set aside, or null; "lost": the set-aside
+// file while the keep list's loss is unconfirmed, or null}. A recovery is
+// {"aside", "keepList", "startupKept", "undo"}, each part [rows, whole].
+engine::Value GetKeepListNotice(BridgeArgs args);
+
+// The user has seen that the keep list was lost: 0 confirmed, 1 nothing to
+// confirm, 2 failed.
+engine::Value AcknowledgeKeepListLoss(BridgeArgs args);
+
 }  // namespace app

@@ -80,6 +80,15 @@ bool StartThread(std::function<void()> work, std::uint32_t liveBit, bool holdsOp
     return true;
 }
 
+int KeepListAnswerFor(KeepRefusal refusal) {
+    switch (refusal) {
+        case KeepRefusal::None: return 0;
+        case KeepRefusal::Lost: return kKeepListLost;
+        case KeepRefusal::Unreadable: break;
+    }
+    return kKeepListUnreadable;
+}
+
 }  // namespace
 
 TaskRule RuleFor(Task task) {
@@ -128,15 +137,33 @@ std::uint32_t StartRefusal(std::uint32_t zoneBits, std::uint32_t live, const Tas
     return 0;
 }
 
+bool TaskDeletes(Task task) { return task == Task::Clean || task == Task::SystemDiskClean; }
+
+int KeepListAnswer() { return KeepListAnswerFor(KeepRefusalNow()); }
+
+bool TellKeepListStop() {
+    const int answer = KeepListAnswer();
+    if (answer == 0) return false;
+    CallScriptFunction("ShowKeepRefusal", {engine::Value(answer)});
+    return true;
+}
+
 std::uint32_t TaskRefusal(Task task) { return StartRefusal(ZoneBits().load(), liveBits.load(), RuleFor(task)); }
 
 int StartTask(Task task, const std::function<void()>& prepare, std::function<void()> work, std::uint32_t bit) {
     if (const std::uint32_t refusal = TaskRefusal(task)) return static_cast<int>(refusal);
     // The command line is at work: refused like any busy state.
     if (!TakeForWindowTask()) return static_cast<int>(kHeldByCommandLine);
-    // The command line may have changed the keep list since: the worker
-    // matches against the stored list (it cannot read the database itself).
-    RefreshKeptItems();
+    // The command line may have changed the keep list since: read it afresh.
+    // A task that deletes does not start without it; a scan does, since it
+    // only leaves kept items out and whatever it lists is matched against the
+    // list again before it is deleted.
+    if (!TaskDeletes(task)) {
+        RefreshKeptItems();
+    } else if (const int refusal = KeepListAnswerFor(DeletionRefusal())) {
+        ReleaseForWindowTask();
+        return refusal;
+    }
     const TaskRule rule = RuleFor(task);
     if (prepare) prepare();
     const std::uint32_t taskBit = rule.bit ? rule.bit : bit;

@@ -89,10 +89,24 @@ std::uint32_t TaskRefusal(Task task);
 // The refusal of a start while the command line holds the operation lock.
 inline constexpr std::uint32_t kHeldByCommandLine = 0x4000;
 
+// Whether the task deletes what the lists hold: it needs the keep list.
+bool TaskDeletes(Task task);
+// The refusals of a task that deletes, for the keep list: it cannot be read;
+// it was lost with a damaged database and the user has not yet confirmed it.
+inline constexpr int kKeepListUnreadable = -4;
+inline constexpr int kKeepListLost = -5;
+// The page's answer for the keep list's state now: 0, or one of the two.
+int KeepListAnswer();
+// After a deletion's worker stopped for the keep list (it became unreadable
+// meanwhile): tells the main page why (ShowKeepRefusal). False, and nothing
+// told, when it did not stop for that.
+bool TellKeepListStop();
+
 // The answer of a start whose worker thread could not be made.
 inline constexpr int kThreadNotStarted = -1;
 
-// The start rule: refusal test, prepare() (the task's shared data, e.g.
+// The start rule: refusal test, the keep list read afresh (a task that
+// deletes is refused without it), prepare() (the task's shared data, e.g.
 // emptying result lists), the bit, then the thread running work(). Answers 0
 // when started, the refusal, or kThreadNotStarted (the bit cleared again).
 // `bit` is the clean's page bit.

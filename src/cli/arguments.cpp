@@ -33,6 +33,7 @@ constexpr Form kForms[] = {
     {"keep", "list", Verb::KeepList, 0, 0, false},
     {"keep", "add", Verb::KeepAdd, 1, 1, false},
     {"keep", "remove", Verb::KeepRemove, 1, 1, false},
+    {"keep", "confirm", Verb::KeepConfirm, 0, 0, false},
 };
 
 Parsed Usage(std::string error) { return Parsed{false, {}, std::move(error)}; }
@@ -97,6 +98,8 @@ const char* HelpText() {
            "  keep list [--json]                  the kept files, folders and registry keys and entries\n"
            "  keep add PATH_OR_KEY [--json]       never list or delete it (a folder or key: all below it)\n"
            "  keep remove PATH_OR_KEY [--json]    take it off the keep list\n"
+           "  keep confirm [--json]               after the keep list was lost with a damaged database:\n"
+           "                                      you have checked it, cleaning may go on\n"
            "\n"
            "An ID is a category id from \"orvane list\" (junk.temp, registry.software, ...), a group\n"
            "(junk.*, registry.*) or all. Registry entries are saved to a backup file before they go.\n"
@@ -108,8 +111,9 @@ const char* HelpText() {
            "  1  done, but some items could not be removed or changed\n"
            "  2  usage error (nothing was done)\n"
            "  3  busy: the Quillmark Orvane window or another orvane is at work\n"
-           "  4  not permitted: the rights this needs are lacking (run it as an administrator), or the\n"
-           "     change is refused (a driver, or a start type that could not be given back)\n";
+           "  4  not permitted: the rights this needs are lacking (run it as an administrator), the\n"
+           "     change is refused (a driver, or a start type that could not be given back), or the keep\n"
+           "     list cannot be read or was lost, so nothing is deleted (the message says why)\n";
 }
 
 }  // namespace cli

@@ -8,7 +8,7 @@ namespace cli {
 
 enum class Verb {
     Help, List, Scan, Clean, StartupList, StartupSwitch, ServicesList, ServicesSet,
-    UndoList, UndoRestore, KeepList, KeepAdd, KeepRemove,
+    UndoList, UndoRestore, KeepList, KeepAdd, KeepRemove, KeepConfirm,
 };
 
 struct Command {

@@ -7,12 +7,12 @@
 #include <optional>
 
 #include "app/keep_list.h"
+#include "app/keep_text.h"
 #include "app/undo_changes.h"
 #include "app/worker_tasks.h"
 #include "cli/category_ids.h"
 #include "cli/progress_line.h"
 #include "common/app_directory.h"
-#include "common/keep_match.h"
 #include "common/windows_version.h"
 #include "engine/shell_launch.h"
 #include "junk/junk_categories.h"
@@ -185,10 +185,33 @@ junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& 
     return junk::FindResultKind(kind)->Clean(category.index, run);
 }
 
+// Why nothing is deleted while the keep list stands as it does; empty when
+// deleting may go on.
+std::string KeepListRefusalText(app::KeepRefusal refusal) {
+    if (refusal == app::KeepRefusal::None) return {};
+    if (refusal == app::KeepRefusal::Unreadable)
+        return "the keep list cannot be read, so nothing is deleted (the database is locked or damaged; try again)";
+    const std::optional<db::KeepListLoss> loss = app::KeepListLossNow();
+    return "the keep list was lost with the damaged database" +
+           (loss ? " (set aside as " + Utf8FromWide(loss->aside) + ")" : std::string()) +
+           ", so nothing is deleted: check \"orvane keep list\", keep again what must stay, then run "
+           "\"orvane keep confirm\"";
+}
+
+Outcome KeepListRefused(std::string reason) {
+    Outcome outcome;
+    outcome.exitCode = kNotPermitted;
+    outcome.error = std::move(reason);
+    return outcome;
+}
+
 Outcome Clean(const Command& command) {
     std::string unknown;
     const std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
+    // Read afresh: the window may have changed it since this run started.
+    if (std::string refused = KeepListRefusalText(app::DeletionRefusal()); !refused.empty())
+        return KeepListRefused(std::move(refused));
     app::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
     Outcome outcome;
@@ -198,6 +221,8 @@ Outcome Clean(const Command& command) {
     junk::CategoryCleaned total;
     std::size_t refused = 0;
     const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
+        // The keep list became unreadable: nothing more is deleted.
+        if (app::KeepRefusalNow() != app::KeepRefusal::None) return;
         cJSON* object = CategoryObject(category);
         cJSON_AddItemToArray(categories, object);
         if (!Permitted(category)) {
@@ -226,7 +251,7 @@ Outcome Clean(const Command& command) {
                 AddText(object, "backup", backup);
             else
                 cJSON_AddNullToObject(object, "backup");
-            if (!cleaned.reported) {
+            if (!cleaned.reported && app::KeepRefusalNow() == app::KeepRefusal::None) {
                 cJSON_AddStringToObject(object, "error", "the backup could not be written");
                 line += " (the backup could not be written)";
             } else if (written && cleaned.cleaned) {
@@ -243,6 +268,10 @@ Outcome Clean(const Command& command) {
                             Number(total.freedBytes) + " bytes" +
                             (refused ? ", " + Number(refused) + " not permitted" : "") + (stopped ? " (stopped)" : ""));
     outcome.exitCode = stopped ? kSomeLeft : Combined(selected.size(), refused, total.left);
+    if (app::KeepRefusalNow() != app::KeepRefusal::None) {
+        outcome.exitCode = kNotPermitted;
+        outcome.error = "the keep list could not be read during the clean, so it stopped";
+    }
     return outcome;
 }
 
@@ -467,22 +496,10 @@ Outcome KeepList() {
     return outcome;
 }
 
-// The text the keep list stores for an operand: a registry key or entry as
-// given (its root written out), a path made absolute.
-std::wstring KeepOperand(const std::string& word) {
-    const std::wstring normal = common::NormalKeepText(WideFromUtf8(word));
-    if (normal.empty() || common::IsRegistryText(normal)) return normal;
-    const DWORD length = GetFullPathNameW(normal.c_str(), 0, nullptr, nullptr);
-    std::wstring full(length, L'\0');
-    const DWORD written = length ? GetFullPathNameW(normal.c_str(), length, full.data(), nullptr) : 0;
-    if (written == 0 || written >= length) return normal;
-    full.resize(written);
-    return common::NormalKeepText(full);
-}
-
 Outcome KeepChange(const Command& command) {
     const bool adding = command.verb == Verb::KeepAdd;
-    const std::wstring item = KeepOperand(command.words[0]);
+    // Stored (and taken off) as the scans list it, so that it matches.
+    const std::wstring item = app::StoredKeepText(WideFromUtf8(command.words[0]));
     if (item.empty()) return Usage("nothing to keep: " + command.words[0]);
     const app::KeepResult result = adding ? app::KeepItem(item) : app::UnkeepItem(item);
     static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
@@ -500,12 +517,45 @@ Outcome KeepChange(const Command& command) {
     return outcome;
 }
 
+Outcome KeepConfirm() {
+    const std::optional<db::KeepListLoss> loss = app::KeepListLossNow();
+    const std::optional<std::int64_t> confirmed = app::ConfirmKeepListLoss();
+    Outcome outcome;
+    if (!confirmed) {
+        outcome.exitCode = kSomeLeft;
+        outcome.error = "the confirmation could not be stored";
+        return outcome;
+    }
+    const char* status = *confirmed ? "confirmed" : "nothing to confirm";
+    outcome.json = NewObject();
+    cJSON_AddStringToObject(outcome.json.get(), "status", status);
+    if (loss) AddText(outcome.json.get(), "aside", loss->aside);
+    outcome.lines.push_back(std::string("keep: ") + status +
+                            (*confirmed ? ": cleaning goes on with the keep list as it is now" : ""));
+    return outcome;
+}
+
 }  // namespace
 
 bool NeedsOperationLock(const Command& command) {
+    // Keeping is not among them: a keep made while the window cleans counts
+    // for that clean from its next item on.
     return command.verb == Verb::Scan || command.verb == Verb::Clean || command.verb == Verb::StartupSwitch ||
-           command.verb == Verb::ServicesSet || command.verb == Verb::UndoRestore || command.verb == Verb::KeepAdd ||
-           command.verb == Verb::KeepRemove;
+           command.verb == Verb::ServicesSet || command.verb == Verb::UndoRestore;
+}
+
+std::string RecoveryLine(const db::DatabaseRecovery& recovery) {
+    const auto part = [](const char* name, const db::RecoveredPart& recovered) {
+        return std::string(name) + " " + Number(static_cast<std::uint64_t>(recovered.rows)) +
+               (recovered.whole ? "" : " (not all could be read)");
+    };
+    std::string line = "the database could not be read; it was set aside as " + Utf8FromWide(recovery.aside) +
+                       " and a new one made, with what could be read of it: " + part("kept items", recovery.keepList) +
+                       ", " + part("kept startup entries", recovery.startupKept) + ", " +
+                       part("undo records", recovery.undo);
+    if (!recovery.keepList.whole)
+        line += "; as the keep list did not come back whole, nothing is deleted until \"orvane keep confirm\"";
+    return line;
 }
 
 Outcome RunCommand(const Command& command) {
@@ -522,6 +572,7 @@ Outcome RunCommand(const Command& command) {
         case Verb::KeepList: return KeepList();
         case Verb::KeepAdd:
         case Verb::KeepRemove: return KeepChange(command);
+        case Verb::KeepConfirm: return KeepConfirm();
         case Verb::Help: break;
     }
     return {};

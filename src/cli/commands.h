@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "db/database_recovery.h"
 #include "engine/wire_format.h"
 
 namespace cli {
@@ -25,5 +26,9 @@ bool NeedsOperationLock(const Command& command);
 
 // Runs `command`; the stop flag (Ctrl+C) ends a scan or clean early.
 Outcome RunCommand(const Command& command);
+
+// The one line that tells what the start recovered from a database it set
+// aside.
+std::string RecoveryLine(const db::DatabaseRecovery& recovery);
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ int Run(const std::vector<std::string>& words) {
     // The window's database beside the program: the service log and the kept
     // startup entries are the same for both.
     db::Database().Open(common::GetAppDirectory().Text());
+    if (const std::optional<db::DatabaseRecovery> recovery = db::Database().TakeRecovery())
+        Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
     disk::RecoverDownloadMoves();
     app::RefreshKeptItems();
     app::OperationLock lock;

@@ -13,9 +13,14 @@ namespace common {
 
 using KeptItems = std::vector<std::wstring>;
 
-// The text stored for what the user typed or picked: slashes read as
-// backslashes, trailing backslashes dropped, a registry root abbreviation
-// (HKCU, HKLM, HKCR, HKU, HKCC) written out as its full name.
+// The text stored for what the user typed or picked, in the form the scans
+// list: slashes read as backslashes, trailing backslashes dropped; a path
+// without its "\\?\" (or "\\?\UNC\", "\\.\", "\??\") prefix; a registry text
+// with its root written out (HKCU, "HKCU:", "Registry::", regedit's
+// "Computer\" before it) and the classes keys named as the scans name them:
+// HKEY_CLASSES_ROOT for HKLM\SOFTWARE\Classes and HKCU\Software\Classes, but
+// HKCU\Software\Classes\Local Settings for what lies there. What the file
+// system alone knows (8.3 names, links) is app::StoredKeepText's.
 std::wstring NormalKeepText(std::wstring_view text);
 
 // Whether a normal keep text names a registry key or entry (its first part

@@ -68,6 +68,23 @@ bool WithFinalPath(HANDLE handle, Use use) {
     return length != 0 && length < large.size() && use(std::wstring_view(large.data(), length));
 }
 
+// The handle's final path in the DOS form ("C:\x", "\\server\share\x"),
+// without a trailing backslash but a drive root's.
+std::optional<std::wstring> DosFinalPath(HANDLE handle) {
+    std::wstring resolved;
+    const bool read = WithFinalPath(handle, [&resolved](std::wstring_view final) {
+        if (final.starts_with(kUncPrefix))
+            resolved.assign(L"\\\\").append(final.substr(kUncPrefix.size()));
+        else if (final.starts_with(kLongPrefix))
+            resolved.assign(final.substr(kLongPrefix.size()));
+        else
+            resolved.assign(final);
+        return true;
+    });
+    if (!read) return std::nullopt;
+    return std::wstring(WithoutTrailingBackslash(resolved));
+}
+
 std::optional<DWORD> AttributesOf(HANDLE handle) {
     FILE_BASIC_INFO basic{};
     if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic))) return std::nullopt;
@@ -235,18 +252,17 @@ std::optional<std::wstring> ResolvedFolder(const std::wstring& path) {
     if (!attributes || !(*attributes & FILE_ATTRIBUTE_DIRECTORY) || (*attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         !isPlainFolder())
         return std::nullopt;
-    std::wstring resolved;
-    const bool read = WithFinalPath(folder.get(), [&resolved](std::wstring_view final) {
-        if (final.starts_with(kUncPrefix))
-            resolved.assign(L"\\\\").append(final.substr(kUncPrefix.size()));
-        else if (final.starts_with(kLongPrefix))
-            resolved.assign(final.substr(kLongPrefix.size()));
-        else
-            resolved.assign(final);
-        return true;
-    });
-    if (!read) return std::nullopt;
-    return std::wstring(WithoutTrailingBackslash(resolved));
+    return DosFinalPath(folder.get());
+}
+
+std::optional<std::wstring> FinalPathOf(const std::wstring& path) {
+    if (path.empty()) return std::nullopt;
+    const UniqueFile object(WithOpenablePath(path, [](const wchar_t* p) {
+        return CreateFileW(p, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    }));
+    if (!object) return std::nullopt;
+    return DosFinalPath(object.get());
 }
 
 bool FinalPathNames(std::wstring_view finalPath, std::wstring_view dosPath) {

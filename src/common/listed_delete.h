@@ -92,6 +92,11 @@ bool IsOpenedAt(HANDLE handle, std::wstring_view path);
 // it cannot be opened or is itself a link (junction, symbolic link).
 std::optional<std::wstring> ResolvedFolder(const std::wstring& path);
 
+// The final path of what `path` reaches, links followed, in the same form:
+// the path under which a scan lists what lies there. Nothing when it cannot
+// be opened.
+std::optional<std::wstring> FinalPathOf(const std::wstring& path);
+
 // Whether GetFinalPathNameByHandleW's answer ("\\?\C:\x", "\\?\UNC\server\share\x")
 // names the path `dosPath` ("C:\x", "\\server\share\x"), letter case aside.
 bool FinalPathNames(std::wstring_view finalPath, std::wstring_view dosPath);

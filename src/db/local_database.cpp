@@ -11,9 +11,11 @@
 #include <initializer_list>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <variant>
 
 #include "common/ansi_text.h"
+#include "common/crash_point.h"
 #include "engine/wire_format.h"
 
 namespace db {
@@ -23,6 +25,8 @@ namespace {
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
 constexpr const wchar_t* kSeedFile = L"newupdate.db";
 constexpr const wchar_t* kWorkingFile = L"mydatabase.db";
+// Where the fresh database is made before it replaces an unreadable one.
+constexpr const wchar_t* kRecoveringFile = L"mydatabase.recovering.db";
 // SQLite's companions of a database file, which belong to it when it is set aside.
 constexpr const wchar_t* kCompanions[] = {L"-journal", L"-wal", L"-shm"};
 
@@ -51,6 +55,9 @@ constexpr const char* kCreateStatements[] = {
     "parts TEXT,settings integer);",
     "create table if not exists tbl_movemade (move integer,path TEXT,source TEXT,size integer,written integer,"
     "volume integer,fileindex integer);",
+    // A keep list lost with a damaged database, until the user confirms it.
+    "create table if not exists tbl_keeplistloss (id integer primary key,stamp integer,aside TEXT,"
+    "recovered integer);",
 };
 
 // Columns added to tables that earlier versions made without them: a
@@ -250,6 +257,7 @@ void LocalDatabase::Open(const std::wstring& folder) {
     const std::lock_guard held(lock_);
     Close();
     folder_ = folder;
+    recovery_.reset();
     if (sqlite3_initialize() != SQLITE_OK) return;
 
     // Opening creates a missing seed, empty: it then has no table to read.
@@ -266,7 +274,7 @@ void LocalDatabase::Open(const std::wstring& folder) {
     // takes its place; a locked one is left alone.
     if (state == DatabaseState::Unreadable) {
         Close();
-        if (!SetWorkingFileAside()) return;
+        if (!ReplaceUnreadableFile()) return;
         state = OpenWorkingFile();
     }
     if (state != DatabaseState::Usable) return;
@@ -275,6 +283,11 @@ void LocalDatabase::Open(const std::wstring& folder) {
     for (const AddedColumn& added : kAddedColumns)
         if (!HasColumn(connection_, added.table, added.column) && !Execute(connection_, added.statement)) return;
     if (!seed.empty()) Import(seed);
+}
+
+std::optional<DatabaseRecovery> LocalDatabase::TakeRecovery() {
+    const std::lock_guard held(lock_);
+    return std::exchange(recovery_, std::nullopt);
 }
 
 DatabaseState LocalDatabase::OpenWorkingFile() {
@@ -288,24 +301,76 @@ DatabaseState LocalDatabase::OpenWorkingFile() {
     return ClassifyCheck(status, firstRow.value_or(""));
 }
 
-bool LocalDatabase::SetWorkingFileAside() {
-    const std::wstring working = folder_ + kWorkingFile;
-    std::wstring aside;
+namespace {
+
+// An exact copy of `working` under a set-aside name of its own; empty when
+// none could be made.
+std::wstring CopyAside(const std::wstring& folder, const std::wstring& working) {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        aside = SetAsideName(folder_, Stamp() + (attempt ? L"-" + std::to_wstring(attempt) : L""));
-        if (MoveFileW(working.c_str(), aside.c_str())) break;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return false;
-        aside.clear();
+        const std::wstring aside = SetAsideName(folder, Stamp() + (attempt ? L"-" + std::to_wstring(attempt) : L""));
+        if (CopyFileW(working.c_str(), aside.c_str(), TRUE)) return aside;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return {};
     }
-    if (aside.empty()) return false;
-    // A journal left beside the fresh file would be played back into it.
+    return {};
+}
+
+// Makes the database file `path` afresh: its tables, the rows recovered from
+// `aside`, and the keep list's loss when it did not come back whole, in one
+// transaction. Nothing when it could not be made whole.
+std::optional<DatabaseRecovery> BuildRecovered(const std::wstring& path, const std::wstring& aside) {
+    sqlite3* fresh = nullptr;
+    if (!OpenFile(path, &fresh)) {
+        sqlite3_close_v2(fresh);
+        return std::nullopt;
+    }
+    bool made = Execute(fresh, "BEGIN IMMEDIATE;");
+    for (const char* statement : kCreateStatements) made = made && Execute(fresh, statement);
+    std::optional<DatabaseRecovery> recovery;
+    if (made) recovery = RecoverRows(fresh, aside);
+    if (recovery && !recovery->keepList.whole)
+        made = Execute(fresh, "insert into tbl_keeplistloss(stamp,aside,recovered) values(?,?,?)",
+                       {static_cast<std::int64_t>(std::time(nullptr)), aside, recovery->keepList.rows});
+    made = made && Execute(fresh, "COMMIT;");
+    // Closed whole (no statement is left), so that the file can be renamed.
+    made = sqlite3_close(fresh) == SQLITE_OK && made;
+    if (!made) return std::nullopt;
+    return recovery;
+}
+
+bool MoveCompanions(const std::wstring& from, const std::wstring& to) {
     for (const wchar_t* companion : kCompanions) {
-        const std::wstring from = working + companion;
-        if (GetFileAttributesW(from.c_str()) != INVALID_FILE_ATTRIBUTES &&
-            !MoveFileW(from.c_str(), (aside + companion).c_str()))
+        const std::wstring source = from + companion;
+        if (GetFileAttributesW(source.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            !MoveFileW(source.c_str(), (to + companion).c_str()))
             return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool LocalDatabase::ReplaceUnreadableFile() {
+    const std::wstring working = folder_ + kWorkingFile;
+    const std::wstring building = folder_ + kRecoveringFile;
+    // What an earlier start left half made is the program's own: it goes.
+    for (const wchar_t* suffix : {L"", L"-journal"}) DeleteFileW((building + suffix).c_str());
+    const std::wstring aside = CopyAside(folder_, working);
+    if (aside.empty()) return false;
+    std::optional<DatabaseRecovery> recovery = BuildRecovered(building, aside);
+    common::CrashPoint("database.recovered");
+    // A journal left beside the fresh file would be played back into it: it
+    // goes with the damaged file's copy.
+    if (recovery && MoveCompanions(working, aside)) {
+        if (MoveFileExW(building.c_str(), working.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            recovery_ = std::move(recovery);
+            return true;
+        }
+        MoveCompanions(aside, working);
+    }
+    // The damaged file stays where it was: the copies made of it go.
+    DeleteFileW(building.c_str());
+    DeleteFileW(aside.c_str());
+    return false;
 }
 
 void LocalDatabase::Import(const std::vector<ServiceRecommendationRow>& rows) {
@@ -640,6 +705,69 @@ bool LocalDatabase::ReadKeepList(std::vector<KeepItemRow>& rows) const {
 bool LocalDatabase::RemoveKeepItem(std::int64_t id) {
     const std::lock_guard held(lock_);
     return Execute(connection_, "delete from tbl_keeplist where id=?", {id}) && sqlite3_changes(connection_) == 1;
+}
+
+namespace {
+
+bool ReadDataVersion(sqlite3* connection, std::int64_t& version) {
+    return Execute(connection, "PRAGMA data_version", {},
+                   [&version](sqlite3_stmt* statement) { version = sqlite3_column_int64(statement, 0); });
+}
+
+// The header's file change counter (offset 24), through SQLite's own handle
+// of the main file; nothing in WAL mode (read and write versions 2 at offset
+// 18), which does not raise it.
+std::optional<std::uint32_t> ReadChangeCounter(sqlite3* connection) {
+    sqlite3_file* file = nullptr;
+    if (!connection || sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods)
+        return std::nullopt;
+    unsigned char header[10];
+    if (file->pMethods->xRead(file, header, sizeof header, 18) != SQLITE_OK || header[0] == 2 || header[1] == 2)
+        return std::nullopt;
+    return (std::uint32_t{header[6]} << 24) | (std::uint32_t{header[7]} << 16) | (std::uint32_t{header[8]} << 8) |
+           header[9];
+}
+
+}  // namespace
+
+bool LocalDatabase::ReadKeepListState(KeepListRead& read) const {
+    const std::lock_guard held(lock_);
+    if (!Execute(connection_, "BEGIN;")) return false;
+    const bool done =
+        ReadDataVersion(connection_, read.dataVersion) &&
+        Execute(connection_, "select id,item from tbl_keeplist order by id", {},
+                [&read](sqlite3_stmt* statement) {
+                    read.rows.push_back({sqlite3_column_int64(statement, 0), ColumnText16(statement, 1)});
+                }) &&
+        Execute(connection_, "select stamp,aside,recovered from tbl_keeplistloss order by id limit 1", {},
+                [&read](sqlite3_stmt* statement) {
+                    read.loss = KeepListLoss{sqlite3_column_int64(statement, 0), ColumnText16(statement, 1),
+                                             sqlite3_column_int64(statement, 2)};
+                });
+    // Read under the transaction's lock: no commit is half made meanwhile.
+    if (done) read.changeCounter = ReadChangeCounter(connection_);
+    // Only read: ending the transaction either way changes nothing.
+    if (!Execute(connection_, "COMMIT;")) Execute(connection_, "ROLLBACK;");
+    return done;
+}
+
+std::optional<std::int64_t> LocalDatabase::DataVersion() const {
+    const std::lock_guard held(lock_);
+    std::int64_t version = 0;
+    if (!ReadDataVersion(connection_, version)) return std::nullopt;
+    return version;
+}
+
+std::optional<std::uint32_t> LocalDatabase::ChangeCounter() const {
+    const std::lock_guard held(lock_);
+    return ReadChangeCounter(connection_);
+}
+
+std::optional<std::int64_t> LocalDatabase::ConfirmKeepListLoss() {
+    const std::lock_guard held(lock_);
+    if (!Execute(connection_, "delete from tbl_keeplistloss;")) return std::nullopt;
+    return sqlite3_changes(connection_);
 }
 
 }  // namespace db

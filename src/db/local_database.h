@@ -6,8 +6,8 @@
 // holds the connection alone, so that a new row's id, a count of changed
 // rows or a transaction is that call's and no other thread's. A locked
 // database is waited for a while; one that cannot be read is set aside
-// (kept, never deleted) and replaced by a fresh one; every write answers
-// whether it was made.
+// (kept, never deleted) and replaced by a fresh one holding the user's rows
+// that could still be read from it; every write answers whether it was made.
 #include <cstdint>
 #include <ctime>
 #include <mutex>
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/registry_value.h"
+#include "db/database_recovery.h"
 #include "startup/kept_entry.h"
 #include "startup/startup_item.h"
 
@@ -131,6 +132,26 @@ struct KeepItemRow {
     bool operator==(const KeepItemRow&) const = default;
 };
 
+// The keep list was lost with a damaged database: its rows could not all be
+// read from the file set aside. Until the user confirms that he has seen it,
+// nothing may be deleted.
+struct KeepListLoss {
+    std::int64_t stamp = 0;  // when, in seconds since 1970 (UTC)
+    std::wstring aside;      // the damaged file
+    std::int64_t recovered = 0;  // rows that could be read and were copied
+    bool operator==(const KeepListLoss&) const = default;
+};
+
+// The keep list as one read finds it, with the database's data version (it
+// changes when another connection commits) and its file's change counter
+// (raised by every commit; nothing where it is not kept) at that read.
+struct KeepListRead {
+    std::vector<KeepItemRow> rows;  // oldest first
+    std::optional<KeepListLoss> loss;
+    std::int64_t dataVersion = 0;
+    std::optional<std::uint32_t> changeCounter;
+};
+
 // What an open finds in the working file.
 enum class DatabaseState {
     Usable,
@@ -153,12 +174,20 @@ public:
     LocalDatabase& operator=(const LocalDatabase&) = delete;
 
     // The start sequence in `folder` (with its trailing backslash): opens
-    // "mydatabase.db", setting an unreadable one aside first, creates its
-    // tables and imports the rows of "newupdate.db", deleting the seed once
-    // all of them are in. Closes an earlier connection first.
+    // "mydatabase.db", replacing an unreadable one first, creates its tables
+    // and imports the rows of "newupdate.db", deleting the seed once all of
+    // them are in. Closes an earlier connection first. An unreadable file is
+    // copied aside, a fresh database with the rows recovered from it (and the
+    // keep list's loss, when it did not come back whole) is made under
+    // another name, and only then takes the working file's place in one
+    // rename: whenever the program ends, the next start finds either the
+    // damaged file or the complete fresh one.
     void Open(const std::wstring& folder);
     void Close();
     bool IsOpen() const { return connection_ != nullptr; }
+    // What the last Open recovered from a file it set aside, once: the
+    // second call answers nothing.
+    std::optional<DatabaseRecovery> TakeRecovery();
 
     // Each answers whether its statement ran.
     bool ReadServiceRecommendations(std::vector<ServiceRecommendationRow>& rows) const;
@@ -212,14 +241,28 @@ public:
     std::optional<std::int64_t> AddKeepItem(const std::wstring& text);
     bool ReadKeepList(std::vector<KeepItemRow>& rows) const;  // oldest first
     bool RemoveKeepItem(std::int64_t id);
+    // The keep list, its loss and the data version, in one read.
+    bool ReadKeepListState(KeepListRead& read) const;
+    // The data version now: whether another connection (another process)
+    // committed since the last read. It takes the file's read lock.
+    std::optional<std::int64_t> DataVersion() const;
+    // The file's change counter now, read from its header without a lock:
+    // the cheapest look at whether anything was committed since a read (a
+    // commit still under way may not show yet). Nothing when it cannot be
+    // read, or in WAL mode, where the counter is not raised.
+    std::optional<std::uint32_t> ChangeCounter() const;
+    // Takes the record of a lost keep list away: how many there were (0:
+    // nothing to confirm); nothing when that failed.
+    std::optional<std::int64_t> ConfirmKeepListLoss();
 
 private:
     DatabaseState OpenWorkingFile();
-    bool SetWorkingFileAside();
+    bool ReplaceUnreadableFile();
     void Import(const std::vector<ServiceRecommendationRow>& rows);
 
     std::wstring folder_;
     sqlite3* connection_ = nullptr;
+    std::optional<DatabaseRecovery> recovery_;
     mutable std::recursive_mutex lock_;
 };
 

@@ -13,12 +13,15 @@ std::uint64_t CleanSystemDiskGroup(int group) {
     junk::JunkFileList& list = SystemDiskList(group);
     common::DeleteTally tally;
     std::wstring path;
-    const auto kept = app::KeptItemsNow();
     for (const junk::JunkFileEntry& entry : list) {
         if (app::StopRequested()) break;
         const junk::WalkedFolder& folder = list.FolderOf(entry);
-        // Deleted only where the path still leads to the file the scan listed.
+        // Deleted only where the path still leads to the file the scan listed,
+        // and only while the keep list (read again after another program's
+        // change) can be read and does not keep it.
         path.assign(folder.path).append(entry.name);
+        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        if (!kept) break;
         if (common::IsKept(*kept, path)) continue;
         const common::DeleteResult result = common::DeleteListedFile(path);
         tally.Add(result, entry.size);
@@ -31,11 +34,14 @@ std::uint64_t CleanSystemDiskGroup(int group) {
 void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection) {
     app::EnableCleanPrivileges();
     std::uint64_t cleaned = 0;
-    for (const junk::SelectionElement& element : selection)
+    for (const junk::SelectionElement& element : selection) {
+        if (app::KeepRefusalNow() != app::KeepRefusal::None) break;
         if (element.kind == kSystemDiskRows && element.category >= 0 && element.category < kSystemDiskGroupCount)
             cleaned += CleanSystemDiskGroup(element.category);
+    }
     StoreCleanAmount(cleaned);
     app::ClearZoneBits(app::DISK_WORKING);
+    app::TellKeepListStop();
 }
 
 engine::Value CleanSystemFile(app::BridgeArgs args) {

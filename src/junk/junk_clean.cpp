@@ -83,12 +83,17 @@ void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
 }
 
 // The file-free folders that the scan of `category` listed, each with the
-// empty folders below it; the list is emptied. A folder that is kept or
-// holds something kept stays.
+// empty folders below it; the list is emptied. A folder kept since the scan,
+// or holding what was kept since (here or by another program), stays; a keep
+// list that cannot be read stops the removal.
 void RemoveEmptyFolders(int category) {
     JunkFileList& folders = EmptyFolderList(category);
-    RemoveKept(folders, *app::KeptItemsNow());
-    for (const JunkFileEntry& entry : folders) RemoveEmptyFolderTree(folders.FolderOf(entry).path + entry.name);
+    for (const JunkFileEntry& entry : folders) {
+        const std::wstring folder = folders.FolderOf(entry).path + entry.name;
+        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        if (!kept) break;
+        if (!common::HoldsKept(*kept, folder)) RemoveEmptyFolderTree(folder);
+    }
     folders.Clear();
 }
 
@@ -99,16 +104,18 @@ struct Deletions {
     std::vector<const WalkedFolder*> touched;  // folders in which files went
 };
 
-// What was kept since the scan listed it stays, and is neither counted nor
-// reported as left.
-void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last, const common::KeptItems& kept,
-                   Deletions& done) {
+// What was kept since the scan listed it (here or by another program, up to
+// the file before) stays, and is neither counted nor reported as left. A
+// keep list that cannot be read stops the deletions.
+void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last, Deletions& done) {
     std::wstring path;
     for (std::size_t position = first; position < last; ++position) {
         const JunkFileEntry& entry = list[position];
         const WalkedFolder& folder = list.FolderOf(entry);
         path.assign(folder.path).append(entry.name);
-        if (common::IsKept(kept, path)) continue;
+        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        if (!kept) break;
+        if (common::IsKept(*kept, path)) continue;
         const common::DeleteResult result = common::DeleteListedFile(path);
         done.tally.Add(result, entry.size);
         if (common::IsCleaned(result)) {
@@ -128,7 +135,6 @@ constexpr std::size_t kSharedFrom = 256;
 
 common::DeleteTally CleanFiles(const JunkFileList& list) {
     const std::size_t count = list.Count();
-    const auto kept = app::KeptItemsNow();
     std::size_t half = count >= kSharedFrom ? count / 2 : count;
     Deletions first, second;
     std::exception_ptr helperFailure;
@@ -139,7 +145,7 @@ common::DeleteTally CleanFiles(const JunkFileList& list) {
                 std::optional<app::TaskScope> task;
                 if (stops) task.emplace(*stops);
                 try {
-                    DeleteEntries(list, half, count, *kept, second);
+                    DeleteEntries(list, half, count, second);
                 } catch (...) {
                     helperFailure = std::current_exception();
                 }
@@ -149,7 +155,7 @@ common::DeleteTally CleanFiles(const JunkFileList& list) {
         }
     }
     try {
-        DeleteEntries(list, 0, half, *kept, first);
+        DeleteEntries(list, 0, half, first);
     } catch (...) {
         if (helper.joinable()) helper.join();
         throw;
@@ -187,7 +193,8 @@ void FinishClean(const CleanRun& run) {
 
 int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
     const std::wstring path = std::wstring(folder) + std::wstring(name);
-    if (common::IsKept(*app::KeptItemsNow(), path)) return 0;
+    const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+    if (!kept || common::IsKept(*kept, path)) return 0;
     return common::IsCleaned(common::DeleteListedFile(path)) ? 1 : 0;
 }
 
@@ -200,7 +207,8 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
         // The bin is emptied whole, so not while it holds a kept item. A bin
         // that was not emptied is not reported as cleaned: its tile keeps its
         // count and list, and the score does not rise.
-        if (!list.Empty() && (RecycleBinHoldsKept(*app::KeptItemsNow()) || !EmptyRecycleBin()))
+        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        if (!list.Empty() && (!kept || RecycleBinHoldsKept(*kept) || !EmptyRecycleBin()))
             return {.left = list.Count()};
         done.cleaned = list.Count();
         done.freedBytes = list.Total();
@@ -212,6 +220,11 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
         done.left = tally.failed;
         done.freedBytes = tally.freedBytes;
         run.cleanedBytes += tally.CleanedBytes();
+    }
+    // Stopped for the keep list: not reported as cleaned, its list stays.
+    if (app::KeepRefusalNow() != app::KeepRefusal::None) {
+        done.reported = false;
+        return done;
     }
     // Only a category that left nothing behind earns its health points.
     if (!list.Empty() && done.left == 0) run.health += CategoryWeight(category);
@@ -230,12 +243,15 @@ void RunClean(const std::vector<SelectionElement>& selection) {
             app::ClearZoneBits(kCleanBits);
             return;
         }
+        // The keep list became unreadable: the clean ends here, as if done.
+        if (app::KeepRefusalNow() != app::KeepRefusal::None) break;
         const SelectionElement& element = selection[i];
         const ResultKind* kind = FindResultKind(element.kind);
         if (kind && kind->HasCategory(element.category)) kind->Clean(element.category, run);
         app::BroadcastProgress(static_cast<int>((i + 1) * 100 / count));
     }
     FinishClean(run);
+    app::TellKeepListStop();
 }
 
 engine::Value RepairChoose(app::BridgeArgs args) {

@@ -35,8 +35,10 @@ bool DeleteCaptured(const RegistryIssue& issue, const CapturedIssue& captured) {
 std::optional<RepairCount> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
     const common::FsRedirectionOff redirectionOff;
     // What was kept since the scan listed it is neither saved nor deleted.
+    const std::shared_ptr<const common::KeptItems> keptBefore = app::KeptItemsForDeletion();
+    if (!keptBefore) return std::nullopt;
     RegistryIssueList wanted = issues;
-    RemoveKept(wanted, *app::KeptItemsNow());
+    RemoveKept(wanted, *keptBefore);
     const auto wantedCount = static_cast<std::uint32_t>(wanted.size());
     const std::vector<CapturedIssue> captured = CaptureIssues(wanted);
     if (captured.empty()) return RepairCount{0, wantedCount};
@@ -45,6 +47,10 @@ std::optional<RepairCount> RepairCategory(const RegistryIssueList& issues, Regis
     std::uint32_t removed = 0;
     for (const CapturedIssue& entry : captured) {
         if (app::StopRequested()) break;
+        // Kept meanwhile (by another program): saved, but left in place.
+        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        if (!kept) break;
+        if (common::IsKept(*kept, KeepTextOf(wanted[entry.index]))) continue;
         if (DeleteCaptured(wanted[entry.index], entry)) ++removed;
         common::CrashPoint("registry.repair.delete");
     }

@@ -1,6 +1,7 @@
 #include "registry/registry_rows.h"
 
 #include "app/health_rules.h"
+#include "app/keep_list.h"
 #include "common/app_directory.h"
 #include "common/ansi_text.h"
 #include "db/local_database.h"
@@ -48,6 +49,9 @@ public:
         const std::optional<RepairCount> repaired = RepairCategory(list, *run.registryBackup);
         if (!repaired) return notCleaned;
         db::Database().CountRegistryCleanEntries(*run.registryJournal, repaired->removed);
+        // Stopped for the keep list: not reported as cleaned either.
+        if (app::KeepRefusalNow() != app::KeepRefusal::None)
+            return {.cleaned = repaired->removed, .left = repaired->left};
         if (!list.empty() && repaired->left == 0) run.health += app::kRegistryCategoryWeight;
         run.repairedCount += repaired->removed;
         junk::SendCleanEnd(repaired->removed, L"", junk::kRegistryRows, category);

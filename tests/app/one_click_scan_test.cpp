@@ -96,6 +96,8 @@ TEST_F(OneClickScan, StoppedScanStoresNothing) {
 // ended (reporting nothing more), the clean of what it found starts. Never
 // do both run at once.
 TEST_F(OneClickScan, StopThenCleanIsRefusedUntilTheStoppedScanHasEnded) {
+    // The keep list the clean reads before it starts.
+    const testsupport::ScratchDatabase database;
     junktest::MakeFile(root / L"temp\\a.tmp", 300);
     const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "app/script_bridge.h"
+#include "db/scratch_database.h"
 #include "support/recording_host.h"
 
 namespace {
@@ -17,6 +18,9 @@ using testsupport::ScriptCall;
 
 class WorkerTasks : public testing::Test {
 protected:
+    // The keep list that a task which deletes reads before it starts.
+    testsupport::ScratchDatabase database;
+
     void SetUp() override {
         ASSERT_TRUE(testsupport::WaitForWorkers());
         app::ZoneBits() = 0;

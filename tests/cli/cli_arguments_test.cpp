@@ -53,6 +53,8 @@ TEST(CliArguments, EveryFormAndEveryUsageError) {
         {{"keep", "add"}, false, Verb::Help, false, false, {}, "missing operand"},
         {{"keep", "remove", "a", "b"}, false, Verb::Help, false, false, {}, "too many"},
         {{"keep", "list", "x"}, false, Verb::Help, false, false, {}, "too many"},
+        {{"keep", "confirm", "--json"}, true, Verb::KeepConfirm, true, false, {}, ""},
+        {{"keep", "confirm", "now"}, false, Verb::Help, false, false, {}, "too many"},
         {{"keep"}, false, Verb::Help, false, false, {}, "unknown keep command"},
         {{"purge"}, false, Verb::Help, false, false, {}, "unknown command: purge"},
     };

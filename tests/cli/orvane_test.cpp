@@ -13,10 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "app/keep_list.h"
 #include "app/operation_lock.h"
 #include "app/worker_tasks.h"
+#include "common/crash_point.h"
+#include "common/handles.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
+#include "junk/junk_categories.h"
+#include "junk/junk_clean.h"
+#include "junk/junk_scan.h"
 #include "junk/protected_folders.h"
 #include "services/test_services.h"
 #include "support/junk_fixtures.h"
@@ -195,9 +201,10 @@ TEST(Orvane, CleanOfATempNamingDocumentsLeavesTheDocumentsAlone) {
     testsupport::RemoveTree(fallback);
 }
 
-// The keep list through orvane: stored once whatever the letter case, a
-// registry root abbreviation written out, a relative path made absolute; a
-// kept file stays through "clean junk.temp" until it is taken off the list.
+// The keep list through orvane: stored once whatever the letter case, as the
+// scan lists it (an existing file under its own name), a registry root
+// abbreviation written out, a relative path made absolute; a kept file stays
+// through "clean junk.temp" until it is taken off the list.
 TEST(Orvane, KeptFilesSurviveCleanUntilTakenOffTheKeepList) {
     const SeededTemp temp;
     const Orvane orvane;
@@ -208,7 +215,7 @@ TEST(Orvane, KeptFilesSurviveCleanUntilTakenOffTheKeepList) {
         return TextOf(run.json.get(), "item");
     };
     const std::string kept = keep(L"add \"" + temp.Folder() / L"OLD.TMP" + L"\"", 0, "kept");
-    EXPECT_EQ(engine::WideFromUtf8(kept), temp.Folder() / L"OLD.TMP");
+    EXPECT_EQ(engine::WideFromUtf8(kept), temp.Folder() / L"old.tmp");
     keep(L"add \"" + temp.Folder() / L"old.tmp" + L"\"", 0, "already kept");
     EXPECT_EQ(keep(L"add hkcu\\Software\\QoCliKept\\", 0, "kept"), "HKEY_CURRENT_USER\\Software\\QoCliKept");
     EXPECT_EQ(engine::WideFromUtf8(keep(L"add relative.txt", 0, "kept")), orvane.Folder() / L"relative.txt");
@@ -404,6 +411,129 @@ TEST(Orvane, UndoRestoresEachKindOnceAndAnswersARepeatAlike) {
     }
     EXPECT_EQ(orvane(L"undo restore registry-999").exitCode, 2u);
     EXPECT_EQ(orvane(L"undo restore service-999").exitCode, 2u);
+}
+
+// The database is damaged past reading (its header overwritten) after a file
+// was kept: the keep list is lost with it. "clean" is refused, with the
+// reason, and the kept file stays, until the user has kept again what must
+// stay and confirmed; then cleaning goes on, and the file still stays.
+TEST(Orvane, AKeepListLostWithTheDatabaseRefusesCleaningUntilConfirmed) {
+    const SeededTemp temp;
+    const Orvane orvane;
+    const std::wstring kept = L"keep add \"" + temp.Folder() / L"old.tmp" + L"\"";
+    ASSERT_EQ(orvane(kept).exitCode, 0u);
+    const std::wstring database = orvane.Folder() / L"mydatabase.db";
+    std::string bytes = testsupport::ReadFile(database);
+    bytes.replace(0, 100, 100, 'x');
+    testsupport::WriteFile(database, bytes);
+
+    // A start that ends the hard way with the fresh database made but not yet
+    // in place leaves the damaged one where it was: nothing forgets the loss.
+    {
+        const testsupport::ScopedVariable crash(L"QO_CRASH_AT", L"database.recovered");
+        EXPECT_EQ(orvane(L"clean junk.temp").exitCode, common::kCrashExitCode);
+    }
+    EXPECT_EQ(testsupport::ReadFile(database), bytes);
+    EXPECT_TRUE(Exists(temp.Folder() / L"sub\\left.log"));
+
+    const Result refused = orvane(L"clean --json junk.temp");
+    EXPECT_EQ(refused.exitCode, 4u) << refused.out;
+    // What the start recovered, told once.
+    EXPECT_NE(refused.err.find("could not be read; it was set aside as"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("kept items 0 (not all could be read)"), std::string::npos) << refused.err;
+    EXPECT_NE(TextOf(refused.json.get(), "error").find("the keep list was lost with the damaged database"),
+              std::string::npos)
+        << refused.out;
+    const Result again = orvane(L"clean junk.temp");
+    EXPECT_EQ(again.exitCode, 4u);
+    EXPECT_EQ(again.err.find("could not be read; it was set aside as"), std::string::npos) << again.err;
+    EXPECT_NE(again.err.find("orvane keep confirm"), std::string::npos) << again.err;
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+    EXPECT_TRUE(Exists(temp.Folder() / L"sub\\left.log"));
+
+    EXPECT_EQ(orvane(kept).exitCode, 0u);
+    const Result confirmed = orvane(L"keep confirm --json");
+    EXPECT_EQ(confirmed.exitCode, 0u) << confirmed.err;
+    EXPECT_EQ(TextOf(confirmed.json.get(), "status"), "confirmed");
+    EXPECT_EQ(TextOf(orvane(L"keep confirm --json").json.get(), "status"), "nothing to confirm");
+    const Result clean = orvane(L"clean junk.temp");
+    EXPECT_EQ(clean.exitCode, 0u) << clean.err;
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+    EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+}
+
+// The database fails its check, but the keep list's rows still read: they are
+// copied into the fresh database and the kept file survives the clean.
+TEST(Orvane, AKeptFileSurvivesADamagedDatabaseWhoseKeepListStillReads) {
+    const SeededTemp temp;
+    const Orvane orvane;
+    ASSERT_EQ(orvane(L"keep add \"" + temp.Folder() / L"old.tmp" + L"\"").exitCode, 0u);
+    const std::wstring database = orvane.Folder() / L"mydatabase.db";
+    testsupport::RunSql(database, "create table filler (x text); insert into filler values (hex(randomblob(1000)));");
+    testsupport::OverwritePage(database, testsupport::RootPage(database, "filler"));
+
+    const Result clean = orvane(L"clean junk.temp");
+    EXPECT_EQ(clean.exitCode, 0u) << clean.err;
+    EXPECT_NE(clean.err.find("kept items 1,"), std::string::npos) << clean.err;
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+    EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+}
+
+// The window cleans (here, on this thread, with orvane's database) while
+// something happens between its first and second deletion: a keep made by
+// orvane counts from the next file on; a keep list that can no longer be
+// read stops the clean, which is then not reported as done.
+class CleanMeanwhile : public junktest::JunkListsTest {
+protected:
+    void TearDown() override {
+        db::Database().Close();
+        JunkListsTest::TearDown();
+    }
+};
+
+TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
+    const Orvane orvane;
+    testsupport::TempDir temp;
+    Result keep;
+    const struct {
+        const char* what;
+        std::function<void(const std::wstring& folder)> between;
+        app::KeepRefusal refusal;
+        std::size_t listLeft;
+    } cases[] = {
+        {"kept by orvane", [&](const std::wstring& folder) { keep = orvane(L"keep add \"" + folder + L"\""); },
+         app::KeepRefusal::None, 0},
+        {"the database gone", [](const std::wstring&) { db::Database().Close(); }, app::KeepRefusal::Unreadable, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring folder = temp / engine::WideFromUtf8(c.what);
+        for (const wchar_t* name : {L"a.tmp", L"b.tmp", L"c.tmp"}) junktest::MakeFile(folder + L"\\" + name, 10);
+        const junktest::ScopedUserTemp setting(folder);
+        // The category's other folder (SYSTEMROOT\temp), empty.
+        const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", temp / L"windows");
+        db::Database().Open(orvane.Folder().Path() + L"\\");
+        ASSERT_EQ(app::DeletionRefusal(), app::KeepRefusal::None);
+        junk::ScanJunkCategory(0, junk::SystemSources());
+        ASSERT_EQ(junk::JunkList(0).Count(), 3u);
+        int checks = 0;
+        app::SetDeletionCheckHook([&] {
+            if (++checks == 2) c.between(folder);
+        });
+        junk::CleanRun run;
+        {
+            const app::TaskScope task;
+            junk::CleanJunkCategory(0, run);
+        }
+        app::SetDeletionCheckHook({});
+        int left = 0;
+        for (const wchar_t* name : {L"a.tmp", L"b.tmp", L"c.tmp"}) left += Exists(folder + L"\\" + name) ? 1 : 0;
+        EXPECT_EQ(left, 2);
+        EXPECT_EQ(app::KeepRefusalNow(), c.refusal);
+        EXPECT_EQ(junk::JunkList(0).Count(), c.listLeft);
+        junk::JunkList(0).Clear();
+    }
+    EXPECT_EQ(keep.exitCode, 0u) << keep.err;
 }
 
 // The window and the command line never work at once: whoever holds the

@@ -64,6 +64,26 @@ TEST(KeepMatch, NormalTextsAreWhatIsStoredAndMatched) {
         {L"HKCC", L"HKEY_CURRENT_CONFIG"},
         {L"HKEY_CURRENT_USER\\Software", L"HKEY_CURRENT_USER\\Software"},
         {L"HKCUX\\Software", L"HKCUX\\Software"},  // not a root's abbreviation
+        // Prefixes that name the same file.
+        {L"\\\\?\\C:\\a\\b", L"C:\\a\\b"},
+        {L"\\\\?\\UNC\\server\\share\\x", L"\\\\server\\share\\x"},
+        {L"\\\\.\\C:\\a", L"C:\\a"},
+        {L"\\??\\C:\\a", L"C:\\a"},
+        {L"\\\\?\\Volume{1234}\\a", L"\\\\?\\Volume{1234}\\a"},  // no drive: left as it is
+        // Registry texts as the scans list them.
+        {L"HKLM\\SOFTWARE\\Classes\\.xyz", L"HKEY_CLASSES_ROOT\\.xyz"},
+        {L"HKEY_CURRENT_USER\\Software\\Classes\\.xyz\\", L"HKEY_CLASSES_ROOT\\.xyz"},
+        {L"HKLM\\Software\\Classes", L"HKEY_CLASSES_ROOT"},
+        {L"HKLM\\SOFTWARE\\ClassesX\\.xyz", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\ClassesX\\.xyz"},
+        {L"HKCU\\Software\\Classes\\Local Settings\\Software\\X",
+         L"HKEY_CURRENT_USER\\Software\\Classes\\Local Settings\\Software\\X"},
+        {L"HKCR\\Local Settings\\Software\\X", L"HKEY_CURRENT_USER\\Software\\Classes\\Local Settings\\Software\\X"},
+        {L"HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\X", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\X"},
+        {L"Computer\\HKEY_CURRENT_USER\\Software\\X", L"HKEY_CURRENT_USER\\Software\\X"},
+        {L"\u8BA1\u7B97\u673A\\HKLM\\Software\\X", L"HKEY_LOCAL_MACHINE\\Software\\X"},
+        {L"HKCU:\\Software\\X", L"HKEY_CURRENT_USER\\Software\\X"},
+        {L"Registry::HKEY_LOCAL_MACHINE\\Software\\X", L"HKEY_LOCAL_MACHINE\\Software\\X"},
+        {L"Computer\\Software\\X", L"Computer\\Software\\X"},  // a relative path
     };
     for (const auto& c : cases) EXPECT_EQ(common::NormalKeepText(c.given), c.normal) << c.given;
 }

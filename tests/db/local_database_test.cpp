@@ -13,6 +13,8 @@ namespace {
 
 using db::Database;
 using db::ServiceRecommendationRow;
+using testsupport::OverwritePage;
+using testsupport::PageCount;
 using testsupport::RunSql;
 using testsupport::ScratchDatabase;
 using testsupport::SqlRows;
@@ -66,6 +68,8 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
         {"tbl_movemade",
          "CREATE TABLE tbl_movemade (move integer,path TEXT,source TEXT,size integer,written integer,volume integer,"
          "fileindex integer)"},
+        {"tbl_keeplistloss",
+         "CREATE TABLE tbl_keeplistloss (id integer primary key,stamp integer,aside TEXT,recovered integer)"},
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;
@@ -462,6 +466,139 @@ TEST(LocalDatabase, ALockedDatabaseIsWaitedForThenReportedAsAFailure) {
     ASSERT_TRUE(Database().ReadServiceOperations(rows));
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].servrName, "Waited");
+}
+
+// Every row of the user's own tables, read through the program.
+struct UserRows {
+    std::vector<db::KeepItemRow> keep;
+    std::vector<startup::KeptEntry> kept;
+    std::vector<startup::StartupItem> deleted;
+    std::vector<db::RegistryCleanRow> cleans;
+    std::vector<db::StartupSwitchRow> switches;
+    std::vector<db::DownloadMoveRow> moves;
+    std::vector<db::ServiceOperationRow> services;
+    bool operator==(const UserRows&) const = default;
+};
+
+UserRows ReadUserRows() {
+    UserRows rows;
+    EXPECT_TRUE(Database().ReadKeepList(rows.keep));
+    EXPECT_TRUE(Database().ReadKeptStartupEntries(rows.kept));
+    EXPECT_TRUE(Database().ReadDisabledStartupItems(rows.deleted));
+    EXPECT_TRUE(Database().ReadRegistryCleans(rows.cleans));
+    EXPECT_TRUE(Database().ReadStartupSwitches(rows.switches));
+    EXPECT_TRUE(Database().ReadDownloadMoves(rows.moves));
+    EXPECT_TRUE(Database().ReadServiceOperations(rows.services));
+    return rows;
+}
+
+// A database that fails its check while the user's own rows still read: every
+// row of the keep list, of the startup entries kept and of the undo records
+// comes back exactly, ids included, and the start tells it once.
+TEST(LocalDatabase, ASetAsideDatabaseGivesBackEveryUserRowThatStillReads) {
+    ScratchDatabase database;
+    ASSERT_TRUE(Database().AddKeepItem(L"C:\\kept\\one.tmp"));
+    ASSERT_TRUE(Database().AddKeepItem(L"HKEY_CURRENT_USER\\Software\\\x7A0B\x5E8F"));
+    startup::KeptEntry entry;
+    entry.item.iconPath = L"C:\\Startup\\Tool.lnk";
+    entry.item.strName = L"Tool.lnk";
+    entry.content = {1, 0, 0xFF, 2};
+    ASSERT_TRUE(Database().AddKeptStartupEntry(entry));
+    RunSql(database.WorkingFile(), "insert into tbl_startupinfo(iconPath,strName,hKey,uFilePathFlag,bStatus) "
+                                   "values('C:\\Startup\\Old.lnk','Old.lnk',0,0,1)");
+    ASSERT_TRUE(Database().AddRegistryClean(L"C:\\Backups\\clean.reg"));
+    startup::StartupItem switched;
+    switched.strPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    switched.strName = L"Tool";
+    switched.hKey = HKEY_CURRENT_USER;
+    switched.uFilePathFlag = 1;
+    switched.bStatus = 1;
+    ASSERT_TRUE(Database().AddStartupSwitch(switched));
+    ASSERT_TRUE(Database().AddDownloadMove(
+        L"D:\\Downloads", {{L"Software\\X", L"Set", common::RegistryValue{REG_SZ, {'C', 0, 0, 0}}}, {L"Software\\X", L"Unset", {}}}));
+    ASSERT_TRUE(Database().AddServiceOperation(L"Svc", 2, 4));
+    const UserRows before = ReadUserRows();
+    Database().Close();
+    // The damage hits a table of no interest to the user.
+    RunSql(database.WorkingFile(), "create table filler (x text); insert into filler values (hex(randomblob(1000)));");
+    OverwritePage(database.WorkingFile(), testsupport::RootPage(database.WorkingFile(), "filler"));
+    const std::string damaged = testsupport::ReadFile(database.WorkingFile());
+
+    database.Restart();
+    ASSERT_TRUE(Database().IsOpen());
+    EXPECT_EQ(ReadUserRows(), before);
+    const std::optional<db::DatabaseRecovery> recovery = Database().TakeRecovery();
+    ASSERT_TRUE(recovery);
+    EXPECT_EQ(recovery->keepList, (db::RecoveredPart{2, true}));
+    EXPECT_EQ(recovery->startupKept, (db::RecoveredPart{2, true}));
+    // The clean, the switch, the move and its two settings, the service change.
+    EXPECT_EQ(recovery->undo, (db::RecoveredPart{6, true}));
+    EXPECT_EQ(testsupport::ReadFile(recovery->aside), damaged);
+    EXPECT_FALSE(Database().TakeRecovery());
+    db::KeepListRead read;
+    ASSERT_TRUE(Database().ReadKeepListState(read));
+    EXPECT_FALSE(read.loss);
+    EXPECT_EQ(read.rows, before.keep);
+    // The fresh file is sound: the next start sets nothing aside.
+    database.Restart();
+    EXPECT_FALSE(Database().TakeRecovery());
+}
+
+// A keep list that does not come back whole (nothing reads past an
+// overwritten header; a damaged page costs the rows on it, those before and
+// after it come back) is recorded as lost, with what could be read, until the
+// user confirms it.
+TEST(LocalDatabase, AKeepListThatDoesNotComeBackWholeIsLostUntilConfirmed) {
+    constexpr int kRows = 24;
+    const auto keepText = [](int i) { return L"C:\\kept\\" + std::to_wstring(i) + L"\\" + std::wstring(900, L'k'); };
+    const struct {
+        const char* what;
+        bool someRead;
+    } cases[] = {{"overwritten header", false}, {"a damaged page of the keep list", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchDatabase database;
+        std::int64_t middlePage = 0;
+        for (int i = 0; i < kRows; ++i) {
+            ASSERT_TRUE(Database().AddKeepItem(keepText(i)));
+            // The page that the rows in the middle went to last.
+            if (i == kRows / 2) middlePage = PageCount(database.WorkingFile());
+        }
+        Database().Close();
+        if (c.someRead) {
+            OverwritePage(database.WorkingFile(), middlePage);
+        } else {
+            std::string bytes = testsupport::ReadFile(database.WorkingFile());
+            bytes.replace(0, 100, 100, 'x');
+            testsupport::WriteFile(database.WorkingFile(), bytes);
+        }
+
+        database.Restart();
+        const std::optional<db::DatabaseRecovery> recovery = Database().TakeRecovery();
+        ASSERT_TRUE(recovery);
+        EXPECT_FALSE(recovery->keepList.whole);
+        db::KeepListRead read;
+        ASSERT_TRUE(Database().ReadKeepListState(read));
+        ASSERT_TRUE(read.loss);
+        EXPECT_EQ(read.loss->aside, recovery->aside);
+        EXPECT_EQ(read.loss->recovered, recovery->keepList.rows);
+        EXPECT_EQ(static_cast<std::int64_t>(read.rows.size()), recovery->keepList.rows);
+        if (c.someRead) {
+            ASSERT_GE(read.rows.size(), 2u);
+            EXPECT_LT(read.rows.size(), static_cast<std::size_t>(kRows));
+            EXPECT_EQ(read.rows.front(), (db::KeepItemRow{1, keepText(0)}));
+            EXPECT_EQ(read.rows.back(), (db::KeepItemRow{kRows, keepText(kRows - 1)}));
+            for (const db::KeepItemRow& row : read.rows) EXPECT_EQ(row.text, keepText(static_cast<int>(row.id - 1)));
+        } else {
+            EXPECT_TRUE(read.rows.empty());
+        }
+
+        EXPECT_EQ(Database().ConfirmKeepListLoss(), std::optional<std::int64_t>(1));
+        EXPECT_EQ(Database().ConfirmKeepListLoss(), std::optional<std::int64_t>(0));
+        db::KeepListRead confirmed;
+        ASSERT_TRUE(Database().ReadKeepListState(confirmed));
+        EXPECT_FALSE(confirmed.loss);
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // on database files, for seeds and for looking at what the program stored.
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -38,6 +39,27 @@ inline SqlRows RunSql(const std::wstring& path, const char* sql) {
     sqlite3_close(connection);
     if (status != SQLITE_OK) throw std::runtime_error("test SQL failed: " + message);
     return rows;
+}
+
+// Overwrites page `page` (counted from 1) of a database file no connection
+// holds, as damage behind SQLite's back would.
+inline void OverwritePage(const std::wstring& path, std::int64_t page) {
+    std::string bytes = ReadFile(path);
+    const std::size_t size = bytes.size() < 18 ? 0 : (static_cast<unsigned char>(bytes[16]) << 8) |
+                                                         static_cast<unsigned char>(bytes[17]);
+    const std::size_t end = static_cast<std::size_t>(page) * size;
+    if (page < 1 || size == 0 || end > bytes.size()) throw std::runtime_error("no such page to overwrite");
+    bytes.replace(end - size, size, size, static_cast<char>(0xA5));
+    WriteFile(path, bytes);
+}
+
+inline std::int64_t PageCount(const std::wstring& path) { return std::stoll(RunSql(path, "PRAGMA page_count")[0][0]); }
+
+// The first page of `table`'s tree.
+inline std::int64_t RootPage(const std::wstring& path, const std::string& table) {
+    const SqlRows rows = RunSql(path, ("select rootpage from sqlite_master where name='" + table + "'").c_str());
+    if (rows.empty()) throw std::runtime_error("no table " + table);
+    return std::stoll(rows[0][0]);
 }
 
 class ScratchDatabase {

@@ -8,6 +8,7 @@
 
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
+#include "db/scratch_database.h"
 #include "disk/disk_test_support.h"
 #include "disk/system_disk_clean.h"
 #include "disk/system_disk_scan.h"
@@ -66,6 +67,8 @@ TEST(SystemDiskGroups, FoldersOfEachGroup) {
 class SystemDisk : public disktest::DiskStateTest {
 protected:
     SystemDisk() { userTemp.Set(root / L"temp"); }
+    // The keep list that the clean reads before it starts.
+    const testsupport::ScratchDatabase database;
     void TearDown() override {
         links.RemoveAll();
         disktest::DiskStateTest::TearDown();

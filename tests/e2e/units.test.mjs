@@ -154,7 +154,14 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "This start type cannot be set.", "The service cannot be read.", "This is a driver: only services are changed.",
         "Its present start type could not be given back, so it is not changed.",
         "The change could not be recorded, so it was not made.", "The service manager refused the change.",
-        "Its start type was changed since and is kept as it is."];
+        "Its start type was changed since and is kept as it is.",
+        // The keep list's refusals and what a start recovered from a damaged database.
+        "The keep list cannot be read, so nothing is deleted. Please try again later.",
+        "The keep list was lost with the damaged database, so nothing is deleted. Check the keep list in the undo " +
+        "window, keep again what must stay, then confirm.", "Confirm",
+        "The database could not be read. It was set aside, and a new one was made with what could still be read of it:",
+        "Kept items recovered: #", "Kept startup entries recovered: #", "Undo records recovered: #",
+        "(not all could be read)"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
@@ -176,6 +183,53 @@ test("a counted text is a function of its number", () => {
     const english = table("tis/en.tis").entries;
     assert.equal(english.OK, "OK");
     assert.equal(english["There are # matches in the box"](3), "There are 3 matches in the box");
+});
+
+test("the keep list's messages: a refused start, what a start recovered, a loss to confirm", () => {
+    const page = load("tis/globalname.tis", "tis/resdef.tis", "tis/msgbox.tis");
+    const shown = [];
+    let confirmations = 0;
+    page.PopupWindowsTest = (html, type, width, height, close, confirmed) => shown.push({ html, type, confirmed });
+    page.view = { ConfirmKeepListLoss: () => { confirmations += 1; return 0; } };
+    const unreadable = "The keep list cannot be read";
+    const lost = "The keep list was lost with the damaged database";
+
+    // A start refused for the keep list says why; any other refusal, busy.
+    const refusals = [[-4, 1, unreadable], [-5, 8, lost], [0x20, 1, "Operations are in progress"], [-1, 1, "Operations are in progress"]];
+    for (const [answer, type, text] of refusals) {
+        page.StartRefusedWindow(answer);
+        const [popup, ...more] = shown.splice(0);
+        assert.equal(more.length, 0, `answer ${answer}`);
+        assert.equal(popup.type, type, `answer ${answer}`);
+        assert.ok(popup.html.includes(text), `answer ${answer}: ${popup.html}`);
+        assert.equal(typeof popup.confirmed === "function", type === 8, `answer ${answer}`);
+    }
+    assert.equal(confirmations, 0);
+
+    // At the start: the recovery (the path escaped, a part not whole marked),
+    // with the loss and its Confirm when the keep list was lost.
+    const recovery = { aside: "C:\\db\\<old>.db", keepList: [3, true], startupKept: [1, false], undo: [0, true] };
+    const notices = [
+        [undefined, null], [{ recovery: null, lost: null }, null], [{ recovery: "text", lost: null }, null],
+        [{ recovery, lost: null }, 7], [{ recovery, lost: "C:\\db\\old.db" }, 8], [{ recovery: null, lost: "C:\\x.db" }, 8],
+    ];
+    for (const [notice, type] of notices) {
+        page.ShowKeepListNotice(notice);
+        const popups = shown.splice(0);
+        assert.equal(popups.length, type === null ? 0 : 1, JSON.stringify(notice));
+        if (type === null) continue;
+        const [{ html, confirmed }] = popups;
+        assert.equal(popups[0].type, type, JSON.stringify(notice));
+        assert.equal(html.includes(lost), type === 8, html);
+        if (notice.recovery) {
+            assert.ok(html.includes("C:\\db\\&lt;old&gt;.db"), html);
+            assert.ok(html.includes('<var value="3">Kept items recovered: #</var></p>'), html);
+            assert.ok(html.includes('<var value="1">Kept startup entries recovered: #</var> <label>(not all could be read)</label>'), html);
+            assert.equal(html.split("(not all could be read)").length, 2, html);
+        }
+        if (type === 8) confirmed();
+    }
+    assert.equal(confirmations, 2);
 });
 
 test("a language the documents have no table for is shown in English", () => {

@@ -36,6 +36,8 @@ protected:
 };
 
 TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
+    // The keep list that the clean reads before it starts.
+    const testsupport::ScratchDatabase database;
     // The categories' folders all lie in the fixture: the user's TEMP value,
     // and the variables that name the Windows, profile and program-data folders.
     const junktest::ScopedUserTemp userTemp(root / L"temp");

@@ -7,6 +7,7 @@
 #include "app/script_bridge.h"
 #include "app/settings_store.h"
 #include "app/worker_tasks.h"
+#include "db/scratch_database.h"
 #include "junk/folder_walk.h"
 #include "db/scratch_database.h"
 #include "support/junk_fixtures.h"
@@ -246,6 +247,8 @@ TEST_F(JunkClean, StoppingBetweenCategoriesLeavesTheRestAndTheStatistics) {
 }
 
 TEST_F(JunkClean, RepairChooseStartsOnlyFromACleanPageAndNotBesideAnotherClean) {
+    // The keep list that the clean reads before it starts.
+    const testsupport::ScratchDatabase database;
     const auto repair = [](Value selection, Value page) {
         const std::vector<Value> args = {selection, page};
         return *app::NativeFunctions().Call("RepairChoose", args)->AsInt();
