@@ -13,6 +13,7 @@
 #include "app/operation_lock.h"
 #include "app/worker_tasks.h"
 #include "common/app_directory.h"
+#include "common/verified_folder.h"
 #include "db/local_database.h"
 #include "disk/download_move.h"
 #include "disk/move_counters.h"
@@ -25,7 +26,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring target = argv[1];
     const std::vector<std::wstring> sources(argv + 2, argv + argc);
     const app::TaskScope task;
-    if (!disk::MakeFolder(target)) return 1;
+    if (!common::MakeVerifiedFolder(target)) return 1;
     disk::RunDownloadMove(sources, target, disk::SystemDownloadSettings());
     const disk::MoveCounters& counters = disk::DownloadMoveCounters();
     std::printf("{\"copied\":%d,\"copyFailed\":%d,\"deleted\":%d,\"deleteFailed\":%d,\"total\":%d}\n",
