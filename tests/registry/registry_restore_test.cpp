@@ -201,12 +201,12 @@ TEST_F(RegistryCleanUndo, ARestoreThatFailedSomewhereStaysRestorableUntilAllIsBa
     write(kDenied, denied);
     write(kOpen, open);
     constexpr std::uint32_t kUser = 0x80000001;
-    const registry::RegistryIssueList issues = {{kUser, L"Software\\", L"QoUndoDenied", L"a"},
-                                                {kUser, L"Software\\", L"QoUndoOpen", L"b"}};
+    const registry::RegistryIssueList issues = {registry::ValueIssue(kUser, L"Software\\", L"QoUndoDenied", L"a"),
+                                                registry::ValueIssue(kUser, L"Software\\", L"QoUndoOpen", L"b")};
     registry::RegistryBackup backup(database_.Folder() / L"clean.reg");
     const std::optional<std::int64_t> clean = registry::RecordRegistryClean(backup.Path());
     ASSERT_TRUE(clean);
-    ASSERT_EQ(registry::RepairCategory(issues, backup), std::optional<std::uint32_t>(2));
+    ASSERT_EQ(registry::RepairCategory(issues, backup), (registry::RepairCount{.removed = 2, .left = 0}));
     ASSERT_TRUE(db::Database().CountRegistryCleanEntries(*clean, 2));
     ASSERT_FALSE(read(kDenied, L"a"));
     const std::string id = "registry-" + std::to_string(*clean);
