@@ -429,10 +429,8 @@ TEST(Orvane, AKeepListLostWithTheDatabaseRefusesCleaningUntilConfirmed) {
 
     // A start that ends the hard way with the fresh database made but not yet
     // in place leaves the damaged one where it was: nothing forgets the loss.
-    {
-        const testsupport::ScopedVariable crash(L"QO_CRASH_AT", L"database.recovered");
-        EXPECT_EQ(orvane(L"clean junk.temp").exitCode, common::kCrashExitCode);
-    }
+    EXPECT_EQ(orvane.Run(orvane.Program(), L"clean junk.temp", "database.recovered").exitCode,
+              common::kCrashExitCode);
     EXPECT_EQ(testsupport::ReadFile(database), bytes);
     EXPECT_TRUE(Exists(temp.Folder() / L"sub\\left.log"));
 
