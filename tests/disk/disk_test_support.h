@@ -58,23 +58,4 @@ protected:
     void TearDown() override;
 };
 
-// The test prefix's own download settings, put back afterwards; the page,
-// and a scratch database for the move's journal.
-class DownloadSettingsTest : public DiskStateTest {
-protected:
-    // Points the settings at `downloads` (the third entry equals it, so it
-    // lists nothing; Edge's goes).
-    void PointSettingsAt(const std::wstring& downloads) const {
-        shell.Set(downloads);
-        third.Set(downloads);
-        edge.Remove();
-    }
-
-    testsupport::ScopedUserValue shell{disk::kShellFoldersKey, disk::kShellDownloadValue};
-    testsupport::ScopedUserValue third{disk::kShellFoldersKey, disk::kShellDownloadThirdValue};
-    testsupport::ScopedUserValue edge{disk::kEdgeDownloadKey, disk::kEdgeDownloadValue};
-    testsupport::PublishedHost page;
-    testsupport::ScratchDatabase database;
-};
-
 }  // namespace disktest

@@ -24,12 +24,9 @@ using engine::Value;
 using testsupport::CallNative;
 using testsupport::Exists;
 
-class MovableFolders : public disktest::DownloadSettingsTest {
+class MovableFolders : public disktest::DiskStateTest, protected disktest::DownloadMoveState {
 protected:
-    MovableFolders() {
-        PointSettingsAt(downloads);
-        testsupport::MakeFile(downloads + L"\\a.bin", 3);
-    }
+    MovableFolders() { testsupport::MakeFile(downloads + L"\\a.bin", 3); }
 
     std::wstring Paths() const {
         std::wstring paths;
@@ -40,8 +37,7 @@ protected:
     const std::wstring profile = junk::AccountProfile().value_or(L"");
     const std::wstring windows = testsupport::Environment(L"SYSTEMROOT");
     const std::wstring programFiles = testsupport::Environment(L"ProgramFiles");
-    testsupport::TempDir root;
-    const std::wstring downloads = root / L"Downloads";
+    testsupport::PublishedHost page;
     testsupport::LinuxLinks links;
 };
 
