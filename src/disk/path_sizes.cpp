@@ -26,20 +26,10 @@ SizeRequests& Requests() {
     return requests;
 }
 
-// The worker: the waiting request, until none waits.
-void RunSizeRequests() {
+// The worker: `paths`, then the waiting request, until none waits.
+void RunSizeRequests(std::vector<std::wstring> paths) {
     SizeRequests& requests = Requests();
     for (;;) {
-        std::vector<std::wstring> paths;
-        {
-            const std::lock_guard guard(requests.lock);
-            if (!requests.pending) {
-                requests.working = false;
-                return;
-            }
-            paths = std::move(*requests.pending);
-            requests.pending.reset();
-        }
         try {
             RunPathSizes(paths);
         } catch (...) {
@@ -48,6 +38,13 @@ void RunSizeRequests() {
             requests.working = false;
             throw;
         }
+        const std::lock_guard guard(requests.lock);
+        if (!requests.pending) {
+            requests.working = false;
+            return;
+        }
+        paths = std::move(*requests.pending);
+        requests.pending.reset();
     }
 }
 
@@ -75,10 +72,11 @@ engine::Value GetFileOrDirSize(app::BridgeArgs args) {
     }
     SizeRequests& requests = Requests();
     const std::lock_guard guard(requests.lock);
-    requests.pending = std::move(paths);
-    if (requests.working) return 0;
-    // A worker that cannot be made leaves the request for the next one.
-    requests.working = app::StartDetachedWorker(RunSizeRequests);
+    if (requests.working) {
+        requests.pending = std::move(paths);
+        return 0;
+    }
+    requests.working = app::StartDetachedWorker([paths = std::move(paths)] { RunSizeRequests(paths); });
     return 0;
 }
 
