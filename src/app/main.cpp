@@ -50,7 +50,7 @@ int RunUi(const app::CommandLineOptions& options) {
     if (!window) return -1;
     window->LoadFile(L"this://app/index.html");
     window->Show();
-    // The address carries the run's key, which stays out of every file.
+    // The address's token is for whoever reads standard output, never for a file.
     if (options.headless)
         app::LogFile::Instance().Write("Headless page served on port " + std::to_string(window->PagePort()));
     app::PublishMainWindow(window);

@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include "app/document_source.h"
+#include "app/log_file.h"
 #include "app/script_bridge.h"
 #include "app/update_check.h"
 #include "app/worker_tasks.h"
@@ -27,5 +28,7 @@ std::optional<engine::Value> MainFrame::OnScriptCall(std::string_view name, std:
 }
 
 void MainFrame::OnClosing() { RaiseStopFlag(); }
+
+void MainFrame::Log(std::string_view line) { LogFile::Instance().Write(line); }
 
 }  // namespace app

@@ -25,6 +25,7 @@ public:
     std::optional<engine::Value> OnScriptCall(std::string_view name, std::span<const engine::Value> args) override;
     // Scans and cleans stop at their next file or entry.
     void OnClosing() override;
+    void Log(std::string_view line) override;
 
 private:
     std::unique_ptr<engine::BrowserWindow> window_;

@@ -1,6 +1,7 @@
 #pragma once
 // The size calculation of files and folders that the download-folder tab
-// shows: a worker of its own per request, never refused, reporting once.
+// shows: never refused, one worker at a time, each request reported once
+// unless a later one replaced it while it waited.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,8 +18,9 @@ std::uint64_t PathSize(const std::wstring& path);
 // order of `paths`.
 void RunPathSizes(const std::vector<std::wstring>& paths);
 
-// Starts a size worker for the array of path texts (forward slashes become
-// backslashes); answers 0.
+// Asks the size worker for the array of path texts (forward slashes become
+// backslashes): started when none works, else the request waits for it, in
+// place of any request already waiting. Answers 0.
 engine::Value GetFileOrDirSize(app::BridgeArgs args);
 
 }  // namespace disk

@@ -33,7 +33,7 @@ BrowserWindow::~BrowserWindow() {
     if (icon_) DestroyIcon(icon_);
 }
 
-void BrowserWindow::LoadFile(std::wstring_view url) { address_ = server_.AddressOf(url); }
+void BrowserWindow::LoadFile(std::wstring_view url) { url_ = url; }
 
 void BrowserWindow::Show() {
     if (!tray_)
@@ -48,7 +48,7 @@ void BrowserWindow::Show() {
 void BrowserWindow::OpenOrFocusPage() {
     // Headless, whoever reads the address opens the page.
     if (options_.headless) {
-        WriteStandardOutputLine(address_);
+        WriteStandardOutputLine(NewPageAddress());
         return;
     }
     if (hiddenWindow_ && IsWindow(hiddenWindow_)) {
@@ -60,9 +60,19 @@ void BrowserWindow::OpenOrFocusPage() {
     hiddenWindow_ = nullptr;
     if (FocusProcessWindow(browserProcess_)) return;
     const std::vector<std::wstring> browsers = FindAppBrowsers();
-    const std::optional<DWORD> process =
-        StartCommand(PlanBrowserLaunch(address_, RunningUnderWine(), browsers, BrowserProfileFolder()));
-    if (process && *process) browserProcess_ = *process;
+    const std::string address = NewPageAddress();
+    const OwnAccountStart start =
+        StartAsOwnAccount(PlanBrowserLaunch(address, RunningUnderWine(), browsers, BrowserProfileFolder()));
+    if (start.outcome == OwnAccountStart::Outcome::Started && start.processId) browserProcess_ = start.processId;
+    if (start.outcome != OwnAccountStart::Outcome::NoOwnAccountRoute) return;
+    // A browser of the desktop's account would hold the page's session for
+    // that account. The address goes only to whoever started the program.
+    constexpr std::string_view kNoOwnBrowser =
+        "No browser started: the desktop belongs to another account, and none could be started with this "
+        "program's own unelevated token. Open the address printed on standard output.";
+    host_.Log(kNoOwnBrowser);
+    WriteStandardOutputLine(kNoOwnBrowser);
+    WriteStandardOutputLine(address);
 }
 
 void BrowserWindow::SetIcon(HICON icon) {

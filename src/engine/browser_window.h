@@ -43,12 +43,15 @@ public:
 
     // The document to show, an engine URL such as "this://app/index.html".
     void LoadFile(std::wstring_view url);
-    // Its address, key included.
-    const std::string& PageAddress() const { return address_; }
+    // A new address of it, whose token admits one load (request_guard.h);
+    // each address handed out gets one. From any thread once LoadFile ran.
+    std::string NewPageAddress() const { return server_.NewAddressOf(url_); }
     // The port the page is served on.
     int PagePort() const { return server_.Port(); }
     // Opens the page, with the tray icon: a browser window, or, headless, the
-    // address on standard output.
+    // address on standard output. A browser that cannot be started as the
+    // program's own account is not started: the program logs why and prints
+    // the address, as headless.
     void Show();
     // The small icon, shown in the notification area. The window owns it.
     void SetIcon(HICON icon);
@@ -80,7 +83,7 @@ private:
     PageServer server_;
     std::unique_ptr<TrayIcon> tray_;
     HICON icon_ = nullptr;
-    std::string address_;
+    std::wstring url_;
     DWORD browserProcess_ = 0;
     // The browser window while the page has hidden it (minimize to the
     // notification area); shown again by the tray or the next Show.

@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <utility>
+
+// The backlog the library listens with: connections the system accepts
+// before the server takes them.
+static_assert(CPPHTTPLIB_LISTEN_BACKLOG <= 16);
 
 namespace engine {
 
@@ -13,6 +18,39 @@ using std::chrono::milliseconds;
 
 // The session the running handler asked for, on the connection's thread.
 thread_local std::function<void(RawConnection&)>* requestedSession = nullptr;
+// Set while a connection over the bound is handed to the server: it is
+// closed at once.
+thread_local bool refusingConnection = false;
+
+// The library's queue hands each accepted connection to process_and_close_socket
+// on a pool thread, and would keep any number of them waiting for one.
+class ConnectionQueue final : public httplib::TaskQueue {
+public:
+    ConnectionQueue(std::size_t serving, std::size_t waiting)
+        : pool_(std::max<std::size_t>(1, serving)), capacity_(std::max<std::size_t>(1, serving) + waiting) {}
+
+    void enqueue(std::function<void()> connection) override {
+        if (held_.fetch_add(1) >= capacity_) {
+            --held_;
+            // On the listening thread; the connection only closes.
+            refusingConnection = true;
+            connection();
+            refusingConnection = false;
+            return;
+        }
+        pool_.enqueue([this, connection = std::move(connection)] {
+            connection();
+            --held_;
+        });
+    }
+    void shutdown() override { pool_.shutdown(); }
+
+private:
+    httplib::ThreadPool pool_;
+    const std::size_t capacity_;
+    // Connections waiting or served.
+    std::atomic<std::size_t> held_{0};
+};
 
 void SetReceiveTimeout(socket_t socket, milliseconds timeout) {
     const DWORD value = static_cast<DWORD>(timeout.count());
@@ -140,6 +178,11 @@ private:
 
 }  // namespace
 
+LimitedServer::LimitedServer(const RequestLimits& limits) : limits_(limits) {
+    new_task_queue = [this] { return new ConnectionQueue(limits_.servingConnections, limits_.waitingConnections); };
+    set_payload_max_length(limits_.bodyBytes);
+}
+
 void SwitchProtocols(std::function<void(RawConnection&)> session) {
     if (requestedSession) *requestedSession = std::move(session);
 }
@@ -158,6 +201,10 @@ bool LimitedServer::MarkIdle(socket_t socket, bool idle) {
 }
 
 bool LimitedServer::process_and_close_socket(socket_t socket) {
+    if (refusingConnection) {
+        closesocket(socket);
+        return false;
+    }
     Connection connection(socket, limits_);
     bool served = false;
     for (;;) {

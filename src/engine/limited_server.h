@@ -8,6 +8,11 @@
 // an open connection waits only a short while for its next request. A
 // request over a bound is refused (400, or the connection simply closed)
 // before the guard or any handler sees it, and its connection is closed.
+// A fixed number of threads serves the connections, each for its whole
+// life; at most a fixed number more wait for a thread, and a connection
+// accepted beyond those is closed unanswered, so that a client opening
+// connections by the thousand holds neither threads nor memory. What waits
+// before being accepted is the library's listen backlog (5).
 //
 // A handler may also switch its connection to another protocol
 // (SwitchProtocols): once its response is written the connection runs the
@@ -44,7 +49,7 @@ void SwitchProtocols(std::function<void(RawConnection&)> session);
 
 class LimitedServer : public httplib::Server {
 public:
-    explicit LimitedServer(const RequestLimits& limits) : limits_(limits) {}
+    explicit LimitedServer(const RequestLimits& limits);
 
     // Before stop(): connections waiting for their next request end now,
     // those answering one end once they have answered.

@@ -22,8 +22,6 @@ using namespace std::chrono_literals;
 
 constexpr std::string_view kResourcePrefix = "/res/";
 constexpr std::string_view kEventsPath = "/events";
-constexpr std::size_t kWorkerThreads = 16;
-constexpr std::size_t kMaxBody = 64u << 20;
 // The name a page gives itself on the callback channel.
 constexpr std::size_t kMaxPageName = 64;
 
@@ -81,12 +79,13 @@ RequestFacts FactsOf(const httplib::Request& request) {
     RequestFacts facts;
     facts.hosts = HeaderValues(request, "Host");
     facts.origins = HeaderValues(request, "Origin");
-    facts.keyHeader = OptionalHeader(request, std::string(RequestGuard::kKeyHeader).c_str());
     facts.cookies = OptionalHeader(request, "Cookie");
-    const auto query = request.params.find(std::string(RequestGuard::kQueryKey));
-    if (query != request.params.end()) facts.queryKey = query->second;
-    facts.isDocumentLoad = request.method == "GET" && IsDocumentPath(request.path);
-    facts.isCallbackChannel = request.method == "GET" && request.path == kEventsPath;
+    const auto token = request.params.find(std::string(RequestGuard::kTokenParameter));
+    if (token != request.params.end()) facts.token = token->second;
+    facts.kind = IsDocumentPath(request.path)    ? RequestFacts::Kind::Document
+                 : request.path == kEventsPath ? RequestFacts::Kind::CallbackChannel
+                                               : RequestFacts::Kind::Other;
+    facts.isGet = request.method == "GET";
     return facts;
 }
 
@@ -126,7 +125,6 @@ bool PageServer::Start(int port, std::string key) {
     if (key.empty()) return false;
     server_ = std::make_unique<LimitedServer>(limits_);
     LimitedServer& server = *server_;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server.set_tcp_nodelay(true);
     // The port is ours alone: no other socket may bind it while we listen.
     server.set_socket_options([](socket_t socket) {
@@ -135,10 +133,12 @@ bool PageServer::Start(int port, std::string key) {
     });
     // What the Keep-Alive header announces; LimitedServer keeps to it.
     server.set_keep_alive_timeout(std::max<time_t>(1, std::chrono::duration_cast<std::chrono::seconds>(limits_.idleTime).count()));
-    server.set_payload_max_length(kMaxBody);
+    // No page of another origin shows the documents inside itself, where it
+    // could make them act for it.
     server.set_default_headers({{"Cache-Control", "no-store"},
                                 {"X-Content-Type-Options", "nosniff"},
-                                {"Referrer-Policy", "no-referrer"}});
+                                {"Referrer-Policy", "no-referrer"},
+                                {"Content-Security-Policy", "frame-ancestors 'self'"}});
 
     const int actualPort = port == 0 ? server.bind_to_any_port("127.0.0.1")
                                      : (server.bind_to_port("127.0.0.1", port) ? port : -1);
@@ -150,17 +150,20 @@ bool PageServer::Start(int port, std::string key) {
     guard_ = std::make_unique<RequestGuard>(actualPort, std::move(key));
 
     server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
-        if (guard_->Admits(FactsOf(request))) return httplib::Server::HandlerResponse::Unhandled;
-        Reply(response, 403, "Forbidden", "text/plain");
-        return httplib::Server::HandlerResponse::Handled;
+        const RequestGuard::Verdict verdict = guard_->Admit(FactsOf(request));
+        if (verdict == RequestGuard::Verdict::Refused) {
+            Reply(response, 403, "Forbidden", "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // The address's token is spent: the page's later requests present
+        // the cookie.
+        if (verdict == RequestGuard::Verdict::AdmittedByToken) response.set_header("Set-Cookie", guard_->SessionCookie());
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 
     const auto serveDocument = [this](const httplib::Request& request, httplib::Response& response) {
         std::optional<std::vector<std::uint8_t>> content = requests_.LoadDocument(EngineUrlOf(request.path));
         if (!content) return Reply(response, 404, "Not Found", "text/plain");
-        // The key came in the address: later requests present it as a cookie.
-        if (request.has_param(std::string(RequestGuard::kQueryKey).c_str()))
-            response.set_header("Set-Cookie", guard_->SessionCookie());
         response.set_content(reinterpret_cast<const char*>(content->data()), content->size(),
                              ContentTypeOf(request.path));
     };
@@ -222,12 +225,14 @@ void PageServer::Stop() {
     server_.reset();
 }
 
-std::string PageServer::AddressOf(std::wstring_view url) const {
+std::string PageServer::NewAddressOf(std::wstring_view url) const {
     if (!guard_) return {};
     constexpr std::wstring_view kAppScheme = L"this://app/";
     if (url.substr(0, kAppScheme.size()) != kAppScheme) return {};
+    const std::string token = guard_->IssueToken();
+    if (token.empty()) return {};
     return "http://" + guard_->Authority() + std::string(kDocumentPrefix) + Utf8FromWide(url.substr(kAppScheme.size())) +
-           "?" + std::string(RequestGuard::kQueryKey) + "=" + guard_->Key();
+           "?" + std::string(RequestGuard::kTokenParameter) + "=" + token;
 }
 
 }  // namespace engine

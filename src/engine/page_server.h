@@ -5,7 +5,7 @@
 //   GET  /icon?file=<path>  a listed file's icon (icon_route.h)
 //   POST /call         a script call on the view: {"name": ..., "args": [...]}
 //                      answered [result], or [] when no native function took it
-//   GET  /events?page=NAME&k=KEY   the callback channel, a WebSocket
+//   GET  /events?page=NAME   the callback channel, a WebSocket
 //                      (callback_socket.h) held by one page at a time: 409
 //                      while another page holds it
 //   POST /service      a service of the window itself (window_services.h):
@@ -13,7 +13,8 @@
 //   POST /close        the main document closes its view
 // Values travel in the wire format of wire_format.h. Every request keeps to
 // the bounds of limited_server.h, then passes the RequestGuard; a refused one
-// is answered 403 and goes no further.
+// is answered 403 and goes no further. No response lets another origin frame
+// the documents.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -58,12 +59,13 @@ public:
     PageServer& operator=(const PageServer&) = delete;
 
     // Listens on 127.0.0.1:`port` (0: a free port) for requests that present
-    // `key`. False when it cannot.
+    // `key` (request_guard.h). False when it cannot.
     bool Start(int port, std::string key);
     void Stop();
 
-    // The address of the document at engine URL `url`, with the key.
-    std::string AddressOf(std::wstring_view url) const;
+    // A new address of the document at engine URL `url`, with a token of its
+    // own that admits one load; empty when there is none. From any thread.
+    std::string NewAddressOf(std::wstring_view url) const;
     // 0 before Start.
     int Port() const { return port_; }
 

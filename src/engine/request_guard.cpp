@@ -7,6 +7,19 @@
 
 namespace engine {
 
+namespace {
+
+// Compared in full whatever differs, so the time taken tells nothing.
+bool SameSecret(std::string_view candidate, std::string_view secret) {
+    if (secret.empty() || candidate.size() != secret.size()) return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < secret.size(); ++i)
+        difference |= static_cast<unsigned char>(candidate[i] ^ secret[i]);
+    return difference == 0;
+}
+
+}  // namespace
+
 std::string NewPageKey() {
     std::uint8_t bytes[16];
     if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) return {};
@@ -27,17 +40,28 @@ RequestGuard::RequestGuard(int port, std::string key)
       cookieName_("qo_" + std::to_string(port)),
       key_(std::move(key)) {}
 
-std::string RequestGuard::SessionCookie() const {
-    return cookieName_ + "=" + key_ + "; Path=/; HttpOnly; SameSite=Strict";
+std::string RequestGuard::IssueToken() {
+    std::string token = NewPageKey();
+    if (token.empty()) return {};
+    const std::lock_guard guard(tokensLock_);
+    if (tokens_.size() >= kOutstandingTokens) tokens_.erase(tokens_.begin());
+    tokens_.push_back(token);
+    return token;
 }
 
-bool RequestGuard::PresentsKey(std::string_view candidate) const {
-    if (key_.empty() || candidate.size() != key_.size()) return false;
-    // Compared in full whatever differs, so the time taken tells nothing.
-    unsigned char difference = 0;
-    for (std::size_t i = 0; i < key_.size(); ++i)
-        difference |= static_cast<unsigned char>(candidate[i] ^ key_[i]);
-    return difference == 0;
+bool RequestGuard::SpendToken(std::string_view token) {
+    const std::lock_guard guard(tokensLock_);
+    // Every outstanding token is compared, whichever matches.
+    auto found = tokens_.end();
+    for (auto it = tokens_.begin(); it != tokens_.end(); ++it)
+        if (SameSecret(token, *it)) found = it;
+    if (found == tokens_.end()) return false;
+    tokens_.erase(found);
+    return true;
+}
+
+std::string RequestGuard::SessionCookie() const {
+    return cookieName_ + "=" + key_ + "; Path=/; HttpOnly; SameSite=Strict";
 }
 
 std::optional<std::string_view> RequestGuard::CookieKey(std::string_view cookies) const {
@@ -52,17 +76,21 @@ std::optional<std::string_view> RequestGuard::CookieKey(std::string_view cookies
     return std::nullopt;
 }
 
-bool RequestGuard::Admits(const RequestFacts& request) const {
-    if (request.hosts.size() != 1 || request.hosts.front() != authority_) return false;
+RequestGuard::Verdict RequestGuard::Admit(const RequestFacts& request) {
+    using Kind = RequestFacts::Kind;
+    if (request.hosts.size() != 1 || request.hosts.front() != authority_) return Verdict::Refused;
     if (request.origins.size() > 1 || (request.origins.size() == 1 && request.origins.front() != origin_))
-        return false;
-    if (request.keyHeader) return PresentsKey(*request.keyHeader);
-    if ((request.isDocumentLoad || request.isCallbackChannel) && request.queryKey) return PresentsKey(*request.queryKey);
-    if (request.cookies && !request.isCallbackChannel) {
-        const std::optional<std::string_view> key = CookieKey(*request.cookies);
-        return key && PresentsKey(*key);
-    }
-    return false;
+        return Verdict::Refused;
+    // A load of a handed-out address is judged by its token alone: a second
+    // load of the same address is refused even where the cookie is present.
+    if (request.kind == Kind::Document && request.isGet && request.token)
+        return SpendToken(*request.token) ? Verdict::AdmittedByToken : Verdict::Refused;
+    // The channel is a GET with the own Origin (see the header). cpp-httplib
+    // hands HEAD to GET routes: the method is tested here, for every method.
+    if (request.kind == Kind::CallbackChannel && (!request.isGet || request.origins.size() != 1))
+        return Verdict::Refused;
+    const std::optional<std::string_view> key = request.cookies ? CookieKey(*request.cookies) : std::nullopt;
+    return key && SameSecret(*key, key_) ? Verdict::Admitted : Verdict::Refused;
 }
 
 }  // namespace engine

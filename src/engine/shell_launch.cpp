@@ -20,18 +20,36 @@ std::optional<DWORD> Launch(const ShellCommand& command, bool elevated, LaunchRo
     return answer.outcome == Outcome::Started ? std::optional(answer.processId) : std::nullopt;
 }
 
+OwnAccountStart LaunchAsOwnAccount(const ShellCommand& command, bool elevated, LaunchRoutes& routes) {
+    using Outcome = OwnAccountStart::Outcome;
+    const auto started = [](std::optional<DWORD> process) {
+        return process ? OwnAccountStart{Outcome::Started, *process} : OwnAccountStart{Outcome::Failed};
+    };
+    if (!elevated) return started(Launch(command, false, routes));
+    ShellAccount account = routes.DesktopShellAccount();
+    if (account == ShellAccount::Unknown) {
+        routes.AwaitShell();
+        account = routes.DesktopShellAccount();
+    }
+    if (account == ShellAccount::Own) return started(Launch(command, true, routes));
+    const RouteAnswer answer = routes.LinkedToken(command);
+    if (answer.outcome == RouteAnswer::Outcome::Started) return {Outcome::Started, answer.processId};
+    return {Outcome::NoOwnAccountRoute};
+}
+
 bool ProcessIsElevated() {
     common::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return true;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    return !GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) ||
-           elevation.TokenIsElevated != 0;
+    return !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) || TokenIsElevated(token.get());
 }
 
 std::optional<DWORD> StartCommand(const ShellCommand& command) {
     SystemLaunchRoutes routes;
     return Launch(command, ProcessIsElevated(), routes);
+}
+
+OwnAccountStart StartAsOwnAccount(const ShellCommand& command) {
+    SystemLaunchRoutes routes;
+    return LaunchAsOwnAccount(command, ProcessIsElevated(), routes);
 }
 
 }  // namespace engine

@@ -9,8 +9,13 @@ public:
     RouteAnswer Direct(const ShellCommand& command) override;
     RouteAnswer DesktopShell(const ShellCommand& command) override;
     RouteAnswer ShellToken(const ShellCommand& command) override;
+    RouteAnswer LinkedToken(const ShellCommand& command) override;
+    ShellAccount DesktopShellAccount() override;
     void AwaitShell() override;
 };
+
+// Whether `token` is elevated; true when that cannot be told.
+bool TokenIsElevated(HANDLE token);
 
 // The file explorer of this Windows.
 std::wstring ExplorerPath();

@@ -41,6 +41,8 @@ public:
     // waiting for the page fail: work that would carry on after a failed
     // callback is told to stop first.
     virtual void OnClosing() {}
+    // A line for the program's log, from any thread.
+    virtual void Log(std::string_view /*line*/) {}
 };
 
 }  // namespace engine

@@ -41,6 +41,15 @@
 // without throwing; its return value is not used.
 "use strict";
 (function () {
+    // The address a document was opened with holds a one-time token (spent
+    // by that load; the page goes on with its cookie): it leaves the address,
+    // and so the address bar and a reload, at once.
+    const opened = new URL(location.href);
+    if (opened.searchParams.has("t")) {
+        opened.searchParams.delete("t");
+        history.replaceState(history.state, "", opened.pathname + opened.search + opened.hash);
+    }
+
     // Values on the wire: plain JSON, with undefined and objects tagged.
     function encode(value) {
         if (value === null) return null;
@@ -340,12 +349,11 @@
     if (!isMainDocument) return;
 
     // ---- Worker callbacks -------------------------------------------------
-    // They come over a WebSocket that only the page that loaded the main
-    // document with the key may open (the key is in its address), one page
-    // at a time: another page is refused and tries again later. Each call is
+    // They come over a WebSocket that only a page of the program's own origin
+    // may open (it presents the page's cookie and its Origin), one page at a
+    // time: another page is refused and tries again later. Each call is
     // answered once its function has run; calls sent again after a
     // reconnection are recognised and not run twice.
-    const key = new URLSearchParams(location.search).get("k");
     const pageName = Array.from(crypto.getRandomValues(new Uint8Array(12)), (b) => b.toString(16).padStart(2, "0")).join("");
     const waiting = [];
     const waitingIds = new Set();
@@ -395,8 +403,8 @@
     }
 
     function connect() {
-        if (!key || leaving || viewClosed) return;
-        socket = new WebSocket("ws://" + location.host + "/events?page=" + pageName + "&k=" + encodeURIComponent(key));
+        if (leaving || viewClosed) return;
+        socket = new WebSocket("ws://" + location.host + "/events?page=" + pageName);
         socket.onopen = () => { retry = 250; };
         socket.onmessage = receive;
         socket.onclose = () => {

@@ -95,7 +95,7 @@ int FreePort() {
 TEST(Program, HeadlessPrintsThePageAddressAndServesTheMainDocument) {
     RunningProgram program;
     const std::string address = program.FirstLine();
-    EXPECT_TRUE(std::regex_match(address, std::regex(R"(http://127\.0\.0\.1:\d+/app/index\.html\?k=[0-9a-f]{32})")))
+    EXPECT_TRUE(std::regex_match(address, std::regex(R"(http://127\.0\.0\.1:\d+/app/index\.html\?t=[0-9a-f]{32})")))
         << address;
     testsupport::PageClient page(address);
     const httplib::Result index = page.LoadDocument();
@@ -105,10 +105,12 @@ TEST(Program, HeadlessPrintsThePageAddressAndServesTheMainDocument) {
               testsupport::ReadFile(testsupport::FromUnixPath(testsupport::Environment(L"QO_UI_SOURCE")) + L"\\index.html"));
     EXPECT_EQ(page.Call("GetPopupZoneBit"), Value(0));
     EXPECT_EQ(page.Call("GetPopupZoneBit", {Value(1)}), std::nullopt);
-    // The log says that a page is served and where, never with the key.
+    // The log says that a page is served and where, never with the key or
+    // the address's token.
     const std::string log = testsupport::ReadFile(program.Folder() / L"Orvane.log");
     EXPECT_NE(log.find("Headless page served on port " + std::to_string(page.Port())), std::string::npos) << log;
-    EXPECT_EQ(log.find(page.Key()), std::string::npos) << log;
+    EXPECT_EQ(log.find(page.Cookie().substr(page.Cookie().find('=') + 1)), std::string::npos) << log;
+    EXPECT_EQ(log.find(address.substr(address.find("?t=") + 3)), std::string::npos) << log;
     page.Close();
     EXPECT_EQ(program.ExitCode(), 0u);
 }

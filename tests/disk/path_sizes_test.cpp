@@ -1,10 +1,14 @@
 // The size calculation: files and folder trees summed, missing paths 0,
-// links neither entered nor counted, and the one report of a request.
+// links neither entered nor counted, the one report of a request, and one
+// worker at a time.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <utility>
 
+#include "app/worker_tasks.h"
 #include "disk/disk_test_support.h"
 #include "disk/path_sizes.h"
 #include "support/bridge_call.h"
@@ -69,10 +73,43 @@ TEST_F(PathSizes, OneReportInTheOrderOfTheRequest) {
     const Value sizes =
         Value::Array({Value::Array({root / L"one.txt", L"12"}), Value::Array({root / L"dir", L"300"}),
                       Value::Array({root / L"missing", L"0"}), Value::Array({root / L"one.txt", L"12"})});
-    // The two workers run at once: either may report first.
-    const std::vector<Value> expected{Value::Array()};
-    EXPECT_TRUE(reports == (std::vector<std::vector<Value>>{{sizes}, expected}) ||
-                reports == (std::vector<std::vector<Value>>{expected, {sizes}}));
+    // One worker at a time: the requests are reported in the order they came.
+    EXPECT_EQ(reports, (std::vector<std::vector<Value>>{{sizes}, {Value::Array()}}));
+}
+
+std::atomic<int> threadsMade{0};
+app::ThreadMaker realThreadMaker = nullptr;
+
+// However often the page asks, one size worker runs: requests made while it
+// works wait, the latest in place of the earlier ones.
+TEST_F(PathSizes, OneWorkerAtATimeAndTheLatestWaitingRequestReplacesTheOthers) {
+    const std::vector<std::wstring> files{root / L"a.txt", root / L"b.txt", root / L"c.txt", root / L"d.txt"};
+    for (std::size_t i = 0; i < files.size(); ++i) MakeFile(files[i], i + 1);
+    threadsMade = 0;
+    realThreadMaker = app::ReplaceThreadMaker([](unsigned(__stdcall * body)(void*), void* argument) -> HANDLE {
+        ++threadsMade;
+        return realThreadMaker(body, argument);
+    });
+    testsupport::PublishedHost page;
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The page holds the first report until every later request is made.
+    bool first = true;
+    page.onCall = [&](std::string_view, const std::vector<Value>&) {
+        if (std::exchange(first, false)) WaitForSingleObject(release, 30000);
+    };
+    EXPECT_EQ(testsupport::CallNative("GetFileOrDirSize", {Value::Array({files[0]})}), Value(0));
+    ASSERT_TRUE(disktest::WaitForCalls(page, "SetFileOrDirSize", 1));
+    for (std::size_t i = 1; i < files.size(); ++i)
+        EXPECT_EQ(testsupport::CallNative("GetFileOrDirSize", {Value::Array({files[i]})}), Value(0));
+    SetEvent(release);
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    app::ReplaceThreadMaker(realThreadMaker);
+    CloseHandle(release);
+
+    EXPECT_EQ(disktest::ArgumentsOf(page, "SetFileOrDirSize"),
+              (std::vector<std::vector<Value>>{{Value::Array({Value::Array({files[0], L"1"})})},
+                                               {Value::Array({Value::Array({files[3], L"4"})})}}));
+    EXPECT_EQ(threadsMade.load(), 1);
 }
 
 }  // namespace

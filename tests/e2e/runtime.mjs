@@ -1,5 +1,6 @@
 // Uses the page runtime's `view` as the documents will: synchronous native
-// calls, failed calls raised in the script, callbacks from a native worker
+// calls, failed calls raised in the script, the address's one-time token
+// spent and gone from the address, callbacks from a native worker
 // (the size worker's SetFileOrDirSize) that call back into the native side,
 // the callback channel held by one page while a second one waits its turn,
 // and view.close(). Exits non-zero on the first failed check.
@@ -30,7 +31,13 @@ try {
         });
     };
     await page.addInitScript(recordSizes);
-    await page.goto(address);
+    const first = await page.goto(address);
+    assert.equal(first.status(), 200);
+    // The one-time token leaves the page's address at once; a reload
+    // presents the cookie the first load set.
+    assert.equal(await page.evaluate(() => location.search), "");
+    assert.equal(page.url(), address.slice(0, address.indexOf("?")));
+    assert.equal((await page.context().cookies()).find((cookie) => cookie.name.startsWith("qo_")).httpOnly, true);
 
     const calls = await page.evaluate(() => {
         const raised = (call) => {
@@ -66,11 +73,13 @@ try {
     await page.waitForFunction(() => window.sizes.length === 1, null, { timeout: 60000 });
     assert.deepEqual(await page.evaluate(() => window.sizes[0]), [[], 0]);
 
-    // A second page of the same address gets no callbacks while the first
-    // holds the channel, and takes it over once the first is gone.
+    // The address opens no second page; the page's own address, without the
+    // token, does with the cookie. That second page gets no callbacks while
+    // the first holds the channel, and takes it over once the first is gone.
     const second = await browser.newPage();
     await second.addInitScript(recordSizes);
-    await second.goto(address);
+    assert.equal((await second.goto(address)).status(), 403);
+    assert.equal((await second.goto(page.url())).status(), 200);
     await page.evaluate(() => view.GetFileOrDirSize([]));
     await page.waitForFunction(() => window.sizes.length === 2, null, { timeout: 60000 });
     assert.equal(await second.evaluate(() => window.sizes.length), 0);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <future>
 #include <map>
 
+#include "engine/request_guard.h"
 #include "support/page_client.h"
 
 namespace {
@@ -60,30 +62,32 @@ public:
 // the window closes.
 class WindowThread {
 public:
-    // `show`: with the tray icon (and the address on standard output).
+    // `show`: with the tray icon (and an address on standard output).
     WindowThread(engine::WindowHost& host, engine::WindowOptions options, bool show = false) {
         options.headless = true;
-        std::promise<std::string> address;
+        std::promise<void> created;
         thread_ = std::thread([&, options, show] {
             uiThreadId_ = GetCurrentThreadId();
             std::unique_ptr<engine::BrowserWindow> window = engine::BrowserWindow::Create(host, options);
             window->LoadFile(L"this://app/index.html");
             if (show) window->Show();
             window_ = window.get();
-            address.set_value(window->PageAddress());
+            created.set_value();
             MSG message;
             while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
             exitCode_.set_value(static_cast<int>(message.wParam));
             window_ = nullptr;
         });
-        address_ = address.get_future().get();
+        created.get_future().wait();
     }
     ~WindowThread() {
         PostThreadMessageW(uiThreadId_, WM_QUIT, 0, 0);
         thread_.join();
     }
 
-    const std::string& Address() const { return address_; }
+    // A new address of the page, as the program hands one out: its token
+    // admits one load.
+    std::string Address() { return window_.load()->NewPageAddress(); }
     engine::BrowserWindow& Window() { return *window_; }
     DWORD UiThreadId() const { return uiThreadId_; }
     // The loop's exit code once it has ended on its own.
@@ -95,11 +99,15 @@ public:
 private:
     std::thread thread_;
     std::atomic<DWORD> uiThreadId_{0};
-    std::string address_;
     std::atomic<engine::BrowserWindow*> window_{nullptr};
     std::promise<int> exitCode_;
     std::future<int> ended_ = exitCode_.get_future();
 };
+
+// The path and query of a page address: what a client asks the server for.
+std::string Target(const std::string& address) { return address.substr(address.find('/', std::strlen("http://"))); }
+// The token of a page address.
+std::string TokenOf(const std::string& address) { return address.substr(address.find("?t=") + 3); }
 
 engine::WindowOptions Options(std::chrono::milliseconds pageGoneGrace = 30s) {
     engine::WindowOptions options;
@@ -128,6 +136,14 @@ public:
     // given) one byte every 200 ms meanwhile; what arrived, or nothing when
     // the connection was still open after `limit`.
     std::optional<std::string> UntilClosed(std::chrono::milliseconds limit, std::string_view drip = {}) {
+        return Read(limit, drip, false);
+    }
+    // Reads until a response's head has arrived or the connection closed:
+    // what arrived, or nothing when neither happened within `limit`.
+    std::optional<std::string> UntilAnswered(std::chrono::milliseconds limit) { return Read(limit, {}, true); }
+
+private:
+    std::optional<std::string> Read(std::chrono::milliseconds limit, std::string_view drip, bool headEnds) {
         std::string received;
         const auto end = std::chrono::steady_clock::now() + limit;
         auto nextDrop = std::chrono::steady_clock::now();
@@ -141,11 +157,11 @@ public:
             const int count = recv(socket_, buffer, sizeof buffer, 0);
             if (count == 0 || (count < 0 && WSAGetLastError() != WSAETIMEDOUT)) return received;
             if (count > 0) received.append(buffer, static_cast<std::size_t>(count));
+            if (headEnds && received.find("\r\n\r\n") != std::string::npos) return received;
         }
         return std::nullopt;
     }
 
-private:
     SOCKET socket_;
 };
 
@@ -157,11 +173,24 @@ std::future<bool> CallFromWorker(engine::BrowserWindow& window, std::string name
 TEST(BrowserWindow, RefusesEveryRequestThatIsNotFromThisRunsPage) {
     TestHost host;
     WindowThread ui(host, Options());
-    PageClient page(ui.Address());
+    const std::string spent = ui.Address();
+    PageClient page(spent);
+    ASSERT_TRUE(page.LoadDocument());
     const std::string port = std::to_string(page.Port());
     const std::string self = "127.0.0.1:" + port;
-    const std::string key = page.Key();
+    const std::string cookie = page.Cookie();
+    const std::string key = cookie.substr(cookie.find('=') + 1);
+    const std::string fresh = TokenOf(ui.Address());
+    const std::string another = ui.Address();
     const std::string call = R"({"name":"Anything","args":[]})";
+    const httplib::Headers handshake{{"Upgrade", "websocket"},
+                                     {"Connection", "Upgrade"},
+                                     {"Sec-WebSocket-Version", "13"},
+                                     {"Sec-WebSocket-Key", "dGhlIHNhbXBsZSBub25jZQ=="}};
+    const auto with = [](httplib::Headers headers, const httplib::Headers& more) {
+        headers.insert(more.begin(), more.end());
+        return headers;
+    };
 
     struct Case {
         const char* what;
@@ -171,29 +200,42 @@ TEST(BrowserWindow, RefusesEveryRequestThatIsNotFromThisRunsPage) {
         int status;
     };
     const Case cases[] = {
-        {"no key", "GET", "/app/index.html", {}, 403},
-        {"wrong key in the address", "GET", "/app/index.html?k=" + std::string(32, '0'), {}, 403},
-        {"key cut short", "GET", "/app/index.html?k=" + key.substr(1), {}, 403},
-        {"wrong key header", "POST", "/call", {{"X-Orvane-Key", std::string(32, 'f')}}, 403},
-        {"key in the address of a call", "POST", "/call?k=" + key, {}, 403},
-        {"callback channel with the cookie only", "GET", "/events?page=p", {{"Cookie", "qo_" + port + "=" + key}}, 403},
+        {"no cookie, no token", "GET", "/app/index.html", {}, 403},
+        {"unknown token", "GET", "/app/index.html?t=" + std::string(32, '0'), {}, 403},
+        {"token cut short", "GET", "/app/index.html?t=" + fresh.substr(1), {}, 403},
+        {"the key as a token", "GET", "/app/index.html?t=" + key, {}, 403},
+        {"a spent token", "GET", Target(spent), {}, 403},
+        // The browser that loaded the address loads it again: still refused.
+        {"a spent token with the cookie", "GET", Target(spent), {{"Cookie", cookie}}, 403},
+        {"wrong cookie", "POST", "/call", {{"Cookie", "qo_" + port + "=" + std::string(32, 'f')}}, 403},
         {"cookie of another port", "POST", "/call", {{"Cookie", "qo_1=" + key}}, 403},
-        {"other host name", "GET", "/app/index.html?k=" + key, {{"Host", "localhost:" + port}}, 403},
-        {"other port in Host", "GET", "/app/index.html?k=" + key, {{"Host", "127.0.0.1:1"}}, 403},
-        {"rebound name", "POST", "/call", {{"X-Orvane-Key", key}, {"Host", "evil.example"}}, 403},
-        {"foreign origin", "POST", "/call", {{"X-Orvane-Key", key}, {"Origin", "http://evil.example"}}, 403},
-        {"opaque origin", "POST", "/call", {{"X-Orvane-Key", key}, {"Origin", "null"}}, 403},
-        {"origin of another port", "POST", "/call", {{"X-Orvane-Key", key}, {"Origin", "http://127.0.0.1:1"}}, 403},
+        // The token opens a document only.
+        {"token on a call", "POST", "/call?t=" + fresh, {}, 403},
+        {"token on a service", "POST", "/service?t=" + fresh, {}, 403},
+        {"token on the callback channel", "GET", "/events?page=p&t=" + fresh, with(handshake, {{"Origin", "http://" + self}}), 403},
+        {"token on an icon", "GET", "/icon?file=x&t=" + fresh, {}, 403},
+        {"token in a HEAD", "HEAD", "/app/index.html?t=" + fresh, {}, 403},
+        // The channel wants the cookie and the own Origin, by GET.
+        {"channel with the cookie and no Origin", "GET", "/events?page=p", with(handshake, {{"Cookie", cookie}}), 403},
+        {"channel with the cookie and another port's Origin", "GET", "/events?page=p",
+         with(handshake, {{"Cookie", cookie}, {"Origin", "http://127.0.0.1:1"}}), 403},
+        {"channel by HEAD", "HEAD", "/events?page=p", with(handshake, {{"Cookie", cookie}, {"Origin", "http://" + self}}), 403},
+        {"channel by POST", "POST", "/events?page=p", with(handshake, {{"Cookie", cookie}, {"Origin", "http://" + self}}), 403},
+        {"other host name", "GET", "/app/index.html", {{"Cookie", cookie}, {"Host", "localhost:" + port}}, 403},
+        {"other port in Host", "GET", Target(another), {{"Host", "127.0.0.1:1"}}, 403},
+        {"rebound name", "POST", "/call", {{"Cookie", cookie}, {"Host", "evil.example"}}, 403},
+        {"foreign origin", "POST", "/call", {{"Cookie", cookie}, {"Origin", "http://evil.example"}}, 403},
+        {"opaque origin", "POST", "/call", {{"Cookie", cookie}, {"Origin", "null"}}, 403},
+        {"origin of another port", "POST", "/call", {{"Cookie", cookie}, {"Origin", "http://127.0.0.1:1"}}, 403},
         {"preflight", "OPTIONS", "/call", {{"Origin", "http://evil.example"}, {"Access-Control-Request-Method", "POST"}}, 403},
-        {"close without key", "POST", "/close", {}, 403},
-        {"callback channel without key", "GET", "/events?page=p", {}, 403},
-        // The same requests pass once they present the key from the right place.
-        {"key in the address of a document", "GET", "/app/index.html?k=" + key, {}, 200},
-        {"key header", "GET", "/app/index.html", {{"X-Orvane-Key", key}}, 200},
+        {"close without cookie", "POST", "/close", {}, 403},
+        // The same requests pass once they present the right thing.
+        {"a fresh token, refused elsewhere above", "GET", "/app/index.html?t=" + fresh, {}, 200},
         {"cookie", "GET", "/app/index.html", {{"Cookie", "a=b; qo_" + port + "=" + key}}, 200},
-        {"own origin", "GET", "/app/index.html", {{"X-Orvane-Key", key}, {"Origin", "http://" + self}}, 200},
+        {"cookie and own origin", "GET", "/app/index.html", {{"Cookie", cookie}, {"Origin", "http://" + self}}, 200},
         // Past the guard, the channel wants a WebSocket handshake.
-        {"callback channel with its key, but no handshake", "GET", "/events?page=p&k=" + key, {}, 400},
+        {"channel with the cookie and own Origin, but no handshake", "GET", "/events?page=p",
+         {{"Cookie", cookie}, {"Origin", "http://" + self}}, 400},
     };
     httplib::Client client("127.0.0.1", page.Port());
     for (const Case& c : cases) {
@@ -207,13 +249,52 @@ TEST(BrowserWindow, RefusesEveryRequestThatIsNotFromThisRunsPage) {
         ASSERT_TRUE(result);
         EXPECT_EQ(result->status, c.status);
         for (const auto& [name, value] : result->headers) EXPECT_EQ(name.rfind("Access-Control-", 0), std::string::npos) << name;
-        EXPECT_EQ(result->has_header("Set-Cookie"), c.status == 200 && c.path.find("?k=") != std::string::npos);
+        EXPECT_EQ(result->get_header_value("Content-Security-Policy"), "frame-ancestors 'self'");
+        const bool byToken = c.status == 200 && c.path.find("?t=") != std::string::npos;
+        EXPECT_EQ(result->has_header("Set-Cookie"), byToken);
+        if (byToken) {
+            EXPECT_EQ(result->get_header_value("Set-Cookie"), cookie + "; Path=/; HttpOnly; SameSite=Strict");
+        }
         EXPECT_FALSE(result->has_header("Sec-WebSocket-Accept"));
     }
     // Nothing refused reached the native side: only the four admitted loads did.
     const std::lock_guard guard(host.lock_);
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(host.loads.size(), 4u);
+}
+
+// Every address handed out (the tray's "Show Window", a headless re-print)
+// has a token of its own, good for one load; a reload presents the cookie.
+TEST(BrowserWindow, EachAddressAdmitsOneLoadAndTheCookieAdmitsReloads) {
+    TestHost host;
+    WindowThread ui(host, Options());
+    httplib::Client client("127.0.0.1", ui.Window().PagePort());
+    const auto load = [&](const std::string& address) {
+        const httplib::Result result = client.Get(Target(address));
+        return result ? result->status : 0;
+    };
+    const std::string first = ui.Address();
+    const std::string second = ui.Address();
+    EXPECT_NE(TokenOf(first), TokenOf(second));
+    EXPECT_EQ(load(second), 200);
+    EXPECT_EQ(load(second), 403);
+    EXPECT_EQ(load(first), 200);
+    EXPECT_EQ(load(first), 403);
+
+    PageClient page(ui.Address());
+    ASSERT_EQ(page.LoadDocument()->status, 200);
+    const httplib::Result reload = page.LoadDocument();
+    ASSERT_TRUE(reload);
+    EXPECT_EQ(reload->status, 200);
+    EXPECT_FALSE(reload->has_header("Set-Cookie"));
+
+    // Addresses handed out and never loaded are not kept for ever: the
+    // oldest go.
+    const std::string oldest = ui.Address();
+    std::string newest;
+    for (std::size_t i = 0; i < engine::RequestGuard::kOutstandingTokens; ++i) newest = ui.Address();
+    EXPECT_EQ(load(oldest), 403);
+    EXPECT_EQ(load(newest), 200);
 }
 
 TEST(BrowserWindow, ServesDocumentsThroughTheHostsDataLoad) {
@@ -227,7 +308,7 @@ TEST(BrowserWindow, ServesDocumentsThroughTheHostsDataLoad) {
     EXPECT_EQ(index->get_header_value("Content-Type"), "text/html; charset=utf-8");
 
     httplib::Client client("127.0.0.1", page.Port());
-    const httplib::Headers key{{"X-Orvane-Key", page.Key()}};
+    const httplib::Headers key{{"Cookie", page.Cookie()}};
     const httplib::Result script = client.Get("/app/tis/home.tis", key);
     ASSERT_TRUE(script);
     EXPECT_EQ(script->status, 200);
@@ -406,8 +487,10 @@ TEST(BrowserWindow, ASecondPageIsRefusedTheCallbackChannelWhileTheFirstHoldsIt) 
     second.Define("Tick", [&](const std::vector<Value>&) { return ++secondCalls > 0; });
     first.Listen();
     EXPECT_EQ(second.TryListen(), 409);
-    // The run's cookie alone, as any page of this host sends it, opens nothing.
-    EXPECT_EQ(second.TryListen(false), 403);
+    // The run's cookie, as any page of this host sends it, opens nothing
+    // without the server's own Origin.
+    EXPECT_EQ(second.TryListen(PageClient::Origin::None), 403);
+    EXPECT_EQ(second.TryListen(PageClient::Origin::OtherPort), 403);
     EXPECT_TRUE(CallFromWorker(ui.Window(), "Tick", {}).get());
     EXPECT_EQ(firstCalls, 1);
     EXPECT_EQ(secondCalls, 0);
@@ -430,7 +513,12 @@ TEST(BrowserWindow, RequestsOverTheirBoundsAreRefusedBeforeTheGuardAndTheirConne
     options.requestLimits.idleTime = 500ms;
     WindowThread ui(host, options);
     PageClient page(ui.Address());
-    const std::string head = "GET /app/index.html?k=" + page.Key() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+    page.LoadDocument();
+    {
+        const std::lock_guard guard(host.lock_);
+        host.loads.clear();
+    }
+    const std::string head = "GET " + Target(ui.Address()) + " HTTP/1.1\r\nHost: 127.0.0.1:" +
                              std::to_string(page.Port()) + "\r\n";
     std::string manyLines = head;
     for (int i = 0; i < 70; ++i) manyLines += "X-Line: " + std::to_string(i) + "\r\n";
@@ -447,7 +535,7 @@ TEST(BrowserWindow, RequestsOverTheirBoundsAreRefusedBeforeTheGuardAndTheirConne
         {"a head that stops coming", head, "", true},
         {"a head that comes a byte at a time", "GET /app/index.html", std::string(100, ' '), false},
         {"a body that stops coming",
-         "POST /call HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(page.Port()) + "\r\nX-Orvane-Key: " + page.Key() +
+         "POST /call HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(page.Port()) + "\r\nCookie: " + page.Cookie() +
              "\r\nContent-Length: 100\r\n\r\n{\"name\":",
          "", true},
         {"a connection that sends nothing", "", "", false},
@@ -485,6 +573,64 @@ TEST(BrowserWindow, SlowClientsDoNotKeepThePageWaiting) {
     EXPECT_EQ(page.Call("Ping"), Value(1));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     for (auto& client : slow) EXPECT_TRUE(client.get()) << "a slow client kept its connection";
+}
+
+TEST(BrowserWindow, ARequestBodyOverFourMebibytesIsRefusedUnread) {
+    TestHost host;
+    WindowThread ui(host, Options());
+    PageClient page(ui.Address());
+    page.LoadDocument();
+    httplib::Client client("127.0.0.1", page.Port());
+    struct Case {
+        std::size_t size;
+        int status;  // 400: read, and not a call
+    };
+    for (const Case& c : {Case{4u << 20, 400}, Case{(4u << 20) + 1, 413}}) {
+        SCOPED_TRACE(c.size);
+        const httplib::Result result = client.Post("/call", {{"Cookie", page.Cookie()}}, std::string(c.size, ' '), "application/json");
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, c.status);
+    }
+    const std::lock_guard guard(host.lock_);
+    EXPECT_TRUE(host.calls.empty());
+}
+
+// A fixed number of connections is served, a fixed number more waits for a
+// thread; one beyond those is closed unanswered, and the waiting ones are
+// served as threads come free.
+TEST(BrowserWindow, ConnectionsBeyondThoseServedAndWaitingAreClosedUnanswered) {
+    TestHost host;
+    engine::WindowOptions options = Options();
+    options.requestLimits.servingConnections = 2;
+    options.requestLimits.waitingConnections = 2;
+    // Far longer than the test: a connection that sends nothing keeps its
+    // thread meanwhile.
+    options.requestLimits.idleTime = 60s;
+    options.requestLimits.headTime = 60s;
+    WindowThread ui(host, options);
+    const int port = ui.Window().PagePort();
+    const std::string request = "GET /app/index.html HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
+    // Two served, two waiting; the listener takes them in the order they came.
+    auto served = std::make_unique<RawClient>(port);
+    auto servedToo = std::make_unique<RawClient>(port);
+    RawClient waiting(port);
+    auto waitingToo = std::make_unique<RawClient>(port);
+    RawClient beyond(port);
+    EXPECT_EQ(beyond.UntilClosed(30s), std::string()) << "no answer, closed";
+    ASSERT_TRUE(waiting.Send(request));
+    // A thread comes free: the first waiting connection is answered.
+    served.reset();
+    const std::optional<std::string> answer = waiting.UntilAnswered(30s);
+    ASSERT_TRUE(answer) << "not answered";
+    EXPECT_EQ(answer->rfind("HTTP/1.1 403", 0), 0u) << *answer;
+    // With the others gone, a new connection is served again.
+    servedToo.reset();
+    waitingToo.reset();
+    RawClient later(port);
+    ASSERT_TRUE(later.Send(request));
+    const std::optional<std::string> laterAnswer = later.UntilAnswered(30s);
+    ASSERT_TRUE(laterAnswer) << "not answered";
+    EXPECT_EQ(laterAnswer->rfind("HTTP/1.1 403", 0), 0u) << *laterAnswer;
 }
 
 TEST(BrowserWindow, ClosingTheViewEndsTheMessageLoop) {

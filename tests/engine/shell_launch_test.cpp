@@ -22,8 +22,17 @@ public:
     RouteAnswer Direct(const ShellCommand& command) override { return Next("direct", command); }
     RouteAnswer DesktopShell(const ShellCommand& command) override { return Next("shell", command); }
     RouteAnswer ShellToken(const ShellCommand& command) override { return Next("token", command); }
+    RouteAnswer LinkedToken(const ShellCommand& command) override { return Next("linked", command); }
+    engine::ShellAccount DesktopShellAccount() override {
+        calls.push_back("account");
+        if (accounts.empty()) return engine::ShellAccount::Unknown;
+        const engine::ShellAccount account = accounts.front();
+        accounts.pop_front();
+        return account;
+    }
     void AwaitShell() override { calls.push_back("wait"); }
 
+    std::deque<engine::ShellAccount> accounts;
     std::deque<RouteAnswer> answers;
     std::vector<std::string> calls;
     std::vector<ShellCommand> commands;
@@ -74,6 +83,54 @@ TEST(ShellLaunch, AnElevatedProgramStartsThingsThroughTheShellAndNeverWithItsOwn
     }
 }
 
+// The page's browser runs as the program's own account: through the shell
+// only where the shell is that account's, else with the program's linked
+// token, else not at all. Wine has one account: only this table shows it.
+TEST(ShellLaunch, ThePagesBrowserStartsAsTheProgramsOwnAccountOrNotAtAll) {
+    using engine::ShellAccount;
+    using Start = engine::OwnAccountStart;
+    const RouteAnswer started{Outcome::Started, 7};
+    const RouteAnswer unavailable{Outcome::Unavailable};
+    const RouteAnswer failed{Outcome::Failed};
+    const Start none{Start::Outcome::NoOwnAccountRoute};
+    struct Case {
+        const char* what;
+        bool elevated;
+        std::deque<ShellAccount> accounts;
+        std::deque<RouteAnswer> answers;
+        std::vector<std::string> calls;
+        Start result;
+    };
+    const Case cases[] = {
+        {"unelevated: itself, whoever the shell is", false, {ShellAccount::Other}, {started}, {"direct"},
+         {Start::Outcome::Started, 7}},
+        {"the shell is the program's account: the shell", true, {ShellAccount::Own}, {started}, {"account", "shell"},
+         {Start::Outcome::Started, 7}},
+        {"the shell is the program's account, its routes fail", true, {ShellAccount::Own}, {failed, failed},
+         {"account", "shell", "token"}, {Start::Outcome::Failed}},
+        {"another account's shell, a linked token", true, {ShellAccount::Other}, {started}, {"account", "linked"},
+         {Start::Outcome::Started, 7}},
+        {"another account's shell, no linked token", true, {ShellAccount::Other}, {unavailable}, {"account", "linked"}, none},
+        {"another account's shell, the linked token fails", true, {ShellAccount::Other}, {failed}, {"account", "linked"}, none},
+        {"no shell yet, then the program's own", true, {ShellAccount::Unknown, ShellAccount::Own}, {started},
+         {"account", "wait", "account", "shell"}, {Start::Outcome::Started, 7}},
+        {"no shell yet, then another account's", true, {ShellAccount::Unknown, ShellAccount::Other}, {unavailable},
+         {"account", "wait", "account", "linked"}, none},
+        {"the shell's account never known: as another's", true, {ShellAccount::Unknown, ShellAccount::Unknown}, {started},
+         {"account", "wait", "account", "linked"}, {Start::Outcome::Started, 7}},
+    };
+    const ShellCommand command{ShellCommand::Kind::Program, L"C:\\Program Files\\Browser\\browser.exe", L"--app=x"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedRoutes routes;
+        routes.accounts = c.accounts;
+        routes.answers = c.answers;
+        EXPECT_EQ(engine::LaunchAsOwnAccount(command, c.elevated, routes), c.result);
+        EXPECT_EQ(routes.calls, c.calls);
+        for (const ShellCommand& given : routes.commands) EXPECT_EQ(given, command);
+    }
+}
+
 TEST(ShellLaunch, BrowsersAreTakenFromTheMachineNeverFromTheUsersAppPaths) {
     // Any program the user runs unelevated may write the user's App Paths.
     testsupport::TempDir folder;
@@ -106,27 +163,50 @@ TEST(ShellLaunch, BrowsersAreTakenFromTheMachineNeverFromTheUsersAppPaths) {
     for (const std::wstring& browser : found) EXPECT_NE(browser, planted);
 }
 
+// cmd.exe leaving "started" in `trace`.
+ShellCommand TraceCommand(const std::wstring& trace) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return {ShellCommand::Kind::Program, std::wstring(system) + L"\\cmd.exe", L"/c echo started> \"" + trace + L"\""};
+}
+
+// The started program writes the file some time after the route returned.
+bool TraceWritten(const std::wstring& trace) {
+    const auto written = [&] { return testsupport::Exists(trace) && testsupport::ReadFile(trace).rfind("started", 0) == 0; };
+    for (int tick = 0; tick < 300 && !written(); ++tick) Sleep(100);
+    return written();
+}
+
 // Under Wine the desktop shell's route works too: the shell starts the
-// program (here one that leaves a file behind).
+// program (here one that leaves a file behind), and the shell is the
+// program's own account.
 TEST(ShellLaunch, TheDesktopShellStartsAProgram) {
     testsupport::TempDir folder;
     const std::wstring trace = folder / L"started.txt";
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    const ShellCommand command{ShellCommand::Kind::Program, std::wstring(system) + L"\\cmd.exe",
-                               L"/c echo started> \"" + trace + L"\""};
     engine::SystemLaunchRoutes routes;
-    RouteAnswer answer = routes.DesktopShell(command);
+    RouteAnswer answer = routes.DesktopShell(TraceCommand(trace));
     // The shell may still be starting with this prefix.
     for (int attempt = 0; answer.outcome == Outcome::Unavailable && attempt < 10; ++attempt) {
         routes.AwaitShell();
-        answer = routes.DesktopShell(command);
+        answer = routes.DesktopShell(TraceCommand(trace));
     }
     ASSERT_EQ(answer.outcome, Outcome::Started);
-    // The shell's program writes the file some time after the call returned.
-    const auto written = [&] { return testsupport::Exists(trace) && testsupport::ReadFile(trace).rfind("started", 0) == 0; };
-    for (int tick = 0; tick < 300 && !written(); ++tick) Sleep(100);
-    EXPECT_TRUE(written());
+    EXPECT_TRUE(TraceWritten(trace));
+    EXPECT_EQ(routes.DesktopShellAccount(), engine::ShellAccount::Own);
+}
+
+// The program's own unelevated token starts a program where the system
+// hands it out as a token that can.
+TEST(ShellLaunch, TheLinkedTokenStartsAProgramWhereThereIsOne) {
+    testsupport::TempDir folder;
+    const std::wstring trace = folder / L"started.txt";
+    engine::SystemLaunchRoutes routes;
+    const RouteAnswer answer = routes.LinkedToken(TraceCommand(trace));
+    if (answer.outcome == Outcome::Unavailable)
+        GTEST_SKIP() << "this system gives the test's process no linked token that can start a program";
+    ASSERT_EQ(answer.outcome, Outcome::Started);
+    EXPECT_NE(answer.processId, 0u);
+    EXPECT_TRUE(TraceWritten(trace));
 }
 
 }  // namespace

@@ -13,13 +13,13 @@ namespace {
 struct Address {
     int port;
     std::string path;
-    std::string key;
+    std::string token;
 };
 
 Address ParseAddress(const std::string& address) {
     const std::string prefix = "http://127.0.0.1:";
     const std::size_t slash = address.find('/', prefix.size());
-    const std::size_t query = address.find("?k=");
+    const std::size_t query = address.find("?t=");
     if (address.rfind(prefix, 0) != 0 || slash == std::string::npos || query == std::string::npos)
         throw std::invalid_argument("not a page address: " + address);
     return {std::stoi(address.substr(prefix.size(), slash - prefix.size())), address.substr(slash, query - slash),
@@ -32,7 +32,7 @@ PageClient::PageClient(const std::string& address) : calls_("127.0.0.1", ParseAd
     const Address parsed = ParseAddress(address);
     port_ = parsed.port;
     path_ = parsed.path;
-    key_ = parsed.key;
+    token_ = parsed.token;
     calls_.set_tcp_nodelay(true);
     calls_.set_keep_alive(true);
     calls_.set_read_timeout(60, 0);
@@ -42,19 +42,27 @@ PageClient::PageClient(const std::string& address) : calls_("127.0.0.1", ParseAd
 
 PageClient::~PageClient() { StopListening(); }
 
-httplib::Headers PageClient::SessionHeaders() const {
-    if (cookie_.empty()) return {{"X-Orvane-Key", key_}};
-    return {{"Cookie", cookie_}};
-}
-
 httplib::Result PageClient::LoadDocument() {
     const std::lock_guard guard(callLock_);
-    httplib::Result result = calls_.Get(path_ + "?k=" + key_);
+    return LoadLocked();
+}
+
+httplib::Result PageClient::LoadLocked() {
+    if (!cookie_.empty()) return calls_.Get(path_, {{"Cookie", cookie_}});
+    httplib::Result result = calls_.Get(path_ + "?t=" + token_);
     if (result && result->has_header("Set-Cookie")) {
         const std::string cookie = result->get_header_value("Set-Cookie");
         cookie_ = cookie.substr(0, cookie.find(';'));
     }
     return result;
+}
+
+void PageClient::EnsureLoaded() {
+    const std::lock_guard guard(callLock_);
+    if (!cookie_.empty()) return;
+    const httplib::Result result = LoadLocked();
+    if (cookie_.empty())
+        throw std::runtime_error("the page address was refused: " + (result ? std::to_string(result->status) : "no answer"));
 }
 
 std::optional<engine::Value> PageClient::Call(const std::string& name, const std::vector<engine::Value>& args) {
@@ -70,8 +78,9 @@ std::optional<engine::Value> PageClient::Ask(const char* path, const std::string
     engine::Json body(cJSON_CreateObject());
     cJSON_AddItemToObject(body.get(), "name", cJSON_CreateString(name.c_str()));
     cJSON_AddItemToObject(body.get(), "args", engine::ToWireJson(engine::Value::Array(args)).release());
+    EnsureLoaded();
     std::unique_lock guard(callLock_);
-    const httplib::Result result = calls_.Post(path, SessionHeaders(), engine::PrintJson(*body), "application/json");
+    const httplib::Result result = calls_.Post(path, {{"Cookie", cookie_}}, engine::PrintJson(*body), "application/json");
     guard.unlock();
     if (!result || result->status != 200)
         throw std::runtime_error("the call " + name + " failed: " + (result ? std::to_string(result->status) : "no answer"));
@@ -82,8 +91,9 @@ std::optional<engine::Value> PageClient::Ask(const char* path, const std::string
 }
 
 void PageClient::Post(const std::string& path, const std::string& body) {
+    EnsureLoaded();
     const std::lock_guard guard(callLock_);
-    calls_.Post(path.c_str(), SessionHeaders(), body, "application/json");
+    calls_.Post(path.c_str(), {{"Cookie", cookie_}}, body, "application/json");
 }
 
 void PageClient::Close() { Post("/close", "{}"); }
@@ -119,7 +129,8 @@ void PageClient::RunCallbacks(const std::string& message) {
     }
 }
 
-int PageClient::TryListen(bool withKey) {
+int PageClient::TryListen(Origin origin) {
+    EnsureLoaded();
     StopListening();
     leaving_ = false;
     channel_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -128,11 +139,14 @@ int PageClient::TryListen(bool withKey) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<u_short>(port_));
     if (connect(channel_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 0;
-    const std::string handshake = "GET /events?page=" + name_ + (withKey ? "&k=" + key_ : "") +
-                                  " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) +
+    const std::string self = "127.0.0.1:" + std::to_string(port_);
+    const std::string originLine = origin == Origin::Own         ? "Origin: http://" + self + "\r\n"
+                                   : origin == Origin::OtherPort ? "Origin: http://127.0.0.1:1\r\n"
+                                                                 : "";
+    const std::string handshake = "GET /events?page=" + name_ + " HTTP/1.1\r\nHost: " + self +
                                   "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
                                   "Sec-WebSocket-Key: " + engine::websocket::NewClientKey() +
-                                  "\r\nCookie: qo_" + std::to_string(port_) + "=" + key_ + "\r\n\r\n";
+                                  "\r\nCookie: " + cookie_ + "\r\n" + originLine + "\r\n";
     send(channel_, handshake.data(), static_cast<int>(handshake.size()), 0);
     // The answer's head, byte by byte, so that nothing of the first frame is taken.
     std::string head;

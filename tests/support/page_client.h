@@ -1,8 +1,9 @@
 #pragma once
 // A page as the tests play it, over HTTP and without a browser: it loads the
-// document from the page's address (and keeps the cookie that sets), makes
-// calls on the view, opens the callback channel (a WebSocket), runs the
-// callbacks it has functions for and answers each one.
+// document from a handed-out address (spending its one-time token) and keeps
+// the cookie that sets, as a browser does, makes calls on the view with that
+// cookie, opens the callback channel (a WebSocket), runs the callbacks it has
+// functions for and answers each one.
 #include <httplib.h>
 
 #include <atomic>
@@ -21,17 +22,20 @@ namespace testsupport {
 
 class PageClient {
 public:
-    // `address`: http://127.0.0.1:<port>/<path>?k=<key>, as the program prints it.
+    // `address`: http://127.0.0.1:<port>/<path>?t=<token>, as the program
+    // hands it out. Nothing is loaded yet.
     explicit PageClient(const std::string& address);
     ~PageClient();
     PageClient(const PageClient&) = delete;
     PageClient& operator=(const PageClient&) = delete;
 
     int Port() const { return port_; }
-    const std::string& Key() const { return key_; }
     const std::string& Path() const { return path_; }
+    // "qo_<port>=<key>" once the document was loaded; empty before.
+    const std::string& Cookie() const { return cookie_; }
 
-    // GETs the address; the response, whose cookie later requests present.
+    // Loads the document: the first time from the address (its token), later
+    // as a reload, with the cookie. The response.
     httplib::Result LoadDocument();
     // view.name(args): the result, or empty when no native function took it.
     std::optional<engine::Value> Call(const std::string& name, const std::vector<engine::Value>& args = {});
@@ -47,10 +51,13 @@ public:
     // another page's channel is attached it tries again for a while, as the
     // page runtime does; throws when it stays refused.
     void Listen();
+    // The Origin a channel's handshake names.
+    enum class Origin { Own, None, OtherPort };
     // The status the server answers the channel's handshake with (101 when
-    // it is attached, which it then stays); `withKey` false presents the key
-    // only through the cookie, as a page on another port of the host could.
-    int TryListen(bool withKey = true);
+    // it is attached, which it then stays). It presents the cookie, and by
+    // default the page's own Origin, as a browser does for a page of the
+    // server.
+    int TryListen(Origin origin = Origin::Own);
     // Drops the channel, as a page that goes away: a callback still running
     // then sends no answer.
     void StopListening();
@@ -59,15 +66,18 @@ public:
     void Rename(std::string name) { name_ = std::move(name); }
 
 private:
-    httplib::Headers SessionHeaders() const;
+    // The document is loaded once before anything that wants the cookie.
+    void EnsureLoaded();
+    // LoadDocument with callLock_ held.
+    httplib::Result LoadLocked();
     std::optional<engine::Value> Ask(const char* path, const std::string& name, const std::vector<engine::Value>& args);
     void Post(const std::string& path, const std::string& body);
     void RunCallbacks(const std::string& message);
     void SendFrame(const std::string& payload);
 
     int port_ = 0;
-    std::string key_;
     std::string path_;
+    std::string token_;
     std::string cookie_;
     std::mutex callLock_;
     httplib::Client calls_;
