@@ -17,6 +17,8 @@ void KeepInstanceHandle(HINSTANCE instance);
 // before. The block is not copied. False when it is not a well-formed archive.
 bool OpenUiArchive(std::span<const std::uint8_t> block);
 
+// On the UI thread, but for icon:<file>, which any thread may ask for: it
+// reads only the published startup entries (startup_icon.h).
 engine::LoadResult LoadDocument(engine::DataLoadRequest& request);
 
 }  // namespace app

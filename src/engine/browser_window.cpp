@@ -12,6 +12,12 @@ namespace {
 
 constexpr UINT_PTR kPageGoneTimer = 1;
 
+std::optional<std::vector<std::uint8_t>> Load(WindowHost& host, const std::wstring& url) {
+    DataLoadRequest request(url);
+    if (host.OnDataLoad(request) != LoadResult::Loaded) return std::nullopt;
+    return std::move(request.Data());
+}
+
 }  // namespace
 
 BrowserWindow::BrowserWindow(WindowHost& host, const WindowOptions& options)
@@ -109,11 +115,12 @@ bool BrowserWindow::CallFunction(std::string_view name, const std::vector<Value>
 
 std::optional<std::vector<std::uint8_t>> BrowserWindow::LoadDocument(const std::wstring& url) {
     std::optional<std::vector<std::uint8_t>> content;
-    ui_.Run([&] {
-        DataLoadRequest request(url);
-        if (host_.OnDataLoad(request) == LoadResult::Loaded) content = std::move(request.Data());
-    });
+    ui_.Run([&] { content = Load(host_, url); });
     return content;
+}
+
+std::optional<std::vector<std::uint8_t>> BrowserWindow::LoadFileIcon(const std::wstring& file) {
+    return Load(host_, L"icon:" + file);
 }
 
 PageRequests::Answer BrowserWindow::CallNative(std::string_view name, std::vector<Value> args) {

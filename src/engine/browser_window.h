@@ -68,6 +68,7 @@ private:
     BrowserWindow(WindowHost& host, const WindowOptions& options);
 
     std::optional<std::vector<std::uint8_t>> LoadDocument(const std::wstring& url) override;
+    std::optional<std::vector<std::uint8_t>> LoadFileIcon(const std::wstring& file) override;
     Answer CallNative(std::string_view name, std::vector<Value> args) override;
     Answer CallService(std::string_view name, std::vector<Value> args) override;
     void CloseView() override;

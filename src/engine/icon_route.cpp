@@ -11,7 +11,7 @@ void AddIconRoute(httplib::Server& server, PageRequests& requests) {
     server.Get("/icon", [&requests](const httplib::Request& request, httplib::Response& response) {
         const std::string file = request.get_param_value("file");
         const std::optional<std::vector<std::uint8_t>> png =
-            file.empty() ? std::nullopt : requests.LoadDocument(L"icon:" + WideFromUtf8(file));
+            file.empty() ? std::nullopt : requests.LoadFileIcon(WideFromUtf8(file));
         if (!png) {
             response.status = 404;
             response.set_content("Not Found", "text/plain");

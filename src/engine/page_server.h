@@ -38,6 +38,8 @@ public:
     virtual ~PageRequests() = default;
     // The content of an engine URL; empty when there is none.
     virtual std::optional<std::vector<std::uint8_t>> LoadDocument(const std::wstring& url) = 0;
+    // The content of icon:<file>, on the request's own thread (icon_route.h).
+    virtual std::optional<std::vector<std::uint8_t>> LoadFileIcon(const std::wstring& file) = 0;
 
     struct Answer {
         enum class Status { Handled, NotHandled, WindowClosed } status;

@@ -1,7 +1,10 @@
 #pragma once
 // The native object behind a window: it supplies the documents the window
 // asks for and answers the script calls made on the window's view. The
-// window calls it on the UI thread only.
+// window calls it on the UI thread, except for the data loads of icon:<file>
+// URLs: those read the file and come on the page server's request threads,
+// several at once, so that the UI thread never waits on a file system; their
+// answer touches nothing that only the UI thread owns.
 #include <cstdint>
 #include <optional>
 #include <span>

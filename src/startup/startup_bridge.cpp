@@ -10,6 +10,7 @@
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
 #include "startup/startup_enumeration.h"
+#include "startup/startup_icon.h"
 #include "startup/startup_journal.h"
 
 namespace startup {
@@ -66,6 +67,7 @@ void SetStartupItemStates(std::string_view json, int windowsGeneration) {
 
 engine::Value GetStartupInfo(app::BridgeArgs) {
     EnumerateStartupItems(common::GetWindowsGeneration());
+    PublishListedIcons(StartupItemList());
     return StartupListValue(StartupItemList());
 }
 

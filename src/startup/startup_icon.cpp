@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
+#include <mutex>
 
-#include "common/handles.h"
 #include "common/icon_image.h"
+#include "common/local_drive_path.h"
 #include "common/png_image.h"
 
 namespace startup {
@@ -31,26 +33,64 @@ const StartupItem* EntryWithIconPath(const std::vector<StartupItem>& items, std:
 
 namespace {
 
-// The file's own icon (the first of a program or an icon file), else the
-// shell's icon for its type (a document's, a program without one). None for a
-// file that is not there. Wine's shell gives every program the one generic
-// program icon; a program's own is read from its resources.
-common::UniqueIcon FileIcon(const std::wstring& file) {
-    HICON own = nullptr;
-    const UINT extracted = ExtractIconExW(file.c_str(), 0, &own, nullptr, 1);
-    if (extracted != 0 && extracted != UINT_MAX && own) return common::UniqueIcon(own);
-    SHFILEINFOW info{};
-    if (!SHGetFileInfoW(file.c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_LARGEICON)) return {};
-    return common::UniqueIcon(info.hIcon);
+using Listed = std::shared_ptr<const std::vector<StartupItem>>;
+
+std::mutex& ListedLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+Listed& ListedEntries() {
+    static Listed listed = std::make_shared<const std::vector<StartupItem>>();
+    return listed;
+}
+
+Listed ListedNow() {
+    const std::lock_guard guard(ListedLock());
+    return ListedEntries();
+}
+
+// The first icon of `file` at the system's icon size. PrivateExtractIconsW
+// reads an icon file, or a program's resources as data, and runs nothing.
+common::UniqueIcon ResourceIcon(const wchar_t* file, int index) {
+    const int size = GetSystemMetrics(SM_CXICON);
+    HICON icon = nullptr;
+    UINT id = 0;
+    const UINT extracted = PrivateExtractIconsW(file, index, size, size, &icon, &id, 1, 0);
+    if (extracted == 0 || extracted == UINT_MAX) return {};
+    return common::UniqueIcon(icon);
 }
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> StartupIconPng(std::wstring_view file) {
-    const StartupItem* entry = EntryWithIconPath(StartupItemList(), file);
+void PublishListedIcons(const std::vector<StartupItem>& items) {
+    Listed listed = std::make_shared<const std::vector<StartupItem>>(items);
+    const std::lock_guard guard(ListedLock());
+    ListedEntries().swap(listed);
+}
+
+common::UniqueIcon ReadFileIcon(const std::wstring& file) {
+    if (common::UniqueIcon own = ResourceIcon(file.c_str(), 0)) return own;
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    // Never SHGetFileInfoW on the file: it runs the icon handlers that the
+    // file's type names, per-user ones (HKCU\Software\Classes) among them,
+    // which would put code any user registers into the elevated program. The
+    // stock icon is a resource of a system file, read as above (Wine's
+    // SHGetStockIconInfo gives its place but no icon).
+    SHSTOCKICONINFO stock{};
+    stock.cbSize = sizeof stock;
+    if (FAILED(SHGetStockIconInfo(SIID_APPLICATION, SHGSI_ICONLOCATION, &stock))) return {};
+    return ResourceIcon(stock.szPath, stock.iIcon);
+}
+
+std::optional<std::vector<std::uint8_t>> StartupIconPng(std::wstring_view file, const IconReader& read) {
+    const Listed listed = ListedNow();
+    const StartupItem* entry = EntryWithIconPath(*listed, file);
     if (!entry) return std::nullopt;
     for (const std::wstring& candidate : IconFilesOf(*entry)) {
-        const common::UniqueIcon icon = FileIcon(candidate);
+        if (!common::IsOnLocalFixedDrive(candidate)) continue;
+        const common::UniqueIcon icon = read(candidate);
         if (!icon) continue;
         const std::optional<common::RgbaImage> image = common::IconImage(icon.get());
         if (!image) continue;

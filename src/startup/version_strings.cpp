@@ -5,6 +5,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "common/local_drive_path.h"
+
 namespace startup {
 
 namespace {
@@ -31,7 +33,9 @@ std::optional<std::wstring> FileNameOfPath(std::wstring_view path) {
 
 void ReadVersionStrings(const std::wstring& path, StartupItem& item) {
     const std::optional<std::wstring> fileName = FileNameOfPath(path);
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
+    // Only a file on a local fixed disk is read: the listing must not reach
+    // out to a server (or a device) that an unelevated program named.
+    const DWORD size = common::IsOnLocalFixedDrive(path) ? GetFileVersionInfoSizeW(path.c_str(), nullptr) : 0;
     if (size == 0) {
         if (fileName) item.fileDescription = *fileName;
         return;

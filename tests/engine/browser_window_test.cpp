@@ -23,8 +23,10 @@ public:
     using Function = std::function<std::optional<Value>(std::span<const Value>)>;
 
     engine::LoadResult OnDataLoad(engine::DataLoadRequest& request) override {
+        if (whileLoading) whileLoading(request.Url());
         const std::lock_guard guard(lock_);
         loads.push_back(request.Url());
+        loadThreads.push_back(GetCurrentThreadId());
         const auto found = documents.find(request.Url());
         if (found == documents.end()) return engine::LoadResult::Discarded;
         request.DataReady(std::span(reinterpret_cast<const std::uint8_t*>(found->second.data()), found->second.size()));
@@ -52,6 +54,9 @@ public:
                                                    {L"this://app/tis/home.tis", "function Home() {}"}};
     std::map<std::string, Function> functions;
     std::vector<std::wstring> loads;
+    std::vector<DWORD> loadThreads;
+    // Runs first in each data load; set before the window starts.
+    std::function<void(const std::wstring& url)> whileLoading;
     std::vector<std::string> calls;
     std::vector<DWORD> callThreads;
     std::atomic<int> inFlight{0};
@@ -358,6 +363,45 @@ TEST(BrowserWindow, ScriptCallsRunOnTheUiThreadOneAtATime) {
     for (auto& finished : pages) finished.get();
     EXPECT_EQ(host.maxInFlight.load(), 1);
     for (const DWORD thread : host.callThreads) EXPECT_EQ(thread, ui.UiThreadId());
+}
+
+// A file's icon is drawn on the request's own thread, which may wait on a
+// file system: the UI thread meanwhile answers the page's calls.
+TEST(BrowserWindow, IconsAreDrawnOffTheUiThreadWhichAnswersCallsMeanwhile) {
+    TestHost host;
+    host.documents[L"icon:C:\\a.exe"] = "drawn";
+    host.functions["Echo"] = [](std::span<const Value> args) { return args[0]; };
+    std::atomic<DWORD> uiThread{0};
+    std::promise<void> drawing;
+    std::promise<void> release;
+    host.whileLoading = [&, released = release.get_future().share()](const std::wstring& url) {
+        if (url != L"icon:C:\\a.exe") return;
+        drawing.set_value();
+        // On the UI thread the call below could never be answered.
+        if (GetCurrentThreadId() != uiThread) released.wait();
+    };
+    WindowThread ui(host, Options());
+    uiThread = ui.UiThreadId();
+    PageClient page(ui.Address());
+    page.LoadDocument();
+
+    std::future<httplib::Result> icon = std::async(std::launch::async, [&page] {
+        httplib::Client client("127.0.0.1", page.Port());
+        return client.Get("/icon?file=C%3A%5Ca.exe", httplib::Headers{{"X-Orvane-Key", page.Key()}});
+    });
+    drawing.get_future().wait();
+    EXPECT_EQ(page.Call("Echo", {Value(7)}), Value(7));
+    release.set_value();
+    const httplib::Result answer = icon.get();
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_EQ(answer->body, "drawn");
+    EXPECT_EQ(answer->get_header_value("Content-Type"), "image/png");
+
+    const std::lock_guard guard(host.lock_);
+    ASSERT_EQ(host.loads, (std::vector<std::wstring>{L"this://app/index.html", L"icon:C:\\a.exe"}));
+    EXPECT_EQ(host.loadThreads[0], ui.UiThreadId());
+    EXPECT_NE(host.loadThreads[1], ui.UiThreadId());
 }
 
 TEST(BrowserWindow, CallbacksReachThePageAndReportWhetherTheFunctionReturned) {

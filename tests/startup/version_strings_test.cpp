@@ -36,4 +36,28 @@ TEST(VersionStrings, AProgramWithoutAResourceIsItsFileName) {
     }
 }
 
+// The version texts of a program are read only from a local fixed disk:
+// any other form of the same file, which the system would open, is
+// described by its file name alone.
+TEST(VersionStrings, AProgramOffALocalFixedDiskIsOnlyItsFileName) {
+    const std::wstring program = testsupport::ProgramFile();
+    const std::wstring name = program.substr(program.rfind(L'\\') + 1);
+    struct Case {
+        std::wstring path;
+        std::wstring description;
+        const wchar_t* company;
+    };
+    const Case cases[] = {
+        {L"\\\\?\\" + program, L"Quillmark Orvane", L"Quillmark"},
+        {L"\\\\.\\" + program, name, L""},
+        {L"\\\\qo-no-server\\share\\tool.exe", L"tool.exe", L""},
+    };
+    for (const Case& c : cases) {
+        startup::StartupItem item;
+        startup::ReadVersionStrings(c.path, item);
+        EXPECT_EQ(item.fileDescription, c.description) << c.path;
+        EXPECT_EQ(item.companyName, c.company) << c.path;
+    }
+}
+
 }  // namespace
