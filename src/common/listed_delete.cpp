@@ -117,8 +117,7 @@ DeleteResult DeleteListed(const std::wstring& listedPath, bool folder) {
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? DeleteResult::AlreadyGone
                                                                              : DeleteResult::Failed;
     }
-    if (!WithFinalPath(object.get(), [&](std::wstring_view final) { return FinalPathNames(final, listedPath); }))
-        return DeleteResult::Elsewhere;
+    if (!OpenedAt(object.get(), listedPath)) return DeleteResult::Elsewhere;
     if (folder) {
         // Opened for backup, a file opens too; without it a folder does not.
         const std::optional<DWORD> attributes = AttributesOf(object.get());
@@ -195,12 +194,16 @@ UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access, BY_HANDL
     BY_HANDLE_FILE_INFORMATION& read = information ? *information : own;
     if (!GetFileInformationByHandle(file.get(), &read) ||
         (read.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
-        !WithFinalPath(file.get(), [&](std::wstring_view final) { return FinalPathNames(final, listedPath); }))
+        !OpenedAt(file.get(), listedPath))
         return {};
     return file;
 }
 
 bool DeleteOpenedFile(HANDLE file) { return MarkForDeletion(file); }
+
+bool OpenedAt(HANDLE object, const std::wstring& path) {
+    return WithFinalPath(object, [&path](std::wstring_view final) { return FinalPathNames(final, path); });
+}
 
 std::optional<std::wstring> ResolvedFolder(const std::wstring& path) {
     // The folder itself must not be a link: Windows shows that on the handle

@@ -75,6 +75,11 @@ UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access,
 // Deletes the file opened by OpenListedFile: it goes when the handle closes.
 bool DeleteOpenedFile(HANDLE file);
 
+// Whether the object open as `object` is the one at `path`: its final path
+// (links resolved) names `path`. For those who open a file their own way
+// (unshared, say) and must know what they opened before using or deleting it.
+bool OpenedAt(HANDLE object, const std::wstring& path);
+
 // The final path of the folder `path` ("C:\...", "\\server\share\...", no
 // trailing backslash): where the folder's contents really lie. Nothing when
 // it cannot be opened or is itself a link (junction, symbolic link).
