@@ -5,7 +5,6 @@
 #include "app/data_stores.h"
 
 #include <gtest/gtest.h>
-#include <aclapi.h>
 #include <knownfolders.h>
 #include <sddl.h>
 #include <shlobj.h>
@@ -19,6 +18,7 @@
 #include "engine/browser_launch.h"
 #include "engine/wire_format.h"
 #include "support/linux_links.h"
+#include "support/security_text.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -26,6 +26,7 @@ namespace {
 using app::AccessEntry;
 using app::Verdict;
 using testsupport::Exists;
+using testsupport::SecurityText;
 using testsupport::TempDir;
 
 constexpr wchar_t kAccount[] = L"S-1-5-21-1-2-3-1001";
@@ -37,23 +38,6 @@ constexpr BYTE kChildren = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
 AccessEntry Allow(const std::wstring& sid, ACCESS_MASK mask, BYTE flags = kChildren) {
     return {AccessEntry::Kind::Allow, sid, mask, flags};
-}
-
-// The owner and DACL of `path` as SDDL, read with GetNamedSecurityInfoW, or
-// "" when they cannot be read.
-std::wstring SecurityText(const std::wstring& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                              nullptr, nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
-        return {};
-    wchar_t* text = nullptr;
-    std::wstring result;
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorW(
-            descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr))
-        result = text;
-    LocalFree(text);
-    LocalFree(descriptor);
-    return result;
 }
 
 // A folder made the way another account could have made it first.

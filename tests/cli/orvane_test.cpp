@@ -52,7 +52,8 @@ public:
     std::wstring Program() const { return folder_ / L"orvane.exe"; }
     const TempDir& Folder() const { return folder_; }
 
-    Result operator()(const std::wstring& arguments) const {
+    // Run with `token` when given (another elevation), else with the test's own.
+    Result operator()(const std::wstring& arguments, HANDLE token = nullptr) const {
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
         if (!CreatePipe(&outRead, &outWrite, &inherit, 0) || !CreatePipe(&errRead, &errWrite, &inherit, 0))
@@ -67,8 +68,11 @@ public:
         startup.hStdError = errWrite;
         std::wstring line = L"\"" + Program() + L"\" " + arguments;
         PROCESS_INFORMATION process{};
-        const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                            folder_.Path().c_str(), &startup, &process);
+        const BOOL started =
+            token ? CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                         folder_.Path().c_str(), &startup, &process)
+                  : CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                   folder_.Path().c_str(), &startup, &process);
         // The child's ends go, so that reading ends when the child does.
         CloseHandle(outWrite);
         CloseHandle(errWrite);
@@ -410,6 +414,45 @@ TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {
         held.Release();
     }
     EXPECT_EQ(orvane(L"scan junk.temp").exitCode, 0u);
+}
+
+// The token of this (elevated) process's account without elevation, as a
+// standard user's orvane runs: Wine hands it out as the linked token.
+common::UniqueKernelHandle UnelevatedToken() {
+    common::UniqueKernelHandle own;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put())) return {};
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return {};
+    common::UniqueKernelHandle token(linked.LinkedToken);
+    TOKEN_ELEVATION elevation{};
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) ||
+        elevation.TokenIsElevated)
+        return {};
+    return token;
+}
+
+// An orvane without elevation may not open the machine's lock and never
+// tries: it works under its account's own lock, whoever holds the machine's.
+TEST(Orvane, WithoutElevationItTakesItsAccountsLockNeverTheMachines) {
+    const common::UniqueKernelHandle token = UnelevatedToken();
+    if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
+    const SeededTemp temp;
+    const Orvane orvane;
+    app::OperationLock machine;
+    ASSERT_TRUE(machine.Take(0));
+    const Result run = orvane(L"scan junk.temp", token.get());
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    // While it runs under its account's lock, another of its kind is busy.
+    app::OperationLock account(app::LockScope::Account);
+    ASSERT_TRUE(account.Take(0));
+    const Result busy = orvane(L"scan junk.temp", token.get());
+    EXPECT_EQ(busy.exitCode, 3u);
+    EXPECT_NE(busy.err.find("busy"), std::string::npos);
+    account.Release();
+    machine.Release();
+    // The machine's lock stayed this process's own meanwhile.
+    EXPECT_TRUE(machine.Take(0));
 }
 
 }  // namespace

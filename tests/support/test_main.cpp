@@ -1,6 +1,42 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+// The program's data stores (ProgramData's and LocalAppData's "Quillmark"),
+// made by whatever a test runs, are removed again after the run when they
+// were not there before it.
+class StoreCleanup : public testing::Environment {
+public:
+    void SetUp() override {
+        for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramData, &FOLDERID_LocalAppData}) {
+            wchar_t* root = nullptr;
+            if (SUCCEEDED(SHGetKnownFolderPath(*id, 0, nullptr, &root))) {
+                const std::wstring vendor = std::wstring(root) + L"\\Quillmark";
+                if (!testsupport::Exists(vendor)) made_.push_back(vendor);
+            }
+            CoTaskMemFree(root);
+        }
+    }
+    void TearDown() override {
+        for (const std::wstring& vendor : made_) testsupport::RemoveTree(vendor);
+    }
+
+private:
+    std::vector<std::wstring> made_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new StoreCleanup);
     return RUN_ALL_TESTS();
 }
