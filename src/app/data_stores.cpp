@@ -42,6 +42,17 @@ std::optional<std::wstring> KnownFolder(const KNOWNFOLDERID& id) {
     return result;
 }
 
+constexpr DWORD kJudgeAccess = READ_CONTROL | WRITE_DAC | DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// Not following a link: the folder itself is judged, never where a link
+// leads (Windows shows a link on this handle; Wine, which follows every link,
+// in the final path).
+common::UniqueFile OpenFolder(const std::wstring& path, DWORD access) {
+    return common::UniqueFile(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
 // Renames the folder open as `folder` to an untrusted name beside it; the
 // handle is what was judged, so what is moved is what was judged.
 bool RenameAside(HANDLE folder, const std::wstring& parent, const std::wstring& name) {
@@ -157,13 +168,12 @@ StoreFolder EnsureStoreFolder(const std::wstring& parent, const std::wstring& na
     for (int round = 0; round < kRounds; ++round) {
         if (!CreateDirectoryW(path.c_str(), security.Attributes()) && GetLastError() != ERROR_ALREADY_EXISTS)
             return Refused(path, L"it cannot be made" + ErrorText(GetLastError()));
-        // Not following a link: the folder itself is judged, never where a
-        // link leads (Windows shows a link on this handle; Wine, which
-        // follows every link, in the final path).
-        const common::UniqueFile folder(CreateFileW(
-            path.c_str(), READ_CONTROL | WRITE_DAC | DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        common::UniqueFile folder(OpenFolder(path, kJudgeAccess));
+        // A folder whose DACL keeps the administrators from reading it is not
+        // theirs: it can still be moved aside, by their right to delete in
+        // its parent.
+        const bool readable = folder || GetLastError() != ERROR_ACCESS_DENIED;
+        if (!readable) folder = OpenFolder(path, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
         if (!folder) return Refused(path, L"it cannot be opened" + ErrorText(GetLastError()));
         BY_HANDLE_FILE_INFORMATION information;
         if (!GetFileInformationByHandle(folder.get(), &information) ||
@@ -171,9 +181,9 @@ StoreFolder EnsureStoreFolder(const std::wstring& parent, const std::wstring& na
                 FILE_ATTRIBUTE_DIRECTORY ||
             !common::OpenedAt(folder.get(), path))
             return Refused(path, L"it is a link or not a folder");
-        const std::optional<ObjectSecurity> found = ReadSecurity(folder.get());
-        if (!found) return Refused(path, L"its owner and permissions cannot be read");
-        switch (JudgeShown(*found, rule, kReadAndExecute)) {
+        const std::optional<ObjectSecurity> found = readable ? ReadSecurity(folder.get()) : std::nullopt;
+        if (readable && !found) return Refused(path, L"its owner and permissions cannot be read");
+        switch (found ? JudgeShown(*found, rule, kReadAndExecute) : Verdict::Untrusted) {
             case Verdict::Use: return {path, {}};
             case Verdict::Rewrite: {
                 const DWORD error =

@@ -14,6 +14,7 @@
 #include "common/handles.h"
 #include "engine/browser_launch.h"
 #include "engine/wire_format.h"
+#include "support/child_process.h"
 #include "support/security_text.h"
 #include "support/temp_dir.h"
 
@@ -45,20 +46,10 @@ public:
         in_.reset(inWrite);
         SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = inRead;
-        startup.hStdOutput = outWrite;
-        startup.hStdError = outWrite;
-        PROCESS_INFORMATION process{};
-        const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                            nullptr, &startup, &process);
+        process_ = testsupport::StartChild(line, {inRead, outWrite, outWrite, {}, nullptr});
         CloseHandle(outWrite);
         CloseHandle(inRead);
-        if (!started) throw std::runtime_error("cannot start lock_holder.exe");
-        CloseHandle(process.hThread);
-        process_.reset(process.hProcess);
+        if (!process_) throw std::runtime_error("cannot start lock_holder.exe");
         // Its first word says whether it holds the lock: read until the line ends.
         char byte;
         DWORD read = 0;

@@ -16,6 +16,7 @@
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
 #include "services/test_services.h"
+#include "support/child_process.h"
 #include "support/junk_fixtures.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
@@ -61,23 +62,13 @@ public:
         const common::UniqueKernelHandle outReader(outRead), errReader(errRead);
         SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = outWrite;
-        startup.hStdError = errWrite;
-        std::wstring line = L"\"" + Program() + L"\" " + arguments;
-        PROCESS_INFORMATION process{};
-        const BOOL started =
-            token ? CreateProcessAsUserW(token, nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                         folder_.Path().c_str(), &startup, &process)
-                  : CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                   folder_.Path().c_str(), &startup, &process);
+        const common::UniqueKernelHandle child =
+            testsupport::StartChild(L"\"" + Program() + L"\" " + arguments,
+                                    {nullptr, outWrite, errWrite, folder_.Path(), token});
         // The child's ends go, so that reading ends when the child does.
         CloseHandle(outWrite);
         CloseHandle(errWrite);
-        if (!started) throw std::runtime_error("cannot start orvane.exe");
-        const common::UniqueKernelHandle thread(process.hThread), child(process.hProcess);
+        if (!child) throw std::runtime_error("cannot start orvane.exe");
         Result run;
         std::thread errors([&] { run.err = ReadAll(errRead); });
         run.out = ReadAll(outRead);
