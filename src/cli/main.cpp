@@ -18,6 +18,7 @@
 #include "common/app_directory.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
+#include "engine/shell_launch.h"
 #include "engine/wire_format.h"
 
 namespace {
@@ -55,9 +56,14 @@ int Run(const std::vector<std::string>& words) {
         Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
     disk::RecoverDownloadMoves();
     app::RefreshKeptItems();
-    app::OperationLock lock;
+    // Without elevation the machine's lock may not be opened: the account's
+    // own lock keeps two of its orvanes apart.
+    app::OperationLock lock(app::CommandLineScope(engine::ProcessIsElevated()));
     if (cli::NeedsOperationLock(command) && !lock.Take(0)) {
-        Print(stderr, "orvane: busy: the Quillmark Orvane window or another orvane is at work\n");
+        // A lock that may not be used stops the work as a holder would.
+        Print(stderr, lock.Refusal().empty()
+                          ? "orvane: busy: the Quillmark Orvane window or another orvane is at work\n"
+                          : "orvane: the operation lock cannot be taken: " + engine::Utf8FromWide(lock.Refusal()) + "\n");
         return cli::kBusy;
     }
     SetConsoleCtrlHandler(StopOnControl, TRUE);

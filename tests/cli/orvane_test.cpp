@@ -25,6 +25,7 @@
 #include "junk/junk_scan.h"
 #include "junk/protected_folders.h"
 #include "services/test_services.h"
+#include "support/child_process.h"
 #include "support/junk_fixtures.h"
 #include "support/scoped_state.h"
 #include "support/scratch_program.h"
@@ -553,6 +554,45 @@ TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {
         held.Release();
     }
     EXPECT_EQ(orvane(L"scan junk.temp").exitCode, 0u);
+}
+
+// The token of this (elevated) process's account without elevation, as a
+// standard user's orvane runs: Wine hands it out as the linked token.
+common::UniqueKernelHandle UnelevatedToken() {
+    common::UniqueKernelHandle own;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put())) return {};
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return {};
+    common::UniqueKernelHandle token(linked.LinkedToken);
+    TOKEN_ELEVATION elevation{};
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) ||
+        elevation.TokenIsElevated)
+        return {};
+    return token;
+}
+
+// An orvane without elevation may not open the machine's lock and never
+// tries: it works under its account's own lock, whoever holds the machine's.
+TEST(Orvane, WithoutElevationItTakesItsAccountsLockNeverTheMachines) {
+    const common::UniqueKernelHandle token = UnelevatedToken();
+    if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
+    const SeededTemp temp;
+    const Orvane orvane;
+    app::OperationLock machine;
+    ASSERT_TRUE(machine.Take(0));
+    const Result run = orvane(L"scan junk.temp", token.get());
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    // While it runs under its account's lock, another of its kind is busy.
+    app::OperationLock account(app::LockScope::Account);
+    ASSERT_TRUE(account.Take(0));
+    const Result busy = orvane(L"scan junk.temp", token.get());
+    EXPECT_EQ(busy.exitCode, 3u);
+    EXPECT_NE(busy.err.find("busy"), std::string::npos);
+    account.Release();
+    machine.Release();
+    // The machine's lock stayed this process's own meanwhile.
+    EXPECT_TRUE(machine.Take(0));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/handles.h"
+#include "support/child_process.h"
 
 namespace testsupport {
 
@@ -48,7 +49,7 @@ std::wstring ScratchProgram::Add(const std::wstring& builtName) const {
 }
 
 ProgramRun ScratchProgram::Run(const std::wstring& executable, const std::wstring& arguments,
-                               const std::string& crashAt) const {
+                               const std::string& crashAt, HANDLE token) const {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
     if (!CreatePipe(&outRead, &outWrite, &inherit, 0) || !CreatePipe(&errRead, &errWrite, &inherit, 0))
@@ -56,22 +57,14 @@ ProgramRun ScratchProgram::Run(const std::wstring& executable, const std::wstrin
     const common::UniqueKernelHandle outReader(outRead), errReader(errRead);
     SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
-    std::wstring line = L"\"" + executable + L"\" " + arguments;
-    std::vector<wchar_t> environment = ChildEnvironment(crashAt);
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                        folder_.Path().c_str(), &startup, &process);
+    const std::vector<wchar_t> environment = ChildEnvironment(crashAt);
+    const common::UniqueKernelHandle child = StartChild(L"\"" + executable + L"\" " + arguments,
+                                                        {nullptr, outWrite, errWrite, folder_.Path(), token,
+                                                         environment.data()});
     // The child's ends go, so that reading ends when the child does.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
-    if (!started) throw std::runtime_error("cannot start a program");
-    const common::UniqueKernelHandle thread(process.hThread), child(process.hProcess);
+    if (!child) throw std::runtime_error("cannot start a program");
     ProgramRun run;
     std::thread errors([&] { run.err = ReadAll(errRead); });
     run.out = ReadAll(outRead);

@@ -31,11 +31,15 @@ public:
     std::wstring Program() const { return folder_ / name_; }
     const TempDir& Folder() const { return folder_; }
 
-    // Runs the program with `arguments`.
-    ProgramRun operator()(const std::wstring& arguments) const { return Run(Program(), arguments, ""); }
+    // Runs the program with `arguments`, as `token`'s user and elevation when
+    // given (else as the test runs).
+    ProgramRun operator()(const std::wstring& arguments, HANDLE token = nullptr) const {
+        return Run(Program(), arguments, "", token);
+    }
     // Runs `executable` of this folder with `arguments`, ending at the crash
     // point `crashAt` when not empty.
-    ProgramRun Run(const std::wstring& executable, const std::wstring& arguments, const std::string& crashAt) const;
+    ProgramRun Run(const std::wstring& executable, const std::wstring& arguments, const std::string& crashAt,
+                   HANDLE token = nullptr) const;
 
 private:
     TempDir folder_;
