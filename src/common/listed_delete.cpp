@@ -134,7 +134,7 @@ DeleteResult DeleteListed(const std::wstring& listedPath, bool folder) {
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? DeleteResult::AlreadyGone
                                                                              : DeleteResult::Failed;
     }
-    if (!OpenedAt(object.get(), listedPath)) return DeleteResult::Elsewhere;
+    if (!IsOpenedAt(object.get(), listedPath)) return DeleteResult::Elsewhere;
     if (folder) {
         // Opened for backup, a file opens too; without it a folder does not.
         const std::optional<DWORD> attributes = AttributesOf(object.get());

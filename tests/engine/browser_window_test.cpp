@@ -387,7 +387,7 @@ TEST(BrowserWindow, IconsAreDrawnOffTheUiThreadWhichAnswersCallsMeanwhile) {
 
     std::future<httplib::Result> icon = std::async(std::launch::async, [&page] {
         httplib::Client client("127.0.0.1", page.Port());
-        return client.Get("/icon?file=C%3A%5Ca.exe", httplib::Headers{{"X-Orvane-Key", page.Key()}});
+        return client.Get("/icon?file=C%3A%5Ca.exe", httplib::Headers{{"Cookie", page.Cookie()}});
     });
     drawing.get_future().wait();
     EXPECT_EQ(page.Call("Echo", {Value(7)}), Value(7));
