@@ -26,7 +26,7 @@ int HealthScore(const std::array<bool, registry::kRegistryCategoryCount>& regist
                 const std::array<bool, junk::kJunkCategoryCount>& junkFound) {
     int score = 100;
     for (const bool found : registryFound)
-        if (found) score -= kRegistryCategoryWeight;
+        if (found) score -= registry::kRegistryCategoryWeight;
     for (int category = 0; category < junk::kJunkCategoryCount; ++category)
         if (junkFound[category]) score -= junk::CategoryWeight(category);
     return score;

@@ -13,9 +13,6 @@
 
 namespace app {
 
-
-inline constexpr int kRegistryCategoryWeight = 5;
-
 // 100 less the weight of every category that found something (a junk
 // category weighs what cleaning it earns back).
 int HealthScore(const std::array<bool, registry::kRegistryCategoryCount>& registryFound,

@@ -1,6 +1,5 @@
 #include "registry/registry_rows.h"
 
-#include "app/health_rules.h"
 #include "app/keep_list.h"
 #include "common/app_directory.h"
 #include "common/ansi_text.h"
@@ -52,7 +51,7 @@ public:
         // Stopped for the keep list: not reported as cleaned either.
         if (app::KeepRefusalNow() != app::KeepRefusal::None)
             return {.cleaned = repaired->removed, .left = repaired->left};
-        if (!list.empty() && repaired->left == 0) run.health += app::kRegistryCategoryWeight;
+        if (!list.empty() && repaired->left == 0) run.health += kRegistryCategoryWeight;
         run.repairedCount += repaired->removed;
         junk::SendCleanEnd(repaired->removed, L"", junk::kRegistryRows, category);
         list.clear();

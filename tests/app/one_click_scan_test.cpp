@@ -57,7 +57,7 @@ TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
         EXPECT_EQ(row[4], Value(1));
         const int count = *row[0].AsInt();
         if (group == 0) registryIssues += count;
-        if (count > 0) expectedScore -= group == 0 ? app::kRegistryCategoryWeight : junk::CategoryWeight(category);
+        if (count > 0) expectedScore -= group == 0 ? registry::kRegistryCategoryWeight : junk::CategoryWeight(category);
     }
     // Temporary files (300 bytes) and prefetch files (4096 bytes) were found.
     EXPECT_EQ(reports[7].args[0].Items()[0], Value(1));
