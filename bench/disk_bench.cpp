@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "bench_tree.h"
 #include "disk/download_move.h"
 #include "disk/move_counters.h"
@@ -110,7 +110,7 @@ int wmain(int argc, wchar_t** argv) {
         BenchSettings settings(moveFrom);
         const auto timeMove = [&] {
             start = Clock::now();
-            app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+            core::ZoneBits() = core::DOWNLOAD_MOVE_WORKING;
             disk::RunDownloadMove({moveFrom}, moveTo, settings);
             move += Seconds(start);
             moved = disk::DownloadMoveCounters().deleted;

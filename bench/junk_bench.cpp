@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/keep_list.h"
-#include "app/worker_tasks.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "bench_tree.h"
 #include "db/local_database.h"
 #include "junk/folder_walk.h"
@@ -129,14 +129,14 @@ int wmain(int argc, wchar_t** argv) {
     // The keep list as the window has it: read from a database, which each
     // deletion asks whether another program changed it.
     db::Database().Open(work + L"\\");
-    if (!app::RefreshKeptItems()) {
+    if (!core::RefreshKeptItems()) {
         std::fprintf(stderr, "the keep list cannot be read\n");
         return 1;
     }
     double keepCheck = 1e9;
     for (int round = 0; round < 5; ++round) {
         const Clock::time_point begin = Clock::now();
-        for (int i = 0; i < 2000; ++i) app::KeptItemsForDeletion();
+        for (int i = 0; i < 2000; ++i) core::KeptItemsForDeletion();
         keepCheck = std::min(keepCheck, Seconds(begin) / 2000 * 1e6);
     }
     std::printf("keep-list check per file: %.1f us\n", keepCheck);
@@ -152,7 +152,7 @@ int wmain(int argc, wchar_t** argv) {
         junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), junkTree + name, junk::kWalkAll);
         std::vector<std::wstring> copyFiles, copyDirs;
         Enumerate(copyTree + name, &copyFiles, &copyDirs);
-        app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
+        core::ZoneBits() = core::JUNKFILE_CLEAN_WORKING;
         start = Clock::now();
         junk::RunClean({{1, 0}});
         clean += Seconds(start);

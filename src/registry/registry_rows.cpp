@@ -1,6 +1,6 @@
 #include "registry/registry_rows.h"
 
-#include "app/keep_list.h"
+#include "core/keep_list.h"
 #include "common/app_directory.h"
 #include "common/ansi_text.h"
 #include "db/local_database.h"
@@ -49,7 +49,7 @@ public:
         if (!repaired) return notCleaned;
         db::Database().CountRegistryCleanEntries(*run.registryJournal, repaired->removed);
         // Stopped for the keep list: not reported as cleaned either.
-        if (app::KeepRefusalNow() != app::KeepRefusal::None)
+        if (core::KeepRefusalNow() != core::KeepRefusal::None)
             return {.cleaned = repaired->removed, .left = repaired->left};
         if (!list.empty() && repaired->left == 0) run.health += kRegistryCategoryWeight;
         run.repairedCount += repaired->removed;

@@ -7,7 +7,8 @@
 #include <windows.h>
 
 #include "app/power_request.h"
-#include "app/script_bridge.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
 #include "disk/move_counters.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // folders are trusted (tables), and the folders made, read back with
 // GetSecurityInfo as SDDL. Wine stores DACLs but does not enforce them: that a
 // standard user is really refused shows only on Windows.
-#include "app/data_stores.h"
+#include "core/data_stores.h"
 
 #include <gtest/gtest.h>
 #include <knownfolders.h>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/store_access.h"
+#include "core/store_access.h"
 #include "common/listed_delete.h"
 #include "engine/browser_launch.h"
 #include "engine/wire_format.h"
@@ -23,8 +23,8 @@
 
 namespace {
 
-using app::AccessEntry;
-using app::Verdict;
+using core::AccessEntry;
+using core::Verdict;
 using testsupport::Exists;
 using testsupport::SecurityText;
 using testsupport::TempDir;
@@ -104,28 +104,28 @@ void ExpectMovedAside(const StoreParent& parent, const std::wstring& name, bool 
 TEST(StoreAccess, EachStoreGivesFullControlToItsOwnersAndReadingOnlyWhereAsked) {
     struct Case {
         const char* name;
-        app::StoreRule rule;
+        core::StoreRule rule;
         std::vector<AccessEntry> entries;
     };
-    const ACCESS_MASK full = app::kFullControl, read = app::kReadAndExecute;
+    const ACCESS_MASK full = core::kFullControl, read = core::kReadAndExecute;
     const std::vector<Case> cases = {
-        {"machine store, users read", app::MachineRule(true),
-         {Allow(app::kSystemSid, full), Allow(app::kAdministratorsSid, full), Allow(app::kUsersSid, read)}},
-        {"machine backups, nobody else", app::MachineRule(false),
-         {Allow(app::kSystemSid, full), Allow(app::kAdministratorsSid, full)}},
-        {"user store", app::AccountRule(kAccount),
-         {Allow(kAccount, full), Allow(app::kSystemSid, full), Allow(app::kAdministratorsSid, full)}},
+        {"machine store, users read", core::MachineRule(true),
+         {Allow(core::kSystemSid, full), Allow(core::kAdministratorsSid, full), Allow(core::kUsersSid, read)}},
+        {"machine backups, nobody else", core::MachineRule(false),
+         {Allow(core::kSystemSid, full), Allow(core::kAdministratorsSid, full)}},
+        {"user store", core::AccountRule(kAccount),
+         {Allow(kAccount, full), Allow(core::kSystemSid, full), Allow(core::kAdministratorsSid, full)}},
     };
-    for (const Case& c : cases) EXPECT_EQ(app::StoreEntries(c.rule), c.entries) << c.name;
-    EXPECT_EQ(app::MachineRule(true).owner, app::kAdministratorsSid);
-    EXPECT_EQ(app::AccountRule(kAccount).owner, kAccount);
+    for (const Case& c : cases) EXPECT_EQ(core::StoreEntries(c.rule), c.entries) << c.name;
+    EXPECT_EQ(core::MachineRule(true).owner, core::kAdministratorsSid);
+    EXPECT_EQ(core::AccountRule(kAccount).owner, kAccount);
 }
 
 TEST(StoreAccess, AFolderAnotherAccountMadeOrMayChangeIsNotTrusted) {
-    const ACCESS_MASK full = app::kFullControl, read = app::kReadAndExecute;
-    const app::StoreRule machine = app::MachineRule(true), backups = app::MachineRule(false),
-                         account = app::AccountRule(kAccount);
-    const std::vector<AccessEntry> own = app::StoreEntries(machine);
+    const ACCESS_MASK full = core::kFullControl, read = core::kReadAndExecute;
+    const core::StoreRule machine = core::MachineRule(true), backups = core::MachineRule(false),
+                         account = core::AccountRule(kAccount);
+    const std::vector<AccessEntry> own = core::StoreEntries(machine);
     const auto with = [&own](std::vector<AccessEntry> extra) {
         std::vector<AccessEntry> entries = own;
         entries.insert(entries.end(), extra.begin(), extra.end());
@@ -133,59 +133,59 @@ TEST(StoreAccess, AFolderAnotherAccountMadeOrMayChangeIsNotTrusted) {
     };
     struct Case {
         const char* name;
-        app::ObjectSecurity found;
-        app::StoreRule rule;
+        core::ObjectSecurity found;
+        core::StoreRule rule;
         ACCESS_MASK othersMay;
         Verdict verdict;
     };
     const std::vector<Case> cases = {
-        {"made by the program", {app::kAdministratorsSid, true, true, own}, machine, read, Verdict::Use},
-        {"owned by SYSTEM", {app::kSystemSid, true, true, own}, machine, read, Verdict::Use},
-        {"entries in another order", {app::kAdministratorsSid, true, true, {own[2], own[0], own[1]}}, machine, read,
+        {"made by the program", {core::kAdministratorsSid, true, true, own}, machine, read, Verdict::Use},
+        {"owned by SYSTEM", {core::kSystemSid, true, true, own}, machine, read, Verdict::Use},
+        {"entries in another order", {core::kAdministratorsSid, true, true, {own[2], own[0], own[1]}}, machine, read,
          Verdict::Use},
-        {"generic rights for the same", {app::kAdministratorsSid, true, true,
-          {Allow(app::kSystemSid, GENERIC_ALL), Allow(app::kAdministratorsSid, GENERIC_ALL),
-           Allow(app::kUsersSid, GENERIC_READ | GENERIC_EXECUTE)}}, machine, read, Verdict::Use},
+        {"generic rights for the same", {core::kAdministratorsSid, true, true,
+          {Allow(core::kSystemSid, GENERIC_ALL), Allow(core::kAdministratorsSid, GENERIC_ALL),
+           Allow(core::kUsersSid, GENERIC_READ | GENERIC_EXECUTE)}}, machine, read, Verdict::Use},
         {"owned by a user", {kOtherAccount, true, true, own}, machine, read, Verdict::Untrusted},
-        {"owned by Users", {app::kUsersSid, true, true, own}, machine, read, Verdict::Untrusted},
+        {"owned by Users", {core::kUsersSid, true, true, own}, machine, read, Verdict::Untrusted},
         {"no owner read", {L"", true, true, own}, machine, read, Verdict::Untrusted},
-        {"null DACL", {app::kAdministratorsSid, false, true, {}}, machine, read, Verdict::Untrusted},
-        {"users may add files", {app::kAdministratorsSid, true, true, with({Allow(app::kUsersSid, FILE_ADD_FILE)})},
+        {"null DACL", {core::kAdministratorsSid, false, true, {}}, machine, read, Verdict::Untrusted},
+        {"users may add files", {core::kAdministratorsSid, true, true, with({Allow(core::kUsersSid, FILE_ADD_FILE)})},
          machine, read, Verdict::Untrusted},
-        {"users may write, generically", {app::kAdministratorsSid, true, true,
-          with({Allow(app::kUsersSid, GENERIC_WRITE)})}, machine, read, Verdict::Untrusted},
-        {"everyone may change its permissions", {app::kAdministratorsSid, true, true,
+        {"users may write, generically", {core::kAdministratorsSid, true, true,
+          with({Allow(core::kUsersSid, GENERIC_WRITE)})}, machine, read, Verdict::Untrusted},
+        {"everyone may change its permissions", {core::kAdministratorsSid, true, true,
           with({Allow(kEveryone, WRITE_DAC, 0)})}, machine, read, Verdict::Untrusted},
-        {"signed-in users may delete it", {app::kAdministratorsSid, true, true,
+        {"signed-in users may delete it", {core::kAdministratorsSid, true, true,
           with({Allow(kAuthenticatedUsers, DELETE, 0)})}, machine, read, Verdict::Untrusted},
-        {"a creator's full control handed to what is made inside", {app::kAdministratorsSid, true, true,
+        {"a creator's full control handed to what is made inside", {core::kAdministratorsSid, true, true,
           with({Allow(kCreatorOwner, GENERIC_ALL, kChildren | INHERIT_ONLY_ACE)})}, machine, read,
          Verdict::Untrusted},
-        {"an entry that cannot be judged", {app::kAdministratorsSid, true, true,
+        {"an entry that cannot be judged", {core::kAdministratorsSid, true, true,
           with({{AccessEntry::Kind::Other, L"", 0, 0}})}, machine, read, Verdict::Untrusted},
-        {"inheriting from its parent", {app::kAdministratorsSid, true, false, own}, machine, read, Verdict::Rewrite},
-        {"users read a folder of backups", {app::kAdministratorsSid, true, true, own}, backups, read,
+        {"inheriting from its parent", {core::kAdministratorsSid, true, false, own}, machine, read, Verdict::Rewrite},
+        {"users read a folder of backups", {core::kAdministratorsSid, true, true, own}, backups, read,
          Verdict::Rewrite},
-        {"users denied writing", {app::kAdministratorsSid, true, true,
-          with({{AccessEntry::Kind::Deny, app::kUsersSid, FILE_GENERIC_WRITE, kChildren}})}, machine, read,
+        {"users denied writing", {core::kAdministratorsSid, true, true,
+          with({{AccessEntry::Kind::Deny, core::kUsersSid, FILE_GENERIC_WRITE, kChildren}})}, machine, read,
          Verdict::Rewrite},
-        {"the lock file, users reading it", {app::kAdministratorsSid, true, true, own}, backups, 0,
+        {"the lock file, users reading it", {core::kAdministratorsSid, true, true, own}, backups, 0,
          Verdict::Untrusted},
-        {"the lock file, as made", {app::kAdministratorsSid, true, true, app::StoreEntries(backups)}, backups, 0,
+        {"the lock file, as made", {core::kAdministratorsSid, true, true, core::StoreEntries(backups)}, backups, 0,
          Verdict::Use},
-        {"user store made by its account", {kAccount, true, true, app::StoreEntries(account)}, account, read,
+        {"user store made by its account", {kAccount, true, true, core::StoreEntries(account)}, account, read,
          Verdict::Use},
-        {"user store owned by another account", {kOtherAccount, true, true, app::StoreEntries(account)}, account,
+        {"user store owned by another account", {kOtherAccount, true, true, core::StoreEntries(account)}, account,
          read, Verdict::Untrusted},
         {"user store another account may write", {kAccount, true, true,
           {Allow(kAccount, full), Allow(kOtherAccount, FILE_GENERIC_WRITE)}}, account, read, Verdict::Untrusted},
     };
-    for (const Case& c : cases) EXPECT_EQ(app::Judge(c.found, c.rule, c.othersMay), c.verdict) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(core::Judge(c.found, c.rule, c.othersMay), c.verdict) << c.name;
 }
 
 TEST(StoreAccess, AnUntrustedFolderMovesAsideUnderItsNameAndTheTime) {
     const SYSTEMTIME time{2024, 3, 0, 7, 9, 5, 4, 12};
-    EXPECT_EQ(app::UntrustedName(L"Orvane", time), L"Orvane.untrusted-20240307-090504-012");
+    EXPECT_EQ(core::UntrustedName(L"Orvane", time), L"Orvane.untrusted-20240307-090504-012");
 }
 
 constexpr char kWineKeepsNoFileSecurity[] =
@@ -196,25 +196,25 @@ constexpr char kWineKeepsNoFileSecurity[] =
 // exactly the rule's entries.
 TEST(StoreFolders, AreMadeWithAProtectedDaclOfTheirRule) {
     const StoreParent parent;
-    const std::wstring account = app::AccountSid();
+    const std::wstring account = core::AccountSid();
     ASSERT_FALSE(account.empty());
     struct Case {
         const wchar_t* name;
-        app::StoreRule rule;
+        core::StoreRule rule;
         std::wstring sddl;
     };
     const std::vector<Case> cases = {
-        {L"machine", app::MachineRule(true), L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"},
-        {L"backups", app::MachineRule(false), L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
-        {L"account", app::AccountRule(account),
+        {L"machine", core::MachineRule(true), L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"},
+        {L"backups", core::MachineRule(false), L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
+        {L"account", core::AccountRule(account),
          L"O:" + account + L"D:P(A;OICI;FA;;;" + account + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
     };
     for (const Case& c : cases) {
-        const app::StoreFolder folder = app::EnsureStoreFolder(parent.Path(), c.name, c.rule);
+        const core::StoreFolder folder = core::EnsureStoreFolder(parent.Path(), c.name, c.rule);
         ASSERT_TRUE(folder) << Narrow(folder.refusal);
         EXPECT_EQ(folder.path, parent / c.name);
         // Asked again, the same folder is used.
-        EXPECT_EQ(app::EnsureStoreFolder(parent.Path(), c.name, c.rule).path, folder.path);
+        EXPECT_EQ(core::EnsureStoreFolder(parent.Path(), c.name, c.rule).path, folder.path);
         EXPECT_TRUE(FoldersStarting(parent.Path(), std::wstring(c.name) + L".untrusted-").empty());
     }
     if (engine::RunningUnderWine()) GTEST_SKIP() << kWineKeepsNoFileSecurity;
@@ -226,7 +226,7 @@ TEST(StoreFolders, AreMadeWithAProtectedDaclOfTheirRule) {
 // but reads differently only gets the rule's entries.
 TEST(StoreFolders, AFolderFoundThereIsUsedOnlyWhenTrusted) {
     if (engine::RunningUnderWine()) GTEST_SKIP() << kWineKeepsNoFileSecurity;
-    const std::wstring account = app::AccountSid();
+    const std::wstring account = core::AccountSid();
     struct Case {
         const char* name;
         std::wstring planted;  // SDDL
@@ -244,7 +244,7 @@ TEST(StoreFolders, AFolderFoundThereIsUsedOnlyWhenTrusted) {
         ASSERT_TRUE(MakePlanted(path, c.planted)) << c.name;
         testsupport::WriteFile(path + L"\\planted.txt", "left by another account");
 
-        const app::StoreFolder folder = app::EnsureStoreFolder(parent.Path(), L"Backups", app::MachineRule(false));
+        const core::StoreFolder folder = core::EnsureStoreFolder(parent.Path(), L"Backups", core::MachineRule(false));
         ASSERT_TRUE(folder) << c.name << ": " << Narrow(folder.refusal);
         EXPECT_EQ(SecurityText(path), L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)") << c.name;
         ExpectMovedAside(parent, L"Backups", c.movedAside, c.name);
@@ -261,7 +261,7 @@ TEST(StoreFolders, AFolderOthersMayWriteIsMovedAside) {
     testsupport::WriteFile(path + L"\\planted.txt", "left by another account");
     ASSERT_TRUE(testsupport::RunShell("chmod 777 '" + testsupport::UnixPath(path) + "'"));
 
-    const app::StoreFolder folder = app::EnsureStoreFolder(parent.Path(), L"Orvane", app::MachineRule(true));
+    const core::StoreFolder folder = core::EnsureStoreFolder(parent.Path(), L"Orvane", core::MachineRule(true));
     ASSERT_TRUE(folder) << Narrow(folder.refusal);
     ExpectMovedAside(parent, L"Orvane", true, "others may write");
     EXPECT_EQ(SecurityText(path).find(L"0x1301ff;;;WD"), std::wstring::npos) << SecurityText(path);
@@ -276,7 +276,7 @@ TEST(StoreFolders, ALinkInTheFoldersPlaceIsRefused) {
     testsupport::LinuxLinks links;
     ASSERT_TRUE(links.Make(elsewhere.Path(), parent / L"Orvane"));
 
-    const app::StoreFolder folder = app::EnsureStoreFolder(parent.Path(), L"Orvane", app::MachineRule(true));
+    const core::StoreFolder folder = core::EnsureStoreFolder(parent.Path(), L"Orvane", core::MachineRule(true));
     EXPECT_FALSE(folder);
     EXPECT_NE(folder.refusal.find(L"link"), std::wstring::npos);
     EXPECT_TRUE(FoldersStarting(parent.Path(), L"Orvane.untrusted-").empty());
@@ -288,24 +288,24 @@ TEST(StoreFolders, ALinkInTheFoldersPlaceIsRefused) {
 // folder on the way made by its rule; removed again when the test made them.
 TEST(StoreFolders, TheStoresLieInProgramDataAndTheAccountsLocalAppData) {
     const bool wine = engine::RunningUnderWine();
-    const std::wstring account = app::AccountSid();
+    const std::wstring account = core::AccountSid();
     struct Case {
         const char* name;
         std::wstring root;
-        app::StoreFolder (*open)();
+        core::StoreFolder (*open)();
         std::wstring sddl;
     };
     const std::vector<Case> cases = {
-        {"machine", Known(FOLDERID_ProgramData), app::MachineStore,
+        {"machine", Known(FOLDERID_ProgramData), core::MachineStore,
          L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"},
-        {"account", Known(FOLDERID_LocalAppData), app::UserStore,
+        {"account", Known(FOLDERID_LocalAppData), core::UserStore,
          L"O:" + account + L"D:P(A;OICI;FA;;;" + account + L")(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"},
     };
     for (const Case& c : cases) {
         ASSERT_FALSE(c.root.empty()) << c.name;
         const std::wstring vendor = common::ResolvedFolder(c.root).value_or(c.root) + L"\\Quillmark";
         const bool existed = Exists(vendor);
-        const app::StoreFolder store = c.open();
+        const core::StoreFolder store = c.open();
         ASSERT_TRUE(store) << c.name;
         EXPECT_EQ(store.path, vendor + L"\\Orvane") << c.name;
         if (!wine) {
@@ -316,7 +316,7 @@ TEST(StoreFolders, TheStoresLieInProgramDataAndTheAccountsLocalAppData) {
     }
     const std::wstring programData = common::ResolvedFolder(Known(FOLDERID_ProgramData)).value_or(L"");
     const bool existed = Exists(programData + L"\\Quillmark");
-    const app::StoreFolder backups = app::MachineStoreFolder(L"Backups", false);
+    const core::StoreFolder backups = core::MachineStoreFolder(L"Backups", false);
     ASSERT_TRUE(backups);
     EXPECT_EQ(backups.path, programData + L"\\Quillmark\\Orvane\\Backups");
     const std::wstring backupsSecurity = SecurityText(backups.path);

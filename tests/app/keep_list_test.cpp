@@ -2,7 +2,7 @@
 // in any form a user meets is stored as the scan lists the item, and a task
 // that deletes does not start while the list cannot be read or its loss with
 // a damaged database is not confirmed.
-#include "app/keep_list.h"
+#include "core/keep_list.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/keep_text.h"
-#include "app/worker_tasks.h"
+#include "core/keep_text.h"
+#include "core/worker_tasks.h"
 #include "common/listed_delete.h"
 #include "db/scratch_database.h"
 #include "junk/junk_categories.h"
@@ -116,15 +116,15 @@ TEST_F(KeepTexts, EveryTypedFormKeepsWhatTheScanLists) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::wstring stored = app::StoredKeepText(c.typed);
+        const std::wstring stored = core::StoredKeepText(c.typed);
         if (c.before) c.before();
-        app::PublishKeptItems({});
+        core::PublishKeptItems({});
         EXPECT_TRUE(c.listed());
-        app::PublishKeptItems({stored});
+        core::PublishKeptItems({stored});
         EXPECT_FALSE(c.listed()) << "stored as " << stored;
     }
     // A kept path that exists is stored exactly as the scan lists it.
-    EXPECT_EQ(app::StoredKeepText(ShortPath(folder)), common::FinalPathOf(folder).value());
+    EXPECT_EQ(core::StoredKeepText(ShortPath(folder)), common::FinalPathOf(folder).value());
 }
 
 // The keep list cannot be read (no database), or was lost with a damaged
@@ -150,20 +150,20 @@ TEST_F(KeepListRefusal, TasksThatDeleteWaitForAKeepListThatCanBeRead) {
         EXPECT_EQ(CallNative("CleanSystemFile", {LR"([{"first":3,"second":0}])", 11}), Value(answer));
         EXPECT_EQ(junk::CleanJunkFile(L"junk.tmp", dir.Path() + L"\\"), 0);
         EXPECT_TRUE(Exists(dir / L"junk.tmp"));
-        EXPECT_EQ(app::ZoneBits().load(), 0u);
+        EXPECT_EQ(core::ZoneBits().load(), 0u);
         EXPECT_EQ(CallNative("ScanRegistry", {2}), Value(0));
         ASSERT_TRUE(testsupport::WaitForWorkers());
     };
 
     db::Database().Close();
-    refusesDeleting(app::kKeepListUnreadable);
+    refusesDeleting(core::kKeepListUnreadable);
 
     testsupport::ScratchDatabase database;
     db::Database().Close();
     testsupport::RunSql(database.WorkingFile(),
                         "insert into tbl_keeplistloss(stamp,aside,recovered) values(1,'C:\\old.db',0)");
     database.Restart();
-    refusesDeleting(app::kKeepListLost);
+    refusesDeleting(core::kKeepListLost);
     const Value notice = CallNative("GetKeepListNotice");
     ASSERT_EQ(notice.Members().size(), 2u);
     EXPECT_EQ(notice.Members()[0], (Value::Member{L"recovery", Value::Null()}));

@@ -1,11 +1,11 @@
-#include "app/log_file.h"
+#include "core/log_file.h"
 
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
 
-using app::LogFile;
-using app::RotationStep;
+using core::LogFile;
+using core::RotationStep;
 using testsupport::Exists;
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -21,7 +21,7 @@ TEST(LogLevel, SettlesOutOfRangeValuesToTwo) {
     };
     for (const Case& c : {Case{0, 0, false}, Case{1, 1, false}, Case{2, 2, false}, Case{3, 2, true},
                           Case{-1, 2, true}, Case{100, 2, true}}) {
-        const app::LogLevelSetting setting = app::SettleLogLevel(c.raw);
+        const core::LogLevelSetting setting = core::SettleLogLevel(c.raw);
         EXPECT_EQ(setting.level, c.level) << c.raw;
         EXPECT_EQ(setting.rewrite, c.rewrite) << c.raw;
     }
@@ -57,17 +57,17 @@ TEST(LogLevel, NegativeLevelIsRewritten) {
 }
 
 TEST(LogBackupName, InsertsTheNumberBeforeTheLastDot) {
-    EXPECT_EQ(app::LogBackupName(L"Orvane.log", 1), L"Orvane_1.log");
-    EXPECT_EQ(app::LogBackupName(L"a.b.log", 5), L"a.b_5.log");
-    EXPECT_EQ(app::LogBackupName(L"Orvane", 2), L"Orvane_2");
+    EXPECT_EQ(core::LogBackupName(L"Orvane.log", 1), L"Orvane_1.log");
+    EXPECT_EQ(core::LogBackupName(L"a.b.log", 5), L"a.b_5.log");
+    EXPECT_EQ(core::LogBackupName(L"Orvane", 2), L"Orvane_2");
 }
 
 TEST(LogRotationPlan, ShiftsExistingBackups) {
     using Kind = RotationStep::Kind;
     const auto plan = [](int existing) {
-        return app::PlanLogRotation(L"Orvane.log", 5, [existing](const std::wstring& name) {
+        return core::PlanLogRotation(L"Orvane.log", 5, [existing](const std::wstring& name) {
             for (int n = 1; n <= existing; ++n)
-                if (name == app::LogBackupName(L"Orvane.log", n)) return true;
+                if (name == core::LogBackupName(L"Orvane.log", n)) return true;
             return false;
         });
     };
@@ -81,7 +81,7 @@ TEST(LogRotationPlan, ShiftsExistingBackups) {
                                                   {Kind::Move, L"Orvane_2.log", L"Orvane_3.log"},
                                                   {Kind::Move, L"Orvane_1.log", L"Orvane_2.log"},
                                                   {Kind::Move, L"Orvane.log", L"Orvane_1.log"}}));
-    EXPECT_EQ(app::PlanLogRotation(L"x.log", 0, [](const std::wstring&) { return true; }),
+    EXPECT_EQ(core::PlanLogRotation(L"x.log", 0, [](const std::wstring&) { return true; }),
               (std::vector<RotationStep>{{Kind::Delete, L"x.log", L""}}));
 }
 
@@ -89,7 +89,7 @@ class LogFileOnDisk : public testing::Test {
 protected:
     TempDir dir;
     std::wstring Log() const { return dir / L"Orvane.log"; }
-    std::wstring Backup(int n) const { return dir / app::LogBackupName(L"Orvane.log", n); }
+    std::wstring Backup(int n) const { return dir / core::LogBackupName(L"Orvane.log", n); }
 };
 
 TEST_F(LogFileOnDisk, CreatesTheLogWhenMissing) {

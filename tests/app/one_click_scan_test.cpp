@@ -4,12 +4,13 @@
 
 #include <ctime>
 
-#include "app/health_rules.h"
-#include "app/health_status.h"
-#include "app/keep_list.h"
-#include "app/script_bridge.h"
-#include "app/settings_store.h"
-#include "app/worker_tasks.h"
+#include "suite/health_rules.h"
+#include "suite/health_status.h"
+#include "core/keep_list.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
+#include "core/settings_store.h"
+#include "core/worker_tasks.h"
 #include "junk/junk_categories.h"
 #include "db/scratch_database.h"
 #include "support/bridge_call.h"
@@ -42,7 +43,7 @@ TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
     testsupport::PublishedHost page;
     ASSERT_EQ(CallNative("HomeScan"), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 
     const auto reports = page.CallsOf("SetErrorNumAndSize");
     ASSERT_EQ(reports.size(), 20u);
@@ -78,8 +79,8 @@ TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
 }
 
 TEST_F(OneClickScan, StoppedScanStoresNothing) {
-    app::WriteLastOneClickTime(L"2001-02-03 04:05:06");
-    app::WriteWaitCleanSize(777);
+    core::WriteLastOneClickTime(L"2001-02-03 04:05:06");
+    core::WriteWaitCleanSize(777);
     testsupport::PublishedHost page;
     page.onCall = [](std::string_view name, const std::vector<Value>&) {
         if (name == "SetScanProcess") app::NativeFunctions().Call("StopWorking", {});
@@ -87,8 +88,8 @@ TEST_F(OneClickScan, StoppedScanStoresNothing) {
     ASSERT_EQ(CallNative("HomeScan"), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), 1u);
-    EXPECT_EQ(app::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"777");
+    EXPECT_EQ(core::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"777");
 }
 
 // Stop on the home page, then Clean at once: the stopped scan is still
@@ -114,7 +115,7 @@ TEST_F(OneClickScan, StopThenCleanIsRefusedUntilTheStoppedScanHasEnded) {
     EXPECT_EQ(CallNative("GetPopupZoneBit"), Value(0));
     const std::wstring selection = LR"([{"first":1,"second":0},{"first":0,"second":2}])";
     const Value refused = CallNative("RepairChoose", {selection, 8});
-    EXPECT_EQ(refused, Value(static_cast<int>(app::HOME_SCAN_WORKING)));
+    EXPECT_EQ(refused, Value(static_cast<int>(core::HOME_SCAN_WORKING)));
     EXPECT_EQ(CallNative("HomeScan"), refused);
     SetEvent(release);
     ASSERT_TRUE(testsupport::WaitForWorkers());
@@ -141,13 +142,13 @@ TEST_F(OneClickScan, StopThenCleanIsRefusedUntilTheStoppedScanHasEnded) {
 TEST_F(OneClickScan, KeptFilesAreNeitherListedNorDeletedByScanAllAndItsClean) {
     const testsupport::ScratchDatabase database;
     struct Forgotten {
-        ~Forgotten() { app::PublishKeptItems({}); }
+        ~Forgotten() { core::PublishKeptItems({}); }
     } forgotten;
     for (const wchar_t* name : {L"keep.tmp", L"Kept Folder\\inner.tmp", L"Kept Folderx\\sibling.tmp", L"late.tmp",
                                 L"gone.tmp"})
         junktest::MakeFile(root / (std::wstring(L"temp\\") + name), 100);
-    ASSERT_EQ(app::KeepItem(root / L"TEMP\\KEEP.TMP"), app::KeepResult::Done);
-    ASSERT_EQ(app::KeepItem(root / L"temp\\kept folder\\"), app::KeepResult::Done);
+    ASSERT_EQ(core::KeepItem(root / L"TEMP\\KEEP.TMP"), core::KeepResult::Done);
+    ASSERT_EQ(core::KeepItem(root / L"temp\\kept folder\\"), core::KeepResult::Done);
     testsupport::PublishedHost page;
     ASSERT_EQ(CallNative("HomeScan"), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
@@ -167,10 +168,10 @@ TEST_F(OneClickScan, KeptFilesAreNeitherListedNorDeletedByScanAllAndItsClean) {
 }
 
 TEST_F(OneClickScan, RefusedWhileTheRegistryPageScans) {
-    app::ZoneBits() = app::REG_SCAN_WORKING;
+    core::ZoneBits() = core::REG_SCAN_WORKING;
     EXPECT_EQ(CallNative("HomeScan"), Value(2));
     EXPECT_EQ(CallNative("GetPopupZoneBit"), Value(2));
-    app::ZoneBits() = 0;
+    core::ZoneBits() = 0;
 }
 
 TEST(LastScanText, CountsFromTheStoredLocalTime) {
@@ -186,9 +187,9 @@ TEST(LastScanText, CountsFromTheStoredLocalTime) {
         const wchar_t* text;
     };
     const Case cases[] = {{30 * 60, L"30 1"}, {61 * 60, L"1 2"}, {25 * 3600, L"1 3"}, {3659, L"60 1"}, {-5 * 60, L"-5 1"}};
-    for (const Case& c : cases) EXPECT_EQ(app::LastScanText(storedAgo(c.secondsAgo), now), c.text) << c.secondsAgo;
+    for (const Case& c : cases) EXPECT_EQ(suite::LastScanText(storedAgo(c.secondsAgo), now), c.text) << c.secondsAgo;
     for (const wchar_t* never : {L"", L"yesterday", L"1969-12-31 23:59:59", L"2026-12-10 25:00:00"})
-        EXPECT_EQ(app::LastScanText(never, now), app::kNeverScanned);
+        EXPECT_EQ(suite::LastScanText(never, now), suite::kNeverScanned);
 }
 
 }  // namespace

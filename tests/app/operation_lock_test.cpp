@@ -2,7 +2,7 @@
 // holder frees it; what another account planted (a lock file, the old
 // semaphore's name) never blocks the window. Wine does not enforce DACLs: that
 // a standard user cannot open the machine's lock file shows only on Windows.
-#include "app/operation_lock.h"
+#include "core/operation_lock.h"
 
 #include <gtest/gtest.h>
 #include <sddl.h>
@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/data_stores.h"
+#include "core/data_stores.h"
 #include "common/handles.h"
 #include "engine/browser_launch.h"
 #include "engine/wire_format.h"
@@ -20,11 +20,11 @@
 
 namespace {
 
-using app::LockScope;
-using app::OperationLock;
+using core::LockScope;
+using core::OperationLock;
 
 std::wstring LockFile(LockScope scope) {
-    const app::StoreFolder store = scope == LockScope::Machine ? app::MachineStore() : app::UserStore();
+    const core::StoreFolder store = scope == LockScope::Machine ? core::MachineStore() : core::UserStore();
     return store ? store.path + L"\\operation.lock" : L"";
 }
 
@@ -94,7 +94,7 @@ TEST(OperationLock, AnAccountsLockIsNotTheMachines) {
     ASSERT_TRUE(machine.Take(0));
     EXPECT_TRUE(account.Take(0));
     EXPECT_FALSE(OperationLock(LockScope::Machine).Take(0));
-    EXPECT_FALSE(app::TakeForWindowTask());
+    EXPECT_FALSE(core::TakeForWindowTask());
     EXPECT_NE(LockFile(LockScope::Machine), LockFile(LockScope::Account));
 }
 
@@ -105,7 +105,7 @@ TEST(OperationLock, AHolderInAnotherProcessRefusesItUntilKilled) {
         OperationLock lock(scope);
         EXPECT_FALSE(lock.Take(0));
         if (scope == LockScope::Machine) {
-            EXPECT_FALSE(app::TakeForWindowTask());
+            EXPECT_FALSE(core::TakeForWindowTask());
         }
         holder.Kill();
         // The killed process's handles closed with it.
@@ -113,8 +113,8 @@ TEST(OperationLock, AHolderInAnotherProcessRefusesItUntilKilled) {
         lock.Release();
     }
     // The window's share, once free.
-    ASSERT_TRUE(app::TakeForWindowTask());
-    app::ReleaseForWindowTask();
+    ASSERT_TRUE(core::TakeForWindowTask());
+    core::ReleaseForWindowTask();
 }
 
 // A lock file that another account could open is replaced by one only the
@@ -136,7 +136,7 @@ TEST(OperationLock, APlantedLockFileDoesNotBlock) {
     }
     ASSERT_EQ(testsupport::ReadFile(path), "planted");
 
-    ASSERT_TRUE(app::TakeForWindowTask());
+    ASSERT_TRUE(core::TakeForWindowTask());
     EXPECT_EQ(testsupport::ReadFile(path), "") << "made afresh";
     // Nobody else has an entry: on Windows exactly the administrators' DACL,
     // under Wine no mode bits for others.
@@ -147,7 +147,7 @@ TEST(OperationLock, APlantedLockFileDoesNotBlock) {
         EXPECT_EQ(security, L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)");
     }
     EXPECT_FALSE(OperationLock().Take(0));
-    app::ReleaseForWindowTask();
+    core::ReleaseForWindowTask();
 }
 
 // The semaphore an earlier version locked with, made beforehand by anyone
@@ -155,8 +155,8 @@ TEST(OperationLock, APlantedLockFileDoesNotBlock) {
 TEST(OperationLock, TheOldSemaphoreNameDoesNotBlockTheWindow) {
     const common::UniqueKernelHandle planted(CreateSemaphoreW(nullptr, 0, 1, L"Global\\QuillmarkOrvane.Operation"));
     ASSERT_TRUE(planted);
-    ASSERT_TRUE(app::TakeForWindowTask());
-    app::ReleaseForWindowTask();
+    ASSERT_TRUE(core::TakeForWindowTask());
+    core::ReleaseForWindowTask();
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-#include "app/script_bridge.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
 
 #include <gtest/gtest.h>
 
@@ -6,14 +7,14 @@
 
 namespace {
 
-using app::BridgeArgs;
+using core::BridgeArgs;
 using engine::Value;
 
 Value Echo(BridgeArgs args) { return args.empty() ? Value(-1) : args[0]; }
 Value Seven(BridgeArgs) { return 7; }
 Value Eight(BridgeArgs) { return 8; }
 
-constexpr app::BridgeRow kRows[] = {
+constexpr core::BridgeRow kRows[] = {
     {"ScanRegistry", 1, Echo},
     {"getHealthStatus", 0, Seven},
     {"GetStartupInfo", 0, Eight},  // same length as "ScanRegistry" + 2: another group
@@ -21,7 +22,7 @@ constexpr app::BridgeRow kRows[] = {
 };
 
 TEST(ScriptBridge, MatchesNameThenArgumentCount) {
-    const app::ScriptBridge bridge(kRows);
+    const core::ScriptBridge bridge(kRows);
     struct Case {
         const char* name;
         std::vector<Value> args;
@@ -49,15 +50,15 @@ Value OutOfMemory(BridgeArgs) { throw std::bad_alloc(); }
 Value ThrowsAnything(BridgeArgs) { throw 7; }
 
 TEST(ScriptBridge, AnOperationThatThrowsIsAnsweredWithTheFailureCode) {
-    constexpr app::BridgeRow rows[] = {{"OutOfMemory", 0, OutOfMemory}, {"ThrowsAnything", 1, ThrowsAnything}};
-    const app::ScriptBridge bridge(rows);
-    EXPECT_EQ(bridge.Call("OutOfMemory", {}), Value(app::kCallFailed));
-    EXPECT_EQ(bridge.Call("ThrowsAnything", std::vector<Value>{Value(1)}), Value(app::kCallFailed));
+    constexpr core::BridgeRow rows[] = {{"OutOfMemory", 0, OutOfMemory}, {"ThrowsAnything", 1, ThrowsAnything}};
+    const core::ScriptBridge bridge(rows);
+    EXPECT_EQ(bridge.Call("OutOfMemory", {}), Value(core::kCallFailed));
+    EXPECT_EQ(bridge.Call("ThrowsAnything", std::vector<Value>{Value(1)}), Value(core::kCallFailed));
     EXPECT_EQ(bridge.Call("ThrowsAnything", {}), std::nullopt);
 }
 
 TEST(ScriptBridge, TableAnswersTheBusyWordRows) {
-    const app::ScriptBridge& bridge = app::NativeFunctions();
+    const core::ScriptBridge& bridge = app::NativeFunctions();
     EXPECT_TRUE(bridge.Call("GetPopupZoneBit", {}).has_value());
     EXPECT_FALSE(bridge.Call("GetPopupZoneBit", std::vector<Value>{Value(1)}).has_value());
 }

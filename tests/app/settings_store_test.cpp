@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "app/script_bridge.h"
-#include "app/settings_store_values.h"
+#include "core/script_bridge.h"
+#include "core/settings_store_values.h"
 
 namespace {
 
@@ -56,42 +56,42 @@ using testsupport::CallNative;
 
 class SettingsStore : public testing::Test {
 protected:
-    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, app::kProductKey); }
-    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, app::kProductKey); }
+    void SetUp() override { RegDeleteTreeW(HKEY_CURRENT_USER, core::kProductKey); }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, core::kProductKey); }
 };
 
 TEST_F(SettingsStore, AFreshMachineGetsTheRootKeyAndEmptyOneClickTexts) {
-    EXPECT_EQ(app::ReadHealthScore(), 0u);
-    EXPECT_TRUE(KeyExists(app::kProductKey));
-    EXPECT_FALSE(KeyExists(app::kOneClickKey));
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"");
-    EXPECT_EQ(Read(app::kOneClickKey, L"WaitCleanSize"), Text(REG_SZ, L""));
-    EXPECT_EQ(app::ReadRegistryIssueCount(), 0u);
-    app::EnsureOneClickValue(L"LastOneClickTime");
-    EXPECT_EQ(Read(app::kOneClickKey, L"LastOneClickTime"), Text(REG_SZ, L""));
+    EXPECT_EQ(core::ReadHealthScore(), 0u);
+    EXPECT_TRUE(KeyExists(core::kProductKey));
+    EXPECT_FALSE(KeyExists(core::kOneClickKey));
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"");
+    EXPECT_EQ(Read(core::kOneClickKey, L"WaitCleanSize"), Text(REG_SZ, L""));
+    EXPECT_EQ(core::ReadRegistryIssueCount(), 0u);
+    core::EnsureOneClickValue(L"LastOneClickTime");
+    EXPECT_EQ(Read(core::kOneClickKey, L"LastOneClickTime"), Text(REG_SZ, L""));
     // An existing value is left as it is.
-    Write(app::kOneClickKey, L"LastOneClickTime", Text(REG_SZ, L"2024-01-01 10:00:00"));
-    app::EnsureOneClickValue(L"LastOneClickTime");
-    EXPECT_EQ(Read(app::kOneClickKey, L"LastOneClickTime"), Text(REG_SZ, L"2024-01-01 10:00:00"));
+    Write(core::kOneClickKey, L"LastOneClickTime", Text(REG_SZ, L"2024-01-01 10:00:00"));
+    core::EnsureOneClickValue(L"LastOneClickTime");
+    EXPECT_EQ(Read(core::kOneClickKey, L"LastOneClickTime"), Text(REG_SZ, L"2024-01-01 10:00:00"));
 }
 
 TEST_F(SettingsStore, PendingJunkSizeIsReadWithOrWithoutTerminator) {
-    app::WriteWaitCleanSize(123456789012);
-    EXPECT_EQ(Read(app::kOneClickKey, L"WaitCleanSize"), Text(REG_SZ, L"123456789012"));
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"123456789012");
-    Write(app::kOneClickKey, L"WaitCleanSize", Text(REG_SZ, std::wstring_view(L"42\0", 3)));
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"42");
+    core::WriteWaitCleanSize(123456789012);
+    EXPECT_EQ(Read(core::kOneClickKey, L"WaitCleanSize"), Text(REG_SZ, L"123456789012"));
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"123456789012");
+    Write(core::kOneClickKey, L"WaitCleanSize", Text(REG_SZ, std::wstring_view(L"42\0", 3)));
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"42");
 }
 
 TEST_F(SettingsStore, ScoreAndIssueCountAreDwords) {
-    app::WriteHealthScore(80);  // the product key does not exist yet: nothing is written
-    EXPECT_FALSE(KeyExists(app::kProductKey));
-    EXPECT_EQ(app::ReadHealthScore(), 0u);
-    app::WriteHealthScore(80);
-    EXPECT_EQ(app::ReadHealthScore(), 80u);
-    app::WriteRegistryIssueCount(3);
-    EXPECT_EQ(Read(app::kOneClickKey, L"RegNoDelete")->type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(app::ReadRegistryIssueCount(), 3u);
+    core::WriteHealthScore(80);  // the product key does not exist yet: nothing is written
+    EXPECT_FALSE(KeyExists(core::kProductKey));
+    EXPECT_EQ(core::ReadHealthScore(), 0u);
+    core::WriteHealthScore(80);
+    EXPECT_EQ(core::ReadHealthScore(), 80u);
+    core::WriteRegistryIssueCount(3);
+    EXPECT_EQ(Read(core::kOneClickKey, L"RegNoDelete")->type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(core::ReadRegistryIssueCount(), 3u);
 }
 
 TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedTextNamingADocumentLanguage) {
@@ -114,35 +114,35 @@ TEST_F(SettingsStore, LanguageIsTakenOnlyFromAProperlyTerminatedTextNamingADocum
         {Text(REG_SZ, std::wstring_view(L"zh-CN\0", 6)), L"en"},
     };
     for (const Case& c : cases) {
-        Write(app::kProductKey, L"lang", c.stored);
+        Write(core::kProductKey, L"lang", c.stored);
         EXPECT_EQ(CallNative("GetShowLanguage"), Value(c.language)) << c.language;
     }
     EXPECT_EQ(CallNative("SetShowLanguage", {L"zh"}), Value(1));
-    EXPECT_EQ(Read(app::kProductKey, L"lang"), Text(REG_SZ, L"zh"));
+    EXPECT_EQ(Read(core::kProductKey, L"lang"), Text(REG_SZ, L"zh"));
     EXPECT_EQ(CallNative("GetShowLanguage"), Value(L"zh"));
 }
 
 TEST_F(SettingsStore, RightTopInfoInitialisesOnlyTheKeysThatExist) {
     EXPECT_EQ(CallNative("getRightTopInfo"), Value::Array({L"0 B", 0}));
-    EXPECT_FALSE(KeyExists(app::kJunkCleanerKey));
-    EXPECT_FALSE(KeyExists(app::kEvidenceCleanerKey));
-    EXPECT_FALSE(KeyExists(app::kOneClickKey));
+    EXPECT_FALSE(KeyExists(core::kJunkCleanerKey));
+    EXPECT_FALSE(KeyExists(core::kEvidenceCleanerKey));
+    EXPECT_FALSE(KeyExists(core::kOneClickKey));
 
     HKEY created = nullptr;
-    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, app::kJunkCleanerKey, &created), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, core::kJunkCleanerKey, &created), ERROR_SUCCESS);
     RegCloseKey(created);
     EXPECT_EQ(CallNative("getRightTopInfo"), Value::Array({L"0 B", 0}));
-    EXPECT_EQ(Read(app::kJunkCleanerKey, L"TotalCleanSize"), (Stored{REG_DWORD, std::vector<BYTE>(8, 0)}));
-    EXPECT_FALSE(KeyExists(app::kEvidenceCleanerKey));
+    EXPECT_EQ(Read(core::kJunkCleanerKey, L"TotalCleanSize"), (Stored{REG_DWORD, std::vector<BYTE>(8, 0)}));
+    EXPECT_FALSE(KeyExists(core::kEvidenceCleanerKey));
 
     const std::uint64_t junk = 2048, evidence = 1024;
     const auto bytes = [](const std::uint64_t& v) {
         return std::vector<BYTE>(reinterpret_cast<const BYTE*>(&v), reinterpret_cast<const BYTE*>(&v) + 8);
     };
-    Write(app::kJunkCleanerKey, L"TotalCleanSize", {REG_QWORD, bytes(junk)});
-    Write(app::kEvidenceCleanerKey, L"TotalCleanSize", {REG_DWORD, bytes(evidence)});
+    Write(core::kJunkCleanerKey, L"TotalCleanSize", {REG_QWORD, bytes(junk)});
+    Write(core::kEvidenceCleanerKey, L"TotalCleanSize", {REG_DWORD, bytes(evidence)});
     const DWORD times = 4;
-    Write(app::kOneClickKey, L"CleanTimes", {REG_DWORD, {reinterpret_cast<const BYTE*>(&times), reinterpret_cast<const BYTE*>(&times) + 4}});
+    Write(core::kOneClickKey, L"CleanTimes", {REG_DWORD, {reinterpret_cast<const BYTE*>(&times), reinterpret_cast<const BYTE*>(&times) + 4}});
     EXPECT_EQ(CallNative("getRightTopInfo"), Value::Array({L"3 KB", 4}));
 }
 
@@ -168,7 +168,7 @@ TEST(SettingsValues, RegistryTextMustBeProperlyTerminated) {
         {REG_DWORD, {0, 0, 0, 0}, std::nullopt},
         {REG_BINARY, {0, 0}, std::nullopt},
     };
-    for (const Case& c : cases) EXPECT_EQ(app::TerminatedRegistryText(c.type, c.data), c.text) << c.type;
+    for (const Case& c : cases) EXPECT_EQ(core::TerminatedRegistryText(c.type, c.data), c.text) << c.type;
 }
 
 TEST(SettingsValues, PendingTotalsGoDownOnlyWhenTheyCoverWhatWasCleaned) {
@@ -180,9 +180,9 @@ TEST(SettingsValues, PendingTotalsGoDownOnlyWhenTheyCoverWhatWasCleaned) {
     const Case cases[] = {{L"5000", 1024, 3976}, {L"1024", 1024, 0}, {L"100", 101, std::nullopt},
                           {L"", 0, 0},           {L"", 1, std::nullopt}, {L"-5", 1, std::nullopt},
                           {L"12abc", 2, 10},     {L"9223372036854775807", 7, 9223372036854775800}};
-    for (const Case& c : cases) EXPECT_EQ(app::LoweredWaitCleanSize(c.stored, c.cleaned), c.left) << c.stored;
-    EXPECT_EQ(app::LoweredIssueCount(3, 5), std::nullopt);
-    EXPECT_EQ(app::LoweredIssueCount(5, 3), 2u);
+    for (const Case& c : cases) EXPECT_EQ(core::LoweredWaitCleanSize(c.stored, c.cleaned), c.left) << c.stored;
+    EXPECT_EQ(core::LoweredIssueCount(3, 5), std::nullopt);
+    EXPECT_EQ(core::LoweredIssueCount(5, 3), 2u);
 }
 
 }  // namespace

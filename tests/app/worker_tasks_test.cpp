@@ -1,17 +1,18 @@
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
 
-#include "app/script_bridge.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
 #include "db/scratch_database.h"
 #include "support/recording_host.h"
 
 namespace {
 
-using app::Task;
+using core::Task;
 using engine::Value;
 using testsupport::PublishedHost;
 using testsupport::ScriptCall;
@@ -23,7 +24,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(testsupport::WaitForWorkers());
-        app::ZoneBits() = 0;
+        core::ZoneBits() = 0;
     }
     void TearDown() override { EXPECT_TRUE(testsupport::WaitForWorkers()); }
 };
@@ -58,16 +59,16 @@ TEST_F(WorkerTasks, StartRuleFollowsEachTasksRefusalMask) {
     for (const Case& c : cases) {
         for (const std::uint32_t busy : busyBits) {
             SCOPED_TRACE(testing::Message() << "task " << static_cast<int>(c.task) << " busy " << busy);
-            app::ZoneBits() = busy | 0x4000;  // an unrelated bit: the refusal answers the whole word
+            core::ZoneBits() = busy | 0x4000;  // an unrelated bit: the refusal answers the whole word
             bool prepared = false;
-            const int answer = app::StartTask(c.task, [&] { prepared = true; }, [] {}, c.bit);
+            const int answer = core::StartTask(c.task, [&] { prepared = true; }, [] {}, c.bit);
             if (busy & c.refusedBy) {
                 EXPECT_EQ(answer, static_cast<int>(busy | 0x4000));
                 EXPECT_FALSE(prepared);
             } else {
                 EXPECT_EQ(answer, 0);
                 EXPECT_TRUE(prepared);
-                EXPECT_EQ(app::ZoneBits().load() & c.bit, c.bit);
+                EXPECT_EQ(core::ZoneBits().load() & c.bit, c.bit);
             }
             ASSERT_TRUE(testsupport::WaitForWorkers());
         }
@@ -76,21 +77,21 @@ TEST_F(WorkerTasks, StartRuleFollowsEachTasksRefusalMask) {
 
 TEST_F(WorkerTasks, StoppedWorkerStillAliveRefusesATaskThatSharesItsData) {
     Gate release;
-    ASSERT_EQ(app::StartTask(Task::JunkScan, {}, [&release] { release.Wait(); }), 0);
+    ASSERT_EQ(core::StartTask(Task::JunkScan, {}, [&release] { release.Wait(); }), 0);
     EXPECT_EQ(*app::NativeFunctions().Call("StopWorking", {})->AsInt(), 0);
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
     // The busy word is clear, but the stopped scan has not ended yet: every
     // task that reads or empties the junk lists waits for it, the cleans too,
     // whose busy mask leaves the scan bits out.
-    EXPECT_EQ(app::StartTask(Task::JunkScan, {}, [] {}), 0x04);
-    EXPECT_EQ(app::StartTask(Task::OneClickScan, {}, [] {}), 0x04);
-    EXPECT_EQ(app::StartTask(Task::Clean, {}, [] {}, app::POPUP_WINDOWS_CLEAN_WORKING), 0x04);
+    EXPECT_EQ(core::StartTask(Task::JunkScan, {}, [] {}), 0x04);
+    EXPECT_EQ(core::StartTask(Task::OneClickScan, {}, [] {}), 0x04);
+    EXPECT_EQ(core::StartTask(Task::Clean, {}, [] {}, core::POPUP_WINDOWS_CLEAN_WORKING), 0x04);
     // A task that shares nothing with it starts.
-    EXPECT_EQ(app::StartTask(Task::RegistryScan, {}, [] {}), 0);
+    EXPECT_EQ(core::StartTask(Task::RegistryScan, {}, [] {}), 0);
     release.Open();
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    app::ZoneBits() = 0;
-    EXPECT_EQ(app::StartTask(Task::JunkScan, {}, [] {}), 0);
+    core::ZoneBits() = 0;
+    EXPECT_EQ(core::StartTask(Task::JunkScan, {}, [] {}), 0);
 }
 
 // Each task is stopped by the stops asked for while it runs, and by no
@@ -99,53 +100,53 @@ TEST_F(WorkerTasks, StoppedWorkerStillAliveRefusesATaskThatSharesItsData) {
 TEST_F(WorkerTasks, AStopReachesTheTasksRunningWhenItWasAskedForAndNoOthers) {
     Gate registryRelease, junkRelease;
     std::atomic<int> registryStopped{-1}, junkStoppedBeforeItsStop{-1}, junkStopped{-1};
-    ASSERT_EQ(app::StartTask(Task::RegistryScan, {}, [&] {
+    ASSERT_EQ(core::StartTask(Task::RegistryScan, {}, [&] {
                   registryRelease.Wait();
-                  registryStopped = app::StopRequested();
+                  registryStopped = core::StopRequested();
               }),
               0);
-    app::RaiseStopFlag();
+    core::RaiseStopFlag();
     Gate junkStarted;
-    ASSERT_EQ(app::StartTask(Task::JunkScan, {}, [&] {
-                  junkStoppedBeforeItsStop = app::StopRequested();
+    ASSERT_EQ(core::StartTask(Task::JunkScan, {}, [&] {
+                  junkStoppedBeforeItsStop = core::StopRequested();
                   junkStarted.Open();
                   junkRelease.Wait();
-                  junkStopped = app::StopRequested();
+                  junkStopped = core::StopRequested();
               }),
               0);
     junkStarted.Wait();
-    app::RaiseStopFlag();
+    core::RaiseStopFlag();
     registryRelease.Open();
-    while (app::LiveWorkerBits() & app::REG_SCAN_WORKING) Sleep(1);
+    while (core::LiveWorkerBits() & core::REG_SCAN_WORKING) Sleep(1);
     junkRelease.Open();
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(registryStopped.load(), 1);
     EXPECT_EQ(junkStoppedBeforeItsStop.load(), 0);
     EXPECT_EQ(junkStopped.load(), 1);
-    EXPECT_FALSE(app::StopRequested());  // this thread runs no task
+    EXPECT_FALSE(core::StopRequested());  // this thread runs no task
 }
 
 TEST_F(WorkerTasks, AWorkerThatCannotBeStartedClearsItsBitAndAnswersNonZero) {
-    const app::ThreadMaker real = app::ReplaceThreadMaker([](unsigned(__stdcall*)(void*), void*) -> HANDLE {
+    const core::ThreadMaker real = core::ReplaceThreadMaker([](unsigned(__stdcall*)(void*), void*) -> HANDLE {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     });
     bool ran = false;
-    EXPECT_EQ(app::StartTask(Task::SystemDiskScan, {}, [&ran] { ran = true; }), app::kThreadNotStarted);
-    EXPECT_EQ(app::StartTask(Task::Clean, {}, [&ran] { ran = true; }, app::HOME_CLEAN_WORKING), app::kThreadNotStarted);
-    EXPECT_FALSE(app::StartDetachedWorker([&ran] { ran = true; }));
-    app::ReplaceThreadMaker(real);
+    EXPECT_EQ(core::StartTask(Task::SystemDiskScan, {}, [&ran] { ran = true; }), core::kThreadNotStarted);
+    EXPECT_EQ(core::StartTask(Task::Clean, {}, [&ran] { ran = true; }, core::HOME_CLEAN_WORKING), core::kThreadNotStarted);
+    EXPECT_FALSE(core::StartDetachedWorker([&ran] { ran = true; }));
+    core::ReplaceThreadMaker(real);
     EXPECT_FALSE(ran);
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
-    EXPECT_EQ(app::LiveWorkerBits(), 0u);
-    EXPECT_TRUE(app::StopAllWorkers(0));  // nothing counts as running
-    EXPECT_EQ(app::StartTask(Task::SystemDiskScan, {}, [] {}), 0);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::LiveWorkerBits(), 0u);
+    EXPECT_TRUE(core::StopAllWorkers(0));  // nothing counts as running
+    EXPECT_EQ(core::StartTask(Task::SystemDiskScan, {}, [] {}), 0);
 }
 
 TEST_F(WorkerTasks, ProgressReachesEveryRunningPageInTheFixedOrder) {
     PublishedHost host;
-    app::ZoneBits() = 0xFF | 0x800;
-    app::BroadcastProgress(40);
+    core::ZoneBits() = 0xFF | 0x800;
+    core::BroadcastProgress(40);
     std::vector<int> bits;
     for (const ScriptCall& call : host.CallsOf("SetScanProcess")) {
         ASSERT_EQ(call.args.size(), 2u);
@@ -157,22 +158,22 @@ TEST_F(WorkerTasks, ProgressReachesEveryRunningPageInTheFixedOrder) {
 
 TEST_F(WorkerTasks, ProgressSkipsAPageWhoseTaskEndedDuringTheBroadcast) {
     PublishedHost host;
-    app::ZoneBits() = 0x02 | 0x08;
-    host.onCall = [](std::string_view, const std::vector<Value>&) { app::ClearZoneBits(0x08); };
-    app::BroadcastProgress(100);
+    core::ZoneBits() = 0x02 | 0x08;
+    host.onCall = [](std::string_view, const std::vector<Value>&) { core::ClearZoneBits(0x08); };
+    core::BroadcastProgress(100);
     EXPECT_EQ(host.Calls(), (std::vector<ScriptCall>{{"SetScanProcess", {Value(100), Value(2)}}}));
 }
 
 TEST(ErrorReportPageBit, PrefersHomeThenJunkThenRegistry) {
-    EXPECT_EQ(app::ErrorReportPageBit(0x07), 1);
-    EXPECT_EQ(app::ErrorReportPageBit(0x06), 4);
-    EXPECT_EQ(app::ErrorReportPageBit(0x02 | 0x800), 2);
-    EXPECT_EQ(app::ErrorReportPageBit(0x38), 0);
+    EXPECT_EQ(core::ErrorReportPageBit(0x07), 1);
+    EXPECT_EQ(core::ErrorReportPageBit(0x06), 4);
+    EXPECT_EQ(core::ErrorReportPageBit(0x02 | 0x800), 2);
+    EXPECT_EQ(core::ErrorReportPageBit(0x38), 0);
 }
 
 TEST(CallScriptFunction, WithoutAPublishedWindowIsNotDelivered) {
-    app::PublishMainWindow(nullptr);
-    EXPECT_FALSE(app::CallScriptFunction("UpgradeTips", {Value(1)}));
+    core::PublishMainWindow(nullptr);
+    EXPECT_FALSE(core::CallScriptFunction("UpgradeTips", {Value(1)}));
 }
 
 }  // namespace

@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "app/document_source.h"
-#include "app/script_bridge.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
 #include "engine/browser_window.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "common/keep_match.h"
 
-namespace app {
+namespace core {
 
 // The text the keep list stores for what a user typed (`orvane keep add`),
 // in the form the scans list: a path that exists as its final path (long
@@ -24,4 +24,4 @@ std::wstring StoredKeepText(std::wstring_view typed);
 // side.
 common::KeptItems KeptTextsOf(std::wstring_view stored);
 
-}  // namespace app
+}  // namespace core

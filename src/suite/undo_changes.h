@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace app {
+namespace suite {
 
 struct Change {
     std::string id;     // "registry-12", "service-5", "startup-3", "downloads-2": what a restore names
@@ -48,4 +48,4 @@ RestoreOutcome RestoreChange(std::string_view id);
 // "2026-12-10 23:04:05" from the service log's "10/12/2026" and "23:04:05".
 std::wstring ServiceLogTime(const std::string& date, const std::string& time);
 
-}  // namespace app
+}  // namespace suite

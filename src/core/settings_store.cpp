@@ -1,9 +1,9 @@
-#include "app/settings_store.h"
+#include "core/settings_store.h"
 
-#include "app/settings_store_values.h"
+#include "core/settings_store_values.h"
 #include "common/handles.h"
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -118,4 +118,4 @@ void WriteRegistryIssueCount(DWORD count) {
         RegSetValueExW(key.get(), L"RegNoDelete", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof(count));
 }
 
-}  // namespace app
+}  // namespace core

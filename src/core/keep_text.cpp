@@ -1,4 +1,4 @@
-#include "app/keep_text.h"
+#include "core/keep_text.h"
 
 #include <windows.h>
 #include <sddl.h>
@@ -10,7 +10,7 @@
 #include "common/handles.h"
 #include "common/listed_delete.h"
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -106,4 +106,4 @@ common::KeptItems KeptTextsOf(std::wstring_view stored) {
     return texts;
 }
 
-}  // namespace app
+}  // namespace core

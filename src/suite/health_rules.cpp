@@ -1,11 +1,11 @@
-#include "app/health_rules.h"
+#include "suite/health_rules.h"
 
 #include <cwchar>
 
 #include "junk/junk_categories.h"
 #include <string>
 
-namespace app {
+namespace suite {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::wstring ElapsedText(std::int64_t seconds) {
     return text;
 }
 
-}  // namespace app
+}  // namespace suite

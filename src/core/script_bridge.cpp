@@ -1,8 +1,8 @@
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 
-namespace app {
+namespace core {
 
 ScriptBridge::ScriptBridge(std::span<const BridgeRow> rows) {
     for (const BridgeRow& row : rows) rowsByLength_[row.name.size()].push_back(row);
@@ -25,4 +25,4 @@ std::optional<engine::Value> ScriptBridge::Call(std::string_view name, BridgeArg
     return std::nullopt;
 }
 
-}  // namespace app
+}  // namespace core

@@ -17,10 +17,10 @@
 #include <optional>
 #include <string>
 
-#include "app/store_access.h"
+#include "core/store_access.h"
 #include "common/handles.h"
 
-namespace app {
+namespace core {
 
 // A store folder made or checked: its path, or why it may not be used.
 struct StoreFolder {
@@ -78,4 +78,4 @@ private:
 // its token cannot be read.
 std::wstring AccountSid();
 
-}  // namespace app
+}  // namespace core

@@ -1,11 +1,11 @@
-#include "app/operation_lock.h"
+#include "core/operation_lock.h"
 
 #include <mutex>
 
-#include "app/data_stores.h"
+#include "core/data_stores.h"
 #include "common/listed_delete.h"
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -99,4 +99,4 @@ void ReleaseForWindowTask() {
     if (windowTasks > 0 && --windowTasks == 0) windowShare.Release();
 }
 
-}  // namespace app
+}  // namespace core

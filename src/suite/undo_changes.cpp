@@ -1,4 +1,4 @@
-#include "app/undo_changes.h"
+#include "suite/undo_changes.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <ctime>
 #include <optional>
 
-#include "app/settings_store_values.h"
+#include "core/settings_store_values.h"
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
 #include "db/local_database.h"
@@ -16,7 +16,7 @@
 #include "services/service_change.h"
 #include "startup/startup_journal.h"
 
-namespace app {
+namespace suite {
 
 namespace {
 
@@ -146,7 +146,7 @@ RestoreOutcome RestoreDownloadMove(std::int64_t id) {
 std::wstring FolderBefore(const db::DownloadMoveRow& row) {
     for (const db::DownloadSettingBefore& setting : row.settings) {
         if (setting.value == disk::kShellDownloadValue && setting.previous)
-            return app::TerminatedRegistryText(setting.previous->type, setting.previous->data).value_or(L"");
+            return core::TerminatedRegistryText(setting.previous->type, setting.previous->data).value_or(L"");
     }
     return {};
 }
@@ -207,4 +207,4 @@ RestoreOutcome RestoreChange(std::string_view id) {
     return {};
 }
 
-}  // namespace app
+}  // namespace suite

@@ -1,4 +1,4 @@
-#include "app/data_stores.h"
+#include "core/data_stores.h"
 
 #include <aclapi.h>
 #include <knownfolders.h>
@@ -11,7 +11,7 @@
 #include "common/listed_delete.h"
 #include "engine/browser_launch.h"
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -226,4 +226,4 @@ std::wstring AccountSid() {
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
-}  // namespace app
+}  // namespace core

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
-namespace app {
+namespace suite {
 
 // The text of element 1: the time since `lastScan` as of `now`; the
 // never-scanned text when it is empty or not a valid time (a stored time
@@ -16,6 +16,6 @@ std::wstring LastScanText(const std::wstring& lastScan, std::time_t now);
 
 // getHealthStatus(): [status class, time since the last scan, score, errors,
 // error items, pending junk size, 0, pending registry issues, 0].
-engine::Value GetHealthStatus(BridgeArgs args);
+engine::Value GetHealthStatus(core::BridgeArgs args);
 
-}  // namespace app
+}  // namespace suite

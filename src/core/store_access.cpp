@@ -1,9 +1,9 @@
-#include "app/store_access.h"
+#include "core/store_access.h"
 
 #include <algorithm>
 #include <tuple>
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -64,4 +64,4 @@ Verdict Judge(const ObjectSecurity& found, const StoreRule& rule, ACCESS_MASK ot
     return Verdict::Use;
 }
 
-}  // namespace app
+}  // namespace core

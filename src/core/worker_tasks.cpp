@@ -1,4 +1,4 @@
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 
 #include <windows.h>
 #include <process.h>
@@ -7,12 +7,12 @@
 #include <memory>
 #include <mutex>
 
-#include "app/keep_list.h"
-#include "app/log_file.h"
-#include "app/operation_lock.h"
+#include "core/keep_list.h"
+#include "core/log_file.h"
+#include "core/operation_lock.h"
 #include "common/handles.h"
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -253,4 +253,4 @@ int EnableCleanPrivileges() {
     return GetLastError() == ERROR_SUCCESS ? 1 : 0;
 }
 
-}  // namespace app
+}  // namespace core

@@ -9,7 +9,7 @@
 
 #include "common/handles.h"
 
-namespace app {
+namespace core {
 
 // The level that a raw "LEVEL" value settles to, and whether the stored value
 // must be rewritten: anything above 2 taken as unsigned (negative values too)
@@ -65,4 +65,4 @@ private:
     int backupCount_ = kBackupCount;
 };
 
-}  // namespace app
+}  // namespace core

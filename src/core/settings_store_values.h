@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace core {
 
 // The text of a registry value when it is a properly terminated string:
 // REG_SZ or REG_EXPAND_SZ, an even byte count, and a zero last character
@@ -33,4 +33,4 @@ std::optional<std::int64_t> LoweredWaitCleanSize(std::wstring_view stored, std::
 // the stored count is below that.
 std::optional<DWORD> LoweredIssueCount(DWORD stored, std::uint32_t repaired);
 
-}  // namespace app
+}  // namespace core

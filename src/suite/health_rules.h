@@ -11,7 +11,7 @@
 #include "junk/junk_lists.h"
 #include "registry/registry_issue.h"
 
-namespace app {
+namespace suite {
 
 // 100 less the weight of every category that found something (a junk
 // category weighs what cleaning it earns back).
@@ -32,4 +32,4 @@ std::wstring ElapsedText(std::int64_t seconds);
 
 inline constexpr wchar_t kNeverScanned[] = L"You have not maked an overall scanning!";
 
-}  // namespace app
+}  // namespace suite

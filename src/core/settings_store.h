@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace app {
+namespace core {
 
 inline constexpr const wchar_t* kProductKey = L"Software\\Quillmark\\Quillmark Orvane";
 inline constexpr const wchar_t* kOneClickKey = L"Software\\Quillmark\\Quillmark Orvane\\OneClick Cleaner";
@@ -44,4 +44,4 @@ void WriteHealthScore(DWORD score);
 DWORD ReadRegistryIssueCount();
 void WriteRegistryIssueCount(DWORD count);
 
-}  // namespace app
+}  // namespace core

@@ -1,8 +1,8 @@
-#include "app/log_file.h"
+#include "core/log_file.h"
 
 #include <windows.h>
 
-namespace app {
+namespace core {
 
 LogLevelSetting SettleLogLevel(int raw) {
     if (static_cast<unsigned>(raw) > 2) return {2, true};
@@ -99,4 +99,4 @@ void LogFile::Rotate() {
     Open(false);
 }
 
-}  // namespace app
+}  // namespace core

@@ -17,7 +17,7 @@
 
 #include "common/handles.h"
 
-namespace app {
+namespace core {
 
 enum class LockScope {
     Machine,  // the machine store's: the window and an elevated orvane
@@ -71,4 +71,4 @@ private:
     bool held_;
 };
 
-}  // namespace app
+}  // namespace core

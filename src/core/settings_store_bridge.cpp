@@ -1,13 +1,13 @@
-#include "app/settings_store_bridge.h"
+#include "core/settings_store_bridge.h"
 
 #include <cstdint>
 
-#include "app/settings_store.h"
-#include "app/settings_store_values.h"
+#include "core/settings_store.h"
+#include "core/settings_store_values.h"
 #include "common/handles.h"
 #include "common/size_text.h"
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -60,4 +60,4 @@ engine::Value getRightTopInfo(BridgeArgs) {
     return engine::Value::Array({common::MakeFileSize(cleaned), cleanTimes});
 }
 
-}  // namespace app
+}  // namespace core

@@ -1,16 +1,16 @@
-#include "app/one_click_scan.h"
+#include "suite/one_click_scan.h"
 
 #include <ctime>
 #include <cwchar>
 
-#include "app/health_rules.h"
-#include "app/settings_store.h"
-#include "app/settings_store_values.h"
-#include "app/worker_tasks.h"
+#include "suite/health_rules.h"
+#include "core/settings_store.h"
+#include "core/settings_store_values.h"
+#include "core/worker_tasks.h"
 #include "junk/junk_scan.h"
 #include "registry/registry_scan.h"
 
-namespace app {
+namespace suite {
 
 namespace {
 
@@ -32,14 +32,14 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
                     DWORD& registryIssues) {
     auto& registryLists = registry::RegistryIssueLists();
     for (int i = 0; i < registry::kRegistryCategoryCount; ++i) {
-        if (StopRequested()) return false;
+        if (core::StopRequested()) return false;
         registry::ScanRegistryCategory(i, registryLists[i]);
         // The category scan gives up inside when stopped: not a finding to report.
-        if (StopRequested()) return false;
+        if (core::StopRequested()) return false;
         registryFound[i] = !registryLists[i].empty();
         registryIssues += static_cast<DWORD>(registryLists[i].size());
-        ReportScannedCategory(registryLists[i].size(), L"0", 0, i);
-        BroadcastProgress((i + 1) * 5);
+        core::ReportScannedCategory(registryLists[i].size(), L"0", 0, i);
+        core::BroadcastProgress((i + 1) * 5);
     }
     junk::ResetJunkLists();
     const junk::CategorySources sources = junk::SystemSources();
@@ -48,8 +48,8 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
         const junk::JunkFileList& list = junk::JunkList(j);
         junkFound[j] = !list.Empty();
         junkBytes += list.Total();
-        ReportScannedCategory(list.Count(), DecimalText(static_cast<std::int64_t>(list.Total())), 1, j);
-        BroadcastProgress((j + 8) * 5);
+        core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, j);
+        core::BroadcastProgress((j + 8) * 5);
     }
     return true;
 }
@@ -61,16 +61,16 @@ void RunOneClickScan() {
     std::uint64_t junkBytes = 0;
     DWORD registryIssues = 0;
     if (ScanEverything(registryFound, junkFound, junkBytes, registryIssues)) {
-        WriteHealthScore(static_cast<DWORD>(HealthScore(registryFound, junkFound)));
-        WriteLastOneClickTime(LocalTimeText());
-        WriteWaitCleanSize(static_cast<std::int64_t>(junkBytes));
-        WriteRegistryIssueCount(registryIssues);
+        core::WriteHealthScore(static_cast<DWORD>(HealthScore(registryFound, junkFound)));
+        core::WriteLastOneClickTime(LocalTimeText());
+        core::WriteWaitCleanSize(static_cast<std::int64_t>(junkBytes));
+        core::WriteRegistryIssueCount(registryIssues);
     }
-    ClearZoneBits(HOME_SCAN_WORKING);
+    core::ClearZoneBits(core::HOME_SCAN_WORKING);
 }
 
 }  // namespace
 
-engine::Value HomeScan(BridgeArgs) { return StartTask(Task::OneClickScan, EmptyLists, RunOneClickScan); }
+engine::Value HomeScan(core::BridgeArgs) { return core::StartTask(core::Task::OneClickScan, EmptyLists, RunOneClickScan); }
 
-}  // namespace app
+}  // namespace suite

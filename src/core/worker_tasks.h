@@ -16,7 +16,7 @@
 #include "engine/script_host.h"
 #include "engine/value.h"
 
-namespace app {
+namespace core {
 
 // The busy word's bits. Each also names the page that started the task; the
 // documents pass them in and get them back in the callbacks.
@@ -150,4 +150,4 @@ void LogFailure(std::string_view what, std::string_view name = {}) noexcept;
 // all three were granted.
 int EnableCleanPrivileges();
 
-}  // namespace app
+}  // namespace core

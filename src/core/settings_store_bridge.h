@@ -1,8 +1,8 @@
 #pragma once
 // Native functions that are plain settings accessors.
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
-namespace app {
+namespace core {
 
 // The documents' language code: the stored one when it is a proper text
 // naming a language the documents have ("zh"), else "en".
@@ -12,4 +12,4 @@ engine::Value SetShowLanguage(BridgeArgs args);
 // [total bytes cleaned as size text, count of one-click optimisations].
 engine::Value getRightTopInfo(BridgeArgs args);
 
-}  // namespace app
+}  // namespace core

@@ -11,7 +11,7 @@
 
 #include "engine/value.h"
 
-namespace app {
+namespace core {
 
 using BridgeArgs = std::span<const engine::Value>;
 using BridgeOperation = engine::Value (*)(BridgeArgs args);
@@ -41,7 +41,4 @@ private:
     std::map<std::size_t, std::vector<BridgeRow>> rowsByLength_;
 };
 
-// The program's table of native functions.
-const ScriptBridge& NativeFunctions();
-
-}  // namespace app
+}  // namespace core

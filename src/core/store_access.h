@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace core {
 
 inline constexpr wchar_t kSystemSid[] = L"S-1-5-18";
 inline constexpr wchar_t kAdministratorsSid[] = L"S-1-5-32-544";
@@ -70,4 +70,4 @@ enum class Verdict {
 // or deny entries cannot be judged and count against it.
 Verdict Judge(const ObjectSecurity& found, const StoreRule& rule, ACCESS_MASK othersMay);
 
-}  // namespace app
+}  // namespace core

@@ -1,16 +1,16 @@
-#include "app/health_status.h"
+#include "suite/health_status.h"
 
 #include <cwchar>
 
-#include "app/health_rules.h"
-#include "app/settings_store.h"
+#include "suite/health_rules.h"
+#include "core/settings_store.h"
 
-namespace app {
+namespace suite {
 
 namespace {
 
 int ProductNumber(const wchar_t* name) {
-    const std::optional<std::wstring> text = ReadProductText(name);
+    const std::optional<std::wstring> text = core::ReadProductText(name);
     return text ? static_cast<int>(std::wcstol(text->c_str(), nullptr, 10)) : 0;
 }
 
@@ -24,20 +24,20 @@ std::wstring LastScanText(const std::wstring& lastScan, std::time_t now) {
     return ElapsedText(static_cast<std::int64_t>(now) - static_cast<std::int64_t>(then));
 }
 
-engine::Value GetHealthStatus(BridgeArgs) {
-    const std::optional<std::wstring> status = ReadProductText(L"SystemStatus");
-    const std::optional<std::wstring> lastScan = ReadLastOneClickTime();
+engine::Value GetHealthStatus(core::BridgeArgs) {
+    const std::optional<std::wstring> status = core::ReadProductText(L"SystemStatus");
+    const std::optional<std::wstring> lastScan = core::ReadLastOneClickTime();
     return engine::Value::Array({
         HealthStatusClass(status ? std::optional<std::wstring_view>(*status) : std::nullopt),
         lastScan ? LastScanText(*lastScan, std::time(nullptr)) : std::wstring(),
-        static_cast<int>(ReadHealthScore()),
+        static_cast<int>(core::ReadHealthScore()),
         ProductNumber(L"ErrorNumber"),
         ProductNumber(L"ErrorItems"),
-        ReadWaitCleanSize(),
+        core::ReadWaitCleanSize(),
         0,
-        static_cast<int>(ReadRegistryIssueCount()),
+        static_cast<int>(core::ReadRegistryIssueCount()),
         0,
     });
 }
 
-}  // namespace app
+}  // namespace suite

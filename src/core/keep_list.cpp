@@ -1,12 +1,12 @@
-#include "app/keep_list.h"
+#include "core/keep_list.h"
 
 #include <atomic>
 #include <mutex>
 
-#include "app/keep_text.h"
+#include "core/keep_text.h"
 #include "common/listed_delete.h"
 
-namespace app {
+namespace core {
 
 namespace {
 
@@ -181,4 +181,4 @@ KeepResult UnkeepItem(std::wstring_view text) {
     return result;
 }
 
-}  // namespace app
+}  // namespace core

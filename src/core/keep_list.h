@@ -18,7 +18,7 @@
 #include "common/keep_match.h"
 #include "db/local_database.h"
 
-namespace app {
+namespace core {
 
 // The last list read (or published), for the scans, which only leave kept
 // items out; never null, empty before the first read. Safe from any thread.
@@ -67,4 +67,4 @@ KeepResult KeepItem(std::wstring_view text);
 // aside (none: Unchanged); publishes the list.
 KeepResult UnkeepItem(std::wstring_view text);
 
-}  // namespace app
+}  // namespace core

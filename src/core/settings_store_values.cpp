@@ -1,9 +1,9 @@
-#include "app/settings_store_values.h"
+#include "core/settings_store_values.h"
 
 #include <cstring>
 #include <cwchar>
 
-namespace app {
+namespace core {
 
 std::optional<std::wstring> TerminatedRegistryText(DWORD type, std::span<const BYTE> data) {
     if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
@@ -37,4 +37,4 @@ std::optional<DWORD> LoweredIssueCount(DWORD stored, std::uint32_t repaired) {
     return stored - repaired;
 }
 
-}  // namespace app
+}  // namespace core
