@@ -2,16 +2,14 @@
 // argument count, operation. One row per function.
 #include "app/bridge_table.h"
 
-#include "suite/health_status.h"
 #include "app/keep_bridge.h"
-#include "suite/one_click_scan.h"
 #include "app/power_request.h"
-#include "core/script_bridge.h"
-#include "core/settings_store_bridge.h"
 #include "app/single_instance.h"
 #include "app/task_bridge.h"
 #include "app/undo_bridge.h"
 #include "app/update_check.h"
+#include "core/script_bridge.h"
+#include "core/settings_store_bridge.h"
 #include "disk/clean_amount.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
@@ -26,6 +24,8 @@
 #include "registry/registry_scan_task.h"
 #include "services/service_bridge.h"
 #include "startup/startup_bridge.h"
+#include "suite/health_status.h"
+#include "suite/one_click_scan.h"
 
 namespace app {
 

@@ -6,10 +6,10 @@
 
 #include "app/command_line.h"
 #include "app/document_source.h"
-#include "core/log_file.h"
 #include "app/main_frame.h"
-#include "core/worker_tasks.h"
 #include "common/app_directory.h"
+#include "core/log_file.h"
+#include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
 

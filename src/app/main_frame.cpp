@@ -1,11 +1,11 @@
 #include "app/main_frame.h"
 
-#include "app/document_source.h"
-#include "core/log_file.h"
 #include "app/bridge_table.h"
+#include "app/document_source.h"
 #include "app/update_check.h"
-#include "core/worker_tasks.h"
 #include "common/app_directory.h"
+#include "core/log_file.h"
+#include "core/worker_tasks.h"
 #include "junk/junk_lists.h"
 
 namespace app {

@@ -1,8 +1,8 @@
 #include "app/undo_bridge.h"
 
 #include "core/operation_lock.h"
-#include "suite/undo_changes.h"
 #include "engine/wire_format.h"
+#include "suite/undo_changes.h"
 
 namespace app {
 

@@ -3,8 +3,8 @@
 #include <mutex>
 
 #include "app/update_server.h"
-#include "core/worker_tasks.h"
 #include "common/app_directory.h"
+#include "core/worker_tasks.h"
 
 namespace app {
 

@@ -6,14 +6,13 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/keep_list.h"
-#include "core/keep_text.h"
-#include "suite/undo_changes.h"
-#include "core/worker_tasks.h"
 #include "cli/category_ids.h"
 #include "cli/progress_line.h"
 #include "common/app_directory.h"
 #include "common/windows_version.h"
+#include "core/keep_list.h"
+#include "core/keep_text.h"
+#include "core/worker_tasks.h"
 #include "engine/shell_launch.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
@@ -30,6 +29,7 @@
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_item.h"
+#include "suite/undo_changes.h"
 
 namespace cli {
 

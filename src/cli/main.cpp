@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "core/keep_list.h"
-#include "core/operation_lock.h"
-#include "core/worker_tasks.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "common/app_directory.h"
+#include "core/keep_list.h"
+#include "core/operation_lock.h"
+#include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
 #include "engine/shell_launch.h"

@@ -17,8 +17,8 @@
 #include <optional>
 #include <string>
 
-#include "core/store_access.h"
 #include "common/handles.h"
+#include "core/store_access.h"
 
 namespace core {
 

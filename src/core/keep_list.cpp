@@ -3,8 +3,8 @@
 #include <atomic>
 #include <mutex>
 
-#include "core/keep_text.h"
 #include "common/listed_delete.h"
+#include "core/keep_text.h"
 
 namespace core {
 

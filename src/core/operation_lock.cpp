@@ -2,8 +2,8 @@
 
 #include <mutex>
 
-#include "core/data_stores.h"
 #include "common/listed_delete.h"
+#include "core/data_stores.h"
 
 namespace core {
 

@@ -1,7 +1,7 @@
 #include "core/settings_store.h"
 
-#include "core/settings_store_values.h"
 #include "common/handles.h"
+#include "core/settings_store_values.h"
 
 namespace core {
 

@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "core/settings_store.h"
-#include "core/settings_store_values.h"
 #include "common/handles.h"
 #include "common/size_text.h"
+#include "core/settings_store.h"
+#include "core/settings_store_values.h"
 
 namespace core {
 

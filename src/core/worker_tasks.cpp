@@ -7,10 +7,10 @@
 #include <memory>
 #include <mutex>
 
+#include "common/handles.h"
 #include "core/keep_list.h"
 #include "core/log_file.h"
 #include "core/operation_lock.h"
-#include "common/handles.h"
 
 namespace core {
 

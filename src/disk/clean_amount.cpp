@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/settings_store.h"
 #include "common/handles.h"
+#include "core/settings_store.h"
 
 namespace disk {
 

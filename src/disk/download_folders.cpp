@@ -4,12 +4,12 @@
 
 #include <algorithm>
 
-#include "core/settings_store_values.h"
 #include "common/crash_point.h"
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/registry_value.h"
 #include "common/verified_folder.h"
+#include "core/settings_store_values.h"
 #include "db/local_database.h"
 #include "disk/movable_folders.h"
 #include "junk/json_text.h"

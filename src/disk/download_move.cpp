@@ -8,16 +8,16 @@
 #include <memory>
 #include <optional>
 
-#include "core/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/listed_delete.h"
 #include "common/text.h"
 #include "common/verified_folder.h"
+#include "core/worker_tasks.h"
 #include "disk/file_walk.h"
+#include "disk/movable_folders.h"
 #include "disk/move_counters.h"
 #include "disk/move_journal.h"
 #include "disk/move_paths.h"
-#include "disk/movable_folders.h"
 #include "junk/junk_clean.h"
 
 namespace disk {

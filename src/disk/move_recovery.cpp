@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/operation_lock.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/operation_lock.h"
 #include "db/local_database.h"
 #include "disk/download_folders.h"
 #include "disk/move_journal.h"

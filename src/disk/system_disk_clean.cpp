@@ -1,8 +1,8 @@
 #include "disk/system_disk_clean.h"
 
+#include "common/listed_delete.h"
 #include "core/keep_list.h"
 #include "core/worker_tasks.h"
-#include "common/listed_delete.h"
 #include "disk/clean_amount.h"
 #include "disk/system_disk_scan.h"
 #include "junk/junk_lists.h"

@@ -4,9 +4,9 @@
 #include <functional>
 #include <limits>
 
-#include "core/worker_tasks.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/worker_tasks.h"
 
 namespace junk {
 

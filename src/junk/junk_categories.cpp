@@ -4,11 +4,11 @@
 
 #include <iterator>
 
-#include "core/log_file.h"
-#include "core/settings_store_values.h"
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/log_file.h"
+#include "core/settings_store_values.h"
 #include "engine/wire_format.h"
 
 namespace junk {

@@ -10,12 +10,12 @@
 #include <thread>
 #include <unordered_set>
 
+#include "common/handles.h"
+#include "common/listed_delete.h"
 #include "core/keep_list.h"
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
-#include "common/handles.h"
-#include "common/listed_delete.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_categories.h"
 #include "junk/recycle_bin.h"

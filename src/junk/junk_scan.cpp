@@ -1,8 +1,8 @@
 #include "junk/junk_scan.h"
 
+#include "core/keep_list.h"
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
-#include "core/keep_list.h"
 #include "core/worker_tasks.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_lists.h"

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "core/settings_store_values.h"
 #include "common/ansi_text.h"
 #include "common/size_text.h"
+#include "core/settings_store_values.h"
 #include "junk/json_text.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"

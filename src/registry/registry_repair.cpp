@@ -1,9 +1,9 @@
 #include "registry/registry_repair.h"
 
-#include "core/keep_list.h"
-#include "core/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/fs_redirection.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "registry/registry_access.h"
 
 namespace registry {

@@ -1,8 +1,8 @@
 #include "registry/registry_rows.h"
 
-#include "core/keep_list.h"
-#include "common/app_directory.h"
 #include "common/ansi_text.h"
+#include "common/app_directory.h"
+#include "core/keep_list.h"
 #include "db/local_database.h"
 #include "registry/registry_issue.h"
 #include "registry/registry_journal.h"

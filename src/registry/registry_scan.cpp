@@ -5,12 +5,12 @@
 #include <functional>
 #include <unordered_set>
 
-#include "core/keep_list.h"
-#include "core/worker_tasks.h"
 #include "common/env_path.h"
 #include "common/fs_redirection.h"
 #include "common/text.h"
 #include "common/wow64.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "registry/issue_tests.h"
 #include "registry/registry_access.h"
 

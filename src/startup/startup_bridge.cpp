@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "core/operation_lock.h"
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
+#include "core/operation_lock.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_icon.h"
 #include "startup/startup_journal.h"

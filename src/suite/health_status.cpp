@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-#include "suite/health_rules.h"
 #include "core/settings_store.h"
+#include "suite/health_rules.h"
 
 namespace suite {
 

@@ -3,12 +3,12 @@
 #include <ctime>
 #include <cwchar>
 
-#include "suite/health_rules.h"
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
 #include "junk/junk_scan.h"
 #include "registry/registry_scan.h"
+#include "suite/health_rules.h"
 
 namespace suite {
 

@@ -7,9 +7,9 @@
 #include <ctime>
 #include <optional>
 
-#include "core/settings_store_values.h"
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
+#include "core/settings_store_values.h"
 #include "db/local_database.h"
 #include "disk/download_folders.h"
 #include "registry/registry_restore.h"

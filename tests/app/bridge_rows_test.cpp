@@ -6,8 +6,8 @@
 #include "support/bridge_call.h"
 #include <windows.h>
 
-#include "app/power_request.h"
 #include "app/bridge_table.h"
+#include "app/power_request.h"
 #include "core/script_bridge.h"
 #include "disk/move_counters.h"
 

@@ -8,9 +8,9 @@
 #include <regex>
 
 #include "app/bridge_table.h"
+#include "common/handles.h"
 #include "core/script_bridge.h"
 #include "core/settings_store.h"
-#include "common/handles.h"
 #include "db/scratch_database.h"
 #include "support/page_client.h"
 #include "support/temp_dir.h"

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "common/crash_point.h"
+#include "common/handles.h"
 #include "core/keep_list.h"
 #include "core/operation_lock.h"
 #include "core/worker_tasks.h"
-#include "common/crash_point.h"
-#include "common/handles.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
 #include "junk/junk_categories.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/store_access.h"
 #include "common/listed_delete.h"
+#include "core/store_access.h"
 #include "engine/browser_launch.h"
 #include "engine/wire_format.h"
 #include "support/linux_links.h"

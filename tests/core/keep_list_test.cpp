@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <functional>
 
+#include "common/listed_delete.h"
 #include "core/keep_text.h"
 #include "core/worker_tasks.h"
-#include "common/listed_delete.h"
 #include "db/scratch_database.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_clean.h"

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/data_stores.h"
 #include "common/handles.h"
+#include "core/data_stores.h"
 #include "engine/browser_launch.h"
 #include "engine/wire_format.h"
 #include "support/child_process.h"

@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <functional>
 
-#include "suite/undo_changes.h"
 #include "core/worker_tasks.h"
 #include "db/scratch_database.h"
 #include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
 #include "disk/file_walk.h"
+#include "suite/undo_changes.h"
 #include "support/bridge_call.h"
 #include "support/linux_links.h"
 #include "support/recording_host.h"

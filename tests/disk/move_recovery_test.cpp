@@ -12,7 +12,6 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "suite/undo_changes.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/verified_folder.h"
@@ -22,6 +21,7 @@
 #include "disk/download_move.h"
 #include "disk/move_journal.h"
 #include "disk/move_recovery.h"
+#include "suite/undo_changes.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
 

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/document_source.h"
 #include "app/bridge_table.h"
+#include "app/document_source.h"
 #include "core/script_bridge.h"
 #include "engine/browser_window.h"
 

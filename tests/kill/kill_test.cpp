@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "core/operation_lock.h"
 #include "common/crash_point.h"
+#include "core/operation_lock.h"
 #include "disk/download_folders.h"
 #include "services/test_services.h"
 #include "startup/startup_sandbox.h"

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "suite/undo_changes.h"
 #include "common/handles.h"
 #include "db/scratch_database.h"
 #include "registry/registry_access.h"
@@ -15,6 +14,7 @@
 #include "registry/registry_journal.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_restore.h"
+#include "suite/undo_changes.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -11,12 +11,12 @@
 #include <regex>
 
 #include "core/script_bridge.h"
-#include "suite/undo_changes.h"
 #include "db/scratch_database.h"
 #include "services/service_bridge.h"
 #include "services/service_change.h"
 #include "services/start_type.h"
 #include "services/test_services.h"
+#include "suite/undo_changes.h"
 
 namespace {
 

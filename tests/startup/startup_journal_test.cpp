@@ -4,13 +4,13 @@
 
 #include <optional>
 
-#include "suite/undo_changes.h"
 #include "common/handles.h"
 #include "common/windows_version.h"
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_journal.h"
 #include "startup/startup_sandbox.h"
+#include "suite/undo_changes.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <map>
 
-#include "core/operation_lock.h"
 #include "app/bridge_table.h"
-#include "core/script_bridge.h"
 #include "common/handles.h"
+#include "core/operation_lock.h"
+#include "core/script_bridge.h"
 #include "startup/shell_link.h"
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"

@@ -4,15 +4,15 @@
 
 #include <ctime>
 
-#include "suite/health_rules.h"
-#include "suite/health_status.h"
-#include "core/keep_list.h"
 #include "app/bridge_table.h"
+#include "core/keep_list.h"
 #include "core/script_bridge.h"
 #include "core/settings_store.h"
 #include "core/worker_tasks.h"
-#include "junk/junk_categories.h"
 #include "db/scratch_database.h"
+#include "junk/junk_categories.h"
+#include "suite/health_rules.h"
+#include "suite/health_status.h"
 #include "support/bridge_call.h"
 #include "support/junk_fixtures.h"
 #include "support/recording_host.h"

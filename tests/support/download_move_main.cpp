@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/operation_lock.h"
-#include "core/worker_tasks.h"
 #include "common/app_directory.h"
 #include "common/verified_folder.h"
+#include "core/operation_lock.h"
+#include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/download_move.h"
 #include "disk/move_counters.h"
