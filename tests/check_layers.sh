@@ -45,8 +45,8 @@ done
 failures=()
 while IFS= read -r hit; do
   file=${hit%%:*}
-  rest=${hit#*:}
-  included=$(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' <<<"${rest#*:}")
+  [[ ${hit#*:} =~ include[[:space:]]*\"([^\"]*)\" ]] || continue
+  included=${BASH_REMATCH[1]}
   from=${file#"$src"/}
   from=${from%%/*}
   to=${included%%/*}
