@@ -74,11 +74,11 @@ int wmain(int argc, wchar_t** argv) {
         bare = std::min(bare, Seconds(start));
 
         junk::JunkList(0).Clear();
-        junk::EmptyFolderList().Clear();
+        junk::EmptyFolderList(0).Clear();
         const std::size_t heapBefore = liveBytes;
         peakBytes = heapBefore;
         start = Clock::now();
-        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), junkTree, junk::kWalkAll);
+        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), junkTree, junk::kWalkAll);
         scan = std::min(scan, Seconds(start));
         entries = junk::JunkList(0).Count();
         nameBytes = 0;
@@ -149,7 +149,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int group = 0;; ++group) {
         const std::wstring name = L"\\group" + std::to_wstring(group);
         if (GetFileAttributesW((junkTree + name).c_str()) == INVALID_FILE_ATTRIBUTES) break;
-        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), junkTree + name, junk::kWalkAll);
+        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), junkTree + name, junk::kWalkAll);
         std::vector<std::wstring> copyFiles, copyDirs;
         Enumerate(copyTree + name, &copyFiles, &copyDirs);
         core::ZoneBits() = core::JUNKFILE_CLEAN_WORKING;
