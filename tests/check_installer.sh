@@ -18,6 +18,7 @@ rm -rf "$wine_root" && mkdir -p "$work"
 make_msi=$root/installer/make-msi.sh
 msi64=$build64/QuillmarkOrvane-$version-x64.msi
 msi32=$build32/QuillmarkOrvane-$version-x86.msi
+declare -A build=([x64]=$build64 [x86]=$build32)
 declare -A upgrade_code=([x64]='{C239C632-196A-4F53-ABF6-940D0F8E7496}' [x86]='{8ABC8C70-F22C-4BB4-A7E0-C50B8282CBE5}')
 IFS=. read -r major minor patch <<<"$version"
 newer=$major.$minor.$((patch + 1))
@@ -277,6 +278,8 @@ place_user_data() {  # place_user_data PROGRAM_FOLDER
     path=$(store_path "$name")
     mkdir -p "$(dirname "$path")" && printf '%s' "${in_stores[$name]}" >"$path"
   done
+  # The program has imported and deleted its seed.
+  rm -f "$1/newupdate.db"
 }
 store_path() { case $1 in machine/*) echo "$machine_store/${1#*/}" ;; user/*) echo "$user_store/${1#*/}" ;; esac; }
 check_user_data() {  # check_user_data PROGRAM_FOLDER
@@ -309,11 +312,8 @@ check_installed() {  # check_installed ARCH PACKAGE FOLDER
     problem "InstallDir is '$(reg_value "$arch" 'HKLM\SOFTWARE\Quillmark\Orvane' InstallDir)', not '$windows_folder'"
   [ "$(reg_value "$arch" 'HKLM\SOFTWARE\Quillmark\Orvane' Version)" = "$product_version" ] ||
     problem "Version is '$(reg_value "$arch" 'HKLM\SOFTWARE\Quillmark\Orvane' Version)', not '$product_version'"
-  # Signed or not, the programs are the build's.
-  local build=$build64
-  [ "$arch" = x64 ] || build=$build32
-  cmp -s "$folder/orvane.exe" "$build/bin/orvane.exe" || problem "the installed command line is not the build's"
-  cmp -s "$folder/QuillmarkOrvane.exe" "$build/bin/QuillmarkOrvane.exe" || problem "the installed program is not the build's"
+  cmp -s "$folder/orvane.exe" "${build[$arch]}/bin/orvane.exe" || problem "the installed command line is not the build's"
+  cmp -s "$folder/QuillmarkOrvane.exe" "${build[$arch]}/bin/QuillmarkOrvane.exe" || problem "the installed program is not the build's"
 }
 check_not_installed() {  # check_not_installed ARCH PACKAGE FOLDER
   check_files_removed "$2" "$3"
@@ -344,20 +344,23 @@ install64() {
     tr -d '\r' | sed -n 's/^ *ProductIcon *REG_SZ *//p')
   cmp -s "$(winepath -u "${icon:-C:\\none}")" "$root/src/ui/icon.ico" || problem "the uninstall entry's icon is not the program's: '$icon'"
   place_user_data "$folder64"
-  # The program has imported and deleted its seed.
-  rm -f "$folder64/newupdate.db"
 }
 
 # A newer package, not told the folder, upgrades in place.
-upgrade64() {
-  "$make_msi" x64 "$build64" "$newer" "$work/newer64.msi" || { problem "cannot build a package of $newer"; return; }
-  run_msiexec /i "$work/newer64.msi" "$work/upgrade64.log" || { problem "msiexec /i of $newer answered $?"; return; }
-  [ -z "$(arp_value x64 "$(property "$msi64" ProductCode)" DisplayName)" ] || problem "the older product is still installed"
-  check_installed x64 "$work/newer64.msi" "$folder64"
-  [ ! -e "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane" ] || problem "the upgrade installed into Program Files"
+upgrade() {  # upgrade ARCH INSTALLED_PACKAGE FOLDER
+  local arch=$1
+  "$make_msi" "$arch" "${build[$arch]}" "$newer" "$work/newer-$arch.msi" || { problem "cannot build a package of $newer"; return; }
+  run_msiexec /i "$work/newer-$arch.msi" "$work/upgrade-$arch.log" || { problem "msiexec /i of $newer answered $?"; return; }
+  [ -z "$(arp_value "$arch" "$(property "$2" ProductCode)" DisplayName)" ] || problem "the older product is still installed"
+  check_installed "$arch" "$work/newer-$arch.msi" "$3"
   [ -f "$shortcut" ] || problem "the shortcut is gone"
-  check_user_data "$folder64"
+  check_user_data "$3"
 }
+upgrade64() {
+  upgrade x64 "$msi64" "$folder64"
+  [ ! -e "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane" ] || problem "the upgrade installed into Program Files"
+}
+upgrade32() { upgrade x86 "$msi32" "$folder32"; }
 
 # A package rebuilt from the same version has the installed ProductCode: it
 # is not installed beside the installed one. Windows refuses it (1638,
@@ -365,14 +368,14 @@ upgrade64() {
 # installed product under that one ProductCode. Both leave one product.
 rebuild_not_beside() {
   "$make_msi" x64 "$build64" "$newer" "$work/rebuilt64.msi" || { problem "cannot rebuild the package of $newer"; return; }
-  [ "$(property "$work/rebuilt64.msi" ProductCode)" = "$(property "$work/newer64.msi" ProductCode)" ] ||
+  [ "$(property "$work/rebuilt64.msi" ProductCode)" = "$(property "$work/newer-x64.msi" ProductCode)" ] ||
     problem "the rebuilt package has another ProductCode"
-  [ "$(msiinfo suminfo "$work/rebuilt64.msi" | grep 'Revision number')" != "$(msiinfo suminfo "$work/newer64.msi" | grep 'Revision number')" ] ||
+  [ "$(msiinfo suminfo "$work/rebuilt64.msi" | grep 'Revision number')" != "$(msiinfo suminfo "$work/newer-x64.msi" | grep 'Revision number')" ] ||
     problem "the rebuilt package is the same package"
   local rc=0
   run_msiexec /i "$work/rebuilt64.msi" "$work/rebuild64.log" || rc=$?
   [ "$rc" = 1638 ] || [ "$rc" = 0 ] || problem "msiexec /i of the rebuilt package answered $rc"
-  check_installed x64 "$work/newer64.msi" "$folder64"
+  check_installed x64 "$work/newer-x64.msi" "$folder64"
   check_user_data "$folder64"
 }
 
@@ -382,11 +385,11 @@ downgrade64() {
   [ "$rc" != 0 ] || problem "the older package was installed"
   # Refused by the launch condition whose message the tables hold (Wine shows
   # it only with a user interface and does not log it).
-  [ "$(logged_property "$work/downgrade64.log" WIX_DOWNGRADE_DETECTED)" = "$(property "$work/newer64.msi" ProductCode)" ] ||
+  [ "$(logged_property "$work/downgrade64.log" WIX_DOWNGRADE_DETECTED)" = "$(property "$work/newer-x64.msi" ProductCode)" ] ||
     problem "the newer product was not detected"
   grep -q 'LaunchConditions\. Return value [^1]' "$work/downgrade64.log" || problem "the launch conditions did not refuse"
   [ -z "$(arp_value x64 "$(property "$msi64" ProductCode)" DisplayName)" ] || problem "the older product was registered"
-  check_installed x64 "$work/newer64.msi" "$folder64"
+  check_installed x64 "$work/newer-x64.msi" "$folder64"
   check_user_data "$folder64"
 }
 
@@ -411,14 +414,6 @@ install32() {  # install32 PACKAGE
   shortcut=$(winepath -u "$(logged_property "$work/install32.log" ProgramMenuFolder)")/Quillmark\ Orvane.lnk
   [ -f "$shortcut" ] || problem "no shortcut"
   place_user_data "$folder32"
-  rm -f "$folder32/newupdate.db"
-}
-upgrade32() {
-  "$make_msi" x86 "$build32" "$newer" "$work/newer32.msi" || { problem "cannot build a package of $newer"; return; }
-  run_msiexec /i "$work/newer32.msi" "$work/upgrade32.log" || { problem "msiexec /i of $newer answered $?"; return; }
-  [ -z "$(arp_value x86 "$(property "$msi32" ProductCode)" DisplayName)" ] || problem "the older product is still installed"
-  check_installed x86 "$work/newer32.msi" "$folder32"
-  check_user_data "$folder32"
 }
 
 # A machine switched from the 32-bit package to the 64-bit one: the 64-bit
@@ -427,16 +422,16 @@ upgrade32() {
 switch() {
   run_msiexec /i "$msi32" "$work/switch32.log" || { problem "msiexec /i of the 32-bit package answered $?"; return; }
   place_user_data "$folder32"
-  run_msiexec /i "$work/newer64.msi" "$work/switch64.log" || { problem "msiexec /i of the 64-bit package answered $?"; return; }
+  run_msiexec /i "$work/newer-x64.msi" "$work/switch64.log" || { problem "msiexec /i of the 64-bit package answered $?"; return; }
   check_not_installed x86 "$msi32" "$folder32"
-  check_installed x64 "$work/newer64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
+  check_installed x64 "$work/newer-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
   check_user_data "$folder32"
   local rc=0
   run_msiexec /i "$msi32" "$work/beside64.log" || rc=$?
   [ "$rc" != 0 ] || problem "the 32-bit package was installed beside the 64-bit one"
   [ "$(arp_entries x86)" = 0 ] || problem "the 32-bit package was registered beside the 64-bit one"
-  run_msiexec /x "$work/newer64.msi" "$work/switch-uninstall.log" || problem "msiexec /x of the 64-bit package answered $?"
-  check_not_installed x64 "$work/newer64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
+  run_msiexec /x "$work/newer-x64.msi" "$work/switch-uninstall.log" || problem "msiexec /x of the 64-bit package answered $?"
+  check_not_installed x64 "$work/newer-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
 }
 
 step installer_tables64 PackageTables64 tables "$msi64" x64
@@ -454,8 +449,8 @@ user_store=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d 
 folder32="$WINEPREFIX/drive_c/Program Files (x86)/Quillmark Orvane"
 folder64="" shortcut=""
 
-uninstall64() { uninstall x64 "$work/newer64.msi" "$folder64"; }
-uninstall32() { uninstall x86 "$work/newer32.msi" "$folder32"; }
+uninstall64() { uninstall x64 "$work/newer-x64.msi" "$folder64"; }
+uninstall32() { uninstall x86 "$work/newer-x86.msi" "$folder32"; }
 # Each install, then the steps that need it (not run when it failed).
 run_after() {  # run_after REPORT:CASE:FUNCTION...
   local next
