@@ -132,6 +132,27 @@ tables() {  # tables PACKAGE ARCH
   [ -z "$(rows "$msi" RemoveFile)" ] || problem "$arch: the RemoveFile table is not empty"
 }
 
+# A program's fixed version (VS_FIXEDFILEINFO, after its signature 0xFEEF04BD).
+file_version() {
+  local offset most_low most_high least_low least_high
+  offset=$(LC_ALL=C grep -obUaP '\xbd\x04\xef\xfe' "$1" | head -n 1 | cut -d: -f1)
+  [ -n "$offset" ] || return
+  read -r most_low most_high least_low least_high < <(od -An -tu2 -j $((offset + 8)) -N 8 "$1")
+  echo "$most_high.$most_low.$least_high.$least_low"
+}
+# The programs of both builds are A.B.C.0 of the package's A.B.C.
+program_versions() {
+  local folder name
+  for folder in "$build64" "$build32"; do
+    for name in QuillmarkOrvane.exe orvane.exe; do
+      [ "$(file_version "$folder/bin/$name")" = "$version.0" ] ||
+        problem "$folder/bin/$name is version '$(file_version "$folder/bin/$name")', not $version.0"
+      strings -a -el "$folder/bin/$name" | grep -A1 -x 'ProductVersion' | tail -n 1 | grep -qx "$version" ||
+        problem "$folder/bin/$name does not show the product version $version"
+    done
+  done
+}
+
 # The package's version for a project version, or "refused".
 versions() {
   local case program expected answer
@@ -437,6 +458,7 @@ switch() {
 step installer_tables64 PackageTables64 tables "$msi64" x64
 step installer_tables32 PackageTables32 tables "$msi32" x86
 step installer_versions PackageVersions versions
+step installer_program_versions ProgramVersions program_versions
 step installer_policy PolicyTemplates policy_templates
 step installer_signatures SignedPackage signatures
 
