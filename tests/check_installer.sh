@@ -3,10 +3,10 @@
 # then, under Wine in a prefix made afresh for this test, the 64-bit package
 # installed into a chosen folder, upgraded without naming it, a rebuild of the
 # same version and an older package refused, and uninstalled; the 32-bit
-# package installed, upgraded and uninstalled (its programs never run here:
-# msiexec only copies them); and the switch from the 32-bit package to the
-# 64-bit one. Each step writes a report of its own; a step after a failed
-# install is not run.
+# package installed, upgraded into a folder named on the command line and
+# uninstalled (its programs never run here: msiexec only copies them); and
+# the switch from the 32-bit package to the 64-bit one. Each step writes a
+# report of its own; a step after a failed install is not run.
 # usage: check_installer.sh SOURCE_FOLDER BUILD64 BUILD32 VERSION WINE_ROOT
 #   BUILD64, BUILD32  the 64-bit and the 32-bit build the packages were made from
 #   VERSION           the package version, A.B.C
@@ -244,6 +244,7 @@ run_msiexec() {  # run_msiexec /i|/x PACKAGE LOG [PROPERTY=VALUE...]
   wineserver -w
   return "$rc"
 }
+unix_folder() { local folder; folder=$(winepath -u "$1"); echo "${folder%/}"; }
 logged_property() { tr -d '\r' <"$1" | sed -n "s/^Property(S): $2 = //p" | tail -n 1; }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 declare -A view=([x64]=64 [x86]=32)
@@ -347,7 +348,7 @@ check_not_installed() {  # check_not_installed ARCH PACKAGE FOLDER
 chosen='C:\Apps\Quillmark Orvane\'
 install64() {
   run_msiexec /i "$msi64" "$work/install64.log" "INSTALLDIR=$chosen" || { problem "msiexec /i answered $?"; return; }
-  folder64=$(winepath -u "$chosen") folder64=${folder64%/}
+  folder64=$(unix_folder "$chosen")
   check_installed x64 "$msi64" "$folder64"
   # Wine puts a per-machine package's shortcuts into the installing user's
   # Start menu: the shortcut is looked for where msiexec put it.
@@ -367,21 +368,26 @@ install64() {
   place_user_data "$folder64"
 }
 
-# A newer package, not told the folder, upgrades in place.
-upgrade() {  # upgrade ARCH INSTALLED_PACKAGE FOLDER
+# A newer package upgrades: in the installed folder, or where the command
+# line says.
+upgrade() {  # upgrade ARCH INSTALLED_PACKAGE INSTALLED_FOLDER NEW_FOLDER [PROPERTY=VALUE...]
   local arch=$1
   "$make_msi" "$arch" "${build[$arch]}" "$newer" "$work/newer-$arch.msi" || { problem "cannot build a package of $newer"; return; }
-  run_msiexec /i "$work/newer-$arch.msi" "$work/upgrade-$arch.log" || { problem "msiexec /i of $newer answered $?"; return; }
+  run_msiexec /i "$work/newer-$arch.msi" "$work/upgrade-$arch.log" "${@:5}" || { problem "msiexec /i of $newer answered $?"; return; }
   [ -z "$(arp_value "$arch" "$(property "$2" ProductCode)" DisplayName)" ] || problem "the older product is still installed"
-  check_installed "$arch" "$work/newer-$arch.msi" "$3"
+  check_installed "$arch" "$work/newer-$arch.msi" "$4"
+  [ "$3" = "$4" ] || check_files_removed "$2" "$3"
   [ -f "$shortcut" ] || problem "the shortcut is gone"
   check_user_data "$3"
 }
+# Not told the folder: the remembered one.
 upgrade64() {
-  upgrade x64 "$msi64" "$folder64"
+  upgrade x64 "$msi64" "$folder64" "$folder64"
   [ ! -e "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane" ] || problem "the upgrade installed into Program Files"
 }
-upgrade32() { upgrade x86 "$msi32" "$folder32"; }
+# Told another folder: that one.
+moved32_windows='C:\Moved\Quillmark Orvane\'
+upgrade32() { upgrade x86 "$msi32" "$folder32" "$(unix_folder "$moved32_windows")" "INSTALLDIR=$moved32_windows"; }
 
 # A package rebuilt from the same version has the installed ProductCode: it
 # is not installed beside the installed one. Windows refuses it (1638,
@@ -414,14 +420,15 @@ downgrade64() {
   check_user_data "$folder64"
 }
 
-uninstall() {  # uninstall ARCH PACKAGE FOLDER
+uninstall() {  # uninstall ARCH PACKAGE FOLDER DATA_FOLDER
   run_msiexec /x "$2" "$work/uninstall-$1.log" || { problem "msiexec /x answered $?"; return; }
   check_not_installed "$1" "$2" "$3"
   [ ! -e "$shortcut" ] || problem "the shortcut was left"
-  check_user_data "$3"
+  check_user_data "$4"
   local left
-  left=$(cd "$3" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
+  left=$(cd "$4" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
   [ "$left" = "$(printf '%s\n' "${!beside_program[@]}" | sort | tr '\n' ' ')" ] || problem "the program folder holds: $left"
+  [ "$3" = "$4" ] || [ -z "$(find "$3" -type f 2>/dev/null)" ] || problem "files were left in $3"
 }
 
 # The 32-bit package: installed into Program Files (x86), upgraded, removed.
@@ -471,8 +478,8 @@ user_store=$(winepath -u "$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d 
 folder32="$WINEPREFIX/drive_c/Program Files (x86)/Quillmark Orvane"
 folder64="" shortcut=""
 
-uninstall64() { uninstall x64 "$work/newer-x64.msi" "$folder64"; }
-uninstall32() { uninstall x86 "$work/newer-x86.msi" "$folder32"; }
+uninstall64() { uninstall x64 "$work/newer-x64.msi" "$folder64" "$folder64"; }
+uninstall32() { uninstall x86 "$work/newer-x86.msi" "$(unix_folder "$moved32_windows")" "$folder32"; }
 # Each install, then the steps that need it (not run when it failed).
 run_after() {  # run_after REPORT:CASE:FUNCTION...
   local next
@@ -492,7 +499,7 @@ run_after installer_upgrade64:Upgrade64KeepsFolderAndData:upgrade64 \
   installer_uninstall64:Uninstall64KeepsUserData:uninstall64
 installed=no
 ! step installer_install32 Install32 install32 "$msi32" || installed=yes
-run_after installer_upgrade32:Upgrade32:upgrade32 installer_uninstall32:Uninstall32KeepsUserData:uninstall32
+run_after installer_upgrade32:Upgrade32IntoFolderGiven:upgrade32 installer_uninstall32:Uninstall32KeepsUserData:uninstall32
 step installer_switch Switch32To64KeepsUserData switch
 wineserver -k 2>/dev/null
 # The prefix is large; it stays only to look at a failure.
