@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "cli/all_users.h"
 #include "cli/category_ids.h"
 #include "cli/progress_line.h"
+#include "common/account_sid.h"
 #include "common/app_directory.h"
 #include "common/windows_version.h"
 #include "core/keep_list.h"
@@ -147,7 +149,19 @@ Outcome Scan(const Command& command) {
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
     Found total;
+    const std::wstring account = common::ProcessAccountSid();
+    std::size_t refused = 0;
     const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
+        if (const std::string refusal = OwnAccountRefusal(category, account); !refusal.empty()) {
+            ++refused;
+            outcome.error = refusal;
+            cJSON* object = CategoryObject(category);
+            cJSON_AddBoolToObject(object, "permitted", false);
+            cJSON_AddStringToObject(object, "reason", refusal.c_str());
+            cJSON_AddItemToArray(categories, object);
+            outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
+            return;
+        }
         const Found found = ScanCategory(category, sources);
         total.count += found.count;
         total.bytes += found.bytes;
@@ -174,7 +188,7 @@ Outcome Scan(const Command& command) {
     cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
     outcome.lines.push_back("scan: " + Number(total.count) + " items, " + Number(total.bytes) + " bytes in " +
                             Number(cJSON_GetArraySize(categories)) + " categories" + (stopped ? " (stopped)" : ""));
-    outcome.exitCode = stopped ? kSomeLeft : kDone;
+    outcome.exitCode = stopped ? kSomeLeft : refused == selected.size() ? kNotPermitted : kDone;
     return outcome;
 }
 
@@ -185,8 +199,8 @@ junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& 
     return junk::FindResultKind(kind)->Clean(category.index, run);
 }
 
-// Why nothing is deleted while the keep list stands as it does; empty when
-// deleting may go on.
+}  // namespace
+
 std::string KeepListRefusalText(core::KeepRefusal refusal) {
     if (refusal == core::KeepRefusal::None) return {};
     if (refusal == core::KeepRefusal::Unreadable)
@@ -197,6 +211,8 @@ std::string KeepListRefusalText(core::KeepRefusal refusal) {
            ", so nothing is deleted: check \"orvane keep list\", keep again what must stay, then run "
            "\"orvane keep confirm\"";
 }
+
+namespace {
 
 Outcome KeepListRefused(std::string reason) {
     Outcome outcome;
@@ -214,6 +230,7 @@ Outcome Clean(const Command& command) {
         return KeepListRefused(std::move(refused));
     core::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
+    const std::wstring account = common::ProcessAccountSid();
     Outcome outcome;
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
@@ -229,6 +246,14 @@ Outcome Clean(const Command& command) {
             ++refused;
             cJSON_AddBoolToObject(object, "permitted", false);
             outcome.lines.push_back(std::string(category.id) + "  not permitted");
+            return;
+        }
+        if (const std::string refusal = OwnAccountRefusal(category, account); !refusal.empty()) {
+            ++refused;
+            outcome.error = refusal;
+            cJSON_AddBoolToObject(object, "permitted", false);
+            cJSON_AddStringToObject(object, "reason", refusal.c_str());
+            outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
             return;
         }
         ScanCategory(category, sources);
@@ -561,8 +586,8 @@ std::string RecoveryLine(const db::DatabaseRecovery& recovery) {
 Outcome RunCommand(const Command& command) {
     switch (command.verb) {
         case Verb::List: return List();
-        case Verb::Scan: return Scan(command);
-        case Verb::Clean: return Clean(command);
+        case Verb::Scan: return command.allUsers ? RunForAllUsers(command) : Scan(command);
+        case Verb::Clean: return command.allUsers ? RunForAllUsers(command) : Clean(command);
         case Verb::StartupList: return StartupList();
         case Verb::StartupSwitch: return StartupSwitch(command);
         case Verb::ServicesList: return ServicesList();
