@@ -64,12 +64,13 @@ cJSON* ProfileObject(const junk::UserProfile& profile) {
     return object;
 }
 
-// One profile's share of one category: walked, and deleted when cleaning.
-Figures RunProfileCategory(int category, const junk::UserProfile& profile, const junk::CategorySources& sources,
-                           bool clean) {
+// One share of one category (a profile's, the machine's) walked by `walk`,
+// and deleted when cleaning.
+template <typename Walk>
+Figures RunShare(Walk walk, bool clean) {
     junk::JunkFileList list, emptyFolders;
     Figures figures;
-    if (!junk::ScanProfileCategory(category, profile, sources, list, emptyFolders)) return figures;
+    if (!walk(list, emptyFolders)) return figures;
     figures.found = list.Count();
     figures.foundBytes = list.Total();
     if (clean) figures.tally = junk::CleanListedFiles(list, emptyFolders);
@@ -86,9 +87,9 @@ Outcome NotPermitted(std::string reason) {
 }  // namespace
 
 std::string OwnAccountRefusal(const CategoryId& category, const std::wstring& accountSid) {
-    if (category.cleaner != Cleaner::Junk || !junk::IsPerUserCategory(category.index) ||
-        accountSid != common::kLocalSystemSid)
-        return {};
+    if (category.machineWide || accountSid != common::kLocalSystemSid) return {};
+    if (category.cleaner == Cleaner::Registry)
+        return "a per-user registry category run as SYSTEM would clean SYSTEM's own registry: run it as the user";
     return "a per-user category run as SYSTEM would clean SYSTEM's own profile and recycle bin: run with --all-users";
 }
 
@@ -125,7 +126,9 @@ Outcome RunForAllUsers(const Command& command) {
     outcome.json = engine::Json(cJSON_CreateObject());
     cJSON_AddBoolToObject(outcome.json.get(), "allUsers", true);
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
+    const junk::CategorySources machineSources = junk::SystemSources();
     std::vector<Figures> perProfile(profiles.size());
+    Figures machine;
     Figures total;
     std::size_t refused = 0;
     bool stopped = false;
@@ -153,12 +156,27 @@ Outcome RunForAllUsers(const Command& command) {
                     stopped = true;
                     break;
                 }
-                const Figures share = RunProfileCategory(category.index, profiles[p], sources[p], clean);
+                const Figures share = RunShare(
+                    [&](junk::JunkFileList& list, junk::JunkFileList& emptyFolders) {
+                        return junk::ScanProfileCategory(category.index, profiles[p], sources[p], list, emptyFolders);
+                    },
+                    clean);
                 perProfile[p] += share;
                 categoryFigures += share;
                 cJSON* item = ProfileObject(profiles[p]);
                 AddFigures(item, share, clean);
                 cJSON_AddItemToArray(shares, item);
+            }
+            // The machine's own share of it (the Windows temporary folder).
+            if (!stopped && !junk::MachineFoldersOf(category.index, machineSources).empty()) {
+                const Figures share = RunShare(
+                    [&](junk::JunkFileList& list, junk::JunkFileList& emptyFolders) {
+                        return junk::ScanMachineShare(category.index, machineSources, list, emptyFolders);
+                    },
+                    clean);
+                machine += share;
+                categoryFigures += share;
+                AddFigures(cJSON_AddObjectToObject(object, "machine"), share, clean);
             }
             AddFigures(object, categoryFigures, clean);
             total += categoryFigures;
@@ -174,6 +192,7 @@ Outcome RunForAllUsers(const Command& command) {
         outcome.lines.push_back(Utf8FromWide(profiles[p].sid) + "  " + Utf8FromWide(profiles[p].root) + "  " +
                                 FiguresText(perProfile[p], clean));
     }
+    outcome.lines.push_back("machine  " + FiguresText(machine, clean));
     AddFigures(outcome.json.get(), total, clean);
     cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
     outcome.lines.push_back(std::string(clean ? "clean" : "scan") + " --all-users: " + std::to_string(profiles.size()) +

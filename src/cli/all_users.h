@@ -11,9 +11,10 @@
 
 namespace cli {
 
-// Why `category` is not scanned or cleaned for this account alone: a
-// per-user category run as SYSTEM (whose own profile and recycle bin hold
-// no user's junk) answers "run with --all-users". Empty when it may be.
+// Why `category` is not scanned or cleaned for the account `accountSid`
+// alone: a per-user category run as SYSTEM, whose own profile, recycle bin
+// and registry hold no user's junk (a file category answers "run with
+// --all-users"). Empty when it may be.
 std::string OwnAccountRefusal(const CategoryId& category, const std::wstring& accountSid);
 
 // Why `category` is not done with --all-users: only the per-user file

@@ -116,7 +116,8 @@ const char* HelpText() {
            "  1  done, but some items could not be removed or changed\n"
            "  2  usage error (nothing was done)\n"
            "  3  busy: the Quillmark Orvane window or another orvane is at work\n"
-           "  4  not permitted: the rights this needs are lacking (run it as an administrator), the\n"
+           "  4  not permitted: the rights this needs are lacking (run it as an administrator), a per-user\n"
+           "     category run as SYSTEM (use --all-users), a category --all-users does not take, the\n"
            "     change is refused (a driver, or a start type that could not be given back), or the keep\n"
            "     list cannot be read or was lost, so nothing is deleted (the message says why)\n";
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "common/env_path.h"
@@ -71,8 +72,10 @@ bool IsPerUserCategory(int category) {
 std::vector<std::wstring> AccountOwnFolders(int category, const CategorySources& sources) {
     switch (category) {
         case 0: return {ChooseUserTemp(sources).folder};
-        case 3: return AccountFolders({sources.localAppData + L"\\Microsoft\\Terminal Server Client\\Cache"}, sources);
-        case 11: return AccountFolders({sources.localAppData + L"\\Microsoft\\Windows\\Explorer"}, sources);
+        case 3:
+            return AccountFolders(
+                {sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Terminal Server Client\\Cache")}, sources);
+        case 11: return AccountFolders({sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\Explorer")}, sources);
         default: return {};
     }
 }
@@ -108,6 +111,13 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
     }
     plan.folders = UsableFolders(plan.folders, sources);
     return plan;
+}
+
+std::vector<std::wstring> MachineFoldersOf(int category, const CategorySources& sources) {
+    std::vector<std::wstring> folders = PlanFor(category, sources).folders;
+    const std::vector<std::wstring> own = UsableFolders(AccountOwnFolders(category, sources), sources);
+    std::erase_if(folders, [&own](const std::wstring& folder) { return std::ranges::find(own, folder) != own.end(); });
+    return folders;
 }
 
 std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders, const CategorySources& sources) {

@@ -70,6 +70,11 @@ std::vector<std::wstring> AccountOwnFolders(int category, const CategorySources&
 // The folders of category `category` (0 to 12), as UsableFolders leaves them.
 CategoryPlan PlanFor(int category, const CategorySources& sources);
 
+// The folders of category `category` that are the machine's, not the
+// account's (the Windows temporary folder of the temporary files), as
+// PlanFor gives them.
+std::vector<std::wstring> MachineFoldersOf(int category, const CategorySources& sources);
+
 // The folders the walks are given: each usable folder's final path (links
 // above it resolved; a folder that is itself a link, or missing, is left
 // out), unless that is protected or reached before. A folder inside the

@@ -96,8 +96,14 @@ CategorySources ProfileSources(const UserProfile& profile, const ProtectedFolder
     CategorySources sources;
     sources.userTemp = profile.userTemp;
     sources.variable = [](const wchar_t*) { return std::wstring(); };
-    sources.expand = [root = profile.root, windows = SystemWindowsFolder()](const std::wstring& path) {
-        return ExpandedProfileText(path, windows, root).value_or(std::wstring());
+    // The profile's own local AppData stands where the account's default
+    // names it ("%USERPROFILE%\AppData\Local\...").
+    sources.expand = [profile, windows = SystemWindowsFolder()](const std::wstring& path) {
+        constexpr std::wstring_view kDefault = L"%USERPROFILE%\\AppData\\Local";
+        if (path.size() >= kDefault.size() && common::SamePathText(std::wstring_view(path).substr(0, kDefault.size()), kDefault) &&
+            (path.size() == kDefault.size() || path[kDefault.size()] == L'\\'))
+            return profile.localAppData + path.substr(kDefault.size());
+        return ExpandedProfileText(path, windows, profile.root).value_or(std::wstring());
     };
     sources.localAppData = profile.localAppData;
     // A link the user made at or below the profile root leads out of it.
@@ -124,6 +130,11 @@ bool ScanProfileCategory(int category, const UserProfile& profile, const Categor
     CategoryPlan plan = PlanFor(category, sources);
     if (plan.walker == Walker::RecycleBin) plan.walker = Walker::Folder;
     return WalkCategoryRoots(plan, ProfileWalkRoots(category, profile, sources), list, emptyFolders);
+}
+
+bool ScanMachineShare(int category, const CategorySources& sources, JunkFileList& list, JunkFileList& emptyFolders) {
+    return WalkCategoryRoots(PlanFor(category, sources), WalkRoots(MachineFoldersOf(category, sources), sources), list,
+                             emptyFolders);
 }
 
 }  // namespace junk

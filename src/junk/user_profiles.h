@@ -58,4 +58,9 @@ std::vector<std::wstring> ProfileWalkRoots(int category, const UserProfile& prof
 bool ScanProfileCategory(int category, const UserProfile& profile, const CategorySources& sources, JunkFileList& list,
                          JunkFileList& emptyFolders);
 
+// Walks the machine's share of category `category` (MachineFoldersOf, as
+// `sources` name it) into `list` and `emptyFolders`, as
+// ScanProfileCategory does. False when the stop flag ended it.
+bool ScanMachineShare(int category, const CategorySources& sources, JunkFileList& list, JunkFileList& emptyFolders);
+
 }  // namespace junk
