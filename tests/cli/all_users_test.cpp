@@ -195,20 +195,10 @@ TEST(AllUsers, OtherCategoriesAnswerNotPermittedWithTheReason) {
     EXPECT_EQ(orvane(L"list --all-users").exitCode, 2u);
 }
 
-// The token of this (elevated) process's account without elevation.
-common::UniqueKernelHandle UnelevatedToken() {
-    common::UniqueKernelHandle own;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put())) return {};
-    TOKEN_LINKED_TOKEN linked{};
-    DWORD size = 0;
-    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return {};
-    return common::UniqueKernelHandle(linked.LinkedToken);
-}
-
 TEST(AllUsers, WithoutElevationNothingIsDone) {
     const TestProfile ann(L"qo-ann", 1003, false);
     Put(ann.Temp() + L"\\old.tmp", "twelve bytes");
-    const common::UniqueKernelHandle token = UnelevatedToken();
+    const common::UniqueKernelHandle token = testsupport::UnelevatedToken();
     if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
     const testsupport::ScratchProgram orvane;
     const testsupport::ProgramRun run = orvane(L"clean --all-users --json junk.temp", token.get());

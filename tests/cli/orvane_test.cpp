@@ -556,26 +556,10 @@ TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {
     EXPECT_EQ(orvane(L"scan junk.temp").exitCode, 0u);
 }
 
-// The token of this (elevated) process's account without elevation, as a
-// standard user's orvane runs: Wine hands it out as the linked token.
-common::UniqueKernelHandle UnelevatedToken() {
-    common::UniqueKernelHandle own;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put())) return {};
-    TOKEN_LINKED_TOKEN linked{};
-    DWORD size = 0;
-    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return {};
-    common::UniqueKernelHandle token(linked.LinkedToken);
-    TOKEN_ELEVATION elevation{};
-    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) ||
-        elevation.TokenIsElevated)
-        return {};
-    return token;
-}
-
 // An orvane without elevation may not open the machine's lock and never
 // tries: it works under its account's own lock, whoever holds the machine's.
 TEST(Orvane, WithoutElevationItTakesItsAccountsLockNeverTheMachines) {
-    const common::UniqueKernelHandle token = UnelevatedToken();
+    const common::UniqueKernelHandle token = testsupport::UnelevatedToken();
     if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
     const SeededTemp temp;
     const Orvane orvane;

@@ -89,4 +89,18 @@ double JsonNumber(const cJSON* object, const char* name) {
     return cJSON_IsNumber(item) ? item->valuedouble : -1;
 }
 
+common::UniqueKernelHandle UnelevatedToken() {
+    common::UniqueKernelHandle own;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.put())) return {};
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD size = 0;
+    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size)) return {};
+    common::UniqueKernelHandle token(linked.LinkedToken);
+    TOKEN_ELEVATION elevation{};
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) ||
+        elevation.TokenIsElevated)
+        return {};
+    return token;
+}
+
 }  // namespace testsupport

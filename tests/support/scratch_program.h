@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "common/handles.h"
 #include "engine/wire_format.h"
 #include "support/temp_dir.h"
 
@@ -51,5 +52,10 @@ private:
 const cJSON* JsonItem(const cJSON* object, const char* name);
 std::string JsonText(const cJSON* object, const char* name);
 double JsonNumber(const cJSON* object, const char* name);
+
+// The token of this (elevated) process's account without elevation, as a
+// standard user's program runs: Wine hands it out as the linked token. Empty
+// when there is none.
+common::UniqueKernelHandle UnelevatedToken();
 
 }  // namespace testsupport
