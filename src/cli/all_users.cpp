@@ -102,8 +102,11 @@ std::string AllUsersRefusal(const CategoryId& category) {
 Outcome RunForAllUsers(const Command& command) {
     const bool clean = command.verb == Verb::Clean;
     std::string unknown;
-    const std::vector<CategoryId> selected =
-        command.words.empty() && !clean ? AllCategories() : SelectCategories(command.words, &unknown);
+    // A scan without ids: every category that is done for all users.
+    std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
+    if (command.words.empty())
+        for (const CategoryId& category : AllCategories())
+            if (AllUsersRefusal(category).empty()) selected.push_back(category);
     if (selected.empty()) {
         Outcome usage;
         usage.exitCode = kUsage;
@@ -152,7 +155,7 @@ Outcome RunForAllUsers(const Command& command) {
             cJSON* shares = cJSON_AddArrayToObject(object, "profiles");
             Figures categoryFigures;
             for (std::size_t p = 0; p < profiles.size(); ++p) {
-                if (core::StopRequested() || core::KeepRefusalNow() != core::KeepRefusal::None) {
+                if (core::StopRequested() || (clean && core::KeepRefusalNow() != core::KeepRefusal::None)) {
                     stopped = true;
                     break;
                 }
