@@ -94,6 +94,7 @@ const char* HelpText() {
            "  scan|clean --all-users [--json] ID...  the per-user file categories (junk.temp,\n"
            "                                      junk.rdp_cache, junk.recycle_bin, junk.thumbnails) of every\n"
            "                                      local user's profile, as SYSTEM or an administrator\n"
+           "                                      (scan without an id: all four)\n"
            "  startup list [--json]               the startup entries, numbered\n"
            "  startup disable|enable N... [--json]  switch startup entries off or on\n"
            "  services list [--json]              the services and their start types\n"
