@@ -35,6 +35,9 @@ StoreFolder MachineStore();
 StoreFolder MachineStoreFolder(const std::wstring& sub, bool usersRead);
 // The running account's store.
 StoreFolder UserStore();
+// Where the machine store lies, neither made nor checked: for a process
+// without elevation, which may read it but never change it.
+std::optional<std::wstring> MachineStorePath();
 
 // The folder `name` inside the trusted folder `parent`, made by `rule` or
 // found trusted (rewritten to the rule's entries where it is trusted but

@@ -32,7 +32,8 @@ engine::Value KeepListedItem(BridgeArgs args) {
     if (!kind || !kind->HasCategory(category) || position < 0) return kNoSuchRow;
     const std::optional<std::wstring> text = kind->KeepTextAt(category, static_cast<std::size_t>(position));
     if (!text) return kNoSuchRow;
-    if (KeepItem(*text) == KeepResult::Failed) return kNotStored;
+    const KeepResult kept = KeepItem(*text);
+    if (kept == KeepResult::Failed || kept == KeepResult::NotPermitted) return kNotStored;
     kind->RemoveAt(category, static_cast<std::size_t>(position));
     return kKept;
 }
@@ -41,14 +42,18 @@ engine::Value RemoveKeptItem(BridgeArgs args) {
     switch (UnkeepItem(args[0].ToText())) {
         case KeepResult::Done: return 0;
         case KeepResult::Unchanged: return 1;
-        case KeepResult::Failed: break;
+        case KeepResult::Failed:
+        case KeepResult::NotPermitted: break;
     }
     return 2;
 }
 
 engine::Value GetKeepListNotice(BridgeArgs) {
     engine::Value recovery = engine::Value::Null();
-    if (const std::optional<db::DatabaseRecovery> recovered = db::Database().TakeRecovery())
+    // One store's recovery at a time: the other's shows at the next call.
+    std::optional<db::DatabaseRecovery> recovered = db::Database(db::Store::Machine).TakeRecovery();
+    if (!recovered) recovered = db::Database(db::Store::User).TakeRecovery();
+    if (recovered)
         recovery = engine::Value::Map({{L"aside", recovered->aside},
                                        {L"keepList", PartOf(recovered->keepList)},
                                        {L"startupKept", PartOf(recovered->startupKept)},

@@ -9,15 +9,27 @@
 // the user has now stays, and is reported); one that failed or was cut off
 // stays restorable, and restoring it again never overwrites. A change
 // restored once answers AlreadyRestored, whatever its kind.
+//
+// The changes come from both stores. A row names the account whose change
+// it is: another account's change is never restored (its hive is not this
+// one's HKEY_CURRENT_USER, and a machine-wide change is its maker's to take
+// back); a row from an earlier version, which names none, only by an
+// elevated process; a machine-store row only by an elevated process.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "db/local_database.h"
+
 namespace app {
 
 struct Change {
-    std::string id;     // "registry-12", "service-5", "startup-3", "downloads-2": what a restore names
+    // What a restore names: "registry-12", "service-5", "startup-3" in the
+    // machine store; "registry-u12", "startup-u3", "downloads-u2" in the
+    // account's.
+    std::string id;
     // "registry", "service", "startup-off", "startup-on" (the state the
     // switch gave) or "downloads"
     std::string kind;
@@ -32,7 +44,23 @@ struct Change {
 
 std::vector<Change> ListChanges();
 
-enum class RestoreStatus { Restored, AlreadyRestored, Unknown, BackupGone, Failed };
+// The numbers are the window's (5 is its "busy").
+enum class RestoreStatus {
+    Restored = 0,
+    AlreadyRestored = 1,
+    Unknown = 2,
+    BackupGone = 3,
+    Failed = 4,
+    OtherAccount = 6,   // another account's change
+    NotPermitted = 7,   // needs an elevated process
+    BackupRefused = 8,  // the backup is not inside the store's Backups folder
+};
+
+// Whether this process may restore a row of `store` that names
+// `rowAccount` (nothing: an earlier version's row): `account` is this
+// process's, `elevated` whether it holds an elevated token.
+RestoreStatus RestoreRefusal(db::Store store, const std::optional<std::wstring>& rowAccount,
+                             const std::wstring& account, bool elevated);  // Restored: permitted
 
 struct RestoreOutcome {
     RestoreStatus status = RestoreStatus::Unknown;

@@ -12,10 +12,10 @@
 
 #include "app/keep_list.h"
 #include "app/operation_lock.h"
+#include "app/store_databases.h"
 #include "app/worker_tasks.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
-#include "common/app_directory.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
 #include "engine/shell_launch.h"
@@ -49,11 +49,13 @@ int Run(const std::vector<std::string>& words) {
         Print(stdout, cli::HelpText());
         return cli::kDone;
     }
-    // The window's database beside the program: the service log and the kept
-    // startup entries are the same for both.
-    db::Database().Open(common::GetAppDirectory().Text());
-    if (const std::optional<db::DatabaseRecovery> recovery = db::Database().TakeRecovery())
-        Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
+    // The window's stores: the service log, the journal and the keep list
+    // are the same for both.
+    for (const std::wstring& refusal : app::OpenStoreDatabases(engine::ProcessIsElevated()))
+        Print(stderr, "orvane: " + engine::Utf8FromWide(refusal) + "\n");
+    for (const db::Store store : db::kStores)
+        if (const std::optional<db::DatabaseRecovery> recovery = db::Database(store).TakeRecovery())
+            Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
     disk::RecoverDownloadMoves();
     app::RefreshKeptItems();
     // Without elevation the machine's lock may not be opened: the account's

@@ -33,7 +33,7 @@ engine::Value ServiceListValue(const std::vector<ServiceEntry>& entries) {
 
 engine::Value GetServersInfo(app::BridgeArgs) {
     std::vector<db::ServiceRecommendationRow> rows;
-    db::Database().ReadServiceRecommendations(rows);
+    db::Database(db::Store::Machine).ReadServiceRecommendations(rows);
     std::vector<ServiceEntry>& entries = ServiceList();
     entries.clear();
     EnumerateServices(entries);
@@ -57,7 +57,7 @@ engine::Value SetSingleServerStatus(app::BridgeArgs args) {
 
 engine::Value GetServerOpLog(app::BridgeArgs) {
     std::vector<db::ServiceOperationRow> records;
-    db::Database().ReadServiceOperations(records);
+    db::Database(db::Store::Machine).ReadServiceOperations(records);
     const std::vector<ServiceEntry>& entries = ServiceList();
     if (entries.empty()) return 0;
     // Records of services missing from the list are left out, and kept; so
@@ -83,7 +83,7 @@ engine::Value DeleteServerOpLog(app::BridgeArgs args) {
     const std::optional<int> oldType = args[2].AsInt();
     if (!id || !oldType) return 0;
     std::vector<db::ServiceOperationRow> records;
-    if (!db::Database().ReadServiceOperations(records)) return 0;
+    if (!db::Database(db::Store::Machine).ReadServiceOperations(records)) return 0;
     // The record decides what is restored; a request that does not match it
     // restores nothing.
     const auto record = std::find_if(records.begin(), records.end(),
