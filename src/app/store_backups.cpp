@@ -36,13 +36,16 @@ bool IsInsideFolders(const std::wstring& backup, const std::vector<std::wstring>
 }
 
 common::UniqueFile OpenOwnBackup(const std::wstring& backup, db::Store store, bool legacy) {
+    // Never a folder relative to the working folder: a store or program
+    // folder that is not known adds none.
+    std::vector<std::wstring> candidates;
+    if (const std::wstring folder = StoreFolderOf(store); !folder.empty())
+        candidates.push_back(folder + L"\\" + kBackups);
+    if (const std::wstring program = common::GetAppDirectory().Text(); legacy && !program.empty())
+        candidates.push_back(program + kBackups);
     std::vector<std::wstring> folders;
-    for (const std::wstring& candidate :
-         {StoreFolderOf(store) + L"\\" + kBackups, legacy ? common::GetAppDirectory().Text() + kBackups : L""}) {
-        if (candidate.size() <= std::size(kBackups)) continue;
-        if (const std::optional<std::wstring> resolved = common::ResolvedFolder(candidate))
-            folders.push_back(*resolved);
-    }
+    for (const std::wstring& candidate : candidates)
+        if (const std::optional<std::wstring> resolved = common::ResolvedFolder(candidate)) folders.push_back(*resolved);
     if (!IsInsideFolders(backup, folders)) return {};
     // The file opened must be the one at that path: no link to elsewhere.
     return common::OpenListedFileToRead(backup);

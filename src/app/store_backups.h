@@ -9,6 +9,7 @@
 // imports nothing.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/data_stores.h"
 #include "common/handles.h"

@@ -13,17 +13,17 @@ std::vector<std::wstring> OpenStoreDatabases(bool elevated) {
         const StoreFolder machine = MachineStore();
         if (machine)
             db::Database(db::Store::Machine)
-                .Open(machine.path + L"\\", {account, common::GetAppDirectory().Text() + L"newupdate.db"});
+                .Open(machine.path + L"\\", account, common::GetAppDirectory().Text() + L"newupdate.db");
         else
             refusals.push_back(machine.refusal);
     } else if (const std::optional<std::wstring> machine = MachineStorePath()) {
-        db::Database(db::Store::Machine).Open(*machine + L"\\", {account, {}, true});
+        db::Database(db::Store::Machine).OpenReadOnly(*machine + L"\\", account);
     } else {
         refusals.push_back(L"The machine's data store cannot be found.");
     }
     const StoreFolder user = UserStore();
     if (user)
-        db::Database(db::Store::User).Open(user.path + L"\\", {account});
+        db::Database(db::Store::User).Open(user.path + L"\\", account);
     else
         refusals.push_back(user.refusal);
     return refusals;

@@ -273,22 +273,19 @@ LocalDatabase::~LocalDatabase() {
     sqlite3_shutdown();
 }
 
-void LocalDatabase::Open(const std::wstring& folder, const OpenOptions& options) {
+void LocalDatabase::Open(const std::wstring& folder, const std::wstring& account, const std::wstring& seedFile) {
     const std::lock_guard held(lock_);
     Close();
     folder_ = folder;
-    options_ = options;
+    account_ = account;
+    seed_ = seedFile;
     recovery_.reset();
     if (sqlite3_initialize() != SQLITE_OK) return;
-    if (options_.readOnly) {
-        OpenReadOnly();
-        return;
-    }
 
     // Opening creates a missing seed, empty: it then has no table to read.
     std::vector<ServiceRecommendationRow> seed;
     sqlite3* seedConnection = nullptr;
-    if (!options_.seed.empty() && OpenFile(options_.seed, &seedConnection)) {
+    if (!seed_.empty() && OpenFile(seed_, &seedConnection)) {
         sqlite3_busy_timeout(seedConnection, kBusyMilliseconds);
         ReadRecommendations(seedConnection, seed);
     }
@@ -309,11 +306,19 @@ void LocalDatabase::Open(const std::wstring& folder, const OpenOptions& options)
     if (!seed.empty()) Import(seed);
 }
 
-void LocalDatabase::OpenReadOnly() {
+void LocalDatabase::OpenReadOnly(const std::wstring& folder, const std::wstring& account) {
+    const std::lock_guard held(lock_);
+    Close();
+    folder_ = folder;
+    account_ = account;
+    seed_.clear();
+    recovery_.reset();
+    if (sqlite3_initialize() != SQLITE_OK) return;
     const std::wstring working = folder_ + kWorkingFile;
     // A store never written yet holds nothing: an empty database in memory
     // that takes no writes stands for it.
-    if (GetFileAttributesW(working.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    if (GetFileAttributesW(working.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
         bool made = OpenFile(L":memory:", &connection_);
         for (const char* statement : kCreateStatements) made = made && Execute(connection_, statement);
         made = made && AddColumns(connection_) && Execute(connection_, "PRAGMA query_only=1;");
@@ -338,12 +343,12 @@ std::wstring LocalDatabase::Folder() const {
 
 std::wstring LocalDatabase::Account() const {
     const std::lock_guard held(lock_);
-    return options_.account;
+    return account_;
 }
 
 Binding LocalDatabase::AccountBinding() const {
-    if (options_.account.empty()) return std::monostate{};
-    return options_.account;
+    if (account_.empty()) return std::monostate{};
+    return account_;
 }
 
 std::optional<DatabaseRecovery> LocalDatabase::TakeRecovery() {
@@ -446,7 +451,7 @@ void LocalDatabase::Import(const std::vector<ServiceRecommendationRow>& rows) {
                               {row.id, common::ToAnsi(row.servrName), row.suguestStatus, row.forbitRate}) &&
                       allInserted;
     // A seed that did not go in whole stays for the next start.
-    if (Execute(connection_, "END TRANSACTION;") && allInserted) DeleteFileW(options_.seed.c_str());
+    if (Execute(connection_, "END TRANSACTION;") && allInserted) DeleteFileW(seed_.c_str());
 }
 
 void LocalDatabase::Close() {

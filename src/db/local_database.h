@@ -49,7 +49,7 @@ struct ServiceOperationRow {
     std::string data;  // DD/MM/YYYY
     std::string time;  // hh:mm:ss
     bool restored = false;  // given back, or settled as the user changed it since
-    std::optional<std::wstring> account;  // nothing: written by an earlier version
+    std::optional<std::wstring> account{};  // nothing: written by an earlier version
     bool operator==(const ServiceOperationRow&) const = default;
 };
 
@@ -70,7 +70,7 @@ struct RegistryCleanRow {
     std::wstring backup;      // the backup file's path
     std::int64_t entries = 0;
     bool restored = false;
-    std::optional<std::wstring> account;  // the SID; nothing: written by an earlier version
+    std::optional<std::wstring> account{};  // the SID; nothing: written by an earlier version
     bool operator==(const RegistryCleanRow&) const = default;
 };
 
@@ -83,7 +83,7 @@ struct StartupSwitchRow {
     std::int64_t stamp = 0;  // when, in seconds since 1970 (UTC)
     startup::StartupItem item;
     bool restored = false;
-    std::optional<std::wstring> account;
+    std::optional<std::wstring> account{};
     bool operator==(const StartupSwitchRow&) const = default;
 };
 
@@ -102,7 +102,7 @@ struct DownloadMoveRow {
     std::wstring target;
     std::vector<DownloadSettingBefore> settings;
     bool restored = false;
-    std::optional<std::wstring> account;
+    std::optional<std::wstring> account{};
     bool operator==(const DownloadMoveRow&) const = default;
 };
 
@@ -180,13 +180,6 @@ std::wstring SetAsideName(const std::wstring& folder, const std::wstring& stamp)
 enum class Store { Machine, User };
 inline constexpr Store kStores[] = {Store::Machine, Store::User};
 
-// How a store's database is opened.
-struct OpenOptions {
-    std::wstring account;  // the SID its new journal rows name; empty: none (NULL)
-    std::wstring seed;     // the seed file whose recommendations it takes; empty: none
-    bool readOnly = false; // a store this process may read but not change
-};
-
 class LocalDatabase {
 public:
     static constexpr int kBusyMilliseconds = 3000;
@@ -199,13 +192,18 @@ public:
     // The start sequence in `folder` (with its trailing backslash): opens
     // "mydatabase.db", replacing an unreadable one first, creates its tables
     // and imports the rows of the seed file, deleting the seed once all of
-    // them are in. Read only, it creates, replaces and imports nothing. Closes an earlier connection first. An unreadable file is
+    // them are in. `account` is the SID its new journal rows name (empty:
+    // none, NULL); `seed` the seed file (empty: none). Closes an earlier connection first. An unreadable file is
     // copied aside, a fresh database with the rows recovered from it (and the
     // keep list's loss, when it did not come back whole) is made under
     // another name, and only then takes the working file's place in one
     // rename: whenever the program ends, the next start finds either the
     // damaged file or the complete fresh one.
-    void Open(const std::wstring& folder, const OpenOptions& options = {});
+    void Open(const std::wstring& folder, const std::wstring& account = {}, const std::wstring& seed = {});
+    // Opens a store this process may read but never change: nothing is
+    // created, replaced or imported, and every write fails. Where no
+    // database was ever made, an empty one in memory stands for it.
+    void OpenReadOnly(const std::wstring& folder, const std::wstring& account);
     void Close();
     bool IsOpen() const { return connection_ != nullptr; }
     // The folder it was opened in (with its trailing backslash), and the
@@ -284,14 +282,14 @@ public:
 
 private:
     DatabaseState OpenWorkingFile();
-    void OpenReadOnly();
     // The account as a statement's value: NULL when none was given.
     std::variant<int, std::int64_t, std::string, std::wstring, std::vector<BYTE>, std::monostate> AccountBinding() const;
     bool ReplaceUnreadableFile();
     void Import(const std::vector<ServiceRecommendationRow>& rows);
 
     std::wstring folder_;
-    OpenOptions options_;
+    std::wstring account_;
+    std::wstring seed_;
     sqlite3* connection_ = nullptr;
     std::optional<DatabaseRecovery> recovery_;
     mutable std::recursive_mutex lock_;

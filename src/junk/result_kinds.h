@@ -50,7 +50,7 @@ struct CategoryCleaned {
     std::size_t cleaned = 0;       // entries gone: deleted now, or gone already
     std::size_t left = 0;          // entries still there
     std::uint64_t freedBytes = 0;  // bytes the clean freed now
-    std::wstring registryBackup;   // a registry category: the backup its entries went to
+    std::wstring registryBackup{};  // a registry category: the backup its entries went to
 };
 
 class ResultKind {

@@ -24,7 +24,7 @@ struct KeptEntry {
     std::vector<BYTE> content;  // Run value: its data; shortcut: the file's bytes
     std::string date;           // DD/MM/YYYY and hh:mm:ss of the switch
     std::string time;
-    std::optional<std::wstring> account;  // who switched it off; nothing: an earlier version
+    std::optional<std::wstring> account{};  // who switched it off; nothing: an earlier version
     bool operator==(const KeptEntry&) const = default;
 };
 

@@ -45,7 +45,7 @@ constexpr wchar_t kChildVariable[] = L"QO_MOVE_CHILD";
     const std::wstring line(text, length);
     const std::size_t first = line.find(L'|');
     const std::size_t second = line.find(L'|', first + 1);
-    db::Database().Open(line.substr(0, first) + L"\\");
+    db::Database(db::Store::User).Open(line.substr(0, first) + L"\\");
     const std::wstring downloads = line.substr(first + 1, second - first - 1);
     const std::wstring target = line.substr(second + 1);
     if (!common::MakeVerifiedFolder(target)) ExitProcess(2);
@@ -133,10 +133,10 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
             testsupport::MakeFile(downloads + L"\\" + name, 0);
             testsupport::WriteFile(downloads + L"\\" + name, content);
         }
-        db::Database().Close();
+        db::Database(db::Store::User).Close();
 
         const DWORD code = RunToEnd(L"\"" + ThisProgram() + L"\"",
-                                    {std::wstring(kChildVariable) + L"=" + database.Folder().Path() + L"|" + downloads +
+                                    {std::wstring(kChildVariable) + L"=" + database.UserFolder() + L"|" + downloads +
                                          L"|" + target,
                                      L"QO_CRASH_AT=" + std::wstring(c.point, c.point + strlen(c.point))},
                                     root.Path());
@@ -184,7 +184,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
 TEST_F(MoveRecovery, OnlyThisAccountsMovesAreTakenBack) {
     testsupport::MakeFolder(target);
     const auto begin = [this](const std::wstring& user, const std::wstring& parts) {
-        const std::optional<std::int64_t> id = db::Database().BeginMoveUnderway(user, target, parts);
+        const std::optional<std::int64_t> id = db::Database(db::Store::User).BeginMoveUnderway(user, target, parts);
         EXPECT_TRUE(id);
         testsupport::WriteFile(target + L"\\" + parts + L"-1.part", "half");
         return id.value_or(0);

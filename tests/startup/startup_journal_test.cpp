@@ -77,7 +77,7 @@ TEST(StartupJournal, AnEntryIsFoundByItsPlaceLetterCaseAside) {
 
 std::vector<db::StartupSwitchRow> Switches() {
     std::vector<db::StartupSwitchRow> rows;
-    EXPECT_TRUE(db::Database().ReadStartupSwitches(rows));
+    for (const db::Store store : db::kStores) EXPECT_TRUE(db::Database(store).ReadStartupSwitches(rows));
     return rows;
 }
 

@@ -43,7 +43,7 @@ StartupItem Listed(const std::wstring& name) {
 
 std::vector<startup::KeptEntry> KeptEntries() {
     std::vector<startup::KeptEntry> entries;
-    EXPECT_TRUE(db::Database().ReadKeptStartupEntries(entries));
+    for (const db::Store store : db::kStores) EXPECT_TRUE(db::Database(store).ReadKeptStartupEntries(entries));
     return entries;
 }
 
@@ -224,8 +224,8 @@ TEST(StartupSwitch, AFailedSwitchLeavesTheEntryWhereAndAsItWas) {
     ASSERT_EQ(KeptEntries().size(), 1u);
     EXPECT_EQ(KeptEntries()[0].content, testsupport::TextBytes(program));
 
-    // Without the database nothing can be kept, so nothing is taken.
-    db::Database().Close();
+    // Without the databases nothing can be kept, so nothing is taken.
+    for (const db::Store store : db::kStores) db::Database(store).Close();
     EXPECT_FALSE(Switch(L"QoTest returns", true, 7));
     EXPECT_FALSE(Switch(L"QoTest busy.lnk", true, 7));
     EXPECT_EQ(StartupSandbox::Value(HKEY_CURRENT_USER, kRunKey, L"QoTest returns"),

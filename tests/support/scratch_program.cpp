@@ -1,5 +1,8 @@
 #include "support/scratch_program.h"
 
+#include <shlobj.h>
+
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -37,7 +40,29 @@ std::vector<wchar_t> ChildEnvironment(const std::string& crashAt) {
 
 }  // namespace
 
+void RemoveStores() {
+    for (const KNOWNFOLDERID& root : {FOLDERID_ProgramData, FOLDERID_LocalAppData}) {
+        wchar_t* path = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(root, 0, nullptr, &path))) {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::filesystem::path(path) / L"Quillmark" / L"Orvane", ignored);
+        }
+        CoTaskMemFree(path);
+    }
+}
+
+std::wstring StoreDatabase(db::Store store) {
+    wchar_t* path = nullptr;
+    std::wstring file;
+    if (SUCCEEDED(SHGetKnownFolderPath(store == db::Store::Machine ? FOLDERID_ProgramData : FOLDERID_LocalAppData, 0,
+                                       nullptr, &path)))
+        file = std::wstring(path) + L"\\Quillmark\\Orvane\\mydatabase.db";
+    CoTaskMemFree(path);
+    return file;
+}
+
 ScratchProgram::ScratchProgram(const std::wstring& name) : name_(name) {
+    RemoveStores();
     if (!CopyFileW(Environment(L"QO_ORVANE").c_str(), Program().c_str(), FALSE))
         throw std::runtime_error("cannot copy orvane.exe");
 }
