@@ -214,8 +214,8 @@ TEST(Program, KeepsItsFilesBesideItselfWhateverFolderItRunsIn) {
         EXPECT_TRUE(testsupport::Exists(program.Folder() / name)) << name;
         EXPECT_FALSE(testsupport::Exists(elsewhere / name)) << name;
     }
-    for (const testsupport::TempDir* folder : {&program.Folder(), &elsewhere})
-        EXPECT_FALSE(testsupport::Exists(*folder / L"mydatabase.db"));
+    for (const std::wstring& folder : {program.Folder().Path(), elsewhere.Path()})
+        EXPECT_FALSE(testsupport::Exists(folder + L"\\mydatabase.db"));
     EXPECT_FALSE(testsupport::Exists(elsewhere / L"newupdate.db"));
 }
 

@@ -17,7 +17,6 @@
 #include "app/data_stores.h"
 #include "app/operation_lock.h"
 #include "app/undo_changes.h"
-#include "app/store_databases.h"
 #include "app/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
@@ -66,6 +65,13 @@ std::string LastLine(const std::string& text) {
     std::string trimmed = text;
     while (!trimmed.empty() && (trimmed.back() == '\n' || trimmed.back() == '\r')) trimmed.pop_back();
     return trimmed.substr(trimmed.rfind('\n') == std::string::npos ? 0 : trimmed.rfind('\n') + 1);
+}
+
+bool UserKeyExists(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
 }
 
 void CreateUserKey(const wchar_t* path) {
@@ -380,15 +386,8 @@ TEST(Orvane, UndoRestoresEachKindOnceAndAnswersARepeatAlike) {
     const int number = StartupEntry(orvane, "QoCliUndoTool").first;
     ASSERT_GT(number, 0);
     ASSERT_EQ(orvane(L"startup disable " + std::to_wstring(number)).exitCode, 0u);
-    HKEY key = nullptr;
-    ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
-    const auto keyThere = [] {
-        HKEY opened = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &opened) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(opened);
-        return true;
-    };
+    const auto keyThere = [] { return UserKeyExists(L"Software\\QoCliUndone"); };
+    ASSERT_FALSE(keyThere());
 
     const Result list = orvane(L"undo list --json");
     ASSERT_EQ(list.exitCode, 0u) << list.err;
@@ -527,7 +526,7 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
         const junktest::ScopedUserTemp setting(folder);
         // The category's other folder (SYSTEMROOT\temp), empty.
         const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", temp / L"windows");
-        ASSERT_TRUE(app::OpenStoreDatabases(true).empty());
+        ASSERT_TRUE(testsupport::OpenPrefixStores(app::AccountSid()));
         ASSERT_EQ(app::DeletionRefusal(), app::KeepRefusal::None);
         junk::ScanJunkCategory(0, junk::SystemSources());
         ASSERT_EQ(junk::JunkList(0).Count(), 3u);
@@ -631,11 +630,7 @@ enum class Runner { OrvaneElevated, OrvaneStandard, Window, WindowAsSystem };
 
 // The window's databases in the prefix's stores, opened for `account`.
 void OpenStoresFor(const std::wstring& account) {
-    const app::StoreFolder machine = app::MachineStore();
-    const app::StoreFolder user = app::UserStore();
-    ASSERT_TRUE(machine && user);
-    db::Database(db::Store::Machine).Open(machine.path + L"\\", account);
-    db::Database(db::Store::User).Open(user.path + L"\\", account);
+    ASSERT_TRUE(testsupport::OpenPrefixStores(account));
     ASSERT_TRUE(app::RefreshKeptItems());
 }
 
@@ -686,7 +681,11 @@ TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
          },
          Lands::User, Lands::User},
         {"startup switch of HKCU Run", "tbl_startupswitch", "account",
-         [&] { value.Set(L"\"C:\\windows\\system32\\notepad.exe\" /store"); },
+         [&] {
+             // On again for each runner: no approval value says it is off.
+             value.Set(L"\"C:\\windows\\system32\\notepad.exe\" /store");
+             approval.Remove();
+         },
          [](const Orvane& orvane) {
              return L"startup disable " + std::to_wstring(StartupEntry(orvane, "QoStoreTool").first);
          },
@@ -760,13 +759,7 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
         ASSERT_TRUE(registry::RegistryRows().Clean(2, run).reported);
     }
     ASSERT_EQ(services::ChangeStartTypeLogged(L"QoForeignService", SERVICE_DISABLED), services::ChangeOutcome::Changed);
-    const auto keyThere = [] {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoForeignEmpty", 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    };
+    const auto keyThere = [] { return UserKeyExists(L"Software\\QoForeignEmpty"); };
     ASSERT_FALSE(keyThere());
     OpenStoresFor(app::AccountSid());
     for (const char* id : {"registry-u1", "service-1"}) {

@@ -171,7 +171,9 @@ TEST(StartupSwitch, Windows7KeepsRunValuesWholeAndPutsThemBack) {
     EXPECT_EQ(kept.bStatus, 1);
     EXPECT_EQ(kept.iconPath, program);
     EXPECT_EQ(kept.fileDescription, L"Quillmark Orvane");
-    EXPECT_EQ(IndexOf(L"QoTest machine 32"), static_cast<int>(startup::StartupItemList().size()) - 1);
+    // Kept entries are listed last, the machine store's before the account's.
+    EXPECT_EQ(IndexOf(L"QoTest machine 32"), static_cast<int>(startup::StartupItemList().size()) - 2);
+    EXPECT_EQ(IndexOf(L"QoTest expandable"), static_cast<int>(startup::StartupItemList().size()) - 1);
     // Listed the same way on Windows 10, and switched on from there as well.
     startup::EnumerateStartupItems(10);
     EXPECT_EQ(StateOf(L"QoTest expandable"), 1);

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/data_stores.h"
 #include "common/handles.h"
 #include "support/child_process.h"
 
@@ -59,6 +60,15 @@ std::wstring StoreDatabase(db::Store store) {
         file = std::wstring(path) + L"\\Quillmark\\Orvane\\mydatabase.db";
     CoTaskMemFree(path);
     return file;
+}
+
+bool OpenPrefixStores(const std::wstring& account) {
+    const app::StoreFolder machine = app::MachineStore();
+    const app::StoreFolder user = app::UserStore();
+    if (!machine || !user) return false;
+    db::Database(db::Store::Machine).Open(machine.path + L"\\", account);
+    db::Database(db::Store::User).Open(user.path + L"\\", account);
+    return db::Database(db::Store::Machine).IsOpen() && db::Database(db::Store::User).IsOpen();
 }
 
 ScratchProgram::ScratchProgram(const std::wstring& name) : name_(name) {

@@ -27,6 +27,11 @@ struct ProgramRun {
 void RemoveStores();
 // The database file of `store` in the prefix's data stores.
 std::wstring StoreDatabase(db::Store store);
+// Opens this process's databases in the prefix's stores, as the programs
+// do, but for `account` and without the seed beside the test programs
+// (which a program's start would import and delete); false when a store
+// cannot be made.
+bool OpenPrefixStores(const std::wstring& account);
 
 class ScratchProgram {
 public:
