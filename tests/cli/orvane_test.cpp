@@ -644,9 +644,9 @@ TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
     testsupport::TestServices services;
     services.Create({L"QoStoreService", L"Qo store service", L"C:\\windows\\system32\\notepad.exe",
                      SERVICE_DEMAND_START, L""});
-    testsupport::ScopedUserValue value{kRun, L"QoStoreTool"};
+    testsupport::ScopedUserValue value{kRun, L"QoTestStoreTool"};
     const testsupport::ScopedUserValue approval{
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run", L"QoStoreTool"};
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run", L"QoTestStoreTool"};
     const TempDir ownFolder;  // in the account's profile
     const std::wstring ownItem = ownFolder / L"own.txt";
     const std::wstring machineItem = L"C:\\QoStoreMachine\\kept.txt";
@@ -665,7 +665,7 @@ TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
     const int generation = common::GetWindowsGeneration();
     const auto switchOff = [generation] {
         startup::EnumerateStartupItems(generation);
-        const int index = testsupport::IndexOf(L"QoStoreTool");
+        const int index = testsupport::IndexOf(L"QoTestStoreTool");
         return index >= 0 && startup::SetStartupItemState(index, true, generation);
     };
     const Act acts[] = {
@@ -687,7 +687,7 @@ TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
              approval.Remove();
          },
          [](const Orvane& orvane) {
-             return L"startup disable " + std::to_wstring(StartupEntry(orvane, "QoStoreTool").first);
+             return L"startup disable " + std::to_wstring(StartupEntry(orvane, "QoTestStoreTool").first);
          },
          switchOff, Lands::User, Lands::User},
         {"keep add in the profile", "tbl_keeplist", "item", [] {},
