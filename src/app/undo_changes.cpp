@@ -13,6 +13,7 @@
 #include "common/listed_delete.h"
 #include "common/windows_version.h"
 #include "db/local_database.h"
+#include "db/row_access.h"
 #include "disk/download_folders.h"
 #include "engine/shell_launch.h"
 #include "registry/registry_restore.h"
@@ -81,10 +82,12 @@ template <typename Row>
 std::optional<RestoreOutcome> Refusal(const std::optional<Row>& row, db::Store store) {
     if (!row) return RestoreOutcome{};
     if (row->restored) return Answer(RestoreStatus::AlreadyRestored);
-    const RestoreStatus refusal =
-        RestoreRefusal(store, row->account, db::Database(store).Account(), engine::ProcessIsElevated());
-    if (refusal != RestoreStatus::Restored) return Answer(refusal);
-    return std::nullopt;
+    switch (db::AccessToRow(store, row->account, db::Database(store).Account(), engine::ProcessIsElevated())) {
+        case db::RowAccess::Permitted: return std::nullopt;
+        case db::RowAccess::OtherAccount: return Answer(RestoreStatus::OtherAccount);
+        case db::RowAccess::NotPermitted: break;
+    }
+    return Answer(RestoreStatus::NotPermitted);
 }
 
 RestoreOutcome Reported(RestoreStatus status, registry::RestoreReport&& report) {
@@ -216,14 +219,6 @@ void AppendChanges(db::Store store, std::vector<Change>& changes) {
 }
 
 }  // namespace
-
-RestoreStatus RestoreRefusal(db::Store store, const std::optional<std::wstring>& rowAccount,
-                             const std::wstring& account, bool elevated) {
-    if (!elevated && (store == db::Store::Machine || !rowAccount)) return RestoreStatus::NotPermitted;
-    if (rowAccount && (account.empty() || !common::SamePathText(*rowAccount, account)))
-        return RestoreStatus::OtherAccount;
-    return RestoreStatus::Restored;
-}
 
 std::wstring ServiceLogTime(const std::string& date, const std::string& time) {
     // DD/MM/YYYY

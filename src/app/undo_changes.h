@@ -10,18 +10,12 @@
 // stays restorable, and restoring it again never overwrites. A change
 // restored once answers AlreadyRestored, whatever its kind.
 //
-// The changes come from both stores. A row names the account whose change
-// it is: another account's change is never restored (its hive is not this
-// one's HKEY_CURRENT_USER, and a machine-wide change is its maker's to take
-// back); a row from an earlier version, which names none, only by an
-// elevated process; a machine-store row only by an elevated process.
+// The changes come from both stores; who may restore one is
+// db/row_access.h's decision.
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "db/local_database.h"
 
 namespace app {
 
@@ -56,11 +50,6 @@ enum class RestoreStatus {
     BackupRefused = 8,  // the backup is not inside the store's Backups folder
 };
 
-// Whether this process may restore a row of `store` that names
-// `rowAccount` (nothing: an earlier version's row): `account` is this
-// process's, `elevated` whether it holds an elevated token.
-RestoreStatus RestoreRefusal(db::Store store, const std::optional<std::wstring>& rowAccount,
-                             const std::wstring& account, bool elevated);  // Restored: permitted
 
 struct RestoreOutcome {
     RestoreStatus status = RestoreStatus::Unknown;

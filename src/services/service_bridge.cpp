@@ -6,6 +6,8 @@
 
 #include "common/ansi_text.h"
 #include "db/local_database.h"
+#include "db/row_access.h"
+#include "engine/shell_launch.h"
 #include "services/recommendation.h"
 #include "services/service_change.h"
 #include "services/service_enumeration.h"
@@ -90,6 +92,10 @@ engine::Value DeleteServerOpLog(app::BridgeArgs args) {
                                      [&](const db::ServiceOperationRow& row) { return row.id == *id; });
     if (record == records.end() || common::FromAnsi(record->servrName) != args[1].ToText() ||
         record->oldStatus != *oldType)
+        return 0;
+    // Another account's change is its own to take back.
+    if (db::AccessToRow(db::Store::Machine, record->account, db::Database(db::Store::Machine).Account(),
+                        engine::ProcessIsElevated()) != db::RowAccess::Permitted)
         return 0;
     switch (RestoreLoggedChange(*record).outcome) {
     case Restore::Restored: return 1;

@@ -61,12 +61,14 @@ ServiceRestore RestoreLoggedChange(const db::ServiceOperationRow& record) {
     // A type set since the change is the user's: it stays, and the change
     // is settled.
     if (*present != record.newStatus)
-        return {db::Database(db::Store::Machine).MarkServiceOperationRestored(record.id) ? Restore::ChangedSince : Restore::Failed,
+        return {db::Database(db::Store::Machine).MarkServiceOperationRestored(record.id) ? Restore::ChangedSince
+                                                                                         : Restore::Failed,
                 *present};
     if (!ChangeServiceStartType(record.oldStatus, name)) return {Restore::Failed, *present};
     // Given back but not marked: a retry finds the type changed since and
     // settles it without touching the service.
-    if (!db::Database(db::Store::Machine).MarkServiceOperationRestored(record.id)) return {Restore::Failed, record.oldStatus};
+    if (!db::Database(db::Store::Machine).MarkServiceOperationRestored(record.id))
+        return {Restore::Failed, record.oldStatus};
     return {Restore::Restored, record.oldStatus};
 }
 

@@ -8,11 +8,11 @@
 
 #include "app/keep_list.h"
 #include "app/store_backups.h"
-#include "app/undo_changes.h"
+#include "db/row_access.h"
 
 namespace {
 
-using app::RestoreStatus;
+using db::RowAccess;
 using db::Store;
 
 constexpr wchar_t kAdmin[] = L"S-1-5-21-1-2-3-500";
@@ -26,24 +26,24 @@ TEST(StoreRules, WhoMayRestoreARow) {
         std::optional<std::wstring> row;
         const wchar_t* account;
         bool elevated;
-        RestoreStatus expected;
+        RowAccess expected;
     } cases[] = {
-        {"own account's row", Store::User, kAdmin, kAdmin, true, RestoreStatus::Restored},
+        {"own account's row", Store::User, kAdmin, kAdmin, true, RowAccess::Permitted},
         {"own row, SID in another letter case", Store::User, L"s-1-5-21-1-2-3-500", kAdmin, true,
-         RestoreStatus::Restored},
-        {"another account's row", Store::User, kOther, kAdmin, true, RestoreStatus::OtherAccount},
-        {"another administrator's machine change", Store::Machine, kOther, kAdmin, true, RestoreStatus::OtherAccount},
-        {"SYSTEM's own row under SYSTEM", Store::Machine, kSystem, kSystem, true, RestoreStatus::Restored},
-        {"SYSTEM's row from an administrator", Store::User, kSystem, kAdmin, true, RestoreStatus::OtherAccount},
-        {"an earlier version's row, elevated", Store::Machine, std::nullopt, kAdmin, true, RestoreStatus::Restored},
+         RowAccess::Permitted},
+        {"another account's row", Store::User, kOther, kAdmin, true, RowAccess::OtherAccount},
+        {"another administrator's machine change", Store::Machine, kOther, kAdmin, true, RowAccess::OtherAccount},
+        {"SYSTEM's own row under SYSTEM", Store::Machine, kSystem, kSystem, true, RowAccess::Permitted},
+        {"SYSTEM's row from an administrator", Store::User, kSystem, kAdmin, true, RowAccess::OtherAccount},
+        {"an earlier version's row, elevated", Store::Machine, std::nullopt, kAdmin, true, RowAccess::Permitted},
         {"an earlier version's row, not elevated", Store::User, std::nullopt, kAdmin, false,
-         RestoreStatus::NotPermitted},
-        {"own machine row, not elevated", Store::Machine, kAdmin, kAdmin, false, RestoreStatus::NotPermitted},
-        {"own user row, not elevated", Store::User, kAdmin, kAdmin, false, RestoreStatus::Restored},
-        {"a row when the account is unknown", Store::User, kAdmin, L"", true, RestoreStatus::OtherAccount},
+         RowAccess::NotPermitted},
+        {"own machine row, not elevated", Store::Machine, kAdmin, kAdmin, false, RowAccess::NotPermitted},
+        {"own user row, not elevated", Store::User, kAdmin, kAdmin, false, RowAccess::Permitted},
+        {"a row when the account is unknown", Store::User, kAdmin, L"", true, RowAccess::OtherAccount},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(app::RestoreRefusal(c.store, c.row, c.account, c.elevated), c.expected) << c.what;
+        EXPECT_EQ(db::AccessToRow(c.store, c.row, c.account, c.elevated), c.expected) << c.what;
 }
 
 TEST(StoreRules, AnItemIsKeptInTheStoreOfWhatItLiesIn) {

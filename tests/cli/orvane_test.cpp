@@ -721,7 +721,9 @@ TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
                 const Result run =
                     orvane(act.arguments(orvane), runner == Runner::OrvaneStandard ? standard.get() : nullptr);
                 EXPECT_EQ(run.exitCode, lands == Lands::Nowhere ? 4u : 0u) << run.out << run.err;
-                if (lands == Lands::Nowhere) EXPECT_NE(run.err.find("administrator"), std::string::npos) << run.err;
+                if (lands == Lands::Nowhere) {
+                    EXPECT_NE(run.err.find("administrator"), std::string::npos) << run.err;
+                }
             } else {
                 OpenStoresFor(account);
                 EXPECT_TRUE(act.window());
