@@ -7,11 +7,11 @@
 
 #include "app/command_line.h"
 #include "app/document_source.h"
-#include "app/log_file.h"
 #include "app/main_frame.h"
-#include "app/store_databases.h"
-#include "app/worker_tasks.h"
 #include "common/app_directory.h"
+#include "core/log_file.h"
+#include "core/store_databases.h"
+#include "core/worker_tasks.h"
 #include "engine/shell_launch.h"
 #include "engine/wire_format.h"
 #include "disk/move_recovery.h"
@@ -25,8 +25,8 @@ namespace {
 std::wstring BesideProgram(const wchar_t* name) { return common::GetAppDirectory().Text() + name; }
 
 // The log level is settled during static initialisation, before anything else.
-const bool logLevelRead = (app::LogFile::Instance().ReadLevel(BesideProgram(L"config.ini").c_str()), true);
-const std::vector<std::wstring> storeRefusals = app::OpenStoreDatabases(engine::ProcessIsElevated());
+const bool logLevelRead = (core::LogFile::Instance().ReadLevel(BesideProgram(L"config.ini").c_str()), true);
+const std::vector<std::wstring> storeRefusals = core::OpenStoreDatabases(engine::ProcessIsElevated());
 
 // The result is the wParam of the quit message.
 int RunMessagePump() {
@@ -40,8 +40,8 @@ int RunMessagePump() {
 
 // -1 when the engine window cannot be created.
 int RunUi(const app::CommandLineOptions& options) {
-    app::LogFile::Instance().Initialize(BesideProgram(L"Orvane.log"));
-    for (const std::wstring& refusal : storeRefusals) app::LogFile::Instance().Write(engine::Utf8FromWide(refusal));
+    core::LogFile::Instance().Initialize(BesideProgram(L"Orvane.log"));
+    for (const std::wstring& refusal : storeRefusals) core::LogFile::Instance().Write(engine::Utf8FromWide(refusal));
     disk::RecoverDownloadMoves();
     app::OpenUiArchive(std::span<const std::uint8_t>(qoUiArchiveBegin, qoUiArchiveEnd));
     engine::WindowOptions windowOptions;
@@ -56,17 +56,17 @@ int RunUi(const app::CommandLineOptions& options) {
     window->Show();
     // The address's token is for whoever reads standard output, never for a file.
     if (options.headless)
-        app::LogFile::Instance().Write("Headless page served on port " + std::to_string(window->PagePort()));
-    app::PublishMainWindow(window);
+        core::LogFile::Instance().Write("Headless page served on port " + std::to_string(window->PagePort()));
+    core::PublishMainWindow(window);
     const int result = RunMessagePump();
-    app::PublishMainWindow(nullptr);
+    core::PublishMainWindow(nullptr);
     // The page's last requests (its close among them) are answered. Scans
     // and cleans were told to stop when the window closed; a worker still
     // running after that must not see the process-wide lists and the log
     // destroyed under it: the process then ends without static destructors.
     window->StopServer();
-    if (!app::StopAllWorkers(3000)) {
-        app::LogFile::Instance().Write("Ending with workers still running");
+    if (!core::StopAllWorkers(3000)) {
+        core::LogFile::Instance().Write("Ending with workers still running");
         TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
     }
     return result;

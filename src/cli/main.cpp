@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/keep_list.h"
-#include "app/operation_lock.h"
-#include "app/store_databases.h"
-#include "app/worker_tasks.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "core/keep_list.h"
+#include "core/operation_lock.h"
+#include "core/store_databases.h"
+#include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
 #include "engine/shell_launch.h"
@@ -27,7 +27,7 @@ namespace {
 // report still tells what was done.
 BOOL WINAPI StopOnControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    app::RaiseStopFlag();
+    core::RaiseStopFlag();
     return TRUE;
 }
 
@@ -51,16 +51,16 @@ int Run(const std::vector<std::string>& words) {
     }
     // The window's stores: the service log, the journal and the keep list
     // are the same for both.
-    for (const std::wstring& refusal : app::OpenStoreDatabases(engine::ProcessIsElevated()))
+    for (const std::wstring& refusal : core::OpenStoreDatabases(engine::ProcessIsElevated()))
         Print(stderr, "orvane: " + engine::Utf8FromWide(refusal) + "\n");
     for (const db::Store store : db::kStores)
         if (const std::optional<db::DatabaseRecovery> recovery = db::Database(store).TakeRecovery())
             Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
     disk::RecoverDownloadMoves();
-    app::RefreshKeptItems();
+    core::RefreshKeptItems();
     // Without elevation the machine's lock may not be opened: the account's
     // own lock keeps two of its orvanes apart.
-    app::OperationLock lock(app::CommandLineScope(engine::ProcessIsElevated()));
+    core::OperationLock lock(core::CommandLineScope(engine::ProcessIsElevated()));
     if (cli::NeedsOperationLock(command) && !lock.Take(0)) {
         // A lock that may not be used stops the work as a holder would.
         Print(stderr, lock.Refusal().empty()
@@ -69,7 +69,7 @@ int Run(const std::vector<std::string>& words) {
         return cli::kBusy;
     }
     SetConsoleCtrlHandler(StopOnControl, TRUE);
-    const app::TaskScope task;
+    const core::TaskScope task;
     const cli::Outcome outcome = cli::RunCommand(command);
     lock.Release();
     if (outcome.exitCode == cli::kUsage) return UsageError(outcome.error);

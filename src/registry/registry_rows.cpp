@@ -1,12 +1,11 @@
 #include "registry/registry_rows.h"
 
-#include "app/health_rules.h"
-#include "app/keep_list.h"
-#include "app/log_file.h"
-#include "app/store_backups.h"
 #include "common/ansi_text.h"
-#include "engine/wire_format.h"
+#include "core/keep_list.h"
+#include "core/log_file.h"
+#include "core/store_backups.h"
 #include "db/local_database.h"
+#include "engine/wire_format.h"
 #include "registry/registry_issue.h"
 #include "registry/registry_journal.h"
 #include "registry/registry_repair.h"
@@ -45,9 +44,9 @@ public:
         const db::Store store = CategoryStore(category);
         junk::CleanRun::RegistryRecord& record = run.registry[static_cast<std::size_t>(store)];
         if (!record.backup) {
-            const app::StoreFolder folder = app::BackupsFolder(store);
+            const core::StoreFolder folder = core::BackupsFolder(store);
             if (!folder) {
-                app::LogFile::Instance().Write(engine::Utf8FromWide(folder.refusal));
+                core::LogFile::Instance().Write(engine::Utf8FromWide(folder.refusal));
                 return notCleaned;
             }
             record.backup = std::make_unique<RegistryBackup>(RegistryBackup::InFolder(folder.path));
@@ -58,9 +57,9 @@ public:
         if (!repaired) return notCleaned;
         db::Database(store).CountRegistryCleanEntries(*record.journal, repaired->removed);
         // Stopped for the keep list: not reported as cleaned either.
-        if (app::KeepRefusalNow() != app::KeepRefusal::None)
+        if (core::KeepRefusalNow() != core::KeepRefusal::None)
             return {.cleaned = repaired->removed, .left = repaired->left, .registryBackup = record.backup->Path()};
-        if (!list.empty() && repaired->left == 0) run.health += app::kRegistryCategoryWeight;
+        if (!list.empty() && repaired->left == 0) run.health += kRegistryCategoryWeight;
         run.repairedCount += repaired->removed;
         junk::SendCleanEnd(repaired->removed, L"", junk::kRegistryRows, category);
         list.clear();

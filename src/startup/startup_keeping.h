@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "db/local_database.h"
-#include "startup/kept_entry.h"
 #include "startup/startup_item.h"
 
 namespace startup {

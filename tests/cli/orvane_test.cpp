@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "app/keep_list.h"
-#include "app/data_stores.h"
-#include "app/operation_lock.h"
-#include "app/undo_changes.h"
-#include "app/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/windows_version.h"
+#include "core/data_stores.h"
+#include "core/keep_list.h"
+#include "core/operation_lock.h"
+#include "core/worker_tasks.h"
+#include "suite/undo_changes.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
 #include "junk/junk_categories.h"
@@ -511,13 +511,13 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
     const struct {
         const char* what;
         std::function<void(const std::wstring& folder)> between;
-        app::KeepRefusal refusal;
+        core::KeepRefusal refusal;
         std::size_t listLeft;
     } cases[] = {
         {"kept by orvane", [&](const std::wstring& folder) { keep = orvane(L"keep add \"" + folder + L"\""); },
-         app::KeepRefusal::None, 0},
+         core::KeepRefusal::None, 0},
         {"the database gone", [](const std::wstring&) { db::Database(db::Store::User).Close(); },
-         app::KeepRefusal::Unreadable, 3},
+         core::KeepRefusal::Unreadable, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -526,24 +526,24 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
         const junktest::ScopedUserTemp setting(folder);
         // The category's other folder (SYSTEMROOT\temp), empty.
         const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", temp / L"windows");
-        ASSERT_TRUE(testsupport::OpenPrefixStores(app::AccountSid()));
-        ASSERT_EQ(app::DeletionRefusal(), app::KeepRefusal::None);
+        ASSERT_TRUE(testsupport::OpenPrefixStores(core::AccountSid()));
+        ASSERT_EQ(core::DeletionRefusal(), core::KeepRefusal::None);
         junk::ScanJunkCategory(0, junk::SystemSources());
         ASSERT_EQ(junk::JunkList(0).Count(), 3u);
         int checks = 0;
-        app::SetDeletionCheckHook([&] {
+        core::SetDeletionCheckHook([&] {
             if (++checks == 2) c.between(folder);
         });
         junk::CleanRun run;
         {
-            const app::TaskScope task;
+            const core::TaskScope task;
             junk::CleanJunkCategory(0, run);
         }
-        app::SetDeletionCheckHook({});
+        core::SetDeletionCheckHook({});
         int left = 0;
         for (const wchar_t* name : {L"a.tmp", L"b.tmp", L"c.tmp"}) left += Exists(folder + L"\\" + name) ? 1 : 0;
         EXPECT_EQ(left, 2);
-        EXPECT_EQ(app::KeepRefusalNow(), c.refusal);
+        EXPECT_EQ(core::KeepRefusalNow(), c.refusal);
         EXPECT_EQ(junk::JunkList(0).Count(), c.listLeft);
         junk::JunkList(0).Clear();
     }
@@ -556,7 +556,7 @@ TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {
     const SeededTemp temp;
     const Orvane orvane;
     {
-        app::OperationLock held;
+        core::OperationLock held;
         ASSERT_TRUE(held.Take(0));
         const Result run = orvane(L"clean junk.temp");
         EXPECT_EQ(run.exitCode, 3u);
@@ -565,7 +565,7 @@ TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {
         // Listing changes nothing and is never busy.
         EXPECT_EQ(orvane(L"list").exitCode, 0u);
         // The window's tasks are refused the same way.
-        EXPECT_EQ(app::StartTask(app::Task::SystemDiskScan, {}, [] {}), static_cast<int>(app::kHeldByCommandLine));
+        EXPECT_EQ(core::StartTask(core::Task::SystemDiskScan, {}, [] {}), static_cast<int>(core::kHeldByCommandLine));
         held.Release();
     }
     EXPECT_EQ(orvane(L"scan junk.temp").exitCode, 0u);
@@ -594,12 +594,12 @@ TEST(Orvane, WithoutElevationItTakesItsAccountsLockNeverTheMachines) {
     if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
     const SeededTemp temp;
     const Orvane orvane;
-    app::OperationLock machine;
+    core::OperationLock machine;
     ASSERT_TRUE(machine.Take(0));
     const Result run = orvane(L"scan junk.temp", token.get());
     EXPECT_EQ(run.exitCode, 0u) << run.err;
     // While it runs under its account's lock, another of its kind is busy.
-    app::OperationLock account(app::LockScope::Account);
+    core::OperationLock account(core::LockScope::Account);
     ASSERT_TRUE(account.Take(0));
     const Result busy = orvane(L"scan junk.temp", token.get());
     EXPECT_EQ(busy.exitCode, 3u);
@@ -631,7 +631,7 @@ enum class Runner { OrvaneElevated, OrvaneStandard, Window, WindowAsSystem };
 // The window's databases in the prefix's stores, opened for `account`.
 void OpenStoresFor(const std::wstring& account) {
     ASSERT_TRUE(testsupport::OpenPrefixStores(account));
-    ASSERT_TRUE(app::RefreshKeptItems());
+    ASSERT_TRUE(core::RefreshKeptItems());
 }
 
 // One change of each kind, by each runner: the store its row lands in, the
@@ -640,7 +640,7 @@ void OpenStoresFor(const std::wstring& account) {
 // reason) anything machine-wide, which then leaves no row anywhere.
 TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
     const common::UniqueKernelHandle standard = UnelevatedToken();
-    const std::wstring self = app::AccountSid();
+    const std::wstring self = core::AccountSid();
     testsupport::TestServices services;
     services.Create({L"QoStoreService", L"Qo store service", L"C:\\windows\\system32\\notepad.exe",
                      SERVICE_DEMAND_START, L""});
@@ -676,7 +676,7 @@ TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
              list.clear();
              registry::ScanRegistryCategory(2, list);
              junk::CleanRun run;
-             const app::TaskScope task;
+             const core::TaskScope task;
              return registry::RegistryRows().Clean(2, run).reported;
          },
          Lands::User, Lands::User},
@@ -692,10 +692,10 @@ TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
          switchOff, Lands::User, Lands::User},
         {"keep add in the profile", "tbl_keeplist", "item", [] {},
          [&](const Orvane&) { return L"keep add \"" + ownItem + L"\""; },
-         [&] { return app::KeepItem(ownItem) == app::KeepResult::Done; }, Lands::User, Lands::User},
+         [&] { return core::KeepItem(ownItem) == core::KeepResult::Done; }, Lands::User, Lands::User},
         {"keep add elsewhere", "tbl_keeplist", "item", [] {},
          [&](const Orvane&) { return L"keep add \"" + machineItem + L"\""; },
-         [&] { return app::KeepItem(machineItem) == app::KeepResult::Done; }, Lands::Machine, Lands::Nowhere},
+         [&] { return core::KeepItem(machineItem) == core::KeepResult::Done; }, Lands::Machine, Lands::Nowhere},
         {"service change", "tbl_serversOperation", "account",
          [&] { services.SetStartType(L"QoStoreService", SERVICE_DEMAND_START); },
          [](const Orvane&) { return L"services set QoStoreService disabled"; },
@@ -757,16 +757,16 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
         registry::RegistryIssueList& list = registry::RegistryIssueLists()[2];
         list = {registry::KeyIssue(0x80000001, L"Software\\", L"QoForeignEmpty")};
         junk::CleanRun run;
-        const app::TaskScope task;
+        const core::TaskScope task;
         ASSERT_TRUE(registry::RegistryRows().Clean(2, run).reported);
     }
     ASSERT_EQ(services::ChangeStartTypeLogged(L"QoForeignService", SERVICE_DISABLED), services::ChangeOutcome::Changed);
     const auto keyThere = [] { return UserKeyExists(L"Software\\QoForeignEmpty"); };
     ASSERT_FALSE(keyThere());
-    OpenStoresFor(app::AccountSid());
+    OpenStoresFor(core::AccountSid());
     for (const char* id : {"registry-u1", "service-1"}) {
         SCOPED_TRACE(id);
-        EXPECT_EQ(app::RestoreChange(id).status, app::RestoreStatus::OtherAccount);
+        EXPECT_EQ(suite::RestoreChange(id).status, suite::RestoreStatus::OtherAccount);
         const Result run = orvane(L"undo restore " + engine::WideFromUtf8(id));
         EXPECT_EQ(run.exitCode, 4u) << run.out << run.err;
         EXPECT_EQ(run.err, "orvane: undo " + std::string(id) +
@@ -783,10 +783,10 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
     const TempDir elsewhere;
     const std::wstring copy = elsewhere / L"moved.reg";
     ASSERT_TRUE(CopyFileW(cleans[0].backup.c_str(), copy.c_str(), FALSE));
-    const std::string sql = "update tbl_registryclean set account='" + engine::Utf8FromWide(app::AccountSid()) +
+    const std::string sql = "update tbl_registryclean set account='" + engine::Utf8FromWide(core::AccountSid()) +
                             "', backup='" + engine::Utf8FromWide(copy) + "'";
     testsupport::RunSql(testsupport::StoreDatabase(db::Store::User), sql.c_str());
-    EXPECT_EQ(app::RestoreChange("registry-u1").status, app::RestoreStatus::BackupRefused);
+    EXPECT_EQ(suite::RestoreChange("registry-u1").status, suite::RestoreStatus::BackupRefused);
     EXPECT_EQ(orvane(L"undo restore registry-u1").exitCode, 4u);
     EXPECT_FALSE(keyThere());
     // In its place again, it is the account's own to restore.

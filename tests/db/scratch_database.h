@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/data_stores.h"
+#include "core/data_stores.h"
 #include "db/local_database.h"
 #include "engine/wire_format.h"
 #include "support/temp_dir.h"
@@ -67,7 +67,7 @@ inline std::int64_t RootPage(const std::wstring& path, const std::string& table)
 class ScratchDatabase {
 public:
     // Journal rows name `account`: by default the account the test runs as.
-    explicit ScratchDatabase(std::wstring account = app::AccountSid()) : account_(std::move(account)) {
+    explicit ScratchDatabase(std::wstring account = core::AccountSid()) : account_(std::move(account)) {
         CreateDirectoryW(UserFolder().c_str(), nullptr);
         Restart();
     }

@@ -12,8 +12,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "app/data_stores.h"
-#include "app/undo_changes.h"
+#include "core/data_stores.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/verified_folder.h"
@@ -23,6 +22,7 @@
 #include "disk/download_move.h"
 #include "disk/move_journal.h"
 #include "disk/move_recovery.h"
+#include "suite/undo_changes.h"
 #include "support/scoped_state.h"
 #include "support/scratch_program.h"
 #include "support/temp_dir.h"
@@ -47,7 +47,7 @@ constexpr wchar_t kChildVariable[] = L"QO_MOVE_CHILD";
     if (length == 0 || length >= std::size(text)) return false;
     const std::wstring line(text, length);
     const std::size_t bar = line.find(L'|');
-    testsupport::OpenPrefixStores(app::AccountSid());
+    testsupport::OpenPrefixStores(core::AccountSid());
     const std::wstring downloads = line.substr(0, bar);
     const std::wstring target = line.substr(bar + 1);
     if (!common::MakeVerifiedFolder(target)) ExitProcess(2);
@@ -161,16 +161,16 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         EXPECT_EQ(parts, c.parts);
 
         ASSERT_EQ(RunToEnd(L"\"" + orvane + L"\" list", {}, root.Path()), 0u);
-        ASSERT_TRUE(testsupport::OpenPrefixStores(app::AccountSid()));
+        ASSERT_TRUE(testsupport::OpenPrefixStores(core::AccountSid()));
 
         EXPECT_TRUE(MovesUnderway().empty());
-        const std::vector<app::Change> changes = app::ListChanges();
+        const std::vector<suite::Change> changes = suite::ListChanges();
         if (c.finished) {
             EXPECT_EQ(FilesIn(target), files);
             EXPECT_TRUE(FilesIn(downloads).empty());
             EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
             ASSERT_EQ(changes.size(), 1u);
-            EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::Restored);
+            EXPECT_EQ(suite::RestoreChange(changes[0].id).status, suite::RestoreStatus::Restored);
             testsupport::RemoveTree(target);
         } else {
             EXPECT_TRUE(FilesIn(target).empty());

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/operation_lock.h"
 #include "common/crash_point.h"
+#include "core/operation_lock.h"
 #include "disk/download_folders.h"
 #include "services/test_services.h"
 #include "startup/startup_sandbox.h"
@@ -432,7 +432,7 @@ void KillAndStartAgain(const KillCase& row) {
 
     // A killed holder frees the operation lock.
     {
-        app::OperationLock lock;
+        core::OperationLock lock;
         EXPECT_TRUE(lock.Take(0));
         lock.Release();
     }

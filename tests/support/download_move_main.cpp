@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/operation_lock.h"
-#include "app/worker_tasks.h"
-#include "app/store_databases.h"
 #include "common/verified_folder.h"
+#include "core/operation_lock.h"
+#include "core/store_databases.h"
+#include "core/worker_tasks.h"
 #include "engine/shell_launch.h"
 #include "db/local_database.h"
 #include "disk/download_move.h"
@@ -21,12 +21,12 @@
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
-    app::OpenStoreDatabases(engine::ProcessIsElevated());
-    app::OperationLock lock;
+    core::OpenStoreDatabases(engine::ProcessIsElevated());
+    core::OperationLock lock;
     if (!lock.Take(0)) return 3;
     const std::wstring target = argv[1];
     const std::vector<std::wstring> sources(argv + 2, argv + argc);
-    const app::TaskScope task;
+    const core::TaskScope task;
     if (!common::MakeVerifiedFolder(target)) return 1;
     disk::RunDownloadMove(sources, target, disk::SystemDownloadSettings());
     const disk::MoveCounters& counters = disk::DownloadMoveCounters();

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/data_stores.h"
+#include "core/data_stores.h"
 #include "common/handles.h"
 #include "support/child_process.h"
 
@@ -63,8 +63,8 @@ std::wstring StoreDatabase(db::Store store) {
 }
 
 bool OpenPrefixStores(const std::wstring& account) {
-    const app::StoreFolder machine = app::MachineStore();
-    const app::StoreFolder user = app::UserStore();
+    const core::StoreFolder machine = core::MachineStore();
+    const core::StoreFolder user = core::UserStore();
     if (!machine || !user) return false;
     db::Database(db::Store::Machine).Open(machine.path + L"\\", account);
     db::Database(db::Store::User).Open(user.path + L"\\", account);
