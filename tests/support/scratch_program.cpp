@@ -99,7 +99,7 @@ ProgramRun ScratchProgram::Run(const std::wstring& executable, const std::wstrin
     // The child's ends go, so that reading ends when the child does.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
-    if (!child) throw std::runtime_error("cannot start a program");
+    if (!child) throw std::runtime_error("cannot start a program (error " + std::to_string(GetLastError()) + ")");
     ProgramRun run;
     std::thread errors([&] { run.err = ReadAll(errRead); });
     run.out = ReadAll(outRead);
