@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/account_sid.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/windows_version.h"
@@ -526,7 +527,7 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
         const junktest::ScopedUserTemp setting(folder);
         // The category's other folder (SYSTEMROOT\temp), empty.
         const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", temp / L"windows");
-        ASSERT_TRUE(testsupport::OpenPrefixStores(core::AccountSid()));
+        ASSERT_TRUE(testsupport::OpenPrefixStores(common::TokenAccountSid()));
         ASSERT_EQ(core::DeletionRefusal(), core::KeepRefusal::None);
         junk::ScanJunkCategory(0, junk::SystemSources());
         ASSERT_EQ(junk::JunkList(0).Count(), 3u);
@@ -623,8 +624,8 @@ void OpenStoresFor(const std::wstring& account) {
 // entries and files through its own store and is refused (4, with the
 // reason) anything machine-wide, which then leaves no row anywhere.
 TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
-    const common::UniqueKernelHandle standard = UnelevatedToken();
-    const std::wstring self = core::AccountSid();
+    const common::UniqueKernelHandle standard = testsupport::UnelevatedToken();
+    const std::wstring self = common::TokenAccountSid();
     testsupport::TestServices services;
     services.Create({L"QoStoreService", L"Qo store service", L"C:\\windows\\system32\\notepad.exe",
                      SERVICE_DEMAND_START, L""});
@@ -747,7 +748,7 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
     ASSERT_EQ(services::ChangeStartTypeLogged(L"QoForeignService", SERVICE_DISABLED), services::ChangeOutcome::Changed);
     const auto keyThere = [] { return UserKeyExists(L"Software\\QoForeignEmpty"); };
     ASSERT_FALSE(keyThere());
-    OpenStoresFor(core::AccountSid());
+    OpenStoresFor(common::TokenAccountSid());
     for (const char* id : {"registry-u1", "service-1"}) {
         SCOPED_TRACE(id);
         EXPECT_EQ(suite::RestoreChange(id).status, suite::RestoreStatus::OtherAccount);
@@ -767,7 +768,7 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
     const TempDir elsewhere;
     const std::wstring copy = elsewhere / L"moved.reg";
     ASSERT_TRUE(CopyFileW(cleans[0].backup.c_str(), copy.c_str(), FALSE));
-    const std::string sql = "update tbl_registryclean set account='" + engine::Utf8FromWide(core::AccountSid()) +
+    const std::string sql = "update tbl_registryclean set account='" + engine::Utf8FromWide(common::TokenAccountSid()) +
                             "', backup='" + engine::Utf8FromWide(copy) + "'";
     testsupport::RunSql(testsupport::StoreDatabase(db::Store::User), sql.c_str());
     EXPECT_EQ(suite::RestoreChange("registry-u1").status, suite::RestoreStatus::BackupRefused);
