@@ -49,9 +49,16 @@ int Run(const std::vector<std::string>& words) {
         Print(stdout, cli::HelpText());
         return cli::kDone;
     }
+    // Never the working folder instead: data is opened where the program is.
+    const std::wstring programFolder = common::GetAppDirectory().Text();
+    if (programFolder.empty()) {
+        Print(stderr, "orvane: the program's own folder cannot be found (its path may be longer than 260 "
+                      "characters): nothing is opened or done\n");
+        return cli::kNotPermitted;
+    }
     // The window's database beside the program: the service log and the kept
     // startup entries are the same for both.
-    db::Database().Open(common::GetAppDirectory().Text());
+    db::Database().Open(programFolder);
     if (const std::optional<db::DatabaseRecovery> recovery = db::Database().TakeRecovery())
         Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
     disk::RecoverDownloadMoves();
