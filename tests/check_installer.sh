@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The MSI package: its tables and versions, then, under Wine in a prefix made
 # afresh for this test, an install, an upgrade by a newer package, the refusal
-# of an older one, and an uninstall that leaves the user's data. Each step
+# of an older one, and an uninstall that leaves the user's data, beside the
+# program and in the data stores. Each step
 # writes a report of its own; a step after a failed install is not run.
 # usage: check_installer.sh SOURCE_FOLDER PRODUCT_BUILD_FOLDER MSI VERSION WINE_ROOT
 #   PRODUCT_BUILD_FOLDER  the 32-bit build the package was made from
@@ -136,6 +137,9 @@ check_user_data() {
   for name in "${!user_data[@]}"; do
     [ "$(cat "$folder/$name" 2>/dev/null)" = "${user_data[$name]}" ] || problem "the user's $name was not kept"
   done
+  for name in "${!store_data[@]}"; do
+    [ "$(cat "$name" 2>/dev/null)" = "${store_data[$name]}" ] || problem "the data store's $name was not kept"
+  done
 }
 check_entry() {  # check_entry PRODUCT_CODE PRODUCT_VERSION
   [ "$(arp_value "$1" DisplayName)" = "Quillmark Orvane" ] || problem "no uninstall entry named Quillmark Orvane for $1"
@@ -178,6 +182,15 @@ install() {
   mkdir -p "$folder/Backups"
   for name in "${!user_data[@]}"; do printf '%s' "${user_data[$name]}" >"$folder/$name"; done
   rm -f "$folder/newupdate.db"
+  # And what it keeps in its data stores, which no package removes.
+  local machine_store user_store
+  machine_store=$(winepath -u 'C:\ProgramData')/Quillmark/Orvane
+  user_store=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')")/Quillmark/Orvane
+  store_data=(["$machine_store/mydatabase.db"]="the machine's database" ["$machine_store/Orvane.log"]="log"
+    ["$user_store/mydatabase.db"]="the account's database" ["$user_store/config.ini"]=$'[LOG]\nLEVEL=1')
+  for name in "${!store_data[@]}"; do
+    mkdir -p "$(dirname "$name")" && printf '%s' "${store_data[$name]}" >"$name"
+  done
 }
 
 upgrade() {
@@ -236,6 +249,7 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 folder="$WINEPREFIX/drive_c/Program Files (x86)/Quillmark Orvane"
 declare -A user_data=([mydatabase.db]="the user's database" [Backups/x.reg]="Windows Registry Editor Version 5.00"
   [Orvane.log]="log" [Orvane_1.log]="older log" [config.ini]=$'[LOG]\nLEVEL=1')
+declare -A store_data=()  # the data stores' files, by their Linux paths (made by install)
 shortcut="" newer_code="" newer_version=""
 
 if step installer_install InstallPerMachine install; then
