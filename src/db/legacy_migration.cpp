@@ -326,12 +326,17 @@ MigrationResult MigrateLegacyDatabase(const MigrationPlaces& places) {
         Run(machine, "ROLLBACK;");
     } else {
         renamed = FreeMigratedName(places.legacy);
-        bool copied = CopyEverything(machine);
+        const auto failed = [&] {
+            const std::wstring error = connection.Error();
+            Run(machine, "ROLLBACK;");
+            return Failure(L"The old database's rows cannot be copied into the stores: " + error);
+        };
+        if (!CopyEverything(machine)) return failed();
         common::CrashPoint("migration.copied");
         const Statement record(machine,
                                "insert into main.tbl_migration(stamp,source,volume,fileindex,renamed,account) "
                                "values(?,?,?,?,?,?)");
-        copied = copied && record &&
+        const bool recorded = record &&
                  sqlite3_bind_int64(record.get(), 1, static_cast<std::int64_t>(std::time(nullptr))) == SQLITE_OK &&
                  sqlite3_bind_text16(record.get(), 2, places.legacy.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
                  sqlite3_bind_int64(record.get(), 3, identity->volume) == SQLITE_OK &&
@@ -339,11 +344,7 @@ MigrationResult MigrateLegacyDatabase(const MigrationPlaces& places) {
                  sqlite3_bind_text16(record.get(), 5, renamed->c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
                  sqlite3_bind_text16(record.get(), 6, places.account.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
                  sqlite3_step(record.get()) == SQLITE_DONE;
-        if (!copied || !Run(machine, "COMMIT;")) {
-            const std::wstring error = connection.Error();
-            Run(machine, "ROLLBACK;");
-            return Failure(L"The old database's rows cannot be copied into the stores: " + error);
-        }
+        if (!recorded || !Run(machine, "COMMIT;")) return failed();
         common::CrashPoint("migration.committed");
     }
     if (!connection.Close()) return Failure(L"The old database cannot be closed.");
