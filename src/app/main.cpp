@@ -102,6 +102,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 1;
     }
     OpenLog(programFolder);
+    // Before anything opens the stores' databases.
+    const app::MigrationNote migration = app::MigrateEarlierDatabase(programFolder);
+    if (!migration.text.empty()) app::LogFile::Instance().Write(engine::Utf8FromWide(migration.text));
     db::Database().Open(programFolder);
     OleInitialize(nullptr);
     const int result = RunUi(options);

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "app/keep_list.h"
+#include "app/data_stores.h"
 #include "app/operation_lock.h"
+#include "app/store_migration.h"
 #include "app/worker_tasks.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -56,8 +58,22 @@ int Run(const std::vector<std::string>& words) {
                       "characters): nothing is opened or done\n");
         return cli::kNotPermitted;
     }
-    // The window's database beside the program: the service log and the kept
-    // startup entries are the same for both.
+    // What an earlier version kept beside the program moves into the stores
+    // at the first start that may rename it there; a standard user's orvane
+    // only says that it is there and reads none of it.
+    const bool elevated = engine::ProcessIsElevated();
+    if (elevated) {
+        const app::StoreFolder user = app::UserStore();
+        for (const app::MigrationNote& note :
+             {app::MigrateEarlierDatabase(programFolder),
+              user ? app::CopyEarlierConfig(programFolder, user.path) : app::MigrationNote{}})
+            if (!note.text.empty()) Print(stderr, "orvane: " + engine::Utf8FromWide(note.text) + "\n");
+    } else if (app::EarlierDatabaseBeside(programFolder)) {
+        Print(stderr, "orvane: an earlier version's database lies beside the program: the first start as an "
+                      "administrator moves it into the data stores, and until then nothing of it is read\n");
+    }
+    // The window's database: the service log and the kept startup entries
+    // are the same for both.
     db::Database().Open(programFolder);
     if (const std::optional<db::DatabaseRecovery> recovery = db::Database().TakeRecovery())
         Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
@@ -65,7 +81,7 @@ int Run(const std::vector<std::string>& words) {
     app::RefreshKeptItems();
     // Without elevation the machine's lock may not be opened: the account's
     // own lock keeps two of its orvanes apart.
-    app::OperationLock lock(app::CommandLineScope(engine::ProcessIsElevated()));
+    app::OperationLock lock(app::CommandLineScope(elevated));
     if (cli::NeedsOperationLock(command) && !lock.Take(0)) {
         // A lock that may not be used stops the work as a holder would.
         Print(stderr, lock.Refusal().empty()

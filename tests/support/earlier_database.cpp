@@ -1,7 +1,18 @@
 #include "support/earlier_database.h"
 
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <stdexcept>
+
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
+#include "registry/registry_backup.h"
+#include "registry/registry_issue.h"
+#include "registry/registry_repair.h"
+#include "support/temp_dir.h"
 
 namespace testsupport {
 
@@ -71,6 +82,60 @@ void MakeEarlierDatabase(const std::wstring& path, const std::wstring& userStart
         "insert into tbl_movemade values(4,'D:\\Old\\Underway\\sub','',0,0,5,7);"
         "insert into tbl_keeplistloss values(1,1600000009,'C:\\QoOld\\mydatabase.unreadable-x.db',1);";
     RunSql(path, rows.c_str());
+}
+
+void MakeEarlierInstall(const std::wstring& folder) {
+    HKEY key = nullptr;
+    const std::wstring data = L"yes";
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kCleanedKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS ||
+        RegSetValueExW(key, kCleanedValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
+        throw std::runtime_error("cannot write the value an earlier clean removed");
+    RegCloseKey(key);
+    MakeFolder(folder + L"\\Backups");
+    const std::wstring backupPath = folder + L"\\Backups\\old.reg";
+    registry::RegistryBackup backup(backupPath);
+    const std::wstring name = std::wstring(kCleanedKey).substr(std::wstring(kCleanedKey).find(L'\\') + 1);
+    if (registry::RepairCategory({registry::ValueIssue(0x80000001, L"Software\\", name, kCleanedValue)}, backup) !=
+        registry::RepairCount{1, 0})
+        throw std::runtime_error("cannot clean the value as an earlier version did");
+    wchar_t* startup = nullptr;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_Startup, KF_FLAG_DONT_VERIFY, nullptr, &startup)))
+        throw std::runtime_error("no Startup folder");
+    const std::wstring userStartup = startup;
+    CoTaskMemFree(startup);
+    MakeEarlierDatabase(folder + L"\\mydatabase.db", userStartup, backupPath);
+    WriteFile(folder + L"\\config.ini", kConfig);
+}
+
+std::map<std::string, int> ChangesByKind(const ProgramRun& list) {
+    std::map<std::string, int> kinds;
+    const cJSON* changes = JsonItem(list.json.get(), "changes");
+    for (const cJSON* change = changes ? changes->child : nullptr; change; change = change->next) {
+        const std::string id = JsonText(change, "id");
+        ++kinds[id.substr(0, id.find('-'))];
+    }
+    return kinds;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(data.cFileName);
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::size_t MigratedDatabases(const std::vector<std::wstring>& names) {
+    return static_cast<std::size_t>(std::count_if(names.begin(), names.end(), [](const std::wstring& name) {
+        return name.starts_with(L"mydatabase.migrated-") && name.ends_with(L".db");
+    }));
 }
 
 }  // namespace testsupport
