@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/worker_tasks.h"
 #include "bench_tree.h"
+#include "core/worker_tasks.h"
+#include "db/local_database.h"
 #include "disk/download_move.h"
 #include "disk/move_counters.h"
 #include "disk/path_sizes.h"
@@ -26,7 +27,7 @@ class BenchSettings final : public disk::DownloadSettings {
 public:
     explicit BenchSettings(std::wstring folder) : folder_(std::move(folder)) {}
     std::vector<disk::DownloadFolder> Read() override { return {{L"Win10DownloadDir", folder_}}; }
-    bool Write(const std::wstring&) override { return true; }
+    bool Write(const std::wstring&, std::int64_t) override { return true; }
 
 private:
     std::wstring folder_;
@@ -78,6 +79,8 @@ int wmain(int argc, wchar_t** argv) {
     const int moveFolders = argc > 4 ? _wtoi(argv[4]) : 400;
     const std::wstring sizeTree = work + L"\\size";
     CreateDirectoryW(work.c_str(), nullptr);
+    // A move writes its journal first: a database of the bench's own.
+    db::Database().Open(work + L"\\");
 
     auto start = Clock::now();
     bench::MakeTree(sizeTree, folders, files);
@@ -107,10 +110,12 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring bareFrom = work + L"\\bare", bareTo = work + L"\\bare-moved";
         bench::MakeTree(moveFrom, moveFolders, files);
         bench::MakeTree(bareFrom, moveFolders, files);
+        // The window moves only into a folder that exists (made by its dialog).
+        CreateDirectoryW(moveTo.c_str(), nullptr);
         BenchSettings settings(moveFrom);
         const auto timeMove = [&] {
             start = Clock::now();
-            app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+            core::ZoneBits() = core::DOWNLOAD_MOVE_WORKING;
             disk::RunDownloadMove({moveFrom}, moveTo, settings);
             move += Seconds(start);
             moved = disk::DownloadMoveCounters().deleted;
@@ -137,6 +142,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("last move: %d copied, %d copy failures, %d deleted, %d delete failures, %d total\n",
                 counters.copied.load(), counters.copyFailed.load(), counters.deleted.load(),
                 counters.deleteFailed.load(), counters.total.load());
+    db::Database().Close();
+    for (const wchar_t* name : {L"\\mydatabase.db", L"\\newupdate.db"}) DeleteFileW((work + name).c_str());
     RemoveDirectoryW(work.c_str());
     return 0;
 }

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/keep_list.h"
-#include "app/worker_tasks.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "bench_tree.h"
 #include "db/local_database.h"
 #include "junk/folder_walk.h"
@@ -74,11 +74,11 @@ int wmain(int argc, wchar_t** argv) {
         bare = std::min(bare, Seconds(start));
 
         junk::JunkList(0).Clear();
-        junk::EmptyFolderList().Clear();
+        junk::EmptyFolderList(0).Clear();
         const std::size_t heapBefore = liveBytes;
         peakBytes = heapBefore;
         start = Clock::now();
-        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), junkTree, junk::kWalkAll);
+        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), junkTree, junk::kWalkAll);
         scan = std::min(scan, Seconds(start));
         entries = junk::JunkList(0).Count();
         nameBytes = 0;
@@ -129,14 +129,14 @@ int wmain(int argc, wchar_t** argv) {
     // The keep list as the window has it: read from a database, which each
     // deletion asks whether another program changed it.
     db::Database().Open(work + L"\\");
-    if (!app::RefreshKeptItems()) {
+    if (!core::RefreshKeptItems()) {
         std::fprintf(stderr, "the keep list cannot be read\n");
         return 1;
     }
     double keepCheck = 1e9;
     for (int round = 0; round < 5; ++round) {
         const Clock::time_point begin = Clock::now();
-        for (int i = 0; i < 2000; ++i) app::KeptItemsForDeletion();
+        for (int i = 0; i < 2000; ++i) core::KeptItemsForDeletion();
         keepCheck = std::min(keepCheck, Seconds(begin) / 2000 * 1e6);
     }
     std::printf("keep-list check per file: %.1f us\n", keepCheck);
@@ -149,10 +149,10 @@ int wmain(int argc, wchar_t** argv) {
     for (int group = 0;; ++group) {
         const std::wstring name = L"\\group" + std::to_wstring(group);
         if (GetFileAttributesW((junkTree + name).c_str()) == INVALID_FILE_ATTRIBUTES) break;
-        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(), junkTree + name, junk::kWalkAll);
+        junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), junkTree + name, junk::kWalkAll);
         std::vector<std::wstring> copyFiles, copyDirs;
         Enumerate(copyTree + name, &copyFiles, &copyDirs);
-        app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
+        core::ZoneBits() = core::JUNKFILE_CLEAN_WORKING;
         start = Clock::now();
         junk::RunClean({{1, 0}});
         clean += Seconds(start);

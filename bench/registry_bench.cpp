@@ -12,8 +12,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/script_bridge.h"
-#include "app/worker_tasks.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
+#include "core/worker_tasks.h"
 #include "registry/registry_access.h"
 #include "registry/registry_scan.h"
 
@@ -112,7 +113,7 @@ int wmain(int argc, wchar_t** argv) {
     // The one-click scan on this machine as it is, with no page attached.
     start = Clock::now();
     app::NativeFunctions().Call("HomeScan", {});
-    while (app::LiveWorkerBits() != 0) Sleep(1);
+    while (core::LiveWorkerBits() != 0) Sleep(1);
     std::printf("one-click scan total: %.3f s\n", Seconds(start));
     return 0;
 }

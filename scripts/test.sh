@@ -5,6 +5,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QO_BUILD_DIR:-$root/build}
 export QO_BUILD_DIR=$build
+# The benchmarks are built (not run) with every test run, so that they keep
+# up with the code they measure.
+export QO_BUILD_BENCH=ON
 
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"

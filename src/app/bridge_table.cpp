@@ -1,15 +1,15 @@
 // The table of native functions the documents can call: name, exact
 // argument count, operation. One row per function.
-#include "app/health_status.h"
+#include "app/bridge_table.h"
+
 #include "app/keep_bridge.h"
-#include "app/one_click_scan.h"
 #include "app/power_request.h"
-#include "app/script_bridge.h"
-#include "app/settings_store_bridge.h"
 #include "app/single_instance.h"
 #include "app/task_bridge.h"
 #include "app/undo_bridge.h"
 #include "app/update_check.h"
+#include "core/script_bridge.h"
+#include "core/settings_store_bridge.h"
 #include "disk/clean_amount.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
@@ -24,24 +24,26 @@
 #include "registry/registry_scan_task.h"
 #include "services/service_bridge.h"
 #include "startup/startup_bridge.h"
+#include "suite/health_status.h"
+#include "suite/one_click_scan.h"
 
 namespace app {
 
 namespace {
 
-constexpr BridgeRow kRows[] = {
+constexpr core::BridgeRow kRows[] = {
     {"StopWorking", 0, StopWorking},
     {"GetPopupZoneBit", 0, GetPopupZoneBit},
     {"ScanJunkFile", 1, junk::ScanJunkFile},
     {"GetErrorDetails", 4, junk::GetErrorDetails},
     {"RepairChoose", 2, junk::RepairChoose},
     {"GetChooseStatistics", 2, junk::GetChooseStatistics},
-    {"getRightTopInfo", 0, getRightTopInfo},
-    {"SetShowLanguage", 1, SetShowLanguage},
-    {"GetShowLanguage", 0, GetShowLanguage},
+    {"getRightTopInfo", 0, core::getRightTopInfo},
+    {"SetShowLanguage", 1, core::SetShowLanguage},
+    {"GetShowLanguage", 0, core::GetShowLanguage},
     {"ScanRegistry", 1, registry::ScanRegistry},
-    {"HomeScan", 0, HomeScan},
-    {"getHealthStatus", 0, GetHealthStatus},
+    {"HomeScan", 0, suite::HomeScan},
+    {"getHealthStatus", 0, suite::GetHealthStatus},
     {"GetStartupInfo", 0, startup::GetStartupInfo},
     {"SetStartupInfo", 1, startup::SetStartupInfo},
     {"SetSingleStartupInfo", 2, startup::SetSingleStartupInfo},
@@ -72,8 +74,8 @@ constexpr BridgeRow kRows[] = {
 
 }  // namespace
 
-const ScriptBridge& NativeFunctions() {
-    static const ScriptBridge bridge(kRows);
+const core::ScriptBridge& NativeFunctions() {
+    static const core::ScriptBridge bridge(kRows);
     return bridge;
 }
 

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/data_stores.h"
 #include "app/document_source.h"
-#include "app/log_file.h"
 #include "app/main_frame.h"
-#include "app/store_migration.h"
-#include "app/worker_tasks.h"
 #include "common/app_directory.h"
+#include "core/data_stores.h"
+#include "core/log_file.h"
+#include "core/store_migration.h"
+#include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
 #include "engine/standard_output.h"
@@ -33,16 +33,16 @@ constexpr wchar_t kNoProgramFolder[] =
 // program once). A store that is refused leaves the log closed.
 void OpenLog(const std::wstring& programFolder) {
     std::wstring note;
-    if (const app::StoreFolder user = app::UserStore()) {
-        note = app::CopyEarlierConfig(programFolder, user.path).text;
-        app::LogFile::Instance().ReadLevel((user.path + L"\\config.ini").c_str());
+    if (const core::StoreFolder user = core::UserStore()) {
+        note = core::CopyEarlierConfig(programFolder, user.path).text;
+        core::LogFile::Instance().ReadLevel((user.path + L"\\config.ini").c_str());
     } else {
         note = user.refusal;
     }
-    const app::StoreFolder machine = app::MachineStore();
+    const core::StoreFolder machine = core::MachineStore();
     if (!machine) return;
-    app::LogFile::Instance().Initialize(machine.path + L"\\Orvane.log");
-    if (!note.empty()) app::LogFile::Instance().Write(engine::Utf8FromWide(note));
+    core::LogFile::Instance().Initialize(machine.path + L"\\Orvane.log");
+    if (!note.empty()) core::LogFile::Instance().Write(engine::Utf8FromWide(note));
 }
 
 // The result is the wParam of the quit message.
@@ -71,17 +71,17 @@ int RunUi(const app::CommandLineOptions& options) {
     window->Show();
     // The address's token is for whoever reads standard output, never for a file.
     if (options.headless)
-        app::LogFile::Instance().Write("Headless page served on port " + std::to_string(window->PagePort()));
-    app::PublishMainWindow(window);
+        core::LogFile::Instance().Write("Headless page served on port " + std::to_string(window->PagePort()));
+    core::PublishMainWindow(window);
     const int result = RunMessagePump();
-    app::PublishMainWindow(nullptr);
+    core::PublishMainWindow(nullptr);
     // The page's last requests (its close among them) are answered. Scans
     // and cleans were told to stop when the window closed; a worker still
     // running after that must not see the process-wide lists and the log
     // destroyed under it: the process then ends without static destructors.
     window->StopServer();
-    if (!app::StopAllWorkers(3000)) {
-        app::LogFile::Instance().Write("Ending with workers still running");
+    if (!core::StopAllWorkers(3000)) {
+        core::LogFile::Instance().Write("Ending with workers still running");
         TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
     }
     return result;
@@ -103,8 +103,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     OpenLog(programFolder);
     // Before anything opens the stores' databases.
-    const app::MigrationNote migration = app::MigrateEarlierDatabase(programFolder);
-    if (!migration.text.empty()) app::LogFile::Instance().Write(engine::Utf8FromWide(migration.text));
+    const core::MigrationNote migration = core::MigrateEarlierDatabase(programFolder);
+    if (!migration.text.empty()) core::LogFile::Instance().Write(engine::Utf8FromWide(migration.text));
     db::Database().Open(programFolder);
     OleInitialize(nullptr);
     const int result = RunUi(options);

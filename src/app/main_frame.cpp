@@ -1,11 +1,11 @@
 #include "app/main_frame.h"
 
+#include "app/bridge_table.h"
 #include "app/document_source.h"
-#include "app/log_file.h"
-#include "app/script_bridge.h"
 #include "app/update_check.h"
-#include "app/worker_tasks.h"
 #include "common/app_directory.h"
+#include "core/log_file.h"
+#include "core/worker_tasks.h"
 #include "junk/junk_lists.h"
 
 namespace app {
@@ -16,7 +16,7 @@ MainFrame::MainFrame(const engine::WindowOptions& options) : window_(engine::Bro
     const std::wstring icon = common::GetAppDirectory().Text() + L"Icon.ico";
     if (window_)
         window_->SetIcon(static_cast<HICON>(LoadImageW(nullptr, icon.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
-    ZoneBits() = 0;
+    core::ZoneBits() = 0;
     junk::Undeletables().Clear();
     StartUpdateCheck();
 }
@@ -27,8 +27,8 @@ std::optional<engine::Value> MainFrame::OnScriptCall(std::string_view name, std:
     return NativeFunctions().Call(name, args);
 }
 
-void MainFrame::OnClosing() { RaiseStopFlag(); }
+void MainFrame::OnClosing() { core::RaiseStopFlag(); }
 
-void MainFrame::Log(std::string_view line) { LogFile::Instance().Write(line); }
+void MainFrame::Log(std::string_view line) { core::LogFile::Instance().Write(line); }
 
 }  // namespace app

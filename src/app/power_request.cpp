@@ -41,7 +41,7 @@ int EnableShutdownPrivilege() {
 
 void UsePowerControl(PowerControl* control) { activeControl = control; }
 
-engine::Value FinishOtherOperate(BridgeArgs args) {
+engine::Value FinishOtherOperate(core::BridgeArgs args) {
     const std::optional<int> mode = args[0].AsInt();
     if (!mode || *mode < 1 || *mode > 4) return 4;
     if (const int failure = EnableShutdownPrivilege()) return failure;

@@ -2,7 +2,7 @@
 // FinishOtherOperate: shuts down, restarts, hibernates or suspends the
 // computer (the system disk page asks for a restart after moving the
 // download folder).
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace app {
 
@@ -19,6 +19,6 @@ void UsePowerControl(PowerControl* control);
 // Modes 1 shut down, 2 restart, 3 hibernate, 4 sleep. Answers 4 for anything
 // but an integer 1 to 4; 1, 2 or -3 when the shutdown privilege cannot be
 // had; else 0.
-engine::Value FinishOtherOperate(BridgeArgs args);
+engine::Value FinishOtherOperate(core::BridgeArgs args);
 
 }  // namespace app

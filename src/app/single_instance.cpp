@@ -4,7 +4,7 @@
 
 namespace app {
 
-engine::Value getHaveRunshow(BridgeArgs) {
+engine::Value getHaveRunshow(core::BridgeArgs) {
     static const int answer = [] {
         // Never closed: the mutex marks this process as running until it ends.
         CreateMutexW(nullptr, TRUE, L"tIdEwElL_rUn_fLag-2020_04_20-1607");

@@ -1,7 +1,7 @@
 #pragma once
 // getHaveRunshow: whether another running instance of the program holds the
 // single-instance mutex.
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace app {
 
@@ -9,6 +9,6 @@ namespace app {
 // The first call takes the mutex and keeps it until the process ends; the
 // main document asks again whenever it is loaded anew (a reload of the
 // page), and gets the same answer.
-engine::Value getHaveRunshow(BridgeArgs args);
+engine::Value getHaveRunshow(core::BridgeArgs args);
 
 }  // namespace app

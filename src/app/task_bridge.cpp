@@ -1,15 +1,15 @@
 #include "app/task_bridge.h"
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 
 namespace app {
 
-engine::Value StopWorking(BridgeArgs) {
-    RaiseStopFlag();
-    ZoneBits() = 0;
+engine::Value StopWorking(core::BridgeArgs) {
+    core::RaiseStopFlag();
+    core::ZoneBits() = 0;
     return 0;
 }
 
-engine::Value GetPopupZoneBit(BridgeArgs) { return static_cast<int>(ZoneBits().load()); }
+engine::Value GetPopupZoneBit(core::BridgeArgs) { return static_cast<int>(core::ZoneBits().load()); }
 
 }  // namespace app

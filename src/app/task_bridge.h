@@ -1,12 +1,12 @@
 #pragma once
 // Native functions of the busy word.
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace app {
 
 // Asks every running scan and clean to stop and clears the whole busy word.
-engine::Value StopWorking(BridgeArgs args);
+engine::Value StopWorking(core::BridgeArgs args);
 // The busy word; 0 when nothing runs.
-engine::Value GetPopupZoneBit(BridgeArgs args);
+engine::Value GetPopupZoneBit(core::BridgeArgs args);
 
 }  // namespace app

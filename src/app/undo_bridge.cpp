@@ -1,26 +1,26 @@
 #include "app/undo_bridge.h"
 
-#include "app/operation_lock.h"
-#include "app/undo_changes.h"
+#include "core/operation_lock.h"
 #include "engine/wire_format.h"
+#include "suite/undo_changes.h"
 
 namespace app {
 
-engine::Value GetChangeJournal(BridgeArgs) {
+engine::Value GetChangeJournal(core::BridgeArgs) {
     engine::Value list = engine::Value::Array();
-    for (const Change& change : ListChanges())
+    for (const suite::Change& change : suite::ListChanges())
         list.Append(engine::Value::Array({engine::WideFromUtf8(change.id), engine::WideFromUtf8(change.kind),
                                           change.when, change.what, static_cast<int>(change.entries), change.restored,
                                           change.backupGone}));
     return list;
 }
 
-engine::Value RestoreJournalChange(BridgeArgs args) {
+engine::Value RestoreJournalChange(core::BridgeArgs args) {
     constexpr int kBusy = 5;
     // Never while the command line changes things.
-    if (!TakeForWindowTask()) return engine::Value::Array({kBusy, 0, 0});
-    const RestoreOutcome outcome = RestoreChange(engine::Utf8FromWide(args[0].ToText()));
-    ReleaseForWindowTask();
+    if (!core::TakeForWindowTask()) return engine::Value::Array({kBusy, 0, 0});
+    const suite::RestoreOutcome outcome = suite::RestoreChange(engine::Utf8FromWide(args[0].ToText()));
+    core::ReleaseForWindowTask();
     return engine::Value::Array({static_cast<int>(outcome.status), static_cast<int>(outcome.restored),
                                  static_cast<int>(outcome.existing.size())});
 }

@@ -1,17 +1,17 @@
 #pragma once
 // The undo page's native functions over the one owner of undoing.
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "engine/value.h"
 
 namespace app {
 
 // The changes that can be undone, newest first: [id, kind, when, what,
 // entries, restored, backup gone] each.
-engine::Value GetChangeJournal(BridgeArgs args);
+engine::Value GetChangeJournal(core::BridgeArgs args);
 
 // Restores the change `args[0]` (its id): [status, entries restored, entries
 // there again]. Status: 0 restored, 1 restored before, 2 no such change,
 // 3 its backup is gone, 4 failed, 5 busy (the command line is at work).
-engine::Value RestoreJournalChange(BridgeArgs args);
+engine::Value RestoreJournalChange(core::BridgeArgs args);
 
 }  // namespace app

@@ -3,8 +3,8 @@
 #include <mutex>
 
 #include "app/update_server.h"
-#include "app/worker_tasks.h"
 #include "common/app_directory.h"
+#include "core/worker_tasks.h"
 
 namespace app {
 
@@ -31,7 +31,7 @@ VersionTexts AppVersionTexts() {
     return versionTexts;
 }
 
-engine::Value GetAppVersion(BridgeArgs) {
+engine::Value GetAppVersion(core::BridgeArgs) {
     const VersionTexts texts = AppVersionTexts();
     return engine::Value::Array({texts.current, texts.latest});
 }
@@ -74,7 +74,7 @@ void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder)
     if (server.empty()) return;
     const std::wstring target = programFolder + kDownloadName;
     std::wstring address = std::wstring(server) + kConfigPath;
-    while (!MainWindow()) Sleep(1000);
+    while (!core::MainWindow()) Sleep(1000);
     // The tick count makes every address new, so no cache answers.
     address += L"?skq=" + std::to_wstring(static_cast<int>(GetTickCount()));
     // A copy left by an earlier run must not pass for this download.
@@ -88,11 +88,11 @@ void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder)
     // version) announces nothing: no new version is known.
     if (latest.text.empty()) return;
     if (!latest.valid || !current.valid || latest.text != current.text)
-        CallScriptFunction("UpgradeTips", {engine::Value(1)});
+        core::CallScriptFunction("UpgradeTips", {engine::Value(1)});
 }
 
 void StartUpdateCheck() {
-    StartDetachedWorker([] { RunUpdateCheck(kUpdateServer, common::GetAppDirectory().Text()); });
+    core::StartDetachedWorker([] { RunUpdateCheck(kUpdateServer, common::GetAppDirectory().Text()); });
 }
 
 }  // namespace app

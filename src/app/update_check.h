@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace app {
 
@@ -27,7 +27,7 @@ struct VersionTexts {
 VersionTexts AppVersionTexts();
 
 // [current, latest].
-engine::Value GetAppVersion(BridgeArgs args);
+engine::Value GetAppVersion(core::BridgeArgs args);
 
 struct CfgVersion {
     std::wstring text;

@@ -6,14 +6,13 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/keep_list.h"
-#include "app/keep_text.h"
-#include "app/undo_changes.h"
-#include "app/worker_tasks.h"
 #include "cli/category_ids.h"
 #include "cli/progress_line.h"
 #include "common/app_directory.h"
 #include "common/windows_version.h"
+#include "core/keep_list.h"
+#include "core/keep_text.h"
+#include "core/worker_tasks.h"
 #include "engine/shell_launch.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
@@ -30,6 +29,7 @@
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_item.h"
+#include "suite/undo_changes.h"
 
 namespace cli {
 
@@ -115,7 +115,7 @@ bool EachCategory(const std::vector<CategoryId>& categories, Each each) {
     ProgressLine progress;
     for (std::size_t i = 0; i < categories.size(); ++i) {
         progress.Show(categories[i].id, static_cast<int>(i * 100 / categories.size()));
-        if (app::StopRequested()) return false;
+        if (core::StopRequested()) return false;
         each(categories[i]);
     }
     return true;
@@ -187,11 +187,11 @@ junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& 
 
 // Why nothing is deleted while the keep list stands as it does; empty when
 // deleting may go on.
-std::string KeepListRefusalText(app::KeepRefusal refusal) {
-    if (refusal == app::KeepRefusal::None) return {};
-    if (refusal == app::KeepRefusal::Unreadable)
+std::string KeepListRefusalText(core::KeepRefusal refusal) {
+    if (refusal == core::KeepRefusal::None) return {};
+    if (refusal == core::KeepRefusal::Unreadable)
         return "the keep list cannot be read, so nothing is deleted (the database is locked or damaged; try again)";
-    const std::optional<db::KeepListLoss> loss = app::KeepListLossNow();
+    const std::optional<db::KeepListLoss> loss = core::KeepListLossNow();
     return "the keep list was lost with the damaged database" +
            (loss ? " (set aside as " + Utf8FromWide(loss->aside) + ")" : std::string()) +
            ", so nothing is deleted: check \"orvane keep list\", keep again what must stay, then run "
@@ -210,9 +210,9 @@ Outcome Clean(const Command& command) {
     const std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
     // Read afresh: the window may have changed it since this run started.
-    if (std::string refused = KeepListRefusalText(app::DeletionRefusal()); !refused.empty())
+    if (std::string refused = KeepListRefusalText(core::DeletionRefusal()); !refused.empty())
         return KeepListRefused(std::move(refused));
-    app::EnableCleanPrivileges();
+    core::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
     Outcome outcome;
     outcome.json = NewObject();
@@ -222,7 +222,7 @@ Outcome Clean(const Command& command) {
     std::size_t refused = 0;
     const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
         // The keep list became unreadable: nothing more is deleted.
-        if (app::KeepRefusalNow() != app::KeepRefusal::None) return;
+        if (core::KeepRefusalNow() != core::KeepRefusal::None) return;
         cJSON* object = CategoryObject(category);
         cJSON_AddItemToArray(categories, object);
         if (!Permitted(category)) {
@@ -251,7 +251,7 @@ Outcome Clean(const Command& command) {
                 AddText(object, "backup", backup);
             else
                 cJSON_AddNullToObject(object, "backup");
-            if (!cleaned.reported && app::KeepRefusalNow() == app::KeepRefusal::None) {
+            if (!cleaned.reported && core::KeepRefusalNow() == core::KeepRefusal::None) {
                 cJSON_AddStringToObject(object, "error", "the backup could not be written");
                 line += " (the backup could not be written)";
             } else if (written && cleaned.cleaned) {
@@ -268,7 +268,7 @@ Outcome Clean(const Command& command) {
                             Number(total.freedBytes) + " bytes" +
                             (refused ? ", " + Number(refused) + " not permitted" : "") + (stopped ? " (stopped)" : ""));
     outcome.exitCode = stopped ? kSomeLeft : Combined(selected.size(), refused, total.left);
-    if (app::KeepRefusalNow() != app::KeepRefusal::None) {
+    if (core::KeepRefusalNow() != core::KeepRefusal::None) {
         outcome.exitCode = kNotPermitted;
         outcome.error = "the keep list could not be read during the clean, so it stopped";
     }
@@ -424,11 +424,11 @@ Outcome ServicesSet(const Command& command) {
 }
 
 Outcome UndoList() {
-    const std::vector<app::Change> changes = app::ListChanges();
+    const std::vector<suite::Change> changes = suite::ListChanges();
     Outcome outcome;
     outcome.json = NewObject();
     cJSON* list = cJSON_AddArrayToObject(outcome.json.get(), "changes");
-    for (const app::Change& change : changes) {
+    for (const suite::Change& change : changes) {
         cJSON* object = cJSON_CreateObject();
         cJSON_AddStringToObject(object, "id", change.id.c_str());
         cJSON_AddStringToObject(object, "kind", change.kind.c_str());
@@ -448,8 +448,8 @@ Outcome UndoList() {
 
 Outcome UndoRestore(const Command& command) {
     const std::string& id = command.words[0];
-    const app::RestoreOutcome restore = app::RestoreChange(id);
-    if (restore.status == app::RestoreStatus::Unknown) return Usage("no change " + id + " (see orvane undo list)");
+    const suite::RestoreOutcome restore = suite::RestoreChange(id);
+    if (restore.status == suite::RestoreStatus::Unknown) return Usage("no change " + id + " (see orvane undo list)");
     Outcome outcome;
     outcome.json = NewObject();
     cJSON_AddStringToObject(outcome.json.get(), "id", id.c_str());
@@ -470,17 +470,17 @@ Outcome UndoRestore(const Command& command) {
     const std::string kept =
         restore.existing.empty() ? "" : ", " + Number(restore.existing.size()) + " kept as they are";
     outcome.lines.push_back("undo " + id + ": " + status + ", " + Number(restore.restored) + " entries back" + kept);
-    if (restore.status == app::RestoreStatus::Restored)
+    if (restore.status == suite::RestoreStatus::Restored)
         outcome.exitCode = restore.existing.empty() ? kDone : kSomeLeft;
     else
-        outcome.exitCode = restore.status == app::RestoreStatus::Failed && !engine::ProcessIsElevated() ? kNotPermitted
+        outcome.exitCode = restore.status == suite::RestoreStatus::Failed && !engine::ProcessIsElevated() ? kNotPermitted
                                                                                                         : kSomeLeft;
     return outcome;
 }
 
 Outcome KeepList() {
     Outcome outcome;
-    const std::optional<std::vector<db::KeepItemRow>> rows = app::ReadKeepList();
+    const std::optional<std::vector<db::KeepItemRow>> rows = core::ReadKeepList();
     if (!rows) {
         outcome.exitCode = kSomeLeft;
         outcome.error = "the keep list cannot be read";
@@ -499,9 +499,9 @@ Outcome KeepList() {
 Outcome KeepChange(const Command& command) {
     const bool adding = command.verb == Verb::KeepAdd;
     // Stored (and taken off) as the scans list it, so that it matches.
-    const std::wstring item = app::StoredKeepText(WideFromUtf8(command.words[0]));
+    const std::wstring item = core::StoredKeepText(WideFromUtf8(command.words[0]));
     if (item.empty()) return Usage("nothing to keep: " + command.words[0]);
-    const app::KeepResult result = adding ? app::KeepItem(item) : app::UnkeepItem(item);
+    const core::KeepResult result = adding ? core::KeepItem(item) : core::UnkeepItem(item);
     static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
     static constexpr const char* kRemoved[] = {"removed", "not on the keep list", "failed"};
     const char* status = (adding ? kAdded : kRemoved)[static_cast<int>(result)];
@@ -511,15 +511,15 @@ Outcome KeepChange(const Command& command) {
     cJSON_AddStringToObject(outcome.json.get(), "status", status);
     outcome.lines.push_back("keep: " + Utf8FromWide(item) + " " + status);
     // Keeping what is kept already leaves the list as asked for.
-    outcome.exitCode = result == app::KeepResult::Done || (adding && result == app::KeepResult::Unchanged)
+    outcome.exitCode = result == core::KeepResult::Done || (adding && result == core::KeepResult::Unchanged)
                            ? kDone
                            : kSomeLeft;
     return outcome;
 }
 
 Outcome KeepConfirm() {
-    const std::optional<db::KeepListLoss> loss = app::KeepListLossNow();
-    const std::optional<std::int64_t> confirmed = app::ConfirmKeepListLoss();
+    const std::optional<db::KeepListLoss> loss = core::KeepListLossNow();
+    const std::optional<std::int64_t> confirmed = core::ConfirmKeepListLoss();
     Outcome outcome;
     if (!confirmed) {
         outcome.exitCode = kSomeLeft;

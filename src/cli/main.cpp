@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "app/keep_list.h"
-#include "app/data_stores.h"
-#include "app/operation_lock.h"
-#include "app/store_migration.h"
-#include "app/worker_tasks.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "common/app_directory.h"
+#include "core/data_stores.h"
+#include "core/keep_list.h"
+#include "core/operation_lock.h"
+#include "core/store_migration.h"
+#include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
 #include "engine/shell_launch.h"
@@ -29,7 +29,7 @@ namespace {
 // report still tells what was done.
 BOOL WINAPI StopOnControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    app::RaiseStopFlag();
+    core::RaiseStopFlag();
     return TRUE;
 }
 
@@ -63,12 +63,12 @@ int Run(const std::vector<std::string>& words) {
     // only says that it is there and reads none of it.
     const bool elevated = engine::ProcessIsElevated();
     if (elevated) {
-        const app::StoreFolder user = app::UserStore();
-        for (const app::MigrationNote& note :
-             {app::MigrateEarlierDatabase(programFolder),
-              user ? app::CopyEarlierConfig(programFolder, user.path) : app::MigrationNote{}})
+        const core::StoreFolder user = core::UserStore();
+        for (const core::MigrationNote& note :
+             {core::MigrateEarlierDatabase(programFolder),
+              user ? core::CopyEarlierConfig(programFolder, user.path) : core::MigrationNote{}})
             if (!note.text.empty()) Print(stderr, "orvane: " + engine::Utf8FromWide(note.text) + "\n");
-    } else if (app::EarlierDatabaseBeside(programFolder)) {
+    } else if (core::EarlierDatabaseBeside(programFolder)) {
         Print(stderr, "orvane: an earlier version's database lies beside the program: the first start as an "
                       "administrator moves it into the data stores, and until then nothing of it is read\n");
     }
@@ -78,10 +78,10 @@ int Run(const std::vector<std::string>& words) {
     if (const std::optional<db::DatabaseRecovery> recovery = db::Database().TakeRecovery())
         Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
     disk::RecoverDownloadMoves();
-    app::RefreshKeptItems();
+    core::RefreshKeptItems();
     // Without elevation the machine's lock may not be opened: the account's
     // own lock keeps two of its orvanes apart.
-    app::OperationLock lock(app::CommandLineScope(elevated));
+    core::OperationLock lock(core::CommandLineScope(elevated));
     if (cli::NeedsOperationLock(command) && !lock.Take(0)) {
         // A lock that may not be used stops the work as a holder would.
         Print(stderr, lock.Refusal().empty()
@@ -90,7 +90,7 @@ int Run(const std::vector<std::string>& words) {
         return cli::kBusy;
     }
     SetConsoleCtrlHandler(StopOnControl, TRUE);
-    const app::TaskScope task;
+    const core::TaskScope task;
     const cli::Outcome outcome = cli::RunCommand(command);
     lock.Release();
     if (outcome.exitCode == cli::kUsage) return UsageError(outcome.error);

@@ -20,7 +20,7 @@ using KeptItems = std::vector<std::wstring>;
 // "Computer\" before it) and the classes keys named as the scans name them:
 // HKEY_CLASSES_ROOT for HKLM\SOFTWARE\Classes and HKCU\Software\Classes, but
 // HKCU\Software\Classes\Local Settings for what lies there. What the file
-// system alone knows (8.3 names, links) is app::StoredKeepText's.
+// system alone knows (8.3 names, links) is core::StoredKeepText's.
 std::wstring NormalKeepText(std::wstring_view text);
 
 // Whether a normal keep text names a registry key or entry (its first part

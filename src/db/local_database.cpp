@@ -172,7 +172,7 @@ int AppendOperation(void* context, int columns, char** values, char**) {
 
 int AppendStartupItem(void* context, int columns, char** values, char**) {
     if (columns != 9) return 0;
-    startup::StartupItem item;
+    StartupItem item;
     item.iconPath = ColumnText(values[1]);
     item.fileDescription = ColumnText(values[2]);
     item.companyName = ColumnText(values[3]);
@@ -181,9 +181,9 @@ int AppendStartupItem(void* context, int columns, char** values, char**) {
     item.hKey = HiveOf(ColumnInt(values[6]));
     item.uFilePathFlag = static_cast<std::uint16_t>(ColumnInt(values[7]));
     item.bStatus = ColumnInt(values[8]);
-    item.origin = startup::StartupOrigin::OldRow;
+    item.origin = StartupOrigin::OldRow;
     item.rowId = ColumnInt(values[0]);
-    static_cast<std::vector<startup::StartupItem>*>(context)->push_back(std::move(item));
+    static_cast<std::vector<StartupItem>*>(context)->push_back(std::move(item));
     return 0;
 }
 
@@ -431,7 +431,7 @@ bool LocalDatabase::MarkServiceOperationRestored(std::int64_t id) {
            sqlite3_changes(connection_) == 1;
 }
 
-bool LocalDatabase::ReadDisabledStartupItems(std::vector<startup::StartupItem>& items) const {
+bool LocalDatabase::ReadDisabledStartupItems(std::vector<StartupItem>& items) const {
     const std::lock_guard held(lock_);
     return Execute(connection_, "select * from tbl_startupinfo", AppendStartupItem, &items);
 }
@@ -441,9 +441,9 @@ bool LocalDatabase::RemoveDisabledStartupItem(std::int64_t rowId) {
     return Execute(connection_, "delete from tbl_startupinfo where id=?", {rowId}) && sqlite3_changes(connection_) == 1;
 }
 
-std::optional<std::int64_t> LocalDatabase::AddKeptStartupEntry(const startup::KeptEntry& entry) {
+std::optional<std::int64_t> LocalDatabase::AddKeptStartupEntry(const KeptEntry& entry) {
     const std::lock_guard held(lock_);
-    const startup::StartupItem& item = entry.item;
+    const StartupItem& item = entry.item;
     for (const std::wstring* text : {&item.iconPath, &item.fileDescription, &item.companyName, &item.strPath,
                                      &item.strName})
         if (!IsWellFormed(*text)) return std::nullopt;
@@ -458,15 +458,15 @@ std::optional<std::int64_t> LocalDatabase::AddKeptStartupEntry(const startup::Ke
     return sqlite3_last_insert_rowid(connection_);
 }
 
-bool LocalDatabase::ReadKeptStartupEntries(std::vector<startup::KeptEntry>& entries) const {
+bool LocalDatabase::ReadKeptStartupEntries(std::vector<KeptEntry>& entries) const {
     const std::lock_guard held(lock_);
     return Execute(connection_,
                    "select id,iconPath,fileDescription,companyName,strPath,strName,hKey,uFilePathFlag,valueType,"
                    "content,data,time from tbl_startupkept order by id",
                    {}, [&entries](sqlite3_stmt* row) {
-                       startup::KeptEntry entry;
+                       KeptEntry entry;
                        entry.id = sqlite3_column_int64(row, 0);
-                       startup::StartupItem& item = entry.item;
+                       StartupItem& item = entry.item;
                        item.iconPath = ColumnText16(row, 1);
                        item.fileDescription = ColumnText16(row, 2);
                        item.companyName = ColumnText16(row, 3);
@@ -524,7 +524,7 @@ bool LocalDatabase::MarkRegistryCleanRestored(std::int64_t id) {
            sqlite3_changes(connection_) == 1;
 }
 
-std::optional<std::int64_t> LocalDatabase::AddStartupSwitch(const startup::StartupItem& item) {
+std::optional<std::int64_t> LocalDatabase::AddStartupSwitch(const StartupItem& item) {
     const std::lock_guard held(lock_);
     for (const std::wstring* text : {&item.iconPath, &item.fileDescription, &item.strPath, &item.strName})
         if (!IsWellFormed(*text)) return std::nullopt;

@@ -18,8 +18,7 @@
 
 #include "common/registry_value.h"
 #include "db/database_recovery.h"
-#include "startup/kept_entry.h"
-#include "startup/startup_item.h"
+#include "db/startup_rows.h"
 
 struct sqlite3;
 
@@ -74,7 +73,7 @@ struct RegistryCleanRow {
 struct StartupSwitchRow {
     std::int64_t id = 0;
     std::int64_t stamp = 0;  // when, in seconds since 1970 (UTC)
-    startup::StartupItem item;
+    StartupItem item;
     bool restored = false;
     bool operator==(const StartupSwitchRow&) const = default;
 };
@@ -207,13 +206,13 @@ public:
     // False when the record is not there or was restored already.
     bool MarkServiceOperationRestored(std::int64_t id);
     // Shortcuts that earlier versions switched off by deleting them.
-    bool ReadDisabledStartupItems(std::vector<startup::StartupItem>& items) const;
+    bool ReadDisabledStartupItems(std::vector<StartupItem>& items) const;
     bool RemoveDisabledStartupItem(std::int64_t rowId);
     // Entries kept whole while they are switched off. Adding answers the
     // new row's id; nothing when it was not stored (also for a text that is
     // not well-formed UTF-16 and so could not come back exactly).
-    std::optional<std::int64_t> AddKeptStartupEntry(const startup::KeptEntry& entry);
-    bool ReadKeptStartupEntries(std::vector<startup::KeptEntry>& entries) const;
+    std::optional<std::int64_t> AddKeptStartupEntry(const KeptEntry& entry);
+    bool ReadKeptStartupEntries(std::vector<KeptEntry>& entries) const;
     bool RemoveKeptStartupEntry(std::int64_t id);
     // The change journal's registry cleans. A clean is recorded before it
     // deletes anything (with no entries yet), then counts what it removed.
@@ -224,7 +223,7 @@ public:
     bool MarkRegistryCleanRestored(std::int64_t id);
     // The change journal's startup switches and Downloads moves, each
     // recorded before the change; a change that failed takes its row away.
-    std::optional<std::int64_t> AddStartupSwitch(const startup::StartupItem& item);
+    std::optional<std::int64_t> AddStartupSwitch(const StartupItem& item);
     bool RemoveStartupSwitch(std::int64_t id);
     bool ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) const;  // newest first
     bool MarkStartupSwitchRestored(std::int64_t id);

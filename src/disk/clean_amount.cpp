@@ -5,23 +5,23 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings_store.h"
 #include "common/handles.h"
+#include "core/settings_store.h"
 
 namespace disk {
 
 void StoreCleanAmount(std::uint64_t bytes) {
-    app::EnsureOneClickValue(L"DiskCleanRubbishSize");
+    core::EnsureOneClickValue(L"DiskCleanRubbishSize");
     common::UniqueRegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, app::kOneClickKey, 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, core::kOneClickKey, 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS)
         RegSetValueExW(key.get(), L"DiskCleanRubbishSize", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&bytes),
                        sizeof bytes);
 }
 
-engine::Value GetDeleteDiskSize(app::BridgeArgs) {
+engine::Value GetDeleteDiskSize(core::BridgeArgs) {
     common::UniqueRegKey key;
     std::uint64_t amount = 0;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, app::kOneClickKey, 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, core::kOneClickKey, 0, KEY_READ | KEY_WRITE, key.put()) == ERROR_SUCCESS) {
         DWORD type = 0;
         DWORD size = sizeof amount;
         // The value is a 64-bit count; a placeholder of another type (an

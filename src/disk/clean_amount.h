@@ -3,7 +3,7 @@
 // settings store as "DiskCleanRubbishSize", read back by GetDeleteDiskSize.
 #include <cstdint>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace disk {
 
@@ -11,6 +11,6 @@ namespace disk {
 void StoreCleanAmount(std::uint64_t bytes);
 
 // Decimal text of "DiskCleanRubbishSize"; "0" when it was never written.
-engine::Value GetDeleteDiskSize(app::BridgeArgs args);
+engine::Value GetDeleteDiskSize(core::BridgeArgs args);
 
 }  // namespace disk

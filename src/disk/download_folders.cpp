@@ -4,12 +4,12 @@
 
 #include <algorithm>
 
-#include "app/settings_store_values.h"
 #include "common/crash_point.h"
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/registry_value.h"
 #include "common/verified_folder.h"
+#include "core/settings_store_values.h"
 #include "db/local_database.h"
 #include "disk/movable_folders.h"
 #include "junk/json_text.h"
@@ -33,7 +33,7 @@ SettingReading ReadSetting(const wchar_t* keyPath, const wchar_t* valueName) {
     DWORD size = sizeof(buffer);
     DWORD type = 0;
     if (RegQueryValueExW(key.get(), valueName, nullptr, &type, buffer, &size) == ERROR_SUCCESS)
-        reading.text = app::TerminatedRegistryText(type, {buffer, size});
+        reading.text = core::TerminatedRegistryText(type, {buffer, size});
     return reading;
 }
 
@@ -202,11 +202,11 @@ std::optional<std::wstring> FolderPutBack(const db::DownloadSettingBefore& setti
         if (setting.key == kShellFoldersKey) return expand(L"%USERPROFILE%\\Downloads");
         return std::nullopt;
     }
-    const std::optional<std::wstring> text = app::TerminatedRegistryText(setting.previous->type, setting.previous->data);
+    const std::optional<std::wstring> text = core::TerminatedRegistryText(setting.previous->type, setting.previous->data);
     if (!text || text->empty()) return std::nullopt;
     return expand(*text);
 }
 
-engine::Value GetDownloadDir(app::BridgeArgs) { return DownloadFoldersText(ReadDownloadFolders()); }
+engine::Value GetDownloadDir(core::BridgeArgs) { return DownloadFoldersText(ReadDownloadFolders()); }
 
 }  // namespace disk

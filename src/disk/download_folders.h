@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "db/local_database.h"
 #include "registry/registry_restore.h"
 
@@ -87,6 +87,6 @@ std::optional<std::wstring> FolderPutBack(const db::DownloadSettingBefore& setti
                                           const std::function<std::wstring(const std::wstring&)>& expand);
 
 // The three folders as JSON text.
-engine::Value GetDownloadDir(app::BridgeArgs args);
+engine::Value GetDownloadDir(core::BridgeArgs args);
 
 }  // namespace disk

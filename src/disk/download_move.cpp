@@ -8,16 +8,16 @@
 #include <memory>
 #include <optional>
 
-#include "app/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/listed_delete.h"
 #include "common/text.h"
 #include "common/verified_folder.h"
+#include "core/worker_tasks.h"
 #include "disk/file_walk.h"
+#include "disk/movable_folders.h"
 #include "disk/move_counters.h"
 #include "disk/move_journal.h"
 #include "disk/move_paths.h"
-#include "disk/movable_folders.h"
 #include "junk/junk_clean.h"
 
 namespace disk {
@@ -239,7 +239,7 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     counters.bytesCopied = 0;
     const auto finish = [&counters] {
         counters.finished = true;
-        app::ClearZoneBits(app::DOWNLOAD_MOVE_WORKING);
+        core::ClearZoneBits(core::DOWNLOAD_MOVE_WORKING);
     };
 
     std::vector<std::wstring> oldFolders;
@@ -307,8 +307,8 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     finish();
 }
 
-engine::Value GetCopyMoveDiskPath(app::BridgeArgs args) {
-    if (const std::uint32_t refusal = app::TaskRefusal(app::Task::DownloadMove)) return static_cast<int>(refusal);
+engine::Value GetCopyMoveDiskPath(core::BridgeArgs args) {
+    if (const std::uint32_t refusal = core::TaskRefusal(core::Task::DownloadMove)) return static_cast<int>(refusal);
     const std::optional<std::wstring> target = MoveTargetPath(args[1].ToText());
     if (!target) return -3;
     std::vector<std::wstring> sources;
@@ -323,7 +323,7 @@ engine::Value GetCopyMoveDiskPath(app::BridgeArgs args) {
     if (IsNestedMove(sources, *target) || !movable(*target) || !std::ranges::all_of(sources, movable) ||
         !common::MakeVerifiedFolder(*target) || !IsMovableTarget(*target, protectedFolders))
         return -3;
-    return app::StartTask(app::Task::DownloadMove, {},
+    return core::StartTask(core::Task::DownloadMove, {},
                           [sources = std::move(sources), target = *target] {
                               RunDownloadMove(sources, target, SystemDownloadSettings());
                           });

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "disk/download_folders.h"
 
 namespace disk {
@@ -51,6 +51,6 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
 // is not a usable folder or lies inside a source (or a source inside it),
 // or it or a source is a place no move may take part in (movable_folders.h),
 // or the busy word while a move runs.
-engine::Value GetCopyMoveDiskPath(app::BridgeArgs args);
+engine::Value GetCopyMoveDiskPath(core::BridgeArgs args);
 
 }  // namespace disk

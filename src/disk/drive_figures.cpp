@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/settings_store_values.h"
+#include "core/settings_store_values.h"
 #include "junk/json_text.h"
 
 namespace disk {
@@ -44,18 +44,18 @@ std::wstring DrivesInfoText(const std::vector<DriveFigures>& drives) {
     return junk::PrintJson(array.get());
 }
 
-engine::Value GetDiskSize(app::BridgeArgs) {
+engine::Value GetDiskSize(core::BridgeArgs) {
     wchar_t systemDirectory[MAX_PATH] = {};
     GetSystemDirectoryW(systemDirectory, MAX_PATH);
     const std::optional<std::wstring> drive = SystemDriveOf(systemDirectory);
     if (!drive) return {};
     ULARGE_INTEGER available{}, total{};
     if (!GetDiskFreeSpaceExW(drive->c_str(), &available, &total, nullptr)) return {};
-    return engine::Value::Array({*drive, app::DecimalText(static_cast<std::int64_t>(available.QuadPart)),
-                                 app::DecimalText(static_cast<std::int64_t>(total.QuadPart))});
+    return engine::Value::Array({*drive, core::DecimalText(static_cast<std::int64_t>(available.QuadPart)),
+                                 core::DecimalText(static_cast<std::int64_t>(total.QuadPart))});
 }
 
-engine::Value GetDrivesInfo(app::BridgeArgs) {
+engine::Value GetDrivesInfo(core::BridgeArgs) {
     std::vector<DriveFigures> drives;
     for (const std::wstring& root : DriveRoots(GetLogicalDrives())) {
         if (GetDriveTypeW(root.c_str()) != DRIVE_FIXED) continue;

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace disk {
 
@@ -35,8 +35,8 @@ std::wstring DrivesInfoText(const std::vector<DriveFigures>& drives);
 // [system drive, bytes available to the caller, total bytes] as texts;
 // undefined when the drive or its sizes cannot be read. The argument is not
 // read.
-engine::Value GetDiskSize(app::BridgeArgs args);
+engine::Value GetDiskSize(core::BridgeArgs args);
 // The fixed drives' figures as JSON text.
-engine::Value GetDrivesInfo(app::BridgeArgs args);
+engine::Value GetDrivesInfo(core::BridgeArgs args);
 
 }  // namespace disk

@@ -17,7 +17,7 @@ int MovePercent(int copied, int copyFailed, int total, bool finished) {
     return finished ? percent : std::min(percent, 99);
 }
 
-engine::Value GetCopyNumber(app::BridgeArgs) {
+engine::Value GetCopyNumber(core::BridgeArgs) {
     // Each counter is read once: the page tolerates values of two moments.
     // A finished move has written its counters before it said so.
     const MoveCounters& counters = DownloadMoveCounters();

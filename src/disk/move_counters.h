@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace disk {
 
@@ -27,6 +27,6 @@ int MovePercent(int copied, int copyFailed, int total, bool finished);
 
 // [copy failures, copied, delete failures, deleted, total, bytes copied as
 // decimal text, percentage].
-engine::Value GetCopyNumber(app::BridgeArgs args);
+engine::Value GetCopyNumber(core::BridgeArgs args);
 
 }  // namespace disk

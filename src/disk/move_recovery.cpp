@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/operation_lock.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/operation_lock.h"
 #include "db/local_database.h"
 #include "disk/download_folders.h"
 #include "disk/move_journal.h"
@@ -60,7 +60,7 @@ void Recover(const db::MoveUnderwayRow& move) {
 }  // namespace
 
 void RecoverDownloadMoves() {
-    app::OperationLock lock;
+    core::OperationLock lock;
     std::vector<db::MoveUnderwayRow> moves;
     if (!lock.Take(0) || !db::Database().ReadMovesUnderway(moves)) return;
     const std::wstring user = CurrentUserSid();

@@ -4,8 +4,8 @@
 #include <mutex>
 #include <optional>
 
-#include "app/settings_store_values.h"
-#include "app/worker_tasks.h"
+#include "core/settings_store_values.h"
+#include "core/worker_tasks.h"
 #include "disk/file_walk.h"
 
 namespace disk {
@@ -59,11 +59,11 @@ std::uint64_t PathSize(const std::wstring& path) {
 void RunPathSizes(const std::vector<std::wstring>& paths) {
     engine::Value sizes = engine::Value::Array();
     for (const std::wstring& path : paths)
-        sizes.Append(engine::Value::Array({path, app::DecimalText(static_cast<std::int64_t>(PathSize(path)))}));
-    app::CallScriptFunction("SetFileOrDirSize", {std::move(sizes)});
+        sizes.Append(engine::Value::Array({path, core::DecimalText(static_cast<std::int64_t>(PathSize(path)))}));
+    core::CallScriptFunction("SetFileOrDirSize", {std::move(sizes)});
 }
 
-engine::Value GetFileOrDirSize(app::BridgeArgs args) {
+engine::Value GetFileOrDirSize(core::BridgeArgs args) {
     std::vector<std::wstring> paths;
     for (const engine::Value& item : args[0].Items()) {
         std::wstring path = item.ToText();
@@ -76,7 +76,7 @@ engine::Value GetFileOrDirSize(app::BridgeArgs args) {
         requests.pending = std::move(paths);
         return 0;
     }
-    requests.working = app::StartDetachedWorker([paths = std::move(paths)] { RunSizeRequests(paths); });
+    requests.working = core::StartDetachedWorker([paths = std::move(paths)] { RunSizeRequests(paths); });
     return 0;
 }
 

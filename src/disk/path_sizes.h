@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace disk {
 
@@ -21,6 +21,6 @@ void RunPathSizes(const std::vector<std::wstring>& paths);
 // Asks the size worker for the array of path texts (forward slashes become
 // backslashes): started when none works, else the request waits for it, in
 // place of any request already waiting. Answers 0.
-engine::Value GetFileOrDirSize(app::BridgeArgs args);
+engine::Value GetFileOrDirSize(core::BridgeArgs args);
 
 }  // namespace disk

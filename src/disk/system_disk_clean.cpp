@@ -1,8 +1,8 @@
 #include "disk/system_disk_clean.h"
 
-#include "app/keep_list.h"
-#include "app/worker_tasks.h"
 #include "common/listed_delete.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "disk/clean_amount.h"
 #include "disk/system_disk_scan.h"
 #include "junk/junk_lists.h"
@@ -14,13 +14,13 @@ std::uint64_t CleanSystemDiskGroup(int group) {
     common::DeleteTally tally;
     std::wstring path;
     for (const junk::JunkFileEntry& entry : list) {
-        if (app::StopRequested()) break;
+        if (core::StopRequested()) break;
         const junk::WalkedFolder& folder = list.FolderOf(entry);
         // Deleted only where the path still leads to the file the scan listed,
         // and only while the keep list (read again after another program's
         // change) can be read and does not keep it.
         path.assign(folder.path).append(entry.name);
-        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        const std::shared_ptr<const common::KeptItems> kept = core::KeptItemsForDeletion();
         if (!kept) break;
         if (common::IsKept(*kept, path)) continue;
         const common::DeleteResult result = common::DeleteListedFile(path);
@@ -32,25 +32,25 @@ std::uint64_t CleanSystemDiskGroup(int group) {
 }
 
 void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection) {
-    app::EnableCleanPrivileges();
+    core::EnableCleanPrivileges();
     std::uint64_t cleaned = 0;
     for (const junk::SelectionElement& element : selection) {
-        if (app::KeepRefusalNow() != app::KeepRefusal::None) break;
+        if (core::KeepRefusalNow() != core::KeepRefusal::None) break;
         if (element.kind == kSystemDiskRows && element.category >= 0 && element.category < kSystemDiskGroupCount)
             cleaned += CleanSystemDiskGroup(element.category);
     }
     StoreCleanAmount(cleaned);
-    app::ClearZoneBits(app::DISK_WORKING);
-    app::TellKeepListStop();
+    core::ClearZoneBits(core::DISK_WORKING);
+    core::TellKeepListStop();
 }
 
-engine::Value CleanSystemFile(app::BridgeArgs args) {
-    if (const std::uint32_t refusal = app::TaskRefusal(app::Task::SystemDiskClean)) return static_cast<int>(refusal);
+engine::Value CleanSystemFile(core::BridgeArgs args) {
+    if (const std::uint32_t refusal = core::TaskRefusal(core::Task::SystemDiskClean)) return static_cast<int>(refusal);
     const std::optional<std::wstring> text = junk::SelectionArgument(args[0]);
     std::optional<std::vector<junk::SelectionElement>> selection;
     if (text) selection = junk::ParseSelectionArray(*text);
     if (!selection) return -3;
-    return app::StartTask(app::Task::SystemDiskClean, {},
+    return core::StartTask(core::Task::SystemDiskClean, {},
                           [selection = std::move(*selection)] { RunSystemDiskClean(selection); });
 }
 

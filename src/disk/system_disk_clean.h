@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "junk/result_rows.h"
 
 namespace disk {
@@ -23,6 +23,6 @@ void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection);
 // Starts the clean of the selection text (the second argument is not read):
 // 0, the busy word while a system disk scan or clean runs, or -3 when the
 // text is not a JSON array (or is too long to be a selection).
-engine::Value CleanSystemFile(app::BridgeArgs args);
+engine::Value CleanSystemFile(core::BridgeArgs args);
 
 }  // namespace disk

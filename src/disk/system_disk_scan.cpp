@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "app/keep_list.h"
-#include "app/settings_store_values.h"
-#include "app/worker_tasks.h"
+#include "core/keep_list.h"
+#include "core/settings_store_values.h"
+#include "core/worker_tasks.h"
 #include "junk/folder_walk.h"
 
 namespace disk {
@@ -41,7 +41,7 @@ void RunSystemDiskScan() {
     junk::JunkFileList emptyFolders;
     std::size_t count = 0;
     std::uint64_t size = 0;
-    const auto kept = app::KeptItemsNow();
+    const auto kept = core::KeptItemsNow();
     for (int group = 0; group < kSystemDiskGroupCount; ++group) {
         junk::JunkFileList& list = SystemDiskList(group);
         for (const std::wstring& folder : junk::WalkRoots(GroupFolders(group, sources), sources))
@@ -50,15 +50,15 @@ void RunSystemDiskScan() {
         junk::RemoveKept(list, *kept);
         count += list.Count();
         size += list.Total();
-        app::CallScriptFunction("SystemDiskCleanScanData",
-                                {static_cast<int>(count), app::DecimalText(static_cast<std::int64_t>(size)),
+        core::CallScriptFunction("SystemDiskCleanScanData",
+                                {static_cast<int>(count), core::DecimalText(static_cast<std::int64_t>(size)),
                                  group == kSystemDiskGroupCount - 1 ? 1 : 0});
     }
-    app::ClearZoneBits(app::DISK_WORKING);
+    core::ClearZoneBits(core::DISK_WORKING);
 }
 
-engine::Value SetScandiskEntry(app::BridgeArgs) {
-    return app::StartTask(app::Task::SystemDiskScan, ResetSystemDiskLists, RunSystemDiskScan);
+engine::Value SetScandiskEntry(core::BridgeArgs) {
+    return core::StartTask(core::Task::SystemDiskScan, ResetSystemDiskLists, RunSystemDiskScan);
 }
 
 }  // namespace disk

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_lists.h"
 
@@ -33,6 +33,6 @@ void RunSystemDiskScan();
 
 // Starts the scan: 0, or the busy word while a system disk scan or clean
 // runs.
-engine::Value SetScandiskEntry(app::BridgeArgs args);
+engine::Value SetScandiskEntry(core::BridgeArgs args);
 
 }  // namespace disk

@@ -4,9 +4,9 @@
 #include <functional>
 #include <limits>
 
-#include "app/worker_tasks.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/worker_tasks.h"
 
 namespace junk {
 
@@ -57,7 +57,7 @@ private:
         std::uint32_t fileFolder = kNoFolder;
         std::uint32_t emptyFolder = kNoFolder;
         do {
-            if (stoppable_ && app::StopRequested()) return false;
+            if (stoppable_ && core::StopRequested()) return false;
             if (IsDots(data.cFileName)) continue;
             if (IsLink(data.dwFileAttributes)) {
                 empty = false;

@@ -4,11 +4,11 @@
 
 #include <iterator>
 
-#include "app/log_file.h"
-#include "app/settings_store_values.h"
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/log_file.h"
+#include "core/settings_store_values.h"
 #include "engine/wire_format.h"
 
 namespace junk {
@@ -23,7 +23,7 @@ std::optional<std::wstring> ReadUserTemp() {
     DWORD size = sizeof(buffer);
     DWORD type = 0;
     if (RegQueryValueExW(key.get(), L"TEMP", nullptr, &type, buffer, &size) != ERROR_SUCCESS) return std::nullopt;
-    return app::TerminatedRegistryText(type, {buffer, size});
+    return core::TerminatedRegistryText(type, {buffer, size});
 }
 
 }  // namespace
@@ -131,7 +131,7 @@ CategorySources SystemSources() {
         if (const std::optional<std::wstring> final = FinalPathOf(*profile))
             sources.localAppDataFinal = *final + L"\\AppData\\Local";
     }
-    if (const std::string refusal = ChooseUserTemp(sources).refusal; !refusal.empty()) app::LogFile::Instance().Write(refusal);
+    if (const std::string refusal = ChooseUserTemp(sources).refusal; !refusal.empty()) core::LogFile::Instance().Write(refusal);
     return sources;
 }
 

@@ -10,12 +10,12 @@
 #include <thread>
 #include <unordered_set>
 
-#include "app/keep_list.h"
-#include "app/settings_store.h"
-#include "app/settings_store_values.h"
-#include "app/worker_tasks.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/keep_list.h"
+#include "core/settings_store.h"
+#include "core/settings_store_values.h"
+#include "core/worker_tasks.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_categories.h"
 #include "junk/recycle_bin.h"
@@ -90,7 +90,7 @@ void RemoveEmptyFolders(int category) {
     JunkFileList& folders = EmptyFolderList(category);
     for (const JunkFileEntry& entry : folders) {
         const std::wstring folder = folders.FolderOf(entry).path + entry.name;
-        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        const std::shared_ptr<const common::KeptItems> kept = core::KeptItemsForDeletion();
         if (!kept) break;
         if (!common::HoldsKept(*kept, folder)) RemoveEmptyFolderTree(folder);
     }
@@ -113,7 +113,7 @@ void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last
         const JunkFileEntry& entry = list[position];
         const WalkedFolder& folder = list.FolderOf(entry);
         path.assign(folder.path).append(entry.name);
-        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        const std::shared_ptr<const common::KeptItems> kept = core::KeptItemsForDeletion();
         if (!kept) break;
         if (common::IsKept(*kept, path)) continue;
         const common::DeleteResult result = common::DeleteListedFile(path);
@@ -123,7 +123,7 @@ void DeleteEntries(const JunkFileList& list, std::size_t first, std::size_t last
         } else {
             done.left.push_back(&entry);
         }
-        if (app::StopRequested()) break;
+        if (core::StopRequested()) break;
     }
 }
 
@@ -141,8 +141,8 @@ common::DeleteTally CleanFiles(const JunkFileList& list) {
     std::thread helper;
     if (half < count) {
         try {
-            helper = std::thread([&, stops = app::TaskStopsAtStart()] {
-                std::optional<app::TaskScope> task;
+            helper = std::thread([&, stops = core::TaskStopsAtStart()] {
+                std::optional<core::TaskScope> task;
                 if (stops) task.emplace(*stops);
                 try {
                     DeleteEntries(list, half, count, second);
@@ -179,21 +179,21 @@ bool RecycleBinHoldsKept(const common::KeptItems& kept) {
 
 void FinishClean(const CleanRun& run) {
     const int health = std::clamp(run.health, 0, 100);
-    if (const auto left = app::LoweredWaitCleanSize(app::ReadWaitCleanSize(), run.cleanedBytes))
-        app::WriteWaitCleanSize(*left);
-    if (const auto left = app::LoweredIssueCount(app::ReadRegistryIssueCount(), run.repairedCount))
-        app::WriteRegistryIssueCount(*left);
-    app::WriteHealthScore(static_cast<DWORD>(health));
-    app::BroadcastProgress(100);
-    app::ClearZoneBits(kCleanBits);
-    app::CallScriptFunction("GetAllItemInfo", {AllItemInfoText()});
+    if (const auto left = core::LoweredWaitCleanSize(core::ReadWaitCleanSize(), run.cleanedBytes))
+        core::WriteWaitCleanSize(*left);
+    if (const auto left = core::LoweredIssueCount(core::ReadRegistryIssueCount(), run.repairedCount))
+        core::WriteRegistryIssueCount(*left);
+    core::WriteHealthScore(static_cast<DWORD>(health));
+    core::BroadcastProgress(100);
+    core::ClearZoneBits(kCleanBits);
+    core::CallScriptFunction("GetAllItemInfo", {AllItemInfoText()});
 }
 
 }  // namespace
 
 int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
     const std::wstring path = std::wstring(folder) + std::wstring(name);
-    const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+    const std::shared_ptr<const common::KeptItems> kept = core::KeptItemsForDeletion();
     if (!kept || common::IsKept(*kept, path)) return 0;
     return common::IsCleaned(common::DeleteListedFile(path)) ? 1 : 0;
 }
@@ -207,7 +207,7 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
         // The bin is emptied whole, so not while it holds a kept item. A bin
         // that was not emptied is not reported as cleaned: its tile keeps its
         // count and list, and the score does not rise.
-        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        const std::shared_ptr<const common::KeptItems> kept = core::KeptItemsForDeletion();
         if (!list.Empty() && (!kept || RecycleBinHoldsKept(*kept) || !EmptyRecycleBin()))
             return {.left = list.Count()};
         done.cleaned = list.Count();
@@ -222,46 +222,46 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
         run.cleanedBytes += tally.CleanedBytes();
     }
     // Stopped for the keep list: not reported as cleaned, its list stays.
-    if (app::KeepRefusalNow() != app::KeepRefusal::None) {
+    if (core::KeepRefusalNow() != core::KeepRefusal::None) {
         done.reported = false;
         return done;
     }
     // Only a category that left nothing behind earns its health points.
     if (!list.Empty() && done.left == 0) run.health += CategoryWeight(category);
-    SendCleanEnd(done.cleaned, app::DecimalText(static_cast<std::int64_t>(done.freedBytes)), kJunkRows, category);
+    SendCleanEnd(done.cleaned, core::DecimalText(static_cast<std::int64_t>(done.freedBytes)), kJunkRows, category);
     list.Clear();
     return done;
 }
 
 void RunClean(const std::vector<SelectionElement>& selection) {
-    app::EnableCleanPrivileges();
+    core::EnableCleanPrivileges();
     CleanRun run;
-    run.health = static_cast<int>(app::ReadHealthScore());
+    run.health = static_cast<int>(core::ReadHealthScore());
     const std::size_t count = selection.size();
     for (std::size_t i = 0; i < count; ++i) {
-        if (app::StopRequested()) {
-            app::ClearZoneBits(kCleanBits);
+        if (core::StopRequested()) {
+            core::ClearZoneBits(kCleanBits);
             return;
         }
         // The keep list became unreadable: the clean ends here, as if done.
-        if (app::KeepRefusalNow() != app::KeepRefusal::None) break;
+        if (core::KeepRefusalNow() != core::KeepRefusal::None) break;
         const SelectionElement& element = selection[i];
         const ResultKind* kind = FindResultKind(element.kind);
         if (kind && kind->HasCategory(element.category)) kind->Clean(element.category, run);
-        app::BroadcastProgress(static_cast<int>((i + 1) * 100 / count));
+        core::BroadcastProgress(static_cast<int>((i + 1) * 100 / count));
     }
     FinishClean(run);
-    app::TellKeepListStop();
+    core::TellKeepListStop();
 }
 
-engine::Value RepairChoose(app::BridgeArgs args) {
-    if (const std::uint32_t refusal = app::TaskRefusal(app::Task::Clean)) return static_cast<int>(refusal);
+engine::Value RepairChoose(core::BridgeArgs args) {
+    if (const std::uint32_t refusal = core::TaskRefusal(core::Task::Clean)) return static_cast<int>(refusal);
     const int page = args[1].AsInt().value_or(0);
     if (page != 0x08 && page != 0x10 && page != 0x20 && page != 0x80) return -3;
     const std::optional<std::wstring> text = SelectionArgument(args[0]);
     if (!text) return -3;
-    return app::StartTask(
-        app::Task::Clean, {}, [selection = ParseSelection(*text)] { RunClean(selection); },
+    return core::StartTask(
+        core::Task::Clean, {}, [selection = ParseSelection(*text)] { RunClean(selection); },
         static_cast<std::uint32_t>(page));
 }
 
@@ -289,7 +289,7 @@ void CheckJunkRegistryKey(const wchar_t* keyPath, const wchar_t* valueName, int 
     }
     std::vector<BYTE> data(size);
     if (RegQueryValueExW(key.get(), valueName, nullptr, &type, data.data(), &size) != ERROR_SUCCESS ||
-        !app::TerminatedRegistryText(type, {data.data(), size}))
+        !core::TerminatedRegistryText(type, {data.data(), size}))
         writeEmpty(key.get());
 }
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"
 #include "junk/result_rows.h"
@@ -37,7 +37,7 @@ void RunClean(const std::vector<SelectionElement>& selection);
 // Starts a clean of the selection from the page `args[1]` (8, 16, 32 or 128):
 // 0, -3 for another page value or a selection text too long to be one, or
 // the busy word when a clean (or a worker sharing its lists) runs.
-engine::Value RepairChoose(app::BridgeArgs args);
+engine::Value RepairChoose(core::BridgeArgs args);
 
 // Makes sure HKEY_CURRENT_USER\`keyPath` exists and, in mode 1, that
 // `valueName` in it is a properly terminated string (an empty one if not).

@@ -1,9 +1,9 @@
 #include "junk/junk_scan.h"
 
-#include "app/settings_store.h"
-#include "app/settings_store_values.h"
-#include "app/keep_list.h"
-#include "app/worker_tasks.h"
+#include "core/keep_list.h"
+#include "core/settings_store.h"
+#include "core/settings_store_values.h"
+#include "core/worker_tasks.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_lists.h"
 #include "junk/recycle_bin.h"
@@ -29,14 +29,14 @@ bool ScanJunkCategory(int category, const CategorySources& sources) {
             break;
         case Walker::Folder:
             for (const std::wstring& folder : roots) {
-                if (app::StopRequested()) return false;
+                if (core::StopRequested()) return false;
                 ScanJunkFolder(list, emptyFolders, folder, kWalkAll);
             }
             break;
     }
-    if (app::StopRequested()) return false;
+    if (core::StopRequested()) return false;
     Undeletables().RemoveListed(list);
-    const auto kept = app::KeptItemsNow();
+    const auto kept = core::KeptItemsNow();
     RemoveKept(list, *kept);
     RemoveKept(emptyFolders, *kept);
     return true;
@@ -48,17 +48,17 @@ void RunJunkScan() {
     for (int category = 0; category < kJunkCategoryCount; ++category) {
         if (!ScanJunkCategory(category, sources)) break;
         const JunkFileList& list = JunkList(category);
-        app::ReportScannedCategory(list.Count(), app::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category);
-        app::BroadcastProgress((category + 1) * 100 / kJunkCategoryCount);
+        core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category);
+        core::BroadcastProgress((category + 1) * 100 / kJunkCategoryCount);
     }
     std::uint64_t found = 0;
     for (int category = 0; category < kJunkCategoryCount; ++category) found += JunkList(category).Total();
-    app::WriteWaitCleanSize(static_cast<std::int64_t>(found));
-    app::ClearZoneBits(app::JUNKFILE_SCAN_WORKING);
+    core::WriteWaitCleanSize(static_cast<std::int64_t>(found));
+    core::ClearZoneBits(core::JUNKFILE_SCAN_WORKING);
 }
 
-engine::Value ScanJunkFile(app::BridgeArgs) {
-    return app::StartTask(app::Task::JunkScan, ResetJunkLists, RunJunkScan);
+engine::Value ScanJunkFile(core::BridgeArgs) {
+    return core::StartTask(core::Task::JunkScan, ResetJunkLists, RunJunkScan);
 }
 
 }  // namespace junk

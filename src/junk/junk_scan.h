@@ -1,7 +1,7 @@
 #pragma once
 // The junk scan: the thirteen categories walked in order on a worker, each
 // reported to the page as soon as it is done.
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "junk/junk_categories.h"
 
 namespace junk {
@@ -20,6 +20,6 @@ void RunJunkScan();
 
 // Starts the junk scan worker (the argument is not read): 0, or the busy word
 // when another task refuses it.
-engine::Value ScanJunkFile(app::BridgeArgs args);
+engine::Value ScanJunkFile(core::BridgeArgs args);
 
 }  // namespace junk

@@ -11,7 +11,7 @@
 #include "common/handles.h"
 #include "common/listed_delete.h"
 #include "common/registry_value.h"
-#include "app/settings_store_values.h"
+#include "core/settings_store_values.h"
 
 namespace junk {
 
@@ -281,7 +281,7 @@ std::optional<std::wstring> AccountProfile() {
                               KEY_READ | KEY_WOW64_64KEY, profile.put()) != ERROR_SUCCESS)
         return std::nullopt;
     const std::optional<common::RegistryValue> value = common::ReadRegistryValue(profile.get(), L"ProfileImagePath");
-    const std::optional<std::wstring> text = value ? app::TerminatedRegistryText(value->type, value->data) : std::nullopt;
+    const std::optional<std::wstring> text = value ? core::TerminatedRegistryText(value->type, value->data) : std::nullopt;
     if (!text) return std::nullopt;
     // Only the system's own variables may stand in it: the environment is
     // the user's to change.

@@ -1,6 +1,6 @@
 #include "junk/result_kinds.h"
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_lists.h"
 #include "junk/result_rows.h"
@@ -63,11 +63,11 @@ const ResultKind* FindResultKind(int kind) {
 }
 
 void SendCleanEnd(std::size_t count, const std::wstring& sizeText, int kind, int category) {
-    static constexpr std::uint32_t kCleanPages[] = {app::HOME_CLEAN_WORKING, app::REG_CLEAN_WORKING,
-                                                    app::JUNKFILE_CLEAN_WORKING, app::POPUP_WINDOWS_CLEAN_WORKING};
+    static constexpr std::uint32_t kCleanPages[] = {core::HOME_CLEAN_WORKING, core::REG_CLEAN_WORKING,
+                                                    core::JUNKFILE_CLEAN_WORKING, core::POPUP_WINDOWS_CLEAN_WORKING};
     for (const std::uint32_t page : kCleanPages) {
-        if (!(app::ZoneBits().load() & page)) continue;
-        app::CallScriptFunction("SetCleanEnd", {engine::Value::Array({static_cast<int>(count), sizeText, kind,
+        if (!(core::ZoneBits().load() & page)) continue;
+        core::CallScriptFunction("SetCleanEnd", {engine::Value::Array({static_cast<int>(count), sizeText, kind,
                                                                       category, static_cast<int>(page)})});
     }
 }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/settings_store_values.h"
 #include "common/ansi_text.h"
 #include "common/size_text.h"
+#include "core/settings_store_values.h"
 #include "junk/json_text.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"
@@ -14,7 +14,7 @@ namespace junk {
 namespace {
 
 std::string TotalText(std::uint64_t total) {
-    return common::ToAnsi(app::DecimalText(static_cast<std::int64_t>(total)));
+    return common::ToAnsi(core::DecimalText(static_cast<std::int64_t>(total)));
 }
 
 SelectionElement Named(const cJSON* element) {
@@ -85,7 +85,7 @@ std::wstring AllItemInfoText() {
     return PrintJson(rows.get());
 }
 
-engine::Value GetErrorDetails(app::BridgeArgs args) {
+engine::Value GetErrorDetails(core::BridgeArgs args) {
     const int kindNumber = IntArgument(args[0]);
     const int category = IntArgument(args[1]);
     const int start = std::max(IntArgument(args[2]), 0);
@@ -97,7 +97,7 @@ engine::Value GetErrorDetails(app::BridgeArgs args) {
     return PrintJson(rows.get());
 }
 
-engine::Value GetChooseStatistics(app::BridgeArgs args) {
+engine::Value GetChooseStatistics(core::BridgeArgs args) {
     const std::optional<std::wstring> text = SelectionArgument(args[0]);
     if (!text) return L"[]";
     const Json selection = ParseJsonArray(*text);

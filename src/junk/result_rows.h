@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 
 namespace junk {
 
@@ -39,9 +39,9 @@ void AppendFileRow(cJSON* rows, std::wstring_view name, std::wstring_view folder
 std::wstring AllItemInfoText();
 
 // Detail rows of (kind, category) at positions [start, end): JSON text.
-engine::Value GetErrorDetails(app::BridgeArgs args);
+engine::Value GetErrorDetails(core::BridgeArgs args);
 // The selection with "three" (count) and "four" (byte total) added to every
 // element that names a list.
-engine::Value GetChooseStatistics(app::BridgeArgs args);
+engine::Value GetChooseStatistics(core::BridgeArgs args);
 
 }  // namespace junk

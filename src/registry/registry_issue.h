@@ -53,6 +53,9 @@ using RegistryIssueList = std::vector<RegistryIssue>;
 void RemoveKept(RegistryIssueList& list, const common::KeptItems& kept);
 
 inline constexpr int kRegistryCategoryCount = 7;
+// Health points that repairing a registry category whole earns, and that a
+// category with issues costs the score.
+inline constexpr int kRegistryCategoryWeight = 5;
 
 // The seven lists, indexed by category.
 std::array<RegistryIssueList, kRegistryCategoryCount>& RegistryIssueLists();

@@ -1,9 +1,9 @@
 #include "registry/registry_repair.h"
 
-#include "app/keep_list.h"
-#include "app/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/fs_redirection.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "registry/registry_access.h"
 
 namespace registry {
@@ -35,7 +35,7 @@ bool DeleteCaptured(const RegistryIssue& issue, const CapturedIssue& captured) {
 std::optional<RepairCount> RepairCategory(const RegistryIssueList& issues, RegistryBackup& backup) {
     const common::FsRedirectionOff redirectionOff;
     // What was kept since the scan listed it is neither saved nor deleted.
-    const std::shared_ptr<const common::KeptItems> keptBefore = app::KeptItemsForDeletion();
+    const std::shared_ptr<const common::KeptItems> keptBefore = core::KeptItemsForDeletion();
     if (!keptBefore) return std::nullopt;
     RegistryIssueList wanted = issues;
     RemoveKept(wanted, *keptBefore);
@@ -46,9 +46,9 @@ std::optional<RepairCount> RepairCategory(const RegistryIssueList& issues, Regis
     common::CrashPoint("registry.repair.backup");
     std::uint32_t removed = 0;
     for (const CapturedIssue& entry : captured) {
-        if (app::StopRequested()) break;
+        if (core::StopRequested()) break;
         // Kept meanwhile (by another program): saved, but left in place.
-        const std::shared_ptr<const common::KeptItems> kept = app::KeptItemsForDeletion();
+        const std::shared_ptr<const common::KeptItems> kept = core::KeptItemsForDeletion();
         if (!kept) break;
         if (common::IsKept(*kept, KeepTextOf(wanted[entry.index]))) continue;
         if (DeleteCaptured(wanted[entry.index], entry)) ++removed;

@@ -1,9 +1,8 @@
 #include "registry/registry_rows.h"
 
-#include "app/health_rules.h"
-#include "app/keep_list.h"
-#include "common/app_directory.h"
 #include "common/ansi_text.h"
+#include "common/app_directory.h"
+#include "core/keep_list.h"
 #include "db/local_database.h"
 #include "registry/registry_issue.h"
 #include "registry/registry_journal.h"
@@ -50,9 +49,9 @@ public:
         if (!repaired) return notCleaned;
         db::Database().CountRegistryCleanEntries(*run.registryJournal, repaired->removed);
         // Stopped for the keep list: not reported as cleaned either.
-        if (app::KeepRefusalNow() != app::KeepRefusal::None)
+        if (core::KeepRefusalNow() != core::KeepRefusal::None)
             return {.cleaned = repaired->removed, .left = repaired->left};
-        if (!list.empty() && repaired->left == 0) run.health += app::kRegistryCategoryWeight;
+        if (!list.empty() && repaired->left == 0) run.health += kRegistryCategoryWeight;
         run.repairedCount += repaired->removed;
         junk::SendCleanEnd(repaired->removed, L"", junk::kRegistryRows, category);
         list.clear();

@@ -5,12 +5,12 @@
 #include <functional>
 #include <unordered_set>
 
-#include "app/keep_list.h"
-#include "app/worker_tasks.h"
 #include "common/env_path.h"
 #include "common/fs_redirection.h"
 #include "common/text.h"
 #include "common/wow64.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "registry/issue_tests.h"
 #include "registry/registry_access.h"
 
@@ -100,7 +100,7 @@ void ScanFirewallRules(RegistryIssueList& list) {
     if (!key) return;
     FileTests exists;
     for (const std::wstring& value : ValueNames(key.get())) {
-        if (app::StopRequested()) return;
+        if (core::StopRequested()) return;
         const std::optional<std::wstring> rule = ReadStringValue(key.get(), value, kRuleDataBytes);
         if (!rule) continue;
         const common::FsRedirectionOff redirectionOff;
@@ -118,7 +118,7 @@ void ScanMuiCache(RegistryIssueList& list) {
     const bool wow64 = common::RunsUnderWow64();
     FileTests exists;
     for (const std::wstring& value : ValueNames(key.get())) {
-        if (app::StopRequested()) return;
+        if (core::StopRequested()) return;
         if (!MuiPathIsValid(value, drives, wow64, std::ref(exists)))
             list.push_back(ValueIssue(kCurrentUser, kMuiParent, name, value));
     }
@@ -128,7 +128,7 @@ void ScanEmptySubKeys(std::uint32_t root, const std::wstring& path, bool dotKeys
     const common::UniqueRegKey parent = OpenKey(RootKey(root), path, kReadWrite);
     if (!parent) return;
     for (const std::wstring& sub : SubKeyNames(parent.get())) {
-        if (app::StopRequested()) return;
+        if (core::StopRequested()) return;
         if (dotKeysOnly && !sub.starts_with(L'.')) continue;
         if (IsEmptyKey(parent.get(), sub)) list.push_back(KeyIssue(root, path, sub));
     }
@@ -141,7 +141,7 @@ void ScanSharedDlls(RegistryIssueList& list) {
         if (!key) continue;
         FileTests exists;
         for (const std::wstring& value : ValueNames(key.get())) {
-            if (app::StopRequested()) return;
+            if (core::StopRequested()) return;
             if (!DllPathIsValid(value, wow64, std::ref(exists)))
                 list.push_back(ValueIssue(kLocalMachine, path, L"", value));
         }
@@ -153,7 +153,7 @@ void ScanUninstallEntries(RegistryIssueList& list) {
         const common::UniqueRegKey key = OpenInEitherViewWithoutRedirection(path);
         if (!key) continue;
         for (const std::wstring& sub : SubKeyNames(key.get())) {
-            if (app::StopRequested()) return;
+            if (core::StopRequested()) return;
             if (IsEmptyUninstallEntry(key.get(), sub)) list.push_back(KeyIssue(kLocalMachine, path, sub));
         }
     }
@@ -166,7 +166,7 @@ void ScanStartupItems(RegistryIssueList& list) {
     if (!key) return;
     FileTests exists;
     for (const std::wstring& value : ValueNames(key.get())) {
-        if (app::StopRequested()) return;
+        if (core::StopRequested()) return;
         if (!ExpandedPathIsValid(value, Expand, std::ref(exists)))
             list.push_back(ValueIssue(kLocalMachine, kUninstallParent, name, value));
     }
@@ -185,7 +185,7 @@ void ScanRegistryCategory(int index, RegistryIssueList& list) {
         case 6: ScanEmptySubKeys(kClassesRoot, L"", true, list); break;
         default: break;
     }
-    RemoveKept(list, *app::KeptItemsNow());
+    RemoveKept(list, *core::KeptItemsNow());
 }
 
 }  // namespace registry

@@ -1,7 +1,7 @@
 #include "registry/registry_scan_task.h"
 
-#include "app/settings_store.h"
-#include "app/worker_tasks.h"
+#include "core/settings_store.h"
+#include "core/worker_tasks.h"
 #include "registry/registry_scan.h"
 
 namespace registry {
@@ -22,18 +22,18 @@ void RunRegistryScan() {
     bool stopped = false;
     for (int category = 0; category < kRegistryCategoryCount && !stopped; ++category) {
         ScanRegistryCategory(category, lists[category]);
-        stopped = app::StopRequested();
+        stopped = core::StopRequested();
         if (stopped) break;
         total += static_cast<DWORD>(lists[category].size());
-        app::ReportScannedCategory(lists[category].size(), L"0", 0, category);
-        app::BroadcastProgress(kProgress[category]);
+        core::ReportScannedCategory(lists[category].size(), L"0", 0, category);
+        core::BroadcastProgress(kProgress[category]);
     }
-    app::ClearZoneBits(app::REG_SCAN_WORKING);
-    if (!stopped) app::WriteRegistryIssueCount(total);
+    core::ClearZoneBits(core::REG_SCAN_WORKING);
+    if (!stopped) core::WriteRegistryIssueCount(total);
 }
 
 }  // namespace
 
-engine::Value ScanRegistry(app::BridgeArgs) { return app::StartTask(app::Task::RegistryScan, EmptyLists, RunRegistryScan); }
+engine::Value ScanRegistry(core::BridgeArgs) { return core::StartTask(core::Task::RegistryScan, EmptyLists, RunRegistryScan); }
 
 }  // namespace registry

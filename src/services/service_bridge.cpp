@@ -31,7 +31,7 @@ engine::Value ServiceListValue(const std::vector<ServiceEntry>& entries) {
     return list;
 }
 
-engine::Value GetServersInfo(app::BridgeArgs) {
+engine::Value GetServersInfo(core::BridgeArgs) {
     std::vector<db::ServiceRecommendationRow> rows;
     db::Database().ReadServiceRecommendations(rows);
     std::vector<ServiceEntry>& entries = ServiceList();
@@ -41,7 +41,7 @@ engine::Value GetServersInfo(app::BridgeArgs) {
     return ServiceListValue(entries);
 }
 
-engine::Value SetSingleServerStatus(app::BridgeArgs args) {
+engine::Value SetSingleServerStatus(core::BridgeArgs args) {
     const std::optional<int> index = args[0].AsInt();
     const std::optional<int> startType = args[1].AsInt();
     std::vector<ServiceEntry>& entries = ServiceList();
@@ -55,7 +55,7 @@ engine::Value SetSingleServerStatus(app::BridgeArgs args) {
     return true;
 }
 
-engine::Value GetServerOpLog(app::BridgeArgs) {
+engine::Value GetServerOpLog(core::BridgeArgs) {
     std::vector<db::ServiceOperationRow> records;
     db::Database().ReadServiceOperations(records);
     const std::vector<ServiceEntry>& entries = ServiceList();
@@ -78,7 +78,7 @@ engine::Value GetServerOpLog(app::BridgeArgs) {
     return log;
 }
 
-engine::Value DeleteServerOpLog(app::BridgeArgs args) {
+engine::Value DeleteServerOpLog(core::BridgeArgs args) {
     const std::optional<int> id = args[0].AsInt();
     const std::optional<int> oldType = args[2].AsInt();
     if (!id || !oldType) return 0;

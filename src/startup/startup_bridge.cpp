@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "app/operation_lock.h"
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
+#include "core/operation_lock.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_icon.h"
 #include "startup/startup_journal.h"
@@ -65,7 +65,7 @@ void SetStartupItemStates(std::string_view json, int windowsGeneration) {
     }
 }
 
-engine::Value GetStartupInfo(app::BridgeArgs) {
+engine::Value GetStartupInfo(core::BridgeArgs) {
     EnumerateStartupItems(common::GetWindowsGeneration());
     PublishListedIcons(StartupItemList());
     return StartupListValue(StartupItemList());
@@ -73,16 +73,16 @@ engine::Value GetStartupInfo(app::BridgeArgs) {
 
 // A switch from the page holds the window's share of the operation lock, as
 // the command line's does the lock: never two switchers at once.
-engine::Value SetSingleStartupInfo(app::BridgeArgs args) {
+engine::Value SetSingleStartupInfo(core::BridgeArgs args) {
     const std::optional<int> index = args[0].AsInt();
     const std::optional<bool> disabled = StateOf(args[1]);
-    const app::WindowShare share;
+    const core::WindowShare share;
     return share.Held() && index && disabled &&
            SetStartupItemState(*index, *disabled, common::GetWindowsGeneration());
 }
 
-engine::Value SetStartupInfo(app::BridgeArgs args) {
-    const app::WindowShare share;
+engine::Value SetStartupInfo(core::BridgeArgs args) {
+    const core::WindowShare share;
     if (share.Held()) SetStartupItemStates(common::ToAnsi(args[0].ToText()), common::GetWindowsGeneration());
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "startup/startup_item.h"
 
 namespace startup {
@@ -23,12 +23,12 @@ bool SetStartupItemState(int index, bool disabled, int windowsGeneration);
 // Unparsable text and elements without a state are ignored.
 void SetStartupItemStates(std::string_view json, int windowsGeneration);
 
-engine::Value GetStartupInfo(app::BridgeArgs args);
+engine::Value GetStartupInfo(core::BridgeArgs args);
 // The two switches hold the window's share of the operation lock and switch
 // nothing (false, 0) while the command line holds it.
 // (index, state): true or 1 disables, false or 0 enables.
-engine::Value SetSingleStartupInfo(app::BridgeArgs args);
+engine::Value SetSingleStartupInfo(core::BridgeArgs args);
 // (JSON text) answers 0.
-engine::Value SetStartupInfo(app::BridgeArgs args);
+engine::Value SetStartupInfo(core::BridgeArgs args);
 
 }  // namespace startup

@@ -7,7 +7,6 @@
 // it.
 #include <vector>
 
-#include "startup/kept_entry.h"
 #include "startup/startup_item.h"
 
 namespace startup {

@@ -6,8 +6,9 @@
 #include "support/bridge_call.h"
 #include <windows.h>
 
+#include "app/bridge_table.h"
 #include "app/power_request.h"
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "disk/move_counters.h"
 
 namespace {

@@ -7,9 +7,10 @@
 #include <functional>
 #include <regex>
 
-#include "app/script_bridge.h"
-#include "app/settings_store.h"
+#include "app/bridge_table.h"
 #include "common/handles.h"
+#include "core/script_bridge.h"
+#include "core/settings_store.h"
 #include "db/scratch_database.h"
 #include "support/fresh_stores.h"
 #include "support/page_client.h"
@@ -156,7 +157,7 @@ TEST(Program, TakesThePortItIsGivenAndEndsWithMinusOneWhenItIsTaken) {
 // Closing while "Scan All" runs: the scan stops at its next unit, as after
 // Stop, and the program ends normally; nothing of the scan is stored.
 TEST(Program, ClosingWhileAScanRunsStopsItAndEndsNormally) {
-    app::WriteLastOneClickTime(L"2001-02-03 04:05:06");
+    core::WriteLastOneClickTime(L"2001-02-03 04:05:06");
     RunningProgram program;
     testsupport::PageClient page(program.FirstLine());
     page.LoadDocument();
@@ -176,7 +177,7 @@ TEST(Program, ClosingWhileAScanRunsStopsItAndEndsNormally) {
     page.Close();
     EXPECT_EQ(program.ExitCode(), 0u);
     page.StopListening();
-    EXPECT_EQ(app::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
+    EXPECT_EQ(core::ReadLastOneClickTime(), std::wstring(L"2001-02-03 04:05:06"));
     CloseHandle(reported);
 }
 

@@ -1,4 +1,5 @@
 #include "app/update_check.h"
+#include "app/bridge_table.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "app/keep_list.h"
-#include "app/operation_lock.h"
-#include "app/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
+#include "core/keep_list.h"
+#include "core/operation_lock.h"
+#include "core/worker_tasks.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
 #include "junk/junk_categories.h"
@@ -500,12 +500,12 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
     const struct {
         const char* what;
         std::function<void(const std::wstring& folder)> between;
-        app::KeepRefusal refusal;
+        core::KeepRefusal refusal;
         std::size_t listLeft;
     } cases[] = {
         {"kept by orvane", [&](const std::wstring& folder) { keep = orvane(L"keep add \"" + folder + L"\""); },
-         app::KeepRefusal::None, 0},
-        {"the database gone", [](const std::wstring&) { db::Database().Close(); }, app::KeepRefusal::Unreadable, 3},
+         core::KeepRefusal::None, 0},
+        {"the database gone", [](const std::wstring&) { db::Database().Close(); }, core::KeepRefusal::Unreadable, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -515,23 +515,23 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
         // The category's other folder (SYSTEMROOT\temp), empty.
         const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", temp / L"windows");
         db::Database().Open(orvane.Folder().Path() + L"\\");
-        ASSERT_EQ(app::DeletionRefusal(), app::KeepRefusal::None);
+        ASSERT_EQ(core::DeletionRefusal(), core::KeepRefusal::None);
         junk::ScanJunkCategory(0, junk::SystemSources());
         ASSERT_EQ(junk::JunkList(0).Count(), 3u);
         int checks = 0;
-        app::SetDeletionCheckHook([&] {
+        core::SetDeletionCheckHook([&] {
             if (++checks == 2) c.between(folder);
         });
         junk::CleanRun run;
         {
-            const app::TaskScope task;
+            const core::TaskScope task;
             junk::CleanJunkCategory(0, run);
         }
-        app::SetDeletionCheckHook({});
+        core::SetDeletionCheckHook({});
         int left = 0;
         for (const wchar_t* name : {L"a.tmp", L"b.tmp", L"c.tmp"}) left += Exists(folder + L"\\" + name) ? 1 : 0;
         EXPECT_EQ(left, 2);
-        EXPECT_EQ(app::KeepRefusalNow(), c.refusal);
+        EXPECT_EQ(core::KeepRefusalNow(), c.refusal);
         EXPECT_EQ(junk::JunkList(0).Count(), c.listLeft);
         junk::JunkList(0).Clear();
     }
@@ -544,7 +544,7 @@ TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {
     const SeededTemp temp;
     const Orvane orvane;
     {
-        app::OperationLock held;
+        core::OperationLock held;
         ASSERT_TRUE(held.Take(0));
         const Result run = orvane(L"clean junk.temp");
         EXPECT_EQ(run.exitCode, 3u);
@@ -553,7 +553,7 @@ TEST(Orvane, BusyWhileAnotherHoldsTheOperationLock) {
         // Listing changes nothing and is never busy.
         EXPECT_EQ(orvane(L"list").exitCode, 0u);
         // The window's tasks are refused the same way.
-        EXPECT_EQ(app::StartTask(app::Task::SystemDiskScan, {}, [] {}), static_cast<int>(app::kHeldByCommandLine));
+        EXPECT_EQ(core::StartTask(core::Task::SystemDiskScan, {}, [] {}), static_cast<int>(core::kHeldByCommandLine));
         held.Release();
     }
     EXPECT_EQ(orvane(L"scan junk.temp").exitCode, 0u);
@@ -582,12 +582,12 @@ TEST(Orvane, WithoutElevationItTakesItsAccountsLockNeverTheMachines) {
     if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
     const SeededTemp temp;
     const Orvane orvane;
-    app::OperationLock machine;
+    core::OperationLock machine;
     ASSERT_TRUE(machine.Take(0));
     const Result run = orvane(L"scan junk.temp", token.get());
     EXPECT_EQ(run.exitCode, 0u) << run.err;
     // While it runs under its account's lock, another of its kind is busy.
-    app::OperationLock account(app::LockScope::Account);
+    core::OperationLock account(core::LockScope::Account);
     ASSERT_TRUE(account.Take(0));
     const Result busy = orvane(L"scan junk.temp", token.get());
     EXPECT_EQ(busy.exitCode, 3u);

@@ -123,7 +123,7 @@ TEST_F(Migration, EveryRowLandsInItsStoreReadableByTheProgramAndTheOldFileIsRena
     std::vector<db::ServiceRecommendationRow> recommendations;
     ASSERT_TRUE(machine.ReadServiceRecommendations(recommendations));
     EXPECT_EQ(recommendations, (std::vector<db::ServiceRecommendationRow>{{7, L"QoOldRecommended", 3, 40, 0, 1}}));
-    std::vector<startup::StartupItem> deleted;
+    std::vector<db::StartupItem> deleted;
     ASSERT_TRUE(machine.ReadDisabledStartupItems(deleted));
     ASSERT_EQ(deleted.size(), 1u);
     EXPECT_EQ(deleted[0].strName, L"Deleted.lnk");
@@ -150,7 +150,7 @@ TEST_F(Migration, EveryRowLandsInItsStoreReadableByTheProgramAndTheOldFileIsRena
     EXPECT_EQ(userSwitches[0].item.strName, L"QoOld.lnk");  // newest first
     EXPECT_EQ(userSwitches[1].item.strName, L"QoUserRun");
     EXPECT_EQ(userSwitches[1].item.hKey, HKEY_CURRENT_USER);
-    std::vector<startup::KeptEntry> machineKept, userKept;
+    std::vector<db::KeptEntry> machineKept, userKept;
     ASSERT_TRUE(machine.ReadKeptStartupEntries(machineKept));
     ASSERT_TRUE(user.ReadKeptStartupEntries(userKept));
     ASSERT_EQ(machineKept.size(), static_cast<std::size_t>(EarlierDatabase::kMachineKept));

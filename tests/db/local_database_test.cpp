@@ -73,7 +73,7 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
     };
     EXPECT_EQ(schema, expected);
     std::vector<db::ServiceOperationRow> operations;
-    std::vector<startup::StartupItem> items;
+    std::vector<db::StartupItem> items;
     EXPECT_TRUE(Database().ReadServiceOperations(operations));
     EXPECT_TRUE(Database().ReadDisabledStartupItems(items));
     EXPECT_TRUE(operations.empty() && items.empty() && Recommendations().empty());
@@ -230,17 +230,17 @@ TEST(LocalDatabase, RowsOfEarlierVersionsAreReadAndRemovedOneByOne) {
            "uFilePathFlag,bStatus) values\t\t\t('C:\\Startup\\It''s here.lnk'\t\t,'Caf\xe9 tool'\t\t\t,"
            "'O''Neil & Sons'\t\t,'C:\\Tools\\run.exe'\t\t,'It''s here.lnk'\t,0,0\t\t\t\t,1),"
            "('C:\\Startup\\It''s here.lnk', 'Twin', '', 'C:\\Tools\\run.exe', 'It''s here.lnk', 0, 0, 1)");
-    std::vector<startup::StartupItem> items;
+    std::vector<db::StartupItem> items;
     ASSERT_TRUE(Database().ReadDisabledStartupItems(items));
     ASSERT_EQ(items.size(), 2u);
-    startup::StartupItem expected;
+    db::StartupItem expected;
     expected.iconPath = L"C:\\Startup\\It's here.lnk";
     expected.fileDescription = L"Caf\u00e9 tool";
     expected.companyName = L"O'Neil & Sons";
     expected.strPath = L"C:\\Tools\\run.exe";
     expected.strName = L"It's here.lnk";
     expected.bStatus = 1;
-    expected.origin = startup::StartupOrigin::OldRow;
+    expected.origin = db::StartupOrigin::OldRow;
     expected.rowId = 1;
     EXPECT_EQ(items[0].iconPath, expected.iconPath);
     EXPECT_EQ(items[0].fileDescription, expected.fileDescription);
@@ -261,7 +261,7 @@ TEST(LocalDatabase, RowsOfEarlierVersionsAreReadAndRemovedOneByOne) {
 
 TEST(LocalDatabase, KeptEntriesComeBackExactly) {
     const ScratchDatabase database;
-    startup::KeptEntry value;
+    db::KeptEntry value;
     value.item.iconPath = L"C:\\\x7A0B\x5E8F\\tool.exe";  // beyond the code page
     value.item.fileDescription = L"Tool'); drop table tbl_startupkept; --";
     value.item.companyName = L"\U0001F600 Maker";
@@ -271,7 +271,7 @@ TEST(LocalDatabase, KeptEntriesComeBackExactly) {
     value.item.uFilePathFlag = 1;
     value.valueType = REG_EXPAND_SZ;
     value.content = {'%', 0, 'x', 0, 0, 0, 0, 0, 0xFF};
-    startup::KeptEntry shortcut;
+    db::KeptEntry shortcut;
     shortcut.item.iconPath = L"C:\\Startup\\Tool.lnk";
     shortcut.item.strName = L"Tool.lnk";
     shortcut.content.assign(70000, 0);
@@ -280,13 +280,13 @@ TEST(LocalDatabase, KeptEntriesComeBackExactly) {
     const std::optional<std::int64_t> first = Database().AddKeptStartupEntry(value);
     const std::optional<std::int64_t> second = Database().AddKeptStartupEntry(shortcut);
     ASSERT_TRUE(first && second);
-    std::vector<startup::KeptEntry> entries;
+    std::vector<db::KeptEntry> entries;
     ASSERT_TRUE(Database().ReadKeptStartupEntries(entries));
     ASSERT_EQ(entries.size(), 2u);
     value.id = *first;
     shortcut.id = *second;
-    for (startup::KeptEntry* expected : {&value, &shortcut}) {
-        startup::KeptEntry& read = entries[expected == &value ? 0 : 1];
+    for (db::KeptEntry* expected : {&value, &shortcut}) {
+        db::KeptEntry& read = entries[expected == &value ? 0 : 1];
         EXPECT_TRUE(std::regex_match(read.date, std::regex(R"(\d\d/\d\d/\d{4})"))) << read.date;
         expected->date = read.date;
         expected->time = read.time;
@@ -294,7 +294,7 @@ TEST(LocalDatabase, KeptEntriesComeBackExactly) {
     }
 
     // A lone surrogate would not come back as it went in.
-    startup::KeptEntry broken = shortcut;
+    db::KeptEntry broken = shortcut;
     broken.item.strName = L"broken \xD800.lnk";
     EXPECT_FALSE(Database().AddKeptStartupEntry(broken));
     ASSERT_TRUE(Database().RemoveKeptStartupEntry(*first));
@@ -308,7 +308,7 @@ TEST(LocalDatabase, EveryOperationFailsWithoutAConnection) {
     const ScratchDatabase database;
     Database().Close();
     std::vector<db::ServiceOperationRow> operations;
-    std::vector<startup::StartupItem> items;
+    std::vector<db::StartupItem> items;
     std::vector<ServiceRecommendationRow> recommendations;
     EXPECT_FALSE(Database().ReadServiceRecommendations(recommendations));
     EXPECT_FALSE(Database().AddServiceOperation(L"Svc", 3, 4));
@@ -316,8 +316,8 @@ TEST(LocalDatabase, EveryOperationFailsWithoutAConnection) {
     EXPECT_FALSE(Database().DeleteServiceOperation(1));
     EXPECT_FALSE(Database().ReadDisabledStartupItems(items));
     EXPECT_FALSE(Database().RemoveDisabledStartupItem(1));
-    std::vector<startup::KeptEntry> kept;
-    EXPECT_FALSE(Database().AddKeptStartupEntry(startup::KeptEntry{}));
+    std::vector<db::KeptEntry> kept;
+    EXPECT_FALSE(Database().AddKeptStartupEntry(db::KeptEntry{}));
     EXPECT_FALSE(Database().ReadKeptStartupEntries(kept));
     EXPECT_FALSE(Database().RemoveKeptStartupEntry(1));
     std::vector<db::KeepItemRow> keepList;
@@ -471,8 +471,8 @@ TEST(LocalDatabase, ALockedDatabaseIsWaitedForThenReportedAsAFailure) {
 // Every row of the user's own tables, read through the program.
 struct UserRows {
     std::vector<db::KeepItemRow> keep;
-    std::vector<startup::KeptEntry> kept;
-    std::vector<startup::StartupItem> deleted;
+    std::vector<db::KeptEntry> kept;
+    std::vector<db::StartupItem> deleted;
     std::vector<db::RegistryCleanRow> cleans;
     std::vector<db::StartupSwitchRow> switches;
     std::vector<db::DownloadMoveRow> moves;
@@ -499,7 +499,7 @@ TEST(LocalDatabase, ASetAsideDatabaseGivesBackEveryUserRowThatStillReads) {
     ScratchDatabase database;
     ASSERT_TRUE(Database().AddKeepItem(L"C:\\kept\\one.tmp"));
     ASSERT_TRUE(Database().AddKeepItem(L"HKEY_CURRENT_USER\\Software\\\x7A0B\x5E8F"));
-    startup::KeptEntry entry;
+    db::KeptEntry entry;
     entry.item.iconPath = L"C:\\Startup\\Tool.lnk";
     entry.item.strName = L"Tool.lnk";
     entry.content = {1, 0, 0xFF, 2};
@@ -507,7 +507,7 @@ TEST(LocalDatabase, ASetAsideDatabaseGivesBackEveryUserRowThatStillReads) {
     RunSql(database.WorkingFile(), "insert into tbl_startupinfo(iconPath,strName,hKey,uFilePathFlag,bStatus) "
                                    "values('C:\\Startup\\Old.lnk','Old.lnk',0,0,1)");
     ASSERT_TRUE(Database().AddRegistryClean(L"C:\\Backups\\clean.reg"));
-    startup::StartupItem switched;
+    db::StartupItem switched;
     switched.strPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
     switched.strName = L"Tool";
     switched.hKey = HKEY_CURRENT_USER;

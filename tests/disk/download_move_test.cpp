@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/undo_changes.h"
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "db/scratch_database.h"
 #include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
 #include "disk/file_walk.h"
+#include "suite/undo_changes.h"
 #include "support/bridge_call.h"
 #include "support/linux_links.h"
 #include "support/recording_host.h"
@@ -106,7 +106,7 @@ protected:
         std::vector<Value> items(sources.begin(), sources.end());
         ASSERT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array(items), target}), Value(0));
         ASSERT_TRUE(testsupport::WaitForWorkers());
-        EXPECT_EQ(app::ZoneBits().load(), 0u);
+        EXPECT_EQ(core::ZoneBits().load(), 0u);
     }
     // [copy failures, copied, delete failures, deleted, total, bytes, percent]
     static Value Counters() { return CallNative("GetCopyNumber", {0}); }
@@ -265,7 +265,7 @@ TEST_F(DownloadMove, UnusableTargetsChangeNothing) {
     for (const std::wstring& bad : {std::wstring(L"Moved"), std::wstring(), std::wstring(L"\\\\server\\share\\dl"),
                                     std::wstring(L"C:dl"), root / L"a-file", root / L"a-file\\sub"}) {
         EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({downloads}), bad}), Value(-3)) << bad;
-        EXPECT_EQ(app::LiveWorkerBits(), 0u);
+        EXPECT_EQ(core::LiveWorkerBits(), 0u);
     }
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
     EXPECT_TRUE(Exists(downloads + L"\\a.bin"));
@@ -277,11 +277,11 @@ TEST_F(DownloadMove, UnusableTargetsChangeNothing) {
         {downloads, Forward(root.Path())}, {downloads, downloads}};
     for (const auto& [source, bad] : nested) {
         EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({source}), bad}), Value(-3)) << bad;
-        EXPECT_EQ(app::LiveWorkerBits(), 0u);
+        EXPECT_EQ(core::LiveWorkerBits(), 0u);
     }
     EXPECT_FALSE(Exists(downloads + L"\\inside"));
 
-    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+    core::ZoneBits() = core::DOWNLOAD_MOVE_WORKING;
     EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({downloads}), target}), Value(0x1000));
     EXPECT_FALSE(Exists(target));
 }
@@ -313,7 +313,7 @@ TEST_F(DownloadMove, SettingsThatCannotBeWrittenTakeTheMoveBack) {
     MakeFile(downloads + L"\\a.bin", 3);
     MakeFile(downloads + L"\\deep\\b.bin", 4);
     testsupport::MakeFolder(target);
-    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+    core::ZoneBits() = core::DOWNLOAD_MOVE_WORKING;
 
     disk::RunDownloadMove({downloads}, target, settings);
 
@@ -321,7 +321,7 @@ TEST_F(DownloadMove, SettingsThatCannotBeWrittenTakeTheMoveBack) {
     EXPECT_EQ(FilesBelow(downloads), (std::vector<std::wstring>{L"a.bin", L"deep\\b.bin"}));
     EXPECT_EQ(FilesBelow(target), std::vector<std::wstring>{});
     EXPECT_FALSE(Exists(target + L"\\deep"));
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 }
 
 // The three settings are written all or none: a write that fails puts back
@@ -370,22 +370,22 @@ TEST_F(DownloadMove, UndoingAMovePutsTheSettingsBackOnce) {
     ASSERT_TRUE(disk::WriteDownloadFolders(target));
     ASSERT_NE(SettingsSnapshot(), before);
 
-    const std::vector<app::Change> changes = app::ListChanges();
+    const std::vector<suite::Change> changes = suite::ListChanges();
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].kind, "downloads");
     EXPECT_EQ(changes[0].what, L"%USERPROFILE%\\Downloads -> " + target);
     EXPECT_EQ(changes[0].entries, 3);
-    app::RestoreOutcome outcome = app::RestoreChange(changes[0].id);
-    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    suite::RestoreOutcome outcome = suite::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, suite::RestoreStatus::Restored);
     EXPECT_EQ(outcome.restored, 3u);
     EXPECT_EQ(SettingsSnapshot(), before);
-    EXPECT_TRUE(app::ListChanges()[0].restored);
-    EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::AlreadyRestored);
+    EXPECT_TRUE(suite::ListChanges()[0].restored);
+    EXPECT_EQ(suite::RestoreChange(changes[0].id).status, suite::RestoreStatus::AlreadyRestored);
 
     ASSERT_TRUE(disk::WriteDownloadFolders(target));
     shell.Set(L"D:\\Chosen later");
-    outcome = app::RestoreChange(app::ListChanges()[0].id);
-    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    outcome = suite::RestoreChange(suite::ListChanges()[0].id);
+    EXPECT_EQ(outcome.status, suite::RestoreStatus::Restored);
     EXPECT_EQ(outcome.restored, 2u);
     EXPECT_EQ(outcome.existing,
               std::vector<std::wstring>{std::wstring(disk::kShellFoldersKey) + L"\\" + disk::kShellDownloadValue});
@@ -451,7 +451,7 @@ TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
     Put(downloads + L"\\growing.part.txt", "start");
     Put(downloads + L"\\done.txt", "done");
     testsupport::MakeFolder(target);
-    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+    core::ZoneBits() = core::DOWNLOAD_MOVE_WORKING;
 
     disk::RunDownloadMove({downloads}, target, settings);
 
@@ -489,7 +489,7 @@ TEST_F(DownloadMove, ALinkOnTheTargetsWayRefusesTheMoveAndNothingIsWrittenBehind
             links.push_back(c.link);
             ASSERT_TRUE(testsupport::MakeLinuxLink(testsupport::UnixPath(outside.Path()), c.link));
         });
-        app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+        core::ZoneBits() = core::DOWNLOAD_MOVE_WORKING;
 
         disk::RunDownloadMove({downloads}, c.target, settings);
 
@@ -522,7 +522,7 @@ TEST_F(DownloadMove, TakingAMoveBackDeletesOnlyWhatItMade) {
         Put(target + L"\\replaced.txt", "the user's own");
         return false;
     });
-    app::ZoneBits() = app::DOWNLOAD_MOVE_WORKING;
+    core::ZoneBits() = core::DOWNLOAD_MOVE_WORKING;
 
     disk::RunDownloadMove({downloads}, target, settings);
 
@@ -552,9 +552,9 @@ TEST_F(DownloadMove, ASettingThatCannotBePutBackKeepsItsUndoRecord) {
     ASSERT_NE(SettingsSnapshot(), before);
     ASSERT_EQ(JournalMoves().size(), 1u);
 
-    const std::vector<app::Change> changes = app::ListChanges();
+    const std::vector<suite::Change> changes = suite::ListChanges();
     ASSERT_EQ(changes.size(), 1u);
-    EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::Restored);
+    EXPECT_EQ(suite::RestoreChange(changes[0].id).status, suite::RestoreStatus::Restored);
     EXPECT_EQ(SettingsSnapshot(), before);
     EXPECT_TRUE(Exists(root / L"Edge downloads"));
 }
@@ -567,10 +567,10 @@ TEST_F(DownloadMove, UndoMakesTheOldFolderAgainBeforeTheSettingsPointThere) {
     MakeFile(downloads + L"\\a.bin", 3);
     Move({downloads}, target);
     ASSERT_FALSE(Exists(downloads));
-    std::vector<app::Change> changes = app::ListChanges();
+    std::vector<suite::Change> changes = suite::ListChanges();
     ASSERT_EQ(changes.size(), 1u);
-    app::RestoreOutcome outcome = app::RestoreChange(changes[0].id);
-    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    suite::RestoreOutcome outcome = suite::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, suite::RestoreStatus::Restored);
     EXPECT_TRUE(Exists(downloads));
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
     EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), downloads);
@@ -583,14 +583,14 @@ TEST_F(DownloadMove, UndoMakesTheOldFolderAgainBeforeTheSettingsPointThere) {
     shell.Set(behind);
     third.Set(behind);
     ASSERT_TRUE(disk::WriteDownloadFolders(target));
-    changes = app::ListChanges();
-    outcome = app::RestoreChange(changes[0].id);
-    EXPECT_EQ(outcome.status, app::RestoreStatus::Failed);
+    changes = suite::ListChanges();
+    outcome = suite::RestoreChange(changes[0].id);
+    EXPECT_EQ(outcome.status, suite::RestoreStatus::Failed);
     EXPECT_EQ(outcome.failed, std::vector<std::wstring>{behind});
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
     EXPECT_EQ(ShellSetting(disk::kShellDownloadThirdValue), target);
     EXPECT_TRUE(PathIsDirectoryEmptyW(outside.Path().c_str()));
-    EXPECT_FALSE(app::ListChanges()[0].restored);
+    EXPECT_FALSE(suite::ListChanges()[0].restored);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "disk/disk_test_support.h"
 #include "disk/download_folders.h"
 #include "disk/movable_folders.h"
@@ -59,7 +59,7 @@ TEST_F(MovableFolders, ProtectedPlacesAreNeitherSourcesNorTargets) {
         const bool existed = Exists(place);
         EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({downloads}), place}), Value(-3));
         EXPECT_EQ(Exists(place), existed);
-        EXPECT_EQ(app::LiveWorkerBits(), 0u);
+        EXPECT_EQ(core::LiveWorkerBits(), 0u);
     }
     for (const std::wstring& usable : {downloads, root / L"Moved", std::wstring(L"D:\\Photos")})
         EXPECT_TRUE(disk::IsMovablePath(usable, folders)) << std::string(usable.begin(), usable.end());
@@ -69,7 +69,7 @@ TEST_F(MovableFolders, ProtectedPlacesAreNeitherSourcesNorTargets) {
     const std::wstring system = windows + L"\\Temp\\qo-source-" + std::to_wstring(GetCurrentProcessId());
     testsupport::MakeFile(system + L"\\kept.bin", 4);
     EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({downloads, system}), root / L"Moved"}), Value(-3));
-    EXPECT_EQ(app::LiveWorkerBits(), 0u);
+    EXPECT_EQ(core::LiveWorkerBits(), 0u);
     EXPECT_TRUE(Exists(system + L"\\kept.bin"));
     testsupport::RemoveTree(system);
     EXPECT_FALSE(Exists(root / L"Moved"));
@@ -84,7 +84,7 @@ TEST_F(MovableFolders, ATargetThatIsALinkIsRefused) {
     ASSERT_TRUE(links.Make(outside.Path(), root / L"to-outside"));
     for (const wchar_t* target : {L"to-documents", L"to-documents\\Moved", L"to-outside"}) {
         EXPECT_EQ(CallNative("GetCopyMoveDiskPath", {Value::Array({downloads}), root / target}), Value(-3)) << target;
-        EXPECT_EQ(app::LiveWorkerBits(), 0u);
+        EXPECT_EQ(core::LiveWorkerBits(), 0u);
     }
     EXPECT_FALSE(Exists(profile + L"\\Documents\\Moved"));
     EXPECT_TRUE(Exists(downloads + L"\\a.bin"));

@@ -12,7 +12,6 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "app/undo_changes.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/verified_folder.h"
@@ -22,6 +21,7 @@
 #include "disk/download_move.h"
 #include "disk/move_journal.h"
 #include "disk/move_recovery.h"
+#include "suite/undo_changes.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
 
@@ -160,13 +160,13 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         database.Restart();
 
         EXPECT_TRUE(MovesUnderway().empty());
-        const std::vector<app::Change> changes = app::ListChanges();
+        const std::vector<suite::Change> changes = suite::ListChanges();
         if (c.finished) {
             EXPECT_EQ(FilesIn(target), files);
             EXPECT_TRUE(FilesIn(downloads).empty());
             EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
             ASSERT_EQ(changes.size(), 1u);
-            EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::Restored);
+            EXPECT_EQ(suite::RestoreChange(changes[0].id).status, suite::RestoreStatus::Restored);
             testsupport::RemoveTree(target);
         } else {
             EXPECT_TRUE(FilesIn(target).empty());

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <utility>
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "disk/disk_test_support.h"
 #include "disk/path_sizes.h"
 #include "support/bridge_call.h"
@@ -78,7 +78,7 @@ TEST_F(PathSizes, OneReportInTheOrderOfTheRequest) {
 }
 
 std::atomic<int> threadsMade{0};
-app::ThreadMaker realThreadMaker = nullptr;
+core::ThreadMaker realThreadMaker = nullptr;
 
 // However often the page asks, one size worker runs: requests made while it
 // works wait, the latest in place of the earlier ones.
@@ -86,7 +86,7 @@ TEST_F(PathSizes, OneWorkerAtATimeAndTheLatestWaitingRequestReplacesTheOthers) {
     const std::vector<std::wstring> files{root / L"a.txt", root / L"b.txt", root / L"c.txt", root / L"d.txt"};
     for (std::size_t i = 0; i < files.size(); ++i) MakeFile(files[i], i + 1);
     threadsMade = 0;
-    realThreadMaker = app::ReplaceThreadMaker([](unsigned(__stdcall * body)(void*), void* argument) -> HANDLE {
+    realThreadMaker = core::ReplaceThreadMaker([](unsigned(__stdcall * body)(void*), void* argument) -> HANDLE {
         ++threadsMade;
         return realThreadMaker(body, argument);
     });
@@ -103,7 +103,7 @@ TEST_F(PathSizes, OneWorkerAtATimeAndTheLatestWaitingRequestReplacesTheOthers) {
         EXPECT_EQ(testsupport::CallNative("GetFileOrDirSize", {Value::Array({files[i]})}), Value(0));
     SetEvent(release);
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    app::ReplaceThreadMaker(realThreadMaker);
+    core::ReplaceThreadMaker(realThreadMaker);
     CloseHandle(release);
 
     EXPECT_EQ(disktest::ArgumentsOf(page, "SetFileOrDirSize"),

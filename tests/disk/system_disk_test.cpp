@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "app/settings_store.h"
-#include "app/worker_tasks.h"
+#include "core/settings_store.h"
+#include "core/worker_tasks.h"
 #include "db/scratch_database.h"
 #include "disk/disk_test_support.h"
 #include "disk/system_disk_clean.h"
@@ -96,7 +96,7 @@ protected:
     testsupport::ScopedVariable profile{L"USERPROFILE", root / L"profile"};
     testsupport::ScopedVariable systemRoot{L"SYSTEMROOT", root / L"windows"};
     testsupport::ScopedUserValue userTemp{L"Environment", L"TEMP"};
-    testsupport::ScopedUserValue amount{app::kOneClickKey, L"DiskCleanRubbishSize"};
+    testsupport::ScopedUserValue amount{core::kOneClickKey, L"DiskCleanRubbishSize"};
     testsupport::PublishedHost page;
     testsupport::LinuxLinks links;
 };
@@ -116,7 +116,7 @@ TEST_F(SystemDisk, ScanReportsRunningTotalsAfterEachGroup) {
 
     EXPECT_EQ(ScanReports(), (std::vector<std::vector<Value>>{
                                  {2, L"30", 0}, {2, L"30", 0}, {3, L"60", 0}, {5, L"150", 1}}));
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
     EXPECT_EQ(disk::SystemDiskList(3).Count(), 2u);
 }
 
@@ -147,7 +147,7 @@ TEST_F(SystemDisk, CleanDeletesTheSelectedGroupsAndStoresTheAmount) {
     EXPECT_EQ(StoredAmount(), 1040u);
     EXPECT_TRUE(disk::SystemDiskList(0).Empty());
     EXPECT_EQ(disk::SystemDiskList(2).Count(), 1u);
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 
     // The stored amount is that of the last clean alone.
     Clean(LR"([{"first":3,"second":2}])");
@@ -183,14 +183,14 @@ TEST_F(SystemDisk, AFileInUseStaysListedAsUndeletableAndUncounted) {
 TEST_F(SystemDisk, AStoppedCleanDropsTheRestWithoutDeletingIt) {
     MakeOldFile(root / L"temp\\a.tmp", 5);
     Scan();
-    const app::TaskScope task;
-    app::RaiseStopFlag();
-    app::ZoneBits() = app::DISK_WORKING;
+    const core::TaskScope task;
+    core::RaiseStopFlag();
+    core::ZoneBits() = core::DISK_WORKING;
     disk::RunSystemDiskClean({{3, 3}});
     EXPECT_TRUE(Exists(root / L"temp\\a.tmp"));
     EXPECT_TRUE(disk::SystemDiskList(3).Empty());
     EXPECT_EQ(StoredAmount(), 0u);
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 }
 
 TEST_F(SystemDisk, ScanAndCleanAreRefusedWhileEitherRuns) {
@@ -202,8 +202,8 @@ TEST_F(SystemDisk, ScanAndCleanAreRefusedWhileEitherRuns) {
     };
     ASSERT_EQ(CallNative("SetScandiskEntry"), Value(0));
     ASSERT_TRUE(disktest::WaitForCalls(page, "SystemDiskCleanScanData", 1));
-    app::ZoneBits() |= app::JUNKFILE_SCAN_WORKING;
-    const Value busy(static_cast<int>(app::DISK_WORKING | app::JUNKFILE_SCAN_WORKING));
+    core::ZoneBits() |= core::JUNKFILE_SCAN_WORKING;
+    const Value busy(static_cast<int>(core::DISK_WORKING | core::JUNKFILE_SCAN_WORKING));
     EXPECT_EQ(CallNative("CleanSystemFile", {LR"([{"first":3,"second":3}])", 11}), busy);
     EXPECT_EQ(CallNative("SetScandiskEntry"), busy);
     // The size calculation is never refused.
@@ -213,7 +213,7 @@ TEST_F(SystemDisk, ScanAndCleanAreRefusedWhileEitherRuns) {
     ASSERT_TRUE(testsupport::WaitForWorkers());
     CloseHandle(release);
     EXPECT_TRUE(Exists(root / L"temp\\a.tmp"));
-    EXPECT_EQ(app::ZoneBits().load(), static_cast<std::uint32_t>(app::JUNKFILE_SCAN_WORKING));
+    EXPECT_EQ(core::ZoneBits().load(), static_cast<std::uint32_t>(core::JUNKFILE_SCAN_WORKING));
 }
 
 TEST_F(SystemDisk, ASelectionThatIsNotAJsonArrayStartsNothing) {
@@ -221,8 +221,8 @@ TEST_F(SystemDisk, ASelectionThatIsNotAJsonArrayStartsNothing) {
     Scan();
     for (const wchar_t* selection : {L"", L"[{\"first\":3,\"second\":3}", L"{\"first\":3,\"second\":3}", L"3"}) {
         EXPECT_EQ(CallNative("CleanSystemFile", {selection, 11}), Value(-3)) << selection;
-        EXPECT_EQ(app::ZoneBits().load(), 0u);
-        EXPECT_EQ(app::LiveWorkerBits(), 0u);
+        EXPECT_EQ(core::ZoneBits().load(), 0u);
+        EXPECT_EQ(core::LiveWorkerBits(), 0u);
     }
     EXPECT_TRUE(Exists(root / L"temp\\a.tmp"));
     EXPECT_EQ(disk::SystemDiskList(3).Count(), 1u);

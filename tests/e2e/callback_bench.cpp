@@ -13,8 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/bridge_table.h"
 #include "app/document_source.h"
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "engine/browser_window.h"
 
 namespace {

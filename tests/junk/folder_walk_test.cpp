@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "support/junk_fixtures.h"
 #include "support/linux_links.h"
 #include "support/temp_dir.h"
@@ -89,8 +89,8 @@ TEST_F(FolderWalk, SinceBootModeSkipsFilesWrittenAfterWindowsStarted) {
 TEST_F(FolderWalk, StopFlagEndsANormalWalkButNotASinceBootOne) {
     MakeFile(dir / L"a.tmp", 1);
     SetLastWriteTime(dir / L"a.tmp", junk::BootTime() - 60);
-    const app::TaskScope task;
-    app::RaiseStopFlag();
+    const core::TaskScope task;
+    core::RaiseStopFlag();
     EXPECT_FALSE(junk::ScanJunkFolder(files, empties, dir.Path(), junk::kWalkAll));
     EXPECT_EQ(files.Count(), 0u);
     junk::ScanJunkFolder(files, empties, dir.Path(), junk::kWalkSinceBoot);

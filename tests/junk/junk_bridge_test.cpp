@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "app/keep_list.h"
-#include "app/script_bridge.h"
-#include "app/settings_store.h"
-#include "app/worker_tasks.h"
+#include "core/keep_list.h"
+#include "core/script_bridge.h"
+#include "core/settings_store.h"
+#include "core/worker_tasks.h"
 #include "db/scratch_database.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_lists.h"
@@ -57,7 +57,7 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
     testsupport::PublishedHost page;
     ASSERT_EQ(CallNative("ScanJunkFile", {1}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 
     std::vector<Value> reports;
     for (const auto& call : page.CallsOf("SetErrorNumAndSize")) reports.push_back(call.args.at(0));
@@ -72,7 +72,7 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
         EXPECT_EQ(call.args.at(1), Value(4));
     }
     EXPECT_EQ(progress, (std::vector<int>{7, 15, 23, 30, 38, 46, 53, 61, 69, 76, 84, 92, 100}));
-    const std::wstring pending = app::ReadWaitCleanSize();
+    const std::wstring pending = core::ReadWaitCleanSize();
     EXPECT_GE(std::stoll(pending), 2160 + 4096 + 30 + 5);  // the recycle bin adds what it holds
 
     const std::wstring rows = CallNative("GetErrorDetails", {1, 0, 0, 50}).Text();
@@ -88,7 +88,7 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
 
     ASSERT_EQ(CallNative("RepairChoose", {selection, 32}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 
     EXPECT_FALSE(Exists(root / L"temp\\a.tmp"));
     EXPECT_FALSE(Exists(root / L"temp\\hidden.tmp"));
@@ -103,7 +103,7 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
     for (const auto& call : page.CallsOf("SetCleanEnd")) ends.push_back(call.args.at(0));
     EXPECT_EQ(ends, (std::vector<Value>{Value::Array({4, L"2160", 1, 0, 32}), Value::Array({1, L"4096", 1, 6, 32}),
                                         Value::Array({1, L"30", 1, 11, 32})}));
-    EXPECT_EQ(app::ReadWaitCleanSize(), std::to_wstring(std::stoll(pending) - 2160 - 4096 - 30));
+    EXPECT_EQ(core::ReadWaitCleanSize(), std::to_wstring(std::stoll(pending) - 2160 - 4096 - 30));
     const auto info = page.CallsOf("GetAllItemInfo");
     ASSERT_EQ(info.size(), 1u);
     const std::wstring summaries = info[0].args.at(0).Text();
@@ -119,7 +119,7 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
 TEST_F(JunkPage, KeepingARowKeepsItsPathAndTakesItOffTheList) {
     const testsupport::ScratchDatabase database;
     struct Forgotten {
-        ~Forgotten() { app::PublishKeptItems({}); }
+        ~Forgotten() { core::PublishKeptItems({}); }
     } forgotten;
     MakeFile(root / L"one.tmp", 10);
     MakeFile(root / L"two.tmp", 20);
@@ -128,9 +128,9 @@ TEST_F(JunkPage, KeepingARowKeepsItsPathAndTakesItOffTheList) {
     const std::wstring second = junk::JunkList(0).PathOf(junk::JunkList(0)[1]);
     const std::wstring first = junk::JunkList(0).PathOf(junk::JunkList(0)[0]);
 
-    app::ZoneBits() = app::REG_SCAN_WORKING;
+    core::ZoneBits() = core::REG_SCAN_WORKING;
     EXPECT_EQ(CallNative("KeepListedItem", {1, 0, 1}), Value(2));
-    app::ZoneBits() = 0;
+    core::ZoneBits() = 0;
     for (const std::vector<Value>& refused : std::vector<std::vector<Value>>{{1, 0, 2}, {1, 0, -1}, {1, 13, 0}, {2, 0, 0}, {7, 0, 0}})
         EXPECT_EQ(CallNative("KeepListedItem", refused), Value(1)) << refused[0].ToText() << refused[2].ToText();
     EXPECT_EQ(junk::JunkList(0).Count(), 2u);
@@ -140,12 +140,12 @@ TEST_F(JunkPage, KeepingARowKeepsItsPathAndTakesItOffTheList) {
     EXPECT_EQ(junk::JunkList(0).PathOf(junk::JunkList(0)[0]), first);
     EXPECT_EQ(junk::JunkList(0).Total(), first.ends_with(L"one.tmp") ? 10u : 20u);
     EXPECT_EQ(CallNative("GetKeepList"), Value::Array({second}));
-    EXPECT_TRUE(common::IsKept(*app::KeptItemsNow(), second));
+    EXPECT_TRUE(common::IsKept(*core::KeptItemsNow(), second));
 
     EXPECT_EQ(CallNative("UnkeepItem", {second}), Value(0));
     EXPECT_EQ(CallNative("UnkeepItem", {second}), Value(1));
     EXPECT_EQ(CallNative("GetKeepList"), Value::Array());
-    EXPECT_FALSE(common::IsKept(*app::KeptItemsNow(), second));
+    EXPECT_FALSE(common::IsKept(*core::KeptItemsNow(), second));
 }
 
 TEST_F(JunkPage, AStoppedScanStoresWhatItFoundAndReportsNoMore) {
@@ -160,7 +160,7 @@ TEST_F(JunkPage, AStoppedScanStoresWhatItFoundAndReportsNoMore) {
     ASSERT_EQ(CallNative("ScanJunkFile", {0}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     EXPECT_EQ(page.CallsOf("SetErrorNumAndSize").size(), 1u);
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"100");
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"100");
     EXPECT_EQ(CallNative("ScanJunkFile", {0}), Value(0));  // a new scan may start
     ASSERT_TRUE(testsupport::WaitForWorkers());
 }

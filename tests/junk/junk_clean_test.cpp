@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/script_bridge.h"
-#include "app/settings_store.h"
-#include "app/worker_tasks.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
+#include "core/settings_store.h"
+#include "core/worker_tasks.h"
+#include "db/scratch_database.h"
 #include "db/scratch_database.h"
 #include "junk/folder_walk.h"
-#include "db/scratch_database.h"
 #include "support/junk_fixtures.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -25,8 +26,8 @@ class JunkClean : public junktest::JunkListsTest {
 protected:
     void SetUp() override {
         JunkListsTest::SetUp();
-        RegDeleteTreeW(HKEY_CURRENT_USER, app::kProductKey);
-        app::ReadHealthScore();  // creates the product key, as at every start
+        RegDeleteTreeW(HKEY_CURRENT_USER, core::kProductKey);
+        core::ReadHealthScore();  // creates the product key, as at every start
     }
     // Scans `dir` into category `category` as the junk scan does.
     void Scan(int category) {
@@ -34,9 +35,9 @@ protected:
     }
     // Runs a clean on this thread as the worker would, started from `page`
     // (the junk page unless said).
-    void Clean(const std::wstring& selection, std::uint32_t page = app::JUNKFILE_CLEAN_WORKING) {
-        const app::TaskScope task;
-        app::ZoneBits() = page;
+    void Clean(const std::wstring& selection, std::uint32_t page = core::JUNKFILE_CLEAN_WORKING) {
+        const core::TaskScope task;
+        core::ZoneBits() = page;
         junk::RunClean(junk::ParseSelection(selection));
     }
     std::vector<Value> CleanEnds() {
@@ -138,18 +139,18 @@ TEST_F(JunkClean, ReportsEachCategoryAndTheStatisticsAtTheEnd) {
     MakeFile(dir / L"a.tmp", 1000);
     MakeFile(dir / L"b.tmp", 24);
     Scan(0);
-    app::WriteWaitCleanSize(5000);
-    app::WriteRegistryIssueCount(3);
-    app::WriteHealthScore(60);
+    core::WriteWaitCleanSize(5000);
+    core::WriteRegistryIssueCount(3);
+    core::WriteHealthScore(60);
     Clean(LR"([{"first":1,"second":0},{"first":1,"second":10},{"first":9,"second":0},{"first":1,"second":99}])");
     EXPECT_EQ(CleanEnds(), (std::vector<Value>{Value::Array({2, L"1024", 1, 0, 32}), Value::Array({0, L"0", 1, 10, 32})}));
     std::vector<int> progress;
     for (const auto& call : host.CallsOf("SetScanProcess")) progress.push_back(*call.args.at(0).AsInt());
     EXPECT_EQ(progress, (std::vector<int>{25, 50, 75, 100, 100}));
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"3976");
-    EXPECT_EQ(app::ReadRegistryIssueCount(), 3u);
-    EXPECT_EQ(app::ReadHealthScore(), 62u);  // only the non-empty category earns its weight
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"3976");
+    EXPECT_EQ(core::ReadRegistryIssueCount(), 3u);
+    EXPECT_EQ(core::ReadHealthScore(), 62u);  // only the non-empty category earns its weight
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
     const auto info = host.CallsOf("GetAllItemInfo");
     ASSERT_EQ(info.size(), 1u);
     EXPECT_NE(info[0].args.at(0).Text().find(LR"({"first":1,"second":0,"three":0,"four":"0"})"), std::wstring::npos);
@@ -160,14 +161,14 @@ TEST_F(JunkClean, AFailedCategoryGivesItsHealthBackAndTheScoreStaysWithin100) {
     MakeFile(dir / L"locked.tmp", 1);
     const HeldOpen held(dir / L"locked.tmp");
     Scan(6);
-    app::WriteHealthScore(99);
+    core::WriteHealthScore(99);
     Clean(LR"([{"first":1,"second":6}])");
-    EXPECT_EQ(app::ReadHealthScore(), 99u);
+    EXPECT_EQ(core::ReadHealthScore(), 99u);
     MakeFile(dir / L"free\\free.tmp", 1);
     junk::ResetJunkLists();
     junk::ScanJunkFolder(junk::JunkList(1), junk::EmptyFolderList(1), dir / L"free", junk::kWalkAll);
     Clean(LR"([{"first":1,"second":1}])");
-    EXPECT_EQ(app::ReadHealthScore(), 100u);
+    EXPECT_EQ(core::ReadHealthScore(), 100u);
 }
 
 // The file-free folders a category's scan listed go only with a clean of
@@ -179,7 +180,7 @@ TEST_F(JunkClean, EmptyFoldersGoOnlyWithACleanOfTheCategoryThatListedThem) {
     Scan(0);
     const std::size_t listed = junk::EmptyFolderList(0).Count();
     ASSERT_GT(listed, 0u);
-    app::WriteWaitCleanSize(77);
+    core::WriteWaitCleanSize(77);
     const wchar_t* const others[] = {L"[] ", LR"([{"first":0,"second":2}])", LR"([{"first":1,"second":1}])"};
     for (const wchar_t* selection : others) {
         const std::size_t finished = host.CallsOf("GetAllItemInfo").size();
@@ -188,7 +189,7 @@ TEST_F(JunkClean, EmptyFoldersGoOnlyWithACleanOfTheCategoryThatListedThem) {
         EXPECT_EQ(junk::EmptyFolderList(0).Count(), listed) << selection;
         EXPECT_EQ(host.CallsOf("GetAllItemInfo").size(), finished + 1) << selection;
     }
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"77");
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"77");
     Clean(LR"([{"first":1,"second":0}])");
     EXPECT_FALSE(Exists(dir / L"x"));
     EXPECT_EQ(junk::EmptyFolderList(0).Count(), 0u);
@@ -201,22 +202,22 @@ TEST_F(JunkClean, EmptyFoldersGoOnlyWithACleanOfTheCategoryThatListedThem) {
 // itself since the scan is cleaned but frees nothing now.
 TEST_F(JunkClean, OnlyWhatWentCountsAsCleaned) {
     for (const std::uint32_t page :
-         {app::HOME_CLEAN_WORKING, app::JUNKFILE_CLEAN_WORKING, app::POPUP_WINDOWS_CLEAN_WORKING}) {
+         {core::HOME_CLEAN_WORKING, core::JUNKFILE_CLEAN_WORKING, core::POPUP_WINDOWS_CLEAN_WORKING}) {
         SCOPED_TRACE(page);
         MakeFile(dir / L"deleted.tmp", 1000);
         MakeFile(dir / L"vanished.tmp", 200);
         MakeFile(dir / L"held.tmp", 24);
         Scan(0);
         ASSERT_TRUE(DeleteFileW((dir / L"vanished.tmp").c_str()));
-        app::WriteWaitCleanSize(5000);
-        app::WriteHealthScore(60);
+        core::WriteWaitCleanSize(5000);
+        core::WriteHealthScore(60);
         {
             const HeldOpen held(dir / L"held.tmp");
             Clean(LR"([{"first":1,"second":0}])", page);
         }
         EXPECT_EQ(CleanEnds().back(), Value::Array({2, L"1000", 1, 0, static_cast<int>(page)}));
-        EXPECT_EQ(app::ReadWaitCleanSize(), L"3800");
-        EXPECT_EQ(app::ReadHealthScore(), 60u);
+        EXPECT_EQ(core::ReadWaitCleanSize(), L"3800");
+        EXPECT_EQ(core::ReadHealthScore(), 60u);
         EXPECT_TRUE(Exists(dir / L"held.tmp"));
         const std::wstring summary = host.CallsOf("GetAllItemInfo").back().args.at(0).Text();
         EXPECT_NE(summary.find(LR"({"first":2,"second":0,"three":1,"four":"24"})"), std::wstring::npos) << summary;
@@ -231,19 +232,19 @@ TEST_F(JunkClean, StoppingBetweenCategoriesLeavesTheRestAndTheStatistics) {
     MakeFile(dir / L"second\\b.tmp", 10);
     junk::ScanJunkFolder(junk::JunkList(0), junk::EmptyFolderList(0), dir / L"first", junk::kWalkAll);
     junk::ScanJunkFolder(junk::JunkList(1), junk::EmptyFolderList(1), dir / L"second", junk::kWalkAll);
-    app::WriteWaitCleanSize(20);
-    app::WriteHealthScore(50);
+    core::WriteWaitCleanSize(20);
+    core::WriteHealthScore(50);
     host.onCall = [](std::string_view name, const std::vector<Value>&) {
-        if (name == "SetCleanEnd") app::RaiseStopFlag();
+        if (name == "SetCleanEnd") core::RaiseStopFlag();
     };
     Clean(LR"([{"first":1,"second":0},{"first":1,"second":1}])");
     EXPECT_FALSE(Exists(dir / L"first\\a.tmp"));
     EXPECT_TRUE(Exists(dir / L"second\\b.tmp"));
     EXPECT_EQ(junk::JunkList(1).Count(), 1u);
-    EXPECT_EQ(app::ReadWaitCleanSize(), L"20");
-    EXPECT_EQ(app::ReadHealthScore(), 50u);
+    EXPECT_EQ(core::ReadWaitCleanSize(), L"20");
+    EXPECT_EQ(core::ReadHealthScore(), 50u);
     EXPECT_TRUE(host.CallsOf("GetAllItemInfo").empty());
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 }
 
 TEST_F(JunkClean, RepairChooseStartsOnlyFromACleanPageAndNotBesideAnotherClean) {
@@ -255,12 +256,12 @@ TEST_F(JunkClean, RepairChooseStartsOnlyFromACleanPageAndNotBesideAnotherClean) 
     };
     EXPECT_EQ(repair(L"[]", 4), -3);
     EXPECT_EQ(repair(L"[]", L"32"), -3);
-    app::ZoneBits() = 0x20 | 0x02;
+    core::ZoneBits() = 0x20 | 0x02;
     EXPECT_EQ(repair(L"[]", 8), 0x22);
-    app::ZoneBits() = 0x04;  // a junk page scan does not block a clean
+    core::ZoneBits() = 0x04;  // a junk page scan does not block a clean
     EXPECT_EQ(repair(L"not json", 128), 0);
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    EXPECT_EQ(app::ZoneBits().load(), 0x04u);
+    EXPECT_EQ(core::ZoneBits().load(), 0x04u);
     EXPECT_EQ(host.CallsOf("GetAllItemInfo").size(), 1u);
 }
 
@@ -278,8 +279,8 @@ TEST_F(JunkClean, ALongListIsSharedByTwoThreadsThatBothStop) {
     make();
     Scan(0);
     {
-        const app::TaskScope task;
-        app::RaiseStopFlag();
+        const core::TaskScope task;
+        core::RaiseStopFlag();
         junk::CleanRun run;
         junk::CleanJunkCategory(0, run);
     }
@@ -308,8 +309,8 @@ TEST_F(JunkClean, AHugeSelectionTextIsRefusedBeforeItIsRead) {
     EXPECT_EQ(call("RepairChoose", {huge, 32}), Value(-3));
     EXPECT_EQ(call("CleanSystemFile", {huge, 11}), Value(-3));
     EXPECT_EQ(call("GetChooseStatistics", {huge, 1}), Value(L"[]"));
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
-    EXPECT_EQ(app::LiveWorkerBits(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::LiveWorkerBits(), 0u);
 }
 
 TEST_F(JunkClean, RemoveEmptyFolderTreeKeepsEveryFolderThatHoldsAFile) {

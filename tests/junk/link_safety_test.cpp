@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
@@ -32,8 +32,8 @@ protected:
         ASSERT_TRUE(links.Make(target, link)) << std::string(link.begin(), link.end());
     }
     void Clean(int category) {
-        const app::TaskScope task;
-        app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
+        const core::TaskScope task;
+        core::ZoneBits() = core::JUNKFILE_CLEAN_WORKING;
         junk::RunClean({{1, category}});
     }
     testsupport::LinuxLinks links;

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/keep_list.h"
-#include "app/worker_tasks.h"
+#include "core/keep_list.h"
+#include "core/worker_tasks.h"
 #include "junk/junk_clean.h"
 #include "support/junk_fixtures.h"
 #include "support/recording_host.h"
@@ -82,17 +82,17 @@ TEST(RecycleBin, ABinHoldingAKeptItemIsNotEmptied) {
 
     struct Forgotten {
         ~Forgotten() {
-            app::PublishKeptItems({});
+            core::PublishKeptItems({});
             junk::JunkList(junk::kRecycleBinCategory).Clear();
-            app::ZoneBits() = 0;
+            core::ZoneBits() = 0;
         }
     } forgotten;
     testsupport::PublishedHost page;
-    app::ZoneBits() = app::JUNKFILE_CLEAN_WORKING;
+    core::ZoneBits() = core::JUNKFILE_CLEAN_WORKING;
     junk::JunkFileList& listed = junk::JunkList(junk::kRecycleBinCategory);
     junk::ScanRecycleBin(listed);
     ASSERT_FALSE(listed.Empty());
-    app::PublishKeptItems({common::NormalKeepText(dir.Path())});
+    core::PublishKeptItems({common::NormalKeepText(dir.Path())});
     junk::CleanRun run;
     run.health = 50;
     junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
@@ -102,7 +102,7 @@ TEST(RecycleBin, ABinHoldingAKeptItemIsNotEmptied) {
     EXPECT_EQ(run.cleanedBytes, 0u);
     EXPECT_TRUE(page.CallsOf("SetCleanEnd").empty());
 
-    app::PublishKeptItems({});
+    core::PublishKeptItems({});
     junk::CleanJunkCategory(junk::kRecycleBinCategory, run);
     EXPECT_FALSE(inBin());
     EXPECT_TRUE(listed.Empty());

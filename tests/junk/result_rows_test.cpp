@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/script_bridge.h"
+#include "core/script_bridge.h"
 #include "support/bridge_call.h"
 #include "support/junk_fixtures.h"
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/operation_lock.h"
 #include "common/crash_point.h"
+#include "core/operation_lock.h"
 #include "disk/download_folders.h"
 #include "services/test_services.h"
 #include "startup/startup_sandbox.h"
@@ -435,7 +435,7 @@ void KillAndStartAgain(const KillCase& row) {
 
     // A killed holder frees the operation lock.
     {
-        app::OperationLock lock;
+        core::OperationLock lock;
         EXPECT_TRUE(lock.Take(0));
         lock.Release();
     }
@@ -494,7 +494,7 @@ TEST_P(MigrationKill, TheNextStartMovesEveryRowOnce) {
         ASSERT_EQ(killed.exitCode, common::kCrashExitCode) << "the start never reached its crash point\n"
                                                            << killed.out << killed.err;
         {
-            app::OperationLock lock;
+            core::OperationLock lock;
             EXPECT_TRUE(lock.Take(0));
         }
         const ProgramRun next = program(L"undo list --json");

@@ -4,20 +4,20 @@
 
 #include <algorithm>
 
-#include "app/script_bridge.h"
-#include "app/settings_store.h"
-#include "app/worker_tasks.h"
 #include "common/app_directory.h"
 #include "common/fs_redirection.h"
+#include "core/keep_list.h"
+#include "core/script_bridge.h"
+#include "core/settings_store.h"
+#include "core/worker_tasks.h"
+#include "db/scratch_database.h"
 #include "junk/result_kinds.h"
 #include "junk/result_rows.h"
-#include "registry/registry_rows.h"
 #include "registry/registry_access.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_restore.h"
+#include "registry/registry_rows.h"
 #include "registry/registry_scan.h"
-#include "app/keep_list.h"
-#include "db/scratch_database.h"
 #include "support/bridge_call.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -227,18 +227,18 @@ TEST_F(RegistryCleaner, KeyIssuesAreDeletedUnlessTheyGainedSubKeys) {
 // kept after the scan listed it is neither saved nor deleted by the repair.
 TEST_F(RegistryCleaner, KeptKeysAndEntriesAreNeitherListedNorRepaired) {
     struct Forgotten {
-        ~Forgotten() { app::PublishKeptItems({}); }
+        ~Forgotten() { core::PublishKeptItems({}); }
     } forgotten;
     const std::wstring muiValue = L"HKEY_CURRENT_USER\\Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\"
                                   L"Shell\\MuiCache\\C:\\QoGone\\app.exe.FriendlyAppName";
-    ASSERT_EQ(app::KeepItem(L"hkcu\\software\\qoempty"), app::KeepResult::Done);
-    ASSERT_EQ(app::KeepItem(muiValue), app::KeepResult::Done);
+    ASSERT_EQ(core::KeepItem(L"hkcu\\software\\qoempty"), core::KeepResult::Done);
+    ASSERT_EQ(core::KeepItem(muiValue), core::KeepResult::Done);
     const auto invalid = Invalid();
     EXPECT_FALSE(Holds(Scan(2), invalid[2].second));
     EXPECT_FALSE(Holds(Scan(1), invalid[1].second));
     EXPECT_TRUE(Holds(Scan(6), invalid[7].second));
 
-    ASSERT_EQ(app::KeepItem(L"HKCR\\.QOEMPTY"), app::KeepResult::Done);
+    ASSERT_EQ(core::KeepItem(L"HKCR\\.QOEMPTY"), core::KeepResult::Done);
     testsupport::TempDir backups;
     registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
     const RegistryIssueList listed = {invalid[2].second, invalid[7].second, invalid[4].second};
@@ -260,7 +260,7 @@ TEST_F(RegistryCleaner, KeptKeysAndEntriesAreNeitherListedNorRepaired) {
 TEST_F(RegistryCleaner, ADefaultValueIsListedKeptSavedAndDeletedAsThatValueAlone) {
     struct Forgotten {
         ~Forgotten() {
-            app::PublishKeptItems({});
+            core::PublishKeptItems({});
             DeleteValue(Root(kLocalMachine), kFirewallRules, L"", KEY_WOW64_64KEY);
         }
     } forgotten;
@@ -273,10 +273,10 @@ TEST_F(RegistryCleaner, ADefaultValueIsListedKeptSavedAndDeletedAsThatValueAlone
 
     const std::wstring keepText = registry::KeepTextOf(defaultRule);
     EXPECT_EQ(keepText, L"HKEY_LOCAL_MACHINE\\" + std::wstring(kFirewallRules) + L"\\(Default)");
-    ASSERT_EQ(app::KeepItem(keepText), app::KeepResult::Done);
+    ASSERT_EQ(core::KeepItem(keepText), core::KeepResult::Done);
     EXPECT_FALSE(Holds(Scan(0), defaultRule));
     EXPECT_TRUE(Holds(Scan(0), named));
-    ASSERT_EQ(app::UnkeepItem(keepText), app::KeepResult::Done);
+    ASSERT_EQ(core::UnkeepItem(keepText), core::KeepResult::Done);
 
     testsupport::TempDir backups;
     registry::RegistryBackup backup = registry::RegistryBackup::InFolder(backups.Path());
@@ -300,7 +300,7 @@ TEST_F(RegistryCleaner, ADefaultValueIsListedKeptSavedAndDeletedAsThatValueAlone
 // own text (a value with its name, though the row shows only its key).
 TEST_F(RegistryCleaner, KeepingARowKeepsThatIssueAlone) {
     struct Forgotten {
-        ~Forgotten() { app::PublishKeptItems({}); }
+        ~Forgotten() { core::PublishKeptItems({}); }
     } forgotten;
     RegistryIssueList& list = registry::RegistryIssueLists()[3];
     const auto invalid = Invalid();
@@ -326,7 +326,7 @@ TEST_F(RegistryCleaner, BackupThatCannotBeWrittenDeletesNothing) {
 // health score does not rise.
 TEST_F(RegistryCleaner, ACategoryWhoseBackupCannotBeWrittenIsReportedAsNotCleaned) {
     testsupport::PublishedHost page;
-    app::ZoneBits() = app::REG_CLEAN_WORKING;
+    core::ZoneBits() = core::REG_CLEAN_WORKING;
     RegistryIssueList& list = registry::RegistryIssueLists()[2];
     list = {KeyIssue(kCurrentUser, L"Software\\", L"QoEmpty")};
     junk::CleanRun run;
@@ -339,7 +339,7 @@ TEST_F(RegistryCleaner, ACategoryWhoseBackupCannotBeWrittenIsReportedAsNotCleane
     EXPECT_TRUE(page.CallsOf("SetCleanEnd").empty());
     EXPECT_NE(junk::AllItemInfoText().find(LR"({"first":0,"second":2,"three":1,"four":"0"})"), std::wstring::npos);
     list.clear();
-    app::ZoneBits() = 0;
+    core::ZoneBits() = 0;
 }
 
 TEST_F(RegistryCleaner, ImportingTheBackupBringsEveryRepairedIssueBack) {
@@ -396,11 +396,11 @@ std::vector<std::wstring> BackupFiles() {
 
 TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    app::ZoneBits() = 0;
+    core::ZoneBits() = 0;
     testsupport::PublishedHost page;
     ASSERT_EQ(CallNative("ScanRegistry", {engine::Value(0)}), engine::Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
-    EXPECT_EQ(app::ZoneBits().load(), 0u);
+    EXPECT_EQ(core::ZoneBits().load(), 0u);
 
     const auto reports = page.CallsOf("SetErrorNumAndSize");
     ASSERT_EQ(reports.size(), 7u);
@@ -419,7 +419,7 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     std::vector<int> progress;
     for (const auto& call : page.CallsOf("SetScanProcess")) progress.push_back(*call.args[0].AsInt());
     EXPECT_EQ(progress, (std::vector<int>{14, 28, 42, 57, 71, 85, 100}));
-    EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total));
+    EXPECT_EQ(core::ReadRegistryIssueCount(), static_cast<DWORD>(total));
 
     const std::wstring rows = CallNative("GetErrorDetails", {0, 2, 0, 50}).Text();
     EXPECT_NE(rows.find(L"{\"first\":\"HKEY_CURRENT_USER\\\\Software\\\\QoEmpty\"}"), std::wstring::npos) << rows;
@@ -437,7 +437,7 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     EXPECT_FALSE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
     EXPECT_FALSE(KeyExists(Root(kClassesRoot), L".qoempty"));
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoWithValue"));
-    EXPECT_EQ(app::ReadRegistryIssueCount(), static_cast<DWORD>(total - counts[2] - counts[6]));
+    EXPECT_EQ(core::ReadRegistryIssueCount(), static_cast<DWORD>(total - counts[2] - counts[6]));
     EXPECT_EQ(CallNative("GetErrorDetails", {0, 2, 0, 50}), engine::Value(L"[]"));
     // The change journal holds the clean, with what it removed.
     std::vector<db::RegistryCleanRow> journal;

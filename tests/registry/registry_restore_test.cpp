@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/undo_changes.h"
 #include "common/handles.h"
 #include "db/scratch_database.h"
 #include "registry/registry_access.h"
@@ -15,6 +14,7 @@
 #include "registry/registry_journal.h"
 #include "registry/registry_repair.h"
 #include "registry/registry_restore.h"
+#include "suite/undo_changes.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -212,23 +212,23 @@ TEST_F(RegistryCleanUndo, ARestoreThatFailedSomewhereStaysRestorableUntilAllIsBa
     const std::string id = "registry-" + std::to_string(*clean);
 
     SetKeyAccess(kDenied, L"D:P(A;;KR;;;WD)");
-    app::RestoreOutcome outcome = app::RestoreChange(id);
-    EXPECT_EQ(outcome.status, app::RestoreStatus::Failed);
+    suite::RestoreOutcome outcome = suite::RestoreChange(id);
+    EXPECT_EQ(outcome.status, suite::RestoreStatus::Failed);
     EXPECT_EQ(outcome.restored, 1u);
     EXPECT_EQ(outcome.failed, std::vector<std::wstring>{L"HKEY_CURRENT_USER\\Software\\QoUndoDenied"});
     EXPECT_EQ(read(kOpen, L"b"), open);
-    ASSERT_EQ(app::ListChanges().size(), 1u);
-    EXPECT_FALSE(app::ListChanges()[0].restored);
+    ASSERT_EQ(suite::ListChanges().size(), 1u);
+    EXPECT_FALSE(suite::ListChanges()[0].restored);
 
     SetKeyAccess(kDenied, L"D:P(A;;KA;;;WD)");
-    outcome = app::RestoreChange(id);
-    EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+    outcome = suite::RestoreChange(id);
+    EXPECT_EQ(outcome.status, suite::RestoreStatus::Restored);
     EXPECT_EQ(outcome.restored, 1u);
     EXPECT_EQ(outcome.existing, std::vector<std::wstring>{L"HKEY_CURRENT_USER\\Software\\QoUndoOpen\\b"});
     EXPECT_TRUE(outcome.failed.empty());
     EXPECT_EQ(read(kDenied, L"a"), denied);
-    EXPECT_TRUE(app::ListChanges()[0].restored);
-    EXPECT_EQ(app::RestoreChange(id).status, app::RestoreStatus::AlreadyRestored);
+    EXPECT_TRUE(suite::ListChanges()[0].restored);
+    EXPECT_EQ(suite::RestoreChange(id).status, suite::RestoreStatus::AlreadyRestored);
 }
 
 TEST(RegistryBackupRetention, KeepsThirtyDaysAndAlwaysTheNewestTen) {

@@ -10,13 +10,13 @@
 #include <functional>
 #include <regex>
 
-#include "app/script_bridge.h"
-#include "app/undo_changes.h"
+#include "core/script_bridge.h"
 #include "db/scratch_database.h"
 #include "services/service_bridge.h"
 #include "services/service_change.h"
 #include "services/start_type.h"
 #include "services/test_services.h"
+#include "suite/undo_changes.h"
 
 namespace {
 
@@ -162,11 +162,11 @@ TEST_F(ServiceManager, ATypeSetSinceTheChangeIsKeptAndTheChangeSettled) {
          }},
         {"undo list",
          [](const std::string& id, const Value&) {
-             const app::RestoreOutcome outcome = app::RestoreChange(id);
-             EXPECT_EQ(outcome.status, app::RestoreStatus::Restored);
+             const suite::RestoreOutcome outcome = suite::RestoreChange(id);
+             EXPECT_EQ(outcome.status, suite::RestoreStatus::Restored);
              EXPECT_EQ(outcome.restored, 0u);
              EXPECT_EQ(outcome.existing, std::vector<std::wstring>{kAlpha.name + L" 2"});
-             EXPECT_EQ(app::RestoreChange(id).status, app::RestoreStatus::AlreadyRestored);
+             EXPECT_EQ(suite::RestoreChange(id).status, suite::RestoreStatus::AlreadyRestored);
          }},
     };
     for (const Case& c : cases) {
@@ -182,9 +182,9 @@ TEST_F(ServiceManager, ATypeSetSinceTheChangeIsKeptAndTheChangeSettled) {
         c.restoreTwice(id, record);
         EXPECT_EQ(services_.StartType(kAlpha.name), SERVICE_AUTO_START);
         EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
-        const std::vector<app::Change> changes = app::ListChanges();
+        const std::vector<suite::Change> changes = suite::ListChanges();
         const auto change =
-            std::find_if(changes.begin(), changes.end(), [&](const app::Change& listed) { return listed.id == id; });
+            std::find_if(changes.begin(), changes.end(), [&](const suite::Change& listed) { return listed.id == id; });
         ASSERT_NE(change, changes.end());
         EXPECT_TRUE(change->restored);
     }

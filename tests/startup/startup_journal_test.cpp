@@ -4,13 +4,13 @@
 
 #include <optional>
 
-#include "app/undo_changes.h"
 #include "common/handles.h"
 #include "common/windows_version.h"
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_journal.h"
 #include "startup/startup_sandbox.h"
+#include "suite/undo_changes.h"
 
 namespace {
 
@@ -154,18 +154,18 @@ TEST(StartupJournal, TheChangeListRestoresASwitchOnce) {
     const int generation = common::GetWindowsGeneration();
     sandbox.SetRunValue(HKEY_CURRENT_USER, kRunKey, L"QoTest listed", testsupport::ProgramFile());
     ASSERT_TRUE(Switch(L"QoTest listed", true, generation));
-    const std::vector<app::Change> changes = app::ListChanges();
+    const std::vector<suite::Change> changes = suite::ListChanges();
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].kind, "startup-off");
     EXPECT_EQ(changes[0].what, L"Quillmark Orvane");  // the program's description
     EXPECT_EQ(changes[0].id, "startup-" + std::to_string(Switches()[0].id));
 
-    const app::RestoreOutcome first = app::RestoreChange(changes[0].id);
-    EXPECT_EQ(first.status, app::RestoreStatus::Restored);
+    const suite::RestoreOutcome first = suite::RestoreChange(changes[0].id);
+    EXPECT_EQ(first.status, suite::RestoreStatus::Restored);
     EXPECT_EQ(StateOf(L"QoTest listed", generation), 0);
-    EXPECT_TRUE(app::ListChanges()[0].restored);
-    EXPECT_EQ(app::RestoreChange(changes[0].id).status, app::RestoreStatus::AlreadyRestored);
-    EXPECT_EQ(app::RestoreChange("startup-999").status, app::RestoreStatus::Unknown);
+    EXPECT_TRUE(suite::ListChanges()[0].restored);
+    EXPECT_EQ(suite::RestoreChange(changes[0].id).status, suite::RestoreStatus::AlreadyRestored);
+    EXPECT_EQ(suite::RestoreChange("startup-999").status, suite::RestoreStatus::Unknown);
 }
 
 }  // namespace

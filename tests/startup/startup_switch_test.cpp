@@ -8,9 +8,10 @@
 #include <cstring>
 #include <map>
 
-#include "app/operation_lock.h"
-#include "app/script_bridge.h"
+#include "app/bridge_table.h"
 #include "common/handles.h"
+#include "core/operation_lock.h"
+#include "core/script_bridge.h"
 #include "startup/shell_link.h"
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
@@ -326,7 +327,7 @@ TEST(StartupSwitch, ThePageReachesTheManagerThroughTheBridge) {
     StartupSandbox sandbox;
     sandbox.SetRunValue(HKEY_CURRENT_USER, kRunKey, L"QoTest page", testsupport::ProgramFile());
     sandbox.SetApproval(HKEY_CURRENT_USER, L"Run", L"QoTest page", Approval(2));
-    const app::ScriptBridge& bridge = app::NativeFunctions();
+    const core::ScriptBridge& bridge = app::NativeFunctions();
     using engine::Value;
 
     const std::optional<Value> list = bridge.Call("GetStartupInfo", {});
@@ -343,7 +344,7 @@ TEST(StartupSwitch, ThePageReachesTheManagerThroughTheBridge) {
     const std::vector<Value> disable = {Value(index), Value(true)};
     // While the command line holds the operation lock the page switches nothing.
     {
-        app::OperationLock commandLine;
+        core::OperationLock commandLine;
         ASSERT_TRUE(commandLine.Take(0));
         EXPECT_EQ(bridge.Call("SetSingleStartupInfo", disable), Value(false));
         std::string json = "[";

@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/script_bridge.h"
+#include "app/bridge_table.h"
+#include "core/script_bridge.h"
 
 namespace testsupport {
 

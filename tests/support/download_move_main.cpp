@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/operation_lock.h"
-#include "app/worker_tasks.h"
 #include "common/app_directory.h"
 #include "common/verified_folder.h"
+#include "core/operation_lock.h"
+#include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/download_move.h"
 #include "disk/move_counters.h"
@@ -21,11 +21,11 @@
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     db::Database().Open(common::GetAppDirectory().Text());
-    app::OperationLock lock;
+    core::OperationLock lock;
     if (!lock.Take(0)) return 3;
     const std::wstring target = argv[1];
     const std::vector<std::wstring> sources(argv + 2, argv + argc);
-    const app::TaskScope task;
+    const core::TaskScope task;
     if (!common::MakeVerifiedFolder(target)) return 1;
     disk::RunDownloadMove(sources, target, disk::SystemDownloadSettings());
     const disk::MoveCounters& counters = disk::DownloadMoveCounters();

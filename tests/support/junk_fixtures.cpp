@@ -1,6 +1,6 @@
 #include "support/junk_fixtures.h"
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 #include "junk/junk_scan.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -15,7 +15,7 @@ std::vector<std::wstring> PathsOf(const junk::JunkFileList& list) {
 
 namespace {
 void ResetState() {
-    app::ZoneBits() = 0;
+    core::ZoneBits() = 0;
     junk::ResetJunkLists();
     junk::Undeletables().Clear();
 }

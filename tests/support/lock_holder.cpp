@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "app/operation_lock.h"
+#include "core/operation_lock.h"
 
 int wmain(int argc, wchar_t** argv) {
     const bool account = argc > 1 && std::wcscmp(argv[1], L"account") == 0;
-    app::OperationLock lock(account ? app::LockScope::Account : app::LockScope::Machine);
+    core::OperationLock lock(account ? core::LockScope::Account : core::LockScope::Machine);
     if (!lock.Take(0)) {
         std::puts("refused");
         return 1;

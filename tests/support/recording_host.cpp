@@ -2,16 +2,16 @@
 
 #include <windows.h>
 
-#include "app/worker_tasks.h"
+#include "core/worker_tasks.h"
 
 namespace testsupport {
 
-PublishedHost::PublishedHost() { app::PublishMainWindow(this); }
-PublishedHost::~PublishedHost() { app::PublishMainWindow(nullptr); }
+PublishedHost::PublishedHost() { core::PublishMainWindow(this); }
+PublishedHost::~PublishedHost() { core::PublishMainWindow(nullptr); }
 
 bool WaitForWorkers() {
     for (int i = 0; i < 3000; ++i) {
-        if (app::LiveWorkerBits() == 0) return true;
+        if (core::LiveWorkerBits() == 0) return true;
         Sleep(10);
     }
     return false;

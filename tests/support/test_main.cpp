@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/keep_list.h"
+#include "core/keep_list.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -41,8 +41,8 @@ private:
 // the list unread, unreadable or lost makes it so itself.
 class FreshKeepList : public testing::EmptyTestEventListener {
     void OnTestStart(const testing::TestInfo&) override {
-        app::PublishKeptItems({});
-        app::SetDeletionCheckHook({});
+        core::PublishKeptItems({});
+        core::SetDeletionCheckHook({});
     }
 };
 

@@ -1,0 +1,11 @@
+#pragma once
+// "Scan All": the seven registry categories and the thirteen junk
+// categories in one worker, then the health score and the stored results.
+#include "core/script_bridge.h"
+
+namespace suite {
+
+// HomeScan(): 0 when the scan started, else the busy word.
+engine::Value HomeScan(core::BridgeArgs args);
+
+}  // namespace suite
