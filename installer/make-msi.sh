@@ -1,38 +1,69 @@
 #!/usr/bin/env bash
-# Builds the MSI package of the 32-bit program with msitools' wixl from
-# QuillmarkOrvane.wxs.
-# usage: make-msi.sh BUILD_DIR VERSION OUTPUT
-#   BUILD_DIR  the 32-bit build folder (its bin/ and seed/ hold the shipped files)
-#   VERSION    the program's four-field version A.B.C.D
-# Windows Installer compares only three fields of a package's version (at most
-# 255.255.65535), and a release may raise only the fourth: the package's version
-# is A.B.(100*C + D), so that every newer program is a newer package too
-# (1.0.0.1 -> 1.0.1, 1.0.0.2 -> 1.0.2, 1.0.1.0 -> 1.0.100).
+# Builds an MSI package of Quillmark Orvane with msitools' wixl from
+# QuillmarkOrvane.wxs: the 64-bit package from a 64-bit build, the 32-bit one
+# from a 32-bit build.
+# usage: make-msi.sh [--sign CERT KEY] ARCH BUILD_DIR VERSION OUTPUT
+#   --sign CERT KEY  sign both programs and the package with osslsigncode
+#                    (PEM certificate chain and its private key)
+#   ARCH       x64 or x86
+#   BUILD_DIR  the build folder of that architecture (its bin/ and seed/ hold
+#              the shipped files)
+#   VERSION    the package's version A.B.C, the programs' being A.B.C.0
+#              (Windows Installer compares three fields, at most 255.255.65535)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build_dir=$(realpath -m "$1")
-output=$(realpath -m "$3")
+sign_cert="" sign_key=""
+if [ "${1:-}" = --sign ]; then
+  sign_cert=$(realpath -m "$2") sign_key=$(realpath -m "$3")
+  shift 3
+fi
+[ $# -eq 4 ] || { echo "usage: make-msi.sh [--sign CERT KEY] x64|x86 BUILD_DIR VERSION OUTPUT" >&2; exit 2; }
+arch=$1 build_dir=$(realpath -m "$2") version=$3 output=$(realpath -m "$4")
+
+# The UpgradeCodes never change, or installed copies would no longer be upgraded.
+upgrade_code64=C239C632-196A-4F53-ABF6-940D0F8E7496
+upgrade_code32=8ABC8C70-F22C-4BB4-A7E0-C50B8282CBE5
+case $arch in
+  x64) upgrade_code=$upgrade_code64 win64=yes program_files=ProgramFiles64Folder ;;
+  x86) upgrade_code=$upgrade_code32 win64=no program_files=ProgramFilesFolder ;;
+  *) echo "make-msi: architecture '$arch' is neither x64 nor x86" >&2; exit 2 ;;
+esac
+
+[[ $version =~ ^([0-9]{1,3})\.([0-9]{1,3})\.([0-9]{1,5})$ ]] &&
+  [ "$((10#${BASH_REMATCH[1]}))" -le 255 ] && [ "$((10#${BASH_REMATCH[2]}))" -le 255 ] &&
+  [ "$((10#${BASH_REMATCH[3]}))" -le 65535 ] ||
+  { echo "make-msi: version '$version' is not A.B.C (A, B <= 255; C <= 65535)" >&2; exit 1; }
+version=$((10#${BASH_REMATCH[1]})).$((10#${BASH_REMATCH[2]})).$((10#${BASH_REMATCH[3]}))
+product_code=$(cmake -DUPGRADE_CODE="$upgrade_code" -DVERSION="$version" -P "$here/product-code.cmake")
+
 # wixl 0.101 finds no file by an absolute path, and writes the icons into an
 # "Icon" folder where it runs: it runs in a scratch folder beside the output,
 # with paths relative to that.
 scratch=$(mktemp -d "$output.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
-build_dir=$(realpath -m --relative-to=. "$build_dir")
 source_dir=$(realpath -m --relative-to=. "$(dirname "$here")")
+program_dir=$(realpath -m --relative-to=. "$build_dir/bin")
 
-IFS=. read -r major minor patch tweak rest <<<"$2"
-tweak=${tweak:-0}
-[[ "$major.$minor.$patch.$tweak" =~ ^[0-9]{1,5}(\.[0-9]{1,5}){3}$ && -z $rest ]] ||
-  { echo "make-msi: version '$2' is not A.B.C.D" >&2; exit 1; }
-major=$((10#$major)) minor=$((10#$minor)) build=$((10#$patch * 100 + 10#$tweak)) tweak=$((10#$tweak))
-if [ "$major" -gt 255 ] || [ "$minor" -gt 255 ] || [ "$tweak" -gt 99 ] || [ "$build" -gt 65535 ]; then
-  echo "make-msi: version '$2' has no package version (A, B <= 255; D <= 99; 100*C + D <= 65535)" >&2
-  exit 1
+# Signed copies of the programs go into the package; the build's own stay as built.
+sign() {  # sign INPUT OUTPUT
+  osslsigncode sign -certs "$sign_cert" -key "$sign_key" -h sha256 -n "Quillmark Orvane" \
+    -in "$1" -out "$2" >/dev/null
+}
+if [ -n "$sign_cert" ]; then
+  mkdir programs
+  for name in QuillmarkOrvane.exe orvane.exe; do sign "$build_dir/bin/$name" "programs/$name"; done
+  program_dir=programs
 fi
 
 # Written aside and moved in: a failed build leaves no package behind.
-wixl --arch x86 -D "Version=$major.$minor.$build" \
-  -D "BuildDir=$build_dir" -D "SourceDir=$source_dir" \
-  -o "$output.part" "$source_dir/installer/QuillmarkOrvane.wxs"
-mv -f "$output.part" "$output"
+wixl --arch "$arch" -D "Arch=$arch" -D "Version=$version" -D "ProductCode=$product_code" \
+  -D "UpgradeCode=$upgrade_code" -D "UpgradeCode64=$upgrade_code64" -D "UpgradeCode32=$upgrade_code32" \
+  -D "Win64=$win64" -D "ProgramFiles=$program_files" -D "ProgramDir=$program_dir" \
+  -D "BuildDir=$(realpath -m --relative-to=. "$build_dir")" -D "SourceDir=$source_dir" \
+  -o package.msi "$source_dir/installer/QuillmarkOrvane.wxs"
+if [ -n "$sign_cert" ]; then
+  sign package.msi signed.msi
+  mv -f signed.msi package.msi
+fi
+mv -f package.msi "$output"

@@ -18,6 +18,12 @@ bash "$root/scripts/build.sh"
 product=$build
 use_runnable_build "$product"
 [ "$build" = "$product" ] || bash "$root/scripts/build.sh"
+# The installer test installs both packages: where the tests run the 32-bit
+# build, the 64-bit package is built too (build/x64, as above).
+if [ "$build" = "$product" ]; then
+  QO_TARGET=x86_64 QO_BUILD_DIR=$product/x64 QO_DEPS_DIR=${QO_DEPS_DIR:-$product/_deps} \
+    bash "$root/scripts/build.sh" msi
+fi
 
 reports=$build/test-reports
 rm -rf "$reports" && mkdir -p "$reports"
