@@ -12,6 +12,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/run_trail.h"
 #include "common/app_directory.h"
 #include "core/keep_list.h"
 #include "core/operation_lock.h"
@@ -49,6 +50,8 @@ int Run(const std::vector<std::string>& words) {
         Print(stdout, cli::HelpText());
         return cli::kDone;
     }
+    // A run that changes something leaves one event in the Application log.
+    cli::RunTrail trail(command);
     // The window's database beside the program: the service log and the kept
     // startup entries are the same for both.
     db::Database().Open(common::GetAppDirectory().Text());
@@ -64,12 +67,13 @@ int Run(const std::vector<std::string>& words) {
         Print(stderr, lock.Refusal().empty()
                           ? "orvane: busy: the Quillmark Orvane window or another orvane is at work\n"
                           : "orvane: the operation lock cannot be taken: " + engine::Utf8FromWide(lock.Refusal()) + "\n");
-        return cli::kBusy;
+        return trail.Ended(cli::kBusy);
     }
     SetConsoleCtrlHandler(StopOnControl, TRUE);
     const core::TaskScope task;
     const cli::Outcome outcome = cli::RunCommand(command);
     lock.Release();
+    trail.Ended(outcome.exitCode, outcome.json.get());
     if (outcome.exitCode == cli::kUsage) return UsageError(outcome.error);
     if (!outcome.error.empty()) Print(stderr, "orvane: " + outcome.error + "\n");
     if (command.json) {
