@@ -20,7 +20,8 @@ void WriteKeepTrail(bool adding, const std::wstring& text, core::KeepResult resu
                      result == core::KeepResult::Done ? 1 : 0, 0,
                      result == core::KeepResult::Done || (adding && result == core::KeepResult::Unchanged)
                          ? core::kTrailDone
-                         : core::kTrailSomeLeft);
+                     : result == core::KeepResult::NotPermitted ? core::kTrailRefused
+                                                                : core::kTrailSomeLeft);
 }
 
 }  // namespace
@@ -44,7 +45,7 @@ engine::Value KeepListedItem(core::BridgeArgs args) {
     if (!text) return kNoSuchRow;
     const core::KeepResult result = core::KeepItem(*text);
     WriteKeepTrail(true, *text, result);
-    if (result == core::KeepResult::Failed) return kNotStored;
+    if (result == core::KeepResult::Failed || result == core::KeepResult::NotPermitted) return kNotStored;
     kind->RemoveAt(category, static_cast<std::size_t>(position));
     return kKept;
 }
@@ -55,14 +56,18 @@ engine::Value RemoveKeptItem(core::BridgeArgs args) {
     switch (result) {
         case core::KeepResult::Done: return 0;
         case core::KeepResult::Unchanged: return 1;
-        case core::KeepResult::Failed: break;
+        case core::KeepResult::Failed:
+        case core::KeepResult::NotPermitted: break;
     }
     return 2;
 }
 
 engine::Value GetKeepListNotice(core::BridgeArgs) {
     engine::Value recovery = engine::Value::Null();
-    if (const std::optional<db::DatabaseRecovery> recovered = db::Database().TakeRecovery())
+    // One store's recovery at a time: the other's shows at the next call.
+    std::optional<db::DatabaseRecovery> recovered = db::Database(db::Store::Machine).TakeRecovery();
+    if (!recovered) recovered = db::Database(db::Store::User).TakeRecovery();
+    if (recovered)
         recovery = engine::Value::Map({{L"aside", recovered->aside},
                                        {L"keepList", PartOf(recovered->keepList)},
                                        {L"startupKept", PartOf(recovered->startupKept)},

@@ -70,6 +70,8 @@ Parsed ParseArguments(const std::vector<std::string>& arguments) {
             parsed.command.json = true;
         } else if (word == "--details" && form->details) {
             parsed.command.details = true;
+        } else if (word == "--all-users" && (form->verb == Verb::Scan || form->verb == Verb::Clean)) {
+            parsed.command.allUsers = true;
         } else if (word.starts_with("--")) {
             return Usage("unknown option: " + word);
         } else {
@@ -89,6 +91,10 @@ const char* HelpText() {
            "  list [--json]                       the category ids and their names\n"
            "  scan [--json] [--details] [ID...]   what a clean would remove (all categories by default)\n"
            "  clean [--json] ID...                clean the named categories (\"all\" names every one)\n"
+           "  scan|clean --all-users [--json] ID...  the per-user file categories (junk.temp,\n"
+           "                                      junk.rdp_cache, junk.recycle_bin, junk.thumbnails) of every\n"
+           "                                      local user's profile, as SYSTEM or an administrator\n"
+           "                                      (scan without an id: all four)\n"
            "  startup list [--json]               the startup entries, numbered\n"
            "  startup disable|enable N... [--json]  switch startup entries off or on\n"
            "  services list [--json]              the services and their start types\n"
@@ -111,7 +117,8 @@ const char* HelpText() {
            "  1  done, but some items could not be removed or changed\n"
            "  2  usage error (nothing was done)\n"
            "  3  busy: the Quillmark Orvane window or another orvane is at work\n"
-           "  4  not permitted: the rights this needs are lacking (run it as an administrator), the\n"
+           "  4  not permitted: the rights this needs are lacking (run it as an administrator), a per-user\n"
+           "     category run as SYSTEM (use --all-users), a category --all-users does not take, the\n"
            "     change is refused (a driver, or a start type that could not be given back), or the keep\n"
            "     list cannot be read or was lost, so nothing is deleted (the message says why)\n";
 }

@@ -15,6 +15,7 @@ struct Command {
     Verb verb = Verb::Help;
     bool json = false;
     bool details = false;
+    bool allUsers = false;           // Scan, Clean: every local user's profile
     bool enable = false;             // StartupSwitch: enable, else disable
     std::vector<std::string> words;  // ids; startup entries; service NAME TYPE; a change; a kept item
 };

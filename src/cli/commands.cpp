@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "cli/all_users.h"
 #include "cli/category_ids.h"
 #include "cli/progress_line.h"
+#include "common/account_sid.h"
 #include "common/app_directory.h"
 #include "common/windows_version.h"
 #include "core/keep_list.h"
@@ -29,6 +31,7 @@
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_item.h"
+#include "startup/startup_store.h"
 #include "suite/undo_changes.h"
 
 namespace cli {
@@ -50,6 +53,13 @@ Outcome Usage(std::string error) {
     Outcome outcome;
     outcome.exitCode = kUsage;
     outcome.error = std::move(error);
+    return outcome;
+}
+
+Outcome NotPermitted(std::string reason) {
+    Outcome outcome;
+    outcome.exitCode = kNotPermitted;
+    outcome.error = std::move(reason);
     return outcome;
 }
 
@@ -147,7 +157,19 @@ Outcome Scan(const Command& command) {
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
     Found total;
+    const std::wstring account = common::ProcessAccountSid();
+    std::size_t refused = 0;
     const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
+        if (const std::string refusal = OwnAccountRefusal(category, account); !refusal.empty()) {
+            ++refused;
+            outcome.error = refusal;
+            cJSON* object = CategoryObject(category);
+            cJSON_AddBoolToObject(object, "permitted", false);
+            cJSON_AddStringToObject(object, "reason", refusal.c_str());
+            cJSON_AddItemToArray(categories, object);
+            outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
+            return;
+        }
         const Found found = ScanCategory(category, sources);
         total.count += found.count;
         total.bytes += found.bytes;
@@ -174,7 +196,7 @@ Outcome Scan(const Command& command) {
     cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
     outcome.lines.push_back("scan: " + Number(total.count) + " items, " + Number(total.bytes) + " bytes in " +
                             Number(cJSON_GetArraySize(categories)) + " categories" + (stopped ? " (stopped)" : ""));
-    outcome.exitCode = stopped ? kSomeLeft : kDone;
+    outcome.exitCode = stopped ? kSomeLeft : refused == selected.size() ? kNotPermitted : kDone;
     return outcome;
 }
 
@@ -185,8 +207,8 @@ junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& 
     return junk::FindResultKind(kind)->Clean(category.index, run);
 }
 
-// Why nothing is deleted while the keep list stands as it does; empty when
-// deleting may go on.
+}  // namespace
+
 std::string KeepListRefusalText(core::KeepRefusal refusal) {
     if (refusal == core::KeepRefusal::None) return {};
     if (refusal == core::KeepRefusal::Unreadable)
@@ -197,6 +219,8 @@ std::string KeepListRefusalText(core::KeepRefusal refusal) {
            ", so nothing is deleted: check \"orvane keep list\", keep again what must stay, then run "
            "\"orvane keep confirm\"";
 }
+
+namespace {
 
 Outcome KeepListRefused(std::string reason) {
     Outcome outcome;
@@ -214,6 +238,7 @@ Outcome Clean(const Command& command) {
         return KeepListRefused(std::move(refused));
     core::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
+    const std::wstring account = common::ProcessAccountSid();
     Outcome outcome;
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
@@ -231,6 +256,14 @@ Outcome Clean(const Command& command) {
             outcome.lines.push_back(std::string(category.id) + "  not permitted");
             return;
         }
+        if (const std::string refusal = OwnAccountRefusal(category, account); !refusal.empty()) {
+            ++refused;
+            outcome.error = refusal;
+            cJSON_AddBoolToObject(object, "permitted", false);
+            cJSON_AddStringToObject(object, "reason", refusal.c_str());
+            outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
+            return;
+        }
         ScanCategory(category, sources);
         // Removed: entries gone (a file gone by itself meanwhile included);
         // bytes: what the deletions freed now.
@@ -245,7 +278,7 @@ Outcome Clean(const Command& command) {
         std::string line = std::string(category.id) + "  " + Number(cleaned.cleaned) + " removed, " +
                            Number(cleaned.left) + " failed, " + Number(cleaned.freedBytes) + " bytes";
         if (category.cleaner == Cleaner::Registry) {
-            const std::wstring backup = run.registryBackup ? run.registryBackup->Path() : std::wstring();
+            const std::wstring& backup = cleaned.registryBackup;
             const bool written = !backup.empty() && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES;
             if (written && cleaned.cleaned)
                 AddText(object, "backup", backup);
@@ -273,11 +306,6 @@ Outcome Clean(const Command& command) {
         outcome.error = "the keep list could not be read during the clean, so it stopped";
     }
     return outcome;
-}
-
-// Machine-wide entries need an administrator to be switched.
-bool MachineWide(const startup::StartupItem& item) {
-    return item.hKey == HKEY_LOCAL_MACHINE || item.folderHive == HKEY_LOCAL_MACHINE;
 }
 
 cJSON* StartupObject(std::size_t number, const startup::StartupItem& item) {
@@ -332,7 +360,8 @@ Outcome StartupSwitch(const Command& command) {
         cJSON* object = StartupObject(number, item);
         cJSON_AddItemToArray(entries, object);
         const bool wanted = (item.bStatus == 0) != command.enable;
-        if (wanted && MachineWide(item) && !engine::ProcessIsElevated()) {
+        // Machine-wide entries need an administrator to be switched.
+        if (wanted && startup::StoreOf(item) == db::Store::Machine && !engine::ProcessIsElevated()) {
             ++refused;
             cJSON_AddBoolToObject(object, "permitted", false);
             outcome.lines.push_back(StartupLine(number, item) + "  (not permitted)");
@@ -349,6 +378,7 @@ Outcome StartupSwitch(const Command& command) {
                             (command.enable ? "on" : "off") + ", " + Number(failed) + " failed" +
                             (refused ? ", " + Number(refused) + " not permitted" : ""));
     outcome.exitCode = Combined(numbers.size(), refused, failed);
+    if (refused) outcome.error = "switching a machine-wide startup entry needs an administrator's rights";
     return outcome;
 }
 
@@ -392,6 +422,7 @@ Outcome ServicesSet(const Command& command) {
                                    [&](const TypeName& entry) { return typeWord == entry.name; });
     if (type == std::end(kTypeNames) || !services::IsApplicableStartType(type->type))
         return Usage("unknown start type: " + typeWord + " (auto, delayed, manual or disabled)");
+    if (!engine::ProcessIsElevated()) return NotPermitted("changing a service needs an administrator's rights");
     const std::optional<int> before = services::ReadServiceStartType(name);
     if (!before) {
         Outcome outcome;
@@ -453,6 +484,15 @@ Outcome UndoRestore(const Command& command) {
     Outcome outcome;
     outcome.json = NewObject();
     cJSON_AddStringToObject(outcome.json.get(), "id", id.c_str());
+    switch (restore.status) {
+        case suite::RestoreStatus::OtherAccount:
+            return NotPermitted("undo " + id + ": this change was made by another account, and only it may undo it");
+        case suite::RestoreStatus::NotPermitted:
+            return NotPermitted("undo " + id + ": undoing this change needs an administrator's rights");
+        case suite::RestoreStatus::BackupRefused:
+            return NotPermitted("undo " + id + ": its backup is not in the program's Backups folder, so it is not read");
+        default: break;
+    }
     static constexpr const char* kStatus[] = {"restored", "already restored", "", "backup gone", "failed"};
     const char* status = kStatus[static_cast<int>(restore.status)];
     cJSON_AddStringToObject(outcome.json.get(), "status", status);
@@ -502,6 +542,8 @@ Outcome KeepChange(const Command& command) {
     const std::wstring item = core::StoredKeepText(WideFromUtf8(command.words[0]));
     if (item.empty()) return Usage("nothing to keep: " + command.words[0]);
     const core::KeepResult result = adding ? core::KeepItem(item) : core::UnkeepItem(item);
+    if (result == core::KeepResult::NotPermitted)
+        return NotPermitted("keep: " + Utf8FromWide(item) + ": the machine's keep list needs an administrator's rights");
     static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
     static constexpr const char* kRemoved[] = {"removed", "not on the keep list", "failed"};
     const char* status = (adding ? kAdded : kRemoved)[static_cast<int>(result)];
@@ -561,8 +603,8 @@ std::string RecoveryLine(const db::DatabaseRecovery& recovery) {
 Outcome RunCommand(const Command& command) {
     switch (command.verb) {
         case Verb::List: return List();
-        case Verb::Scan: return Scan(command);
-        case Verb::Clean: return Clean(command);
+        case Verb::Scan: return command.allUsers ? RunForAllUsers(command) : Scan(command);
+        case Verb::Clean: return command.allUsers ? RunForAllUsers(command) : Clean(command);
         case Verb::StartupList: return StartupList();
         case Verb::StartupSwitch: return StartupSwitch(command);
         case Verb::ServicesList: return ServicesList();

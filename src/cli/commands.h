@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "core/keep_list.h"
 #include "db/database_recovery.h"
 #include "engine/wire_format.h"
 
@@ -26,6 +27,10 @@ bool NeedsOperationLock(const Command& command);
 
 // Runs `command`; the stop flag (Ctrl+C) ends a scan or clean early.
 Outcome RunCommand(const Command& command);
+
+// Why nothing is deleted while the keep list stands as it does; empty when
+// deleting may go on.
+std::string KeepListRefusalText(core::KeepRefusal refusal);
 
 // The one line that tells what the start recovered from a database it set
 // aside.

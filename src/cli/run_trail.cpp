@@ -64,6 +64,7 @@ std::optional<RunEvent> RunEventOf(const Command& command, const cJSON* document
     if (changing == std::end(kChangingVerbs)) return std::nullopt;
     std::string what = std::string("orvane ") + changing->words;
     if (command.verb == Verb::StartupSwitch) what += command.enable ? " enable" : " disable";
+    if (command.allUsers) what += " --all-users";
     for (const std::string& word : command.words) what += " " + word;
     RunEvent event{changing->kind, engine::WideFromUtf8(what)};
     if (document) CountChanges(command, document, event);

@@ -120,6 +120,10 @@ bool MarkReadOnlyForDeletion(HANDLE handle) {
     return false;
 }
 
+// Another program holds the object without sharing its deletion, or has
+// locked a range of it: normal on a live machine, and not a failure.
+bool IsInUseError(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
 DeleteResult DeleteListed(const std::wstring& listedPath, bool folder) {
     if (listedPath.empty()) return DeleteResult::Failed;
     // No FILE_FLAG_OPEN_REPARSE_POINT: a link is followed, so that its final
@@ -132,7 +136,8 @@ DeleteResult DeleteListed(const std::wstring& listedPath, bool folder) {
     if (!object) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? DeleteResult::AlreadyGone
-                                                                             : DeleteResult::Failed;
+               : IsInUseError(error)                                          ? DeleteResult::InUse
+                                                                              : DeleteResult::Failed;
     }
     if (!IsOpenedAt(object.get(), listedPath)) return DeleteResult::Elsewhere;
     if (folder) {
@@ -141,8 +146,10 @@ DeleteResult DeleteListed(const std::wstring& listedPath, bool folder) {
         if (!attributes || !(*attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteResult::Failed;
         return MarkForDeletion(object.get()) ? DeleteResult::Deleted : DeleteResult::Failed;
     }
-    if (MarkForDeletion(object.get()) || MarkReadOnlyForDeletion(object.get())) return DeleteResult::Deleted;
-    return DeleteResult::Failed;
+    if (MarkForDeletion(object.get())) return DeleteResult::Deleted;
+    const DWORD error = GetLastError();
+    if (MarkReadOnlyForDeletion(object.get())) return DeleteResult::Deleted;
+    return IsInUseError(error) ? DeleteResult::InUse : DeleteResult::Failed;
 }
 
 // Opens the listed plain file itself with `access`, sharing only reading;
@@ -176,8 +183,15 @@ void DeleteTally::Add(DeleteResult result, std::uint64_t bytes) {
             ++gone;
             goneBytes += bytes;
             break;
+        case DeleteResult::InUse:
+            ++inUse;
+            inUseBytes += bytes;
+            [[fallthrough]];
         case DeleteResult::Elsewhere:
-        case DeleteResult::Failed: ++failed; break;
+        case DeleteResult::Failed:
+            ++failed;
+            failedBytes += bytes;
+            break;
     }
 }
 
@@ -185,6 +199,9 @@ DeleteTally& DeleteTally::operator+=(const DeleteTally& other) {
     deleted += other.deleted;
     gone += other.gone;
     failed += other.failed;
+    inUse += other.inUse;
+    inUseBytes += other.inUseBytes;
+    failedBytes += other.failedBytes;
     freedBytes += other.freedBytes;
     goneBytes += other.goneBytes;
     return *this;

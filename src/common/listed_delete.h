@@ -28,7 +28,8 @@ enum class DeleteResult {
     Deleted,      // deleted now
     AlreadyGone,  // nothing is at the listed path: counts as cleaned
     Elsewhere,    // the path leads to another object: left alone
-    Failed,       // in use, not empty, denied: still there
+    InUse,        // held open without sharing deletion, or locked: still there
+    Failed,       // not empty, denied: still there
 };
 
 // True when the listed object is gone: Deleted or AlreadyGone.
@@ -40,9 +41,12 @@ bool IsCleaned(DeleteResult result);
 struct DeleteTally {
     std::size_t deleted = 0;
     std::size_t gone = 0;    // already gone
-    std::size_t failed = 0;  // still there, or the path led elsewhere
+    std::size_t failed = 0;  // still there (in use included), or the path led elsewhere
+    std::size_t inUse = 0;   // of those failed: in use
     std::uint64_t freedBytes = 0;  // of the files deleted now
     std::uint64_t goneBytes = 0;   // of the files gone already
+    std::uint64_t inUseBytes = 0;  // of the files in use
+    std::uint64_t failedBytes = 0; // of the files failed, in use included
 
     void Add(DeleteResult result, std::uint64_t bytes);
     DeleteTally& operator+=(const DeleteTally& other);

@@ -5,6 +5,7 @@
 
 #include <mutex>
 
+#include "common/account_sid.h"
 #include "common/handles.h"
 #include "core/log_file.h"
 #include "engine/wire_format.h"
@@ -40,25 +41,17 @@ TrailSink& Sink() {
     return sink;
 }
 
-// This process's account, from its token.
+// This process's account: its SID and the name the system gives it.
 TrailAccount ProcessAccount() {
-    TrailAccount account;
-    common::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return account;
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return account;
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-    wchar_t* text = nullptr;
-    if (ConvertSidToStringSidW(sid, &text)) {
-        account.sid = text;
-        LocalFree(text);
-    }
+    TrailAccount account{{}, common::ProcessAccountSid()};
+    PSID sid = nullptr;
+    if (account.sid.empty() || !ConvertStringSidToSidW(account.sid.c_str(), &sid)) return account;
     wchar_t name[256], domain[256];
     DWORD nameSize = 256, domainSize = 256;
     SID_NAME_USE use;
     if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
         account.name = domain[0] ? std::wstring(domain) + L"\\" + name : std::wstring(name);
+    LocalFree(sid);
     return account;
 }
 

@@ -1,12 +1,10 @@
 #include "core/keep_text.h"
 
 #include <windows.h>
-#include <sddl.h>
 
-#include <cstdint>
 #include <optional>
-#include <vector>
 
+#include "common/account_sid.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
 
@@ -14,28 +12,10 @@ namespace core {
 
 namespace {
 
-// The calling process's user as a SID text ("S-1-5-21-..."); empty when it
-// cannot be read.
-std::wstring UserSid() {
-    common::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<std::uint64_t> buffer(size / sizeof(std::uint64_t) + 1);  // aligned for the pointers in it
-    auto* user = reinterpret_cast<TOKEN_USER*>(buffer.data());
-    wchar_t* text = nullptr;
-    if (!size || !GetTokenInformation(token.get(), TokenUser, user, size, &size) ||
-        !ConvertSidToStringSidW(user->User.Sid, &text))
-        return {};
-    std::wstring sid(text);
-    LocalFree(text);
-    return sid;
-}
-
 // HKEY_USERS\<the user's SID> is HKEY_CURRENT_USER, its "_Classes" key
 // HKEY_CLASSES_ROOT's share of the user.
 std::wstring WithUserRootsNamed(std::wstring normal) {
-    const std::wstring sid = UserSid();
+    const std::wstring sid = common::ProcessAccountSid();
     if (sid.empty()) return normal;
     const std::wstring users = L"HKEY_USERS\\" + sid;
     for (const auto& [key, root] : {std::pair{users + L"_Classes", L"HKEY_CLASSES_ROOT"}, std::pair{users, L"HKEY_CURRENT_USER"}})

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "common/env_path.h"
@@ -10,6 +11,7 @@
 #include "core/log_file.h"
 #include "core/settings_store_values.h"
 #include "engine/wire_format.h"
+#include "junk/junk_lists.h"
 
 namespace junk {
 
@@ -63,19 +65,29 @@ std::vector<std::wstring> AccountFolders(const std::vector<std::wstring>& folder
     return inside;
 }
 
+bool IsPerUserCategory(int category) {
+    return category == 0 || category == 3 || category == kRecycleBinCategory || category == 11;
+}
+
+std::vector<std::wstring> AccountOwnFolders(int category, const CategorySources& sources) {
+    switch (category) {
+        case 0: return {ChooseUserTemp(sources).folder};
+        case 3:
+            return AccountFolders(
+                {sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Terminal Server Client\\Cache")}, sources);
+        case 11: return AccountFolders({sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\Explorer")}, sources);
+        default: return {};
+    }
+}
+
 CategoryPlan PlanFor(int category, const CategorySources& sources) {
     const auto under = [&](const wchar_t* variable, const wchar_t* sub) { return sources.variable(variable) + sub; };
     CategoryPlan plan;
+    plan.folders = AccountOwnFolders(category, sources);
     switch (category) {
-        case 0:
-            plan.folders = {ChooseUserTemp(sources).folder, under(L"SYSTEMROOT", L"\\temp")};
-            break;
+        case 0: plan.folders.push_back(under(L"SYSTEMROOT", L"\\temp")); break;
         case 1: plan.folders = {under(L"SYSTEMROOT", L"\\WinSxS\\Backup")}; break;
         case 2: plan.folders = {sources.systemDirectory + L"\\LogFiles"}; break;
-        case 3:
-            plan.folders = AccountFolders(
-                {sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Terminal Server Client\\Cache")}, sources);
-            break;
         case 4: plan.folders = {under(L"ALLUSERSPROFILE", L"\\Microsoft\\Windows Defender\\Scans")}; break;
         case 5:
             plan.folders = {under(L"ALLUSERSPROFILE", L"\\Microsoft\\Windows Defender\\Definition Updates\\Backup")};
@@ -89,8 +101,6 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
         case 10: plan.walker = Walker::RecycleBin; break;
         case 11:
             plan.walker = Walker::Extension;
-            plan.folders =
-                AccountFolders({sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\Explorer")}, sources);
             plan.extensions = {L".db", L".tmp"};
             break;
         case 12:
@@ -101,6 +111,13 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
     }
     plan.folders = UsableFolders(plan.folders, sources);
     return plan;
+}
+
+std::vector<std::wstring> MachineFoldersOf(int category, const CategorySources& sources) {
+    std::vector<std::wstring> folders = PlanFor(category, sources).folders;
+    const std::vector<std::wstring> own = UsableFolders(AccountOwnFolders(category, sources), sources);
+    std::erase_if(folders, [&own](const std::wstring& folder) { return std::ranges::find(own, folder) != own.end(); });
+    return folders;
 }
 
 std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders, const CategorySources& sources) {

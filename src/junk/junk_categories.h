@@ -58,8 +58,22 @@ std::vector<std::wstring> AccountFolders(const std::vector<std::wstring>& folder
 // before (or lying inside another) are left out.
 std::vector<std::wstring> UsableFolders(const std::vector<std::wstring>& folders, const CategorySources& sources);
 
+// Whether each account has its own share of category `category` (its
+// temporary files, caches and recycle bin) besides the machine's.
+bool IsPerUserCategory(int category);
+
+// The folders of category `category` that belong to the account the sources
+// describe (inside its local AppData; the recycle bin's are not folders of
+// the profile): temporary files, the remote desktop cache, the thumbnails.
+std::vector<std::wstring> AccountOwnFolders(int category, const CategorySources& sources);
+
 // The folders of category `category` (0 to 12), as UsableFolders leaves them.
 CategoryPlan PlanFor(int category, const CategorySources& sources);
+
+// The folders of category `category` that are the machine's, not the
+// account's (the Windows temporary folder of the temporary files), as
+// PlanFor gives them.
+std::vector<std::wstring> MachineFoldersOf(int category, const CategorySources& sources);
 
 // The folders the walks are given: each usable folder's final path (links
 // above it resolved; a folder that is itself a link, or missing, is left

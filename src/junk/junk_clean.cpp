@@ -87,8 +87,7 @@ void RemoveLeftFolders(const std::vector<const WalkedFolder*>& touched) {
 // empty folders below it; the list is emptied. A folder kept since the scan,
 // or holding what was kept since (here or by another program), stays; a keep
 // list that cannot be read stops the removal.
-void RemoveEmptyFolders(int category) {
-    JunkFileList& folders = EmptyFolderList(category);
+void RemoveEmptyFolders(JunkFileList& folders) {
     for (const JunkFileEntry& entry : folders) {
         const std::wstring folder = folders.FolderOf(entry).path + entry.name;
         const std::shared_ptr<const common::KeptItems> kept = core::KeptItemsForDeletion();
@@ -199,6 +198,11 @@ int CleanJunkFile(std::wstring_view name, std::wstring_view folder) {
     return common::IsCleaned(common::DeleteListedFile(path)) ? 1 : 0;
 }
 
+common::DeleteTally CleanListedFiles(const JunkFileList& list, JunkFileList& emptyFolders) {
+    RemoveEmptyFolders(emptyFolders);
+    return CleanFiles(list);
+}
+
 int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(WithoutTrailingBackslash(folder)); }
 
 CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
@@ -215,8 +219,7 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
         done.freedBytes = list.Total();
         run.cleanedBytes += list.Total();
     } else {
-        RemoveEmptyFolders(category);
-        const common::DeleteTally tally = CleanFiles(list);
+        const common::DeleteTally tally = CleanListedFiles(list, EmptyFolderList(category));
         done.cleaned = tally.Cleaned();
         done.left = tally.failed;
         done.freedBytes = tally.freedBytes;

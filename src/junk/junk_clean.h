@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/listed_delete.h"
 #include "core/script_bridge.h"
 #include "junk/junk_lists.h"
 #include "junk/result_kinds.h"
@@ -23,6 +24,13 @@ int CleanJunkFile(std::wstring_view name, std::wstring_view folder);
 // the folder. Never enters or removes a link, nor a folder reached through
 // one. Non-zero when `folder` itself was removed.
 int RemoveEmptyFolderTree(const std::wstring& folder);
+
+// Deletes what a scan listed in `list` and `emptyFolders` as a category's
+// clean does (below), for lists of the caller's own: first the file-free
+// folders (`emptyFolders` is emptied), then the files, then the folders
+// that their going leaves empty. What the keep list keeps stays; a keep list
+// that cannot be read stops the deletions, and so does the stop flag.
+common::DeleteTally CleanListedFiles(const JunkFileList& list, JunkFileList& emptyFolders);
 
 // Cleans junk category `category`: first the file-free folders its scan
 // listed (its EmptyFolderList), then its files (the recycle bin in one shell

@@ -17,28 +17,29 @@ void ResetJunkLists() {
     }
 }
 
+bool WalkCategoryRoots(const CategoryPlan& plan, const std::vector<std::wstring>& roots, JunkFileList& list,
+                       JunkFileList& emptyFolders) {
+    for (const std::wstring& folder : roots) {
+        if (core::StopRequested()) return false;
+        if (plan.walker == Walker::Extension)
+            ScanFolderByExtension(list, emptyFolders, {folder, plan.extensions});
+        else
+            ScanJunkFolder(list, emptyFolders, folder, kWalkAll);
+    }
+    if (core::StopRequested()) return false;
+    const auto kept = core::KeptItemsNow();
+    RemoveKept(list, *kept);
+    RemoveKept(emptyFolders, *kept);
+    return true;
+}
+
 bool ScanJunkCategory(int category, const CategorySources& sources) {
     JunkFileList& list = JunkList(category);
     JunkFileList& emptyFolders = EmptyFolderList(category);
     const CategoryPlan plan = PlanFor(category, sources);
-    const std::vector<std::wstring> roots = WalkRoots(plan.folders, sources);
-    switch (plan.walker) {
-        case Walker::RecycleBin: ScanRecycleBin(list); break;
-        case Walker::Extension:
-            for (const std::wstring& folder : roots) ScanFolderByExtension(list, emptyFolders, {folder, plan.extensions});
-            break;
-        case Walker::Folder:
-            for (const std::wstring& folder : roots) {
-                if (core::StopRequested()) return false;
-                ScanJunkFolder(list, emptyFolders, folder, kWalkAll);
-            }
-            break;
-    }
-    if (core::StopRequested()) return false;
+    if (plan.walker == Walker::RecycleBin) ScanRecycleBin(list);
+    if (!WalkCategoryRoots(plan, WalkRoots(plan.folders, sources), list, emptyFolders)) return false;
     Undeletables().RemoveListed(list);
-    const auto kept = core::KeptItemsNow();
-    RemoveKept(list, *kept);
-    RemoveKept(emptyFolders, *kept);
     return true;
 }
 

@@ -3,11 +3,18 @@
 // reported to the page as soon as it is done.
 #include "core/script_bridge.h"
 #include "junk/junk_categories.h"
+#include "junk/junk_lists.h"
 
 namespace junk {
 
 // Empties the thirteen lists and their EmptyFolderLists.
 void ResetJunkLists();
+
+// Walks each of `roots` as `plan`'s walker does (the folder walk for the
+// recycle bin's folders), then takes out of both lists what the keep list
+// keeps. False when the stop flag ended the walk.
+bool WalkCategoryRoots(const CategoryPlan& plan, const std::vector<std::wstring>& roots, JunkFileList& list,
+                       JunkFileList& emptyFolders);
 
 // Walks category `category` into its list as every junk scan does, then
 // hides the entries of the UndeletableList and what the keep list keeps.

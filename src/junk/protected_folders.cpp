@@ -1,12 +1,12 @@
 #include "junk/protected_folders.h"
 
 #include <windows.h>
-#include <sddl.h>
 #include <shlobj.h>
 #include <knownfolders.h>
 
 #include <algorithm>
 
+#include "common/account_sid.h"
 #include "common/env_path.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
@@ -235,23 +235,6 @@ void AddOneDriveFolders(Texts& data) {
         ForEachSubkey(accounts.get(), 0, [&data](HKEY account) { AddRegistryText(data, account, L"UserFolder"); });
 }
 
-// The string form of the process token's user SID.
-std::optional<std::wstring> ProcessUserSid() {
-    HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::nullopt;
-    const common::UniqueKernelHandle token(raw);
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    wchar_t* text = nullptr;
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) ||
-        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
-        return std::nullopt;
-    std::wstring sid = text;
-    LocalFree(text);
-    return sid;
-}
-
 // The data folders every profile holds at these names.
 constexpr const wchar_t* kDataNames[] = {L"Documents", L"Desktop", L"Pictures", L"Music",
                                          L"Videos",    L"Favorites", L"OneDrive"};
@@ -274,28 +257,45 @@ std::optional<std::wstring> FinalPathOf(const std::wstring& path) {
     return PlainFolder(final);
 }
 
-std::optional<std::wstring> AccountProfile() {
-    const std::optional<std::wstring> sid = ProcessUserSid();
+std::optional<std::wstring> ExpandedProfileText(std::wstring_view text, const std::wstring& windowsFolder,
+                                                const std::wstring& profile) {
+    std::wstring expanded(text);
+    // Each pass replaces every occurrence of the first token left.
+    while (const std::optional<common::EnvironmentToken> token = common::FindEnvironmentToken(expanded)) {
+        std::wstring value;
+        if (common::SamePathText(token->name, L"SystemRoot") || common::SamePathText(token->name, L"windir"))
+            value = windowsFolder;
+        else if (common::SamePathText(token->name, L"SystemDrive") && windowsFolder.size() >= 2)
+            value = windowsFolder.substr(0, 2);
+        else if (common::SamePathText(token->name, L"USERPROFILE"))
+            value = profile;
+        if (value.empty()) return std::nullopt;
+        expanded = common::ReplaceAll(expanded, token->token, value);
+    }
+    return PlainFolder(expanded);
+}
+
+std::wstring SystemWindowsFolder() {
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    return length >= 3 && length < MAX_PATH ? std::wstring(windows, length) : std::wstring();
+}
+
+std::optional<std::wstring> ProfileRootOf(const std::wstring& sid) {
     common::UniqueRegKey profile;
-    if (!sid || RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kProfileList) + L"\\" + *sid).c_str(), 0,
-                              KEY_READ | KEY_WOW64_64KEY, profile.put()) != ERROR_SUCCESS)
+    if (sid.empty() || RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kProfileList) + L"\\" + sid).c_str(), 0,
+                                     KEY_READ | KEY_WOW64_64KEY, profile.put()) != ERROR_SUCCESS)
         return std::nullopt;
     const std::optional<common::RegistryValue> value = common::ReadRegistryValue(profile.get(), L"ProfileImagePath");
     const std::optional<std::wstring> text = value ? core::TerminatedRegistryText(value->type, value->data) : std::nullopt;
-    if (!text) return std::nullopt;
+    const std::wstring windowsFolder = SystemWindowsFolder();
+    if (!text || windowsFolder.empty()) return std::nullopt;
     // Only the system's own variables may stand in it: the environment is
     // the user's to change.
-    wchar_t windows[MAX_PATH];
-    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    if (length < 3 || length >= MAX_PATH) return std::nullopt;
-    const std::wstring windowsFolder(windows, length);
-    const std::optional<std::wstring> expanded =
-        common::ReplaceEnvironmentString(*text, [&windowsFolder](const std::wstring& name) {
-            if (common::SamePathText(name, L"SystemRoot") || common::SamePathText(name, L"windir")) return windowsFolder;
-            return common::SamePathText(name, L"SystemDrive") ? windowsFolder.substr(0, 2) : std::wstring();
-        });
-    return PlainFolder(expanded.value_or(*text));
+    return ExpandedProfileText(*text, windowsFolder, L"");
 }
+
+std::optional<std::wstring> AccountProfile() { return ProfileRootOf(common::ProcessAccountSid()); }
 
 ProtectedFolders SystemProtectedFolders() {
     Texts data, downloads, system, otherProfiles, account, roots;

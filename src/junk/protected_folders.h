@@ -69,8 +69,22 @@ std::vector<std::wstring> DistinctFolders(const std::vector<std::wstring>& folde
 // plainly; nothing when it cannot be opened.
 std::optional<std::wstring> FinalPathOf(const std::wstring& path);
 
-// This account's profile root as the machine's list of profiles names it
-// for the process token's user, plainly; nothing when it is not known. Not
+// A profile's path text (its ProfileImagePath, one of its User Shell
+// Folders values) expanded and written plainly: %SystemRoot%, %windir% and
+// %SystemDrive% from `windowsFolder`, %USERPROFILE% as `profile` (when not
+// empty). Nothing when another variable stands in it (the environment is the
+// user's to change) or the result is not an absolute path.
+std::optional<std::wstring> ExpandedProfileText(std::wstring_view text, const std::wstring& windowsFolder,
+                                                const std::wstring& profile);
+
+// The system's Windows folder ("C:\Windows"); empty when it cannot be read.
+std::wstring SystemWindowsFolder();
+
+// The profile root of the account `sid` as the machine's list of profiles
+// names it, plainly; nothing when it is not known.
+std::optional<std::wstring> ProfileRootOf(const std::wstring& sid);
+
+// This account's profile root (ProfileRootOf the process's account). Not
 // from the environment or HKEY_CURRENT_USER, which unelevated programs write.
 std::optional<std::wstring> AccountProfile();
 

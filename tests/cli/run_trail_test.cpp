@@ -36,6 +36,8 @@ TEST(RunTrail, ChangingCommandsNameThemselvesAndCountFromTheirDocument) {
         {{"clean", "junk.temp", "registry.*"}, R"({"removed":3,"failed":1,"bytes":20})",
          cli::RunEvent{TrailKind::Clean, L"orvane clean junk.temp registry.*", 3, 20}},
         {{"clean", "junk.temp"}, nullptr, cli::RunEvent{TrailKind::Clean, L"orvane clean junk.temp", 0, 0}},
+        {{"clean", "--all-users", "junk.temp"}, R"({"allUsers":true,"removed":5,"bytes":70})",
+         cli::RunEvent{TrailKind::Clean, L"orvane clean --all-users junk.temp", 5, 70}},
         {{"startup", "disable", "2", "3"}, R"({"entries":[{"switched":true},{"switched":false},{"permitted":false}]})",
          cli::RunEvent{TrailKind::StartupSwitch, L"orvane startup disable 2 3", 1, 0}},
         {{"startup", "enable", "1"}, R"({"entries":[{"switched":true}]})",

@@ -64,7 +64,7 @@ TEST_F(ListedDelete, AFileInUseOrAFolderStaysAsItWas) {
         const HANDLE held = CreateFileW((dir / L"held.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        EXPECT_EQ(common::DeleteListedFile(dir / L"held.tmp"), DeleteResult::Failed);
+        EXPECT_EQ(common::DeleteListedFile(dir / L"held.tmp"), DeleteResult::InUse);
         CloseHandle(held);
     }
     EXPECT_TRUE(GetFileAttributesW((dir / L"held.tmp").c_str()) & FILE_ATTRIBUTE_READONLY);
