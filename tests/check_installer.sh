@@ -247,6 +247,8 @@ run_msiexec() {  # run_msiexec /i|/x PACKAGE LOG [PROPERTY=VALUE...]
 unix_folder() { local folder; folder=$(winepath -u "$1"); echo "${folder%/}"; }
 logged_property() { tr -d '\r' <"$1" | sed -n "s/^Property(S): $2 = //p" | tail -n 1; }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+# The trail's event source, which the package registers with orvane.exe's message table.
+event_source='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quillmark Orvane'
 declare -A view=([x64]=64 [x86]=32)
 # A registry value as a program of ARCH reads it.
 reg_value() {  # reg_value ARCH KEY NAME
@@ -334,6 +336,10 @@ check_installed() {  # check_installed ARCH PACKAGE FOLDER
     problem "InstallDir is '$(reg_value "$arch" 'HKLM\SOFTWARE\Quillmark\Orvane' InstallDir)', not '$windows_folder'"
   [ "$(reg_value "$arch" 'HKLM\SOFTWARE\Quillmark\Orvane' Version)" = "$product_version" ] ||
     problem "Version is '$(reg_value "$arch" 'HKLM\SOFTWARE\Quillmark\Orvane' Version)', not '$product_version'"
+  [ "$(reg_value "$arch" "$event_source" EventMessageFile)" = "${windows_folder}orvane.exe" ] ||
+    problem "the event source's EventMessageFile is '$(reg_value "$arch" "$event_source" EventMessageFile)', not '${windows_folder}orvane.exe'"
+  [ "$(reg_value "$arch" "$event_source" TypesSupported)" = 0x7 ] ||
+    problem "the event source's TypesSupported is '$(reg_value "$arch" "$event_source" TypesSupported)', not 0x7"
   cmp -s "$folder/orvane.exe" "${build[$arch]}/bin/orvane.exe" || problem "the installed command line is not the build's"
   cmp -s "$folder/QuillmarkOrvane.exe" "${build[$arch]}/bin/QuillmarkOrvane.exe" || problem "the installed program is not the build's"
 }
@@ -342,6 +348,10 @@ check_not_installed() {  # check_not_installed ARCH PACKAGE FOLDER
   [ -z "$(arp_value "$1" "$(property "$2" ProductCode)" DisplayName)" ] || problem "the $1 uninstall entry was left"
   [ "$(arp_entries "$1")" = 0 ] || problem "an uninstall entry named Quillmark Orvane was left in the ${view[$1]}-bit registry"
   [ -z "$(reg_value "$1" 'HKLM\SOFTWARE\Quillmark\Orvane' InstallDir)" ] || problem "the $1 InstallDir value was left"
+  # The event source's key is one for both registry views: it goes with the last package.
+  if [ "$(arp_entries x64)" = 0 ] && [ "$(arp_entries x86)" = 0 ]; then
+    [ -z "$(reg_value "$1" "$event_source" EventMessageFile)" ] || problem "the event source was left registered"
+  fi
 }
 
 # The 64-bit package into a folder of the administrator's choosing.

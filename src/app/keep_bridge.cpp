@@ -1,5 +1,6 @@
 #include "app/keep_bridge.h"
 
+#include "core/event_trail.h"
 #include "core/keep_list.h"
 #include "core/worker_tasks.h"
 #include "db/local_database.h"
@@ -11,6 +12,16 @@ namespace {
 
 engine::Value PartOf(const db::RecoveredPart& part) {
     return engine::Value::Array({static_cast<double>(part.rows), part.whole});
+}
+
+// Keeping what is kept already leaves the list as asked for, as orvane counts it.
+void WriteKeepTrail(bool adding, const std::wstring& text, core::KeepResult result) {
+    core::WriteTrail(core::TrailKind::KeepList, (adding ? L"window, keep add " : L"window, keep remove ") + text,
+                     result == core::KeepResult::Done ? 1 : 0, 0,
+                     result == core::KeepResult::Done || (adding && result == core::KeepResult::Unchanged)
+                         ? core::kTrailDone
+                     : result == core::KeepResult::NotPermitted ? core::kTrailRefused
+                                                                : core::kTrailSomeLeft);
 }
 
 }  // namespace
@@ -32,14 +43,17 @@ engine::Value KeepListedItem(core::BridgeArgs args) {
     if (!kind || !kind->HasCategory(category) || position < 0) return kNoSuchRow;
     const std::optional<std::wstring> text = kind->KeepTextAt(category, static_cast<std::size_t>(position));
     if (!text) return kNoSuchRow;
-    const core::KeepResult kept = core::KeepItem(*text);
-    if (kept == core::KeepResult::Failed || kept == core::KeepResult::NotPermitted) return kNotStored;
+    const core::KeepResult result = core::KeepItem(*text);
+    WriteKeepTrail(true, *text, result);
+    if (result == core::KeepResult::Failed || result == core::KeepResult::NotPermitted) return kNotStored;
     kind->RemoveAt(category, static_cast<std::size_t>(position));
     return kKept;
 }
 
 engine::Value RemoveKeptItem(core::BridgeArgs args) {
-    switch (core::UnkeepItem(args[0].ToText())) {
+    const core::KeepResult result = core::UnkeepItem(args[0].ToText());
+    WriteKeepTrail(false, args[0].ToText(), result);
+    switch (result) {
         case core::KeepResult::Done: return 0;
         case core::KeepResult::Unchanged: return 1;
         case core::KeepResult::Failed:

@@ -1,5 +1,6 @@
 #include "app/undo_bridge.h"
 
+#include "core/event_trail.h"
 #include "core/operation_lock.h"
 #include "engine/wire_format.h"
 #include "suite/undo_changes.h"
@@ -21,6 +22,11 @@ engine::Value RestoreJournalChange(core::BridgeArgs args) {
     if (!core::TakeForWindowTask()) return engine::Value::Array({kBusy, 0, 0});
     const suite::RestoreOutcome outcome = suite::RestoreChange(engine::Utf8FromWide(args[0].ToText()));
     core::ReleaseForWindowTask();
+    if (outcome.status != suite::RestoreStatus::Unknown)
+        core::WriteTrail(core::TrailKind::UndoRestore, L"window, " + args[0].ToText(), outcome.restored, 0,
+                         outcome.status == suite::RestoreStatus::Restored && outcome.existing.empty()
+                             ? core::kTrailDone
+                             : core::kTrailSomeLeft);
     return engine::Value::Array({static_cast<int>(outcome.status), static_cast<int>(outcome.restored),
                                  static_cast<int>(outcome.existing.size())});
 }

@@ -12,6 +12,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/run_trail.h"
 #include "common/app_directory.h"
 #include "core/data_stores.h"
 #include "core/keep_list.h"
@@ -73,6 +74,8 @@ int Run(const std::vector<std::string>& words) {
         Print(stderr, "orvane: an earlier version's database lies beside the program: the first start as an "
                       "administrator moves it into the data stores, and until then nothing of it is read\n");
     }
+    // A run that changes something leaves one event in the Application log.
+    cli::RunTrail trail(command);
     // The window's stores: the service log, the journal and the keep list
     // are the same for both.
     for (const std::wstring& refusal : core::OpenStoreDatabases(elevated))
@@ -90,12 +93,13 @@ int Run(const std::vector<std::string>& words) {
         Print(stderr, lock.Refusal().empty()
                           ? "orvane: busy: the Quillmark Orvane window or another orvane is at work\n"
                           : "orvane: the operation lock cannot be taken: " + engine::Utf8FromWide(lock.Refusal()) + "\n");
-        return cli::kBusy;
+        return trail.Ended(cli::kBusy);
     }
     SetConsoleCtrlHandler(StopOnControl, TRUE);
     const core::TaskScope task;
     const cli::Outcome outcome = cli::RunCommand(command);
     lock.Release();
+    trail.Ended(outcome.exitCode, outcome.json.get());
     if (outcome.exitCode == cli::kUsage) return UsageError(outcome.error);
     if (!outcome.error.empty()) Print(stderr, "orvane: " + outcome.error + "\n");
     if (command.json) {

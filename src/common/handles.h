@@ -92,6 +92,12 @@ struct GdiObjectTraits {
     static void Close(Handle h) { DeleteObject(h); }
 };
 
+struct EventSourceTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { DeregisterEventSource(h); }
+};
+
 // CreateFileW and the like: INVALID_HANDLE_VALUE on failure.
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 // Threads, events, mutexes, processes: null on failure.
@@ -103,6 +109,8 @@ using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 // Bitmaps, brushes and the other GDI objects.
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+// RegisterEventSourceW.
+using UniqueEventSource = UniqueHandle<EventSourceTraits>;
 
 // An owned COM interface pointer.
 template <typename Interface>

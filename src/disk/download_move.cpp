@@ -12,6 +12,7 @@
 #include "common/listed_delete.h"
 #include "common/text.h"
 #include "common/verified_folder.h"
+#include "core/event_trail.h"
 #include "core/worker_tasks.h"
 #include "disk/file_walk.h"
 #include "disk/movable_folders.h"
@@ -307,6 +308,21 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     finish();
 }
 
+namespace {
+
+// The trail of the window's move, from the counters it ended with: a move
+// that failed whole or in part is a warning.
+void WriteMoveTrail(const std::wstring& target) {
+    const MoveCounters& counters = DownloadMoveCounters();
+    const bool whole = counters.copyFailed == 0 && counters.deleteFailed == 0 && counters.total >= 0;
+    core::WriteTrail(core::TrailKind::DownloadMove, L"window, into " + target,
+                     static_cast<std::uint64_t>(std::max(0, counters.deleted.load())),
+                     static_cast<std::uint64_t>(std::max<std::int64_t>(0, counters.bytesCopied.load())),
+                     whole ? core::kTrailDone : core::kTrailSomeLeft);
+}
+
+}  // namespace
+
 engine::Value GetCopyMoveDiskPath(core::BridgeArgs args) {
     if (const std::uint32_t refusal = core::TaskRefusal(core::Task::DownloadMove)) return static_cast<int>(refusal);
     const std::optional<std::wstring> target = MoveTargetPath(args[1].ToText());
@@ -326,6 +342,7 @@ engine::Value GetCopyMoveDiskPath(core::BridgeArgs args) {
     return core::StartTask(core::Task::DownloadMove, {},
                           [sources = std::move(sources), target = *target] {
                               RunDownloadMove(sources, target, SystemDownloadSettings());
+                              WriteMoveTrail(target);
                           });
 }
 

@@ -1,6 +1,7 @@
 #include "disk/system_disk_clean.h"
 
 #include "common/listed_delete.h"
+#include "core/event_trail.h"
 #include "core/keep_list.h"
 #include "core/worker_tasks.h"
 #include "disk/clean_amount.h"
@@ -9,7 +10,7 @@
 
 namespace disk {
 
-std::uint64_t CleanSystemDiskGroup(int group) {
+common::DeleteTally CleanSystemDiskGroup(int group) {
     junk::JunkFileList& list = SystemDiskList(group);
     common::DeleteTally tally;
     std::wstring path;
@@ -28,20 +29,28 @@ std::uint64_t CleanSystemDiskGroup(int group) {
         if (!common::IsCleaned(result)) junk::Undeletables().Add(entry.name, folder, entry.size);
     }
     list.Clear();
-    return tally.freedBytes;
+    return tally;
 }
 
 void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection) {
     core::EnableCleanPrivileges();
-    std::uint64_t cleaned = 0;
+    common::DeleteTally cleaned;
+    std::wstring groups = L"window, groups";
     for (const junk::SelectionElement& element : selection) {
         if (core::KeepRefusalNow() != core::KeepRefusal::None) break;
-        if (element.kind == kSystemDiskRows && element.category >= 0 && element.category < kSystemDiskGroupCount)
+        if (element.kind == kSystemDiskRows && element.category >= 0 && element.category < kSystemDiskGroupCount) {
             cleaned += CleanSystemDiskGroup(element.category);
+            groups += L" " + std::to_wstring(element.category);
+        }
     }
-    StoreCleanAmount(cleaned);
+    StoreCleanAmount(cleaned.freedBytes);
     core::ClearZoneBits(core::DISK_WORKING);
+    const bool refused = core::KeepRefusalNow() != core::KeepRefusal::None;
     core::TellKeepListStop();
+    core::WriteTrail(core::TrailKind::SystemDiskClean, groups, cleaned.deleted, cleaned.freedBytes,
+                     refused ? core::kTrailRefused
+                     : cleaned.failed || core::StopRequested() ? core::kTrailSomeLeft
+                                                               : core::kTrailDone);
 }
 
 engine::Value CleanSystemFile(core::BridgeArgs args) {

@@ -5,16 +5,18 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/listed_delete.h"
 #include "core/script_bridge.h"
 #include "junk/result_rows.h"
 
 namespace disk {
 
 // Deletes the files of one group list while the stop flag is clear, then
-// empties the list. Answers the bytes freed: those of the files deleted now
-// (a file gone by itself meanwhile frees nothing); a file that could not be
-// deleted goes to the UndeletableList; a file kept since the scan stays.
-std::uint64_t CleanSystemDiskGroup(int group);
+// empties the list. Answers what went: its bytes freed are those of the
+// files deleted now (a file gone by itself meanwhile frees nothing); a file
+// that could not be deleted goes to the UndeletableList; a file kept since
+// the scan stays.
+common::DeleteTally CleanSystemDiskGroup(int group);
 
 // The worker: the selection's groups ({"first":3,"second":0 to 3}) in order,
 // then "DiskCleanRubbishSize".

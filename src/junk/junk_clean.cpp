@@ -12,6 +12,7 @@
 
 #include "common/handles.h"
 #include "common/listed_delete.h"
+#include "core/event_trail.h"
 #include "core/keep_list.h"
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
@@ -236,25 +237,53 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
     return done;
 }
 
+namespace {
+
+// The trail's words for a clean's selection: "junk 0 10, registry 2", each
+// cleaner's category numbers (the order of orvane's list) in selection order.
+std::wstring SelectionText(const std::vector<SelectionElement>& selection) {
+    std::wstring junk, registry;
+    for (const SelectionElement& element : selection) {
+        std::wstring& part = element.kind == kRegistryRows ? registry : junk;
+        part += L" " + std::to_wstring(element.category);
+    }
+    std::wstring text = L"window";
+    if (!junk.empty()) text += L", junk" + junk;
+    if (!registry.empty()) text += L", registry" + registry;
+    return text;
+}
+
+}  // namespace
+
 void RunClean(const std::vector<SelectionElement>& selection) {
     core::EnableCleanPrivileges();
     CleanRun run;
     run.health = static_cast<int>(core::ReadHealthScore());
+    CategoryCleaned total;
+    bool stopped = false;
     const std::size_t count = selection.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (core::StopRequested()) {
-            core::ClearZoneBits(kCleanBits);
-            return;
-        }
+    for (std::size_t i = 0; i < count && !(stopped = core::StopRequested()); ++i) {
         // The keep list became unreadable: the clean ends here, as if done.
         if (core::KeepRefusalNow() != core::KeepRefusal::None) break;
         const SelectionElement& element = selection[i];
         const ResultKind* kind = FindResultKind(element.kind);
-        if (kind && kind->HasCategory(element.category)) kind->Clean(element.category, run);
+        if (kind && kind->HasCategory(element.category)) {
+            const CategoryCleaned cleaned = kind->Clean(element.category, run);
+            total.cleaned += cleaned.cleaned;
+            total.left += cleaned.left;
+            total.freedBytes += cleaned.freedBytes;
+        }
         core::BroadcastProgress(static_cast<int>((i + 1) * 100 / count));
     }
-    FinishClean(run);
-    core::TellKeepListStop();
+    const bool refused = core::KeepRefusalNow() != core::KeepRefusal::None;
+    if (stopped) {
+        core::ClearZoneBits(kCleanBits);
+    } else {
+        FinishClean(run);
+        core::TellKeepListStop();
+    }
+    core::WriteTrail(core::TrailKind::Clean, SelectionText(selection), total.cleaned, total.freedBytes,
+                     refused ? core::kTrailRefused : stopped || total.left ? core::kTrailSomeLeft : core::kTrailDone);
 }
 
 engine::Value RepairChoose(core::BridgeArgs args) {

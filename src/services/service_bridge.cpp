@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/ansi_text.h"
+#include "core/event_trail.h"
 #include "db/local_database.h"
 #include "db/row_access.h"
 #include "engine/shell_launch.h"
@@ -52,6 +53,14 @@ engine::Value SetSingleServerStatus(core::BridgeArgs args) {
         return false;
     ServiceEntry& entry = entries[static_cast<std::size_t>(*index)];
     const ChangeOutcome outcome = ChangeStartTypeLogged(entry.serviceName, *startType);
+    // Refused as orvane refuses it (not permitted), or not done.
+    const bool refused = outcome == ChangeOutcome::Driver || outcome == ChangeOutcome::Unrestorable;
+    core::WriteTrail(core::TrailKind::ServiceStartType,
+                     L"window, " + entry.serviceName + L" start type " + std::to_wstring(*startType),
+                     outcome == ChangeOutcome::Changed ? 1 : 0, 0,
+                     outcome == ChangeOutcome::Changed ? core::kTrailDone
+                     : refused                         ? core::kTrailRefused
+                                                       : core::kTrailSomeLeft);
     if (outcome != ChangeOutcome::Changed) return ChangeReason(outcome);
     entry.startType = static_cast<std::uint32_t>(*startType);
     return true;

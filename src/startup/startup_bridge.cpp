@@ -8,6 +8,7 @@
 
 #include "common/ansi_text.h"
 #include "common/windows_version.h"
+#include "core/event_trail.h"
 #include "core/operation_lock.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_icon.h"
@@ -71,14 +72,31 @@ engine::Value GetStartupInfo(core::BridgeArgs) {
     return StartupListValue(StartupItemList());
 }
 
+namespace {
+
+// The trail of one switch from the page: the entry by its name and place.
+void WriteSwitchTrail(int index, bool disabled, bool switched) {
+    const std::vector<StartupItem>& items = StartupItemList();
+    const std::wstring entry = index >= 0 && static_cast<std::size_t>(index) < items.size()
+                                   ? items[static_cast<std::size_t>(index)].strName + L" (" +
+                                         items[static_cast<std::size_t>(index)].iconPath + L")"
+                                   : L"#" + std::to_wstring(index);
+    core::WriteTrail(core::TrailKind::StartupSwitch, std::wstring(L"window, ") + (disabled ? L"disable " : L"enable ") + entry,
+                     switched ? 1 : 0, 0, switched ? core::kTrailDone : core::kTrailSomeLeft);
+}
+
+}  // namespace
+
 // A switch from the page holds the window's share of the operation lock, as
 // the command line's does the lock: never two switchers at once.
 engine::Value SetSingleStartupInfo(core::BridgeArgs args) {
     const std::optional<int> index = args[0].AsInt();
     const std::optional<bool> disabled = StateOf(args[1]);
     const core::WindowShare share;
-    return share.Held() && index && disabled &&
-           SetStartupItemState(*index, *disabled, common::GetWindowsGeneration());
+    if (!share.Held() || !index || !disabled) return false;
+    const bool switched = SetStartupItemState(*index, *disabled, common::GetWindowsGeneration());
+    WriteSwitchTrail(*index, *disabled, switched);
+    return switched;
 }
 
 engine::Value SetStartupInfo(core::BridgeArgs args) {
