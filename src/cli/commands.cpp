@@ -8,6 +8,7 @@
 
 #include "cli/all_users.h"
 #include "cli/category_ids.h"
+#include "cli/policy_check.h"
 #include "cli/progress_line.h"
 #include "common/account_sid.h"
 #include "common/app_directory.h"
@@ -586,8 +587,14 @@ std::string RecoveryLine(const db::DatabaseRecovery& recovery) {
 Outcome RunCommand(const Command& command) {
     switch (command.verb) {
         case Verb::List: return List();
-        case Verb::Scan: return command.allUsers ? RunForAllUsers(command) : Scan(command);
-        case Verb::Clean: return command.allUsers ? RunForAllUsers(command) : Clean(command);
+        case Verb::Scan:
+        case Verb::Clean: {
+            PolicyChecked checked = CheckPolicy(command, core::ReadPolicy(PolicyCategoryIds()));
+            if (checked.refused) return std::move(*checked.refused);
+            const Command& allowed = checked.command;
+            if (allowed.allUsers) return RunForAllUsers(allowed);
+            return allowed.verb == Verb::Scan ? Scan(allowed) : Clean(allowed);
+        }
         case Verb::StartupList: return StartupList();
         case Verb::StartupSwitch: return StartupSwitch(command);
         case Verb::ServicesList: return ServicesList();

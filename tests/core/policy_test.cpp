@@ -9,6 +9,8 @@
 
 #include <map>
 
+#include "support/scoped_state.h"
+
 namespace {
 
 using common::RegistryValue;
@@ -119,47 +121,17 @@ TEST(Policy, UpdateNoticeIsOffOnlyForDwordZero) {
     }
 }
 
-// The policy key of a hive, made and removed by the test.
-class PolicyKey {
-public:
-    explicit PolicyKey(HKEY root) : root_(root) {
-        RegCreateKeyExW(root, kPath, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key_, nullptr);
-    }
-    ~PolicyKey() {
-        RegCloseKey(key_);
-        RegDeleteTreeW(root_, kPath);
-    }
-    HKEY get() const { return key_; }
-    static constexpr wchar_t kPath[] = L"SOFTWARE\\Policies\\Quillmark\\Orvane";
-
-private:
-    HKEY root_;
-    HKEY key_ = nullptr;
-};
-
 TEST(Policy, TheReaderTakesTheMachinesKeyAndIgnoresTheUsers) {
     EXPECT_EQ(core::ReadPolicy(kIds).state, core::PolicyState::Absent);
     {
-        const PolicyKey user(HKEY_CURRENT_USER);
-        const std::wstring words = std::wstring(L"junk.temp") + L'\0' + L'\0';
-        RegSetValueExW(user.get(), L"DisabledCategories", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(words.data()),
-                       static_cast<DWORD>(words.size() * 2));
+        const testsupport::ScopedPolicy user(HKEY_CURRENT_USER);
+        user.Disable({L"junk.temp"});
         EXPECT_EQ(core::ReadPolicy(kIds).state, core::PolicyState::Absent);
     }
-    const PolicyKey machine(HKEY_LOCAL_MACHINE);
-    const std::wstring words = std::wstring(L"Registry") + L'\0' + L"nothing" + L'\0' + L'\0';
-    ASSERT_EQ(RegSetValueExW(machine.get(), L"DisabledCategories", 0, REG_MULTI_SZ,
-                             reinterpret_cast<const BYTE*>(words.data()), static_cast<DWORD>(words.size() * 2)),
-              ERROR_SUCCESS);
-    const DWORD off = 0;
-    RegSetValueExW(machine.get(), L"UpdateNotice", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), 4);
-    HKEY keep = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(machine.get(), L"KeepList", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &keep, nullptr),
-              ERROR_SUCCESS);
-    const std::wstring path = L"%SystemRoot%\\qo-policy-kept";
-    RegSetValueExW(keep, L"1", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                   static_cast<DWORD>((path.size() + 1) * 2));
-    RegCloseKey(keep);
+    const testsupport::ScopedPolicy machine;
+    machine.Disable({L"Registry", L"", L"nothing"});
+    machine.UpdateNotice(0);
+    machine.Keep(L"1", L"%SystemRoot%\\qo-policy-kept", REG_EXPAND_SZ);
     const core::PolicyRead read = core::ReadPolicy(kIds);
     ASSERT_EQ(read.state, core::PolicyState::Read);
     EXPECT_EQ(read.policy.disabled, std::vector<std::string>{"registry"});
