@@ -32,6 +32,7 @@
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_item.h"
+#include "startup/startup_store.h"
 #include "suite/undo_changes.h"
 
 namespace cli {
@@ -53,6 +54,13 @@ Outcome Usage(std::string error) {
     Outcome outcome;
     outcome.exitCode = kUsage;
     outcome.error = std::move(error);
+    return outcome;
+}
+
+Outcome NotPermitted(std::string reason) {
+    Outcome outcome;
+    outcome.exitCode = kNotPermitted;
+    outcome.error = std::move(reason);
     return outcome;
 }
 
@@ -271,7 +279,7 @@ Outcome Clean(const Command& command) {
         std::string line = std::string(category.id) + "  " + Number(cleaned.cleaned) + " removed, " +
                            Number(cleaned.left) + " failed, " + Number(cleaned.freedBytes) + " bytes";
         if (category.cleaner == Cleaner::Registry) {
-            const std::wstring backup = run.registryBackup ? run.registryBackup->Path() : std::wstring();
+            const std::wstring& backup = cleaned.registryBackup;
             const bool written = !backup.empty() && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES;
             if (written && cleaned.cleaned)
                 AddText(object, "backup", backup);
@@ -299,11 +307,6 @@ Outcome Clean(const Command& command) {
         outcome.error = "the keep list could not be read during the clean, so it stopped";
     }
     return outcome;
-}
-
-// Machine-wide entries need an administrator to be switched.
-bool MachineWide(const startup::StartupItem& item) {
-    return item.hKey == HKEY_LOCAL_MACHINE || item.folderHive == HKEY_LOCAL_MACHINE;
 }
 
 cJSON* StartupObject(std::size_t number, const startup::StartupItem& item) {
@@ -358,7 +361,8 @@ Outcome StartupSwitch(const Command& command) {
         cJSON* object = StartupObject(number, item);
         cJSON_AddItemToArray(entries, object);
         const bool wanted = (item.bStatus == 0) != command.enable;
-        if (wanted && MachineWide(item) && !engine::ProcessIsElevated()) {
+        // Machine-wide entries need an administrator to be switched.
+        if (wanted && startup::StoreOf(item) == db::Store::Machine && !engine::ProcessIsElevated()) {
             ++refused;
             cJSON_AddBoolToObject(object, "permitted", false);
             outcome.lines.push_back(StartupLine(number, item) + "  (not permitted)");
@@ -375,6 +379,7 @@ Outcome StartupSwitch(const Command& command) {
                             (command.enable ? "on" : "off") + ", " + Number(failed) + " failed" +
                             (refused ? ", " + Number(refused) + " not permitted" : ""));
     outcome.exitCode = Combined(numbers.size(), refused, failed);
+    if (refused) outcome.error = "switching a machine-wide startup entry needs an administrator's rights";
     return outcome;
 }
 
@@ -418,6 +423,7 @@ Outcome ServicesSet(const Command& command) {
                                    [&](const TypeName& entry) { return typeWord == entry.name; });
     if (type == std::end(kTypeNames) || !services::IsApplicableStartType(type->type))
         return Usage("unknown start type: " + typeWord + " (auto, delayed, manual or disabled)");
+    if (!engine::ProcessIsElevated()) return NotPermitted("changing a service needs an administrator's rights");
     const std::optional<int> before = services::ReadServiceStartType(name);
     if (!before) {
         Outcome outcome;
@@ -479,6 +485,15 @@ Outcome UndoRestore(const Command& command) {
     Outcome outcome;
     outcome.json = NewObject();
     cJSON_AddStringToObject(outcome.json.get(), "id", id.c_str());
+    switch (restore.status) {
+        case suite::RestoreStatus::OtherAccount:
+            return NotPermitted("undo " + id + ": this change was made by another account, and only it may undo it");
+        case suite::RestoreStatus::NotPermitted:
+            return NotPermitted("undo " + id + ": undoing this change needs an administrator's rights");
+        case suite::RestoreStatus::BackupRefused:
+            return NotPermitted("undo " + id + ": its backup is not in the program's Backups folder, so it is not read");
+        default: break;
+    }
     static constexpr const char* kStatus[] = {"restored", "already restored", "", "backup gone", "failed"};
     const char* status = kStatus[static_cast<int>(restore.status)];
     cJSON_AddStringToObject(outcome.json.get(), "status", status);
@@ -528,6 +543,8 @@ Outcome KeepChange(const Command& command) {
     const std::wstring item = core::StoredKeepText(WideFromUtf8(command.words[0]));
     if (item.empty()) return Usage("nothing to keep: " + command.words[0]);
     const core::KeepResult result = adding ? core::KeepItem(item) : core::UnkeepItem(item);
+    if (result == core::KeepResult::NotPermitted)
+        return NotPermitted("keep: " + Utf8FromWide(item) + ": the machine's keep list needs an administrator's rights");
     static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
     static constexpr const char* kRemoved[] = {"removed", "not on the keep list", "failed"};
     const char* status = (adding ? kAdded : kRemoved)[static_cast<int>(result)];
