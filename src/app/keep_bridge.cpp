@@ -43,7 +43,8 @@ engine::Value RemoveKeptItem(core::BridgeArgs args) {
         case core::KeepResult::Done: return 0;
         case core::KeepResult::Unchanged: return 1;
         case core::KeepResult::Failed:
-        case core::KeepResult::NotPermitted: break;
+        case core::KeepResult::NotPermitted:
+        case core::KeepResult::SetByPolicy: break;
     }
     return 2;
 }

@@ -522,9 +522,10 @@ Outcome UndoRestore(const Command& command) {
 Outcome KeepList() {
     Outcome outcome;
     const std::optional<std::vector<db::KeepItemRow>> rows = core::ReadKeepList();
-    if (!rows) {
+    const std::optional<std::vector<std::wstring>> policy = core::PolicyKeepList();
+    if (!rows || !policy) {
         outcome.exitCode = kSomeLeft;
-        outcome.error = "the keep list cannot be read";
+        outcome.error = rows ? "the organisation's policy cannot be read" : "the keep list cannot be read";
         return outcome;
     }
     outcome.json = NewObject();
@@ -533,7 +534,13 @@ Outcome KeepList() {
         cJSON_AddItemToArray(list, cJSON_CreateString(Utf8FromWide(row.text).c_str()));
         outcome.lines.push_back(Utf8FromWide(row.text));
     }
-    outcome.lines.push_back("keep: " + Number(rows->size()) + " kept");
+    // The organisation's entries apart: kept on every account, not removable.
+    cJSON* set = cJSON_AddArrayToObject(outcome.json.get(), "setByPolicy");
+    for (const std::wstring& text : *policy) {
+        cJSON_AddItemToArray(set, cJSON_CreateString(Utf8FromWide(text).c_str()));
+        outcome.lines.push_back(Utf8FromWide(text) + "  (set by your organisation)");
+    }
+    outcome.lines.push_back("keep: " + Number(rows->size() + policy->size()) + " kept");
     return outcome;
 }
 
@@ -545,6 +552,8 @@ Outcome KeepChange(const Command& command) {
     const core::KeepResult result = adding ? core::KeepItem(item) : core::UnkeepItem(item);
     if (result == core::KeepResult::NotPermitted)
         return NotPermitted("keep: " + Utf8FromWide(item) + ": the machine's keep list needs an administrator's rights");
+    if (result == core::KeepResult::SetByPolicy)
+        return NotPermitted("keep: " + Utf8FromWide(item) + ": set by your organisation's policy, which keeps it");
     static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
     static constexpr const char* kRemoved[] = {"removed", "not on the keep list", "failed"};
     const char* status = (adding ? kAdded : kRemoved)[static_cast<int>(result)];

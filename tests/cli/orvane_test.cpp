@@ -623,7 +623,7 @@ void OpenStoresFor(const std::wstring& account) {
 // entries and files through its own store and is refused (4, with the
 // reason) anything machine-wide, which then leaves no row anywhere.
 TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
-    const common::UniqueKernelHandle standard = UnelevatedToken();
+    const common::UniqueKernelHandle standard = testsupport::UnelevatedToken();
     const std::wstring self = core::AccountSid();
     testsupport::TestServices services;
     services.Create({L"QoStoreService", L"Qo store service", L"C:\\windows\\system32\\notepad.exe",

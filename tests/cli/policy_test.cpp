@@ -76,4 +76,40 @@ TEST(OrvanePolicy, TheUsersPolicyKeyIsIgnored) {
     EXPECT_FALSE(Exists(temp / L"old.tmp"));
 }
 
+// The organisation's keep list adds to the user's on every account: a file
+// it keeps (written with a machine variable) survives a clean, is listed
+// apart and cannot be taken off the list.
+TEST(OrvanePolicy, APolicyKeptFileSurvivesCleanAndCannotBeRemoved) {
+    wchar_t windows[MAX_PATH];
+    ASSERT_TRUE(GetEnvironmentVariableW(L"SystemRoot", windows, MAX_PATH));
+    const std::wstring folder = std::wstring(windows) + L"\\Temp\\qo-policy-keep";
+    testsupport::MakeFolder(folder);
+    testsupport::WriteFile(folder + L"\\kept.tmp", "kept by policy");
+    testsupport::WriteFile(folder + L"\\plain.tmp", "plain");
+    const junktest::ScopedUserTemp setting(folder);
+    const testsupport::ScopedPolicy policy;
+    policy.Keep(L"Kept file", L"%SystemRoot%\\Temp\\qo-policy-keep\\kept.tmp", REG_EXPAND_SZ);
+    const testsupport::ScratchProgram orvane;
+
+    const testsupport::ProgramRun clean = orvane(L"clean --json junk.temp");
+    EXPECT_EQ(clean.exitCode, 0u) << clean.out << clean.err;
+    EXPECT_TRUE(Exists(folder + L"\\kept.tmp"));
+    EXPECT_FALSE(Exists(folder + L"\\plain.tmp"));
+
+    const testsupport::ProgramRun list = orvane(L"keep list --json");
+    EXPECT_EQ(list.exitCode, 0u) << list.out << list.err;
+    const cJSON* set = Item(list.json.get(), "setByPolicy");
+    ASSERT_TRUE(cJSON_IsArray(set)) << list.out;
+    ASSERT_EQ(cJSON_GetArraySize(set), 1) << list.out;
+    EXPECT_EQ(engine::WideFromUtf8(set->child->valuestring), folder + L"\\kept.tmp");
+    EXPECT_EQ(cJSON_GetArraySize(Item(list.json.get(), "kept")), 0) << list.out;
+    EXPECT_NE(orvane(L"keep list").out.find("kept.tmp  (set by your organisation)"), std::string::npos);
+
+    const testsupport::ProgramRun remove = orvane(L"keep remove \"" + folder + L"\\KEPT.tmp\" --json");
+    EXPECT_EQ(remove.exitCode, 4u) << remove.out << remove.err;
+    EXPECT_NE(TextOf(remove.json.get(), "error").find("set by your organisation"), std::string::npos) << remove.out;
+    EXPECT_TRUE(Exists(folder + L"\\kept.tmp"));
+    testsupport::RemoveTree(folder);
+}
+
 }  // namespace
