@@ -22,6 +22,13 @@ engine::Value GetKeepList(core::BridgeArgs) {
     return list;
 }
 
+engine::Value GetPolicyKeepList(core::BridgeArgs) {
+    engine::Value list = engine::Value::Array();
+    if (const auto texts = core::PolicyKeepList())
+        for (const std::wstring& text : *texts) list.Append(text);
+    return list;
+}
+
 engine::Value KeepListedItem(core::BridgeArgs args) {
     enum { kKept, kNoSuchRow, kBusy, kNotStored };
     // The lists belong to the workers while any runs.
