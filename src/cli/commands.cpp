@@ -57,13 +57,6 @@ Outcome Usage(std::string error) {
     return outcome;
 }
 
-Outcome NotPermitted(std::string reason) {
-    Outcome outcome;
-    outcome.exitCode = kNotPermitted;
-    outcome.error = std::move(reason);
-    return outcome;
-}
-
 // The exit code of a run over several parts: not permitted when nothing was
 // permitted, some left when anything was left or refused.
 int Combined(std::size_t parts, std::size_t refused, std::size_t left) {
@@ -210,6 +203,13 @@ junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& 
 
 }  // namespace
 
+Outcome NotPermitted(std::string reason) {
+    Outcome outcome;
+    outcome.exitCode = kNotPermitted;
+    outcome.error = std::move(reason);
+    return outcome;
+}
+
 std::string KeepListRefusalText(core::KeepRefusal refusal) {
     if (refusal == core::KeepRefusal::None) return {};
     if (refusal == core::KeepRefusal::Unreadable)
@@ -223,20 +223,13 @@ std::string KeepListRefusalText(core::KeepRefusal refusal) {
 
 namespace {
 
-Outcome KeepListRefused(std::string reason) {
-    Outcome outcome;
-    outcome.exitCode = kNotPermitted;
-    outcome.error = std::move(reason);
-    return outcome;
-}
-
 Outcome Clean(const Command& command) {
     std::string unknown;
     const std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
     // Read afresh: the window may have changed it since this run started.
     if (std::string refused = KeepListRefusalText(core::DeletionRefusal()); !refused.empty())
-        return KeepListRefused(std::move(refused));
+        return NotPermitted(std::move(refused));
     core::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
     const std::wstring account = common::ProcessAccountSid();

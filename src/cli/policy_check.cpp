@@ -5,17 +5,6 @@
 
 namespace cli {
 
-namespace {
-
-Outcome NotPermitted(std::string reason) {
-    Outcome outcome;
-    outcome.exitCode = kNotPermitted;
-    outcome.error = std::move(reason);
-    return outcome;
-}
-
-}  // namespace
-
 std::vector<std::string> PolicyCategoryIds() {
     std::vector<std::string> ids = {"disk"};
     for (const CategoryId& category : AllCategories()) ids.emplace_back(category.id);
