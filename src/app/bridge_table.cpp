@@ -54,6 +54,7 @@ constexpr core::BridgeRow kRows[] = {
     {"GetChangeJournal", 0, GetChangeJournal},
     {"RestoreChange", 1, RestoreJournalChange},
     {"GetKeepList", 0, GetKeepList},
+    {"GetPolicyKeepList", 0, GetPolicyKeepList},
     {"KeepListedItem", 3, KeepListedItem},
     {"UnkeepItem", 1, RemoveKeptItem},
     {"GetKeepListNotice", 0, GetKeepListNotice},

@@ -33,6 +33,13 @@ engine::Value GetKeepList(core::BridgeArgs) {
     return list;
 }
 
+engine::Value GetPolicyKeepList(core::BridgeArgs) {
+    engine::Value list = engine::Value::Array();
+    if (const auto texts = core::PolicyKeepList())
+        for (const std::wstring& text : *texts) list.Append(text);
+    return list;
+}
+
 engine::Value KeepListedItem(core::BridgeArgs args) {
     enum { kKept, kNoSuchRow, kBusy, kNotStored };
     // The lists belong to the workers while any runs.
@@ -57,7 +64,8 @@ engine::Value RemoveKeptItem(core::BridgeArgs args) {
         case core::KeepResult::Done: return 0;
         case core::KeepResult::Unchanged: return 1;
         case core::KeepResult::Failed:
-        case core::KeepResult::NotPermitted: break;
+        case core::KeepResult::NotPermitted:
+        case core::KeepResult::SetByPolicy: break;
     }
     return 2;
 }

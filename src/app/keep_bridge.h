@@ -9,6 +9,10 @@ namespace app {
 // The kept texts, oldest first; an empty array when the list cannot be read.
 engine::Value GetKeepList(core::BridgeArgs args);
 
+// The texts the organisation's policy keeps, which the page shows without a
+// remove button; an empty array when there are none or it cannot be read.
+engine::Value GetPolicyKeepList(core::BridgeArgs args);
+
 // Keeps the row `args[2]` (its position) of the list of kind `args[0]`,
 // category `args[1]`, and takes it off that list: 0 kept, 1 no such row,
 // 2 busy (a scan or clean is at work on the lists), 3 not stored.

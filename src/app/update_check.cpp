@@ -4,6 +4,7 @@
 
 #include "app/update_server.h"
 #include "common/app_directory.h"
+#include "core/policy.h"
 #include "core/worker_tasks.h"
 
 namespace app {
@@ -70,8 +71,13 @@ void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder)
     // whether or not a check runs.
     const CfgVersion current = ReadCfgVersion(programFolder + kInstalledName);
     StoreVersionTexts({current.text, L""});
-    // A build without an update server checks nothing and announces nothing.
+    // A build without an update server checks nothing and announces nothing;
+    // nor does a machine whose organisation turned the notice off (a policy
+    // that cannot be read is taken to have done so).
     if (server.empty()) return;
+    if (const core::PolicyRead policy = core::ReadPolicy({});
+        policy.state == core::PolicyState::Unreadable || !policy.policy.updateNotice)
+        return;
     const std::wstring target = programFolder + kDownloadName;
     std::wstring address = std::wstring(server) + kConfigPath;
     while (!core::MainWindow()) Sleep(1000);

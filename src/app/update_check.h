@@ -3,7 +3,8 @@
 // from the maker's server, compares its version with the one installed beside
 // the program, keeps both texts for GetAppVersion and asks the main document
 // to show its upgrade notice (UpgradeTips) when they differ or cannot both be
-// read. A build without an update server makes no check; a check that cannot
+// read. A build without an update server makes no check, nor does a machine
+// whose Group Policy sets UpdateNotice to 0; a check that cannot
 // be made (no download, or no version in it) shows no notice, and the latest
 // version text stays empty, which the version popup reports as a failed
 // check.

@@ -77,13 +77,6 @@ Figures RunShare(Walk walk, bool clean) {
     return figures;
 }
 
-Outcome NotPermitted(std::string reason) {
-    Outcome outcome;
-    outcome.exitCode = kNotPermitted;
-    outcome.error = std::move(reason);
-    return outcome;
-}
-
 }  // namespace
 
 std::string OwnAccountRefusal(const CategoryId& category, const std::wstring& accountSid) {

@@ -8,6 +8,7 @@
 
 #include "cli/all_users.h"
 #include "cli/category_ids.h"
+#include "cli/policy_check.h"
 #include "cli/progress_line.h"
 #include "common/account_sid.h"
 #include "common/app_directory.h"
@@ -53,13 +54,6 @@ Outcome Usage(std::string error) {
     Outcome outcome;
     outcome.exitCode = kUsage;
     outcome.error = std::move(error);
-    return outcome;
-}
-
-Outcome NotPermitted(std::string reason) {
-    Outcome outcome;
-    outcome.exitCode = kNotPermitted;
-    outcome.error = std::move(reason);
     return outcome;
 }
 
@@ -209,6 +203,13 @@ junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& 
 
 }  // namespace
 
+Outcome NotPermitted(std::string reason) {
+    Outcome outcome;
+    outcome.exitCode = kNotPermitted;
+    outcome.error = std::move(reason);
+    return outcome;
+}
+
 std::string KeepListRefusalText(core::KeepRefusal refusal) {
     if (refusal == core::KeepRefusal::None) return {};
     if (refusal == core::KeepRefusal::Unreadable)
@@ -222,20 +223,13 @@ std::string KeepListRefusalText(core::KeepRefusal refusal) {
 
 namespace {
 
-Outcome KeepListRefused(std::string reason) {
-    Outcome outcome;
-    outcome.exitCode = kNotPermitted;
-    outcome.error = std::move(reason);
-    return outcome;
-}
-
 Outcome Clean(const Command& command) {
     std::string unknown;
     const std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
     // Read afresh: the window may have changed it since this run started.
     if (std::string refused = KeepListRefusalText(core::DeletionRefusal()); !refused.empty())
-        return KeepListRefused(std::move(refused));
+        return NotPermitted(std::move(refused));
     core::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
     const std::wstring account = common::ProcessAccountSid();
@@ -521,9 +515,10 @@ Outcome UndoRestore(const Command& command) {
 Outcome KeepList() {
     Outcome outcome;
     const std::optional<std::vector<db::KeepItemRow>> rows = core::ReadKeepList();
-    if (!rows) {
+    const std::optional<std::vector<std::wstring>> policy = core::PolicyKeepList();
+    if (!rows || !policy) {
         outcome.exitCode = kSomeLeft;
-        outcome.error = "the keep list cannot be read";
+        outcome.error = rows ? "the organisation's policy cannot be read" : "the keep list cannot be read";
         return outcome;
     }
     outcome.json = NewObject();
@@ -532,7 +527,13 @@ Outcome KeepList() {
         cJSON_AddItemToArray(list, cJSON_CreateString(Utf8FromWide(row.text).c_str()));
         outcome.lines.push_back(Utf8FromWide(row.text));
     }
-    outcome.lines.push_back("keep: " + Number(rows->size()) + " kept");
+    // The organisation's entries apart: kept on every account, not removable.
+    cJSON* set = cJSON_AddArrayToObject(outcome.json.get(), "setByPolicy");
+    for (const std::wstring& text : *policy) {
+        cJSON_AddItemToArray(set, cJSON_CreateString(Utf8FromWide(text).c_str()));
+        outcome.lines.push_back(Utf8FromWide(text) + "  (set by your organisation)");
+    }
+    outcome.lines.push_back("keep: " + Number(rows->size() + policy->size()) + " kept");
     return outcome;
 }
 
@@ -544,6 +545,8 @@ Outcome KeepChange(const Command& command) {
     const core::KeepResult result = adding ? core::KeepItem(item) : core::UnkeepItem(item);
     if (result == core::KeepResult::NotPermitted)
         return NotPermitted("keep: " + Utf8FromWide(item) + ": the machine's keep list needs an administrator's rights");
+    if (result == core::KeepResult::SetByPolicy)
+        return NotPermitted("keep: " + Utf8FromWide(item) + ": set by your organisation's policy, which keeps it");
     static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
     static constexpr const char* kRemoved[] = {"removed", "not on the keep list", "failed"};
     const char* status = (adding ? kAdded : kRemoved)[static_cast<int>(result)];
@@ -603,8 +606,14 @@ std::string RecoveryLine(const db::DatabaseRecovery& recovery) {
 Outcome RunCommand(const Command& command) {
     switch (command.verb) {
         case Verb::List: return List();
-        case Verb::Scan: return command.allUsers ? RunForAllUsers(command) : Scan(command);
-        case Verb::Clean: return command.allUsers ? RunForAllUsers(command) : Clean(command);
+        case Verb::Scan:
+        case Verb::Clean: {
+            PolicyChecked checked = CheckPolicy(command, core::ReadPolicy(PolicyCategoryIds()));
+            if (checked.refused) return std::move(*checked.refused);
+            const Command& allowed = checked.command;
+            if (allowed.allUsers) return RunForAllUsers(allowed);
+            return allowed.verb == Verb::Scan ? Scan(allowed) : Clean(allowed);
+        }
         case Verb::StartupList: return StartupList();
         case Verb::StartupSwitch: return StartupSwitch(command);
         case Verb::ServicesList: return ServicesList();

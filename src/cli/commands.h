@@ -28,6 +28,9 @@ bool NeedsOperationLock(const Command& command);
 // Runs `command`; the stop flag (Ctrl+C) ends a scan or clean early.
 Outcome RunCommand(const Command& command);
 
+// The answer to a run that may not go on: not permitted, with the reason.
+Outcome NotPermitted(std::string reason);
+
 // Why nothing is deleted while the keep list stands as it does; empty when
 // deleting may go on.
 std::string KeepListRefusalText(core::KeepRefusal refusal);

@@ -8,6 +8,7 @@
 
 #include "common/listed_delete.h"
 #include "core/keep_text.h"
+#include "core/policy.h"
 #include "engine/shell_launch.h"
 
 namespace core {
@@ -103,8 +104,20 @@ std::optional<std::vector<db::KeepItemRow>> ReadKeepList() {
     return rows;
 }
 
+std::optional<std::vector<std::wstring>> PolicyKeepList() {
+    core::PolicyRead policy = ReadPolicy({});
+    if (policy.state == PolicyState::Unreadable) return std::nullopt;
+    return std::move(policy.policy.keep);
+}
+
 bool RefreshKeptItems() {
+    // Read at every refresh, not per deletion: policy changes seldom, and a
+    // task that deletes reads it at its start.
+    const std::optional<std::vector<std::wstring>> policy = PolicyKeepList();
+    if (!policy) return false;
     Snapshot snapshot;
+    for (const std::wstring& text : *policy)
+        for (std::wstring& kept : KeptTextsOf(text)) snapshot.items.push_back(std::move(kept));
     snapshot.reads.emplace();
     // The list is the machine's and the account's together: both or none.
     for (const db::Store store : db::kStores) {
@@ -214,7 +227,11 @@ KeepResult KeepItem(std::wstring_view text) {
 
 KeepResult UnkeepItem(std::wstring_view text) {
     const std::wstring normal = common::NormalKeepText(text);
-    if (!ReadKeepList()) return KeepResult::Failed;
+    const std::optional<std::vector<std::wstring>> policy = PolicyKeepList();
+    if (!ReadKeepList() || !policy) return KeepResult::Failed;
+    for (const std::wstring& set : *policy)
+        for (const std::wstring& kept : KeptTextsOf(set))
+            if (common::SamePathText(kept, normal)) return KeepResult::SetByPolicy;
     KeepResult result = KeepResult::Unchanged;
     for (const db::Store store : db::kStores) {
         std::vector<db::KeepItemRow> rows;

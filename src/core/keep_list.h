@@ -7,7 +7,11 @@
 // was last read, and a deletion first asks the database (cheaply) whether
 // another program changed it since.
 //
-// The list fails closed: until it has been read, when either store's cannot be read, and
+// The organisation's policy keep list (core/policy) adds to both on every
+// account; it is read with the stores, and cannot be removed here.
+//
+// The list fails closed: until it has been read, when either store's or the
+// policy's cannot be read, and
 // while a loss of it with a damaged database is not confirmed, nothing that
 // deletes may start, and a deletion already running stops at its next item.
 #include <functional>
@@ -62,6 +66,9 @@ std::optional<std::int64_t> ConfirmKeepListLoss();
 // nothing when either cannot be read.
 std::optional<std::vector<db::KeepItemRow>> ReadKeepList();
 
+// The policy's keep texts as set; nothing when the policy cannot be read.
+std::optional<std::vector<std::wstring>> PolicyKeepList();
+
 // The store that keeps the normal keep text `normal`: the account's for
 // what lies below HKEY_CURRENT_USER or its profile folder `profile`.
 db::Store KeepStoreOf(std::wstring_view normal, std::wstring_view profile);
@@ -71,12 +78,14 @@ enum class KeepResult {
     Unchanged,
     Failed,
     NotPermitted,  // the machine's list, without elevation
+    SetByPolicy,   // the organisation's policy keeps it
 };
 // Stores the normal text of `text` in its store unless the list holds that
 // text already (letter case aside: Unchanged); publishes the list.
 KeepResult KeepItem(std::wstring_view text);
 // Removes every stored text that is the normal text of `text`, letter case
-// aside (none: Unchanged), from both stores; publishes the list.
+// aside (none: Unchanged), from both stores; publishes the list. A text the
+// policy keeps is left on both (SetByPolicy).
 KeepResult UnkeepItem(std::wstring_view text);
 
 }  // namespace core

@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include "support/recording_host.h"
+#include "support/scoped_state.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -136,6 +137,21 @@ TEST(UpdateCheck, ABuildWithoutAnUpdateServerChecksNothing) {
     testsupport::WriteFile(folder / L"Orvaneupdatecfg.ini", "[System]\r\nversion=3.0.0.4\r\n");
     // Not even the window is waited for.
     app::RunUpdateCheck(L"", folder.Path() + L"\\");
+    EXPECT_EQ(app::AppVersionTexts(), (app::VersionTexts{L"3.0.0.4", L""}));
+}
+
+// The organisation turned the notice off: the server is not even asked.
+TEST(UpdateCheck, APolicyWithoutUpdateNoticeChecksNothing) {
+    UpdateServer server;
+    server.Serve("[System]\nversion=3.0.0.5\n");
+    testsupport::TempDir folder;
+    testsupport::WriteFile(folder / L"Orvaneupdatecfg.ini", "[System]\r\nversion=3.0.0.4\r\n");
+    const testsupport::ScopedPolicy policy;
+    policy.UpdateNotice(0);
+    testsupport::PublishedHost page;
+    app::RunUpdateCheck(server.Address(), folder.Path() + L"\\");
+    EXPECT_TRUE(page.Calls().empty());
+    EXPECT_TRUE(server.Queries().empty());
     EXPECT_EQ(app::AppVersionTexts(), (app::VersionTexts{L"3.0.0.4", L""}));
 }
 

@@ -6,7 +6,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import fs from "node:fs";
 import path from "node:path";
-import { temp, LONG, startProgram, stopPrograms, within, openBrowser, openPage, lookAt } from "./harness.mjs";
+import { temp, LONG, startProgram, stopPrograms, within, openBrowser, openPage, lookAt, wine, quietly } from "./harness.mjs";
 
 let browser;
 let page;
@@ -16,6 +16,8 @@ const KEPT = "kept.tmp";
 const PLAIN = "plain.tmp";
 // The temporary files' tile on the junk page.
 const TILE = "#JunkScanLi2 > .postion-div:nth-child(1)";
+// The organisation's policy key, which the test writes and removes.
+const POLICY = "HKLM\\SOFTWARE\\Policies\\Quillmark";
 
 before(async () => {
     fs.rmSync(seeded, { recursive: true, force: true });
@@ -27,6 +29,7 @@ before(async () => {
 });
 
 after(async () => {
+    quietly("reg", "delete", POLICY, "/f");
     if (browser) await browser.close();
     await stopPrograms();
     fs.rmSync(seeded, { recursive: true, force: true });
@@ -124,4 +127,25 @@ test("the undo window shows the keep list and takes an item off it", async () =>
     await expectHidden("iframe[name='window_html']");
     await page.click("#endReturn_Home2");
     await expectShown("#AllHome");
+});
+
+test("the undo window shows the organisation's keep entry without a remove button", async () => {
+    wine("reg", "add", `${POLICY}\\Orvane\\KeepList`, "/v", "Org", "/t", "REG_SZ", "/d", "C:\\QoOrgKept", "/f");
+    try {
+        await page.click("#MenuButton");
+        await page.click("#UndoMenu");
+        const undo = page.frameLocator("iframe[name='undo_html']");
+        await expectShown("#KeepItems tr", 10000, undo);
+        const rows = undo.locator("#KeepItems tr");
+        assert.equal(await rows.count(), 1);
+        assert.equal(await text(".KeepText", rows.first()), "C:\\QoOrgKept");
+        assert.match(await text("td:nth-child(2)", rows.first()), /Set by your organisation/);
+        assert.equal(await rows.first().locator("button").count(), 0);
+        await expectHidden("#KeepEmpty", 10000, undo);
+        await shoot("keep-list-policy");
+        await undo.locator("#UndoFinish").click();
+        await expectHidden("iframe[name='undo_html']");
+    } finally {
+        quietly("reg", "delete", POLICY, "/f");
+    }
 });

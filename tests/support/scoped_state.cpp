@@ -1,5 +1,7 @@
 #include "support/scoped_state.h"
 
+#include <stdexcept>
+
 #include "support/temp_dir.h"
 
 namespace testsupport {
@@ -49,5 +51,44 @@ void ScopedUserValue::Set(const std::wstring& text, DWORD type) const {
 }
 
 void ScopedUserValue::Remove() const { RegDeleteKeyValueW(HKEY_CURRENT_USER, keyPath_.c_str(), valueName_.c_str()); }
+
+namespace {
+
+constexpr wchar_t kMakerPolicyPath[] = L"SOFTWARE\\Policies\\Quillmark";
+constexpr wchar_t kPolicyPath[] = L"SOFTWARE\\Policies\\Quillmark\\Orvane";
+
+void WritePolicyValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
+                      std::size_t bytes) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        throw std::runtime_error("the policy key cannot be written");
+    const LSTATUS status = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) throw std::runtime_error("the policy value cannot be written");
+}
+
+}  // namespace
+
+// The maker's key under Policies goes whole: nothing else writes there.
+ScopedPolicy::ScopedPolicy(HKEY root) : root_(root) { RegDeleteTreeW(root_, kMakerPolicyPath); }
+
+ScopedPolicy::~ScopedPolicy() { RegDeleteTreeW(root_, kMakerPolicyPath); }
+
+void ScopedPolicy::Disable(const std::vector<std::wstring>& words) const {
+    std::wstring multi;
+    for (const std::wstring& word : words) multi += word + L'\0';
+    multi += L'\0';
+    WritePolicyValue(root_, kPolicyPath, L"DisabledCategories", REG_MULTI_SZ, multi.data(), multi.size() * sizeof(wchar_t));
+}
+
+void ScopedPolicy::Keep(const wchar_t* name, const std::wstring& text, DWORD type) const {
+    WritePolicyValue(root_, std::wstring(kPolicyPath) + L"\\KeepList", name, type, text.c_str(),
+                     (text.size() + 1) * sizeof(wchar_t));
+}
+
+void ScopedPolicy::UpdateNotice(DWORD value) const {
+    WritePolicyValue(root_, kPolicyPath, L"UpdateNotice", REG_DWORD, &value, sizeof(value));
+}
 
 }  // namespace testsupport

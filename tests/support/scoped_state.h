@@ -43,4 +43,24 @@ private:
     DWORD previousType_ = REG_SZ;
 };
 
+// The organisation's policy key of `root` (the machine's, or a user's copy
+// that must count for nothing), written by a test and removed with all below
+// it when the owner goes away.
+class ScopedPolicy {
+public:
+    explicit ScopedPolicy(HKEY root = HKEY_LOCAL_MACHINE);
+    ~ScopedPolicy();
+    ScopedPolicy(const ScopedPolicy&) = delete;
+    ScopedPolicy& operator=(const ScopedPolicy&) = delete;
+
+    // DisabledCategories as a REG_MULTI_SZ of `words`.
+    void Disable(const std::vector<std::wstring>& words) const;
+    // A value of the KeepList subkey.
+    void Keep(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) const;
+    void UpdateNotice(DWORD value) const;
+
+private:
+    HKEY root_;
+};
+
 }  // namespace testsupport

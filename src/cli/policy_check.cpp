@@ -1,0 +1,39 @@
+#include "cli/policy_check.h"
+
+#include "cli/all_users.h"
+#include "cli/category_ids.h"
+
+namespace cli {
+
+std::vector<std::string> PolicyCategoryIds() {
+    std::vector<std::string> ids = {"disk"};
+    for (const CategoryId& category : AllCategories()) ids.emplace_back(category.id);
+    return ids;
+}
+
+PolicyChecked CheckPolicy(const Command& command, const core::PolicyRead& policy) {
+    PolicyChecked checked{command, std::nullopt};
+    // What protects the user cannot be read: nothing is scanned or cleaned.
+    if (policy.state == core::PolicyState::Unreadable) {
+        checked.refused = NotPermitted(policy.error + ", so nothing is scanned or cleaned");
+        return checked;
+    }
+    if (!command.words.empty()) {
+        std::string unknown;
+        for (const CategoryId& category : SelectCategories(command.words, &unknown))
+            if (core::PolicyDisables(policy.policy, category.id)) {
+                checked.refused = NotPermitted(std::string(category.id) + ": " + core::kTurnedOffByPolicy);
+                return checked;
+            }
+        return checked;
+    }
+    // The default selection, less what policy turns off.
+    for (const CategoryId& category : AllCategories()) {
+        const bool taken = !command.allUsers || AllUsersRefusal(category).empty();
+        if (taken && !core::PolicyDisables(policy.policy, category.id)) checked.command.words.emplace_back(category.id);
+    }
+    if (checked.command.words.empty()) checked.refused = NotPermitted(std::string("every category is ") + core::kTurnedOffByPolicy);
+    return checked;
+}
+
+}  // namespace cli
