@@ -79,8 +79,9 @@ int wmain(int argc, wchar_t** argv) {
     const int moveFolders = argc > 4 ? _wtoi(argv[4]) : 400;
     const std::wstring sizeTree = work + L"\\size";
     CreateDirectoryW(work.c_str(), nullptr);
-    // A move writes its journal first: a database of the bench's own.
-    db::Database().Open(work + L"\\");
+    // A move writes its journal first, in the account's store: a database of
+    // the bench's own.
+    db::Database(db::Store::User).Open(work + L"\\");
 
     auto start = Clock::now();
     bench::MakeTree(sizeTree, folders, files);
@@ -142,8 +143,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("last move: %d copied, %d copy failures, %d deleted, %d delete failures, %d total\n",
                 counters.copied.load(), counters.copyFailed.load(), counters.deleted.load(),
                 counters.deleteFailed.load(), counters.total.load());
-    db::Database().Close();
-    for (const wchar_t* name : {L"\\mydatabase.db", L"\\newupdate.db"}) DeleteFileW((work + name).c_str());
+    db::Database(db::Store::User).Close();
+    DeleteFileW((work + L"\\mydatabase.db").c_str());
     RemoveDirectoryW(work.c_str());
     return 0;
 }

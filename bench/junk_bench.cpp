@@ -126,9 +126,10 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("check per file: %.1f us for the final path (open and close alone: %.1f us)\n", checked - opened,
                 opened);
 
-    // The keep list as the window has it: read from a database, which each
-    // deletion asks whether another program changed it.
-    db::Database().Open(work + L"\\");
+    // The keep list as the window has it: read from the machine's and the
+    // account's databases (here one file of the bench's own serves as both),
+    // which each deletion asks whether another program changed them.
+    for (const db::Store store : db::kStores) db::Database(store).Open(work + L"\\");
     if (!core::RefreshKeptItems()) {
         std::fprintf(stderr, "the keep list cannot be read\n");
         return 1;
@@ -169,8 +170,8 @@ int wmain(int argc, wchar_t** argv) {
                 Enumerate(junkTree, nullptr, nullptr), junk::Undeletables().Count());
     RemoveDirectoryW(junkTree.c_str());
     RemoveDirectoryW(copyTree.c_str());
-    db::Database().Close();
-    for (const wchar_t* file : {L"\\mydatabase.db", L"\\newupdate.db"}) DeleteFileW((work + file).c_str());
+    for (const db::Store store : db::kStores) db::Database(store).Close();
+    DeleteFileW((work + L"\\mydatabase.db").c_str());
     RemoveDirectoryW(work.c_str());
     return 0;
 }

@@ -32,7 +32,8 @@ engine::Value KeepListedItem(core::BridgeArgs args) {
     if (!kind || !kind->HasCategory(category) || position < 0) return kNoSuchRow;
     const std::optional<std::wstring> text = kind->KeepTextAt(category, static_cast<std::size_t>(position));
     if (!text) return kNoSuchRow;
-    if (core::KeepItem(*text) == core::KeepResult::Failed) return kNotStored;
+    const core::KeepResult kept = core::KeepItem(*text);
+    if (kept == core::KeepResult::Failed || kept == core::KeepResult::NotPermitted) return kNotStored;
     kind->RemoveAt(category, static_cast<std::size_t>(position));
     return kKept;
 }
@@ -41,14 +42,18 @@ engine::Value RemoveKeptItem(core::BridgeArgs args) {
     switch (core::UnkeepItem(args[0].ToText())) {
         case core::KeepResult::Done: return 0;
         case core::KeepResult::Unchanged: return 1;
-        case core::KeepResult::Failed: break;
+        case core::KeepResult::Failed:
+        case core::KeepResult::NotPermitted: break;
     }
     return 2;
 }
 
 engine::Value GetKeepListNotice(core::BridgeArgs) {
     engine::Value recovery = engine::Value::Null();
-    if (const std::optional<db::DatabaseRecovery> recovered = db::Database().TakeRecovery())
+    // One store's recovery at a time: the other's shows at the next call.
+    std::optional<db::DatabaseRecovery> recovered = db::Database(db::Store::Machine).TakeRecovery();
+    if (!recovered) recovered = db::Database(db::Store::User).TakeRecovery();
+    if (recovered)
         recovery = engine::Value::Map({{L"aside", recovered->aside},
                                        {L"keepList", PartOf(recovered->keepList)},
                                        {L"startupKept", PartOf(recovered->startupKept)},

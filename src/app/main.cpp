@@ -3,14 +3,17 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/document_source.h"
 #include "app/main_frame.h"
 #include "common/app_directory.h"
 #include "core/log_file.h"
+#include "core/store_databases.h"
 #include "core/worker_tasks.h"
-#include "db/local_database.h"
+#include "engine/shell_launch.h"
+#include "engine/wire_format.h"
 #include "disk/move_recovery.h"
 
 extern "C" const std::uint8_t qoUiArchiveBegin[];
@@ -23,7 +26,7 @@ std::wstring BesideProgram(const wchar_t* name) { return common::GetAppDirectory
 
 // The log level is settled during static initialisation, before anything else.
 const bool logLevelRead = (core::LogFile::Instance().ReadLevel(BesideProgram(L"config.ini").c_str()), true);
-const bool databaseOpened = (db::Database().Open(common::GetAppDirectory().Text()), true);
+const std::vector<std::wstring> storeRefusals = core::OpenStoreDatabases(engine::ProcessIsElevated());
 
 // The result is the wParam of the quit message.
 int RunMessagePump() {
@@ -38,6 +41,7 @@ int RunMessagePump() {
 // -1 when the engine window cannot be created.
 int RunUi(const app::CommandLineOptions& options) {
     core::LogFile::Instance().Initialize(BesideProgram(L"Orvane.log"));
+    for (const std::wstring& refusal : storeRefusals) core::LogFile::Instance().Write(engine::Utf8FromWide(refusal));
     disk::RecoverDownloadMoves();
     app::OpenUiArchive(std::span<const std::uint8_t>(qoUiArchiveBegin, qoUiArchiveEnd));
     engine::WindowOptions windowOptions;

@@ -33,6 +33,7 @@
 #include "startup/startup_bridge.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_item.h"
+#include "startup/startup_store.h"
 #include "suite/undo_changes.h"
 
 namespace cli {
@@ -54,6 +55,13 @@ Outcome Usage(std::string error) {
     Outcome outcome;
     outcome.exitCode = kUsage;
     outcome.error = std::move(error);
+    return outcome;
+}
+
+Outcome NotPermitted(std::string reason) {
+    Outcome outcome;
+    outcome.exitCode = kNotPermitted;
+    outcome.error = std::move(reason);
     return outcome;
 }
 
@@ -228,20 +236,13 @@ std::string KeepListRefusalText(core::KeepRefusal refusal) {
 
 namespace {
 
-Outcome KeepListRefused(std::string reason) {
-    Outcome outcome;
-    outcome.exitCode = kNotPermitted;
-    outcome.error = std::move(reason);
-    return outcome;
-}
-
 Outcome Clean(const Command& command) {
     std::string unknown;
     const std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
     // Read afresh: the window may have changed it since this run started.
     if (std::string refused = KeepListRefusalText(core::DeletionRefusal()); !refused.empty())
-        return KeepListRefused(std::move(refused));
+        return NotPermitted(std::move(refused));
     core::EnableCleanPrivileges();
     const junk::CategorySources sources = junk::SystemSources();
     const std::wstring account = common::ProcessAccountSid();
@@ -293,7 +294,7 @@ Outcome Clean(const Command& command) {
             cJSON_AddNullToObject(object, "error");
         if (category.cleaner == Cleaner::Junk) cJSON_AddNullToObject(object, "backup");
         if (category.cleaner == Cleaner::Registry) {
-            const std::wstring backup = run.registryBackup ? run.registryBackup->Path() : std::wstring();
+            const std::wstring& backup = cleaned.registryBackup;
             const bool written = !backup.empty() && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES;
             if (written && cleaned.cleaned)
                 AddText(object, "backup", backup);
@@ -324,11 +325,6 @@ Outcome Clean(const Command& command) {
                                          .stopped = stopped,
                                          .keepListLost = keepListLost});
     return outcome;
-}
-
-// Machine-wide entries need an administrator to be switched.
-bool MachineWide(const startup::StartupItem& item) {
-    return item.hKey == HKEY_LOCAL_MACHINE || item.folderHive == HKEY_LOCAL_MACHINE;
 }
 
 cJSON* StartupObject(std::size_t number, const startup::StartupItem& item) {
@@ -382,7 +378,8 @@ Outcome StartupSwitch(const Command& command) {
         cJSON* object = StartupObject(number, item);
         cJSON_AddItemToArray(entries, object);
         const bool wanted = (item.bStatus == 0) != command.enable;
-        if (wanted && MachineWide(item) && !engine::ProcessIsElevated()) {
+        // Machine-wide entries need an administrator to be switched.
+        if (wanted && startup::StoreOf(item) == db::Store::Machine && !engine::ProcessIsElevated()) {
             ++refused;
             cJSON_AddBoolToObject(object, "permitted", false);
             outcome.lines.push_back(StartupLine(number, item) + "  (not permitted)");
@@ -399,6 +396,7 @@ Outcome StartupSwitch(const Command& command) {
                             (command.enable ? "on" : "off") + ", " + Number(failed) + " failed" +
                             (refused ? ", " + Number(refused) + " not permitted" : ""));
     outcome.exitCode = CombinedExitCode({.parts = numbers.size(), .refused = refused, .failed = failed});
+    if (refused) outcome.error = "switching a machine-wide startup entry needs an administrator's rights";
     return outcome;
 }
 
@@ -442,6 +440,7 @@ Outcome ServicesSet(const Command& command) {
                                    [&](const TypeName& entry) { return typeWord == entry.name; });
     if (type == std::end(kTypeNames) || !services::IsApplicableStartType(type->type))
         return Usage("unknown start type: " + typeWord + " (auto, delayed, manual or disabled)");
+    if (!engine::ProcessIsElevated()) return NotPermitted("changing a service needs an administrator's rights");
     const std::optional<int> before = services::ReadServiceStartType(name);
     if (!before) {
         Outcome outcome;
@@ -504,6 +503,15 @@ Outcome UndoRestore(const Command& command) {
     Outcome outcome;
     outcome.json = NewObject();
     cJSON_AddStringToObject(outcome.json.get(), "id", id.c_str());
+    switch (restore.status) {
+        case suite::RestoreStatus::OtherAccount:
+            return NotPermitted("undo " + id + ": this change was made by another account, and only it may undo it");
+        case suite::RestoreStatus::NotPermitted:
+            return NotPermitted("undo " + id + ": undoing this change needs an administrator's rights");
+        case suite::RestoreStatus::BackupRefused:
+            return NotPermitted("undo " + id + ": its backup is not in the program's Backups folder, so it is not read");
+        default: break;
+    }
     static constexpr const char* kStatus[] = {"restored", "already restored", "", "backup gone", "failed"};
     const char* status = kStatus[static_cast<int>(restore.status)];
     cJSON_AddStringToObject(outcome.json.get(), "status", status);
@@ -553,6 +561,8 @@ Outcome KeepChange(const Command& command) {
     const std::wstring item = core::StoredKeepText(WideFromUtf8(command.words[0]));
     if (item.empty()) return Usage("nothing to keep: " + command.words[0]);
     const core::KeepResult result = adding ? core::KeepItem(item) : core::UnkeepItem(item);
+    if (result == core::KeepResult::NotPermitted)
+        return NotPermitted("keep: " + Utf8FromWide(item) + ": the machine's keep list needs an administrator's rights");
     static constexpr const char* kAdded[] = {"kept", "already kept", "failed"};
     static constexpr const char* kRemoved[] = {"removed", "not on the keep list", "failed"};
     const char* status = (adding ? kAdded : kRemoved)[static_cast<int>(result)];

@@ -14,11 +14,11 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/run_document.h"
-#include "common/app_directory.h"
 #include "common/crash_point.h"
 #include "common/version.h"
 #include "core/keep_list.h"
 #include "core/operation_lock.h"
+#include "core/store_databases.h"
 #include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
@@ -91,11 +91,13 @@ cli::Outcome Version() {
 }
 
 cli::Outcome Run(const cli::Command& command) {
-    // The window's database beside the program: the service log and the kept
-    // startup entries are the same for both.
-    db::Database().Open(common::GetAppDirectory().Text());
-    if (const std::optional<db::DatabaseRecovery> recovery = db::Database().TakeRecovery())
-        Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
+    // The window's stores: the service log, the journal and the keep list
+    // are the same for both.
+    for (const std::wstring& refusal : core::OpenStoreDatabases(engine::ProcessIsElevated()))
+        Print(stderr, "orvane: " + engine::Utf8FromWide(refusal) + "\n");
+    for (const db::Store store : db::kStores)
+        if (const std::optional<db::DatabaseRecovery> recovery = db::Database(store).TakeRecovery())
+            Print(stderr, "orvane: " + cli::RecoveryLine(*recovery) + "\n");
     disk::RecoverDownloadMoves();
     core::RefreshKeptItems();
     // Without elevation the machine's lock may not be opened: the account's

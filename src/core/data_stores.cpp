@@ -216,6 +216,12 @@ StoreFolder UserStore() {
     return EnsureBelow(FOLDERID_LocalAppData, {kVendor, kProduct}, AccountRule(account));
 }
 
+std::optional<std::wstring> MachineStorePath() {
+    const std::optional<std::wstring> known = KnownFolder(FOLDERID_ProgramData);
+    if (!known) return std::nullopt;
+    return *known + L"\\" + kVendor + L"\\" + kProduct;
+}
+
 std::wstring AccountSid() {
     common::UniqueKernelHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};

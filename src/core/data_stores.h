@@ -1,10 +1,12 @@
 #pragma once
 // The program's two data stores, each a folder with an owner:
 //   the machine store  %ProgramData%\Quillmark\Orvane   what belongs to the
-//       machine (the operation lock); SYSTEM and Administrators own it, Users
-//       may read where they need to, and a folder of backups not even that;
+//       machine (its database and backups, the operation lock); SYSTEM and
+//       Administrators own it, Users may read where they need to, and a
+//       folder of backups not even that;
 //   a user store       %LOCALAPPDATA%\Quillmark\Orvane  what belongs to one
-//       account; that account, SYSTEM and Administrators, nobody else.
+//       account (its database and backups); that account, SYSTEM and
+//       Administrators, nobody else.
 // Each folder on the way below the system's known folder is made with an
 // explicit protected DACL (nothing inherited: ProgramData lets every user
 // make files and folders). A folder found there already is used only when
@@ -35,6 +37,9 @@ StoreFolder MachineStore();
 StoreFolder MachineStoreFolder(const std::wstring& sub, bool usersRead);
 // The running account's store.
 StoreFolder UserStore();
+// Where the machine store lies, neither made nor checked: for a process
+// without elevation, which may read it but never change it.
+std::optional<std::wstring> MachineStorePath();
 
 // The folder `name` inside the trusted folder `parent`, made by `rule` or
 // found trusted (rewritten to the rule's entries where it is trusted but

@@ -1,11 +1,13 @@
 #pragma once
 // The user's keep list: files, folders and registry entries that are never
-// listed as junk or issues again and never deleted. Stored in the local
-// database; the scans and cleans, on workers, match against the list as it
+// listed as junk or issues again and never deleted. The list in effect is
+// the machine store's and the account's together: an item inside the
+// account's profile or HKEY_CURRENT_USER is kept in the account's store, any
+// other in the machine's, which only an elevated process changes. The scans and cleans, on workers, match against the list as it
 // was last read, and a deletion first asks the database (cheaply) whether
 // another program changed it since.
 //
-// The list fails closed: until it has been read, when it cannot be read, and
+// The list fails closed: until it has been read, when either store's cannot be read, and
 // while a loss of it with a damaged database is not confirmed, nothing that
 // deletes may start, and a deletion already running stops at its next item.
 #include <functional>
@@ -56,15 +58,25 @@ std::optional<db::KeepListLoss> KeepListLossNow();
 // nothing when that failed.
 std::optional<std::int64_t> ConfirmKeepListLoss();
 
-// The stored list, oldest first; nothing when it cannot be read.
+// The stored list, the machine's then the account's, each oldest first;
+// nothing when either cannot be read.
 std::optional<std::vector<db::KeepItemRow>> ReadKeepList();
 
-enum class KeepResult { Done, Unchanged, Failed };
-// Stores the normal text of `text` unless the list holds that text already
-// (letter case aside: Unchanged); publishes the list.
+// The store that keeps the normal keep text `normal`: the account's for
+// what lies below HKEY_CURRENT_USER or its profile folder `profile`.
+db::Store KeepStoreOf(std::wstring_view normal, std::wstring_view profile);
+
+enum class KeepResult {
+    Done,
+    Unchanged,
+    Failed,
+    NotPermitted,  // the machine's list, without elevation
+};
+// Stores the normal text of `text` in its store unless the list holds that
+// text already (letter case aside: Unchanged); publishes the list.
 KeepResult KeepItem(std::wstring_view text);
 // Removes every stored text that is the normal text of `text`, letter case
-// aside (none: Unchanged); publishes the list.
+// aside (none: Unchanged), from both stores; publishes the list.
 KeepResult UnkeepItem(std::wstring_view text);
 
 }  // namespace core

@@ -23,7 +23,6 @@ namespace db {
 namespace {
 
 constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-constexpr const wchar_t* kSeedFile = L"newupdate.db";
 constexpr const wchar_t* kWorkingFile = L"mydatabase.db";
 // Where the fresh database is made before it replaces an unreadable one.
 constexpr const wchar_t* kRecoveringFile = L"mydatabase.recovering.db";
@@ -70,12 +69,19 @@ struct AddedColumn {
 constexpr AddedColumn kAddedColumns[] = {
     {"tbl_serversOperation", "restored",
      "alter table tbl_serversOperation add column restored integer not null default 0;"},
+    // The account whose change a row records; NULL in an earlier version's rows.
+    {"tbl_serversOperation", "account", "alter table tbl_serversOperation add column account TEXT;"},
+    {"tbl_registryclean", "account", "alter table tbl_registryclean add column account TEXT;"},
+    {"tbl_startupswitch", "account", "alter table tbl_startupswitch add column account TEXT;"},
+    {"tbl_downloadmove", "account", "alter table tbl_downloadmove add column account TEXT;"},
+    {"tbl_startupkept", "account", "alter table tbl_startupkept add column account TEXT;"},
 };
 
 // Values travel as bound parameters, never inside the statement text, so no
 // name, path or description can change what a statement does. 8-bit texts
 // are the code page's bytes; UTF-16 texts are stored as SQLite's text.
-using Binding = std::variant<int, std::int64_t, std::string, std::wstring, std::vector<BYTE>>;
+// std::monostate is NULL.
+using Binding = std::variant<int, std::int64_t, std::string, std::wstring, std::vector<BYTE>, std::monostate>;
 
 bool Execute(sqlite3* connection, const char* sql, int (*callback)(void*, int, char**, char**) = nullptr,
              void* context = nullptr) {
@@ -83,6 +89,7 @@ bool Execute(sqlite3* connection, const char* sql, int (*callback)(void*, int, c
 }
 
 bool Bind(sqlite3_stmt* statement, int index, const Binding& binding) {
+    if (std::holds_alternative<std::monostate>(binding)) return sqlite3_bind_null(statement, index) == SQLITE_OK;
     if (const int* number = std::get_if<int>(&binding)) return sqlite3_bind_int(statement, index, *number) == SQLITE_OK;
     if (const std::int64_t* wide = std::get_if<std::int64_t>(&binding))
         return sqlite3_bind_int64(statement, index, *wide) == SQLITE_OK;
@@ -121,6 +128,11 @@ std::wstring ColumnText16(sqlite3_stmt* statement, int column) {
     const auto* text = static_cast<const wchar_t*>(sqlite3_column_text16(statement, column));
     return text ? std::wstring(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, column)) / sizeof(wchar_t))
                 : std::wstring();
+}
+
+std::optional<std::wstring> ColumnAccount(sqlite3_stmt* statement, int column) {
+    if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
+    return ColumnText16(statement, column);
 }
 
 std::string ColumnBytesOf(sqlite3_stmt* statement, int column) {
@@ -165,10 +177,11 @@ int AppendRecommendation(void* context, int columns, char** values, char**) {
 }
 
 int AppendOperation(void* context, int columns, char** values, char**) {
-    if (columns != 7) return 0;
+    if (columns != 8) return 0;
     static_cast<std::vector<ServiceOperationRow>*>(context)->push_back(
         {ColumnInt(values[0]), ColumnBytes(values[1]), ColumnInt(values[2]), ColumnInt(values[3]),
-         ColumnBytes(values[4]), ColumnBytes(values[5]), ColumnInt(values[6]) != 0});
+         ColumnBytes(values[4]), ColumnBytes(values[5]), ColumnInt(values[6]) != 0,
+         values[7] ? std::optional<std::wstring>(ColumnText(values[7])) : std::nullopt});
     return 0;
 }
 
@@ -200,6 +213,13 @@ bool HasColumn(sqlite3* connection, const char* table, const char* column) {
     return found;
 }
 
+// Gives tables made by an earlier version the columns added since.
+bool AddColumns(sqlite3* connection) {
+    for (const AddedColumn& added : kAddedColumns)
+        if (!HasColumn(connection, added.table, added.column) && !Execute(connection, added.statement)) return false;
+    return true;
+}
+
 int FirstRow(void* context, int columns, char** values, char**) {
     auto* first = static_cast<std::optional<std::string>*>(context);
     if (!*first) *first = columns > 0 && values[0] ? values[0] : "";
@@ -208,8 +228,8 @@ int FirstRow(void* context, int columns, char** values, char**) {
 
 // Opened through its UTF-8 name, so that a new file is a UTF-8 database as
 // earlier versions made them: their 8-bit texts go in and out unchanged.
-bool OpenFile(const std::wstring& path, sqlite3** connection) {
-    return sqlite3_open_v2(engine::Utf8FromWide(path).c_str(), connection, kOpenFlags, nullptr) == SQLITE_OK;
+bool OpenFile(const std::wstring& path, sqlite3** connection, int flags = kOpenFlags) {
+    return sqlite3_open_v2(engine::Utf8FromWide(path).c_str(), connection, flags, nullptr) == SQLITE_OK;
 }
 
 std::wstring Stamp() {
@@ -253,17 +273,19 @@ LocalDatabase::~LocalDatabase() {
     sqlite3_shutdown();
 }
 
-void LocalDatabase::Open(const std::wstring& folder) {
+void LocalDatabase::Open(const std::wstring& folder, const std::wstring& account, const std::wstring& seedFile) {
     const std::lock_guard held(lock_);
     Close();
     folder_ = folder;
+    account_ = account;
+    seed_ = seedFile;
     recovery_.reset();
     if (sqlite3_initialize() != SQLITE_OK) return;
 
     // Opening creates a missing seed, empty: it then has no table to read.
     std::vector<ServiceRecommendationRow> seed;
     sqlite3* seedConnection = nullptr;
-    if (OpenFile(folder_ + kSeedFile, &seedConnection)) {
+    if (!seed_.empty() && OpenFile(seed_, &seedConnection)) {
         sqlite3_busy_timeout(seedConnection, kBusyMilliseconds);
         ReadRecommendations(seedConnection, seed);
     }
@@ -280,9 +302,53 @@ void LocalDatabase::Open(const std::wstring& folder) {
     if (state != DatabaseState::Usable) return;
     for (const char* statement : kCreateStatements)
         if (!Execute(connection_, statement)) return;
-    for (const AddedColumn& added : kAddedColumns)
-        if (!HasColumn(connection_, added.table, added.column) && !Execute(connection_, added.statement)) return;
+    if (!AddColumns(connection_)) return;
     if (!seed.empty()) Import(seed);
+}
+
+void LocalDatabase::OpenReadOnly(const std::wstring& folder, const std::wstring& account) {
+    const std::lock_guard held(lock_);
+    Close();
+    folder_ = folder;
+    account_ = account;
+    seed_.clear();
+    recovery_.reset();
+    if (sqlite3_initialize() != SQLITE_OK) return;
+    const std::wstring working = folder_ + kWorkingFile;
+    // A store never written yet holds nothing: an empty database in memory
+    // that takes no writes stands for it.
+    if (GetFileAttributesW(working.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
+        bool made = OpenFile(L":memory:", &connection_);
+        for (const char* statement : kCreateStatements) made = made && Execute(connection_, statement);
+        made = made && AddColumns(connection_) && Execute(connection_, "PRAGMA query_only=1;");
+        if (!made) Close();
+        return;
+    }
+    if (!OpenFile(working, &connection_, SQLITE_OPEN_READONLY)) {
+        Close();
+        return;
+    }
+    sqlite3_busy_timeout(connection_, kBusyMilliseconds);
+    std::optional<std::string> firstRow;
+    const int status = sqlite3_exec(connection_, "PRAGMA quick_check;", FirstRow, &firstRow, nullptr);
+    // A file that cannot be read is no list: the readers fail closed.
+    if (ClassifyCheck(status, firstRow.value_or("")) != DatabaseState::Usable) Close();
+}
+
+std::wstring LocalDatabase::Folder() const {
+    const std::lock_guard held(lock_);
+    return folder_;
+}
+
+std::wstring LocalDatabase::Account() const {
+    const std::lock_guard held(lock_);
+    return account_;
+}
+
+Binding LocalDatabase::AccountBinding() const {
+    if (account_.empty()) return std::monostate{};
+    return account_;
 }
 
 std::optional<DatabaseRecovery> LocalDatabase::TakeRecovery() {
@@ -325,6 +391,7 @@ std::optional<DatabaseRecovery> BuildRecovered(const std::wstring& path, const s
     }
     bool made = Execute(fresh, "BEGIN IMMEDIATE;");
     for (const char* statement : kCreateStatements) made = made && Execute(fresh, statement);
+    made = made && AddColumns(fresh);
     std::optional<DatabaseRecovery> recovery;
     if (made) recovery = RecoverRows(fresh, aside);
     if (recovery && !recovery->keepList.whole)
@@ -384,7 +451,7 @@ void LocalDatabase::Import(const std::vector<ServiceRecommendationRow>& rows) {
                               {row.id, common::ToAnsi(row.servrName), row.suguestStatus, row.forbitRate}) &&
                       allInserted;
     // A seed that did not go in whole stays for the next start.
-    if (Execute(connection_, "END TRANSACTION;") && allInserted) DeleteFileW((folder_ + kSeedFile).c_str());
+    if (Execute(connection_, "END TRANSACTION;") && allInserted) DeleteFileW(seed_.c_str());
 }
 
 void LocalDatabase::Close() {
@@ -403,9 +470,9 @@ std::optional<std::int64_t> LocalDatabase::AddServiceOperation(std::wstring_view
     const std::lock_guard held(lock_);
     const OperationTimeTexts texts = CurrentTimeTexts();
     if (!Execute(connection_,
-                 "insert into tbl_serversOperation(servrName ,oldStatus ,newStatus ,data ,time ) "
-                 "values(?,?,?,?,?)",
-                 {common::ToAnsi(serviceName), oldStatus, newStatus, texts.date, texts.time}))
+                 "insert into tbl_serversOperation(servrName ,oldStatus ,newStatus ,data ,time ,account ) "
+                 "values(?,?,?,?,?,?)",
+                 {common::ToAnsi(serviceName), oldStatus, newStatus, texts.date, texts.time, AccountBinding()}))
         return std::nullopt;
     return sqlite3_last_insert_rowid(connection_);
 }
@@ -413,7 +480,8 @@ std::optional<std::int64_t> LocalDatabase::AddServiceOperation(std::wstring_view
 bool LocalDatabase::ReadServiceOperations(std::vector<ServiceOperationRow>& rows) const {
     const std::lock_guard held(lock_);
     return Execute(connection_,
-                   "select id,servrName,oldStatus,newStatus,data,time,restored from tbl_serversOperation order by id",
+                   "select id,servrName,oldStatus,newStatus,data,time,restored,account from tbl_serversOperation "
+                   "order by id",
                    AppendOperation, &rows);
 }
 
@@ -448,10 +516,10 @@ std::optional<std::int64_t> LocalDatabase::AddKeptStartupEntry(const KeptEntry& 
     const OperationTimeTexts texts = CurrentTimeTexts();
     if (!Execute(connection_,
                  "insert into tbl_startupkept(iconPath,fileDescription,companyName,strPath,strName,hKey,"
-                 "uFilePathFlag,valueType,content,data,time) values(?,?,?,?,?,?,?,?,?,?,?)",
+                 "uFilePathFlag,valueType,content,data,time,account) values(?,?,?,?,?,?,?,?,?,?,?,?)",
                  {item.iconPath, item.fileDescription, item.companyName, item.strPath, item.strName,
                   HiveNumber(item.hKey), int{item.uFilePathFlag}, static_cast<std::int64_t>(entry.valueType),
-                  entry.content, texts.date, texts.time}))
+                  entry.content, texts.date, texts.time, AccountBinding()}))
         return std::nullopt;
     return sqlite3_last_insert_rowid(connection_);
 }
@@ -460,7 +528,7 @@ bool LocalDatabase::ReadKeptStartupEntries(std::vector<KeptEntry>& entries) cons
     const std::lock_guard held(lock_);
     return Execute(connection_,
                    "select id,iconPath,fileDescription,companyName,strPath,strName,hKey,uFilePathFlag,valueType,"
-                   "content,data,time from tbl_startupkept order by id",
+                   "content,data,time,account from tbl_startupkept order by id",
                    {}, [&entries](sqlite3_stmt* row) {
                        KeptEntry entry;
                        entry.id = sqlite3_column_int64(row, 0);
@@ -477,6 +545,7 @@ bool LocalDatabase::ReadKeptStartupEntries(std::vector<KeptEntry>& entries) cons
                        entry.content.assign(content, content + sqlite3_column_bytes(row, 9));
                        entry.date = ColumnBytesOf(row, 10);
                        entry.time = ColumnBytesOf(row, 11);
+                       entry.account = ColumnAccount(row, 12);
                        entries.push_back(std::move(entry));
                    });
 }
@@ -486,16 +555,17 @@ bool LocalDatabase::RemoveKeptStartupEntry(std::int64_t id) {
     return Execute(connection_, "delete from tbl_startupkept where id=?", {id}) && sqlite3_changes(connection_) == 1;
 }
 
-LocalDatabase& Database() {
-    static LocalDatabase database;
-    return database;
+LocalDatabase& Database(Store store) {
+    static LocalDatabase machine;
+    static LocalDatabase user;
+    return store == Store::Machine ? machine : user;
 }
 
 std::optional<std::int64_t> LocalDatabase::AddRegistryClean(const std::wstring& backup) {
     const std::lock_guard held(lock_);
     if (!IsWellFormed(backup) ||
-        !Execute(connection_, "insert into tbl_registryclean(stamp,backup,entries,restored) values(?,?,0,0)",
-                 {static_cast<std::int64_t>(std::time(nullptr)), backup}))
+        !Execute(connection_, "insert into tbl_registryclean(stamp,backup,entries,restored,account) values(?,?,0,0,?)",
+                 {static_cast<std::int64_t>(std::time(nullptr)), backup, AccountBinding()}))
         return std::nullopt;
     return sqlite3_last_insert_rowid(connection_);
 }
@@ -508,11 +578,12 @@ bool LocalDatabase::CountRegistryCleanEntries(std::int64_t id, std::int64_t remo
 
 bool LocalDatabase::ReadRegistryCleans(std::vector<RegistryCleanRow>& rows) const {
     const std::lock_guard held(lock_);
-    return Execute(connection_, "select id,stamp,backup,entries,restored from tbl_registryclean order by id desc", {},
+    return Execute(connection_,
+                   "select id,stamp,backup,entries,restored,account from tbl_registryclean order by id desc", {},
                    [&rows](sqlite3_stmt* statement) {
                        rows.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1),
                                        ColumnText16(statement, 2), sqlite3_column_int64(statement, 3),
-                                       sqlite3_column_int(statement, 4) != 0});
+                                       sqlite3_column_int(statement, 4) != 0, ColumnAccount(statement, 5)});
                    });
 }
 
@@ -528,9 +599,10 @@ std::optional<std::int64_t> LocalDatabase::AddStartupSwitch(const StartupItem& i
         if (!IsWellFormed(*text)) return std::nullopt;
     if (!Execute(connection_,
                  "insert into tbl_startupswitch(stamp,iconPath,fileDescription,strPath,strName,hKey,uFilePathFlag,"
-                 "bStatus,restored) values(?,?,?,?,?,?,?,?,0)",
+                 "bStatus,restored,account) values(?,?,?,?,?,?,?,?,0,?)",
                  {static_cast<std::int64_t>(std::time(nullptr)), item.iconPath, item.fileDescription, item.strPath,
-                  item.strName, HiveNumber(item.hKey), int{item.uFilePathFlag}, int{item.bStatus != 0}}))
+                  item.strName, HiveNumber(item.hKey), int{item.uFilePathFlag}, int{item.bStatus != 0},
+                  AccountBinding()}))
         return std::nullopt;
     return sqlite3_last_insert_rowid(connection_);
 }
@@ -543,8 +615,8 @@ bool LocalDatabase::RemoveStartupSwitch(std::int64_t id) {
 bool LocalDatabase::ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) const {
     const std::lock_guard held(lock_);
     return Execute(connection_,
-                   "select id,stamp,iconPath,fileDescription,strPath,strName,hKey,uFilePathFlag,bStatus,restored "
-                   "from tbl_startupswitch order by id desc",
+                   "select id,stamp,iconPath,fileDescription,strPath,strName,hKey,uFilePathFlag,bStatus,restored,"
+                   "account from tbl_startupswitch order by id desc",
                    {}, [&rows](sqlite3_stmt* statement) {
                        StartupSwitchRow row;
                        row.id = sqlite3_column_int64(statement, 0);
@@ -557,6 +629,7 @@ bool LocalDatabase::ReadStartupSwitches(std::vector<StartupSwitchRow>& rows) con
                        row.item.uFilePathFlag = static_cast<std::uint16_t>(sqlite3_column_int(statement, 7));
                        row.item.bStatus = sqlite3_column_int(statement, 8);
                        row.restored = sqlite3_column_int(statement, 9) != 0;
+                       row.account = ColumnAccount(statement, 10);
                        rows.push_back(std::move(row));
                    });
 }
@@ -572,8 +645,8 @@ std::optional<std::int64_t> LocalDatabase::AddDownloadMove(const std::wstring& t
                                                            std::optional<std::int64_t> underway) {
     const std::lock_guard held(lock_);
     if (!IsWellFormed(target) || !Execute(connection_, "begin immediate")) return std::nullopt;
-    bool stored = Execute(connection_, "insert into tbl_downloadmove(stamp,target,restored) values(?,?,0)",
-                          {static_cast<std::int64_t>(std::time(nullptr)), target});
+    bool stored = Execute(connection_, "insert into tbl_downloadmove(stamp,target,restored,account) values(?,?,0,?)",
+                          {static_cast<std::int64_t>(std::time(nullptr)), target, AccountBinding()});
     const std::int64_t id = sqlite3_last_insert_rowid(connection_);
     for (const DownloadSettingBefore& setting : settings) {
         const common::RegistryValue none;
@@ -600,10 +673,11 @@ bool LocalDatabase::RemoveDownloadMove(std::int64_t id) {
 
 bool LocalDatabase::ReadDownloadMoves(std::vector<DownloadMoveRow>& rows) const {
     const std::lock_guard held(lock_);
-    if (!Execute(connection_, "select id,stamp,target,restored from tbl_downloadmove order by id desc", {},
+    if (!Execute(connection_, "select id,stamp,target,restored,account from tbl_downloadmove order by id desc", {},
                  [&rows](sqlite3_stmt* statement) {
                      rows.push_back({sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1),
-                                     ColumnText16(statement, 2), {}, sqlite3_column_int(statement, 3) != 0});
+                                     ColumnText16(statement, 2), {}, sqlite3_column_int(statement, 3) != 0,
+                                     ColumnAccount(statement, 4)});
                  }))
         return false;
     for (DownloadMoveRow& row : rows) {

@@ -1,7 +1,11 @@
 #pragma once
-// LocalDatabase: the program's one SQLite connection, to "mydatabase.db" in
-// the program's folder, seeded with service recommendations from
-// "newupdate.db" beside it when the program starts. Used from the UI thread
+// LocalDatabase: one SQLite connection, to "mydatabase.db" in a store's
+// folder; the process has two, the same schema in each: the machine store's
+// (seeded with service recommendations from "newupdate.db" beside the
+// program when the program starts) and the running account's. Every journal
+// row names the account whose hive or profile the change touched, or that
+// made a machine-wide change: the account the database was opened for.
+// Used from the UI thread
 // and from the workers that record their changes in the journal: each call
 // holds the connection alone, so that a new row's id, a count of changed
 // rows or a transaction is that call's and no other thread's. A locked
@@ -14,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "common/registry_value.h"
@@ -43,6 +48,7 @@ struct ServiceOperationRow {
     std::string data;  // DD/MM/YYYY
     std::string time;  // hh:mm:ss
     bool restored = false;  // given back, or settled as the user changed it since
+    std::optional<std::wstring> account{};  // nothing: written by an earlier version
     bool operator==(const ServiceOperationRow&) const = default;
 };
 
@@ -63,6 +69,7 @@ struct RegistryCleanRow {
     std::wstring backup;      // the backup file's path
     std::int64_t entries = 0;
     bool restored = false;
+    std::optional<std::wstring> account{};  // the SID; nothing: written by an earlier version
     bool operator==(const RegistryCleanRow&) const = default;
 };
 
@@ -75,6 +82,7 @@ struct StartupSwitchRow {
     std::int64_t stamp = 0;  // when, in seconds since 1970 (UTC)
     StartupItem item;
     bool restored = false;
+    std::optional<std::wstring> account{};
     bool operator==(const StartupSwitchRow&) const = default;
 };
 
@@ -93,6 +101,7 @@ struct DownloadMoveRow {
     std::wstring target;
     std::vector<DownloadSettingBefore> settings;
     bool restored = false;
+    std::optional<std::wstring> account{};
     bool operator==(const DownloadMoveRow&) const = default;
 };
 
@@ -163,6 +172,13 @@ DatabaseState ClassifyCheck(int resultCode, std::string_view firstRow);
 // The name a set-aside working file takes: "mydatabase.unreadable-<stamp>.db".
 std::wstring SetAsideName(const std::wstring& folder, const std::wstring& stamp);
 
+// The two stores' databases: what belongs to the machine (the service log
+// and data, machine-wide startup entries, HKLM cleans, the machine keep
+// list), and what belongs to the running account (HKCU cleans, its own
+// startup entries, Downloads moves, its keep list).
+enum class Store { Machine, User };
+inline constexpr Store kStores[] = {Store::Machine, Store::User};
+
 class LocalDatabase {
 public:
     static constexpr int kBusyMilliseconds = 3000;
@@ -174,16 +190,25 @@ public:
 
     // The start sequence in `folder` (with its trailing backslash): opens
     // "mydatabase.db", replacing an unreadable one first, creates its tables
-    // and imports the rows of "newupdate.db", deleting the seed once all of
-    // them are in. Closes an earlier connection first. An unreadable file is
+    // and imports the rows of the seed file, deleting the seed once all of
+    // them are in. `account` is the SID its new journal rows name (empty:
+    // none, NULL); `seed` the seed file (empty: none). Closes an earlier connection first. An unreadable file is
     // copied aside, a fresh database with the rows recovered from it (and the
     // keep list's loss, when it did not come back whole) is made under
     // another name, and only then takes the working file's place in one
     // rename: whenever the program ends, the next start finds either the
     // damaged file or the complete fresh one.
-    void Open(const std::wstring& folder);
+    void Open(const std::wstring& folder, const std::wstring& account = {}, const std::wstring& seed = {});
+    // Opens a store this process may read but never change: nothing is
+    // created, replaced or imported, and every write fails. Where no
+    // database was ever made, an empty one in memory stands for it.
+    void OpenReadOnly(const std::wstring& folder, const std::wstring& account);
     void Close();
     bool IsOpen() const { return connection_ != nullptr; }
+    // The folder it was opened in (with its trailing backslash), and the
+    // account its journal rows name.
+    std::wstring Folder() const;
+    std::wstring Account() const;
     // What the last Open recovered from a file it set aside, once: the
     // second call answers nothing.
     std::optional<DatabaseRecovery> TakeRecovery();
@@ -256,17 +281,20 @@ public:
 
 private:
     DatabaseState OpenWorkingFile();
+    // The account as a statement's value: NULL when none was given.
+    std::variant<int, std::int64_t, std::string, std::wstring, std::vector<BYTE>, std::monostate> AccountBinding() const;
     bool ReplaceUnreadableFile();
     void Import(const std::vector<ServiceRecommendationRow>& rows);
 
     std::wstring folder_;
+    std::wstring account_;
+    std::wstring seed_;
     sqlite3* connection_ = nullptr;
     std::optional<DatabaseRecovery> recovery_;
     mutable std::recursive_mutex lock_;
 };
 
-// The process's database, opened by the program's entry file during static
-// initialisation.
-LocalDatabase& Database();
+// The process's database of `store`, opened by the program's start.
+LocalDatabase& Database(Store store);
 
 }  // namespace db

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,7 @@ struct KeptEntry {
     std::vector<BYTE> content;  // Run value: its data; shortcut: the file's bytes
     std::string date;           // DD/MM/YYYY and hh:mm:ss of the switch
     std::string time;
+    std::optional<std::wstring> account{};  // who switched it off; nothing: an earlier version
     bool operator==(const KeptEntry&) const = default;
 };
 

@@ -145,13 +145,13 @@ bool WriteDownloadFolders(const std::wstring& target, const ValueSetter& setValu
         journal.push_back({place.key, place.value, before});
         settings.push_back({std::move(key), place.value, std::move(before)});
     }
-    const std::optional<std::int64_t> row = db::Database().AddDownloadMove(target, journal, underway);
+    const std::optional<std::int64_t> row = db::Database(db::Store::User).AddDownloadMove(target, journal, underway);
     if (!row) return false;
     const common::RegistryValue value = common::TextValue(target);
     for (std::size_t i = 0; i < settings.size(); ++i) {
         if (setValue(settings[i].key.get(), settings[i].value, value.type, value.data.data(),
                      static_cast<DWORD>(value.data.size())) != ERROR_SUCCESS) {
-            if (PutBack(settings, i, setValue)) db::Database().RemoveDownloadMove(*row);
+            if (PutBack(settings, i, setValue)) db::Database(db::Store::User).RemoveDownloadMove(*row);
             return false;
         }
         common::CrashPoint("move.settings");

@@ -65,7 +65,7 @@ bool MoveJournal::Begin(const std::wstring& target) {
     // Distinct from the part files of every other move.
     parts_ = L"~orvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
     const std::wstring user = CurrentUserSid();
-    if (!user.empty()) id_ = db::Database().BeginMoveUnderway(user, target, parts_);
+    if (!user.empty()) id_ = db::Database(db::Store::User).BeginMoveUnderway(user, target, parts_);
     return id_.has_value();
 }
 
@@ -75,12 +75,12 @@ bool MoveJournal::AddFolder(const std::wstring& folder) {
     db::MoveMadeRow made;
     made.path = folder;
     made_.push_back(made);
-    return id_ && db::Database().AddMoveMade(*id_, {made});
+    return id_ && db::Database(db::Store::User).AddMoveMade(*id_, {made});
 }
 
 bool MoveJournal::AddCopies(const std::vector<db::MoveMadeRow>& copies) {
     made_.insert(made_.end(), copies.begin(), copies.end());
-    return id_ && db::Database().AddMoveMade(*id_, copies);
+    return id_ && db::Database(db::Store::User).AddMoveMade(*id_, copies);
 }
 
 void MoveJournal::TakeBack() {
@@ -89,7 +89,7 @@ void MoveJournal::TakeBack() {
 }
 
 void MoveJournal::End() {
-    if (id_) db::Database().EndMoveUnderway(*id_);
+    if (id_) db::Database(db::Store::User).EndMoveUnderway(*id_);
     id_.reset();
     made_.clear();
 }

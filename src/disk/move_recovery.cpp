@@ -33,7 +33,7 @@ void RemovePartFiles(const db::MoveUnderwayRow& move) {
 
 std::optional<db::DownloadMoveRow> SettingsRow(const db::MoveUnderwayRow& move) {
     std::vector<db::DownloadMoveRow> rows;
-    if (!move.settings || !db::Database().ReadDownloadMoves(rows)) return std::nullopt;
+    if (!move.settings || !db::Database(db::Store::User).ReadDownloadMoves(rows)) return std::nullopt;
     for (db::DownloadMoveRow& row : rows)
         if (row.id == *move.settings) return std::move(row);
     return std::nullopt;
@@ -52,7 +52,7 @@ void Recover(const db::MoveUnderwayRow& move) {
         // A setting that cannot be put back keeps the row for the user to
         // undo, and the copies where it points.
         if (!RestoreDownloadFolders(*settings).failed.empty()) return;
-        db::Database().RemoveDownloadMove(settings->id);
+        db::Database(db::Store::User).RemoveDownloadMove(settings->id);
     }
     TakeBackMade(move.made);
 }
@@ -62,13 +62,13 @@ void Recover(const db::MoveUnderwayRow& move) {
 void RecoverDownloadMoves() {
     core::OperationLock lock;
     std::vector<db::MoveUnderwayRow> moves;
-    if (!lock.Take(0) || !db::Database().ReadMovesUnderway(moves)) return;
+    if (!lock.Take(0) || !db::Database(db::Store::User).ReadMovesUnderway(moves)) return;
     const std::wstring user = CurrentUserSid();
     for (const db::MoveUnderwayRow& move : moves) {
         // Another account's settings are not this one's to put back.
         if (user.empty() || move.user != user) continue;
         Recover(move);
-        db::Database().EndMoveUnderway(move.id);
+        db::Database(db::Store::User).EndMoveUnderway(move.id);
     }
     lock.Release();
 }

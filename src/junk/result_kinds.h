@@ -6,6 +6,7 @@
 // take slot 0.
 #include <cJSON.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,11 +29,15 @@ struct CleanRun {
     std::uint64_t cleanedBytes = 0;
     std::uint32_t repairedCount = 0;  // registry entries removed
     int health = 0;                   // the health status, from the stored score
-    // Where the registry entries this run removes are saved first; made by
-    // the first registry category the run repairs.
-    std::unique_ptr<registry::RegistryBackup> registryBackup;
-    // The change journal's row of that backup, written before anything goes.
-    std::optional<std::int64_t> registryJournal;
+    // For each store (db::Store's order), where the registry entries this run
+    // removes from that store's hives are saved first, made by the first
+    // such category the run repairs, and the change journal's row of that
+    // backup, written before anything goes.
+    struct RegistryRecord {
+        std::unique_ptr<registry::RegistryBackup> backup;
+        std::optional<std::int64_t> journal;
+    };
+    std::array<RegistryRecord, 2> registry;
 };
 
 // What cleaning one category did: what the page's SetCleanEnd, the
@@ -47,6 +52,7 @@ struct CategoryCleaned {
     std::size_t inUse = 0;         // of those left: in use by a program
     std::uint64_t inUseBytes = 0;  // their bytes
     std::uint64_t freedBytes = 0;  // bytes the clean freed now
+    std::wstring registryBackup{};  // a registry category: the backup its entries went to
 };
 
 class ResultKind {

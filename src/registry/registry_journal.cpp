@@ -22,11 +22,17 @@ std::vector<std::int64_t> ExpiredBackups(const std::vector<db::RegistryCleanRow>
     return expired;
 }
 
-std::optional<std::int64_t> RecordRegistryClean(const std::wstring& backupPath) {
-    const std::optional<std::int64_t> id = db::Database().AddRegistryClean(backupPath);
+db::Store CategoryStore(int category) {
+    // The MUI cache and the empty keys below Software are the account's.
+    return category == 1 || category == 2 ? db::Store::User : db::Store::Machine;
+}
+
+std::optional<std::int64_t> RecordRegistryClean(db::Store store, const std::wstring& backupPath) {
+    db::LocalDatabase& journal = db::Database(store);
+    const std::optional<std::int64_t> id = journal.AddRegistryClean(backupPath);
     if (!id) return std::nullopt;
     std::vector<db::RegistryCleanRow> rows;
-    if (db::Database().ReadRegistryCleans(rows)) {
+    if (journal.ReadRegistryCleans(rows)) {
         const std::vector<std::int64_t> expired = ExpiredBackups(rows, std::time(nullptr));
         // The rows stay: their backups show as gone.
         for (const db::RegistryCleanRow& row : rows)

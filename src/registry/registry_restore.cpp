@@ -190,12 +190,16 @@ RestoreReport RestoreKeys(const std::vector<BackupKey>& keys) {
 std::optional<std::vector<BackupKey>> ReadBackupFile(const std::wstring& path) {
     const common::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    return ReadBackupFrom(file.get());
+}
+
+std::optional<std::vector<BackupKey>> ReadBackupFrom(HANDLE file) {
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024 || size.QuadPart % 2)
-        return std::nullopt;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart > 64 * 1024 * 1024 || size.QuadPart % 2) return std::nullopt;
     std::wstring text(static_cast<std::size_t>(size.QuadPart) / sizeof(wchar_t), L'\0');
     DWORD read = 0;
-    if (!ReadFile(file.get(), text.data(), static_cast<DWORD>(size.QuadPart), &read, nullptr) ||
+    if (!ReadFile(file, text.data(), static_cast<DWORD>(size.QuadPart), &read, nullptr) ||
         read != size.QuadPart)
         return std::nullopt;
     std::wstring_view view = text;

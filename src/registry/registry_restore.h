@@ -4,6 +4,8 @@
 // its exact type and data, in the view the file names (a 32-bit view's
 // entries are written under WOW6432Node, as the backup names them). An
 // entry that exists again is reported, never overwritten.
+#include <windows.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,5 +34,7 @@ RestoreReport RestoreKeys(const std::vector<BackupKey>& keys);
 
 // The backup file at `path`, parsed; nothing when it is gone or unreadable.
 std::optional<std::vector<BackupKey>> ReadBackupFile(const std::wstring& path);
+// The backup file open as `file`, parsed; nothing when it is unreadable.
+std::optional<std::vector<BackupKey>> ReadBackupFrom(HANDLE file);
 
 }  // namespace registry

@@ -1,9 +1,11 @@
 #include "registry/registry_rows.h"
 
 #include "common/ansi_text.h"
-#include "common/app_directory.h"
 #include "core/keep_list.h"
+#include "core/log_file.h"
+#include "core/store_backups.h"
 #include "db/local_database.h"
+#include "engine/wire_format.h"
 #include "registry/registry_issue.h"
 #include "registry/registry_journal.h"
 #include "registry/registry_repair.h"
@@ -39,23 +41,30 @@ public:
     junk::CategoryCleaned Clean(int category, junk::CleanRun& run) const override {
         RegistryIssueList& list = ListOf(category);
         const junk::CategoryCleaned notCleaned{.left = list.size()};
-        if (!run.registryBackup) {
-            const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
-            run.registryBackup = std::make_unique<RegistryBackup>(RegistryBackup::InFolder(folder));
+        const db::Store store = CategoryStore(category);
+        junk::CleanRun::RegistryRecord& record = run.registry[static_cast<std::size_t>(store)];
+        if (!record.backup) {
+            const core::StoreFolder folder = core::BackupsFolder(store);
+            if (!folder) {
+                core::LogFile::Instance().Write(engine::Utf8FromWide(folder.refusal));
+                return notCleaned;
+            }
+            record.backup = std::make_unique<RegistryBackup>(RegistryBackup::InFolder(folder.path));
         }
-        if (!run.registryJournal) run.registryJournal = RecordRegistryClean(run.registryBackup->Path());
-        if (!run.registryJournal) return notCleaned;
-        const std::optional<RepairCount> repaired = RepairCategory(list, *run.registryBackup);
+        if (!record.journal) record.journal = RecordRegistryClean(store, record.backup->Path());
+        if (!record.journal) return notCleaned;
+        const std::optional<RepairCount> repaired = RepairCategory(list, *record.backup);
         if (!repaired) return notCleaned;
-        db::Database().CountRegistryCleanEntries(*run.registryJournal, repaired->removed);
+        db::Database(store).CountRegistryCleanEntries(*record.journal, repaired->removed);
         // Stopped for the keep list: not reported as cleaned either.
         if (core::KeepRefusalNow() != core::KeepRefusal::None)
-            return {.cleaned = repaired->removed, .left = repaired->left};
+            return {.cleaned = repaired->removed, .left = repaired->left, .registryBackup = record.backup->Path()};
         if (!list.empty() && repaired->left == 0) run.health += kRegistryCategoryWeight;
         run.repairedCount += repaired->removed;
         junk::SendCleanEnd(repaired->removed, L"", junk::kRegistryRows, category);
         list.clear();
-        return {.reported = true, .cleaned = repaired->removed, .left = repaired->left};
+        return {.reported = true, .cleaned = repaired->removed, .left = repaired->left,
+                .registryBackup = record.backup->Path()};
     }
 
     std::optional<std::wstring> KeepTextAt(int category, std::size_t position) const override {

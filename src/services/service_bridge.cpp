@@ -6,6 +6,8 @@
 
 #include "common/ansi_text.h"
 #include "db/local_database.h"
+#include "db/row_access.h"
+#include "engine/shell_launch.h"
 #include "services/recommendation.h"
 #include "services/service_change.h"
 #include "services/service_enumeration.h"
@@ -33,7 +35,7 @@ engine::Value ServiceListValue(const std::vector<ServiceEntry>& entries) {
 
 engine::Value GetServersInfo(core::BridgeArgs) {
     std::vector<db::ServiceRecommendationRow> rows;
-    db::Database().ReadServiceRecommendations(rows);
+    db::Database(db::Store::Machine).ReadServiceRecommendations(rows);
     std::vector<ServiceEntry>& entries = ServiceList();
     entries.clear();
     EnumerateServices(entries);
@@ -57,7 +59,7 @@ engine::Value SetSingleServerStatus(core::BridgeArgs args) {
 
 engine::Value GetServerOpLog(core::BridgeArgs) {
     std::vector<db::ServiceOperationRow> records;
-    db::Database().ReadServiceOperations(records);
+    db::Database(db::Store::Machine).ReadServiceOperations(records);
     const std::vector<ServiceEntry>& entries = ServiceList();
     if (entries.empty()) return 0;
     // Records of services missing from the list are left out, and kept; so
@@ -83,13 +85,17 @@ engine::Value DeleteServerOpLog(core::BridgeArgs args) {
     const std::optional<int> oldType = args[2].AsInt();
     if (!id || !oldType) return 0;
     std::vector<db::ServiceOperationRow> records;
-    if (!db::Database().ReadServiceOperations(records)) return 0;
+    if (!db::Database(db::Store::Machine).ReadServiceOperations(records)) return 0;
     // The record decides what is restored; a request that does not match it
     // restores nothing.
     const auto record = std::find_if(records.begin(), records.end(),
                                      [&](const db::ServiceOperationRow& row) { return row.id == *id; });
     if (record == records.end() || common::FromAnsi(record->servrName) != args[1].ToText() ||
         record->oldStatus != *oldType)
+        return 0;
+    // Another account's change is its own to take back.
+    if (db::AccessToRow(db::Store::Machine, record->account, db::Database(db::Store::Machine).Account(),
+                        engine::ProcessIsElevated()) != db::RowAccess::Permitted)
         return 0;
     switch (RestoreLoggedChange(*record).outcome) {
     case Restore::Restored: return 1;

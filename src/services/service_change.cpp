@@ -43,11 +43,11 @@ ChangeOutcome ChangeStartTypeLogged(const std::wstring& serviceName, int startTy
     // The record of the type the service has now is written first: a change
     // that could not be undone is not made.
     const std::optional<std::int64_t> record =
-        db::Database().AddServiceOperation(serviceName, present->startType, startType);
+        db::Database(db::Store::Machine).AddServiceOperation(serviceName, present->startType, startType);
     if (!record) return ChangeOutcome::NotRecorded;
     common::CrashPoint("service.change");
     if (!ChangeServiceStartType(startType, serviceName)) {
-        db::Database().DeleteServiceOperation(*record);
+        db::Database(db::Store::Machine).DeleteServiceOperation(*record);
         return ChangeOutcome::Failed;
     }
     return ChangeOutcome::Changed;
@@ -61,12 +61,14 @@ ServiceRestore RestoreLoggedChange(const db::ServiceOperationRow& record) {
     // A type set since the change is the user's: it stays, and the change
     // is settled.
     if (*present != record.newStatus)
-        return {db::Database().MarkServiceOperationRestored(record.id) ? Restore::ChangedSince : Restore::Failed,
+        return {db::Database(db::Store::Machine).MarkServiceOperationRestored(record.id) ? Restore::ChangedSince
+                                                                                         : Restore::Failed,
                 *present};
     if (!ChangeServiceStartType(record.oldStatus, name)) return {Restore::Failed, *present};
     // Given back but not marked: a retry finds the type changed since and
     // settles it without touching the service.
-    if (!db::Database().MarkServiceOperationRestored(record.id)) return {Restore::Failed, record.oldStatus};
+    if (!db::Database(db::Store::Machine).MarkServiceOperationRestored(record.id))
+        return {Restore::Failed, record.oldStatus};
     return {Restore::Restored, record.oldStatus};
 }
 

@@ -30,7 +30,7 @@ void EnumerateStartupItems(int windowsGeneration, std::vector<StartupItem>& item
         if (SHGetSpecialFolderPathW(nullptr, path, folder, FALSE)) ScanStartupFolder(path, hive, items);
     }
     if (windowsGeneration > 7) ApplyStartupApproved(items);
-    db::Database().ReadDisabledStartupItems(items);
+    db::Database(db::Store::Machine).ReadDisabledStartupItems(items);
     AppendKeptItems(items);
 }
 

@@ -6,6 +6,7 @@
 #include "common/listed_delete.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_keeping.h"
+#include "startup/startup_store.h"
 #include "startup/startup_switch.h"
 
 namespace startup {
@@ -32,10 +33,11 @@ bool SwitchRecorded(StartupItem& item, bool disabled, int windowsGeneration) {
     ForgetEntriesBackInPlace();
     const std::int32_t before = item.bStatus;
     item.bStatus = disabled ? 1 : 0;
-    const std::optional<std::int64_t> row = db::Database().AddStartupSwitch(item);
+    db::LocalDatabase& journal = db::Database(StoreOf(item));
+    const std::optional<std::int64_t> row = journal.AddStartupSwitch(item);
     if (row) common::CrashPoint("startup.switch");
     if (row && SwitchStartupItem(item, windowsGeneration) != 0) return true;
-    if (row) db::Database().RemoveStartupSwitch(*row);
+    if (row) journal.RemoveStartupSwitch(*row);
     item.bStatus = before;
     return false;
 }

@@ -10,6 +10,7 @@
 #include "common/whole_file.h"
 #include "db/local_database.h"
 #include "startup/startup_key.h"
+#include "startup/startup_store.h"
 
 namespace startup {
 
@@ -48,7 +49,8 @@ bool KeepRunValue(const StartupItem& item) {
     entry.item = item;
     entry.valueType = value->type;
     entry.content = value->data;
-    const std::optional<std::int64_t> id = db::Database().AddKeptStartupEntry(entry);
+    db::LocalDatabase& database = db::Database(StoreOf(item));
+    const std::optional<std::int64_t> id = database.AddKeptStartupEntry(entry);
     if (!id) return false;
     common::CrashPoint("startup.keep");
     // The registry cannot delete a value on condition: the value is read
@@ -56,7 +58,7 @@ bool KeepRunValue(const StartupItem& item) {
     if (common::ReadRegistryValue(key.get(), item.strName) == value &&
         RegDeleteValueW(key.get(), item.strName.c_str()) == ERROR_SUCCESS)
         return true;
-    db::Database().RemoveKeptStartupEntry(*id);
+    database.RemoveKeptStartupEntry(*id);
     return false;
 }
 
@@ -68,12 +70,13 @@ bool KeepShortcut(const StartupItem& item) {
     KeptEntry entry;
     entry.item = item;
     entry.content = *bytes;
-    const std::optional<std::int64_t> id = db::Database().AddKeptStartupEntry(entry);
+    db::LocalDatabase& database = db::Database(StoreOf(item));
+    const std::optional<std::int64_t> id = database.AddKeptStartupEntry(entry);
     if (!id) return false;
     common::CrashPoint("startup.keep");
     // The handle shares only reading: the file cannot change before it goes.
     if (common::DeleteOpenedFile(file.get())) return true;
-    db::Database().RemoveKeptStartupEntry(*id);
+    database.RemoveKeptStartupEntry(*id);
     return false;
 }
 
@@ -104,11 +107,12 @@ bool PutBack(const KeptEntry& entry) {
 
 }  // namespace
 
-StartupItem KeptItem(const KeptEntry& entry) {
+StartupItem KeptItem(const KeptEntry& entry, db::Store store) {
     StartupItem item = entry.item;
     item.bStatus = 1;
     item.origin = StartupOrigin::Kept;
-    item.folderHive = nullptr;
+    // No approval values switch it: the hive only tells whose it is.
+    item.folderHive = store == db::Store::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     item.rowId = entry.id;
     return item;
 }
@@ -118,17 +122,21 @@ bool IsBackInPlace(const KeptEntry& entry) {
 }
 
 void AppendKeptItems(std::vector<StartupItem>& items) {
-    std::vector<KeptEntry> entries;
-    db::Database().ReadKeptStartupEntries(entries);
-    for (const KeptEntry& entry : entries)
-        if (!IsBackInPlace(entry)) items.push_back(KeptItem(entry));
+    for (const db::Store store : db::kStores) {
+        std::vector<KeptEntry> entries;
+        db::Database(store).ReadKeptStartupEntries(entries);
+        for (const KeptEntry& entry : entries)
+            if (!IsBackInPlace(entry)) items.push_back(KeptItem(entry, store));
+    }
 }
 
 void ForgetEntriesBackInPlace() {
-    std::vector<KeptEntry> entries;
-    if (!db::Database().ReadKeptStartupEntries(entries)) return;
-    for (const KeptEntry& entry : entries)
-        if (IsBackInPlace(entry)) db::Database().RemoveKeptStartupEntry(entry.id);
+    for (const db::Store store : db::kStores) {
+        std::vector<KeptEntry> entries;
+        if (!db::Database(store).ReadKeptStartupEntries(entries)) continue;
+        for (const KeptEntry& entry : entries)
+            if (IsBackInPlace(entry)) db::Database(store).RemoveKeptStartupEntry(entry.id);
+    }
 }
 
 bool KeepEntry(const StartupItem& item) {
@@ -138,13 +146,14 @@ bool KeepEntry(const StartupItem& item) {
 
 bool PutKeptEntryBack(const StartupItem& item) {
     if (item.origin != StartupOrigin::Kept) return false;
+    db::LocalDatabase& database = db::Database(StoreOf(item));
     std::vector<KeptEntry> entries;
-    if (!db::Database().ReadKeptStartupEntries(entries)) return false;
+    if (!database.ReadKeptStartupEntries(entries)) return false;
     for (const KeptEntry& entry : entries) {
         if (entry.id != item.rowId) continue;
         if (!PutBack(entry)) return false;
         common::CrashPoint("startup.putback");
-        if (db::Database().RemoveKeptStartupEntry(entry.id)) return true;
+        if (database.RemoveKeptStartupEntry(entry.id)) return true;
         TakeBackAgain(entry);
         return false;
     }

@@ -1,18 +1,19 @@
 #pragma once
 // Switching entries off where Windows has no approval values (Windows 7,
 // generations the program does not recognise): the entry is moved whole
-// into the program's keeping (tbl_startupkept) and moved back when it is
+// into the program's keeping (tbl_startupkept of the entry's store) and moved back when it is
 // switched on. The record is written before the entry leaves its place, and
 // removed only once the entry is back, so a failure or a kill never loses
 // it.
 #include <vector>
 
+#include "db/local_database.h"
 #include "startup/startup_item.h"
 
 namespace startup {
 
-// The listed entry of a kept one: switched off, naming its row.
-StartupItem KeptItem(const KeptEntry& entry);
+// The listed entry of a kept one: switched off, naming its row in `store`.
+StartupItem KeptItem(const KeptEntry& entry, db::Store store);
 
 // Whether a kept entry is back in its place: what is there is exactly what
 // its row keeps (the Run value's type and data, or the shortcut's bytes).

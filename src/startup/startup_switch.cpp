@@ -17,7 +17,7 @@ namespace {
 // the new shortcut with it, so that the entry is not listed twice.
 bool EnableOldRow(const StartupItem& item) {
     if (!RecreateShortcut(item)) return false;
-    if (db::Database().RemoveDisabledStartupItem(item.rowId)) return true;
+    if (db::Database(db::Store::Machine).RemoveDisabledStartupItem(item.rowId)) return true;
     if (const common::UniqueFile file = common::OpenListedFile(item.iconPath, 0)) common::DeleteOpenedFile(file.get());
     return false;
 }

@@ -8,10 +8,14 @@
 #include <optional>
 
 #include "common/ansi_text.h"
+#include "common/listed_delete.h"
 #include "common/windows_version.h"
 #include "core/settings_store_values.h"
+#include "core/store_backups.h"
 #include "db/local_database.h"
+#include "db/row_access.h"
 #include "disk/download_folders.h"
+#include "engine/shell_launch.h"
 #include "registry/registry_restore.h"
 #include "services/service_change.h"
 #include "startup/startup_journal.h"
@@ -33,22 +37,34 @@ std::wstring LocalTime(std::int64_t stamp) {
     return text;
 }
 
-std::optional<std::int64_t> IdAfter(std::string_view id, std::string_view prefix) {
+// A row named by a restore: its store and its id there.
+struct RowName {
+    db::Store store;
+    std::int64_t id;
+};
+
+std::string IdOf(std::string_view prefix, db::Store store, std::int64_t id) {
+    return std::string(prefix) + (store == db::Store::User ? "u" : "") + std::to_string(id);
+}
+
+std::optional<RowName> IdAfter(std::string_view id, std::string_view prefix) {
     if (!id.starts_with(prefix)) return std::nullopt;
     id.remove_prefix(prefix.size());
+    const db::Store store = id.starts_with('u') ? db::Store::User : db::Store::Machine;
+    if (store == db::Store::User) id.remove_prefix(1);
     std::int64_t number = 0;
     const auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), number);
     if (error != std::errc() || end != id.data() + id.size() || number <= 0) return std::nullopt;
-    return number;
+    return RowName{store, number};
 }
 
-// The journal row `id` of those `read` answers; nothing when it is not there.
+// The journal row `name` of those `read` answers; nothing when it is not there.
 template <typename Row>
-std::optional<Row> JournalRow(bool (db::LocalDatabase::*read)(std::vector<Row>&) const, std::int64_t id) {
+std::optional<Row> JournalRow(bool (db::LocalDatabase::*read)(std::vector<Row>&) const, RowName name) {
     std::vector<Row> rows;
-    (db::Database().*read)(rows);
+    (db::Database(name.store).*read)(rows);
     for (Row& row : rows)
-        if (row.id == id) return std::move(row);
+        if (row.id == name.id) return std::move(row);
     return std::nullopt;
 }
 
@@ -60,12 +76,18 @@ RestoreOutcome Answer(RestoreStatus status, std::size_t restored = 0, std::vecto
     return outcome;
 }
 
-// The answer for a row that cannot be restored: not there, or restored once.
+// The answer for a row that cannot be restored: not there, restored once,
+// or not this process's to restore.
 template <typename Row>
-std::optional<RestoreOutcome> Refusal(const std::optional<Row>& row) {
+std::optional<RestoreOutcome> Refusal(const std::optional<Row>& row, db::Store store) {
     if (!row) return RestoreOutcome{};
     if (row->restored) return Answer(RestoreStatus::AlreadyRestored);
-    return std::nullopt;
+    switch (db::AccessToRow(store, row->account, db::Database(store).Account(), engine::ProcessIsElevated())) {
+        case db::RowAccess::Permitted: return std::nullopt;
+        case db::RowAccess::OtherAccount: return Answer(RestoreStatus::OtherAccount);
+        case db::RowAccess::NotPermitted: break;
+    }
+    return Answer(RestoreStatus::NotPermitted);
 }
 
 RestoreOutcome Reported(RestoreStatus status, registry::RestoreReport&& report) {
@@ -84,18 +106,24 @@ RestoreOutcome Settled(registry::RestoreReport&& report, Mark mark) {
     return Reported(marked ? RestoreStatus::Restored : RestoreStatus::Failed, std::move(report));
 }
 
-RestoreOutcome RestoreRegistryClean(std::int64_t id) {
-    const std::optional<db::RegistryCleanRow> row = JournalRow(&db::LocalDatabase::ReadRegistryCleans, id);
-    if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
-    const std::optional<std::vector<registry::BackupKey>> keys = registry::ReadBackupFile(row->backup);
+RestoreOutcome RestoreRegistryClean(RowName name) {
+    const std::optional<db::RegistryCleanRow> row = JournalRow(&db::LocalDatabase::ReadRegistryCleans, name);
+    if (std::optional<RestoreOutcome> refusal = Refusal(row, name.store)) return *refusal;
+    if (GetFileAttributesW(row->backup.c_str()) == INVALID_FILE_ATTRIBUTES) return Answer(RestoreStatus::BackupGone);
+    // Read only from the store's own Backups folder (an earlier version's
+    // row also from the one beside the program), through the handle checked.
+    const common::UniqueFile file = core::OpenOwnBackup(row->backup, name.store, !row->account);
+    if (!file) return Answer(RestoreStatus::BackupRefused);
+    const std::optional<std::vector<registry::BackupKey>> keys = registry::ReadBackupFrom(file.get());
     if (!keys) return Answer(RestoreStatus::BackupGone);
-    return Settled(registry::RestoreKeys(*keys), [id] { return db::Database().MarkRegistryCleanRestored(id); });
+    return Settled(registry::RestoreKeys(*keys),
+                   [name] { return db::Database(name.store).MarkRegistryCleanRestored(name.id); });
 }
 
-RestoreOutcome RestoreServiceChange(std::int64_t id) {
-    const std::optional<db::ServiceOperationRow> record = JournalRow(&db::LocalDatabase::ReadServiceOperations, id);
-    if (std::optional<RestoreOutcome> refusal = Refusal(record)) return *refusal;
-    const std::wstring name = common::FromAnsi(record->servrName);
+RestoreOutcome RestoreServiceChange(RowName name) {
+    const std::optional<db::ServiceOperationRow> record = JournalRow(&db::LocalDatabase::ReadServiceOperations, name);
+    if (std::optional<RestoreOutcome> refusal = Refusal(record, name.store)) return *refusal;
+    const std::wstring serviceName = common::FromAnsi(record->servrName);
     const services::ServiceRestore restore = services::RestoreLoggedChange(*record);
     switch (restore.outcome) {
     case services::Restore::Restored:
@@ -103,7 +131,7 @@ RestoreOutcome RestoreServiceChange(std::int64_t id) {
     case services::Restore::ChangedSince: {
         // Kept as the user set it, like a setting or an entry there again.
         RestoreOutcome outcome = Answer(RestoreStatus::Restored);
-        outcome.existing.push_back(name + L" " + std::to_wstring(restore.startType));
+        outcome.existing.push_back(serviceName + L" " + std::to_wstring(restore.startType));
         return outcome;
     }
     case services::Restore::AlreadyRestored:
@@ -111,7 +139,7 @@ RestoreOutcome RestoreServiceChange(std::int64_t id) {
     case services::Restore::Failed:
         break;
     }
-    return Answer(RestoreStatus::Failed, 0, {name});
+    return Answer(RestoreStatus::Failed, 0, {serviceName});
 }
 
 // A startup entry as the journal names it: its description, else its value
@@ -121,9 +149,9 @@ std::wstring EntryName(const startup::StartupItem& item) {
     return item.uFilePathFlag != 0 ? item.strName : item.iconPath;
 }
 
-RestoreOutcome RestoreStartupSwitch(std::int64_t id) {
-    const std::optional<db::StartupSwitchRow> row = JournalRow(&db::LocalDatabase::ReadStartupSwitches, id);
-    if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
+RestoreOutcome RestoreStartupSwitch(RowName name) {
+    const std::optional<db::StartupSwitchRow> row = JournalRow(&db::LocalDatabase::ReadStartupSwitches, name);
+    if (std::optional<RestoreOutcome> refusal = Refusal(row, name.store)) return *refusal;
     switch (startup::SwitchBackRecorded(*row, common::GetWindowsGeneration())) {
     case startup::SwitchBack::Gone:
         return {};  // the entry is no longer there
@@ -132,14 +160,17 @@ RestoreOutcome RestoreStartupSwitch(std::int64_t id) {
     case startup::SwitchBack::Done:
         break;
     }
-    return Answer(db::Database().MarkStartupSwitchRestored(id) ? RestoreStatus::Restored : RestoreStatus::Failed, 1);
+    return Answer(db::Database(name.store).MarkStartupSwitchRestored(name.id) ? RestoreStatus::Restored
+                                                                              : RestoreStatus::Failed,
+                  1);
 }
 
-RestoreOutcome RestoreDownloadMove(std::int64_t id) {
-    const std::optional<db::DownloadMoveRow> row = JournalRow(&db::LocalDatabase::ReadDownloadMoves, id);
-    if (std::optional<RestoreOutcome> refusal = Refusal(row)) return *refusal;
+RestoreOutcome RestoreDownloadMove(RowName name) {
+    const std::optional<db::DownloadMoveRow> row = JournalRow(&db::LocalDatabase::ReadDownloadMoves, name);
+    if (std::optional<RestoreOutcome> refusal = Refusal(row, name.store)) return *refusal;
     // A setting changed since is the user's and counts as back.
-    return Settled(disk::RestoreDownloadFolders(*row), [id] { return db::Database().MarkDownloadMoveRestored(id); });
+    return Settled(disk::RestoreDownloadFolders(*row),
+                   [name] { return db::Database(name.store).MarkDownloadMoveRestored(name.id); });
 }
 
 // The folder a move's shell setting named before, as stored.
@@ -149,6 +180,42 @@ std::wstring FolderBefore(const db::DownloadMoveRow& row) {
             return core::TerminatedRegistryText(setting.previous->type, setting.previous->data).value_or(L"");
     }
     return {};
+}
+
+void AppendChanges(db::Store store, std::vector<Change>& changes) {
+    const db::LocalDatabase& database = db::Database(store);
+    std::vector<db::RegistryCleanRow> cleans;
+    database.ReadRegistryCleans(cleans);
+    for (const db::RegistryCleanRow& row : cleans) {
+        const bool gone = GetFileAttributesW(row.backup.c_str()) == INVALID_FILE_ATTRIBUTES;
+        // Nothing was removed: nothing to undo. A clean cut off before it
+        // counted its entries still has its backup, which holds every entry
+        // it may have removed: it stays listed.
+        if (row.entries == 0 && gone) continue;
+        changes.push_back(
+            {IdOf(kRegistry, store, row.id), "registry", LocalTime(row.stamp), row.backup, row.entries, row.restored, gone});
+    }
+    std::vector<db::ServiceOperationRow> records;
+    if (store == db::Store::Machine) database.ReadServiceOperations(records);
+    // Oldest first as read: reversed, so that changes made within one second
+    // still list newest first.
+    for (auto record = records.rbegin(); record != records.rend(); ++record) {
+        changes.push_back({IdOf(kService, store, record->id), "service", ServiceLogTime(record->data, record->time),
+                           common::FromAnsi(record->servrName) + L" " + std::to_wstring(record->oldStatus) + L" -> " +
+                               std::to_wstring(record->newStatus),
+                           1, record->restored, false});
+    }
+    std::vector<db::StartupSwitchRow> switches;
+    database.ReadStartupSwitches(switches);
+    for (const db::StartupSwitchRow& row : switches)
+        changes.push_back({IdOf(kStartup, store, row.id), row.item.bStatus != 0 ? "startup-off" : "startup-on",
+                           LocalTime(row.stamp), EntryName(row.item), 1, row.restored, false});
+    std::vector<db::DownloadMoveRow> moves;
+    database.ReadDownloadMoves(moves);
+    for (const db::DownloadMoveRow& row : moves)
+        changes.push_back({IdOf(kDownloads, store, row.id), "downloads", LocalTime(row.stamp),
+                           FolderBefore(row) + L" -> " + row.target, static_cast<std::int64_t>(row.settings.size()),
+                           row.restored, false});
 }
 
 }  // namespace
@@ -161,49 +228,16 @@ std::wstring ServiceLogTime(const std::string& date, const std::string& time) {
 
 std::vector<Change> ListChanges() {
     std::vector<Change> changes;
-    std::vector<db::RegistryCleanRow> cleans;
-    db::Database().ReadRegistryCleans(cleans);
-    for (const db::RegistryCleanRow& row : cleans) {
-        const bool gone = GetFileAttributesW(row.backup.c_str()) == INVALID_FILE_ATTRIBUTES;
-        // Nothing was removed: nothing to undo. A clean cut off before it
-        // counted its entries still has its backup, which holds every entry
-        // it may have removed: it stays listed.
-        if (row.entries == 0 && gone) continue;
-        changes.push_back({std::string(kRegistry) + std::to_string(row.id), "registry", LocalTime(row.stamp),
-                           row.backup, row.entries, row.restored, gone});
-    }
-    std::vector<db::ServiceOperationRow> records;
-    db::Database().ReadServiceOperations(records);
-    // Oldest first as read: reversed, so that changes made within one second
-    // still list newest first.
-    for (auto record = records.rbegin(); record != records.rend(); ++record) {
-        changes.push_back({std::string(kService) + std::to_string(record->id), "service",
-                           ServiceLogTime(record->data, record->time),
-                           common::FromAnsi(record->servrName) + L" " + std::to_wstring(record->oldStatus) + L" -> " +
-                               std::to_wstring(record->newStatus),
-                           1, record->restored, false});
-    }
-    std::vector<db::StartupSwitchRow> switches;
-    db::Database().ReadStartupSwitches(switches);
-    for (const db::StartupSwitchRow& row : switches)
-        changes.push_back({std::string(kStartup) + std::to_string(row.id),
-                           row.item.bStatus != 0 ? "startup-off" : "startup-on", LocalTime(row.stamp),
-                           EntryName(row.item), 1, row.restored, false});
-    std::vector<db::DownloadMoveRow> moves;
-    db::Database().ReadDownloadMoves(moves);
-    for (const db::DownloadMoveRow& row : moves)
-        changes.push_back({std::string(kDownloads) + std::to_string(row.id), "downloads", LocalTime(row.stamp),
-                           FolderBefore(row) + L" -> " + row.target, static_cast<std::int64_t>(row.settings.size()),
-                           row.restored, false});
+    for (const db::Store store : db::kStores) AppendChanges(store, changes);
     std::stable_sort(changes.begin(), changes.end(), [](const Change& a, const Change& b) { return a.when > b.when; });
     return changes;
 }
 
 RestoreOutcome RestoreChange(std::string_view id) {
-    if (const std::optional<std::int64_t> number = IdAfter(id, kRegistry)) return RestoreRegistryClean(*number);
-    if (const std::optional<std::int64_t> number = IdAfter(id, kService)) return RestoreServiceChange(*number);
-    if (const std::optional<std::int64_t> number = IdAfter(id, kStartup)) return RestoreStartupSwitch(*number);
-    if (const std::optional<std::int64_t> number = IdAfter(id, kDownloads)) return RestoreDownloadMove(*number);
+    if (const std::optional<RowName> name = IdAfter(id, kRegistry)) return RestoreRegistryClean(*name);
+    if (const std::optional<RowName> name = IdAfter(id, kService)) return RestoreServiceChange(*name);
+    if (const std::optional<RowName> name = IdAfter(id, kStartup)) return RestoreStartupSwitch(*name);
+    if (const std::optional<RowName> name = IdAfter(id, kDownloads)) return RestoreDownloadMove(*name);
     return {};
 }
 

@@ -9,6 +9,9 @@
 // the user has now stays, and is reported); one that failed or was cut off
 // stays restorable, and restoring it again never overwrites. A change
 // restored once answers AlreadyRestored, whatever its kind.
+//
+// The changes come from both stores; who may restore one is
+// db/row_access.h's decision.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,7 +20,10 @@
 namespace suite {
 
 struct Change {
-    std::string id;     // "registry-12", "service-5", "startup-3", "downloads-2": what a restore names
+    // What a restore names: "registry-12", "service-5", "startup-3" in the
+    // machine store; "registry-u12", "startup-u3", "downloads-u2" in the
+    // account's.
+    std::string id;
     // "registry", "service", "startup-off", "startup-on" (the state the
     // switch gave) or "downloads"
     std::string kind;
@@ -32,7 +38,18 @@ struct Change {
 
 std::vector<Change> ListChanges();
 
-enum class RestoreStatus { Restored, AlreadyRestored, Unknown, BackupGone, Failed };
+// The numbers are the window's (5 is its "busy").
+enum class RestoreStatus {
+    Restored = 0,
+    AlreadyRestored = 1,
+    Unknown = 2,
+    BackupGone = 3,
+    Failed = 4,
+    OtherAccount = 6,   // another account's change
+    NotPermitted = 7,   // needs an elevated process
+    BackupRefused = 8,  // the backup is not inside the store's Backups folder
+};
+
 
 struct RestoreOutcome {
     RestoreStatus status = RestoreStatus::Unknown;

@@ -13,6 +13,7 @@
 #include "core/settings_store.h"
 #include "db/scratch_database.h"
 #include "support/page_client.h"
+#include "support/scratch_program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -180,13 +181,16 @@ TEST(Program, ClosingWhileAScanRunsStopsItAndEndsNormally) {
 }
 
 // Started from another folder (a shortcut's "Start in", a scheduler), the
-// program still finds its database, configuration and log beside itself:
-// what it listed before is listed again, and nothing lands where it runs.
+// program still finds its configuration and log beside itself and its
+// database in the machine store: what it listed before is listed again, and
+// nothing lands where it runs.
 TEST(Program, KeepsItsFilesBesideItselfWhateverFolderItRunsIn) {
     testsupport::TempDir elsewhere;
     const std::wstring shortcut = L"C:\\QoTest\\Beside.lnk";
-    RunningProgram program(L"", elsewhere.Path(), [&](const testsupport::TempDir& folder) {
-        testsupport::RunSql(folder / L"mydatabase.db",
+    RunningProgram program(L"", elsewhere.Path(), [&](const testsupport::TempDir&) {
+        testsupport::RemoveStores();
+        ASSERT_TRUE(core::MachineStore());
+        testsupport::RunSql(testsupport::StoreDatabase(db::Store::Machine),
                             ("create table tbl_startupinfo (\t\t\tid integer primary key,\t\t\t\t\t\t\t\t\t"
                              "iconPath TEXT,\t\t\t\tfileDescription TEXT,\t\t\tcompanyName TEXT,\t\t\tstrPath TEXT,"
                              "\t\t\tstrName TEXT,\t\t\thKey integer,\t\t\tuFilePathFlag integer,\t\t\tbStatus integer);"
@@ -206,10 +210,12 @@ TEST(Program, KeepsItsFilesBesideItselfWhateverFolderItRunsIn) {
     page.Close();
     EXPECT_EQ(program.ExitCode(), 0u);
 
-    for (const wchar_t* name : {L"config.ini", L"Orvane.log", L"mydatabase.db"}) {
+    for (const wchar_t* name : {L"config.ini", L"Orvane.log"}) {
         EXPECT_TRUE(testsupport::Exists(program.Folder() / name)) << name;
         EXPECT_FALSE(testsupport::Exists(elsewhere / name)) << name;
     }
+    for (const std::wstring& folder : {program.Folder().Path(), elsewhere.Path()})
+        EXPECT_FALSE(testsupport::Exists(folder + L"\\mydatabase.db"));
     EXPECT_FALSE(testsupport::Exists(elsewhere / L"newupdate.db"));
 }
 

@@ -15,20 +15,31 @@
 
 #include "common/crash_point.h"
 #include "common/handles.h"
+#include "common/windows_version.h"
+#include "core/data_stores.h"
 #include "core/keep_list.h"
 #include "core/operation_lock.h"
 #include "core/worker_tasks.h"
+#include "suite/undo_changes.h"
 #include "db/scratch_database.h"
 #include "engine/wire_format.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_scan.h"
 #include "junk/protected_folders.h"
+#include "junk/result_kinds.h"
+#include "registry/registry_issue.h"
+#include "registry/registry_rows.h"
+#include "registry/registry_scan.h"
+#include "services/service_change.h"
+#include "startup/startup_bridge.h"
+#include "startup/startup_enumeration.h"
 #include "services/test_services.h"
 #include "support/child_process.h"
 #include "support/junk_fixtures.h"
 #include "support/scoped_state.h"
 #include "support/scratch_program.h"
+#include "startup/startup_sandbox.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -54,6 +65,13 @@ std::string LastLine(const std::string& text) {
     std::string trimmed = text;
     while (!trimmed.empty() && (trimmed.back() == '\n' || trimmed.back() == '\r')) trimmed.pop_back();
     return trimmed.substr(trimmed.rfind('\n') == std::string::npos ? 0 : trimmed.rfind('\n') + 1);
+}
+
+bool UserKeyExists(const wchar_t* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
 }
 
 void CreateUserKey(const wchar_t* path) {
@@ -257,7 +275,9 @@ TEST(Orvane, RegistryCleanSavesEachEntryToItsBackupFirst) {
     EXPECT_EQ(NumberOf(category, "removed"), NumberOf(found, "count"));
     const std::wstring backup = engine::WideFromUtf8(TextOf(category, "backup"));
     ASSERT_FALSE(backup.empty()) << run.out;
-    EXPECT_EQ(backup.rfind(orvane.Folder() / L"Backups\\", 0), 0u);
+    // An HKEY_CURRENT_USER clean is backed up in the account's own store.
+    const std::wstring store = testsupport::StoreDatabase(db::Store::User);
+    EXPECT_EQ(backup.rfind(store.substr(0, store.rfind(L'\\')) + L"\\Backups\\", 0), 0u) << run.out;
     const std::string saved = testsupport::ReadFile(backup);
     // The file is regedit's UTF-16 text.
     const std::wstring text(reinterpret_cast<const wchar_t*>(saved.data()), saved.size() / sizeof(wchar_t));
@@ -317,9 +337,9 @@ TEST(Orvane, ServiceStartTypesChangeThroughTheLogOfTheWindow) {
     EXPECT_EQ(TextOf(set.json.get(), "before"), "manual");
     EXPECT_EQ(TextOf(set.json.get(), "startType"), "disabled");
     EXPECT_EQ(services.StartType(L"QoCliService"), static_cast<int>(SERVICE_DISABLED));
-    // The record the window's service log restores from, beside the program.
+    // The record the window's service log restores from, in the machine store.
     const testsupport::SqlRows rows = testsupport::RunSql(
-        orvane.Folder() / L"mydatabase.db",
+        testsupport::StoreDatabase(db::Store::Machine),
         "select oldStatus, newStatus from tbl_serversOperation where servrName = 'QoCliService'");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"3", "4"}));
@@ -335,7 +355,7 @@ TEST(Orvane, ServiceStartTypesChangeThroughTheLogOfTheWindow) {
     EXPECT_EQ(driver.exitCode, 4u);
     EXPECT_EQ(driver.err, "orvane: QoCliDriver: This is a driver: only services are changed.\r\n");
     EXPECT_EQ(services.StartType(L"QoCliDriver"), static_cast<int>(SERVICE_BOOT_START));
-    EXPECT_TRUE(testsupport::RunSql(orvane.Folder() / L"mydatabase.db",
+    EXPECT_TRUE(testsupport::RunSql(testsupport::StoreDatabase(db::Store::Machine),
                                     "select id from tbl_serversOperation where servrName = 'QoCliDriver'")
                     .empty());
 }
@@ -366,15 +386,8 @@ TEST(Orvane, UndoRestoresEachKindOnceAndAnswersARepeatAlike) {
     const int number = StartupEntry(orvane, "QoCliUndoTool").first;
     ASSERT_GT(number, 0);
     ASSERT_EQ(orvane(L"startup disable " + std::to_wstring(number)).exitCode, 0u);
-    HKEY key = nullptr;
-    ASSERT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &key), ERROR_SUCCESS);
-    const auto keyThere = [] {
-        HKEY opened = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\QoCliUndone", 0, KEY_READ, &opened) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(opened);
-        return true;
-    };
+    const auto keyThere = [] { return UserKeyExists(L"Software\\QoCliUndone"); };
+    ASSERT_FALSE(keyThere());
 
     const Result list = orvane(L"undo list --json");
     ASSERT_EQ(list.exitCode, 0u) << list.err;
@@ -423,7 +436,8 @@ TEST(Orvane, AKeepListLostWithTheDatabaseRefusesCleaningUntilConfirmed) {
     const Orvane orvane;
     const std::wstring kept = L"keep add \"" + temp.Folder() / L"old.tmp" + L"\"";
     ASSERT_EQ(orvane(kept).exitCode, 0u);
-    const std::wstring database = orvane.Folder() / L"mydatabase.db";
+    // A file of the account's own profile is kept in the account's store.
+    const std::wstring database = testsupport::StoreDatabase(db::Store::User);
     std::string bytes = testsupport::ReadFile(database);
     bytes.replace(0, 100, 100, 'x');
     testsupport::WriteFile(database, bytes);
@@ -467,7 +481,7 @@ TEST(Orvane, AKeptFileSurvivesADamagedDatabaseWhoseKeepListStillReads) {
     const SeededTemp temp;
     const Orvane orvane;
     ASSERT_EQ(orvane(L"keep add \"" + temp.Folder() / L"old.tmp" + L"\"").exitCode, 0u);
-    const std::wstring database = orvane.Folder() / L"mydatabase.db";
+    const std::wstring database = testsupport::StoreDatabase(db::Store::User);
     testsupport::RunSql(database, "create table filler (x text); insert into filler values (hex(randomblob(1000)));");
     testsupport::OverwritePage(database, testsupport::RootPage(database, "filler"));
 
@@ -478,14 +492,14 @@ TEST(Orvane, AKeptFileSurvivesADamagedDatabaseWhoseKeepListStillReads) {
     EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
 }
 
-// The window cleans (here, on this thread, with orvane's database) while
+// The window cleans (here, on this thread, with orvane's stores) while
 // something happens between its first and second deletion: a keep made by
 // orvane counts from the next file on; a keep list that can no longer be
 // read stops the clean, which is then not reported as done.
 class CleanMeanwhile : public junktest::JunkListsTest {
 protected:
     void TearDown() override {
-        db::Database().Close();
+        for (const db::Store store : db::kStores) db::Database(store).Close();
         JunkListsTest::TearDown();
     }
 };
@@ -502,7 +516,8 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
     } cases[] = {
         {"kept by orvane", [&](const std::wstring& folder) { keep = orvane(L"keep add \"" + folder + L"\""); },
          core::KeepRefusal::None, 0},
-        {"the database gone", [](const std::wstring&) { db::Database().Close(); }, core::KeepRefusal::Unreadable, 3},
+        {"the database gone", [](const std::wstring&) { db::Database(db::Store::User).Close(); },
+         core::KeepRefusal::Unreadable, 3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -511,7 +526,7 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
         const junktest::ScopedUserTemp setting(folder);
         // The category's other folder (SYSTEMROOT\temp), empty.
         const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", temp / L"windows");
-        db::Database().Open(orvane.Folder().Path() + L"\\");
+        ASSERT_TRUE(testsupport::OpenPrefixStores(core::AccountSid()));
         ASSERT_EQ(core::DeletionRefusal(), core::KeepRefusal::None);
         junk::ScanJunkCategory(0, junk::SystemSources());
         ASSERT_EQ(junk::JunkList(0).Count(), 3u);
@@ -577,6 +592,195 @@ TEST(Orvane, WithoutElevationItTakesItsAccountsLockNeverTheMachines) {
     machine.Release();
     // The machine's lock stayed this process's own meanwhile.
     EXPECT_TRUE(machine.Take(0));
+}
+
+
+// Rows of `table` in the database of `store`, each its `column`; none when
+// the store holds no database.
+std::vector<std::string> StoreColumn(db::Store store, const char* table, const char* column) {
+    const std::wstring file = testsupport::StoreDatabase(store);
+    std::vector<std::string> values;
+    if (!Exists(file)) return values;
+    for (const auto& row : testsupport::RunSql(file, (std::string("select ") + column + " from " + table).c_str()))
+        values.push_back(row.at(0));
+    return values;
+}
+
+// Who makes the changes: orvane run elevated or as a standard user, or the
+// window in this process, as its account or as SYSTEM. Wine cannot run a
+// process as SYSTEM: the window's databases opened for SYSTEM's SID stand
+// for it, which is what every row the program writes takes its account from.
+enum class Runner { OrvaneElevated, OrvaneStandard, Window, WindowAsSystem };
+
+// The window's databases in the prefix's stores, opened for `account`.
+void OpenStoresFor(const std::wstring& account) {
+    ASSERT_TRUE(testsupport::OpenPrefixStores(account));
+    ASSERT_TRUE(core::RefreshKeptItems());
+}
+
+// One change of each kind, by each runner: the store its row lands in, the
+// account it names, the exit code. A standard user's orvane changes its own
+// entries and files through its own store and is refused (4, with the
+// reason) anything machine-wide, which then leaves no row anywhere.
+TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
+    const common::UniqueKernelHandle standard = testsupport::UnelevatedToken();
+    const std::wstring self = core::AccountSid();
+    testsupport::TestServices services;
+    services.Create({L"QoStoreService", L"Qo store service", L"C:\\windows\\system32\\notepad.exe",
+                     SERVICE_DEMAND_START, L""});
+    testsupport::ScopedUserValue value{kRun, L"QoTestStoreTool"};
+    const testsupport::ScopedUserValue approval{
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run", L"QoTestStoreTool"};
+    const TempDir ownFolder;  // in the account's profile
+    const std::wstring ownItem = ownFolder / L"own.txt";
+    const std::wstring machineItem = L"C:\\QoStoreMachine\\kept.txt";
+
+    enum class Lands { User, Machine, Nowhere };
+    struct Act {
+        const char* what;
+        const char* table;
+        const char* column;  // what names the row: its account, or the kept item
+        std::function<void()> prepare;
+        std::function<std::wstring(const Orvane&)> arguments;
+        std::function<bool()> window;
+        Lands elevated;
+        Lands standard;
+    };
+    const int generation = common::GetWindowsGeneration();
+    const auto switchOff = [generation] {
+        startup::EnumerateStartupItems(generation);
+        const int index = testsupport::IndexOf(L"QoTestStoreTool");
+        return index >= 0 && startup::SetStartupItemState(index, true, generation);
+    };
+    const Act acts[] = {
+        {"registry clean of HKCU", "tbl_registryclean", "account",
+         [] { CreateUserKey(L"Software\\QoStoreEmpty"); }, [](const Orvane&) { return L"clean registry.software"; },
+         [] {
+             registry::RegistryIssueList& list = registry::RegistryIssueLists()[2];
+             list.clear();
+             registry::ScanRegistryCategory(2, list);
+             junk::CleanRun run;
+             const core::TaskScope task;
+             return registry::RegistryRows().Clean(2, run).reported;
+         },
+         Lands::User, Lands::User},
+        {"startup switch of HKCU Run", "tbl_startupswitch", "account",
+         [&] {
+             // On again for each runner: no approval value says it is off.
+             value.Set(L"\"C:\\windows\\system32\\notepad.exe\" /store");
+             approval.Remove();
+         },
+         [](const Orvane& orvane) {
+             return L"startup disable " + std::to_wstring(StartupEntry(orvane, "QoTestStoreTool").first);
+         },
+         switchOff, Lands::User, Lands::User},
+        {"keep add in the profile", "tbl_keeplist", "item", [] {},
+         [&](const Orvane&) { return L"keep add \"" + ownItem + L"\""; },
+         [&] { return core::KeepItem(ownItem) == core::KeepResult::Done; }, Lands::User, Lands::User},
+        {"keep add elsewhere", "tbl_keeplist", "item", [] {},
+         [&](const Orvane&) { return L"keep add \"" + machineItem + L"\""; },
+         [&] { return core::KeepItem(machineItem) == core::KeepResult::Done; }, Lands::Machine, Lands::Nowhere},
+        {"service change", "tbl_serversOperation", "account",
+         [&] { services.SetStartType(L"QoStoreService", SERVICE_DEMAND_START); },
+         [](const Orvane&) { return L"services set QoStoreService disabled"; },
+         [] {
+             return services::ChangeStartTypeLogged(L"QoStoreService", SERVICE_DISABLED) ==
+                    services::ChangeOutcome::Changed;
+         },
+         Lands::Machine, Lands::Nowhere},
+    };
+    for (const Runner runner : {Runner::OrvaneElevated, Runner::OrvaneStandard, Runner::Window, Runner::WindowAsSystem}) {
+        if (runner == Runner::OrvaneStandard && !standard) {
+            ADD_FAILURE() << "no token without elevation to run orvane.exe with";
+            continue;
+        }
+        const std::wstring account = runner == Runner::WindowAsSystem ? L"S-1-5-18" : self;
+        for (const Act& act : acts) {
+            SCOPED_TRACE(testing::Message() << "runner " << static_cast<int>(runner) << ", " << act.what);
+            for (const db::Store store : db::kStores) db::Database(store).Close();
+            const Orvane orvane;  // the stores afresh
+            act.prepare();
+            const Lands lands = runner == Runner::OrvaneStandard ? act.standard : act.elevated;
+            if (runner == Runner::OrvaneElevated || runner == Runner::OrvaneStandard) {
+                const Result run =
+                    orvane(act.arguments(orvane), runner == Runner::OrvaneStandard ? standard.get() : nullptr);
+                EXPECT_EQ(run.exitCode, lands == Lands::Nowhere ? 4u : 0u) << run.out << run.err;
+                if (lands == Lands::Nowhere) {
+                    EXPECT_NE(run.err.find("administrator"), std::string::npos) << run.err;
+                }
+            } else {
+                OpenStoresFor(account);
+                EXPECT_TRUE(act.window());
+                for (const db::Store store : db::kStores) db::Database(store).Close();
+            }
+            const std::string named = std::string(act.column) == "account"
+                                          ? engine::Utf8FromWide(account)
+                                          : engine::Utf8FromWide(lands == Lands::Machine ? machineItem : ownItem);
+            const auto expected = [&](Lands store) {
+                return lands == store ? std::vector<std::string>{named} : std::vector<std::string>{};
+            };
+            EXPECT_EQ(StoreColumn(db::Store::User, act.table, act.column), expected(Lands::User));
+            EXPECT_EQ(StoreColumn(db::Store::Machine, act.table, act.column), expected(Lands::Machine));
+        }
+    }
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QoStoreEmpty");
+}
+
+// Changes SYSTEM made (through the window's databases opened for its SID)
+// are not another account's to undo: the window and orvane both refuse, and
+// nothing comes back. A change whose backup was moved out of the store's
+// Backups folder is refused too.
+TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
+    testsupport::TestServices services;
+    services.Create({L"QoForeignService", L"Qo foreign service", L"C:\\windows\\system32\\notepad.exe",
+                     SERVICE_DEMAND_START, L""});
+    CreateUserKey(L"Software\\QoForeignEmpty");
+    const Orvane orvane;
+    OpenStoresFor(L"S-1-5-18");
+    {
+        registry::RegistryIssueList& list = registry::RegistryIssueLists()[2];
+        list = {registry::KeyIssue(0x80000001, L"Software\\", L"QoForeignEmpty")};
+        junk::CleanRun run;
+        const core::TaskScope task;
+        ASSERT_TRUE(registry::RegistryRows().Clean(2, run).reported);
+    }
+    ASSERT_EQ(services::ChangeStartTypeLogged(L"QoForeignService", SERVICE_DISABLED), services::ChangeOutcome::Changed);
+    const auto keyThere = [] { return UserKeyExists(L"Software\\QoForeignEmpty"); };
+    ASSERT_FALSE(keyThere());
+    OpenStoresFor(core::AccountSid());
+    for (const char* id : {"registry-u1", "service-1"}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(suite::RestoreChange(id).status, suite::RestoreStatus::OtherAccount);
+        const Result run = orvane(L"undo restore " + engine::WideFromUtf8(id));
+        EXPECT_EQ(run.exitCode, 4u) << run.out << run.err;
+        EXPECT_EQ(run.err, "orvane: undo " + std::string(id) +
+                               ": this change was made by another account, and only it may undo it\r\n");
+    }
+    EXPECT_FALSE(keyThere());
+    EXPECT_EQ(services.StartType(L"QoForeignService"), static_cast<int>(SERVICE_DISABLED));
+
+    // The row made the account's own, its backup copied out of the Backups
+    // folder and the row pointed there: read from nowhere but that folder.
+    std::vector<db::RegistryCleanRow> cleans;
+    ASSERT_TRUE(db::Database(db::Store::User).ReadRegistryCleans(cleans));
+    ASSERT_EQ(cleans.size(), 1u);
+    const TempDir elsewhere;
+    const std::wstring copy = elsewhere / L"moved.reg";
+    ASSERT_TRUE(CopyFileW(cleans[0].backup.c_str(), copy.c_str(), FALSE));
+    const std::string sql = "update tbl_registryclean set account='" + engine::Utf8FromWide(core::AccountSid()) +
+                            "', backup='" + engine::Utf8FromWide(copy) + "'";
+    testsupport::RunSql(testsupport::StoreDatabase(db::Store::User), sql.c_str());
+    EXPECT_EQ(suite::RestoreChange("registry-u1").status, suite::RestoreStatus::BackupRefused);
+    EXPECT_EQ(orvane(L"undo restore registry-u1").exitCode, 4u);
+    EXPECT_FALSE(keyThere());
+    // In its place again, it is the account's own to restore.
+    testsupport::RunSql(testsupport::StoreDatabase(db::Store::User),
+                        ("update tbl_registryclean set backup='" + engine::Utf8FromWide(cleans[0].backup) + "'").c_str());
+    const Result restored = orvane(L"undo restore registry-u1");
+    EXPECT_EQ(restored.exitCode, 0u) << restored.out << restored.err;
+    EXPECT_TRUE(keyThere());
+    for (const db::Store store : db::kStores) db::Database(store).Close();
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QoForeignEmpty");
 }
 
 }  // namespace

@@ -155,11 +155,16 @@ TEST_F(KeepListRefusal, TasksThatDeleteWaitForAKeepListThatCanBeRead) {
         ASSERT_TRUE(testsupport::WaitForWorkers());
     };
 
-    db::Database().Close();
-    refusesDeleting(core::kKeepListUnreadable);
+    // The list in effect is both stores' together: either one unreadable
+    // is enough to refuse.
+    for (const db::Store store : db::kStores) {
+        const testsupport::ScratchDatabase both;
+        db::Database(store).Close();
+        refusesDeleting(core::kKeepListUnreadable);
+    }
 
     testsupport::ScratchDatabase database;
-    db::Database().Close();
+    db::Database(db::Store::Machine).Close();
     testsupport::RunSql(database.WorkingFile(),
                         "insert into tbl_keeplistloss(stamp,aside,recovered) values(1,'C:\\old.db',0)");
     database.Restart();

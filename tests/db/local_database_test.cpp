@@ -11,7 +11,8 @@
 
 namespace {
 
-using db::Database;
+// The machine store's database: the one that takes the seed.
+db::LocalDatabase& Database() { return db::Database(db::Store::Machine); }
 using db::ServiceRecommendationRow;
 using testsupport::OverwritePage;
 using testsupport::PageCount;
@@ -36,10 +37,11 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
     // SQLite keeps each table's statement as written, tabs included.
     const SqlRows schema = RunSql(database.WorkingFile(), "select name, sql from sqlite_master order by rowid");
     const SqlRows expected = {
-        // The restored mark is added to the table as earlier versions made it.
+        // The restored mark and the account are added to the tables as
+        // earlier versions made them.
         {"tbl_serversOperation",
          "CREATE TABLE tbl_serversOperation (id integer primary key,servrName char NOT NULL,oldStatus integer,"
-         "newStatus integer,data data ,time time, restored integer not null default 0)"},
+         "newStatus integer,data data ,time time, restored integer not null default 0, account TEXT)"},
         {"tbl_serversInitData",
          "CREATE TABLE tbl_serversInitData (id integer primary key,servrName char NOT NULL,suguestStatus integer,"
          "forbitRate integer,startTime integer ,categoty integer)"},
@@ -50,15 +52,15 @@ TEST(LocalDatabase, FirstStartCreatesTheThreeTablesAndAnEmptySeed) {
         {"tbl_startupkept",
          "CREATE TABLE tbl_startupkept (id integer primary key,iconPath TEXT,fileDescription TEXT,companyName TEXT,"
          "strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,valueType integer,content BLOB,data data,"
-         "time time)"},
+         "time time, account TEXT)"},
         {"tbl_registryclean",
          "CREATE TABLE tbl_registryclean (id integer primary key,stamp integer,backup TEXT,entries integer,"
-         "restored integer)"},
+         "restored integer, account TEXT)"},
         {"tbl_startupswitch",
          "CREATE TABLE tbl_startupswitch (id integer primary key,stamp integer,iconPath TEXT,fileDescription TEXT,"
-         "strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,bStatus integer,restored integer)"},
+         "strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,bStatus integer,restored integer, account TEXT)"},
         {"tbl_downloadmove",
-         "CREATE TABLE tbl_downloadmove (id integer primary key,stamp integer,target TEXT,restored integer)"},
+         "CREATE TABLE tbl_downloadmove (id integer primary key,stamp integer,target TEXT,restored integer, account TEXT)"},
         {"tbl_downloadsetting",
          "CREATE TABLE tbl_downloadsetting (move integer,key TEXT,value TEXT,existed integer,type integer,data BLOB)"},
         {"tbl_keeplist", "CREATE TABLE tbl_keeplist (id integer primary key,item TEXT,stamp integer)"},
@@ -193,8 +195,11 @@ TEST(LocalDatabase, AnEarlierServiceLogGetsTheRestoredMarkAndKeepsItsRows) {
     EXPECT_FALSE(rows[1].restored);
     EXPECT_EQ(rows[2].id, *added);
     EXPECT_FALSE(rows[2].restored);
+    // An earlier version's rows name no account; a new one names the account.
+    EXPECT_FALSE(rows[0].account);
+    EXPECT_EQ(rows[2].account, core::AccountSid());
     EXPECT_EQ(RunSql(database.WorkingFile(), "select count(*) from pragma_table_info('tbl_serversOperation')"),
-              SqlRows{{"7"}});
+              SqlRows{{"8"}});
 }
 
 std::tm LocalTime(int year, int month, int day, int hour, int minute, int second) {
@@ -290,6 +295,7 @@ TEST(LocalDatabase, KeptEntriesComeBackExactly) {
         EXPECT_TRUE(std::regex_match(read.date, std::regex(R"(\d\d/\d\d/\d{4})"))) << read.date;
         expected->date = read.date;
         expected->time = read.time;
+        expected->account = core::AccountSid();
         EXPECT_EQ(read, *expected);
     }
 
@@ -328,6 +334,30 @@ TEST(LocalDatabase, EveryOperationFailsWithoutAConnection) {
 
 // The keep list's rows: texts beyond the code page come back exactly, in the
 // order they were kept; one is removed once.
+// A store this process may only read (the machine's, without elevation): a
+// database there is read and never written; where none was ever made, the
+// store reads as empty and takes no writes either.
+TEST(LocalDatabase, AReadOnlyStoreIsReadAndNeverWritten) {
+    const ScratchDatabase database;
+    ASSERT_TRUE(Database().AddKeepItem(L"C:\\kept"));
+    const std::wstring never = database.Folder() / L"never";
+    for (const std::wstring& folder : {database.Folder().Path(), never}) {
+        SCOPED_TRACE(engine::Utf8FromWide(folder));
+        db::LocalDatabase& store = db::Database(db::Store::User);
+        store.OpenReadOnly(folder + L"\\", L"S-1-5-21-1-2-3-1001");
+        ASSERT_TRUE(store.IsOpen());
+        std::vector<db::KeepItemRow> rows;
+        ASSERT_TRUE(store.ReadKeepList(rows));
+        EXPECT_EQ(rows.size(), folder == never ? 0u : 1u);
+        EXPECT_FALSE(store.AddKeepItem(L"C:\\more"));
+        EXPECT_FALSE(store.AddServiceOperation(L"Svc", 3, 4));
+        EXPECT_FALSE(store.AddRegistryClean(L"C:\\x.reg"));
+        store.Close();
+    }
+    EXPECT_EQ(RunSql(database.WorkingFile(), "select item from tbl_keeplist"), SqlRows{{"C:\\kept"}});
+    EXPECT_FALSE(testsupport::Exists(never + L"\\mydatabase.db"));
+}
+
 TEST(LocalDatabase, KeepListRowsComeBackExactly) {
     const ScratchDatabase database;
     const std::wstring texts[] = {L"C:\\\x7A0B\x5E8F\\x'); drop table tbl_keeplist; --", L"HKEY_CURRENT_USER\\Software\\X"};

@@ -1,5 +1,6 @@
 #pragma once
-// The process's database opened in a fresh temporary folder; and direct SQL
+// The process's two databases opened in a fresh temporary folder (the
+// machine store's in it, the account's in its "user" folder); and direct SQL
 // on database files, for seeds and for looking at what the program stored.
 #include <sqlite3.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/data_stores.h"
 #include "db/local_database.h"
 #include "engine/wire_format.h"
 #include "support/temp_dir.h"
@@ -64,20 +66,33 @@ inline std::int64_t RootPage(const std::wstring& path, const std::string& table)
 
 class ScratchDatabase {
 public:
-    ScratchDatabase() { Restart(); }
-    ~ScratchDatabase() { db::Database().Close(); }
+    // Journal rows name `account`: by default the account the test runs as.
+    explicit ScratchDatabase(std::wstring account = core::AccountSid()) : account_(std::move(account)) {
+        CreateDirectoryW(UserFolder().c_str(), nullptr);
+        Restart();
+    }
+    ~ScratchDatabase() {
+        for (const db::Store store : db::kStores) db::Database(store).Close();
+    }
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 
     const TempDir& Folder() const { return folder_; }
+    // The machine store's database, its seed, and the account's database.
     std::wstring WorkingFile() const { return folder_ / L"mydatabase.db"; }
     std::wstring SeedFile() const { return folder_ / L"newupdate.db"; }
-    // Closes and opens the database again, as the next start of the program
-    // from this folder.
-    void Restart() { db::Database().Open(folder_.Path() + L"\\"); }
+    std::wstring UserFolder() const { return folder_ / L"user"; }
+    std::wstring UserWorkingFile() const { return folder_ / L"user\\mydatabase.db"; }
+    std::wstring FileOf(db::Store store) const { return store == db::Store::Machine ? WorkingFile() : UserWorkingFile(); }
+    // Closes and opens the databases again, as the next start of the program.
+    void Restart() {
+        db::Database(db::Store::Machine).Open(folder_.Path() + L"\\", account_, SeedFile());
+        db::Database(db::Store::User).Open(UserFolder() + L"\\", account_);
+    }
 
 private:
     TempDir folder_;
+    std::wstring account_;
 };
 
 }  // namespace testsupport

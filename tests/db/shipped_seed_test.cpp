@@ -26,7 +26,7 @@ TEST(ShippedSeed, ImportsWholeWithUsableRecommendations) {
     EXPECT_FALSE(testsupport::Exists(database.SeedFile()));
 
     std::vector<db::ServiceRecommendationRow> rows;
-    ASSERT_TRUE(db::Database().ReadServiceRecommendations(rows));
+    ASSERT_TRUE(db::Database(db::Store::Machine).ReadServiceRecommendations(rows));
     ASSERT_EQ(rows.size(), count);
     EXPECT_GT(count, 100u);
     std::set<int> ids;

@@ -57,7 +57,7 @@ std::wstring ShellSetting(const wchar_t* value) {
 
 std::vector<db::MoveUnderwayRow> MovesUnderway() {
     std::vector<db::MoveUnderwayRow> rows;
-    EXPECT_TRUE(db::Database().ReadMovesUnderway(rows));
+    EXPECT_TRUE(db::Database(db::Store::User).ReadMovesUnderway(rows));
     return rows;
 }
 

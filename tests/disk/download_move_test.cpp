@@ -68,7 +68,7 @@ std::vector<std::wstring> FilesBelow(const std::wstring& folder) {
 
 std::vector<db::DownloadMoveRow> JournalMoves() {
     std::vector<db::DownloadMoveRow> rows;
-    EXPECT_TRUE(db::Database().ReadDownloadMoves(rows));
+    EXPECT_TRUE(db::Database(db::Store::User).ReadDownloadMoves(rows));
     return rows;
 }
 
@@ -344,7 +344,7 @@ TEST_F(DownloadMove, SettingsAreWrittenAllOrNone) {
         EXPECT_TRUE(JournalMoves().empty());  // a move that was not made is nothing to undo
     }
     // Without its journal record nothing is written.
-    db::Database().Close();
+    db::Database(db::Store::User).Close();
     EXPECT_FALSE(disk::WriteDownloadFolders(target));
     EXPECT_EQ(SettingsSnapshot(), before);
     database.Restart();

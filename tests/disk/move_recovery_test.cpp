@@ -12,6 +12,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "core/data_stores.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/verified_folder.h"
@@ -23,6 +24,7 @@
 #include "disk/move_recovery.h"
 #include "suite/undo_changes.h"
 #include "support/scoped_state.h"
+#include "support/scratch_program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -35,19 +37,19 @@ using disktest::ShellSetting;
 
 constexpr wchar_t kChildVariable[] = L"QO_MOVE_CHILD";
 
-// The child's part: started with kChildVariable holding "database folder|
-// Downloads folder|target", this program moves the Downloads folder as the
-// window does (with the registry's settings) and ends, before any test runs.
+// The child's part: started with kChildVariable holding "Downloads
+// folder|target", this program moves the Downloads folder as the window does
+// (with the registry's settings, recording in the prefix's stores) and ends,
+// before any test runs.
 [[maybe_unused]] const bool childRan = [] {
     wchar_t text[4096];
     const DWORD length = GetEnvironmentVariableW(kChildVariable, text, static_cast<DWORD>(std::size(text)));
     if (length == 0 || length >= std::size(text)) return false;
     const std::wstring line(text, length);
-    const std::size_t first = line.find(L'|');
-    const std::size_t second = line.find(L'|', first + 1);
-    db::Database().Open(line.substr(0, first) + L"\\");
-    const std::wstring downloads = line.substr(first + 1, second - first - 1);
-    const std::wstring target = line.substr(second + 1);
+    const std::size_t bar = line.find(L'|');
+    testsupport::OpenPrefixStores(core::AccountSid());
+    const std::wstring downloads = line.substr(0, bar);
+    const std::wstring target = line.substr(bar + 1);
     if (!common::MakeVerifiedFolder(target)) ExitProcess(2);
     disk::RunDownloadMove({downloads}, target, disk::SystemDownloadSettings());
     ExitProcess(0);
@@ -126,6 +128,9 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
     const std::wstring orvane = database.Folder() / L"orvane.exe";
     ASSERT_TRUE(CopyFileW(testsupport::Environment(L"QO_ORVANE").c_str(), orvane.c_str(), FALSE));
     const std::vector<std::vector<BYTE>> before = SettingsSnapshot();
+    // The move and orvane's next start share the prefix's stores, which this
+    // process then reads too.
+    testsupport::RemoveStores();
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.point);
@@ -133,11 +138,10 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
             testsupport::MakeFile(downloads + L"\\" + name, 0);
             testsupport::WriteFile(downloads + L"\\" + name, content);
         }
-        db::Database().Close();
+        db::Database(db::Store::User).Close();
 
         const DWORD code = RunToEnd(L"\"" + ThisProgram() + L"\"",
-                                    {std::wstring(kChildVariable) + L"=" + database.Folder().Path() + L"|" + downloads +
-                                         L"|" + target,
+                                    {std::wstring(kChildVariable) + L"=" + downloads + L"|" + target,
                                      L"QO_CRASH_AT=" + std::wstring(c.point, c.point + strlen(c.point))},
                                     root.Path());
         ASSERT_EQ(code, common::kCrashExitCode);
@@ -157,7 +161,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         EXPECT_EQ(parts, c.parts);
 
         ASSERT_EQ(RunToEnd(L"\"" + orvane + L"\" list", {}, root.Path()), 0u);
-        database.Restart();
+        ASSERT_TRUE(testsupport::OpenPrefixStores(core::AccountSid()));
 
         EXPECT_TRUE(MovesUnderway().empty());
         const std::vector<suite::Change> changes = suite::ListChanges();
@@ -176,6 +180,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         }
         EXPECT_EQ(SettingsSnapshot(), before);
     }
+    database.Restart();
 }
 
 // The journal is shared by every account on the machine; the settings a
@@ -184,7 +189,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
 TEST_F(MoveRecovery, OnlyThisAccountsMovesAreTakenBack) {
     testsupport::MakeFolder(target);
     const auto begin = [this](const std::wstring& user, const std::wstring& parts) {
-        const std::optional<std::int64_t> id = db::Database().BeginMoveUnderway(user, target, parts);
+        const std::optional<std::int64_t> id = db::Database(db::Store::User).BeginMoveUnderway(user, target, parts);
         EXPECT_TRUE(id);
         testsupport::WriteFile(target + L"\\" + parts + L"-1.part", "half");
         return id.value_or(0);

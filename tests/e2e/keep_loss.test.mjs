@@ -1,11 +1,11 @@
-// The program starts beside a database damaged past reading: the page tells
+// The program starts with its machine store's database damaged past reading: the page tells
 // what came back of it and that the keep list was lost; a clean is refused
 // with the same message until the user confirms it.
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import fs from "node:fs";
 import path from "node:path";
-import { env, startProgram, stopPrograms, within, openBrowser, openPage, lookAt } from "./harness.mjs";
+import { env, drive, startProgram, stopPrograms, within, openBrowser, openPage, lookAt } from "./harness.mjs";
 
 let browser;
 let page;
@@ -17,7 +17,9 @@ before(async () => {
     const folder = path.join(env.QO_WORK, "keep-loss");
     fs.rmSync(folder, { recursive: true, force: true });
     fs.mkdirSync(folder, { recursive: true });
-    fs.writeFileSync(path.join(folder, "mydatabase.db"), "x".repeat(5000));
+    const store = path.join(drive, "ProgramData", "Quillmark", "Orvane");
+    fs.mkdirSync(store, { recursive: true });
+    fs.writeFileSync(path.join(store, "mydatabase.db"), "x".repeat(5000));
     const program = startProgram("keep-loss", "QuillmarkOrvane.exe", ["--headless"]);
     const address = await within(program.firstLine, 60000, "page address");
     browser = await openBrowser("keep-loss-profile");

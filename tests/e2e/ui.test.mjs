@@ -297,7 +297,12 @@ test("the registry page: scan, one entry shown as one item, clean with a backup"
     // The page's clean then finds nothing left and completes.
     await page.click("#HomeEnd_Clean3");
     await expectShown("#Scan_CleanEnd3", LONG);
-    const backups = fs.readdirSync(path.join(env.QO_WORK, "program", "Backups"));
+    // An HKEY_CURRENT_USER clean is backed up in the account's own store.
+    const users = path.join(drive, "users");
+    const backups = fs.readdirSync(users).flatMap((user) => {
+        const folder = path.join(users, user, "AppData", "Local", "Quillmark", "Orvane", "Backups");
+        return fs.existsSync(folder) ? fs.readdirSync(folder) : [];
+    });
     assert.ok(backups.some((name) => name.endsWith(".reg")));
     await page.click("#ReturnScan3");
     await expectShown("#AllHome");

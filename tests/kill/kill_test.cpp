@@ -196,7 +196,7 @@ public:
         State state{Place()};
         for (const auto& [number, on] : Listed(program)) state.push_back(on ? "listed on" : "listed off");
         const testsupport::SqlRows kept = testsupport::RunSql(
-            program.Folder() / L"mydatabase.db",
+            testsupport::StoreDatabase(db::Store::User),
             ("select count(*) from tbl_startupkept where strName = '" + engine::Utf8FromWide(Name()) + "'").c_str());
         state.push_back("kept rows " + kept.at(0).at(0));
         return state;

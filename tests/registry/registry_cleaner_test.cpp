@@ -331,7 +331,8 @@ TEST_F(RegistryCleaner, ACategoryWhoseBackupCannotBeWrittenIsReportedAsNotCleane
     list = {KeyIssue(kCurrentUser, L"Software\\", L"QoEmpty")};
     junk::CleanRun run;
     run.health = 50;
-    run.registryBackup = std::make_unique<registry::RegistryBackup>(dir / L"no-such-folder\\backup.reg");
+    run.registry[static_cast<std::size_t>(db::Store::User)].backup =
+        std::make_unique<registry::RegistryBackup>(dir / L"no-such-folder\\backup.reg");
     registry::RegistryRows().Clean(2, run);
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoEmpty"));
     EXPECT_EQ(run.health, 50);
@@ -382,9 +383,10 @@ namespace {
 
 using testsupport::CallNative;
 
-std::vector<std::wstring> BackupFiles() {
+// The backups in the Backups folder of `store`.
+std::vector<std::wstring> BackupFiles(db::Store store) {
     std::vector<std::wstring> files;
-    const std::wstring folder = common::GetAppDirectory().Text() + L"Backups";
+    const std::wstring folder = db::Database(store).Folder() + L"Backups";
     WIN32_FIND_DATAW data;
     const HANDLE find = FindFirstFileW((folder + L"\\*.reg").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return files;
@@ -425,7 +427,6 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     EXPECT_NE(rows.find(L"{\"first\":\"HKEY_CURRENT_USER\\\\Software\\\\QoEmpty\"}"), std::wstring::npos) << rows;
     EXPECT_EQ(CallNative("GetErrorDetails", {0, 7, 0, 50}), engine::Value(L"[]"));
 
-    const std::size_t backupsBefore = BackupFiles().size();
     ASSERT_EQ(CallNative("RepairChoose", {L"[{\"first\":0,\"second\":2},{\"first\":0,\"second\":6}]", 16}),
               engine::Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
@@ -439,26 +440,31 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     EXPECT_TRUE(KeyExists(Root(kCurrentUser), L"Software\\QoWithValue"));
     EXPECT_EQ(core::ReadRegistryIssueCount(), static_cast<DWORD>(total - counts[2] - counts[6]));
     EXPECT_EQ(CallNative("GetErrorDetails", {0, 2, 0, 50}), engine::Value(L"[]"));
-    // The change journal holds the clean, with what it removed.
-    std::vector<db::RegistryCleanRow> journal;
-    ASSERT_TRUE(db::Database().ReadRegistryCleans(journal));
-    ASSERT_EQ(journal.size(), 1u);
-    EXPECT_EQ(journal[0].entries, counts[2] + counts[6]);
-    EXPECT_FALSE(journal[0].restored);
-
-    // What the clean removed was saved first, in one new backup file.
-    const std::vector<std::wstring> backups = BackupFiles();
-    ASSERT_EQ(backups.size(), backupsBefore + 1);
-    for (const std::wstring& file : backups) {
-        const std::string bytes = testsupport::ReadFile(file);
+    // Each hive's part of the clean is in its own store: a journal row with
+    // what it removed, naming the account, and a backup saved first in that
+    // store's Backups folder, holding that hive's keys alone.
+    const struct {
+        db::Store store;
+        int category;
+        const wchar_t* key;
+        const wchar_t* otherKey;
+    } parts[] = {{db::Store::User, 2, L"[HKEY_CURRENT_USER\\Software\\QoEmpty]", L"[HKEY_CLASSES_ROOT\\.qoempty]"},
+                 {db::Store::Machine, 6, L"[HKEY_CLASSES_ROOT\\.qoempty]", L"[HKEY_CURRENT_USER\\Software\\QoEmpty]"}};
+    for (const auto& part : parts) {
+        SCOPED_TRACE(part.category);
+        std::vector<db::RegistryCleanRow> journal;
+        ASSERT_TRUE(db::Database(part.store).ReadRegistryCleans(journal));
+        ASSERT_EQ(journal.size(), 1u);
+        EXPECT_EQ(journal[0].entries, counts[static_cast<std::size_t>(part.category)]);
+        EXPECT_FALSE(journal[0].restored);
+        EXPECT_EQ(journal[0].account, core::AccountSid());
+        const std::vector<std::wstring> backups = BackupFiles(part.store);
+        ASSERT_EQ(backups, std::vector<std::wstring>{journal[0].backup});
+        const std::string bytes = testsupport::ReadFile(backups[0]);
         const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-        if (text.find(L"[HKEY_CURRENT_USER\\Software\\QoEmpty]") != std::wstring::npos) {
-            EXPECT_NE(text.find(L"[HKEY_CLASSES_ROOT\\.qoempty]"), std::wstring::npos);
-            DeleteFileW(file.c_str());
-            return;
-        }
+        EXPECT_NE(text.find(part.key), std::wstring::npos);
+        EXPECT_EQ(text.find(part.otherKey), std::wstring::npos);
     }
-    ADD_FAILURE() << "no backup names the removed key";
 }
 
 }  // namespace

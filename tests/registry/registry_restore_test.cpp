@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/store_backups.h"
 #include "common/handles.h"
+#include "engine/wire_format.h"
 #include "db/scratch_database.h"
 #include "registry/registry_access.h"
 #include "registry/registry_backup.h"
@@ -203,13 +205,15 @@ TEST_F(RegistryCleanUndo, ARestoreThatFailedSomewhereStaysRestorableUntilAllIsBa
     constexpr std::uint32_t kUser = 0x80000001;
     const registry::RegistryIssueList issues = {registry::ValueIssue(kUser, L"Software\\", L"QoUndoDenied", L"a"),
                                                 registry::ValueIssue(kUser, L"Software\\", L"QoUndoOpen", L"b")};
-    registry::RegistryBackup backup(database_.Folder() / L"clean.reg");
-    const std::optional<std::int64_t> clean = registry::RecordRegistryClean(backup.Path());
+    const core::StoreFolder backups = core::BackupsFolder(db::Store::User);
+    ASSERT_TRUE(backups) << engine::Utf8FromWide(backups.refusal);
+    registry::RegistryBackup backup(backups.path + L"\\clean.reg");
+    const std::optional<std::int64_t> clean = registry::RecordRegistryClean(db::Store::User, backup.Path());
     ASSERT_TRUE(clean);
     ASSERT_EQ(registry::RepairCategory(issues, backup), (registry::RepairCount{.removed = 2, .left = 0}));
-    ASSERT_TRUE(db::Database().CountRegistryCleanEntries(*clean, 2));
+    ASSERT_TRUE(db::Database(db::Store::User).CountRegistryCleanEntries(*clean, 2));
     ASSERT_FALSE(read(kDenied, L"a"));
-    const std::string id = "registry-" + std::to_string(*clean);
+    const std::string id = "registry-u" + std::to_string(*clean);
 
     SetKeyAccess(kDenied, L"D:P(A;;KR;;;WD)");
     suite::RestoreOutcome outcome = suite::RestoreChange(id);

@@ -228,7 +228,7 @@ TEST_F(ServiceManager, ARefusedChangeSaysWhyAndLeavesNoRecord) {
     EXPECT_EQ(CallNative("SetSingleServerStatus", {beta, 4}), Value(L"The service cannot be read."));
 
     std::vector<db::ServiceOperationRow> records;
-    ASSERT_TRUE(db::Database().ReadServiceOperations(records));
+    ASSERT_TRUE(db::Database(db::Store::Machine).ReadServiceOperations(records));
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].servrName, "QoTestSvcAuto");
 }
@@ -246,7 +246,7 @@ TEST_F(ServiceManager, BadRequestsChangeNothingAndLogNothing) {
     EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
 
     // A restore that does not match its record restores nothing.
-    ASSERT_TRUE(db::Database().AddServiceOperation(kGamma.name, 2, 4));
+    ASSERT_TRUE(db::Database(db::Store::Machine).AddServiceOperation(kGamma.name, 2, 4));
     const Value record = CallNative("GetServerOpLog").Items()[0];
     const std::vector<std::vector<Value>> restores = {
         {record.Items()[4], Value(kGamma.name), Value(7)},
@@ -267,7 +267,7 @@ TEST_F(ServiceManager, RecordsStayUntilTheUserRestoresThem) {
     const auto count = [this] {
         return testsupport::RunSql(database_.WorkingFile(), "select count(*) from tbl_serversOperation")[0][0];
     };
-    ASSERT_TRUE(db::Database().AddServiceOperation(L"QoTestSvcVanished", 3, 4));
+    ASSERT_TRUE(db::Database(db::Store::Machine).AddServiceOperation(L"QoTestSvcVanished", 3, 4));
     EXPECT_EQ(CallNative("GetServerOpLog"), Value(0));
     EXPECT_EQ(count(), "1");
 
@@ -300,7 +300,7 @@ TEST_F(ServiceManager, AChangeWhoseRecordCannotBeWrittenIsNotMade) {
     EXPECT_EQ(services_.StartType(kAlpha.name), 3);
     EXPECT_TRUE(CallNative("GetServerOpLog").IsUndefined());
 
-    db::Database().Close();
+    db::Database(db::Store::Machine).Close();
     EXPECT_EQ(CallNative("SetSingleServerStatus", {alpha, 4}), notRecorded);
     EXPECT_EQ(services_.StartType(kAlpha.name), 3);
 }

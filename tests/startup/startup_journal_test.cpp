@@ -77,7 +77,7 @@ TEST(StartupJournal, AnEntryIsFoundByItsPlaceLetterCaseAside) {
 
 std::vector<db::StartupSwitchRow> Switches() {
     std::vector<db::StartupSwitchRow> rows;
-    EXPECT_TRUE(db::Database().ReadStartupSwitches(rows));
+    for (const db::Store store : db::kStores) EXPECT_TRUE(db::Database(store).ReadStartupSwitches(rows));
     return rows;
 }
 
@@ -158,7 +158,8 @@ TEST(StartupJournal, TheChangeListRestoresASwitchOnce) {
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].kind, "startup-off");
     EXPECT_EQ(changes[0].what, L"Quillmark Orvane");  // the program's description
-    EXPECT_EQ(changes[0].id, "startup-" + std::to_string(Switches()[0].id));
+    // An entry of HKEY_CURRENT_USER: a row of the account's own store.
+    EXPECT_EQ(changes[0].id, "startup-u" + std::to_string(Switches()[0].id));
 
     const suite::RestoreOutcome first = suite::RestoreChange(changes[0].id);
     EXPECT_EQ(first.status, suite::RestoreStatus::Restored);

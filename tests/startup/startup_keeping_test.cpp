@@ -7,6 +7,7 @@
 #include "common/handles.h"
 #include "startup/startup_enumeration.h"
 #include "startup/startup_keeping.h"
+#include "startup/startup_store.h"
 #include "startup/startup_key.h"
 #include "startup/startup_sandbox.h"
 
@@ -55,7 +56,7 @@ std::vector<int> ListedStates(const std::wstring& name) {
 
 std::size_t KeptCount() {
     std::vector<startup::KeptEntry> entries;
-    EXPECT_TRUE(db::Database().ReadKeptStartupEntries(entries));
+    for (const db::Store store : db::kStores) EXPECT_TRUE(db::Database(store).ReadKeptStartupEntries(entries));
     return entries.size();
 }
 
@@ -85,7 +86,7 @@ TEST(StartupKeeping, AnEntryBackInPlaceExactlyAsKeptIsListedOnceAndItsRowGoes) {
         kept.valueType = c.keptType;
         kept.content = link.empty() ? data : Bytes(linkBytes.begin(), linkBytes.end());
         c.keptData(kept.content);
-        ASSERT_TRUE(db::Database().AddKeptStartupEntry(kept));
+        ASSERT_TRUE(db::Database(startup::StoreOf(kept.item)).AddKeptStartupEntry(kept));
         if (!c.leftInPlace) {
             if (link.empty()) {
                 const common::UniqueRegKey key = startup::OpenStartupKey(kept.item.hKey, kept.item.strPath);

@@ -44,7 +44,7 @@ StartupItem Listed(const std::wstring& name) {
 
 std::vector<startup::KeptEntry> KeptEntries() {
     std::vector<startup::KeptEntry> entries;
-    EXPECT_TRUE(db::Database().ReadKeptStartupEntries(entries));
+    for (const db::Store store : db::kStores) EXPECT_TRUE(db::Database(store).ReadKeptStartupEntries(entries));
     return entries;
 }
 
@@ -172,7 +172,9 @@ TEST(StartupSwitch, Windows7KeepsRunValuesWholeAndPutsThemBack) {
     EXPECT_EQ(kept.bStatus, 1);
     EXPECT_EQ(kept.iconPath, program);
     EXPECT_EQ(kept.fileDescription, L"Quillmark Orvane");
-    EXPECT_EQ(IndexOf(L"QoTest machine 32"), static_cast<int>(startup::StartupItemList().size()) - 1);
+    // Kept entries are listed last, the machine store's before the account's.
+    EXPECT_EQ(IndexOf(L"QoTest machine 32"), static_cast<int>(startup::StartupItemList().size()) - 2);
+    EXPECT_EQ(IndexOf(L"QoTest expandable"), static_cast<int>(startup::StartupItemList().size()) - 1);
     // Listed the same way on Windows 10, and switched on from there as well.
     startup::EnumerateStartupItems(10);
     EXPECT_EQ(StateOf(L"QoTest expandable"), 1);
@@ -225,8 +227,8 @@ TEST(StartupSwitch, AFailedSwitchLeavesTheEntryWhereAndAsItWas) {
     ASSERT_EQ(KeptEntries().size(), 1u);
     EXPECT_EQ(KeptEntries()[0].content, testsupport::TextBytes(program));
 
-    // Without the database nothing can be kept, so nothing is taken.
-    db::Database().Close();
+    // Without the databases nothing can be kept, so nothing is taken.
+    for (const db::Store store : db::kStores) db::Database(store).Close();
     EXPECT_FALSE(Switch(L"QoTest returns", true, 7));
     EXPECT_FALSE(Switch(L"QoTest busy.lnk", true, 7));
     EXPECT_EQ(StartupSandbox::Value(HKEY_CURRENT_USER, kRunKey, L"QoTest returns"),

@@ -158,7 +158,7 @@ TEST_F(OneClickScan, KeptFilesAreNeitherListedNorDeletedByScanAllAndItsClean) {
     EXPECT_EQ(reports[7].args[0].Items()[1], Value(L"300"));
 
     // Kept as orvane keeps it, from another process: only the database knows.
-    ASSERT_TRUE(db::Database().AddKeepItem(root / L"temp\\late.tmp"));
+    ASSERT_TRUE(db::Database(db::Store::Machine).AddKeepItem(root / L"temp\\late.tmp"));
     ASSERT_EQ(CallNative("RepairChoose", {LR"([{"first":1,"second":0}])", 8}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     for (const wchar_t* name : {L"keep.tmp", L"Kept Folder\\inner.tmp", L"late.tmp"})

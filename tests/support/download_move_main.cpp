@@ -1,7 +1,7 @@
 // Runs one Downloads move the way the window's worker does, in a process of
 // its own, so that a kill test can end it at a crash point and start
-// `orvane` from the same folder afterwards (the database beside it is the
-// one the move records in). Prints the move's counters as one JSON object.
+// `orvane` from the same folder afterwards (the account's data store, which
+// both open, is the one the move records in). Prints the move's counters as one JSON object.
 // usage: download_move.exe TARGET SOURCE...
 // Exit codes: 0 every file moved, 1 not, 3 the operation lock is held.
 #include <windows.h>
@@ -10,17 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "common/app_directory.h"
 #include "common/verified_folder.h"
 #include "core/operation_lock.h"
+#include "core/store_databases.h"
 #include "core/worker_tasks.h"
+#include "engine/shell_launch.h"
 #include "db/local_database.h"
 #include "disk/download_move.h"
 #include "disk/move_counters.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
-    db::Database().Open(common::GetAppDirectory().Text());
+    core::OpenStoreDatabases(engine::ProcessIsElevated());
     core::OperationLock lock;
     if (!lock.Take(0)) return 3;
     const std::wstring target = argv[1];

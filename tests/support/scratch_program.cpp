@@ -1,9 +1,13 @@
 #include "support/scratch_program.h"
 
+#include <shlobj.h>
+
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 #include <vector>
 
+#include "core/data_stores.h"
 #include "common/handles.h"
 #include "support/child_process.h"
 
@@ -37,7 +41,38 @@ std::vector<wchar_t> ChildEnvironment(const std::string& crashAt) {
 
 }  // namespace
 
+void RemoveStores() {
+    for (const KNOWNFOLDERID& root : {FOLDERID_ProgramData, FOLDERID_LocalAppData}) {
+        wchar_t* path = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(root, 0, nullptr, &path))) {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::filesystem::path(path) / L"Quillmark" / L"Orvane", ignored);
+        }
+        CoTaskMemFree(path);
+    }
+}
+
+std::wstring StoreDatabase(db::Store store) {
+    wchar_t* path = nullptr;
+    std::wstring file;
+    if (SUCCEEDED(SHGetKnownFolderPath(store == db::Store::Machine ? FOLDERID_ProgramData : FOLDERID_LocalAppData, 0,
+                                       nullptr, &path)))
+        file = std::wstring(path) + L"\\Quillmark\\Orvane\\mydatabase.db";
+    CoTaskMemFree(path);
+    return file;
+}
+
+bool OpenPrefixStores(const std::wstring& account) {
+    const core::StoreFolder machine = core::MachineStore();
+    const core::StoreFolder user = core::UserStore();
+    if (!machine || !user) return false;
+    db::Database(db::Store::Machine).Open(machine.path + L"\\", account);
+    db::Database(db::Store::User).Open(user.path + L"\\", account);
+    return db::Database(db::Store::Machine).IsOpen() && db::Database(db::Store::User).IsOpen();
+}
+
 ScratchProgram::ScratchProgram(const std::wstring& name) : name_(name) {
+    RemoveStores();
     if (!CopyFileW(Environment(L"QO_ORVANE").c_str(), Program().c_str(), FALSE))
         throw std::runtime_error("cannot copy orvane.exe");
 }
@@ -64,7 +99,7 @@ ProgramRun ScratchProgram::Run(const std::wstring& executable, const std::wstrin
     // The child's ends go, so that reading ends when the child does.
     CloseHandle(outWrite);
     CloseHandle(errWrite);
-    if (!child) throw std::runtime_error("cannot start a program");
+    if (!child) throw std::runtime_error("cannot start a program (error " + std::to_string(GetLastError()) + ")");
     ProgramRun run;
     std::thread errors([&] { run.err = ReadAll(errRead); });
     run.out = ReadAll(outRead);

@@ -1,13 +1,16 @@
 #pragma once
 // The program's executables run as an administrator's script runs them: a
-// copy in a scratch folder of its own (its database, log and backups are made
-// beside it), its output read from pipes. A run can be told to end itself at
-// a crash point (QO_CRASH_AT in its environment only, never the test's).
+// copy in a scratch folder of its own (its log is made beside it), its output
+// read from pipes. Its databases and backups are in the prefix's two data
+// stores, which every ScratchProgram starts afresh. A run can be told to end
+// itself at a crash point (QO_CRASH_AT in its environment only, never the
+// test's).
 #include <windows.h>
 
 #include <string>
 
 #include "common/handles.h"
+#include "db/local_database.h"
 #include "engine/wire_format.h"
 #include "support/temp_dir.h"
 
@@ -20,9 +23,20 @@ struct ProgramRun {
     engine::Json json;  // stdout parsed, when it is JSON
 };
 
+// Removes both data stores' folders with all in them, so that a test does
+// not depend on what another left there.
+void RemoveStores();
+// The database file of `store` in the prefix's data stores.
+std::wstring StoreDatabase(db::Store store);
+// Opens this process's databases in the prefix's stores, as the programs
+// do, but for `account` and without the seed beside the test programs
+// (which a program's start would import and delete); false when a store
+// cannot be made.
+bool OpenPrefixStores(const std::wstring& account);
+
 class ScratchProgram {
 public:
-    // Copies orvane.exe into the folder under `name`.
+    // Copies orvane.exe into the folder under `name`, the stores removed.
     explicit ScratchProgram(const std::wstring& name = L"orvane.exe");
 
     // Copies another executable of the build's folder beside it (a test
