@@ -209,8 +209,12 @@ Outcome Scan(const Command& command) {
                             Number(cJSON_GetArraySize(categories)) + " categories" + (stopped ? " (stopped)" : ""));
     const bool over = command.minBytes && total.bytes > *command.minBytes;
     if (command.minBytes) cJSON_AddNumberToObject(outcome.json.get(), "minBytes", static_cast<double>(*command.minBytes));
-    outcome.exitCode = CombinedExitCode(
-        {.parts = selected.size(), .refused = refused, .stopped = stopped, .overThreshold = over});
+    // A scan that scanned anything is done: its refused categories say why
+    // in the document, as before.
+    outcome.exitCode = CombinedExitCode({.parts = selected.size(),
+                                         .refused = refused == selected.size() ? refused : 0,
+                                         .stopped = stopped,
+                                         .overThreshold = over});
     return outcome;
 }
 
@@ -272,9 +276,9 @@ Outcome Clean(const Command& command) {
         cJSON_AddNumberToObject(object, "bytes", static_cast<double>(cleaned.freedBytes));
         if (!refusal.empty()) {
             ++refused;
-            if (Permitted(category)) outcome.error = refusal;
-            cJSON_AddNullToObject(object, "backup");
+            outcome.error = std::string(category.id) + ": " + refusal;
             cJSON_AddNullToObject(object, "error");
+            cJSON_AddNullToObject(object, "backup");
             outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
             return;
         }
