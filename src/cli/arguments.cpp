@@ -185,7 +185,8 @@ const char* HelpText() {
            "  4  not permitted: the rights this needs are lacking (run it as an administrator), a per-user\n"
            "     category run as SYSTEM (use --all-users), a category --all-users does not take, the\n"
            "     change is refused (a driver, or a start type that could not be given back), or the keep\n"
-           "     list cannot be read or was lost, so nothing is deleted (the message says why)\n";
+           "     list cannot be read or was lost, so nothing is deleted, or the program's own folder\n"
+           "     cannot be found (the message says why)\n";
 }
 
 std::string HelpFor(const std::string& topic) {

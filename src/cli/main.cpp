@@ -14,11 +14,14 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/run_document.h"
+#include "common/app_directory.h"
 #include "common/crash_point.h"
 #include "common/version.h"
+#include "core/data_stores.h"
 #include "core/keep_list.h"
 #include "core/operation_lock.h"
 #include "core/store_databases.h"
+#include "core/store_migration.h"
 #include "core/worker_tasks.h"
 #include "db/local_database.h"
 #include "disk/move_recovery.h"
@@ -91,9 +94,29 @@ cli::Outcome Version() {
 }
 
 cli::Outcome Run(const cli::Command& command) {
+    // Never the working folder instead: data is opened where the program is.
+    const std::wstring programFolder = common::GetAppDirectory().Text();
+    if (programFolder.empty()) {
+        return Failure(cli::kNotPermitted, "the program's own folder cannot be found (its path may be longer than 260 "
+                                           "characters): nothing is opened or done");
+    }
+    // What an earlier version kept beside the program moves into the stores
+    // at the first start that may rename it there; a standard user's orvane
+    // only says that it is there and reads none of it.
+    const bool elevated = engine::ProcessIsElevated();
+    if (elevated) {
+        const core::StoreFolder user = core::UserStore();
+        for (const core::MigrationNote& note :
+             {core::MigrateEarlierDatabase(programFolder),
+              user ? core::CopyEarlierConfig(programFolder, user.path) : core::MigrationNote{}})
+            if (!note.text.empty()) Print(stderr, "orvane: " + engine::Utf8FromWide(note.text) + "\n");
+    } else if (core::EarlierDatabaseBeside(programFolder)) {
+        Print(stderr, "orvane: an earlier version's database lies beside the program: the first start as an "
+                      "administrator moves it into the data stores, and until then nothing of it is read\n");
+    }
     // The window's stores: the service log, the journal and the keep list
     // are the same for both.
-    for (const std::wstring& refusal : core::OpenStoreDatabases(engine::ProcessIsElevated()))
+    for (const std::wstring& refusal : core::OpenStoreDatabases(elevated))
         Print(stderr, "orvane: " + engine::Utf8FromWide(refusal) + "\n");
     for (const db::Store store : db::kStores)
         if (const std::optional<db::DatabaseRecovery> recovery = db::Database(store).TakeRecovery())
@@ -102,7 +125,7 @@ cli::Outcome Run(const cli::Command& command) {
     core::RefreshKeptItems();
     // Without elevation the machine's lock may not be opened: the account's
     // own lock keeps two of its orvanes apart.
-    core::OperationLock lock(core::CommandLineScope(engine::ProcessIsElevated()));
+    core::OperationLock lock(core::CommandLineScope(elevated));
     if (cli::NeedsOperationLock(command)) {
         if (command.waitSeconds && *command.waitSeconds > 0)
             Print(stderr, "orvane: waiting up to " + std::to_string(*command.waitSeconds) +

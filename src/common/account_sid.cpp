@@ -15,7 +15,9 @@ namespace {
 std::mutex overrideLock;
 std::wstring overrideSid;
 
-std::wstring TokenUserSid() {
+}  // namespace
+
+std::wstring TokenAccountSid() {
     UniqueKernelHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
     DWORD size = 0;
@@ -31,14 +33,12 @@ std::wstring TokenUserSid() {
     return sid;
 }
 
-}  // namespace
-
 std::wstring ProcessAccountSid() {
     {
         const std::lock_guard guard(overrideLock);
         if (!overrideSid.empty()) return overrideSid;
     }
-    return TokenUserSid();
+    return TokenAccountSid();
 }
 
 void SetProcessAccountSidForTest(std::wstring sid) {

@@ -13,6 +13,10 @@ inline constexpr wchar_t kLocalSystemSid[] = L"S-1-5-18";
 // empty when the token cannot be read.
 std::wstring ProcessAccountSid();
 
+// The token's own answer, which no test's seam changes: for what the system
+// itself enforces with it (the DACLs of the account's own store).
+std::wstring TokenAccountSid();
+
 // A test's seam: ProcessAccountSid answers `sid` from now on; an empty text
 // gives the token's answer back.
 void SetProcessAccountSidForTest(std::wstring sid);

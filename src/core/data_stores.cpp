@@ -1,3 +1,4 @@
+#include "common/account_sid.h"
 #include "core/data_stores.h"
 
 #include <aclapi.h>
@@ -150,7 +151,7 @@ std::optional<ObjectSecurity> ReadSecurity(HANDLE object) {
 }
 
 Verdict JudgeShown(const ObjectSecurity& found, StoreRule rule, ACCESS_MASK othersMay) {
-    if (engine::RunningUnderWine()) rule.controllers.push_back(AccountSid());
+    if (engine::RunningUnderWine()) rule.controllers.push_back(common::TokenAccountSid());
     return Judge(found, rule, othersMay);
 }
 
@@ -211,7 +212,7 @@ StoreFolder MachineStoreFolder(const std::wstring& sub, bool usersRead) {
 }
 
 StoreFolder UserStore() {
-    const std::wstring account = AccountSid();
+    const std::wstring account = common::TokenAccountSid();
     if (account.empty()) return {{}, L"The account this program runs as cannot be read."};
     return EnsureBelow(FOLDERID_LocalAppData, {kVendor, kProduct}, AccountRule(account));
 }
@@ -222,14 +223,5 @@ std::optional<std::wstring> MachineStorePath() {
     return *known + L"\\" + kVendor + L"\\" + kProduct;
 }
 
-std::wstring AccountSid() {
-    common::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
-    return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
-}
 
 }  // namespace core

@@ -79,8 +79,5 @@ private:
     SECURITY_ATTRIBUTES attributes_{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
 };
 
-// The SID of the account this process runs as ("S-1-5-21-..."); empty when
-// its token cannot be read.
-std::wstring AccountSid();
 
 }  // namespace core

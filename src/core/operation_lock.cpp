@@ -1,3 +1,4 @@
+#include "common/account_sid.h"
 #include "core/operation_lock.h"
 
 #include <mutex>
@@ -35,7 +36,7 @@ OperationLock::Attempt OperationLock::TakeOnce() {
     }
     // SYSTEM and Administrators (and the account, for its own): nobody else
     // may open it at all, since opening it is holding it.
-    const StoreRule rule = machine ? MachineRule(false) : AccountRule(AccountSid());
+    const StoreRule rule = machine ? MachineRule(false) : AccountRule(common::TokenAccountSid());
     const std::wstring path = store.path + kLockFile;
     NewObjectSecurity security(rule);
     for (int round = 0; round < kRounds; ++round) {

@@ -1,3 +1,4 @@
+#include "common/account_sid.h"
 #include "core/store_backups.h"
 
 #include "common/app_directory.h"
@@ -23,7 +24,7 @@ StoreFolder BackupsFolder(db::Store store) {
     if (parent.empty() || !db::Database(store).IsOpen())
         return {{}, L"The registry backup cannot be written: the program's data store is not open."};
     return EnsureStoreFolder(parent, kBackups,
-                             store == db::Store::Machine ? MachineRule(false) : AccountRule(AccountSid()));
+                             store == db::Store::Machine ? MachineRule(false) : AccountRule(common::TokenAccountSid()));
 }
 
 bool IsInsideFolders(const std::wstring& backup, const std::vector<std::wstring>& folders) {

@@ -1,3 +1,4 @@
+#include "common/account_sid.h"
 #include "core/store_databases.h"
 
 #include "common/app_directory.h"
@@ -8,7 +9,7 @@ namespace core {
 
 std::vector<std::wstring> OpenStoreDatabases(bool elevated) {
     std::vector<std::wstring> refusals;
-    const std::wstring account = AccountSid();
+    const std::wstring account = common::TokenAccountSid();
     if (elevated) {
         const StoreFolder machine = MachineStore();
         if (machine)

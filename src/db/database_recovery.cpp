@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "db/sqlite_statement.h"
 #include "engine/wire_format.h"
 
 namespace db {
@@ -32,24 +33,6 @@ constexpr UserTable kUserTables[] = {
     {"tbl_movemade", &DatabaseRecovery::undo},
     // The service recommendations: the seed they came from is gone by now.
     {"tbl_serversInitData", nullptr},
-};
-
-class Statement {
-public:
-    Statement(sqlite3* connection, const std::string& sql) {
-        if (sqlite3_prepare_v2(connection, sql.c_str(), -1, &statement_, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(statement_);
-            statement_ = nullptr;
-        }
-    }
-    ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return statement_; }
-    explicit operator bool() const { return statement_ != nullptr; }
-
-private:
-    sqlite3_stmt* statement_ = nullptr;
 };
 
 // An SQLite URI of `path` that opens the file read-only and as it lies:

@@ -26,8 +26,6 @@ constexpr int kOpenFlags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
 constexpr const wchar_t* kWorkingFile = L"mydatabase.db";
 // Where the fresh database is made before it replaces an unreadable one.
 constexpr const wchar_t* kRecoveringFile = L"mydatabase.recovering.db";
-// SQLite's companions of a database file, which belong to it when it is set aside.
-constexpr const wchar_t* kCompanions[] = {L"-journal", L"-wal", L"-shm"};
 
 constexpr const char* kCreateStatements[] = {
     "create table if not exists tbl_serversOperation (id integer primary key,servrName char NOT NULL,"
@@ -243,6 +241,12 @@ std::wstring Stamp() {
 
 }  // namespace
 
+bool MakeTables(sqlite3* connection) {
+    for (const char* statement : kCreateStatements)
+        if (!Execute(connection, statement)) return false;
+    return AddColumns(connection);
+}
+
 DatabaseState ClassifyCheck(int resultCode, std::string_view firstRow) {
     const int primary = resultCode & 0xFF;
     if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) return DatabaseState::Unreadable;
@@ -299,10 +303,7 @@ void LocalDatabase::Open(const std::wstring& folder, const std::wstring& account
         if (!ReplaceUnreadableFile()) return;
         state = OpenWorkingFile();
     }
-    if (state != DatabaseState::Usable) return;
-    for (const char* statement : kCreateStatements)
-        if (!Execute(connection_, statement)) return;
-    if (!AddColumns(connection_)) return;
+    if (state != DatabaseState::Usable || !MakeTables(connection_)) return;
     if (!seed.empty()) Import(seed);
 }
 
@@ -405,7 +406,7 @@ std::optional<DatabaseRecovery> BuildRecovered(const std::wstring& path, const s
 }
 
 bool MoveCompanions(const std::wstring& from, const std::wstring& to) {
-    for (const wchar_t* companion : kCompanions) {
+    for (const wchar_t* companion : kDatabaseCompanions) {
         const std::wstring source = from + companion;
         if (GetFileAttributesW(source.c_str()) != INVALID_FILE_ATTRIBUTES &&
             !MoveFileW(source.c_str(), (to + companion).c_str()))

@@ -169,6 +169,14 @@ enum class DatabaseState {
 // The state answered by the integrity check: its result code and first row.
 DatabaseState ClassifyCheck(int resultCode, std::string_view firstRow);
 
+// SQLite's companions of a database file, which belong to it when it is
+// set aside or renamed.
+inline constexpr const wchar_t* kDatabaseCompanions[] = {L"-journal", L"-wal", L"-shm"};
+
+// Makes the tables a database of this version has, and the columns added
+// since an earlier version made them; false when one could not be made.
+bool MakeTables(sqlite3* connection);
+
 // The name a set-aside working file takes: "mydatabase.unreadable-<stamp>.db".
 std::wstring SetAsideName(const std::wstring& folder, const std::wstring& stamp);
 

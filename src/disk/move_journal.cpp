@@ -1,3 +1,4 @@
+#include "common/account_sid.h"
 #include "disk/move_journal.h"
 
 #include <sddl.h>
@@ -48,23 +49,10 @@ common::UniqueFile OpenOwnCopy(const db::MoveMadeRow& copy, DWORD access) {
 
 }  // namespace
 
-std::wstring CurrentUserSid() {
-    common::UniqueKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size)) return {};
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) return {};
-    std::wstring sid = text;
-    LocalFree(text);
-    return sid;
-}
-
 bool MoveJournal::Begin(const std::wstring& target) {
     // Distinct from the part files of every other move.
     parts_ = L"~orvane-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
-    const std::wstring user = CurrentUserSid();
+    const std::wstring user = common::TokenAccountSid();
     if (!user.empty()) id_ = db::Database(db::Store::User).BeginMoveUnderway(user, target, parts_);
     return id_.has_value();
 }

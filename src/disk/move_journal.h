@@ -19,10 +19,6 @@
 
 namespace disk {
 
-// The SID text of the account this process runs as: the owner of the
-// download settings (HKEY_CURRENT_USER) a move rewrites.
-std::wstring CurrentUserSid();
-
 class MoveJournal {
 public:
     // Records the start of a move into `target`; false when the record cannot

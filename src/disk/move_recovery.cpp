@@ -1,3 +1,4 @@
+#include "common/account_sid.h"
 #include "disk/move_recovery.h"
 
 #include <windows.h>
@@ -63,7 +64,7 @@ void RecoverDownloadMoves() {
     core::OperationLock lock;
     std::vector<db::MoveUnderwayRow> moves;
     if (!lock.Take(0) || !db::Database(db::Store::User).ReadMovesUnderway(moves)) return;
-    const std::wstring user = CurrentUserSid();
+    const std::wstring user = common::TokenAccountSid();
     for (const db::MoveUnderwayRow& move : moves) {
         // Another account's settings are not this one's to put back.
         if (user.empty() || move.user != user) continue;

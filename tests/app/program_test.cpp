@@ -12,6 +12,7 @@
 #include "core/script_bridge.h"
 #include "core/settings_store.h"
 #include "db/scratch_database.h"
+#include "support/fresh_stores.h"
 #include "support/page_client.h"
 #include "support/scratch_program.h"
 #include "support/temp_dir.h"
@@ -109,7 +110,7 @@ TEST(Program, HeadlessPrintsThePageAddressAndServesTheMainDocument) {
     EXPECT_EQ(page.Call("GetPopupZoneBit", {Value(1)}), std::nullopt);
     // The log says that a page is served and where, never with the key or
     // the address's token.
-    const std::string log = testsupport::ReadFile(program.Folder() / L"Orvane.log");
+    const std::string log = testsupport::ReadFile(testsupport::MachineStorePath() + L"\\Orvane.log");
     EXPECT_NE(log.find("Headless page served on port " + std::to_string(page.Port())), std::string::npos) << log;
     EXPECT_EQ(log.find(page.Cookie().substr(page.Cookie().find('=') + 1)), std::string::npos) << log;
     EXPECT_EQ(log.find(address.substr(address.find("?t=") + 3)), std::string::npos) << log;
@@ -181,10 +182,9 @@ TEST(Program, ClosingWhileAScanRunsStopsItAndEndsNormally) {
 }
 
 // Started from another folder (a shortcut's "Start in", a scheduler), the
-// program still finds its configuration and log beside itself and its
-// database in the machine store: what it listed before is listed again, and
-// nothing lands where it runs.
-TEST(Program, KeepsItsFilesBesideItselfWhateverFolderItRunsIn) {
+// program still finds its database and configuration in the stores: what it
+// listed before is listed again, and nothing lands where it runs.
+TEST(Program, KeepsItsFilesInTheirPlacesWhateverFolderItRunsIn) {
     testsupport::TempDir elsewhere;
     const std::wstring shortcut = L"C:\\QoTest\\Beside.lnk";
     RunningProgram program(L"", elsewhere.Path(), [&](const testsupport::TempDir&) {
@@ -210,13 +210,56 @@ TEST(Program, KeepsItsFilesBesideItselfWhateverFolderItRunsIn) {
     page.Close();
     EXPECT_EQ(program.ExitCode(), 0u);
 
-    for (const wchar_t* name : {L"config.ini", L"Orvane.log"}) {
-        EXPECT_TRUE(testsupport::Exists(program.Folder() / name)) << name;
-        EXPECT_FALSE(testsupport::Exists(elsewhere / name)) << name;
-    }
+    EXPECT_TRUE(testsupport::Exists(testsupport::UserStorePath() + L"\\config.ini"));
+    EXPECT_TRUE(testsupport::Exists(testsupport::MachineStorePath() + L"\\Orvane.log"));
     for (const std::wstring& folder : {program.Folder().Path(), elsewhere.Path()})
-        EXPECT_FALSE(testsupport::Exists(folder + L"\\mydatabase.db"));
+        for (const wchar_t* name : {L"config.ini", L"Orvane.log", L"mydatabase.db"})
+            EXPECT_FALSE(testsupport::Exists(folder + L"\\" + name)) << name;
     EXPECT_FALSE(testsupport::Exists(elsewhere / L"newupdate.db"));
+}
+
+// A program folder whose path is longer than MAX_PATH cannot be read whole:
+// both programs stop with a message, exit with a failure, and open nothing in
+// the folder they were started from. (How a path is judged is
+// tests/common/app_directory_test.cpp's.)
+TEST(Program, AProgramFolderThatCannotBeFoundStopsTheStart) {
+    const testsupport::ScratchProgram scratch;
+    const std::wstring top = L"\\\\?\\" + scratch.Folder().Path() + L"\\a-folder-name-that-makes-the-path-long";
+    std::wstring deep = top;
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    while (deep.size() < MAX_PATH + 20) {
+        deep += L"\\a-folder-name-that-makes-the-path-long";
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    struct Case {
+        const wchar_t* built;  // the environment variable naming the executable
+        const wchar_t* arguments;
+        DWORD exitCode;
+        const char* message;  // the start of its first line
+    };
+    const Case cases[] = {
+        {L"QO_ORVANE", L"list", 4, "orvane: the program's own folder cannot be found"},
+        {L"QO_PROGRAM", L"--headless", 1, "Quillmark Orvane cannot find its own folder"},
+    };
+    std::optional<std::string> skipped;
+    for (const Case& row : cases) {
+        const std::wstring name = testsupport::Environment(row.built);
+        const std::wstring executable = deep + L"\\" + name;
+        ASSERT_TRUE(CopyFileW(name.c_str(), executable.c_str(), FALSE));
+        testsupport::ProgramRun run;
+        try {
+            run = scratch.Run(executable, row.arguments, "");
+        } catch (const std::runtime_error&) {
+            skipped = "the system starts no program from a path longer than MAX_PATH (Wine 8 does not)";
+            break;
+        }
+        EXPECT_EQ(run.exitCode, row.exitCode) << engine::Utf8FromWide(name);
+        EXPECT_TRUE((run.err + run.out).starts_with(row.message)) << run.out << run.err;
+        for (const wchar_t* file : {L"mydatabase.db", L"newupdate.db", L"config.ini", L"Orvane.log"})
+            EXPECT_FALSE(testsupport::Exists(scratch.Folder() / file)) << engine::Utf8FromWide(file);
+    }
+    testsupport::RemoveTree(top);
+    if (skipped) GTEST_SKIP() << *skipped;
 }
 
 }  // namespace

@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/account_sid.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/windows_version.h"
@@ -36,6 +38,8 @@
 #include "startup/startup_enumeration.h"
 #include "services/test_services.h"
 #include "support/child_process.h"
+#include "support/earlier_database.h"
+#include "support/fresh_stores.h"
 #include "support/junk_fixtures.h"
 #include "support/scoped_state.h"
 #include "support/scratch_program.h"
@@ -531,7 +535,7 @@ TEST_F(CleanMeanwhile, WhatHappensBetweenTwoDeletionsCountsFromTheNextOne) {
         const junktest::ScopedUserTemp setting(folder);
         // The category's other folder (SYSTEMROOT\temp), empty.
         const junktest::ScopedVariable systemRoot(L"SYSTEMROOT", temp / L"windows");
-        ASSERT_TRUE(testsupport::OpenPrefixStores(core::AccountSid()));
+        ASSERT_TRUE(testsupport::OpenPrefixStores(common::TokenAccountSid()));
         ASSERT_EQ(core::DeletionRefusal(), core::KeepRefusal::None);
         junk::ScanJunkCategory(0, junk::SystemSources());
         ASSERT_EQ(junk::JunkList(0).Count(), 3u);
@@ -599,6 +603,67 @@ TEST(Orvane, WithoutElevationItTakesItsAccountsLockNeverTheMachines) {
     EXPECT_TRUE(machine.Take(0));
 }
 
+// An earlier version's install: the first start as an administrator copies
+// every row into its store, keeps the old file renamed and config.ini copied,
+// and a registry clean it made can be undone; the next start finds nothing
+// to do and changes nothing.
+TEST(Orvane, TheFirstStartMovesAnEarlierInstallIntoTheStores) {
+    testsupport::RemoveStoreFolders();
+    const testsupport::ScopedUserValue cleaned(testsupport::kCleanedKey, testsupport::kCleanedValue);
+    const Orvane orvane;
+    testsupport::MakeEarlierInstall(orvane.Folder().Path());
+
+    const Result first = orvane(L"undo list --json");
+    ASSERT_EQ(first.exitCode, 0u) << first.out << first.err;
+    EXPECT_NE(first.err.find("copied into the stores"), std::string::npos) << first.err;
+    EXPECT_EQ(testsupport::ChangesByKind(first), testsupport::kEarlierChanges) << first.out;
+    const std::vector<std::wstring> files = testsupport::FilesIn(orvane.Folder().Path());
+    EXPECT_EQ(testsupport::MigratedDatabases(files), 1u);
+    EXPECT_EQ(std::count(files.begin(), files.end(), L"mydatabase.db"), 0);
+    EXPECT_TRUE(Exists(orvane.Folder() / L"Backups\\old.reg"));
+    EXPECT_EQ(testsupport::ReadFile(testsupport::UserStorePath() + L"\\config.ini"), testsupport::kConfig);
+    const Result keep = orvane(L"keep list --json");
+    EXPECT_NE(keep.out.find("junk.temp"), std::string::npos) << keep.out;
+
+    // A second start: nothing to do, nothing changed.
+    const Result second = orvane(L"undo list --json");
+    EXPECT_EQ(second.exitCode, 0u);
+    EXPECT_EQ(second.err, "");
+    EXPECT_EQ(second.out, first.out);
+    EXPECT_EQ(testsupport::FilesIn(orvane.Folder().Path()), files);
+
+    // The earlier version's registry clean gives back what it removed.
+    std::string clean;
+    const cJSON* changes = testsupport::JsonItem(first.json.get(), "changes");
+    for (const cJSON* change = changes ? changes->child : nullptr; change; change = change->next)
+        if (testsupport::JsonText(change, "id").starts_with("registry-")) clean = testsupport::JsonText(change, "id");
+    const Result restored = orvane(L"undo restore " + engine::WideFromUtf8(clean) + L" --json");
+    EXPECT_EQ(restored.exitCode, 0u) << restored.out << restored.err;
+    EXPECT_EQ(testsupport::JsonText(restored.json.get(), "status"), "restored") << restored.out;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, testsupport::kCleanedKey, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, testsupport::kCleanedValue, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+// A standard user's orvane may not rename anything beside the program: it
+// moves nothing, reads nothing from there, and says so.
+TEST(Orvane, WithoutElevationAnEarlierInstallIsLeftAsItIsAndNamed) {
+    const common::UniqueKernelHandle token = UnelevatedToken();
+    if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
+    testsupport::RemoveStoreFolders();
+    const testsupport::ScopedUserValue cleaned(testsupport::kCleanedKey, testsupport::kCleanedValue);
+    const Orvane orvane;
+    testsupport::MakeEarlierInstall(orvane.Folder().Path());
+    const std::string before = testsupport::ReadFile(orvane.Folder() / L"mydatabase.db");
+    const Result list = orvane(L"undo list --json", token.get());
+    EXPECT_EQ(list.exitCode, 0u) << list.err;
+    EXPECT_EQ(testsupport::ChangesByKind(list), (std::map<std::string, int>{})) << list.out;
+    EXPECT_NE(list.err.find("an earlier version's database lies beside the program"), std::string::npos) << list.err;
+    EXPECT_EQ(testsupport::ReadFile(orvane.Folder() / L"mydatabase.db"), before);
+    EXPECT_FALSE(Exists(testsupport::UserStorePath() + L"\\config.ini"));
+}
+
 
 // Rows of `table` in the database of `store`, each its `column`; none when
 // the store holds no database.
@@ -629,7 +694,7 @@ void OpenStoresFor(const std::wstring& account) {
 // reason) anything machine-wide, which then leaves no row anywhere.
 TEST(Orvane, EachChangeLandsInItsStoreNamingItsAccount) {
     const common::UniqueKernelHandle standard = testsupport::UnelevatedToken();
-    const std::wstring self = core::AccountSid();
+    const std::wstring self = common::TokenAccountSid();
     testsupport::TestServices services;
     services.Create({L"QoStoreService", L"Qo store service", L"C:\\windows\\system32\\notepad.exe",
                      SERVICE_DEMAND_START, L""});
@@ -752,7 +817,7 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
     ASSERT_EQ(services::ChangeStartTypeLogged(L"QoForeignService", SERVICE_DISABLED), services::ChangeOutcome::Changed);
     const auto keyThere = [] { return UserKeyExists(L"Software\\QoForeignEmpty"); };
     ASSERT_FALSE(keyThere());
-    OpenStoresFor(core::AccountSid());
+    OpenStoresFor(common::TokenAccountSid());
     for (const char* id : {"registry-u1", "service-1"}) {
         SCOPED_TRACE(id);
         EXPECT_EQ(suite::RestoreChange(id).status, suite::RestoreStatus::OtherAccount);
@@ -772,7 +837,7 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
     const TempDir elsewhere;
     const std::wstring copy = elsewhere / L"moved.reg";
     ASSERT_TRUE(CopyFileW(cleans[0].backup.c_str(), copy.c_str(), FALSE));
-    const std::string sql = "update tbl_registryclean set account='" + engine::Utf8FromWide(core::AccountSid()) +
+    const std::string sql = "update tbl_registryclean set account='" + engine::Utf8FromWide(common::TokenAccountSid()) +
                             "', backup='" + engine::Utf8FromWide(copy) + "'";
     testsupport::RunSql(testsupport::StoreDatabase(db::Store::User), sql.c_str());
     EXPECT_EQ(suite::RestoreChange("registry-u1").status, suite::RestoreStatus::BackupRefused);

@@ -2,6 +2,7 @@
 // folders are trusted (tables), and the folders made, read back with
 // GetSecurityInfo as SDDL. Wine stores DACLs but does not enforce them: that a
 // standard user is really refused shows only on Windows.
+#include "common/account_sid.h"
 #include "core/data_stores.h"
 
 #include <gtest/gtest.h>
@@ -196,7 +197,7 @@ constexpr char kWineKeepsNoFileSecurity[] =
 // exactly the rule's entries.
 TEST(StoreFolders, AreMadeWithAProtectedDaclOfTheirRule) {
     const StoreParent parent;
-    const std::wstring account = core::AccountSid();
+    const std::wstring account = common::TokenAccountSid();
     ASSERT_FALSE(account.empty());
     struct Case {
         const wchar_t* name;
@@ -226,7 +227,7 @@ TEST(StoreFolders, AreMadeWithAProtectedDaclOfTheirRule) {
 // but reads differently only gets the rule's entries.
 TEST(StoreFolders, AFolderFoundThereIsUsedOnlyWhenTrusted) {
     if (engine::RunningUnderWine()) GTEST_SKIP() << kWineKeepsNoFileSecurity;
-    const std::wstring account = core::AccountSid();
+    const std::wstring account = common::TokenAccountSid();
     struct Case {
         const char* name;
         std::wstring planted;  // SDDL
@@ -288,7 +289,7 @@ TEST(StoreFolders, ALinkInTheFoldersPlaceIsRefused) {
 // folder on the way made by its rule; removed again when the test made them.
 TEST(StoreFolders, TheStoresLieInProgramDataAndTheAccountsLocalAppData) {
     const bool wine = engine::RunningUnderWine();
-    const std::wstring account = core::AccountSid();
+    const std::wstring account = common::TokenAccountSid();
     struct Case {
         const char* name;
         std::wstring root;

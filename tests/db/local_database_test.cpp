@@ -1,3 +1,4 @@
+#include "common/account_sid.h"
 #include "db/local_database.h"
 
 #include <gtest/gtest.h>
@@ -197,7 +198,7 @@ TEST(LocalDatabase, AnEarlierServiceLogGetsTheRestoredMarkAndKeepsItsRows) {
     EXPECT_FALSE(rows[2].restored);
     // An earlier version's rows name no account; a new one names the account.
     EXPECT_FALSE(rows[0].account);
-    EXPECT_EQ(rows[2].account, core::AccountSid());
+    EXPECT_EQ(rows[2].account, common::TokenAccountSid());
     EXPECT_EQ(RunSql(database.WorkingFile(), "select count(*) from pragma_table_info('tbl_serversOperation')"),
               SqlRows{{"8"}});
 }
@@ -295,7 +296,7 @@ TEST(LocalDatabase, KeptEntriesComeBackExactly) {
         EXPECT_TRUE(std::regex_match(read.date, std::regex(R"(\d\d/\d\d/\d{4})"))) << read.date;
         expected->date = read.date;
         expected->time = read.time;
-        expected->account = core::AccountSid();
+        expected->account = common::TokenAccountSid();
         EXPECT_EQ(read, *expected);
     }
 

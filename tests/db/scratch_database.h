@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/account_sid.h"
 #include "core/data_stores.h"
 #include "db/local_database.h"
 #include "engine/wire_format.h"
@@ -67,7 +68,7 @@ inline std::int64_t RootPage(const std::wstring& path, const std::string& table)
 class ScratchDatabase {
 public:
     // Journal rows name `account`: by default the account the test runs as.
-    explicit ScratchDatabase(std::wstring account = core::AccountSid()) : account_(std::move(account)) {
+    explicit ScratchDatabase(std::wstring account = common::TokenAccountSid()) : account_(std::move(account)) {
         CreateDirectoryW(UserFolder().c_str(), nullptr);
         Restart();
     }

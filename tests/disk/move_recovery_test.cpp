@@ -12,6 +12,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "common/account_sid.h"
 #include "core/data_stores.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
@@ -47,7 +48,7 @@ constexpr wchar_t kChildVariable[] = L"QO_MOVE_CHILD";
     if (length == 0 || length >= std::size(text)) return false;
     const std::wstring line(text, length);
     const std::size_t bar = line.find(L'|');
-    testsupport::OpenPrefixStores(core::AccountSid());
+    testsupport::OpenPrefixStores(common::TokenAccountSid());
     const std::wstring downloads = line.substr(0, bar);
     const std::wstring target = line.substr(bar + 1);
     if (!common::MakeVerifiedFolder(target)) ExitProcess(2);
@@ -161,7 +162,7 @@ TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
         EXPECT_EQ(parts, c.parts);
 
         ASSERT_EQ(RunToEnd(L"\"" + orvane + L"\" list", {}, root.Path()), 0u);
-        ASSERT_TRUE(testsupport::OpenPrefixStores(core::AccountSid()));
+        ASSERT_TRUE(testsupport::OpenPrefixStores(common::TokenAccountSid()));
 
         EXPECT_TRUE(MovesUnderway().empty());
         const std::vector<suite::Change> changes = suite::ListChanges();
@@ -194,7 +195,7 @@ TEST_F(MoveRecovery, OnlyThisAccountsMovesAreTakenBack) {
         testsupport::WriteFile(target + L"\\" + parts + L"-1.part", "half");
         return id.value_or(0);
     };
-    const std::int64_t own = begin(disk::CurrentUserSid(), L"~orvane-1-1");
+    const std::int64_t own = begin(common::TokenAccountSid(), L"~orvane-1-1");
     const std::int64_t other = begin(L"S-1-5-21-1-2-3-1001", L"~orvane-2-2");
     testsupport::WriteFile(target + L"\\~orvane-1-1.part.txt", "not a part file");
 

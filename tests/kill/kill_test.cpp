@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,6 +22,8 @@
 #include "disk/download_folders.h"
 #include "services/test_services.h"
 #include "startup/startup_sandbox.h"
+#include "support/earlier_database.h"
+#include "support/fresh_stores.h"
 #include "support/scoped_state.h"
 #include "support/scratch_program.h"
 
@@ -473,5 +476,45 @@ TEST_P(Kill, StartingAgainLosesNothingAndRefusesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Points, Kill, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<KillCase>& info) { return std::string(info.param.name); });
+
+// The first start of this version killed while it moves an earlier
+// install into the stores: before the copy commits, after it, and after the
+// old file's rename. The next start lists every row once, the old file is
+// kept once under its new name, and the start after changes nothing.
+class MigrationKill : public testing::TestWithParam<const char*> {};
+
+TEST_P(MigrationKill, TheNextStartMovesEveryRowOnce) {
+    for (const int pass : {1, 2}) {
+        SCOPED_TRACE(testing::Message() << GetParam() << ", pass " << pass);
+        testsupport::RemoveStoreFolders();
+        const testsupport::ScopedUserValue cleaned(testsupport::kCleanedKey, testsupport::kCleanedValue);
+        const ScratchProgram program;
+        testsupport::MakeEarlierInstall(program.Folder().Path());
+        const ProgramRun killed = program.Run(program.Program(), L"undo list --json", GetParam());
+        ASSERT_EQ(killed.exitCode, common::kCrashExitCode) << "the start never reached its crash point\n"
+                                                           << killed.out << killed.err;
+        {
+            core::OperationLock lock;
+            EXPECT_TRUE(lock.Take(0));
+        }
+        const ProgramRun next = program(L"undo list --json");
+        ASSERT_EQ(next.exitCode, 0u) << next.out << next.err;
+        EXPECT_EQ(testsupport::ChangesByKind(next), testsupport::kEarlierChanges) << next.out;
+        const std::vector<std::wstring> files = testsupport::FilesIn(program.Folder().Path());
+        EXPECT_EQ(testsupport::MigratedDatabases(files), 1u);
+        EXPECT_EQ(std::count(files.begin(), files.end(), L"mydatabase.db"), 0);
+        const ProgramRun after = program(L"undo list --json");
+        EXPECT_EQ(after.out, next.out);
+        EXPECT_EQ(testsupport::FilesIn(program.Folder().Path()), files);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, MigrationKill,
+                         testing::Values("migration.copied", "migration.committed", "migration.renamed"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             name.erase(std::remove(name.begin(), name.end(), '.'), name.end());
+                             return name;
+                         });
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/account_sid.h"
 #include "common/app_directory.h"
 #include "common/fs_redirection.h"
 #include "core/keep_list.h"
@@ -457,7 +458,7 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
         ASSERT_EQ(journal.size(), 1u);
         EXPECT_EQ(journal[0].entries, counts[static_cast<std::size_t>(part.category)]);
         EXPECT_FALSE(journal[0].restored);
-        EXPECT_EQ(journal[0].account, core::AccountSid());
+        EXPECT_EQ(journal[0].account, common::TokenAccountSid());
         const std::vector<std::wstring> backups = BackupFiles(part.store);
         ASSERT_EQ(backups, std::vector<std::wstring>{journal[0].backup});
         const std::string bytes = testsupport::ReadFile(backups[0]);
