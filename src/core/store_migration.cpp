@@ -4,6 +4,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "common/account_sid.h"
 #include "core/data_stores.h"
 #include "core/operation_lock.h"
 #include "db/legacy_migration.h"
@@ -55,7 +56,7 @@ MigrationNote MigrateEarlierDatabase(const std::wstring& programFolder) {
     const db::MigrationResult result = db::MigrateLegacyDatabase({programFolder + kDatabase,
                                                                   machine.path + L"\\" + kDatabase,
                                                                   user.path + L"\\" + kDatabase, StartupFolder(),
-                                                                  AccountSid()});
+                                                                  common::TokenAccountSid()});
     lock.Release();
     switch (result.kind) {
         case db::MigrationResult::Kind::Nothing: return {};

@@ -649,7 +649,7 @@ TEST(Orvane, TheFirstStartMovesAnEarlierInstallIntoTheStores) {
 // A standard user's orvane may not rename anything beside the program: it
 // moves nothing, reads nothing from there, and says so.
 TEST(Orvane, WithoutElevationAnEarlierInstallIsLeftAsItIsAndNamed) {
-    const common::UniqueKernelHandle token = UnelevatedToken();
+    const common::UniqueKernelHandle token = testsupport::UnelevatedToken();
     if (!token) GTEST_SKIP() << "no token without elevation to run orvane.exe with";
     testsupport::RemoveStoreFolders();
     const testsupport::ScopedUserValue cleaned(testsupport::kCleanedKey, testsupport::kCleanedValue);
