@@ -137,15 +137,21 @@ Outcome RunForAllUsers(const Command& command) {
             cJSON_AddItemToArray(categories, object);
             cJSON_AddStringToObject(object, "id", category.id);
             cJSON_AddStringToObject(object, "name", category.name);
-            if (const std::string refusal = AllUsersRefusal(category); !refusal.empty()) {
+            // A refused category has the same keys, with zero values.
+            const std::string refusal = AllUsersRefusal(category);
+            cJSON_AddBoolToObject(object, "permitted", refusal.empty());
+            if (refusal.empty())
+                cJSON_AddNullToObject(object, "refusal");
+            else
+                cJSON_AddStringToObject(object, "refusal", refusal.c_str());
+            cJSON* shares = cJSON_AddArrayToObject(object, "profiles");
+            if (!refusal.empty()) {
                 ++refused;
-                cJSON_AddBoolToObject(object, "permitted", false);
-                cJSON_AddStringToObject(object, "reason", refusal.c_str());
+                cJSON_AddNullToObject(object, "machine");
+                AddFigures(object, {}, clean);
                 outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
                 continue;
             }
-            cJSON_AddBoolToObject(object, "permitted", true);
-            cJSON* shares = cJSON_AddArrayToObject(object, "profiles");
             Figures categoryFigures;
             for (std::size_t p = 0; p < profiles.size(); ++p) {
                 if (core::StopRequested() || (clean && core::KeepRefusalNow() != core::KeepRefusal::None)) {
@@ -173,6 +179,8 @@ Outcome RunForAllUsers(const Command& command) {
                 machine += share;
                 categoryFigures += share;
                 AddFigures(cJSON_AddObjectToObject(object, "machine"), share, clean);
+            } else {
+                cJSON_AddNullToObject(object, "machine");
             }
             AddFigures(object, categoryFigures, clean);
             total += categoryFigures;
@@ -195,14 +203,13 @@ Outcome RunForAllUsers(const Command& command) {
                             " profiles, " + FiguresText(total, clean) +
                             (refused ? ", " + std::to_string(refused) + " not permitted" : "") +
                             (stopped ? " (stopped)" : ""));
-    if (refused == selected.size())
-        outcome.exitCode = kNotPermitted;
-    else if (stopped || refused || total.Left())
-        outcome.exitCode = kSomeLeft;
-    if (core::KeepRefusalNow() != core::KeepRefusal::None) {
-        outcome.exitCode = kNotPermitted;
-        outcome.error = "the keep list could not be read during the clean, so it stopped";
-    }
+    const bool keepListLost = core::KeepRefusalNow() != core::KeepRefusal::None;
+    if (keepListLost) outcome.error = "the keep list could not be read during the clean, so it stopped";
+    outcome.exitCode = CombinedExitCode({.parts = selected.size(),
+                                         .refused = refused,
+                                         .failed = total.Left(),
+                                         .stopped = stopped,
+                                         .keepListLost = keepListLost});
     return outcome;
 }
 

@@ -1,6 +1,8 @@
 #include "cli/arguments.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 
 namespace cli {
 
@@ -34,51 +36,107 @@ constexpr Form kForms[] = {
     {"keep", "add", Verb::KeepAdd, 1, 1, false},
     {"keep", "remove", Verb::KeepRemove, 1, 1, false},
     {"keep", "confirm", Verb::KeepConfirm, 0, 0, false},
+    {"version", nullptr, Verb::Version, 0, 0, false},
 };
 
 Parsed Usage(std::string error) { return Parsed{false, {}, std::move(error)}; }
 
+bool IsHelpWord(const std::string& lowered) {
+    return lowered == "--help" || lowered == "-h" || lowered == "-?" || lowered == "/?" || lowered == "/help";
+}
+
+bool IsFirstWord(const std::string& lowered) {
+    return std::any_of(std::begin(kForms), std::end(kForms),
+                       [&](const Form& candidate) { return lowered == candidate.first; });
+}
+
+Parsed Help(std::string topic) {
+    Parsed help;
+    help.usable = true;
+    help.command.helpTopic = std::move(topic);
+    return help;
+}
+
+// A whole number of decimal digits up to `limit`; nothing otherwise.
+std::optional<std::uint64_t> Count(const std::string& word, std::uint64_t limit) {
+    if (word.empty() || word.size() > 19 || word.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const std::uint64_t value = std::stoull(word);
+    if (value > limit) return std::nullopt;
+    return value;
+}
+
 }  // namespace
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
 
 Parsed ParseArguments(const std::vector<std::string>& arguments) {
     if (arguments.empty()) return Usage("no command given");
-    const std::string& first = arguments[0];
-    if (first == "--help" || first == "-h" || first == "/?" || first == "help") {
-        Parsed help;
-        help.usable = true;
-        return help;
+    const std::string first = Lowered(arguments[0]);
+    if (IsHelpWord(first) || first == "help") {
+        if (first != "help" || arguments.size() == 1) return Help({});
+        const std::string topic = Lowered(arguments[1]);
+        if (!IsFirstWord(topic)) return Usage("unknown command: " + arguments[1]);
+        return Help(topic);
     }
+    if (first == "--version") {
+        if (arguments.size() > 1) return Usage("too many operands");
+        Parsed version;
+        version.usable = true;
+        version.command.verb = Verb::Version;
+        return version;
+    }
+    // `VERB --help` anywhere after a known verb: that verb's help.
+    if (IsFirstWord(first) &&
+        std::any_of(arguments.begin() + 1, arguments.end(), [](const std::string& word) { return IsHelpWord(Lowered(word)); }))
+        return Help(first);
+    const std::string second = arguments.size() > 1 ? Lowered(arguments[1]) : std::string();
     const Form* form = nullptr;
     for (const Form& candidate : kForms) {
         if (first != candidate.first) continue;
-        if (!candidate.second || (arguments.size() > 1 && arguments[1] == candidate.second)) {
+        if (!candidate.second || second == candidate.second) {
             form = &candidate;
             break;
         }
     }
-    if (!form) {
-        const bool known = std::any_of(std::begin(kForms), std::end(kForms),
-                                       [&](const Form& candidate) { return first == candidate.first; });
-        return Usage(known ? "unknown " + first + " command" : "unknown command: " + first);
-    }
+    if (!form) return Usage(IsFirstWord(first) ? "unknown " + first + " command" : "unknown command: " + arguments[0]);
     Parsed parsed;
-    parsed.command.verb = form->verb;
-    parsed.command.enable = form->second && std::string_view(form->second) == "enable";
+    Command& command = parsed.command;
+    command.verb = form->verb;
+    command.enable = form->second && std::string_view(form->second) == "enable";
     for (std::size_t i = form->second ? 2 : 1; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
-        if (word == "--json") {
-            parsed.command.json = true;
-        } else if (word == "--details" && form->details) {
-            parsed.command.details = true;
-        } else if (word == "--all-users" && (form->verb == Verb::Scan || form->verb == Verb::Clean)) {
-            parsed.command.allUsers = true;
+        const std::string option = Lowered(word);
+        // An option's value: the next word.
+        const auto value = [&]() -> const std::string* { return i + 1 < arguments.size() ? &arguments[++i] : nullptr; };
+        if (option == "--json") {
+            command.json = true;
+        } else if (option == "--details" && form->details) {
+            command.details = true;
+        } else if (option == "--all-users" && (form->verb == Verb::Scan || form->verb == Verb::Clean)) {
+            command.allUsers = true;
+        } else if (option == "--wait") {
+            const std::string* seconds = value();
+            // At most a day: a longer wait is a mistake, not a plan.
+            const std::optional<std::uint64_t> count = seconds ? Count(*seconds, 86400) : std::nullopt;
+            if (!count) return Usage("--wait takes a number of seconds (0 to 86400)");
+            command.waitSeconds = static_cast<std::uint32_t>(*count);
+        } else if (option == "--min-bytes" && form->verb == Verb::Scan) {
+            const std::string* bytes = value();
+            const std::optional<std::uint64_t> count = bytes ? Count(*bytes, UINT64_MAX / 2) : std::nullopt;
+            if (!count) return Usage("--min-bytes takes a number of bytes");
+            command.minBytes = *count;
         } else if (word.starts_with("--")) {
             return Usage("unknown option: " + word);
         } else {
-            parsed.command.words.push_back(word);
+            command.words.push_back(word);
         }
     }
-    const std::size_t count = parsed.command.words.size();
+    const std::size_t count = command.words.size();
     if (count < form->minimumWords) return Usage("missing operand");
     if (count > form->maximumWords) return Usage("too many operands");
     parsed.usable = true;
@@ -89,14 +147,16 @@ const char* HelpText() {
     return "usage: orvane COMMAND [OPTIONS]\n"
            "\n"
            "  list [--json]                       the category ids and their names\n"
-           "  scan [--json] [--details] [ID...]   what a clean would remove (all categories by default)\n"
+           "  scan [--json] [--details] [--min-bytes N] [ID...]  what a clean would remove (all categories\n"
+           "                                      by default); exit code 1 when more than N bytes are found\n"
            "  clean [--json] ID...                clean the named categories (\"all\" names every one)\n"
            "  scan|clean --all-users [--json] ID...  the per-user file categories (junk.temp,\n"
            "                                      junk.rdp_cache, junk.recycle_bin, junk.thumbnails) of every\n"
            "                                      local user's profile, as SYSTEM or an administrator\n"
            "                                      (scan without an id: all four)\n"
-           "  startup list [--json]               the startup entries, numbered\n"
-           "  startup disable|enable N... [--json]  switch startup entries off or on\n"
+           "  startup list [--json]               the startup entries, with their ids and numbers\n"
+           "  startup disable|enable ENTRY... [--json]  switch startup entries off or on (an id such as\n"
+           "                                      hkcu-run:NAME or startup-folder:FILE.lnk, or a number)\n"
            "  services list [--json]              the services and their start types\n"
            "  services set NAME TYPE [--json]     TYPE: auto, delayed, manual or disabled\n"
            "  undo list [--json]                  the changes that can be undone, newest first\n"
@@ -106,15 +166,20 @@ const char* HelpText() {
            "  keep remove PATH_OR_KEY [--json]    take it off the keep list\n"
            "  keep confirm [--json]               after the keep list was lost with a damaged database:\n"
            "                                      you have checked it, cleaning may go on\n"
+           "  version [--json]                    the program's version (--version: the same, plain)\n"
+           "  help [COMMAND]                      this help, or one command's (also COMMAND --help)\n"
            "\n"
+           "Any command also takes --wait SECONDS: wait that long for the window or another orvane to\n"
+           "finish instead of answering busy. Commands, ids, types and options are read in any letter case.\n"
            "An ID is a category id from \"orvane list\" (junk.temp, registry.software, ...), a group\n"
            "(junk.*, registry.*) or all. Registry entries are saved to a backup file before they go.\n"
            "With --json the result is one JSON document on standard output; otherwise its last line\n"
            "is a one-line summary. Messages go to standard error.\n"
            "\n"
            "Exit codes:\n"
-           "  0  done\n"
-           "  1  done, but some items could not be removed or changed\n"
+           "  0  done (files in use, left for the next clean, included)\n"
+           "  1  done, but some items could not be removed or changed; a scan that found more than\n"
+           "     --min-bytes; a change undone already\n"
            "  2  usage error (nothing was done)\n"
            "  3  busy: the Quillmark Orvane window or another orvane is at work\n"
            "  4  not permitted: the rights this needs are lacking (run it as an administrator), a per-user\n"
@@ -122,6 +187,24 @@ const char* HelpText() {
            "     change is refused (a driver, or a start type that could not be given back), or the keep\n"
            "     list cannot be read or was lost, so nothing is deleted, or the program's own folder\n"
            "     cannot be found (the message says why)\n";
+}
+
+std::string HelpFor(const std::string& topic) {
+    const std::string text = HelpText();
+    if (topic.empty()) return text;
+    // The usage line, the topic's lines with their continuations, the exit codes.
+    std::string help = "usage: orvane COMMAND [OPTIONS]\n\n";
+    bool inTopic = false;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at + 1);
+        at = end + 1;
+        const bool continuation = line.starts_with("        ");
+        if (!continuation) inTopic = line.starts_with("  " + topic + " ") || line.starts_with("  " + topic + "|") ||
+                                     line.starts_with("  scan|" + topic + " ");
+        if (inTopic) help += line;
+    }
+    return help + text.substr(text.find("\nAny command"));
 }
 
 }  // namespace cli

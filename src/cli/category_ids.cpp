@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cli/arguments.h"
+
 namespace cli {
 
 const std::vector<CategoryId>& AllCategories() {
@@ -33,7 +35,8 @@ const std::vector<CategoryId>& AllCategories() {
 std::vector<CategoryId> SelectCategories(const std::vector<std::string>& words, std::string* unknown) {
     const std::vector<CategoryId>& all = AllCategories();
     std::vector<bool> chosen(all.size(), false);
-    for (const std::string& word : words) {
+    for (const std::string& given : words) {
+        const std::string word = Lowered(given);
         const bool group = word.size() > 2 && word.ends_with(".*");
         const std::string_view prefix = group ? std::string_view(word).substr(0, word.size() - 1) : std::string_view();
         bool named = false;
@@ -42,7 +45,7 @@ std::vector<CategoryId> SelectCategories(const std::vector<std::string>& words, 
             if (word == "all" || id == word || (group && id.starts_with(prefix))) chosen[i] = named = true;
         }
         if (!named) {
-            if (unknown) *unknown = word;
+            if (unknown) *unknown = given;
             return {};
         }
     }

@@ -10,6 +10,8 @@
 #include "cli/category_ids.h"
 #include "cli/policy_check.h"
 #include "cli/progress_line.h"
+#include "cli/run_document.h"
+#include "cli/startup_ids.h"
 #include "common/account_sid.h"
 #include "common/app_directory.h"
 #include "common/windows_version.h"
@@ -55,13 +57,6 @@ Outcome Usage(std::string error) {
     outcome.exitCode = kUsage;
     outcome.error = std::move(error);
     return outcome;
-}
-
-// The exit code of a run over several parts: not permitted when nothing was
-// permitted, some left when anything was left or refused.
-int Combined(std::size_t parts, std::size_t refused, std::size_t left) {
-    if (parts > 0 && refused == parts) return kNotPermitted;
-    return refused || left ? kSomeLeft : kDone;
 }
 
 bool Permitted(const CategoryId& category) { return !category.machineWide || engine::ProcessIsElevated(); }
@@ -112,6 +107,21 @@ cJSON* CategoryObject(const CategoryId& category) {
     return object;
 }
 
+// A scanned or cleaned category's object: its id, name, whether it was
+// permitted and why not (null when it was), then `figures`' members. A
+// refused category has the same keys with zero values.
+cJSON* OutcomeObject(const CategoryId& category, bool permitted, const std::string& refusal) {
+    cJSON* object = CategoryObject(category);
+    cJSON_AddBoolToObject(object, "permitted", permitted);
+    if (refusal.empty())
+        cJSON_AddNullToObject(object, "refusal");
+    else
+        cJSON_AddStringToObject(object, "refusal", refusal.c_str());
+    return object;
+}
+
+constexpr const char* kNeedsAdministrator = "it needs an administrator's rights: run orvane as an administrator";
+
 // Calls `each` for the categories in turn, with the progress line; false
 // when the stop flag ended the run before one of them.
 template <typename Each>
@@ -157,9 +167,10 @@ Outcome Scan(const Command& command) {
         if (const std::string refusal = OwnAccountRefusal(category, account); !refusal.empty()) {
             ++refused;
             outcome.error = refusal;
-            cJSON* object = CategoryObject(category);
-            cJSON_AddBoolToObject(object, "permitted", false);
-            cJSON_AddStringToObject(object, "reason", refusal.c_str());
+            cJSON* object = OutcomeObject(category, false, refusal);
+            cJSON_AddNumberToObject(object, "count", 0);
+            cJSON_AddNumberToObject(object, "bytes", 0);
+            if (command.details) cJSON_AddArrayToObject(object, "items");
             cJSON_AddItemToArray(categories, object);
             outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
             return;
@@ -167,10 +178,10 @@ Outcome Scan(const Command& command) {
         const Found found = ScanCategory(category, sources);
         total.count += found.count;
         total.bytes += found.bytes;
-        cJSON* object = CategoryObject(category);
+        // Scanned: "permitted" tells whether this run could clean it.
+        cJSON* object = OutcomeObject(category, Permitted(category), "");
         cJSON_AddNumberToObject(object, "count", static_cast<double>(found.count));
         cJSON_AddNumberToObject(object, "bytes", static_cast<double>(found.bytes));
-        cJSON_AddBoolToObject(object, "permitted", Permitted(category));
         if (command.details) cJSON_AddItemToObject(object, "items", ItemsOf(category).release());
         cJSON_AddItemToArray(categories, object);
         outcome.lines.push_back(std::string(category.id) + "  " + Number(found.count) + " items, " +
@@ -190,7 +201,14 @@ Outcome Scan(const Command& command) {
     cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
     outcome.lines.push_back("scan: " + Number(total.count) + " items, " + Number(total.bytes) + " bytes in " +
                             Number(cJSON_GetArraySize(categories)) + " categories" + (stopped ? " (stopped)" : ""));
-    outcome.exitCode = stopped ? kSomeLeft : refused == selected.size() ? kNotPermitted : kDone;
+    const bool over = command.minBytes && total.bytes > *command.minBytes;
+    if (command.minBytes) cJSON_AddNumberToObject(outcome.json.get(), "minBytes", static_cast<double>(*command.minBytes));
+    // A scan that scanned anything is done: its refused categories say why
+    // in the document, as before.
+    outcome.exitCode = CombinedExitCode({.parts = selected.size(),
+                                         .refused = refused == selected.size() ? refused : 0,
+                                         .stopped = stopped,
+                                         .overThreshold = over});
     return outcome;
 }
 
@@ -242,35 +260,44 @@ Outcome Clean(const Command& command) {
     const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
         // The keep list became unreadable: nothing more is deleted.
         if (core::KeepRefusalNow() != core::KeepRefusal::None) return;
-        cJSON* object = CategoryObject(category);
-        cJSON_AddItemToArray(categories, object);
-        if (!Permitted(category)) {
-            ++refused;
-            cJSON_AddBoolToObject(object, "permitted", false);
-            outcome.lines.push_back(std::string(category.id) + "  not permitted");
-            return;
+        std::string refusal = Permitted(category) ? OwnAccountRefusal(category, account) : kNeedsAdministrator;
+        junk::CategoryCleaned cleaned;
+        if (refusal.empty()) {
+            ScanCategory(category, sources);
+            cleaned = CleanCategory(category, run);
         }
-        if (const std::string refusal = OwnAccountRefusal(category, account); !refusal.empty()) {
+        cJSON* object = OutcomeObject(category, refusal.empty(), refusal);
+        cJSON_AddItemToArray(categories, object);
+        // Removed: entries gone (a file gone by itself meanwhile included);
+        // bytes: what the deletions freed now; in use: left, but no failure.
+        cJSON_AddNumberToObject(object, "removed", static_cast<double>(cleaned.cleaned));
+        cJSON_AddNumberToObject(object, "failed", static_cast<double>(cleaned.left - cleaned.inUse));
+        cJSON_AddNumberToObject(object, "inUse", static_cast<double>(cleaned.inUse));
+        cJSON_AddNumberToObject(object, "inUseBytes", static_cast<double>(cleaned.inUseBytes));
+        cJSON_AddNumberToObject(object, "bytes", static_cast<double>(cleaned.freedBytes));
+        if (!refusal.empty()) {
             ++refused;
-            outcome.error = refusal;
-            cJSON_AddBoolToObject(object, "permitted", false);
-            cJSON_AddStringToObject(object, "reason", refusal.c_str());
+            outcome.error = std::string(category.id) + ": " + refusal;
+            cJSON_AddNullToObject(object, "error");
+            cJSON_AddNullToObject(object, "backup");
             outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
             return;
         }
-        ScanCategory(category, sources);
-        // Removed: entries gone (a file gone by itself meanwhile included);
-        // bytes: what the deletions freed now.
-        const junk::CategoryCleaned cleaned = CleanCategory(category, run);
         total.cleaned += cleaned.cleaned;
         total.left += cleaned.left;
+        total.inUse += cleaned.inUse;
+        total.inUseBytes += cleaned.inUseBytes;
         total.freedBytes += cleaned.freedBytes;
-        cJSON_AddBoolToObject(object, "permitted", true);
-        cJSON_AddNumberToObject(object, "removed", static_cast<double>(cleaned.cleaned));
-        cJSON_AddNumberToObject(object, "failed", static_cast<double>(cleaned.left));
-        cJSON_AddNumberToObject(object, "bytes", static_cast<double>(cleaned.freedBytes));
         std::string line = std::string(category.id) + "  " + Number(cleaned.cleaned) + " removed, " +
-                           Number(cleaned.left) + " failed, " + Number(cleaned.freedBytes) + " bytes";
+                           Number(cleaned.left - cleaned.inUse) + " failed, " + Number(cleaned.inUse) + " in use, " +
+                           Number(cleaned.freedBytes) + " bytes";
+        const bool backupFailed = category.cleaner == Cleaner::Registry && !cleaned.reported &&
+                                  core::KeepRefusalNow() == core::KeepRefusal::None;
+        if (backupFailed)
+            cJSON_AddStringToObject(object, "error", "the backup could not be written");
+        else
+            cJSON_AddNullToObject(object, "error");
+        if (category.cleaner == Cleaner::Junk) cJSON_AddNullToObject(object, "backup");
         if (category.cleaner == Cleaner::Registry) {
             const std::wstring& backup = cleaned.registryBackup;
             const bool written = !backup.empty() && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -278,8 +305,7 @@ Outcome Clean(const Command& command) {
                 AddText(object, "backup", backup);
             else
                 cJSON_AddNullToObject(object, "backup");
-            if (!cleaned.reported && core::KeepRefusalNow() == core::KeepRefusal::None) {
-                cJSON_AddStringToObject(object, "error", "the backup could not be written");
+            if (backupFailed) {
                 line += " (the backup could not be written)";
             } else if (written && cleaned.cleaned) {
                 line += ", backup " + Utf8FromWide(backup);
@@ -288,22 +314,27 @@ Outcome Clean(const Command& command) {
         outcome.lines.push_back(line);
     });
     cJSON_AddNumberToObject(outcome.json.get(), "removed", static_cast<double>(total.cleaned));
-    cJSON_AddNumberToObject(outcome.json.get(), "failed", static_cast<double>(total.left));
+    cJSON_AddNumberToObject(outcome.json.get(), "failed", static_cast<double>(total.left - total.inUse));
+    cJSON_AddNumberToObject(outcome.json.get(), "inUse", static_cast<double>(total.inUse));
+    cJSON_AddNumberToObject(outcome.json.get(), "inUseBytes", static_cast<double>(total.inUseBytes));
     cJSON_AddNumberToObject(outcome.json.get(), "bytes", static_cast<double>(total.freedBytes));
     cJSON_AddBoolToObject(outcome.json.get(), "stopped", stopped);
-    outcome.lines.push_back("clean: " + Number(total.cleaned) + " removed, " + Number(total.left) + " failed, " +
-                            Number(total.freedBytes) + " bytes" +
+    outcome.lines.push_back("clean: " + Number(total.cleaned) + " removed, " + Number(total.left - total.inUse) +
+                            " failed, " + Number(total.inUse) + " in use, " + Number(total.freedBytes) + " bytes" +
                             (refused ? ", " + Number(refused) + " not permitted" : "") + (stopped ? " (stopped)" : ""));
-    outcome.exitCode = stopped ? kSomeLeft : Combined(selected.size(), refused, total.left);
-    if (core::KeepRefusalNow() != core::KeepRefusal::None) {
-        outcome.exitCode = kNotPermitted;
-        outcome.error = "the keep list could not be read during the clean, so it stopped";
-    }
+    const bool keepListLost = core::KeepRefusalNow() != core::KeepRefusal::None;
+    if (keepListLost) outcome.error = "the keep list could not be read during the clean, so it stopped";
+    outcome.exitCode = CombinedExitCode({.parts = selected.size(),
+                                         .refused = refused,
+                                         .failed = total.left - total.inUse,
+                                         .stopped = stopped,
+                                         .keepListLost = keepListLost});
     return outcome;
 }
 
 cJSON* StartupObject(std::size_t number, const startup::StartupItem& item) {
     cJSON* object = cJSON_CreateObject();
+    AddText(object, "id", StartupId(item));
     cJSON_AddNumberToObject(object, "number", static_cast<double>(number));
     AddText(object, "name", item.strName);
     AddText(object, "description", item.fileDescription);
@@ -337,13 +368,11 @@ Outcome StartupList() {
 Outcome StartupSwitch(const Command& command) {
     const int generation = common::GetWindowsGeneration();
     startup::EnumerateStartupItems(generation);
-    const std::size_t count = startup::StartupItemList().size();
     std::vector<std::size_t> numbers;
     for (const std::string& word : command.words) {
-        const std::size_t digits = word.find_first_not_of("0123456789");
-        const unsigned long number = digits == std::string::npos && word.size() < 9 ? std::stoul(word) : 0;
-        if (number == 0 || number > count) return Usage("no startup entry " + word + " (see orvane startup list)");
-        numbers.push_back(number);
+        const std::optional<std::size_t> index = FindStartupEntry(startup::StartupItemList(), WideFromUtf8(word));
+        if (!index) return Usage("no startup entry " + word + " (see orvane startup list)");
+        numbers.push_back(*index + 1);
     }
     Outcome outcome;
     outcome.json = NewObject();
@@ -371,7 +400,7 @@ Outcome StartupSwitch(const Command& command) {
     outcome.lines.push_back(std::string("startup: ") + Number(numbers.size() - refused - failed) + " switched " +
                             (command.enable ? "on" : "off") + ", " + Number(failed) + " failed" +
                             (refused ? ", " + Number(refused) + " not permitted" : ""));
-    outcome.exitCode = Combined(numbers.size(), refused, failed);
+    outcome.exitCode = CombinedExitCode({.parts = numbers.size(), .refused = refused, .failed = failed});
     if (refused) outcome.error = "switching a machine-wide startup entry needs an administrator's rights";
     return outcome;
 }
@@ -411,7 +440,7 @@ Outcome ServicesList() {
 
 Outcome ServicesSet(const Command& command) {
     const std::wstring name = WideFromUtf8(command.words[0]);
-    const std::string& typeWord = command.words[1];
+    const std::string typeWord = Lowered(command.words[1]);
     const auto type = std::find_if(std::begin(kTypeNames), std::end(kTypeNames),
                                    [&](const TypeName& entry) { return typeWord == entry.name; });
     if (type == std::end(kTypeNames) || !services::IsApplicableStartType(type->type))
@@ -457,7 +486,8 @@ Outcome UndoList() {
         cJSON* object = cJSON_CreateObject();
         cJSON_AddStringToObject(object, "id", change.id.c_str());
         cJSON_AddStringToObject(object, "kind", change.kind.c_str());
-        AddText(object, "when", change.when);
+        // UTC, as every time in the document; the text lines keep local time.
+        cJSON_AddStringToObject(object, "when", UtcFromLocalText(change.when).c_str());
         AddText(object, "what", change.what);
         cJSON_AddNumberToObject(object, "entries", static_cast<double>(change.entries));
         cJSON_AddBoolToObject(object, "restored", change.restored);
@@ -472,7 +502,7 @@ Outcome UndoList() {
 }
 
 Outcome UndoRestore(const Command& command) {
-    const std::string& id = command.words[0];
+    const std::string id = Lowered(command.words[0]);
     const suite::RestoreOutcome restore = suite::RestoreChange(id);
     if (restore.status == suite::RestoreStatus::Unknown) return Usage("no change " + id + " (see orvane undo list)");
     Outcome outcome;
@@ -624,7 +654,8 @@ Outcome RunCommand(const Command& command) {
         case Verb::KeepAdd:
         case Verb::KeepRemove: return KeepChange(command);
         case Verb::KeepConfirm: return KeepConfirm();
-        case Verb::Help: break;
+        case Verb::Help:
+        case Verb::Version: break;  // answered before a run
     }
     return {};
 }

@@ -6,13 +6,12 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/exit_code.h"
 #include "core/keep_list.h"
 #include "db/database_recovery.h"
 #include "engine/wire_format.h"
 
 namespace cli {
-
-enum ExitCode : int { kDone = 0, kSomeLeft = 1, kUsage = 2, kBusy = 3, kNotPermitted = 4 };
 
 struct Outcome {
     int exitCode = kDone;

@@ -4,6 +4,7 @@
 // standard error, and the exit code says how it went (HelpText).
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -12,8 +13,11 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/run_document.h"
 #include "cli/run_trail.h"
 #include "common/app_directory.h"
+#include "common/crash_point.h"
+#include "common/version.h"
 #include "core/data_stores.h"
 #include "core/keep_list.h"
 #include "core/operation_lock.h"
@@ -27,12 +31,24 @@
 
 namespace {
 
+// The console's output code page as it was before this run, given back on
+// every way out: a script's later output must not change with ours.
+UINT g_consoleCodePage = 0;
+
+void RestoreConsoleCodePage() {
+    if (g_consoleCodePage) SetConsoleOutputCP(g_consoleCodePage);
+}
+
 // Ctrl+C or Ctrl+Break stops a scan or clean between two items, so that the
-// report still tells what was done.
+// report still tells what was done. Closing the console ends the process
+// after this returns: the code page goes back first.
 BOOL WINAPI StopOnControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    core::RaiseStopFlag();
-    return TRUE;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        core::RaiseStopFlag();
+        return TRUE;
+    }
+    RestoreConsoleCodePage();
+    return FALSE;
 }
 
 void Print(FILE* stream, const std::string& text) {
@@ -40,25 +56,50 @@ void Print(FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-int UsageError(const std::string& error) {
-    Print(stderr, "orvane: " + error + "\n\n" + cli::HelpText());
-    return cli::kUsage;
+// With --json, whatever happens, one document on standard output.
+bool AsksForJson(const std::vector<std::string>& words) {
+    return std::any_of(words.begin(), words.end(), [](const std::string& word) { return cli::Lowered(word) == "--json"; });
 }
 
-int Run(const std::vector<std::string>& words) {
-    const cli::Parsed parsed = cli::ParseArguments(words);
-    if (!parsed.usable) return UsageError(parsed.error);
-    const cli::Command& command = parsed.command;
-    if (command.verb == cli::Verb::Help) {
-        Print(stdout, cli::HelpText());
-        return cli::kDone;
+// The end of a run: its error on standard error (with the help for a usage
+// error), and its document or text lines on standard output.
+int Finish(bool json, const cli::RunFacts& started, cli::Outcome outcome) {
+    if (outcome.exitCode == cli::kUsage)
+        Print(stderr, "orvane: " + outcome.error + "\n\n" + cli::HelpText());
+    else if (!outcome.error.empty())
+        Print(stderr, "orvane: " + outcome.error + "\n");
+    if (json) {
+        cli::RunFacts facts = started;
+        facts.endedUtc = cli::UtcNow();
+        const engine::Json document = cli::RunDocument(facts, outcome.json.get(), outcome.error, outcome.exitCode);
+        Print(stdout, engine::PrintJson(*document) + "\n");
+    } else {
+        std::string text;
+        for (const std::string& line : outcome.lines) text += line + "\n";
+        Print(stdout, text);
     }
+    return outcome.exitCode;
+}
+
+cli::Outcome Failure(int exitCode, std::string error) {
+    cli::Outcome outcome;
+    outcome.exitCode = exitCode;
+    outcome.error = std::move(error);
+    return outcome;
+}
+
+cli::Outcome Version() {
+    cli::Outcome outcome;
+    outcome.lines.push_back(std::string("orvane ") + QO_VERSION_TEXT);
+    return outcome;
+}
+
+cli::Outcome Run(const cli::Command& command) {
     // Never the working folder instead: data is opened where the program is.
     const std::wstring programFolder = common::GetAppDirectory().Text();
     if (programFolder.empty()) {
-        Print(stderr, "orvane: the program's own folder cannot be found (its path may be longer than 260 "
-                      "characters): nothing is opened or done\n");
-        return cli::kNotPermitted;
+        return Failure(cli::kNotPermitted, "the program's own folder cannot be found (its path may be longer than 260 "
+                                           "characters): nothing is opened or done");
     }
     // What an earlier version kept beside the program moves into the stores
     // at the first start that may rename it there; a standard user's orvane
@@ -74,8 +115,6 @@ int Run(const std::vector<std::string>& words) {
         Print(stderr, "orvane: an earlier version's database lies beside the program: the first start as an "
                       "administrator moves it into the data stores, and until then nothing of it is read\n");
     }
-    // A run that changes something leaves one event in the Application log.
-    cli::RunTrail trail(command);
     // The window's stores: the service log, the journal and the keep list
     // are the same for both.
     for (const std::wstring& refusal : core::OpenStoreDatabases(elevated))
@@ -88,46 +127,57 @@ int Run(const std::vector<std::string>& words) {
     // Without elevation the machine's lock may not be opened: the account's
     // own lock keeps two of its orvanes apart.
     core::OperationLock lock(core::CommandLineScope(elevated));
-    if (cli::NeedsOperationLock(command) && !lock.Take(0)) {
-        // A lock that may not be used stops the work as a holder would.
-        Print(stderr, lock.Refusal().empty()
-                          ? "orvane: busy: the Quillmark Orvane window or another orvane is at work\n"
-                          : "orvane: the operation lock cannot be taken: " + engine::Utf8FromWide(lock.Refusal()) + "\n");
-        return trail.Ended(cli::kBusy);
+    if (cli::NeedsOperationLock(command)) {
+        if (command.waitSeconds && *command.waitSeconds > 0)
+            Print(stderr, "orvane: waiting up to " + std::to_string(*command.waitSeconds) +
+                              " seconds for the operation lock\n");
+        if (!lock.Take(command.waitSeconds.value_or(0) * 1000)) {
+            // A lock that may not be used stops the work as a holder would.
+            return Failure(cli::kBusy,
+                           lock.Refusal().empty()
+                               ? "busy: the Quillmark Orvane window or another orvane is at work"
+                               : "the operation lock cannot be taken: " + engine::Utf8FromWide(lock.Refusal()));
+        }
     }
-    SetConsoleCtrlHandler(StopOnControl, TRUE);
+    // The tests' seam for a run that fails by an exception.
+    common::FaultPoint("orvane-run");
     const core::TaskScope task;
-    const cli::Outcome outcome = cli::RunCommand(command);
+    cli::Outcome outcome = cli::RunCommand(command);
     lock.Release();
-    trail.Ended(outcome.exitCode, outcome.json.get());
-    if (outcome.exitCode == cli::kUsage) return UsageError(outcome.error);
-    if (!outcome.error.empty()) Print(stderr, "orvane: " + outcome.error + "\n");
-    if (command.json) {
-        // Collectors always get one document, a failure's too.
-        const engine::Json failure(outcome.json ? nullptr : cJSON_CreateObject());
-        cJSON* json = outcome.json ? outcome.json.get() : failure.get();
-        if (!outcome.error.empty()) cJSON_AddStringToObject(json, "error", outcome.error.c_str());
-        cJSON_AddNumberToObject(json, "exitCode", outcome.exitCode);
-        Print(stdout, engine::PrintJson(*json) + "\n");
-    } else {
-        std::string text;
-        for (const std::string& line : outcome.lines) text += line + "\n";
-        Print(stdout, text);
-    }
-    return outcome.exitCode;
+    return outcome;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // A console shows the UTF-8 text as such; pipes and files get the same bytes.
+    // A console shows the UTF-8 text as such; pipes and files get the same
+    // bytes. Its own code page comes back on every way out.
+    g_consoleCodePage = GetConsoleOutputCP();
+    SetConsoleCtrlHandler(StopOnControl, TRUE);
     SetConsoleOutputCP(CP_UTF8);
+    struct CodePageBack {
+        ~CodePageBack() { RestoreConsoleCodePage(); }
+    } codePageBack;
     std::vector<std::string> words;
     for (int i = 1; i < argc; ++i) words.push_back(engine::Utf8FromWide(argv[i]));
+    const bool json = AsksForJson(words);
+    const cli::RunFacts started = cli::CurrentRunFacts();
     try {
-        return Run(words);
+        const cli::Parsed parsed = cli::ParseArguments(words);
+        if (!parsed.usable) return Finish(json, started, Failure(cli::kUsage, parsed.error));
+        const cli::Command& command = parsed.command;
+        if (command.verb == cli::Verb::Help) {
+            Print(stdout, cli::HelpFor(command.helpTopic));
+            return cli::kDone;
+        }
+        if (command.verb == cli::Verb::Version) return Finish(json, started, Version());
+        // A run that changes something leaves one event in the Application
+        // log, also when it ends by an exception (then with code 1).
+        cli::RunTrail trail(command);
+        cli::Outcome outcome = Run(command);
+        trail.Ended(outcome.exitCode, outcome.json.get());
+        return Finish(json, started, std::move(outcome));
     } catch (const std::exception& error) {
-        Print(stderr, std::string("orvane: failed: ") + error.what() + "\n");
-        return cli::kSomeLeft;
+        return Finish(json, started, Failure(cli::kSomeLeft, std::string("failed: ") + error.what()));
     }
 }

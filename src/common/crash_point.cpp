@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace common {
@@ -39,6 +40,12 @@ void CrashPoint(const char* name) {
     if (!target || target->name != name) return;
     static std::atomic<unsigned> passes{0};
     if (++passes == target->pass) TerminateProcess(GetCurrentProcess(), kCrashExitCode);
+}
+
+void FaultPoint(const char* name) {
+    const std::optional<Target>& target = CrashTarget();
+    if (target && target->name == std::string("throw:") + name)
+        throw std::runtime_error(std::string("a fault was injected at ") + name);
 }
 
 }  // namespace common

@@ -11,4 +11,9 @@ inline constexpr unsigned kCrashExitCode = 0xDEAD;
 
 void CrashPoint(const char* name);
 
+// A point where a test makes the run fail by an exception instead, to show
+// that the caller still answers as it promises: throws std::runtime_error
+// when QO_CRASH_AT names it as "throw:NAME".
+void FaultPoint(const char* name);
+
 }  // namespace common

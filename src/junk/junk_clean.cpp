@@ -222,6 +222,8 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
         const common::DeleteTally tally = CleanListedFiles(list, EmptyFolderList(category));
         done.cleaned = tally.Cleaned();
         done.left = tally.failed;
+        done.inUse = tally.inUse;
+        done.inUseBytes = tally.inUseBytes;
         done.freedBytes = tally.freedBytes;
         run.cleanedBytes += tally.CleanedBytes();
     }

@@ -49,6 +49,8 @@ struct CategoryCleaned {
     bool reported = false;
     std::size_t cleaned = 0;       // entries gone: deleted now, or gone already
     std::size_t left = 0;          // entries still there
+    std::size_t inUse = 0;         // of those left: in use by a program
+    std::uint64_t inUseBytes = 0;  // their bytes
     std::uint64_t freedBytes = 0;  // bytes the clean freed now
     std::wstring registryBackup{};  // a registry category: the backup its entries went to
 };

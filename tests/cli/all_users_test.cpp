@@ -190,7 +190,7 @@ TEST(AllUsers, OtherCategoriesAnswerNotPermittedWithTheReason) {
     const cJSON* category = JsonItem(registry.json.get(), "categories")->child;
     ASSERT_TRUE(category);
     EXPECT_FALSE(cJSON_IsTrue(JsonItem(category, "permitted")));
-    EXPECT_NE(JsonText(category, "reason").find("registry"), std::string::npos);
+    EXPECT_NE(JsonText(category, "refusal").find("registry"), std::string::npos);
     EXPECT_EQ(orvane(L"clean --all-users junk.prefetch").exitCode, 4u);
     EXPECT_EQ(orvane(L"clean --all-users junk.nothing").exitCode, 2u);
     EXPECT_EQ(orvane(L"list --all-users").exitCode, 2u);
@@ -242,7 +242,7 @@ TEST(AllUsers, SystemWithoutAllUsersIsRefusedPerUserCategories) {
         EXPECT_NE(outcome.error.find(c.reason), std::string::npos) << outcome.error;
         const cJSON* category = JsonItem(outcome.json.get(), "categories")->child;
         ASSERT_TRUE(category);
-        EXPECT_NE(JsonText(category, "reason").find(c.reason), std::string::npos);
+        EXPECT_NE(JsonText(category, "refusal").find(c.reason), std::string::npos);
         EXPECT_FALSE(cJSON_IsTrue(JsonItem(category, "permitted")));
     }
     common::SetProcessAccountSidForTest(L"");

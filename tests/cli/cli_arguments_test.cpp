@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/category_ids.h"
+#include "cli/exit_code.h"
 
 namespace {
 
@@ -75,6 +76,90 @@ TEST(CliArguments, EveryFormAndEveryUsageError) {
     EXPECT_FALSE(cli::ParseArguments({"startup", "disable", "1"}).command.enable);
 }
 
+// The forms a platform's administrators type: any letter case, the help
+// words of Windows and of Unix, the version, the options with values.
+TEST(CliArguments, GrammarFormsInAnyCaseWithHelpVersionAndOptionValues) {
+    struct Case {
+        std::vector<std::string> arguments;
+        bool usable;
+        Verb verb;
+        const char* topicOrError;  // Help: its topic; else when not usable: part of the error
+    };
+    const Case cases[] = {
+        {{"SCAN", "JUNK.TEMP"}, true, Verb::Scan, ""},
+        {{"Startup", "DISABLE", "hkcu-run:Tool"}, true, Verb::StartupSwitch, ""},
+        {{"services", "SET", "Spooler", "Disabled", "--JSON"}, true, Verb::ServicesSet, ""},
+        {{"-?"}, true, Verb::Help, ""},
+        {{"/?"}, true, Verb::Help, ""},
+        {{"-H"}, true, Verb::Help, ""},
+        {{"/HELP"}, true, Verb::Help, ""},
+        {{"--Help"}, true, Verb::Help, ""},
+        {{"help"}, true, Verb::Help, ""},
+        {{"help", "Scan"}, true, Verb::Help, "scan"},
+        {{"help", "sweep"}, false, Verb::Help, "unknown command: sweep"},
+        {{"scan", "--help"}, true, Verb::Help, "scan"},
+        {{"startup", "disable", "/?"}, true, Verb::Help, "startup"},
+        {{"clean", "-?"}, true, Verb::Help, "clean"},
+        {{"--version"}, true, Verb::Version, ""},
+        {{"--VERSION", "x"}, false, Verb::Help, "too many"},
+        {{"version", "--json"}, true, Verb::Version, ""},
+        {{"version", "2"}, false, Verb::Help, "too many"},
+        {{"clean", "junk.temp", "--wait", "30"}, true, Verb::Clean, ""},
+        {{"clean", "junk.temp", "--wait"}, false, Verb::Help, "--wait takes"},
+        {{"clean", "junk.temp", "--wait", "-1"}, false, Verb::Help, "--wait takes"},
+        {{"clean", "junk.temp", "--wait", "86401"}, false, Verb::Help, "--wait takes"},
+        {{"scan", "--Min-Bytes", "1048576"}, true, Verb::Scan, ""},
+        {{"scan", "--min-bytes", "1MB"}, false, Verb::Help, "--min-bytes takes"},
+        {{"clean", "junk.temp", "--min-bytes", "1"}, false, Verb::Help, "unknown option"},
+    };
+    for (const Case& c : cases) {
+        const std::string shown = c.arguments[0] + (c.arguments.size() > 1 ? " " + c.arguments[1] : "");
+        const cli::Parsed parsed = cli::ParseArguments(c.arguments);
+        ASSERT_EQ(parsed.usable, c.usable) << shown << " " << parsed.error;
+        if (!c.usable) {
+            EXPECT_NE(parsed.error.find(c.topicOrError), std::string::npos) << shown << ": " << parsed.error;
+            continue;
+        }
+        EXPECT_EQ(parsed.command.verb, c.verb) << shown;
+        if (c.verb == Verb::Help) EXPECT_EQ(parsed.command.helpTopic, c.topicOrError) << shown;
+    }
+    // Operands keep their letters: a service, a path, a startup name.
+    EXPECT_EQ(cli::ParseArguments({"services", "SET", "Spooler", "Disabled"}).command.words,
+              (std::vector<std::string>{"Spooler", "Disabled"}));
+    EXPECT_EQ(cli::ParseArguments({"clean", "junk.temp", "--WAIT", "30"}).command.waitSeconds, 30u);
+    EXPECT_EQ(cli::ParseArguments({"scan", "--min-bytes", "1048576"}).command.minBytes, 1048576u);
+    EXPECT_TRUE(cli::ParseArguments({"version", "--json"}).command.json);
+    // One verb's help: its own lines and the exit codes, not the others'.
+    const std::string scanHelp = cli::HelpFor("scan");
+    EXPECT_NE(scanHelp.find("--min-bytes"), std::string::npos);
+    EXPECT_NE(scanHelp.find("--all-users"), std::string::npos);
+    EXPECT_NE(scanHelp.find("Exit codes"), std::string::npos);
+    EXPECT_EQ(scanHelp.find("keep add"), std::string::npos);
+    EXPECT_NE(cli::HelpFor("startup").find("hkcu-run:NAME"), std::string::npos);
+}
+
+TEST(CliExitCode, OutcomesCombineIntoOneCode) {
+    struct Case {
+        cli::RunTally tally;
+        int code;
+        const char* what;
+    };
+    const Case cases[] = {
+        {{.parts = 2}, cli::kDone, "all done"},
+        {{}, cli::kDone, "nothing asked for (a list)"},
+        {{.parts = 2, .failed = 1}, cli::kSomeLeft, "a file could not be removed"},
+        {{.parts = 2, .refused = 1}, cli::kSomeLeft, "one of two not permitted"},
+        {{.parts = 2, .refused = 2}, cli::kNotPermitted, "none permitted"},
+        {{.parts = 2, .refused = 2, .failed = 1, .stopped = true}, cli::kNotPermitted, "none permitted, stopped"},
+        {{.parts = 1, .stopped = true}, cli::kSomeLeft, "stopped by Ctrl+C"},
+        {{.parts = 3, .keepListLost = true}, cli::kNotPermitted, "the keep list went unreadable"},
+        {{.parts = 3, .failed = 5, .keepListLost = true}, cli::kNotPermitted, "keep list over failures"},
+        {{.parts = 1, .overThreshold = true}, cli::kSomeLeft, "a scan found more than its threshold"},
+        {{.parts = 1, .refused = 1, .overThreshold = true}, cli::kNotPermitted, "refused is no finding"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(cli::CombinedExitCode(c.tally), c.code) << c.what;
+}
+
 std::vector<std::string> Ids(const std::vector<cli::CategoryId>& categories) {
     std::vector<std::string> ids;
     for (const cli::CategoryId& category : categories) ids.push_back(category.id);
@@ -103,7 +188,10 @@ TEST(CliCategories, IdsGroupsAndAllSelectEachCategoryOnceInTableOrder) {
         {{"junk.temp", "registry"}, 0, {}, "registry"},
         {{"jun.*"}, 0, {}, "jun.*"},
         {{".*"}, 0, {}, ".*"},
-        {{"JUNK.TEMP"}, 0, {}, "JUNK.TEMP"},
+        {{"JUNK.TEMP"}, 1, {"junk.temp"}, ""},
+        {{"Registry.*"}, 7, {"registry.firewall"}, ""},
+        {{"ALL"}, 20, {"junk.temp"}, ""},
+        {{"JUNK.TEM"}, 0, {}, "JUNK.TEM"},
     };
     for (const Case& c : cases) {
         std::string unknown;

@@ -174,23 +174,28 @@ TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
 
 // A file in use stays and counts as failed, not removed; the bytes are those
 // the clean freed.
-TEST(Orvane, AFileInUseCountsAsFailedAndFreesNothing) {
+// A file in use is normal on a live machine: it stays, counted as in use,
+// and the clean is done (exit 0), not failed.
+TEST(Orvane, AFileInUseIsCountedInUseNotFailedAndFreesNothing) {
     const SeededTemp temp;
     const Orvane orvane;
     const Result scan = orvane(L"scan --json junk.temp");
     const cJSON* found = CategoryOf(scan, "junk.temp");
     ASSERT_TRUE(found) << scan.out;
-    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, 0, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
     const Result run = orvane(L"clean --json junk.temp");
-    EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
     const cJSON* category = CategoryOf(run, "junk.temp");
     ASSERT_TRUE(category) << run.out;
-    EXPECT_EQ(NumberOf(category, "failed"), 1);
+    EXPECT_EQ(NumberOf(category, "inUse"), 1);
+    EXPECT_EQ(NumberOf(category, "inUseBytes"), 12);
+    EXPECT_EQ(NumberOf(category, "failed"), 0);
     EXPECT_EQ(NumberOf(category, "removed"), NumberOf(found, "count") - 1);
     EXPECT_EQ(NumberOf(category, "bytes"), NumberOf(found, "bytes") - 12);
     EXPECT_EQ(NumberOf(run.json.get(), "bytes"), NumberOf(category, "bytes"));
+    EXPECT_EQ(NumberOf(run.json.get(), "inUse"), 1);
     EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
     EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
 }
@@ -624,7 +629,9 @@ TEST(Orvane, TheFirstStartMovesAnEarlierInstallIntoTheStores) {
     const Result second = orvane(L"undo list --json");
     EXPECT_EQ(second.exitCode, 0u);
     EXPECT_EQ(second.err, "");
-    EXPECT_EQ(second.out, first.out);
+    // The same changes (the frame's times are each run's own).
+    ASSERT_TRUE(first.json && second.json) << second.out;
+    EXPECT_EQ(engine::PrintJson(*Item(second.json.get(), "changes")), engine::PrintJson(*Item(first.json.get(), "changes")));
     EXPECT_EQ(testsupport::FilesIn(orvane.Folder().Path()), files);
 
     // The earlier version's registry clean gives back what it removed.
@@ -846,6 +853,159 @@ TEST(Orvane, AnotherAccountsChangeAndAForeignBackupAreNotRestored) {
     EXPECT_TRUE(keyThere());
     for (const db::Store store : db::kStores) db::Database(store).Close();
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QoForeignEmpty");
+}
+
+// Standard output holds exactly one JSON document: nothing before or after.
+engine::Json OneDocument(const std::string& out) {
+    std::string text = out;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const char* end = nullptr;
+    engine::Json document(cJSON_ParseWithOpts(text.c_str(), &end, true));
+    return document;
+}
+
+// Whatever ends a run with --json, a collector reads one document with the
+// frame, and its exitCode is the process's.
+TEST(Orvane, EveryEndWithJsonIsOneFramedDocumentWithTheExitCode) {
+    const SeededTemp temp;
+    const Orvane orvane;
+    const common::UniqueKernelHandle standard = testsupport::UnelevatedToken();
+    struct Case {
+        const char* what;
+        std::wstring arguments;
+        std::function<Result()> run;
+        DWORD exitCode;
+    };
+    core::OperationLock held;
+    const Case cases[] = {
+        {"usage error", L"clean --json", nullptr, 2},
+        {"unknown id", L"clean junk.nothing --JSON", nullptr, 2},
+        {"unknown verb", L"sweep --json", nullptr, 2},
+        {"busy", L"clean junk.temp --json",
+         [&] {
+             EXPECT_TRUE(held.Take(0));
+             Result run = orvane(L"clean junk.temp --json");
+             held.Release();
+             return run;
+         },
+         3},
+        {"not permitted", L"clean junk.prefetch --json",
+         [&] {
+             if (!standard) return Result{};
+             return orvane(L"clean junk.prefetch --json", standard.get());
+         },
+         4},
+        {"exception", L"scan junk.temp --json",
+         [&] { return orvane.Run(orvane.Program(), L"scan junk.temp --json", "throw:orvane-run"); }, 1},
+        {"done", L"version --json", nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.exitCode == 4 && !standard) {
+            ADD_FAILURE() << "no token without elevation: the not-permitted row cannot run";
+            continue;
+        }
+        const Result run = c.run ? c.run() : orvane(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+        const engine::Json document = OneDocument(run.out);
+        ASSERT_TRUE(document) << run.out;
+        const cJSON* root = document.get();
+        EXPECT_EQ(NumberOf(root, "schemaVersion"), 1);
+        EXPECT_FALSE(TextOf(root, "version").empty());
+        EXPECT_FALSE(TextOf(root, "computer").empty());
+        EXPECT_EQ(TextOf(Item(root, "account"), "sid").rfind("S-1-", 0), 0u) << run.out;
+        EXPECT_TRUE(cJSON_IsBool(Item(root, "elevated")));
+        EXPECT_EQ(TextOf(root, "startedUtc").back(), 'Z');
+        EXPECT_EQ(TextOf(root, "endedUtc").back(), 'Z');
+        EXPECT_EQ(NumberOf(root, "exitCode"), static_cast<double>(run.exitCode));
+        EXPECT_STREQ(cJSON_GetArrayItem(root, cJSON_GetArraySize(root) - 1)->string, "exitCode");
+        if (run.exitCode != 0) {
+            EXPECT_FALSE(TextOf(root, "error").empty()) << run.out;
+        }
+    }
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+}
+
+// A clean's categories have the same keys whatever came of them.
+TEST(Orvane, EveryCategoryOfACleanHasTheSameKeys) {
+    const common::UniqueKernelHandle standard = testsupport::UnelevatedToken();
+    if (!standard) GTEST_SKIP() << "no token without elevation to refuse a machine-wide category";
+    const SeededTemp temp;
+    const Orvane orvane;
+    const Result run = orvane(L"clean junk.temp junk.prefetch --json", standard.get());
+    EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
+    const cJSON* cleaned = CategoryOf(run, "junk.temp");
+    const cJSON* refused = CategoryOf(run, "junk.prefetch");
+    ASSERT_TRUE(cleaned && refused) << run.out;
+    EXPECT_TRUE(cJSON_IsNull(Item(cleaned, "refusal")));
+    EXPECT_FALSE(TextOf(refused, "refusal").empty());
+    std::vector<std::string> keys, refusedKeys;
+    for (const cJSON* member = cleaned->child; member; member = member->next) keys.push_back(member->string);
+    for (const cJSON* member = refused->child; member; member = member->next) refusedKeys.push_back(member->string);
+    EXPECT_EQ(keys, refusedKeys);
+}
+
+// The forms of the platform, run as a script runs them.
+TEST(Orvane, HelpAndVersionFormsAnswerOnStandardOutput) {
+    const SeededTemp temp;
+    const Orvane orvane;
+    struct Case {
+        const wchar_t* arguments;
+        const char* shows;
+    };
+    const Case cases[] = {
+        {L"-?", "Exit codes"},          {L"/?", "Exit codes"},       {L"-h", "keep add"},
+        {L"--HELP", "keep add"},        {L"help scan", "--min-bytes"}, {L"SCAN --help", "--min-bytes"},
+        {L"--version", "orvane 1."},    {L"Version", "orvane 1."},
+    };
+    for (const Case& c : cases) {
+        const Result run = orvane(c.arguments);
+        EXPECT_EQ(run.exitCode, 0u) << engine::Utf8FromWide(c.arguments) << run.err;
+        EXPECT_NE(run.out.find(c.shows), std::string::npos) << engine::Utf8FromWide(c.arguments) << run.out;
+    }
+    const Result version = orvane(L"version --json");
+    EXPECT_EQ(TextOf(version.json.get(), "version").rfind("1.", 0), 0u) << version.out;
+    // Letter case does not matter for verbs, ids and options.
+    const Result scan = orvane(L"SCAN JUNK.TEMP --Json --Min-Bytes 1");
+    EXPECT_EQ(scan.exitCode, 1u) << scan.out << scan.err;  // more than 1 byte found
+    EXPECT_TRUE(CategoryOf(scan, "junk.temp")) << scan.out;
+    EXPECT_EQ(orvane(L"scan junk.temp --min-bytes 1000000000").exitCode, 0u);
+}
+
+// With --wait, a run waits for the lock's holder to let go instead of
+// answering busy. The holder lets go once the run says it waits.
+TEST(Orvane, WaitTakesTheLockWhenItsHolderLetsGo) {
+    const SeededTemp temp;
+    const Orvane orvane;
+    core::OperationLock held;
+    ASSERT_TRUE(held.Take(0));
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    ASSERT_TRUE(CreatePipe(&outRead, &outWrite, &inherit, 0) && CreatePipe(&errRead, &errWrite, &inherit, 0));
+    const common::UniqueKernelHandle outReader(outRead), errReader(errRead);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    const common::UniqueKernelHandle child =
+        testsupport::StartChild(L"\"" + orvane.Program() + L"\" clean junk.temp --wait 86400 --json",
+                                {nullptr, outWrite, errWrite, orvane.Folder().Path(), nullptr, nullptr});
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    ASSERT_TRUE(child);
+    std::string err;
+    char buffer[512];
+    DWORD read = 0;
+    while (err.find("waiting") == std::string::npos && ReadFile(errRead, buffer, sizeof buffer, &read, nullptr) && read)
+        err.append(buffer, read);
+    ASSERT_NE(err.find("waiting"), std::string::npos) << err;
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));  // nothing done while it waits
+    held.Release();
+    std::string out;
+    while (ReadFile(outRead, buffer, sizeof buffer, &read, nullptr) && read) out.append(buffer, read);
+    WaitForSingleObject(child.get(), INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << out;
+    EXPECT_FALSE(Exists(temp.Folder() / L"old.tmp"));
 }
 
 }  // namespace
