@@ -161,7 +161,12 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "window, keep again what must stay, then confirm.", "Confirm",
         "The database could not be read. It was set aside, and a new one was made with what could still be read of it:",
         "Kept items recovered: #", "Kept startup entries recovered: #", "Undo records recovered: #",
-        "(not all could be read)"];
+        "(not all could be read)",
+        // Restores the account may not make, and what the organisation's policy sets.
+        "This change was made by another account: only that account can undo it.",
+        "Undoing this change needs an administrator.",
+        "Its backup is not in the program's Backups folder, so it is not read.",
+        "Set by your organisation"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
