@@ -21,6 +21,16 @@ const started = [];
 // Runs a copy of build/bin/PROGRAM from the folder $QO_WORK/NAME; the child
 // has `exited` (a Promise of the exit code), `line(n)` (a Promise of the
 // line it prints n-th, from 0) and `firstLine` (line 0).
+// Removes the program's data stores from the prefix (the machine's and every
+// account's), so that a page's test starts from what it makes itself and not
+// from what an earlier file's program left there. Only while no program runs.
+export function removeStores() {
+    fs.rmSync(path.join(drive, "ProgramData", "Quillmark", "Orvane"), { recursive: true, force: true });
+    const users = path.join(drive, "users");
+    for (const user of fs.readdirSync(users))
+        fs.rmSync(path.join(users, user, "AppData", "Local", "Quillmark", "Orvane"), { recursive: true, force: true });
+}
+
 export function startProgram(name, program, args = []) {
     const folder = path.join(env.QO_WORK, name);
     fs.mkdirSync(folder, { recursive: true });

@@ -6,7 +6,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import fs from "node:fs";
 import path from "node:path";
-import { temp, LONG, startProgram, stopPrograms, within, openBrowser, openPage, lookAt, wine, quietly } from "./harness.mjs";
+import { temp, LONG, startProgram, stopPrograms, within, openBrowser, openPage, lookAt, wine, quietly, removeStores } from "./harness.mjs";
 
 let browser;
 let page;
@@ -20,6 +20,7 @@ const TILE = "#JunkScanLi2 > .postion-div:nth-child(1)";
 const POLICY = "HKLM\\SOFTWARE\\Policies\\Quillmark";
 
 before(async () => {
+    removeStores();
     fs.rmSync(seeded, { recursive: true, force: true });
     const program = startProgram("keep", "QuillmarkOrvane.exe", ["--headless"]);
     const address = await within(program.firstLine, 60000, "page address");
@@ -104,13 +105,19 @@ test("the category's clean leaves the kept file", async () => {
     await expectShown("#AllHome");
 });
 
-test("the undo window shows the keep list and takes an item off it", async () => {
+// The undo window opened from the menu, with its keep list of one row.
+async function openKeepListOfOne() {
     await page.click("#MenuButton");
     await page.click("#UndoMenu");
     const undo = page.frameLocator("iframe[name='undo_html']");
     await expectShown("#KeepItems tr", 10000, undo);
     const rows = undo.locator("#KeepItems tr");
     assert.equal(await rows.count(), 1);
+    return { undo, rows };
+}
+
+test("the undo window shows the keep list and takes an item off it", async () => {
+    const { undo, rows } = await openKeepListOfOne();
     assert.match(await text(".KeepText", rows.first()), /^C:\\windows\\temp\\qo-e2e-keep\\kept\.tmp$/i);
     await expectHidden("#KeepEmpty", 10000, undo);
     await shoot("keep-list");
@@ -132,12 +139,7 @@ test("the undo window shows the keep list and takes an item off it", async () =>
 test("the undo window shows the organisation's keep entry without a remove button", async () => {
     wine("reg", "add", `${POLICY}\\Orvane\\KeepList`, "/v", "Org", "/t", "REG_SZ", "/d", "C:\\QoOrgKept", "/f");
     try {
-        await page.click("#MenuButton");
-        await page.click("#UndoMenu");
-        const undo = page.frameLocator("iframe[name='undo_html']");
-        await expectShown("#KeepItems tr", 10000, undo);
-        const rows = undo.locator("#KeepItems tr");
-        assert.equal(await rows.count(), 1);
+        const { undo, rows } = await openKeepListOfOne();
         assert.equal(await text(".KeepText", rows.first()), "C:\\QoOrgKept");
         assert.match(await text("td:nth-child(2)", rows.first()), /Set by your organisation/);
         assert.equal(await rows.first().locator("button").count(), 0);

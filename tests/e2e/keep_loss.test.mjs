@@ -5,7 +5,7 @@ import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import fs from "node:fs";
 import path from "node:path";
-import { env, drive, startProgram, stopPrograms, within, openBrowser, openPage, lookAt } from "./harness.mjs";
+import { env, drive, startProgram, stopPrograms, within, openBrowser, openPage, lookAt, removeStores } from "./harness.mjs";
 
 let browser;
 let page;
@@ -14,6 +14,7 @@ const POPUP = "iframe[name='PopupWindows_html']";
 const junkClean = () => page.evaluate(() => view.RepairChoose(SelectionText([[1, 0]]), 32));
 
 before(async () => {
+    removeStores();
     const folder = path.join(env.QO_WORK, "keep-loss");
     fs.rmSync(folder, { recursive: true, force: true });
     fs.mkdirSync(folder, { recursive: true });

@@ -6,7 +6,7 @@ import assert from "node:assert/strict";
 import fs from "node:fs";
 import path from "node:path";
 import { spawnSync } from "node:child_process";
-import { env, quietly, serviceStartType, startProgram, stopPrograms, wine, within, openBrowser, openPage, lookAt } from "./harness.mjs";
+import { env, quietly, serviceStartType, startProgram, stopPrograms, wine, within, openBrowser, openPage, lookAt, removeStores } from "./harness.mjs";
 
 let browser;
 let page;
@@ -47,6 +47,7 @@ function keyExists() {
 }
 
 before(async () => {
+    removeStores();
     quietly("reg", "delete", KEY, "/f");
     quietly("sc", "delete", SERVICE);
     fs.rmSync(folder, { recursive: true, force: true });
