@@ -10,6 +10,7 @@
 #include "core/data_stores.h"
 #include "common/handles.h"
 #include "support/child_process.h"
+#include "support/fresh_stores.h"
 
 namespace testsupport {
 
@@ -42,24 +43,14 @@ std::vector<wchar_t> ChildEnvironment(const std::string& crashAt) {
 }  // namespace
 
 void RemoveStores() {
-    for (const KNOWNFOLDERID& root : {FOLDERID_ProgramData, FOLDERID_LocalAppData}) {
-        wchar_t* path = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(root, 0, nullptr, &path))) {
-            std::error_code ignored;
-            std::filesystem::remove_all(std::filesystem::path(path) / L"Quillmark" / L"Orvane", ignored);
-        }
-        CoTaskMemFree(path);
+    for (const std::wstring& store : {MachineStorePath(), UserStorePath()}) {
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(store), ignored);
     }
 }
 
 std::wstring StoreDatabase(db::Store store) {
-    wchar_t* path = nullptr;
-    std::wstring file;
-    if (SUCCEEDED(SHGetKnownFolderPath(store == db::Store::Machine ? FOLDERID_ProgramData : FOLDERID_LocalAppData, 0,
-                                       nullptr, &path)))
-        file = std::wstring(path) + L"\\Quillmark\\Orvane\\mydatabase.db";
-    CoTaskMemFree(path);
-    return file;
+    return (store == db::Store::Machine ? MachineStorePath() : UserStorePath()) + L"\\mydatabase.db";
 }
 
 bool OpenPrefixStores(const std::wstring& account) {
