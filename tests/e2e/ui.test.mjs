@@ -276,7 +276,7 @@ test("the registry page: scan, one entry shown as one item, clean with a backup"
     assert.equal(await page.locator("#Regedit_ScanLi3 > .postion-div").count(), 7);
     const software = "#Regedit_ScanLi3 > .postion-div:nth-child(3)";
     assert.equal(await text(`${software} .center`), "Invalid app information");
-    assert.match(await text(`${software} .FileNumb`), /^1\s+entries$/);
+    assert.match(await text(`${software} .FileNumb`), /^1\s+entry$/);
     assert.equal(await text("#errorZ3"), "1");
     assert.equal(await text("#ItemNoS3"), "item");
     // The category's own clean, from its detail window.
