@@ -9,10 +9,13 @@ namespace app {
 
 engine::Value GetChangeJournal(core::BridgeArgs) {
     engine::Value list = engine::Value::Array();
-    for (const suite::Change& change : suite::ListChanges())
+    for (const suite::Change& change : suite::ListChanges()) {
+        engine::Value subject = engine::Value::Array();
+        for (const std::wstring& text : change.subject) subject.Append(text);
         list.Append(engine::Value::Array({engine::WideFromUtf8(change.id), engine::WideFromUtf8(change.kind),
                                           change.when, change.what, static_cast<int>(change.entries), change.restored,
-                                          change.backupGone}));
+                                          change.backupGone, subject}));
+    }
     return list;
 }
 

@@ -6,7 +6,8 @@
 namespace app {
 
 // The changes that can be undone, newest first: [id, kind, when, what,
-// entries, restored, backup gone] each.
+// entries, restored, backup gone, subject (the texts the window's words
+// name)] each.
 engine::Value GetChangeJournal(core::BridgeArgs args);
 
 // Restores the change `args[0]` (its id): [status, entries restored, entries

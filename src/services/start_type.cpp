@@ -62,6 +62,16 @@ std::optional<int> ReadServiceStartType(const std::wstring& serviceName) {
     return config->startType;
 }
 
+std::wstring ServiceDisplayName(const std::wstring& serviceName) {
+    const common::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return serviceName;
+    // 256 characters hold any display name (the manager's own limit).
+    wchar_t name[257] = {};
+    DWORD size = 257;
+    if (!GetServiceDisplayNameW(manager.get(), serviceName.c_str(), name, &size) || name[0] == L'\0') return serviceName;
+    return name;
+}
+
 bool ChangeServiceStartType(int startType, const std::wstring& serviceName) {
     if (!IsApplicableStartType(startType)) return false;
     const common::UniqueService manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));

@@ -38,6 +38,10 @@ struct ServiceConfig {
 std::optional<ServiceConfig> ReadServiceConfig(const std::wstring& serviceName);
 std::optional<int> ReadServiceStartType(const std::wstring& serviceName);
 
+// The name the service manager shows for the service ("Print Spooler" for
+// "Spooler"); its key name when the service is gone or cannot be read.
+std::wstring ServiceDisplayName(const std::wstring& serviceName);
+
 // Gives the service with key name `serviceName` exactly `startType` (one of
 // the applicable ones): the start type, and for 2 and 10 the delayed
 // setting. False, with the service as it was, when that cannot be done.

@@ -18,6 +18,7 @@
 #include "engine/shell_launch.h"
 #include "registry/registry_restore.h"
 #include "services/service_change.h"
+#include "services/start_type.h"
 #include "startup/startup_journal.h"
 
 namespace suite {
@@ -192,30 +193,32 @@ void AppendChanges(db::Store store, std::vector<Change>& changes) {
         // counted its entries still has its backup, which holds every entry
         // it may have removed: it stays listed.
         if (row.entries == 0 && gone) continue;
-        changes.push_back(
-            {IdOf(kRegistry, store, row.id), "registry", LocalTime(row.stamp), row.backup, row.entries, row.restored, gone});
+        changes.push_back({IdOf(kRegistry, store, row.id), "registry", LocalTime(row.stamp), row.backup, {},
+                           row.entries, row.restored, gone});
     }
     std::vector<db::ServiceOperationRow> records;
     if (store == db::Store::Machine) database.ReadServiceOperations(records);
     // Oldest first as read: reversed, so that changes made within one second
     // still list newest first.
     for (auto record = records.rbegin(); record != records.rend(); ++record) {
+        const std::wstring name = common::FromAnsi(record->servrName);
+        const std::wstring before = std::to_wstring(record->oldStatus);
+        const std::wstring after = std::to_wstring(record->newStatus);
         changes.push_back({IdOf(kService, store, record->id), "service", ServiceLogTime(record->data, record->time),
-                           common::FromAnsi(record->servrName) + L" " + std::to_wstring(record->oldStatus) + L" -> " +
-                               std::to_wstring(record->newStatus),
+                           name + L" " + before + L" -> " + after, {services::ServiceDisplayName(name), before, after},
                            1, record->restored, false});
     }
     std::vector<db::StartupSwitchRow> switches;
     database.ReadStartupSwitches(switches);
     for (const db::StartupSwitchRow& row : switches)
         changes.push_back({IdOf(kStartup, store, row.id), row.item.bStatus != 0 ? "startup-off" : "startup-on",
-                           LocalTime(row.stamp), EntryName(row.item), 1, row.restored, false});
+                           LocalTime(row.stamp), EntryName(row.item), {EntryName(row.item)}, 1, row.restored, false});
     std::vector<db::DownloadMoveRow> moves;
     database.ReadDownloadMoves(moves);
     for (const db::DownloadMoveRow& row : moves)
         changes.push_back({IdOf(kDownloads, store, row.id), "downloads", LocalTime(row.stamp),
-                           FolderBefore(row) + L" -> " + row.target, static_cast<std::int64_t>(row.settings.size()),
-                           row.restored, false});
+                           FolderBefore(row) + L" -> " + row.target, {FolderBefore(row), row.target},
+                           static_cast<std::int64_t>(row.settings.size()), row.restored, false});
 }
 
 }  // namespace

@@ -31,6 +31,11 @@ struct Change {
     // The backup file, the service and its types, the startup entry, or
     // the Downloads folder before and after
     std::wstring what;
+    // What the undo window names when it says what changed: nothing for a
+    // registry clean (its entries are counted); the service's display name
+    // and its start types before and after (codes as text); the startup
+    // entry's name; the Downloads folder before and after.
+    std::vector<std::wstring> subject;
     std::int64_t entries = 0;
     bool restored = false;
     bool backupGone = false;  // a registry clean whose backup file is gone

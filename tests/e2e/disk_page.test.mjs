@@ -154,7 +154,7 @@ test("the page opens from the System Disk tile with the drive's letter, sizes an
     await shoot("disk-cleanup");
 });
 
-test("Release cleans, runs the bar up to 100 and back to the new usage, and says Cleanup done!", async (t) => {
+test("Release cleans, runs the bar up to 100 and back to the new usage, and says the cleanup is complete", async (t) => {
     // Every value the bar takes, and every note.
     await page.evaluate(() => {
         window.seen = { bar: [], notes: [] };
@@ -165,9 +165,9 @@ test("Release cleans, runs the bar up to 100 and back to the new usage, and says
     });
     const started = Date.now();
     await page.click("#DiskStartScan");
-    await closeTips("Cleanup done!");
-    t.diagnostic(`Release: Cleanup done! after ${Date.now() - started} ms`);
-    assert.equal(await text("#CleanSize"), "Cleanup done!");
+    await closeTips("Cleanup complete.");
+    t.diagnostic(`Release: cleanup complete after ${Date.now() - started} ms`);
+    assert.equal(await text("#CleanSize"), "Cleanup complete.");
     const { bar, notes } = await page.evaluate(() => ({ ...window.seen, bar: [...window.seen.bar, $id("ProgressID").value] }));
     assert.equal(notes[0], "Cleaning up...");
     const top = bar.indexOf(100);
@@ -224,7 +224,7 @@ test("the check marks: the root's goes to every entry, an entry's makes the root
 
 test("Move refuses a missing target and one the native side cannot use", async () => {
     await page.click("#Disk4Move");
-    await closeTips("Choose a migration path!");
+    await closeTips("Choose a folder to move to.");
     // The dialog cancelled: nothing changes.
     await chooseTarget(null);
     assert.equal(await shown("MigrationPath").inputValue(), "");
@@ -232,7 +232,7 @@ test("Move refuses a missing target and one the native side cannot use", async (
     await chooseTarget("file:///Q:/Moved");
     assert.equal(await shown("MigrationPath").inputValue(), "Q:/Moved");
     await page.click("#Disk4Move");
-    await closeTips("Invalid path address!");
+    await closeTips("That location isn't valid.");
     assert.equal(await text(".disk-postion"), "0%");
 });
 
@@ -243,7 +243,7 @@ test("a move of the selected entries reaches 100%, and Yes asks for the restart"
     assert.equal(await text("#CopySizeMB"), "5.93 KB");
     await expectShown("#button-bar button", 10000, box());
     assert.equal(await text(".tips-text", box()),
-        "Your changes have been saved! Are you sure you want to restart your computer to apply the changes?");
+        "Your changes have been saved. Restart your PC now to apply them?");
     assert.deepEqual(await box().locator("#button-bar button").allTextContents(), ["No", "Yes"]);
     await expectNoOverflow();
     await shoot("restart-question");
@@ -285,7 +285,7 @@ test("a move that cannot place every file is taken back, shows the counts in gre
     await expectShown("#ReminderWindows", 10000, popup());
     const paragraphs = popup().locator("#WindowsTipsText p");
     assert.deepEqual(await paragraphs.allTextContents(),
-        ["Number of files successfully migrated: 0.", "Number of files that cannot be migrated: 3."]);
+        ["Files moved: 0.", "Files that couldn't be moved: 3."]);
     const colours = await popup().locator("#WindowsTipsText p span").evaluateAll((spans) => spans.map((span) => getComputedStyle(span).color));
     assert.deepEqual(colours, ["rgb(34, 203, 100)", "rgb(255, 0, 0)"]);
     await expectNoOverflow(page.frames().find((frame) => frame.url().includes("PopupWindows.html")));
@@ -329,14 +329,14 @@ async function answerCalls(answers) {
 test("unreadable answers show the failure texts and leave the page as it was", async () => {
     await page.click("#RetHome");
     const cases = [
-        [{ GetDiskSize: [{ t: "undefined" }] }, "Failed to retrieve disk data!"],
-        [{ GetDiskSize: [["C:", "200", "100"]] }, "Data exception!"],
-        [{ GetDiskSize: [["C:", "0", "0"]] }, "Data exception!"],
+        [{ GetDiskSize: [{ t: "undefined" }] }, "Couldn't read the drive's information."],
+        [{ GetDiskSize: [["C:", "200", "100"]] }, "The drive's information isn't valid."],
+        [{ GetDiskSize: [["C:", "0", "0"]] }, "The drive's information isn't valid."],
     ];
     for (const [answers, note] of cases) {
         await answerCalls(answers);
         await page.click("#SystemDisk");
-        await closeTips("Failed to retrieve disk data!");
+        await closeTips("Couldn't read the drive's information.");
         await page.unroute("**/call");
         assert.equal(await page.evaluate(() => $id("CleanSize").textContent), note);
         await expectShown("#AllHome");
@@ -346,7 +346,7 @@ test("unreadable answers show the failure texts and leave the page as it was", a
     for (const folders of [["{not json"], [{ t: "undefined" }], ['[{"first":"Win10DownloadDir","second":"C:"}]']]) {
         await answerCalls({ GetDownloadDir: folders });
         await page.click("#SystemDisk");
-        await closeTips("Invalid download path!");
+        await closeTips("The Downloads folder's location isn't valid.");
         await page.unroute("**/call");
         await expectShown("#tabs4_Disk");
         assert.equal(await text("#DiskPath"), "Drive");
@@ -373,12 +373,12 @@ test("a download folder unreadable after a move's result waits for that result, 
     await expectShown("#ReminderWindows", 10000, popup());
     // A file already at the target: the move is taken back whole.
     assert.deepEqual(await popup().locator("#WindowsTipsText p").allTextContents(),
-        ["Number of files successfully migrated: 0.", "Number of files that cannot be migrated: 2."]);
+        ["Files moved: 0.", "Files that couldn't be moved: 2."]);
     await page.waitForFunction(() => $id("DiskPath").textContent === "Drive");
     assert.equal(await page.locator("iframe[name='PopupWindows_html']").count(), 1);
     await popup().locator("#CopyError").click();
     await expectShown("#HomeTipsText", 10000, popup());
-    assert.equal(await text("#HomeTipsText", popup()), "Invalid download path!");
+    assert.equal(await text("#HomeTipsText", popup()), "The Downloads folder's location isn't valid.");
     assert.equal(await page.evaluate(() => view.rootDisabled), true);
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");

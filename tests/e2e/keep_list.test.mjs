@@ -141,7 +141,7 @@ test("the undo window shows the organisation's keep entry without a remove butto
     try {
         const { undo, rows } = await openKeepListOfOne();
         assert.equal(await text(".KeepText", rows.first()), "C:\\QoOrgKept");
-        assert.match(await text("td:nth-child(2)", rows.first()), /Set by your organisation/);
+        assert.match(await text("td:nth-child(2)", rows.first()), /Managed by your organization/);
         assert.equal(await rows.first().locator("button").count(), 0);
         await expectHidden("#KeepEmpty", 10000, undo);
         await shoot("keep-list-policy");

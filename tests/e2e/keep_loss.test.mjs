@@ -36,10 +36,10 @@ after(async () => {
 test("the start tells the keep list's loss; cleaning waits for Confirm", async () => {
     await expectShown("#KeepLostUI", 10000, popup());
     const told = await text("#KeepLostText", popup());
-    assert.match(told, /^The database could not be read\./);
+    assert.match(told, /^The database couldn't be read\./);
     assert.match(told, /mydatabase\.unreadable-[0-9-]+\.db/);
-    assert.match(told, /Kept items recovered: 0 \(not all could be read\)/);
-    assert.match(told, /The keep list was lost with the damaged database, so nothing is deleted\./);
+    assert.match(told, /Kept items recovered: 0 \(some couldn't be read\)/);
+    assert.match(told, /The list of kept items was lost with the damaged database, so nothing was deleted\./);
     // All of it in view, nothing to scroll to.
     const fits = await page.frame({ name: "PopupWindows_html" }).evaluate(() => {
         const notice = document.querySelector("#KeepLostText .keep-notice");
@@ -54,7 +54,7 @@ test("the start tells the keep list's loss; cleaning waits for Confirm", async (
     assert.equal(await junkClean(), -5);
     await page.evaluate(() => StartRefusedWindow(-5));
     await expectShown("#KeepLostUI", 10000, popup());
-    assert.doesNotMatch(await text("#KeepLostText", popup()), /could not be read\./);
+    assert.doesNotMatch(await text("#KeepLostText", popup()), /couldn't be read\./);
     await popup().locator("#KeepLostConfirm").click();
     await expectHidden(POPUP);
 

@@ -102,7 +102,7 @@ test("the startup page switches the Run entry and the shortcut off and on and re
         assert.equal(await state(), seeded);
         await row().locator("button.resgiter-button").click();
         assert.equal(await text(".startup-state", row()), "Disabled");
-        assert.equal(await text("button", row()), "Enabled");
+        assert.equal(await text("button", row()), "Enable");
         assert.equal(await state(), off);
         await row().locator("button.button-text2").click();
         assert.equal(await text(".startup-state", row()), "Enabled");
@@ -168,7 +168,7 @@ test("a switch that fails says so, and the row keeps the state read back", async
     });
     await startupRow(SHORTCUT).locator("button.resgiter-button").click();
     await expectShown("#HomeTipsText", 10000, popup());
-    assert.equal(await text("#HomeTipsText", popup()), "Fail to edit!");
+    assert.equal(await text("#HomeTipsText", popup()), "Couldn't make the change");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
     await page.unroute("**/call");
@@ -216,14 +216,14 @@ test("a service is switched off and on from its button, and the service manager 
     assert.ok(listed > 15, `only ${listed} services`);
     assert.ok(await rowsInPage() <= 14, `${await rowsInPage()} rows in the page`);
     const beta = await serviceRow("QoE2eBeta");
-    assert.equal(await text(".EnabledInt", beta), "Disable");
-    assert.equal(await beta.locator(".TdAmend").textContent(), "Enable ");
+    assert.equal(await text(".EnabledInt", beta), "Disabled");
+    assert.equal(await beta.locator(".TdAmend").textContent(), "Enable");
 
     let alpha = await serviceRow("QoE2eAlpha");
     assert.equal(await text("span[name='FileName']", alpha), "QoE2e Alpha");
     assert.equal(await text(".EnabledInt", alpha), "Manual");
     assert.equal(serviceStartType("QoE2eAlpha"), 3);
-    const steps = [["Disable", "Disable", "Enable ", 4], ["Enable ", "Automatic", "Disable", 2]];
+    const steps = [["Disable", "Disabled", "Enable", 4], ["Enable", "Automatic", "Disable", 2]];
     for (const [pressed, state, button, type] of steps) {
         alpha = await serviceRow("QoE2eAlpha");
         assert.equal(await alpha.locator(".TdAmend").textContent(), pressed);
@@ -250,7 +250,7 @@ test("the service log shows both changes; Restore keeps a type set since and Fin
     const rows = log.locator("#SystemItemLog tr");
     assert.equal(await rows.count(), 2);
     assert.deepEqual(await rows.locator("td[name='FileName']").allTextContents(), ["QoE2e Alpha", "QoE2e Alpha"]);
-    assert.deepEqual(await rows.locator(".EnabledInt").allTextContents(), ["Manual", "Disable"]);
+    assert.deepEqual(await rows.locator(".EnabledInt").allTextContents(), ["Manual", "Disabled"]);
     assert.match(await text(".Suggest", rows.first()), /^\d\d\/\d\d\/\d{4} \d\d:\d\d:\d\d$/);
     assert.equal(await text(".TdAmend", rows.first()), "Restore");
     await expectNoOverflow(logFrame());
@@ -268,12 +268,12 @@ test("the service log shows both changes; Restore keeps a type set since and Fin
     // Automatic since: Restore keeps Automatic, says so, and the record is done.
     await rows.first().locator(".TdAmend").click();
     await expectShown("#SevicerAlterUI", 10000, log);
-    assert.equal(await text("#SevicerTipsServe", log), "Its start type was changed since and is kept as it is.");
+    assert.equal(await text("#SevicerTipsServe", log), "Its startup type has changed since then, so it was left as it is.");
     await log.locator("#SevicerYES").click();
     await expectHidden("#SevicerAlterUI", 10000, log);
     assert.equal(serviceStartType("QoE2eAlpha"), 2);
     assert.equal(await text("#TotalRecord", log), "1");
-    assert.deepEqual(await rows.locator(".EnabledInt").allTextContents(), ["Disable"]);
+    assert.deepEqual(await rows.locator(".EnabledInt").allTextContents(), ["Disabled"]);
 
     await log.locator("#SevicerFinish").click();
     await expectHidden("iframe[name='SevicerLog_html']");
@@ -296,7 +296,7 @@ test("once the last record is restored the log is empty, and the page says there
     await expectHidden("iframe[name='SevicerLog_html']");
     await page.click("#ServiceLogPopup");
     await expectShown("#HomeTipsText", 10000, popup());
-    assert.equal(await text("#HomeTipsText", popup()), "No operation service startup log was found!");
+    assert.equal(await text("#HomeTipsText", popup()), "No service changes have been made yet.");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
 });
@@ -374,13 +374,13 @@ test("after a switch and after the log window the order stays, and only its head
     assert.deepEqual(await looks(), ["bottom", "bottom", "bottom"]);
 });
 
-test("a change that cannot be made shows Fail to edit! and why until YES", async () => {
+test("a change that cannot be made says it could not be made and why, until Yes", async () => {
     const gone = await serviceRow("QoE2eGone");
     wine("sc", "delete", "QoE2eGone");
     await gone.locator(".TdAmend").click();
     await expectShown("#AlterUI");
-    assert.equal(await text("#TipsServeH"), "Fail to edit!");
-    assert.equal(await text("#TipsServe"), "The service cannot be read.");
+    assert.equal(await text("#TipsServeH"), "Couldn't make the change");
+    assert.equal(await text("#TipsServe"), "The service can't be read.");
     await expectShown("#AlterYES_2");
     for (const id of ["#AlterYES", "#AlterNo", "#CloseExit"]) await expectHidden(id);
     assert.equal(await page.evaluate(() => $id("UIHome").inert), true);
@@ -392,7 +392,7 @@ test("a change that cannot be made shows Fail to edit! and why until YES", async
     // Without a service list the page says so.
     await page.evaluate(() => SystemItemService(undefined));
     await expectShown("#HomeTipsText", 10000, popup());
-    assert.equal(await text("#HomeTipsText", popup()), "Service list retrieval failed!");
+    assert.equal(await text("#HomeTipsText", popup()), "Couldn't get the list of services.");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
 });

@@ -42,7 +42,7 @@ after(async () => {
 test("the loading screen gives way to the home tiles with the health display", async () => {
     assert.equal(await page.evaluate(() => window.loadingScreenAtReady), true);
     await expectHidden("#ReadyLoad", 10000);
-    assert.equal(await text("#HomeWarn"), "You have not made an overall scanning!");
+    assert.equal(await text("#HomeWarn"), "You haven't scanned this PC yet");
     assert.match(await shown("homeRow").getAttribute("class"), /blueYellow/);
     for (const id of ["Scanning_Home", "Scanning_Home2", "Scanning_Home3", "SystemDisk", "BootOptimize", "SystemService"])
         await expectShown("#" + id);
@@ -58,7 +58,7 @@ test("the loading screen gives way to the home tiles with the health display", a
     assert.equal(await shown("UpgradeImg").isVisible(), false);
     await page.click("#Upgrade_Home");
     await expectShown("#UpgradeUI", 10000, popup());
-    assert.match(await text("#UpgradeSoftware", popup()), /^The update check failed\.\s*current version/);
+    assert.match(await text("#UpgradeSoftware", popup()), /^Couldn't check for updates\.\s*current version/);
     assert.doesNotMatch(await text("#UpgradeSoftware", popup()), /Latest version/);
     assert.equal(await page.evaluate(() => view.rootDisabled), true);
     await popup().locator("#UpgradeCancel").click();
@@ -91,7 +91,7 @@ test("the junk page: Cancel stops the scan, and Clean without a selection is ref
     assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 0);
     await page.click("#HomeStops_Clean2");
     await expectShown("#HomeTipsText", 10000, popup());
-    assert.equal(await text("#HomeTipsText", popup()), "No need to clean up!");
+    assert.equal(await text("#HomeTipsText", popup()), "Nothing needs to be cleaned up.");
     assert.equal(await page.evaluate(() => view.rootDisabled), true);
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
@@ -115,13 +115,13 @@ test("Scan All: progress, then the registry and junk tiles with their counters",
     assert.ok(await registryCount(1) >= 2);
     assert.ok(await registryCount(2) >= 2);
     assert.ok(await registryCount(6) >= 1);
-    assert.match(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .FileNumb"), /^\d+\s+Article$/);
-    assert.equal(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .center"), "Invalid MUI Cache");
+    assert.match(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .FileNumb"), /^\d+\s+entries$/);
+    assert.equal(await text("#Regedit_ScanLi > .postion-div:nth-child(2) .center"), "Invalid MUI cache entries");
     assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .FileNumb"), "6.00 KB");
-    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .center"), "WINDOWS Read-ahead File");
+    assert.equal(await text("#Junk_Scan > .postion-div:nth-child(7) .center"), "Windows prefetch files");
     const total = await page.evaluate(() => REGErrorNum.reduce((sum, n) => sum + n, 0));
     assert.equal(await text("#errorZ"), String(total));
-    assert.equal(await text("#ItemNoS"), "items.");
+    assert.equal(await text("#ItemNoS"), "items");
     const categories = await page.locator("#Regedit_ScanLi .item-mb:not(.clean-flase)").count();
     assert.equal(await text("#errorH"), String(categories));
     await expectNoOverflow();
@@ -134,9 +134,9 @@ test("the detail window pages through the temporary files 50 at a time", async (
     const count = await page.evaluate(() => pageErrorNum[0]);
     assert.ok(count > 100);
     assert.equal(await text("#PAGE", detail()), String(Math.floor((count + 49) / 50)));
-    assert.equal(await text("#ItemName", detail()), "Temporary Files");
-    assert.equal(await text("#FileName", detail()), "Junk File Cleaning");
-    assert.equal(await text("#ErrorID", detail()), `${count}  Items`);
+    assert.equal(await text("#ItemName", detail()), "Temporary files");
+    assert.equal(await text("#FileName", detail()), "Junk file cleanup");
+    assert.equal(await text("#ErrorID", detail()), `${count}  items`);
     assert.equal(await detail().locator("#pathDL dl").count(), 50);
     assert.ok(await detail().locator("#PREV").isDisabled());
     assert.equal(await text("#pathDL dl:first-child .col-number", detail()), "1");
@@ -177,7 +177,7 @@ test("the one-click clean: a partial selection, refusals while it runs, Complete
     // Exit while the clean runs asks first; Cancel keeps the program.
     await page.click("#ToSystemTray");
     await expectShown("#ExitUI", 10000, popup());
-    assert.equal(await text("#ExitUI .popup-text", popup()), "Do you really want to exit?");
+    assert.equal(await text("#ExitUI .popup-text", popup()), "Are you sure you want to exit?");
     await popup().locator("#ExitNo").click();
     await expectHidden("iframe[name='PopupWindows_html']");
 
@@ -187,19 +187,19 @@ test("the one-click clean: a partial selection, refusals while it runs, Complete
     assert.ok(await shown("Scan_Clean").isVisible(), "the clean ended too soon: seed more bulk files");
     await detail().locator("#SingleClean").click();
     await expectShown("#HomeTipsText", 10000, popup());
-    assert.equal(await text("#HomeTipsText", popup()), "Operations are in progress, please wait...");
+    assert.equal(await text("#HomeTipsText", popup()), "Another task is running. Try again when it's finished.");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
     await detail().locator("#CloseDetail").click();
     await expectHidden("iframe[name='window_html']");
 
     await expectShown("#Scan_CleanEnd", LONG);
-    assert.equal(await text("#Scan_CleanEnd .finish-title"), "Completed!");
+    assert.equal(await text("#Scan_CleanEnd .finish-title"), "Cleanup complete");
     await expectHidden(".home-2_1");
     // The held file could not go: its row, with the count and size.
     await expectShown("#Li_NoDelete");
     assert.equal(await text("#no_deleteZ"), "1");
-    assert.equal(await text("#JunkNoS0"), "item.");
+    assert.equal(await text("#JunkNoS0"), "item");
     assert.equal(await text("#no_deleteS"), "4.22 KB");
     assert.equal(await text("#NoFile"), "4.22 KB");
     assert.ok(fs.existsSync(path.join(temp, "qo-e2e", "held.tmp")));
@@ -216,7 +216,7 @@ test("the one-click clean: a partial selection, refusals while it runs, Complete
     // The files that failed to delete, in their detail window.
     await page.click("#NodeleteTab");
     await expectShown("#pathDL dl", 10000, detail());
-    assert.equal(await text("#ItemName", detail()), "File unable to delete");
+    assert.equal(await text("#ItemName", detail()), "Files that couldn't be deleted");
     assert.match(await text("#pathDL dl dt", detail()), /held\.tmp$/);
     assert.ok(await detail().locator("#SingleClean").isDisabled());
     await detail().locator("#CloseDetail").click();
@@ -230,10 +230,10 @@ test("OK returns to the home tiles with the new health verdict", async () => {
     await expectShown("#AllHome");
     await expectHidden("#tabs1_Home");
     const verdict = await text("#HomeWarn");
-    assert.match(verdict, /^Computer Health Status: (Excellent|Medium|Poor)$/);
-    const expectedClass = { Excellent: "imgUrl", Medium: "blueGreen", Poor: "blueYellow" }[verdict.split(": ")[1]];
+    assert.match(verdict, /^PC health: (Excellent|Fair|Poor)$/);
+    const expectedClass = { Excellent: "imgUrl", Fair: "blueGreen", Poor: "blueYellow" }[verdict.split(": ")[1]];
     assert.match(await shown("homeRow").getAttribute("class"), new RegExp(expectedClass));
-    assert.match(await text("#HomeElapsed"), /^Since Last Scan: \d+ Minutes?$/);
+    assert.match(await text("#HomeElapsed"), /^Time since last scan: \d+ minutes?$/);
 });
 
 test("the junk page: scan, check boxes drive the Clean buttons, clean, the undeletable row", async () => {
@@ -241,7 +241,7 @@ test("the junk page: scan, check boxes drive the Clean buttons, clean, the undel
     await expectShown("#HomeScanEnd2", LONG);
     assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 13);
     const tile = (n) => `#JunkScanLi2 > .postion-div:nth-child(${n + 1})`;
-    assert.equal(await text(`${tile(12)} .center`), "Error Report");
+    assert.equal(await text(`${tile(12)} .center`), "Windows error reports");
     assert.equal(await text(`${tile(12)} .FileNumb`), "700.00 B");
     // Clearing every box greys and disables both Clean buttons; one box enables them.
     await page.click("#SelectAll_Junk2");
@@ -275,10 +275,10 @@ test("the registry page: scan, one entry shown as one item, clean with a backup"
     await expectShown("#HomeScanEnd3", LONG);
     assert.equal(await page.locator("#Regedit_ScanLi3 > .postion-div").count(), 7);
     const software = "#Regedit_ScanLi3 > .postion-div:nth-child(3)";
-    assert.equal(await text(`${software} .center`), "Invalid Software Information");
-    assert.match(await text(`${software} .FileNumb`), /^1\s+Article$/);
+    assert.equal(await text(`${software} .center`), "Invalid app information");
+    assert.match(await text(`${software} .FileNumb`), /^1\s+entry$/);
     assert.equal(await text("#errorZ3"), "1");
-    assert.equal(await text("#ItemNoS3"), "item.");
+    assert.equal(await text("#ItemNoS3"), "item");
     // The category's own clean, from its detail window.
     await page.locator(`${software} .main-item`).click();
     await expectShown("#pathDL dl", 10000, detail());
@@ -286,13 +286,13 @@ test("the registry page: scan, one entry shown as one item, clean with a backup"
     assert.equal(await detail().locator(".dl-head > span").count(), 2);
     await detail().locator("#SingleClean").click();
     await expectShown("#CleanOK", LONG, detail());
-    assert.equal(await text("#PopupTxet", detail()), "Clean up completed!");
+    assert.equal(await text("#PopupTxet", detail()), "Cleanup complete.");
     assert.equal(await detail().locator("#pathDL dl").count(), 0);
     assert.ok(await detail().locator("#SingleClean").isDisabled());
     await detail().locator("#CleanOK").click();
     await expectHidden("iframe[name='window_html']");
     assert.throws(() => wine("reg", "query", "HKCU\\Software\\QoE2eLater"));
-    assert.match(await text(`${software} .FileNumb`), /^0\s+Article$/);
+    assert.match(await text(`${software} .FileNumb`), /^0\s+entries$/);
     assert.match(await page.locator(`${software} .item-mb`).getAttribute("class"), /clean-flase/);
     // The page's clean then finds nothing left and completes.
     await page.click("#HomeEnd_Clean3");
@@ -313,30 +313,42 @@ test("the message box answers the pressed button; Yes and No show No first", asy
     const box = page.frameLocator("iframe[name='msgbox_htm']");
     await expectShown("#button-bar button", 10000, box);
     assert.deepEqual(await box.locator("#button-bar button").allTextContents(), ["No", "Yes"]);
-    assert.equal(await text("#caption", box), "Tips");
+    assert.equal(await text("#caption", box), "Quillmark Orvane");
     await box.locator("#yes").click();
     assert.equal(await answer, 4);
 });
 
-test("with the stored language zh the popups speak Chinese and the main window stays English", async () => {
+test("with the stored language zh every window speaks Chinese, the main window and the message boxes too", async () => {
     await page.evaluate(() => view.SetShowLanguage("zh"));
     await page.reload();
     await expectHidden("#ReadyLoad", 10000);
     assert.equal(await page.evaluate(() => self.language), "zh");
+    // The main window: its root's language, its texts and its buttons' titles.
+    assert.equal(await page.getAttribute("html", "lang"), "zh");
+    assert.equal(await text("#HomeWarn"), "电脑健康状况：优秀");
+    assert.equal(await text("#Scanning_Home"), "全面扫描");
+    assert.equal(await text("#BootOptimize"), "启动应用");
+    assert.equal(await text("#UndoMenu"), "撤销更改");
+    assert.equal(await page.getAttribute("#MyMinimize", "title"), "最小化");
+    await page.click("#BootOptimize");
+    await expectShown("#BOOKoptimize");
+    assert.deepEqual((await page.locator("#BOOKoptimize th").allTextContents()).map((t) => t.trim()).filter(Boolean),
+        ["名称", "发布者", "状态", "启动类型"]);
+    await page.click("#RetHome");
+    await expectShown("#AllHome");
+    await shoot("chinese-home");
     // The Tips popup the system disk page shows when its figures cannot be read.
     await page.evaluate(() => TipsWindow("Failed to retrieve disk data!"));
     await expectShown("#ReminderHome", 10000, popup());
     assert.equal(await text("#ReminderHome .popup-head label", popup()), "提示");
-    assert.equal(await text("#HomeTipsText", popup()), "获取磁盘数据失败！");
-    assert.equal(await text("#OKendHome", popup()), "完成");
-    assert.equal(await text("#HomeWarn"), "Computer Health Status: Excellent");
+    assert.equal(await text("#HomeTipsText", popup()), "无法读取驱动器信息。");
+    assert.equal(await text("#OKendHome", popup()), "确定");
     await expectNoOverflow();
     await shoot("chinese-popup");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
-    // A text without a translation stays as written.
     await page.evaluate(() => HomeTipsWindow());
-    assert.equal(await text("#HomeTipsText", popup()), "Operations are in progress, please wait...");
+    assert.equal(await text("#HomeTipsText", popup()), "另一项任务正在运行。请在其完成后重试。");
     await popup().locator("#CloseHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");
     await page.click("#MenuButton");
@@ -347,6 +359,16 @@ test("with the stored language zh the popups speak Chinese and the main window s
     await expectNoOverflow();
     await popup().locator("#AboutOK").click();
     await expectHidden("iframe[name='PopupWindows_html']");
+    // The message box: its caption, its text and its buttons.
+    const answer = page.evaluate(() => MessageBox(DEF_TXT.TIP, RESTART_QUESTION, E_ButtonID.BTN_YES | E_ButtonID.BTN_NO));
+    const box = page.frameLocator("iframe[name='msgbox_htm']");
+    await expectShown("#button-bar button", 10000, box);
+    assert.equal(await text("#caption", box), "提示");
+    assert.equal(await text("#content", box), "更改已保存。是否立即重启电脑以应用这些更改？");
+    assert.deepEqual(await box.locator("#button-bar button").allTextContents(), ["否", "是"]);
+    await shoot("chinese-message-box");
+    await box.locator("#no").click();
+    assert.equal(await answer, 8);
     // The detail window too, with the file that failed to delete.
     await page.evaluate(() => OpenUndeletableDetails());
     await expectShown("#pathDL dl", 10000, detail());
@@ -363,8 +385,8 @@ test("a second instance says the program is already running and ends", async () 
     const second = startProgram("second", "QuillmarkOrvane.exe", ["--headless"]);
     const other = await openPage(browser, await within(second.firstLine, 60000, "second page address"));
     await other.locator(".qo-msgbox-content").waitFor({ timeout: 10000 });
-    assert.equal(await other.locator(".qo-msgbox-caption").textContent(), "Tips");
-    assert.equal(await other.locator(".qo-msgbox-content").textContent(), "The program is already running!");
+    assert.equal(await other.locator(".qo-msgbox-caption").textContent(), "Quillmark Orvane");
+    assert.equal(await other.locator(".qo-msgbox-content").textContent(), "Quillmark Orvane is already running.");
     // OK closes the view; the program answers that before it ends, so the
     // click returns whenever the program ends.
     await other.locator(".qo-msgbox button").click();

@@ -128,7 +128,7 @@ function table(file) {
     return { text, entries: lang.Lang.evaluate(text), lang };
 }
 
-test("the Chinese table translates all 182 keys; of a key written twice the later row wins", () => {
+test("the Chinese table translates all 182 keys, each written once", () => {
     assert.equal(new Set(CHINESE_KEYS).size, 182);
     const { text, entries } = table("tis/zh.tis");
     for (const key of CHINESE_KEYS) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
@@ -166,15 +166,23 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "This change was made by another account: only that account can undo it.",
         "Undoing this change needs an administrator.",
         "Its backup is not in the program's Backups folder, so it is not read.",
-        "Set by your organisation"];
+        "Set by your organisation",
+        // The main window's buttons and tiles, the message box's, the texts
+        // the main window showed only in English, and the undo window's words.
+        "Menu", "Minimize", "Close", "Maximize", "System Disk", "Service", "No", "Yes", "Junk File Cleaning",
+        "No new version found.", "Operations are in progress, please wait...",
+        "Your changes have been saved! Are you sure you want to restart your computer to apply the changes?",
+        "Removed # invalid registry entries", "Turned off # at startup", "Turned on # at startup", "Changed # from # to #",
+        "Moved Downloads from # to #", "Moved Downloads to #"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
-    for (const key of ["Cancel", "items.", "Item", "Clean", "File unable to delete", "OK", "Exit"]) assert.equal(rows(key), 2, key);
+    for (const key of Object.keys(entries)) assert.equal(rows(key), 1, key);
+    // As Windows writes them in Simplified Chinese.
     const telling = {
-        OK: "完成", "items.": "条", Stop: "停止清理", "Registry scan result: ": "注册表扫描  共  ",
-        "Junk file scan result:": "垃圾文件扫描   共  ", Tips: "提示", Article: "条", Articles: "条",
-        "No need to clean up!": "没有需要项清理! ",
+        OK: "确定", "items.": "项", Stop: "停止", "Registry scan result: ": "注册表问题：", "Junk file scan result:": "垃圾文件：",
+        Tips: "提示", Article: "项", Articles: "条", "No need to clean up!": "没有需要清理的项目。", Promulgator: "发布者",
+        Condition: "状态", "Starting Mode": "启动类型", Cancel: "取消", Exit: "退出",
     };
     for (const [key, value] of Object.entries(telling)) assert.equal(entries[key], value, key);
 });
@@ -251,5 +259,63 @@ test("a language the documents have no table for is shown in English", () => {
     for (const [id, shown] of cases) {
         assert.equal(main.ShownLanguage(id), shown, `main document: ${id}`);
         assert.equal(window.Lang.shown(id), shown, `window: ${id}`);
+    }
+});
+
+// The language `id` as a window loads it from its head's tables.
+function translateIn(id) {
+    const links = ["en", "zh"].map((language) => ({ getAttribute: () => language, href: `tis/${language}.tis` }));
+    const window = vm.createContext({
+        document: { querySelectorAll: () => links, documentElement: { getAttribute: () => id } },
+        XMLHttpRequest: class {
+            open(method, address) { this.address = address; }
+            send() { this.status = 200; this.responseText = fs.readFileSync(path.join(ui, this.address), "utf8"); }
+        },
+        self: {},
+        console,
+    });
+    vm.runInContext(fs.readFileSync(path.join(ui, "tis/lang-tool.tis"), "utf8"), window);
+    window.Lang.load(id);
+    return window.Lang.translate;
+}
+
+test("the English table writes as Windows does; the seed's texts stay the keys", () => {
+    const english = translateIn("en");
+    const cases = [
+        ["Promulgator", "Publisher"], ["Condition", "Status"], ["Starting Mode", "Startup type"], ["Ban Rate", "Disabled by"],
+        ["Suggest Opening", "Recommended: on"], ["Must Open", "Required"], ["Maintain the Status", "Keep as is"],
+        ["You have not made an overall scanning!", "You haven't scanned this PC yet"], ["A text of no table", "A text of no table"],
+    ];
+    for (const [key, shown] of cases) assert.equal(english(key), shown, key);
+    // Each mark takes the next value, also in a text of no table; a value's own "#" stays.
+    assert.equal(english("Changed # from # to #", ["Qo #1", "a", "b"]), "Changed Qo #1 from a to b");
+    assert.equal(english("# of #", [1, 2]), "1 of 2");
+});
+
+test("the undo window says what changed in words, in English and in Chinese", () => {
+    const page = load("tis/globalname.tis", "tis/resdef.tis", "tis/undo.tis");
+    const english = translateIn("en");
+    const chinese = translateIn("zh");
+    const downloads = "C:\\Users\\ann\\Downloads";
+    const cases = [
+        ["registry", [], 12, "C:\\b\\r.reg", "Removed 12 invalid registry entries", "已删除 12 个无效的注册表项"],
+        ["registry", [], 1, "C:\\b\\r.reg", "Removed 1 invalid registry entry", "已删除 1 个无效的注册表项"],
+        ["startup-off", ["OneDrive"], 1, "OneDrive", "Turned off OneDrive at startup", "已关闭 OneDrive 的开机启动"],
+        ["startup-on", ["OneDrive"], 1, "OneDrive", "Turned on OneDrive at startup", "已开启 OneDrive 的开机启动"],
+        ["service", ["Print Spooler", "2", "3"], 1, "Spooler 2 -> 3", "Changed Print Spooler from Automatic to Manual",
+            "已将 Print Spooler 从“自动”更改为“手动”"],
+        ["service", ["Qo #1", "10", "4"], 1, "Qo 10 -> 4", "Changed Qo #1 from Automatic (Delayed Start) to Disabled",
+            "已将 Qo #1 从“自动(延迟启动)”更改为“已禁用”"],
+        ["service", ["Qo", "7", "4"], 1, "Qo 7 -> 4", "Changed Qo from 7 to Disabled", "已将 Qo 从“7”更改为“已禁用”"],
+        ["downloads", [downloads, "D:\\Downloads"], 3, "", `Moved Downloads from ${downloads} to D:\\Downloads`,
+            `已将“下载”文件夹从 ${downloads} 移到 D:\\Downloads`],
+        ["downloads", ["", "D:\\Downloads"], 3, "", "Moved Downloads to D:\\Downloads", "已将“下载”文件夹移到 D:\\Downloads"],
+        // What the window cannot put in words shows the journal's text.
+        ["service", ["Qo"], 1, "Qo 2 -> 3", "Qo 2 -> 3", "Qo 2 -> 3"],
+        ["later-kind", undefined, 0, "x -> y", "x -> y", "x -> y"],
+    ];
+    for (const [kind, subject, entries, what, inEnglish, inChinese] of cases) {
+        assert.equal(page.ChangeWords(kind, subject, entries, what, english), inEnglish, `${kind} ${subject}`);
+        assert.equal(page.ChangeWords(kind, subject, entries, what, chinese), inChinese, `${kind} ${subject}`);
     }
 });

@@ -22,7 +22,7 @@ test("a service record labels its start type, its button, its advice and its ban
         [[10, 0, 0], "<label>Automatic(Delayed start)</label>", "<label>Disable</label>", "<label>Maintain the Status</label>", "--"],
         [[2, 1, 35], "<label>Automatic</label>", "<label>Disable</label>", "<label>Must Open</label>", "35%"],
         [[3, 2, 100], "<label>Manual</label>", "<label>Disable</label>", "<label>Suggest Opening</label>", "100%"],
-        [[4, 3, 5], "<label>Disable</label>", "<label>Enable </label>", "<label>Suggest Disabling</label>", "5%"],
+        [[4, 3, 5], "<label>Disabled</label>", "<label>Enable </label>", "<label>Suggest Disabling</label>", "5%"],
         [[0, 4, 0], "", "", "", "--"],
         [[1, 0, 0], "", "", "<label>Maintain the Status</label>", "--"],
         [[5, -1, 0], "", "", "", "--"],
@@ -36,7 +36,7 @@ test("a service record labels its start type, its button, its advice and its ban
 
 test("a log record shows the type before the change in the log window's words", () => {
     const cases = [[10, "<label>Automatic(delayed start)</label>"], [2, "<label>Automatic</label>"], [3, "<label>Manual</label>"],
-        [4, "<label>Disable</label>"], [0, ""], [1, ""]];
+        [4, "<label>Disabled</label>"], [0, ""], [1, ""]];
     for (const [before, state] of cases) {
         const entry = ["Print Spooler", "Spooler", "C:\\spoolsv.exe", 4, 12, "Prints.", before, 4, "07/03/2021 09:05:03"];
         assert.deepEqual(plain(context.LogRecord(entry)), {

@@ -15,7 +15,7 @@ let page;
 let program;
 let address;
 const { popup, expectShown, expectHidden, text, shoot } = lookAt(() => page);
-const ENGLISH_VERDICT = /^(You have not made an overall scanning!|Computer Health Status: (Poor|Medium|Excellent))$/;
+const ENGLISH_VERDICT = /^(You haven't scanned this PC yet|PC health: (Poor|Fair|Excellent))$/;
 
 function forgetLanguage() {
     try {
@@ -63,8 +63,8 @@ test("a stored language the documents do not have shows English, and the page st
     // A window given such a language itself shows English too.
     await page.evaluate(() => { self.language = "de"; TipsWindow("Failed to retrieve disk data!"); });
     await expectShown("#ReminderHome", 10000, popup());
-    assert.equal(await text("#ReminderHome .popup-head label", popup()), "Tips");
-    assert.equal(await text("#HomeTipsText", popup()), "Failed to retrieve disk data!");
+    assert.equal(await text("#ReminderHome .popup-head label", popup()), "Quillmark Orvane");
+    assert.equal(await text("#HomeTipsText", popup()), "Couldn't read the drive's information.");
     assert.equal(await page.frames().find((frame) => frame.url().includes("PopupWindows.html")).evaluate(() => self.language), "en");
     await popup().locator("#OKendHome").click();
     await expectHidden("iframe[name='PopupWindows_html']");

@@ -187,6 +187,8 @@ TEST_F(ServiceManager, ATypeSetSinceTheChangeIsKeptAndTheChangeSettled) {
             std::find_if(changes.begin(), changes.end(), [&](const suite::Change& listed) { return listed.id == id; });
         ASSERT_NE(change, changes.end());
         EXPECT_TRUE(change->restored);
+        // The undo window names the service as the service manager shows it.
+        EXPECT_EQ(change->subject, (std::vector<std::wstring>{kAlpha.displayName, L"3", L"4"}));
     }
 }
 

@@ -158,6 +158,7 @@ TEST(StartupJournal, TheChangeListRestoresASwitchOnce) {
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].kind, "startup-off");
     EXPECT_EQ(changes[0].what, L"Quillmark Orvane");  // the program's description
+    EXPECT_EQ(changes[0].subject, std::vector<std::wstring>{L"Quillmark Orvane"});
     // An entry of HKEY_CURRENT_USER: a row of the account's own store.
     EXPECT_EQ(changes[0].id, "startup-u" + std::to_string(Switches()[0].id));
 
