@@ -180,6 +180,54 @@ TEST(AllUsers, CleansEveryUsersProfileAndLeavesWhatIsInUseOrOutside) {
     EXPECT_NE(text.out.find("scan --all-users: "), std::string::npos);
 }
 
+// The browsers' caches of every profile, each found in that profile's own
+// AppData (Opera's in the roaming one); a browser that holds its cache in one
+// profile keeps all of it there, and the rest of every profile stays.
+TEST(AllUsers, EveryProfilesBrowserCachesGoUnlessTheBrowserHoldsThem) {
+    const TestProfile ann(L"qo-ann", 1004, false);
+    const TestProfile bob(L"qo-bob", 1005, false);
+    const std::wstring annChrome = ann.Root() + L"\\AppData\\Local\\Google\\Chrome\\User Data\\Default";
+    const std::wstring bobOpera = bob.Root() + L"\\AppData\\Roaming\\Opera Software\\Opera Stable";
+    const std::wstring bobOperaCache = bob.Root() + L"\\AppData\\Local\\Opera Software\\Opera Stable\\Cache";
+    const std::wstring bobFirefox = bob.Root() + L"\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\x.default";
+    for (const std::wstring& cache : {annChrome + L"\\Cache\\Cache_Data\\f_1", annChrome + L"\\Code Cache\\js\\index",
+                                      bobOpera + L"\\GPUCache\\data_0", bobOperaCache + L"\\Cache_Data\\f_2",
+                                      bobFirefox + L"\\cache2\\entries\\AB", bobFirefox + L"\\cache2\\entries\\CD"})
+        Put(cache, "cache");
+    for (const std::wstring& stays : {annChrome + L"\\Cookies", bobOpera + L"\\Preferences", bobOpera + L"\\Login Data",
+                                      bobFirefox + L"\\places.sqlite"})
+        Put(stays, "stays");
+    const common::UniqueFile held(CreateFileW((bobFirefox + L"\\cache2\\entries\\AB").c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+
+    const testsupport::ScratchProgram orvane;
+    const std::optional<std::wstring> own = junk::AccountProfile();
+    ASSERT_TRUE(own);
+    ASSERT_EQ(orvane(L"keep add \"" + *own + L"\"").exitCode, 0u);
+    const testsupport::ProgramRun run = orvane(L"clean --all-users --json browser.*");
+    ASSERT_TRUE(run.json) << run.out << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    const cJSON* profiles = JsonItem(run.json.get(), "profiles");
+    const cJSON* annDone = ByText(profiles, "sid", engine::Utf8FromWide(ann.Sid()));
+    const cJSON* bobDone = ByText(profiles, "sid", engine::Utf8FromWide(bob.Sid()));
+    ASSERT_TRUE(annDone && bobDone) << run.out;
+    EXPECT_EQ(JsonNumber(annDone, "removed"), 2);
+    // Bob's Opera is idle; his Firefox holds a file: both of its files stay, in use.
+    EXPECT_EQ(JsonNumber(bobDone, "removed"), 2);
+    EXPECT_EQ(JsonNumber(bobDone, "inUse"), 2);
+    EXPECT_EQ(JsonNumber(bobDone, "failed"), 0);
+    EXPECT_FALSE(Exists(annChrome + L"\\Cache\\Cache_Data\\f_1"));
+    EXPECT_FALSE(Exists(annChrome + L"\\Code Cache\\js\\index"));
+    EXPECT_FALSE(Exists(bobOpera + L"\\GPUCache\\data_0"));
+    EXPECT_FALSE(Exists(bobOperaCache + L"\\Cache_Data\\f_2"));
+    EXPECT_TRUE(Exists(bobFirefox + L"\\cache2\\entries\\AB"));
+    EXPECT_TRUE(Exists(bobFirefox + L"\\cache2\\entries\\CD"));
+    for (const std::wstring& stays : {annChrome + L"\\Cookies", bobOpera + L"\\Preferences", bobOpera + L"\\Login Data",
+                                      bobFirefox + L"\\places.sqlite"})
+        EXPECT_TRUE(Exists(stays)) << engine::Utf8FromWide(stays);
+}
+
 // Only the per-user file categories are done for all users; a registry
 // category never (another user's registry is not this program's to clean).
 TEST(AllUsers, OtherCategoriesAnswerNotPermittedWithTheReason) {

@@ -31,14 +31,12 @@ before(async () => {
     removeStores();
     fs.rmSync(chrome, { recursive: true, force: true });
     fs.rmSync(release, { force: true });
-    for (const file of CACHES) {
+    const seed = (file, content) => {
         fs.mkdirSync(path.dirname(path.join(userData, file)), { recursive: true });
-        fs.writeFileSync(path.join(userData, file), "c".repeat(1000));
-    }
-    for (const file of STAYS) {
-        fs.mkdirSync(path.dirname(path.join(userData, file)), { recursive: true });
-        fs.writeFileSync(path.join(userData, file), "s");
-    }
+        fs.writeFileSync(path.join(userData, file), content);
+    };
+    for (const file of CACHES) seed(file, "c".repeat(1000));
+    for (const file of STAYS) seed(file, "s");
     const program = startProgram("caches", "QuillmarkOrvane.exe", ["--headless"]);
     const address = await within(program.firstLine, 60000, "page address");
     browser = await openBrowser("caches-profile");
