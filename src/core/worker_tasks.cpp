@@ -119,6 +119,8 @@ void ClearZoneBits(std::uint32_t bits) { ZoneBits().fetch_and(~bits); }
 
 std::uint32_t LiveWorkerBits() { return liveBits.load(); }
 
+int LiveWorkerCount() { return liveWorkers.load(); }
+
 void RaiseStopFlag() { ++stopCount; }
 
 bool StopRequested() { return taskStops && *taskStops != stopCount.load(); }

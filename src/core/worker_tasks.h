@@ -48,6 +48,8 @@ std::atomic<std::uint32_t>& ZoneBits();
 void ClearZoneBits(std::uint32_t bits);
 // Bits of workers whose threads are still alive, whatever the busy word says.
 std::uint32_t LiveWorkerBits();
+// Worker threads still alive, detached ones (which have no bit) included.
+int LiveWorkerCount();
 
 // StopFlag: StopWorking raises it for every task running at that moment. A
 // task started later is not stopped by it, and an ending task never lowers it

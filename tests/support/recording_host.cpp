@@ -11,7 +11,7 @@ PublishedHost::~PublishedHost() { core::PublishMainWindow(nullptr); }
 
 bool WaitForWorkers() {
     for (int i = 0; i < 3000; ++i) {
-        if (core::LiveWorkerBits() == 0) return true;
+        if (core::LiveWorkerCount() == 0) return true;
         Sleep(10);
     }
     return false;

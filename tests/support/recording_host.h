@@ -52,7 +52,7 @@ public:
     ~PublishedHost() override;
 };
 
-// Waits (bounded) until no worker thread is alive.
+// Waits (bounded) until no worker thread is alive, detached ones included.
 bool WaitForWorkers();
 
 }  // namespace testsupport
