@@ -105,3 +105,17 @@ test("a browser holding its cache keeps all of it and its tile says to close it"
     for (const file of CACHES) assert.equal(fs.existsSync(path.join(userData, file)), file.endsWith(KEPT), file);
     for (const file of STAYS) assert.ok(fs.existsSync(path.join(userData, file)), file);
 });
+
+test("Scan All shows the group with the same tiles", async () => {
+    await page.click("#ReturnScan2");
+    await expectShown("#AllHome");
+    await page.click("#Scanning_Home");
+    await expectShown("#HomeScanEnd", LONG);
+    await expectShown("#li_JunkApps");
+    const homeTile = (n) => `#Junk_Scan_Apps > .postion-div:nth-child(${n})`;
+    assert.equal(await text(`${homeTile(1)} .center`), "Chrome Cache");
+    await expectShown(homeTile(1));
+    for (let n = 2; n <= 6; n += 1) await expectHidden(homeTile(n));
+    await page.click("#endReturn_Home");
+    await expectShown("#AllHome");
+});
