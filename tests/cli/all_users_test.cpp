@@ -77,6 +77,14 @@ void Put(const std::wstring& path, std::string_view content) {
     testsupport::WriteFile(path, content);
 }
 
+// Keeps the test's own profile, so that a clean for every user leaves the
+// prefix it runs in as it was.
+void KeepOwnProfile(const testsupport::ScratchProgram& orvane) {
+    const std::optional<std::wstring> own = junk::AccountProfile();
+    ASSERT_TRUE(own);
+    ASSERT_EQ(orvane(L"keep add \"" + *own + L"\"").exitCode, 0u);
+}
+
 const cJSON* ByText(const cJSON* array, const char* name, const std::string& text) {
     for (const cJSON* item = array ? array->child : nullptr; item; item = item->next)
         if (JsonText(item, name) == text) return item;
@@ -117,9 +125,7 @@ TEST(AllUsers, CleansEveryUsersProfileAndLeavesWhatIsInUseOrOutside) {
     ASSERT_TRUE(held);
 
     const testsupport::ScratchProgram orvane;
-    const std::optional<std::wstring> own = junk::AccountProfile();
-    ASSERT_TRUE(own);
-    ASSERT_EQ(orvane(L"keep add \"" + *own + L"\"").exitCode, 0u);
+    ASSERT_NO_FATAL_FAILURE(KeepOwnProfile(orvane));
 
     const testsupport::ProgramRun scan = orvane(L"scan --all-users --json junk.temp junk.recycle_bin");
     EXPECT_EQ(scan.exitCode, 0u) << scan.out << scan.err;
@@ -194,17 +200,15 @@ TEST(AllUsers, EveryProfilesBrowserCachesGoUnlessTheBrowserHoldsThem) {
                                       bobOpera + L"\\GPUCache\\data_0", bobOperaCache + L"\\Cache_Data\\f_2",
                                       bobFirefox + L"\\cache2\\entries\\AB", bobFirefox + L"\\cache2\\entries\\CD"})
         Put(cache, "cache");
-    for (const std::wstring& stays : {annChrome + L"\\Cookies", bobOpera + L"\\Preferences", bobOpera + L"\\Login Data",
-                                      bobFirefox + L"\\places.sqlite"})
-        Put(stays, "stays");
+    const std::wstring stays[] = {annChrome + L"\\Cookies", bobOpera + L"\\Preferences", bobOpera + L"\\Login Data",
+                                  bobFirefox + L"\\places.sqlite"};
+    for (const std::wstring& stay : stays) Put(stay, "stays");
     const common::UniqueFile held(CreateFileW((bobFirefox + L"\\cache2\\entries\\AB").c_str(), GENERIC_READ,
                                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
 
     const testsupport::ScratchProgram orvane;
-    const std::optional<std::wstring> own = junk::AccountProfile();
-    ASSERT_TRUE(own);
-    ASSERT_EQ(orvane(L"keep add \"" + *own + L"\"").exitCode, 0u);
+    ASSERT_NO_FATAL_FAILURE(KeepOwnProfile(orvane));
     const testsupport::ProgramRun run = orvane(L"clean --all-users --json browser.*");
     ASSERT_TRUE(run.json) << run.out << run.err;
     EXPECT_EQ(run.exitCode, 0u) << run.out;
@@ -223,9 +227,7 @@ TEST(AllUsers, EveryProfilesBrowserCachesGoUnlessTheBrowserHoldsThem) {
     EXPECT_FALSE(Exists(bobOperaCache + L"\\Cache_Data\\f_2"));
     EXPECT_TRUE(Exists(bobFirefox + L"\\cache2\\entries\\AB"));
     EXPECT_TRUE(Exists(bobFirefox + L"\\cache2\\entries\\CD"));
-    for (const std::wstring& stays : {annChrome + L"\\Cookies", bobOpera + L"\\Preferences", bobOpera + L"\\Login Data",
-                                      bobFirefox + L"\\places.sqlite"})
-        EXPECT_TRUE(Exists(stays)) << engine::Utf8FromWide(stays);
+    for (const std::wstring& stay : stays) EXPECT_TRUE(Exists(stay)) << engine::Utf8FromWide(stay);
 }
 
 // Only the per-user file categories are done for all users; a registry
