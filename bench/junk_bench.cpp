@@ -1,8 +1,10 @@
 // The junk scan and clean on a large generated tree, against bare loops of
 // the same Win32 calls in the same run; memory per collected entry; the time
-// of a detail page at the end of a long list. Prints figures only.
+// of a detail page at the end of a long list; the scan of the browsers'
+// caches against the bare enumeration of their folders. Prints figures only.
 // usage: junk_bench.exe WORK_FOLDER [FOLDERS FILES_PER_FOLDER]
 #include <windows.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <cstdio>
@@ -16,7 +18,9 @@
 #include "core/worker_tasks.h"
 #include "bench_tree.h"
 #include "db/local_database.h"
+#include "junk/app_caches.h"
 #include "junk/folder_walk.h"
+#include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_lists.h"
 #include "junk/junk_scan.h"
@@ -45,6 +49,80 @@ void operator delete(void* pointer) noexcept {
 }
 void operator delete(void* pointer, std::size_t) noexcept { operator delete(pointer); }
 
+namespace {
+
+// Three browsers with two profiles each, 20 000 cache files in all, beside
+// what stays of each profile: the scan of the three categories (profiles
+// found from each layout, every cache folder resolved and walked) against
+// the bare enumeration of the same cache folders. Best of three.
+void BrowserCacheScan(const std::wstring& work) {
+    using bench::Clock;
+    using bench::Seconds;
+    const std::wstring local = work + L"\\browsers\\Local";
+    struct Browser {
+        int category;
+        const wchar_t* profiles;
+    };
+    const Browser browsers[] = {{junk::kChromeCategory, L"\\Google\\Chrome\\User Data"},
+                                {junk::kEdgeCategory, L"\\Microsoft\\Edge\\User Data"},
+                                {junk::kFirefoxCategory, L"\\Mozilla\\Firefox\\Profiles"}};
+    const wchar_t* const chromiumCaches[] = {L"Cache\\Cache_Data", L"Code Cache\\js", L"GPUCache"};
+    const wchar_t* const firefoxCaches[] = {L"cache2\\entries", L"startupCache"};
+    constexpr int kFiles = 20000;
+    std::vector<std::wstring> folders;
+    for (const Browser& browser : browsers) {
+        const bool firefox = browser.category == junk::kFirefoxCategory;
+        for (const wchar_t* profile : firefox ? std::vector<const wchar_t*>{L"a1.default", L"b2.work"}
+                                              : std::vector<const wchar_t*>{L"Default", L"Profile 1"}) {
+            const std::wstring base = local + browser.profiles + L"\\" + profile;
+            bench::MakeTree(base + L"\\Local Storage", 1, 20);  // stays: not walked
+            if (firefox)
+                for (const wchar_t* cache : firefoxCaches) folders.push_back(base + L"\\" + cache);
+            else
+                for (const wchar_t* cache : chromiumCaches) folders.push_back(base + L"\\" + cache);
+        }
+    }
+    const int perFolder = kFiles / static_cast<int>(folders.size());
+    for (const std::wstring& folder : folders) {
+        SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+        for (int i = 0; i < perFolder; ++i) {
+            const HANDLE file = CreateFileW((folder + L"\\f_" + std::to_wstring(i)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_ALWAYS, 0, nullptr);
+            CloseHandle(file);
+        }
+    }
+    junk::CategorySources sources;
+    sources.variable = [](const wchar_t*) { return std::wstring(); };
+    sources.expand = [](const std::wstring& path) { return path; };
+    sources.localAppData = local;
+    sources.localAppDataFinal = junk::FinalPathOf(local).value_or(local);
+    double bare = 1e9, scan = 1e9;
+    std::size_t found = 0, listed = 0;
+    for (int round = 0; round < 3; ++round) {
+        Clock::time_point start = Clock::now();
+        found = 0;
+        for (const std::wstring& folder : folders) found += bench::Enumerate(folder, nullptr, nullptr);
+        bare = std::min(bare, Seconds(start));
+        junk::ResetJunkLists();
+        start = Clock::now();
+        for (const Browser& browser : browsers) junk::ScanJunkCategory(browser.category, sources);
+        scan = std::min(scan, Seconds(start));
+        listed = 0;
+        for (const Browser& browser : browsers) listed += junk::JunkList(browser.category).Count();
+    }
+    std::printf("browser caches (3 browsers x 2 profiles, %zu files): scan %.3f s, bare enumeration of the cache "
+                "folders %.3f s, ratio %.2f (best of 3)%s\n",
+                found, scan, bare, scan / bare, listed == found ? "" : " - the scan listed another number of files");
+    junk::ResetJunkLists();
+    std::vector<std::wstring> files, dirs;
+    bench::Enumerate(work + L"\\browsers", &files, &dirs);
+    for (const std::wstring& file : files) DeleteFileW(file.c_str());
+    for (const std::wstring& dir : dirs) RemoveDirectoryW(dir.c_str());
+    RemoveDirectoryW((work + L"\\browsers").c_str());
+}
+
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
     using bench::Clock;
     using bench::Enumerate;
@@ -64,6 +142,7 @@ int wmain(int argc, wchar_t** argv) {
     MakeTree(junkTree, folders, files);
     MakeTree(copyTree, folders, files);
     std::printf("tree: %d folders x %d files, twice, made in %.1f s\n", folders, files, Seconds(start));
+    BrowserCacheScan(work);
 
     Enumerate(junkTree, nullptr, nullptr);  // warm both the same way
     double bare = 1e9, scan = 1e9;

@@ -64,16 +64,16 @@ cJSON* ProfileObject(const junk::UserProfile& profile) {
     return object;
 }
 
-// One share of one category (a profile's, the machine's) walked by `walk`,
-// and deleted when cleaning.
+// One share of category `category` (a profile's, the machine's) walked by
+// `walk`, and deleted when cleaning.
 template <typename Walk>
-Figures RunShare(Walk walk, bool clean) {
+Figures RunShare(int category, Walk walk, bool clean) {
     junk::JunkFileList list, emptyFolders;
     Figures figures;
     if (!walk(list, emptyFolders)) return figures;
     figures.found = list.Count();
     figures.foundBytes = list.Total();
-    if (clean) figures.tally = junk::CleanListedFiles(list, emptyFolders);
+    if (clean) figures.tally = junk::CleanCategoryFiles(category, list, emptyFolders);
     return figures;
 }
 
@@ -159,6 +159,7 @@ Outcome RunForAllUsers(const Command& command) {
                     break;
                 }
                 const Figures share = RunShare(
+                    category.index,
                     [&](junk::JunkFileList& list, junk::JunkFileList& emptyFolders) {
                         return junk::ScanProfileCategory(category.index, profiles[p], sources[p], list, emptyFolders);
                     },
@@ -172,6 +173,7 @@ Outcome RunForAllUsers(const Command& command) {
             // The machine's own share of it (the Windows temporary folder).
             if (!stopped && !junk::MachineFoldersOf(category.index, machineSources).empty()) {
                 const Figures share = RunShare(
+                    category.index,
                     [&](junk::JunkFileList& list, junk::JunkFileList& emptyFolders) {
                         return junk::ScanMachineShare(category.index, machineSources, list, emptyFolders);
                     },

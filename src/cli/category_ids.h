@@ -22,7 +22,7 @@ struct CategoryId {
 const std::vector<CategoryId>& AllCategories();
 
 // The categories `words` name, each once, in the table's order: an id, a
-// group ("junk.*", "registry.*") or "all", in any letter case. The first word that names
+// group ("junk.*", "browser.*", "apps.*", "registry.*") or "all", in any letter case. The first word that names
 // nothing goes to `unknown`, and the answer is empty.
 std::vector<CategoryId> SelectCategories(const std::vector<std::string>& words, std::string* unknown);
 

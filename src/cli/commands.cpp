@@ -19,6 +19,7 @@
 #include "core/keep_text.h"
 #include "core/worker_tasks.h"
 #include "engine/shell_launch.h"
+#include "junk/app_caches.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_lists.h"
@@ -60,6 +61,18 @@ Outcome Usage(std::string error) {
 }
 
 bool Permitted(const CategoryId& category) { return !category.machineWide || engine::ProcessIsElevated(); }
+
+// What the last scan or clean of a junk category learnt of its program.
+junk::CategoryState StateOf(const CategoryId& category) {
+    return category.cleaner == Cleaner::Junk ? junk::StateOf(category.index).load() : junk::CategoryState::Ready;
+}
+
+// Why a browser's cache was left whole; empty otherwise.
+std::string HeldText(const CategoryId& category) {
+    const junk::Browser* browser = category.cleaner == Cleaner::Junk ? junk::BrowserOf(category.index) : nullptr;
+    if (!browser || StateOf(category) != junk::CategoryState::Held) return {};
+    return "close " + Utf8FromWide(browser->name) + " to clean its cache";
+}
 
 // One category's scan into its cleaner's list; what it found.
 struct Found {
@@ -170,6 +183,8 @@ Outcome Scan(const Command& command) {
             cJSON* object = OutcomeObject(category, false, refusal);
             cJSON_AddNumberToObject(object, "count", 0);
             cJSON_AddNumberToObject(object, "bytes", 0);
+            cJSON_AddBoolToObject(object, "installed", false);
+            cJSON_AddBoolToObject(object, "held", false);
             if (command.details) cJSON_AddArrayToObject(object, "items");
             cJSON_AddItemToArray(categories, object);
             outcome.lines.push_back(std::string(category.id) + "  not permitted (" + refusal + ")");
@@ -178,14 +193,20 @@ Outcome Scan(const Command& command) {
         const Found found = ScanCategory(category, sources);
         total.count += found.count;
         total.bytes += found.bytes;
-        // Scanned: "permitted" tells whether this run could clean it.
+        // Scanned: "permitted" tells whether this run could clean it;
+        // "installed" whether its program is on the machine, "held" whether
+        // its browser runs (a clean now would leave it).
         cJSON* object = OutcomeObject(category, Permitted(category), "");
         cJSON_AddNumberToObject(object, "count", static_cast<double>(found.count));
         cJSON_AddNumberToObject(object, "bytes", static_cast<double>(found.bytes));
+        cJSON_AddBoolToObject(object, "installed", StateOf(category) != junk::CategoryState::Absent);
+        cJSON_AddBoolToObject(object, "held", StateOf(category) == junk::CategoryState::Held);
         if (command.details) cJSON_AddItemToObject(object, "items", ItemsOf(category).release());
         cJSON_AddItemToArray(categories, object);
         outcome.lines.push_back(std::string(category.id) + "  " + Number(found.count) + " items, " +
-                                Number(found.bytes) + " bytes" + (Permitted(category) ? "" : " (not permitted)"));
+                                Number(found.bytes) + " bytes" + (Permitted(category) ? "" : " (not permitted)") +
+                                (StateOf(category) == junk::CategoryState::Absent ? " (not installed)" : "") +
+                                (HeldText(category).empty() ? "" : " (" + HeldText(category) + ")"));
         if (command.details)
             for (const cJSON* item = cJSON_GetObjectItem(object, "items")->child; item; item = item->next) {
                 const cJSON* path = cJSON_GetObjectItem(item, "path");
@@ -293,10 +314,14 @@ Outcome Clean(const Command& command) {
                            Number(cleaned.freedBytes) + " bytes";
         const bool backupFailed = category.cleaner == Cleaner::Registry && !cleaned.reported &&
                                   core::KeepRefusalNow() == core::KeepRefusal::None;
+        const std::string held = HeldText(category);
         if (backupFailed)
             cJSON_AddStringToObject(object, "error", "the backup could not be written");
+        else if (!held.empty())
+            cJSON_AddStringToObject(object, "error", held.c_str());
         else
             cJSON_AddNullToObject(object, "error");
+        if (!held.empty()) line += " (" + held + ")";
         if (category.cleaner == Cleaner::Junk) cJSON_AddNullToObject(object, "backup");
         if (category.cleaner == Cleaner::Registry) {
             const std::wstring& backup = cleaned.registryBackup;

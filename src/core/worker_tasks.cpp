@@ -215,10 +215,10 @@ int ErrorReportPageBit(std::uint32_t zoneBits) {
     return 0;
 }
 
-void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category) {
+void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category, int state) {
     CallScriptFunction("SetErrorNumAndSize",
                        {engine::Value::Array({static_cast<int>(count), std::move(sizeText), group, category,
-                                              ErrorReportPageBit(ZoneBits().load())})});
+                                              ErrorReportPageBit(ZoneBits().load()), state})});
 }
 
 void LogFailure(std::string_view what, std::string_view name) noexcept {

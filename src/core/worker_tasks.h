@@ -140,9 +140,10 @@ bool CallScriptFunction(std::string_view name, std::vector<engine::Value> args);
 void BroadcastProgress(int percent);
 // The page that a SetErrorNumAndSize report belongs to: 1, 4, 2 or 0.
 int ErrorReportPageBit(std::uint32_t zoneBits);
-// SetErrorNumAndSize([count, size text, group, category, page]) for one
-// scanned category (group 0 registry, 1 junk files).
-void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category);
+// SetErrorNumAndSize([count, size text, group, category, page, state]) for
+// one scanned category (group 0 registry, 1 junk files; a junk category's
+// state as junk::CategoryState numbers it, 0 when ready).
+void ReportScannedCategory(std::size_t count, std::wstring sizeText, int group, int category, int state = 0);
 
 // Logs "<what><name> failed", with the text of the exception being handled
 // (call it from a catch block). Never throws.

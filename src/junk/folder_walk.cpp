@@ -130,6 +130,20 @@ bool ScanJunkFolder(JunkFileList& list, JunkFileList& emptyFolders, const std::w
     return walk.Run();
 }
 
+void ListSingleFile(JunkFileList& list, const std::wstring& path) {
+    const std::size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return;
+    const std::optional<std::wstring> folder = common::ResolvedFolder(path.substr(0, slash));
+    if (!folder) return;
+    std::wstring text = *folder;
+    if (text.back() != L'\\') text += L'\\';
+    WIN32_FIND_DATAW data;
+    const common::UniqueFind find(FindFirstFileW((text + path.substr(slash + 1)).c_str(), &data));
+    if (!find || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsLink(data.dwFileAttributes)) return;
+    const std::size_t length = text.size();
+    list.Add(data.cFileName, list.AddFolder(std::move(text), length), SizeOf(data));
+}
+
 bool ScanFolderByExtension(JunkFileList& list, JunkFileList& emptyFolders, const ExtensionRule& rule) {
     const std::optional<std::wstring> root = common::ResolvedFolder(rule.folder);
     if (!root) return true;

@@ -38,6 +38,11 @@ bool HasListedExtension(std::wstring_view name, const std::vector<std::wstring>&
 // mode 0 the walk gives up, answering false, once the stop flag is set.
 bool ScanJunkFolder(JunkFileList& list, JunkFileList& emptyFolders, const std::wstring& folder, int mode);
 
+// Lists the file at `path` when it is a plain file (not a folder, not a
+// link) in a folder that is not a link, under that folder's final path (the
+// folder's own text being the walk's own folder, which no clean removes).
+void ListSingleFile(JunkFileList& list, const std::wstring& path);
+
 struct ExtensionRule {
     std::wstring folder;
     std::vector<std::wstring> extensions;

@@ -1,6 +1,7 @@
 #include "junk/junk_categories.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include "core/log_file.h"
 #include "core/settings_store_values.h"
 #include "engine/wire_format.h"
+#include "junk/app_caches.h"
 #include "junk/junk_lists.h"
 
 namespace junk {
@@ -26,6 +28,21 @@ std::optional<std::wstring> ReadUserTemp() {
     DWORD type = 0;
     if (RegQueryValueExW(key.get(), L"TEMP", nullptr, &type, buffer, &size) != ERROR_SUCCESS) return std::nullopt;
     return core::TerminatedRegistryText(type, {buffer, size});
+}
+
+std::optional<std::wstring> KnownFolder(const KNOWNFOLDERID& id) {
+    PWSTR path = nullptr;
+    std::optional<std::wstring> folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path))) folder = path;
+    CoTaskMemFree(path);
+    return folder;
+}
+
+// A folder that lies inside `inside` must still lie inside `insideFinal`
+// once links are resolved.
+bool LeavesOnTheWay(const std::wstring& folder, const std::wstring& final, const std::wstring& inside,
+                    const std::wstring& insideFinal) {
+    return LiesInside(folder, inside) && !LiesInside(final, insideFinal);
 }
 
 }  // namespace
@@ -66,7 +83,7 @@ std::vector<std::wstring> AccountFolders(const std::vector<std::wstring>& folder
 }
 
 bool IsPerUserCategory(int category) {
-    return category == 0 || category == 3 || category == kRecycleBinCategory || category == 11;
+    return category == 0 || category == 3 || category == kRecycleBinCategory || category == 11 || IsAppCategory(category);
 }
 
 std::vector<std::wstring> AccountOwnFolders(int category, const CategorySources& sources) {
@@ -76,8 +93,15 @@ std::vector<std::wstring> AccountOwnFolders(int category, const CategorySources&
             return AccountFolders(
                 {sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Terminal Server Client\\Cache")}, sources);
         case 11: return AccountFolders({sources.expand(L"%USERPROFILE%\\AppData\\Local\\Microsoft\\Windows\\Explorer")}, sources);
-        default: return {};
+        default: break;
     }
+    if (!IsAppCategory(category)) return {};
+    // A browser may keep its caches in the roaming AppData too.
+    std::vector<std::wstring> inside = UsableFolders(AppCacheFolders(category, sources), sources);
+    std::erase_if(inside, [&sources](const std::wstring& folder) {
+        return !LiesInside(folder, sources.localAppData) && !LiesInside(folder, sources.roamingAppData);
+    });
+    return inside;
 }
 
 CategoryPlan PlanFor(int category, const CategorySources& sources) {
@@ -107,9 +131,20 @@ CategoryPlan PlanFor(int category, const CategorySources& sources) {
             plan.folders = {under(L"ALLUSERSPROFILE", L"\\Microsoft\\Windows\\WER\\ReportArchive"),
                             under(L"ALLUSERSPROFILE", L"\\Microsoft\\Windows\\WER\\ReportQueue")};
             break;
+        case kCrashDumpsCategory:
+            plan.folders.push_back(under(L"SYSTEMROOT", L"\\Minidump"));
+            plan.files = {under(L"SYSTEMROOT", L"\\MEMORY.DMP")};
+            break;
         default: break;
     }
     plan.folders = UsableFolders(plan.folders, sources);
+    // A file is taken as its folder would be: absolute and not protected.
+    std::erase_if(plan.files, [&sources](std::wstring& file) {
+        std::optional<std::wstring> plain = PlainFolder(file);
+        if (!plain || IsProtectedFolder(*plain, sources.protectedFolders)) return true;
+        file = std::move(*plain);
+        return false;
+    });
     return plan;
 }
 
@@ -127,8 +162,10 @@ std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders, co
         if (!resolved) continue;
         std::optional<std::wstring> plain = PlainFolder(*resolved);
         if (!plain || IsProtectedFolder(*plain, sources.protectedFolders)) continue;
-        // A link the user made on the way out of the local AppData.
-        if (LiesInside(folder, sources.localAppData) && !LiesInside(*plain, sources.localAppDataFinal)) continue;
+        // A link the user made on the way out of the local or roaming AppData.
+        if (LeavesOnTheWay(folder, *plain, sources.localAppData, sources.localAppDataFinal) ||
+            LeavesOnTheWay(folder, *plain, sources.roamingAppData, sources.roamingAppDataFinal))
+            continue;
         roots.push_back(std::move(*plain));
     }
     return DistinctFolders(roots);
@@ -144,15 +181,23 @@ CategorySources SystemSources() {
     sources.expand = [](const std::wstring& path) { return common::ExpandedEnvironmentPath(path); };
     sources.protectedFolders = SystemProtectedFolders();
     if (const std::optional<std::wstring> profile = AccountProfile()) {
-        sources.localAppData = *profile + L"\\AppData\\Local";
-        if (const std::optional<std::wstring> final = FinalPathOf(*profile))
-            sources.localAppDataFinal = *final + L"\\AppData\\Local";
+        const std::wstring windows = SystemWindowsFolder();
+        sources.localAppData = ProfileShellFolder(*profile, KnownFolder(FOLDERID_LocalAppData), windows, L"\\AppData\\Local");
+        sources.roamingAppData =
+            ProfileShellFolder(*profile, KnownFolder(FOLDERID_RoamingAppData), windows, L"\\AppData\\Roaming");
+        if (const std::optional<std::wstring> final = FinalPathOf(*profile)) {
+            sources.localAppDataFinal = *final + sources.localAppData.substr(profile->size());
+            sources.roamingAppDataFinal = *final + sources.roamingAppData.substr(profile->size());
+        }
     }
     if (const std::string refusal = ChooseUserTemp(sources).refusal; !refusal.empty()) core::LogFile::Instance().Write(refusal);
     return sources;
 }
 
 int CategoryWeight(int category) {
+    // The group "Browsers and applications" weighs 2 a category, so that all
+    // categories together stay within the score's 100 points.
+    if (IsAppCategory(category)) return 2;
     switch (category) {
         case 0: case 2: case 6: case 7: case 11: case 12: return 2;
         default: return 5;

@@ -1,7 +1,8 @@
 #pragma once
 // JunkCategory: the thirteen fixed places where Windows leaves removable
-// files. A category's index is its identity everywhere (lists, reports,
-// rows, selections); the display names live in the documents.
+// files, then the browsers' and applications' caches (junk/app_caches.h). A
+// category's index is its identity everywhere (lists, reports, rows,
+// selections); the display names live in the documents.
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ struct CategoryPlan {
     Walker walker = Walker::Folder;
     std::vector<std::wstring> folders;
     std::vector<std::wstring> extensions;  // with their leading dot
+    // Single files listed when each is a plain file in a plain folder (the
+    // machine's memory dump), as absolute paths.
+    std::vector<std::wstring> files;
 };
 
 // Where the folders come from.
@@ -33,6 +37,9 @@ struct CategorySources {
     // Empty when the profile is not known.
     std::wstring localAppData;
     std::wstring localAppDataFinal;
+    // The roaming AppData folder, the same way (a browser keeps profiles there).
+    std::wstring roamingAppData;
+    std::wstring roamingAppDataFinal;
     ProtectedFolders protectedFolders;
 };
 
@@ -67,7 +74,7 @@ bool IsPerUserCategory(int category);
 // the profile): temporary files, the remote desktop cache, the thumbnails.
 std::vector<std::wstring> AccountOwnFolders(int category, const CategorySources& sources);
 
-// The folders of category `category` (0 to 12), as UsableFolders leaves them.
+// The folders of category `category`, as UsableFolders leaves them.
 CategoryPlan PlanFor(int category, const CategorySources& sources);
 
 // The folders of category `category` that are the machine's, not the
@@ -78,11 +85,13 @@ std::vector<std::wstring> MachineFoldersOf(int category, const CategorySources& 
 // The folders the walks are given: each usable folder's final path (links
 // above it resolved; a folder that is itself a link, or missing, is left
 // out), unless that is protected or reached before. A folder inside the
-// account's local AppData must still lie inside it once links are resolved.
+// account's local (roaming) AppData must still lie inside it once links are
+// resolved.
 std::vector<std::wstring> WalkRoots(const std::vector<std::wstring>& folders, const CategorySources& sources);
 
-// The sources as this process sees them; a refused TEMP is logged with the
-// reason.
+// The sources as this process sees them: the AppData folders are the
+// known folders' answers when those lie inside the account's profile root,
+// else the default places in it. A refused TEMP is logged with the reason.
 CategorySources SystemSources();
 
 // Health points that cleaning a non-empty category earns.

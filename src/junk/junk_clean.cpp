@@ -17,6 +17,8 @@
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
+#include "junk/app_caches.h"
+#include "junk/browser_hold.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_categories.h"
 #include "junk/recycle_bin.h"
@@ -177,6 +179,16 @@ bool RecycleBinHoldsKept(const common::KeptItems& kept) {
     return std::ranges::any_of(bin, [&](const JunkFileEntry& entry) { return common::HoldsKept(kept, bin.PathOf(entry)); });
 }
 
+// Whether the browser of `category` holds the cache its scan listed; the
+// category's state tells the page.
+bool HeldByBrowser(int category, const JunkFileList& list) {
+    const Browser* browser = BrowserOf(category);
+    if (!browser || list.Empty()) return false;
+    const bool held = BrowserHoldsCache(*browser, list);
+    StateOf(category) = held ? CategoryState::Held : CategoryState::Ready;
+    return held;
+}
+
 void FinishClean(const CleanRun& run) {
     const int health = std::clamp(run.health, 0, 100);
     if (const auto left = core::LoweredWaitCleanSize(core::ReadWaitCleanSize(), run.cleanedBytes))
@@ -205,6 +217,13 @@ common::DeleteTally CleanListedFiles(const JunkFileList& list, JunkFileList& emp
 
 int RemoveEmptyFolderTree(const std::wstring& folder) { return RemoveTree(WithoutTrailingBackslash(folder)); }
 
+common::DeleteTally CleanCategoryFiles(int category, const JunkFileList& list, JunkFileList& emptyFolders) {
+    if (!HeldByBrowser(category, list)) return CleanListedFiles(list, emptyFolders);
+    common::DeleteTally held;
+    for (const JunkFileEntry& entry : list) held.Add(common::DeleteResult::InUse, entry.size);
+    return held;
+}
+
 CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
     JunkFileList& list = JunkList(category);
     CategoryCleaned done{.reported = true};
@@ -218,6 +237,9 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
         done.cleaned = list.Count();
         done.freedBytes = list.Total();
         run.cleanedBytes += list.Total();
+    } else if (HeldByBrowser(category, list)) {
+        // Left whole, with its list, for the page to say why.
+        return {.left = list.Count(), .inUse = list.Count(), .inUseBytes = list.Total()};
     } else {
         const common::DeleteTally tally = CleanListedFiles(list, EmptyFolderList(category));
         done.cleaned = tally.Cleaned();

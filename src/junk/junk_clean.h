@@ -32,11 +32,19 @@ int RemoveEmptyFolderTree(const std::wstring& folder);
 // that cannot be read stops the deletions, and so does the stop flag.
 common::DeleteTally CleanListedFiles(const JunkFileList& list, JunkFileList& emptyFolders);
 
+// CleanListedFiles for lists of category `category` of the caller's own,
+// unless the category's browser holds its cache (BrowserHoldsCache, asked
+// before anything goes): then nothing is deleted, every file counts as in
+// use and the category's state becomes Held.
+common::DeleteTally CleanCategoryFiles(int category, const JunkFileList& list, JunkFileList& emptyFolders);
+
 // Cleans junk category `category`: first the file-free folders its scan
 // listed (its EmptyFolderList), then its files (the recycle bin in one shell
 // call, unless it holds a kept item); reports what went and empties its
 // lists. Files kept since the scan stay; files that could not be deleted go
-// to the UndeletableList and count neither as cleaned nor as freed.
+// to the UndeletableList and count neither as cleaned nor as freed. A
+// browser that holds its cache keeps all of it: the category is not
+// reported as cleaned, its list stays and its state becomes Held.
 CategoryCleaned CleanJunkCategory(int category, CleanRun& run);
 
 // The clean worker, owning the parsed selection.

@@ -67,6 +67,11 @@ JunkFileList& EmptyFolderList(int category) {
     return lists.at(static_cast<std::size_t>(category));
 }
 
+std::atomic<CategoryState>& StateOf(int category) {
+    static std::array<std::atomic<CategoryState>, kJunkCategoryCount> states{};
+    return states.at(static_cast<std::size_t>(category));
+}
+
 UndeletableList& Undeletables() {
     static UndeletableList list;
     return list;

@@ -1,7 +1,9 @@
 #pragma once
-// The junk scans' findings: thirteen JunkFileLists (one per category), the
-// file-free folders each category's walks found (its EmptyFolderList) and the
+// The junk scans' findings: a JunkFileList per category, the file-free
+// folders each category's walks found (its EmptyFolderList), what each
+// category's last scan or clean learnt of its program (its state) and the
 // UndeletableList. They live for the whole process.
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -14,7 +16,10 @@
 
 namespace junk {
 
-inline constexpr int kJunkCategoryCount = 13;
+// The thirteen places where Windows leaves removable files (0 to 12), then
+// the group "Browsers and applications" (13 to 20, junk/app_caches.h).
+inline constexpr int kJunkCategoryCount = 21;
+inline constexpr int kFirstAppCategory = 13;
 // Emptied in one call to the shell, never file by file.
 inline constexpr int kRecycleBinCategory = 10;
 
@@ -109,6 +114,13 @@ void RemoveKept(JunkFileList& list, const common::KeptItems& kept);
 // of that category.
 JunkFileList& JunkList(int category);
 JunkFileList& EmptyFolderList(int category);
+
+// What the page shows of a category besides its list: Ready; Absent when its
+// program is not on the machine (the tile is not shown); Held when its
+// browser holds its cache (the tile says to close the browser, and nothing
+// of it is deleted). The numbers travel to the page.
+enum class CategoryState { Ready = 0, Absent = 1, Held = 2 };
+std::atomic<CategoryState>& StateOf(int category);
 UndeletableList& Undeletables();
 
 }  // namespace junk

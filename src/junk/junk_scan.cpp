@@ -4,6 +4,8 @@
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
+#include "junk/app_caches.h"
+#include "junk/browser_hold.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_lists.h"
 #include "junk/recycle_bin.h"
@@ -14,6 +16,7 @@ void ResetJunkLists() {
     for (int category = 0; category < kJunkCategoryCount; ++category) {
         JunkList(category).Clear();
         EmptyFolderList(category).Clear();
+        StateOf(category) = CategoryState::Ready;
     }
 }
 
@@ -26,6 +29,7 @@ bool WalkCategoryRoots(const CategoryPlan& plan, const std::vector<std::wstring>
         else
             ScanJunkFolder(list, emptyFolders, folder, kWalkAll);
     }
+    for (const std::wstring& file : plan.files) ListSingleFile(list, file);
     if (core::StopRequested()) return false;
     const auto kept = core::KeptItemsNow();
     RemoveKept(list, *kept);
@@ -36,6 +40,12 @@ bool WalkCategoryRoots(const CategoryPlan& plan, const std::vector<std::wstring>
 bool ScanJunkCategory(int category, const CategorySources& sources) {
     JunkFileList& list = JunkList(category);
     JunkFileList& emptyFolders = EmptyFolderList(category);
+    if (!CategoryPresent(category, sources)) {
+        StateOf(category) = CategoryState::Absent;
+        return true;
+    }
+    const Browser* browser = BrowserOf(category);
+    StateOf(category) = browser && ProgramRuns(browser->program) ? CategoryState::Held : CategoryState::Ready;
     const CategoryPlan plan = PlanFor(category, sources);
     if (plan.walker == Walker::RecycleBin) ScanRecycleBin(list);
     if (!WalkCategoryRoots(plan, WalkRoots(plan.folders, sources), list, emptyFolders)) return false;
@@ -49,7 +59,8 @@ void RunJunkScan() {
     for (int category = 0; category < kJunkCategoryCount; ++category) {
         if (!ScanJunkCategory(category, sources)) break;
         const JunkFileList& list = JunkList(category);
-        core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category);
+        core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category,
+                                    static_cast<int>(StateOf(category).load()));
         core::BroadcastProgress((category + 1) * 100 / kJunkCategoryCount);
     }
     std::uint64_t found = 0;

@@ -1,25 +1,27 @@
 #pragma once
-// The junk scan: the thirteen categories walked in order on a worker, each
-// reported to the page as soon as it is done.
+// The junk scan: every category walked in order on a worker, each reported
+// to the page as soon as it is done.
 #include "core/script_bridge.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_lists.h"
 
 namespace junk {
 
-// Empties the thirteen lists and their EmptyFolderLists.
+// Empties the lists and their EmptyFolderLists; every state is Ready again.
 void ResetJunkLists();
 
 // Walks each of `roots` as `plan`'s walker does (the folder walk for the
-// recycle bin's folders), then takes out of both lists what the keep list
-// keeps. False when the stop flag ended the walk.
+// recycle bin's folders) and lists the plan's single files, then takes out
+// of both lists what the keep list keeps. False when the stop flag ended the
+// walk.
 bool WalkCategoryRoots(const CategoryPlan& plan, const std::vector<std::wstring>& roots, JunkFileList& list,
                        JunkFileList& emptyFolders);
 
 // Walks category `category` into its list as every junk scan does, then
-// hides the entries of the UndeletableList and what the keep list keeps.
-// False when the stop flag ended the walk (the list then holds what was
-// found so far).
+// hides the entries of the UndeletableList and what the keep list keeps, and
+// sets its state: Absent (nothing walked) when its program is not there,
+// Held when its browser runs. False when the stop flag ended the walk (the
+// list then holds what was found so far).
 bool ScanJunkCategory(int category, const CategorySources& sources);
 
 // The worker: every category, its reports, and "WaitCleanSize" at the end.

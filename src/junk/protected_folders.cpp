@@ -275,6 +275,15 @@ std::optional<std::wstring> ExpandedProfileText(std::wstring_view text, const st
     return PlainFolder(expanded);
 }
 
+std::wstring ProfileShellFolder(const std::wstring& root, const std::optional<std::wstring>& shellValue,
+                                const std::wstring& windowsFolder, std::wstring_view defaultPart) {
+    if (shellValue) {
+        const std::optional<std::wstring> folder = ExpandedProfileText(*shellValue, windowsFolder, root);
+        if (folder && LiesInside(*folder, root)) return *folder;
+    }
+    return root + std::wstring(defaultPart);
+}
+
 std::wstring SystemWindowsFolder() {
     wchar_t windows[MAX_PATH];
     const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);

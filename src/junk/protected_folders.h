@@ -77,6 +77,13 @@ std::optional<std::wstring> FinalPathOf(const std::wstring& path);
 std::optional<std::wstring> ExpandedProfileText(std::wstring_view text, const std::wstring& windowsFolder,
                                                 const std::wstring& profile);
 
+// A folder of the profile at `root` (plain): `shellValue` (the user's User
+// Shell Folders value, or the known folder's answer) expanded against the
+// profile, when it lies inside the profile; otherwise `root` + `defaultPart`
+// ("\AppData\Local"). A user may write anything into that value.
+std::wstring ProfileShellFolder(const std::wstring& root, const std::optional<std::wstring>& shellValue,
+                                const std::wstring& windowsFolder, std::wstring_view defaultPart);
+
 // The system's Windows folder ("C:\Windows"); empty when it cannot be read.
 std::wstring SystemWindowsFolder();
 

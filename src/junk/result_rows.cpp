@@ -79,6 +79,7 @@ std::wstring AllItemInfoText() {
             cJSON_AddNumberToObject(row, "second", category);
             cJSON_AddNumberToObject(row, "three", kind ? static_cast<double>(kind->Count(category)) : 0);
             cJSON_AddStringToObject(row, "four", TotalText(kind ? kind->Total(category) : 0).c_str());
+            if (lists.kind == kJunkRows) cJSON_AddNumberToObject(row, "five", static_cast<int>(StateOf(category).load()));
             cJSON_AddItemToArray(rows.get(), row);
         }
     }

@@ -35,7 +35,8 @@ std::vector<SelectionElement> ParseSelection(std::wstring_view text);
 // A file's detail row: name, folder, size text.
 void AppendFileRow(cJSON* rows, std::wstring_view name, std::wstring_view folder, std::uint64_t size);
 
-// The 21 category summaries: registry 0 to 6, junk 0 to 12, undeletable.
+// The category summaries: registry 0 to 6, junk 0 to 20 (each with "five",
+// its CategoryState's number), undeletable.
 std::wstring AllItemInfoText();
 
 // Detail rows of (kind, category) at positions [start, end): JSON text.

@@ -61,11 +61,7 @@ bool IsUserProfileSid(std::wstring_view sid) {
 
 std::wstring ProfileLocalAppData(const std::wstring& root, const std::optional<std::wstring>& shellValue,
                                  const std::wstring& windowsFolder) {
-    if (shellValue) {
-        const std::optional<std::wstring> folder = ExpandedProfileText(*shellValue, windowsFolder, root);
-        if (folder && LiesInside(*folder, root)) return *folder;
-    }
-    return root + L"\\AppData\\Local";
+    return ProfileShellFolder(root, shellValue, windowsFolder, L"\\AppData\\Local");
 }
 
 std::vector<UserProfile> LocalUserProfiles() {
@@ -80,13 +76,15 @@ std::vector<UserProfile> LocalUserProfiles() {
         profile.root = *root;
         common::UniqueRegKey hive;
         profile.hiveLoaded = RegOpenKeyExW(HKEY_USERS, sid.c_str(), 0, KEY_READ, hive.put()) == ERROR_SUCCESS;
-        std::optional<std::wstring> shellValue;
+        std::optional<std::wstring> localValue, roamingValue;
         if (profile.hiveLoaded) {
-            shellValue = TextValue(hive.get(), L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                                   L"Local AppData");
+            constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+            localValue = TextValue(hive.get(), kShellFolders, L"Local AppData");
+            roamingValue = TextValue(hive.get(), kShellFolders, L"AppData");
             profile.userTemp = TextValue(hive.get(), L"Environment", L"TEMP");
         }
-        profile.localAppData = ProfileLocalAppData(profile.root, shellValue, windowsFolder);
+        profile.localAppData = ProfileLocalAppData(profile.root, localValue, windowsFolder);
+        profile.roamingAppData = ProfileShellFolder(profile.root, roamingValue, windowsFolder, L"\\AppData\\Roaming");
         profiles.push_back(std::move(profile));
     }
     return profiles;
@@ -106,9 +104,12 @@ CategorySources ProfileSources(const UserProfile& profile, const ProtectedFolder
         return ExpandedProfileText(path, windows, profile.root).value_or(std::wstring());
     };
     sources.localAppData = profile.localAppData;
+    sources.roamingAppData = profile.roamingAppData;
     // A link the user made at or below the profile root leads out of it.
-    if (const std::optional<std::wstring> final = FinalPathOf(profile.root))
+    if (const std::optional<std::wstring> final = FinalPathOf(profile.root)) {
         sources.localAppDataFinal = *final + profile.localAppData.substr(profile.root.size());
+        sources.roamingAppDataFinal = *final + profile.roamingAppData.substr(profile.root.size());
+    }
     sources.protectedFolders = protectedFolders;
     return sources;
 }

@@ -34,6 +34,7 @@ struct UserProfile {
     std::wstring root;        // plain, as the machine's list of profiles names it
     bool hiveLoaded = false;  // HKEY_USERS\<sid> is there: the user's registry may be read
     std::wstring localAppData;
+    std::wstring roamingAppData;  // as localAppData, from the value "AppData"
     std::optional<std::wstring> userTemp;  // the loaded hive's Environment TEMP
 };
 

@@ -26,6 +26,8 @@ std::wstring LocalTimeText() {
     return text;
 }
 
+constexpr int kScannedCategories = registry::kRegistryCategoryCount + junk::kJunkCategoryCount;
+
 // False when the stop flag ended the scan: a stopped scan stores nothing.
 bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registryFound,
                     std::array<bool, junk::kJunkCategoryCount>& junkFound, std::uint64_t& junkBytes,
@@ -39,7 +41,7 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
         registryFound[i] = !registryLists[i].empty();
         registryIssues += static_cast<DWORD>(registryLists[i].size());
         core::ReportScannedCategory(registryLists[i].size(), L"0", 0, i);
-        core::BroadcastProgress((i + 1) * 5);
+        core::BroadcastProgress((i + 1) * 100 / kScannedCategories);
     }
     junk::ResetJunkLists();
     const junk::CategorySources sources = junk::SystemSources();
@@ -48,8 +50,9 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
         const junk::JunkFileList& list = junk::JunkList(j);
         junkFound[j] = !list.Empty();
         junkBytes += list.Total();
-        core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, j);
-        core::BroadcastProgress((j + 8) * 5);
+        core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, j,
+                                    static_cast<int>(junk::StateOf(j).load()));
+        core::BroadcastProgress((registry::kRegistryCategoryCount + j + 1) * 100 / kScannedCategories);
     }
     return true;
 }

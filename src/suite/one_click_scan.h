@@ -1,6 +1,7 @@
 #pragma once
-// "Scan All": the seven registry categories and the thirteen junk
-// categories in one worker, then the health score and the stored results.
+// "Scan All": the seven registry categories and every junk category (the
+// browsers and applications included) in one worker, then the health score
+// and the stored results.
 #include "core/script_bridge.h"
 
 namespace suite {

@@ -77,6 +77,14 @@ void Put(const std::wstring& path, std::string_view content) {
     testsupport::WriteFile(path, content);
 }
 
+// Keeps the test's own profile, so that a clean for every user leaves the
+// prefix it runs in as it was.
+void KeepOwnProfile(const testsupport::ScratchProgram& orvane) {
+    const std::optional<std::wstring> own = junk::AccountProfile();
+    ASSERT_TRUE(own);
+    ASSERT_EQ(orvane(L"keep add \"" + *own + L"\"").exitCode, 0u);
+}
+
 const cJSON* ByText(const cJSON* array, const char* name, const std::string& text) {
     for (const cJSON* item = array ? array->child : nullptr; item; item = item->next)
         if (JsonText(item, name) == text) return item;
@@ -117,9 +125,7 @@ TEST(AllUsers, CleansEveryUsersProfileAndLeavesWhatIsInUseOrOutside) {
     ASSERT_TRUE(held);
 
     const testsupport::ScratchProgram orvane;
-    const std::optional<std::wstring> own = junk::AccountProfile();
-    ASSERT_TRUE(own);
-    ASSERT_EQ(orvane(L"keep add \"" + *own + L"\"").exitCode, 0u);
+    ASSERT_NO_FATAL_FAILURE(KeepOwnProfile(orvane));
 
     const testsupport::ProgramRun scan = orvane(L"scan --all-users --json junk.temp junk.recycle_bin");
     EXPECT_EQ(scan.exitCode, 0u) << scan.out << scan.err;
@@ -178,6 +184,50 @@ TEST(AllUsers, CleansEveryUsersProfileAndLeavesWhatIsInUseOrOutside) {
               std::string::npos)
         << text.out;
     EXPECT_NE(text.out.find("scan --all-users: "), std::string::npos);
+}
+
+// The browsers' caches of every profile, each found in that profile's own
+// AppData (Opera's in the roaming one); a browser that holds its cache in one
+// profile keeps all of it there, and the rest of every profile stays.
+TEST(AllUsers, EveryProfilesBrowserCachesGoUnlessTheBrowserHoldsThem) {
+    const TestProfile ann(L"qo-ann", 1004, false);
+    const TestProfile bob(L"qo-bob", 1005, false);
+    const std::wstring annChrome = ann.Root() + L"\\AppData\\Local\\Google\\Chrome\\User Data\\Default";
+    const std::wstring bobOpera = bob.Root() + L"\\AppData\\Roaming\\Opera Software\\Opera Stable";
+    const std::wstring bobOperaCache = bob.Root() + L"\\AppData\\Local\\Opera Software\\Opera Stable\\Cache";
+    const std::wstring bobFirefox = bob.Root() + L"\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\x.default";
+    for (const std::wstring& cache : {annChrome + L"\\Cache\\Cache_Data\\f_1", annChrome + L"\\Code Cache\\js\\index",
+                                      bobOpera + L"\\GPUCache\\data_0", bobOperaCache + L"\\Cache_Data\\f_2",
+                                      bobFirefox + L"\\cache2\\entries\\AB", bobFirefox + L"\\cache2\\entries\\CD"})
+        Put(cache, "cache");
+    const std::wstring stays[] = {annChrome + L"\\Cookies", bobOpera + L"\\Preferences", bobOpera + L"\\Login Data",
+                                  bobFirefox + L"\\places.sqlite"};
+    for (const std::wstring& stay : stays) Put(stay, "stays");
+    const common::UniqueFile held(CreateFileW((bobFirefox + L"\\cache2\\entries\\AB").c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+
+    const testsupport::ScratchProgram orvane;
+    ASSERT_NO_FATAL_FAILURE(KeepOwnProfile(orvane));
+    const testsupport::ProgramRun run = orvane(L"clean --all-users --json browser.*");
+    ASSERT_TRUE(run.json) << run.out << run.err;
+    EXPECT_EQ(run.exitCode, 0u) << run.out;
+    const cJSON* profiles = JsonItem(run.json.get(), "profiles");
+    const cJSON* annDone = ByText(profiles, "sid", engine::Utf8FromWide(ann.Sid()));
+    const cJSON* bobDone = ByText(profiles, "sid", engine::Utf8FromWide(bob.Sid()));
+    ASSERT_TRUE(annDone && bobDone) << run.out;
+    EXPECT_EQ(JsonNumber(annDone, "removed"), 2);
+    // Bob's Opera is idle; his Firefox holds a file: both of its files stay, in use.
+    EXPECT_EQ(JsonNumber(bobDone, "removed"), 2);
+    EXPECT_EQ(JsonNumber(bobDone, "inUse"), 2);
+    EXPECT_EQ(JsonNumber(bobDone, "failed"), 0);
+    EXPECT_FALSE(Exists(annChrome + L"\\Cache\\Cache_Data\\f_1"));
+    EXPECT_FALSE(Exists(annChrome + L"\\Code Cache\\js\\index"));
+    EXPECT_FALSE(Exists(bobOpera + L"\\GPUCache\\data_0"));
+    EXPECT_FALSE(Exists(bobOperaCache + L"\\Cache_Data\\f_2"));
+    EXPECT_TRUE(Exists(bobFirefox + L"\\cache2\\entries\\AB"));
+    EXPECT_TRUE(Exists(bobFirefox + L"\\cache2\\entries\\CD"));
+    for (const std::wstring& stay : stays) EXPECT_TRUE(Exists(stay)) << engine::Utf8FromWide(stay);
 }
 
 // Only the per-user file categories are done for all users; a registry

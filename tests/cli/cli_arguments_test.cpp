@@ -168,9 +168,13 @@ std::vector<std::string> Ids(const std::vector<cli::CategoryId>& categories) {
 
 TEST(CliCategories, IdsGroupsAndAllSelectEachCategoryOnceInTableOrder) {
     const std::vector<std::string> all = Ids(cli::AllCategories());
-    ASSERT_EQ(all.size(), 20u);
+    ASSERT_EQ(all.size(), 28u);
     EXPECT_EQ(all.front(), "junk.temp");
     EXPECT_EQ(all[12], "junk.error_reports");
+    // The browsers and applications follow the thirteen, with their indexes.
+    EXPECT_EQ(all[13], "browser.chrome");
+    EXPECT_EQ(all[20], "apps.crash_dumps");
+    EXPECT_EQ(cli::AllCategories()[20].index, 20);
     EXPECT_EQ(all.back(), "registry.file_associations");
     struct Case {
         std::vector<std::string> words;
@@ -183,14 +187,18 @@ TEST(CliCategories, IdsGroupsAndAllSelectEachCategoryOnceInTableOrder) {
         {{"registry.software", "junk.temp", "junk.temp"}, 2, {"junk.temp", "registry.software"}, ""},
         {{"junk.*"}, 13, {"junk.temp", "junk.winsxs_backup"}, ""},
         {{"registry.*", "registry.firewall"}, 7, {"registry.firewall", "registry.mui_cache"}, ""},
-        {{"all"}, 20, {"junk.temp"}, ""},
+        {{"all"}, 28, {"junk.temp"}, ""},
+        {{"browser.*"}, 6, {"browser.chrome", "browser.edge"}, ""},
+        {{"apps.*", "browser.firefox"}, 3, {"browser.firefox", "apps.shader_cache", "apps.crash_dumps"}, ""},
+        {{"Browser.Opera"}, 1, {"browser.opera"}, ""},
+        {{"browser"}, 0, {}, "browser"},
         {{"junk.tem"}, 0, {}, "junk.tem"},
         {{"junk.temp", "registry"}, 0, {}, "registry"},
         {{"jun.*"}, 0, {}, "jun.*"},
         {{".*"}, 0, {}, ".*"},
         {{"JUNK.TEMP"}, 1, {"junk.temp"}, ""},
         {{"Registry.*"}, 7, {"registry.firewall"}, ""},
-        {{"ALL"}, 20, {"junk.temp"}, ""},
+        {{"ALL"}, 28, {"junk.temp"}, ""},
         {{"JUNK.TEM"}, 0, {}, "JUNK.TEM"},
     };
     for (const Case& c : cases) {

@@ -105,12 +105,12 @@ TEST(Orvane, ListsEveryCategoryWithItsIdAndName) {
     EXPECT_EQ(run.exitCode, 0u);
     ASSERT_TRUE(run.json) << run.out;
     const cJSON* categories = Item(run.json.get(), "categories");
-    ASSERT_EQ(cJSON_GetArraySize(categories), 20);
+    ASSERT_EQ(cJSON_GetArraySize(categories), 28);
     EXPECT_EQ(TextOf(categories->child, "id"), "junk.temp");
     EXPECT_EQ(TextOf(categories->child, "name"), "Temporary Files");
     EXPECT_EQ(NumberOf(run.json.get(), "exitCode"), 0);
     // Without --json, the last line is the summary.
-    EXPECT_EQ(LastLine(orvane(L"list").out), "20 categories");
+    EXPECT_EQ(LastLine(orvane(L"list").out), "28 categories");
 }
 
 TEST(Orvane, ScanReportsWhatACleanWouldRemoveAndRemovesNothing) {
@@ -133,6 +133,65 @@ TEST(Orvane, ScanReportsWhatACleanWouldRemoveAndRemovesNothing) {
 
     const Result text = orvane(L"scan junk.temp");
     EXPECT_EQ(LastLine(text.out).rfind("scan: ", 0), 0u) << text.out;
+}
+
+// Browsers' caches in this account's local AppData, as the known folder
+// names it, removed with everything of them afterwards.
+class SeededBrowsers {
+public:
+    SeededBrowsers() {
+        PWSTR local = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local))) local_ = local;
+        CoTaskMemFree(local);
+        for (const std::wstring& file : {Chrome(L"Default\\Cache\\Cache_Data\\f_000001"), Chrome(L"Profile 1\\GPUCache\\data_0"),
+                                         Firefox(L"cache2\\entries\\0A1B"), Firefox(L"startupCache\\scache.bin")})
+            testsupport::MakeFile(file, 100);
+        for (const std::wstring& file : {Chrome(L"Default\\Cookies"), Firefox(L"places.sqlite")}) testsupport::MakeFile(file, 5);
+    }
+    ~SeededBrowsers() {
+        testsupport::RemoveTree(local_ + L"\\Google");
+        testsupport::RemoveTree(local_ + L"\\Mozilla");
+    }
+    std::wstring Chrome(const wchar_t* part) const { return local_ + L"\\Google\\Chrome\\User Data\\" + part; }
+    std::wstring Firefox(const wchar_t* part) const { return local_ + L"\\Mozilla\\Firefox\\Profiles\\q1.default\\" + part; }
+
+private:
+    std::wstring local_;
+};
+
+TEST(Orvane, BrowsersAreAGroupAndEachIsCleanedAlone) {
+    const SeededBrowsers browsers;
+    const Orvane orvane;
+    const Result scan = orvane(L"scan --json browser.*");
+    EXPECT_EQ(scan.exitCode, 0u) << scan.out << scan.err;
+    ASSERT_TRUE(scan.json) << scan.out;
+    EXPECT_EQ(cJSON_GetArraySize(Item(scan.json.get(), "categories")), 6);
+    struct Expected {
+        const char* id;
+        int count;
+        bool installed;
+    };
+    for (const Expected& e : {Expected{"browser.chrome", 2, true}, Expected{"browser.edge", 0, false},
+                              Expected{"browser.brave", 0, false}, Expected{"browser.vivaldi", 0, false},
+                              Expected{"browser.opera", 0, false}, Expected{"browser.firefox", 2, true}}) {
+        const cJSON* category = CategoryOf(scan, e.id);
+        ASSERT_TRUE(category) << e.id;
+        EXPECT_EQ(NumberOf(category, "count"), e.count) << e.id;
+        EXPECT_EQ(cJSON_IsTrue(Item(category, "installed")), e.installed) << e.id;
+        EXPECT_FALSE(cJSON_IsTrue(Item(category, "held"))) << e.id;
+    }
+    EXPECT_TRUE(Exists(browsers.Chrome(L"Default\\Cache\\Cache_Data\\f_000001")));
+
+    const Result clean = orvane(L"clean --json browser.firefox");
+    EXPECT_EQ(clean.exitCode, 0u) << clean.out << clean.err;
+    ASSERT_TRUE(clean.json) << clean.out;
+    EXPECT_EQ(cJSON_GetArraySize(Item(clean.json.get(), "categories")), 1);
+    EXPECT_EQ(NumberOf(CategoryOf(clean, "browser.firefox"), "removed"), 2);
+    EXPECT_FALSE(Exists(browsers.Firefox(L"cache2\\entries\\0A1B")));
+    EXPECT_FALSE(Exists(browsers.Firefox(L"startupCache\\scache.bin")));
+    EXPECT_TRUE(Exists(browsers.Firefox(L"places.sqlite")));
+    EXPECT_TRUE(Exists(browsers.Chrome(L"Default\\Cache\\Cache_Data\\f_000001")));
+    EXPECT_TRUE(Exists(browsers.Chrome(L"Profile 1\\GPUCache\\data_0")));
 }
 
 // A usage error cleans nothing, whatever else the words say.

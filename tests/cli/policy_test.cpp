@@ -56,7 +56,7 @@ TEST(OrvanePolicy, ATurnedOffCategoryIsRefusedAndNothingIsCleaned) {
 
 TEST(OrvanePolicy, EveryCategoryTurnedOffRefusesTheDefaultScan) {
     const testsupport::ScopedPolicy policy;
-    policy.Disable({L"junk.*", L"registry"});
+    policy.Disable({L"junk.*", L"registry", L"browser.*", L"apps"});
     const testsupport::ScratchProgram orvane;
     const testsupport::ProgramRun run = orvane(L"scan --json");
     EXPECT_EQ(run.exitCode, 4u) << run.out << run.err;

@@ -173,7 +173,12 @@ test("the Chinese table translates all 182 keys, each written once", () => {
         "No new version found.", "Operations are in progress, please wait...",
         "Your changes have been saved! Are you sure you want to restart your computer to apply the changes?",
         "Removed # invalid registry entries", "Turned off # at startup", "Turned on # at startup", "Changed # from # to #",
-        "Moved Downloads from # to #", "Moved Downloads to #"];
+        "Moved Downloads from # to #", "Moved Downloads to #",
+        // The junk page's group "Browsers and applications": its tiles and a held browser's note.
+        "Browsers and applications", "Chrome Cache", "Edge Cache", "Brave Cache", "Vivaldi Cache", "Opera Cache",
+        "Firefox Cache", "Shader Cache", "Crash Dumps",
+        "Close Chrome to clean its cache", "Close Edge to clean its cache", "Close Brave to clean its cache",
+        "Close Vivaldi to clean its cache", "Close Opera to clean its cache", "Close Firefox to clean its cache"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;

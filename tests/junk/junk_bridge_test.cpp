@@ -61,17 +61,19 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
 
     std::vector<Value> reports;
     for (const auto& call : page.CallsOf("SetErrorNumAndSize")) reports.push_back(call.args.at(0));
-    ASSERT_EQ(reports.size(), 13u);
-    EXPECT_EQ(reports[0], Value::Array({4, L"2160", 1, 0, 4}));
-    EXPECT_EQ(reports[6], Value::Array({1, L"4096", 1, 6, 4}));
-    EXPECT_EQ(reports[11], Value::Array({1, L"30", 1, 11, 4}));
-    EXPECT_EQ(reports[12], Value::Array({1, L"5", 1, 12, 4}));
+    ASSERT_EQ(reports.size(), 21u);
+    EXPECT_EQ(reports[0], Value::Array({4, L"2160", 1, 0, 4, 0}));
+    EXPECT_EQ(reports[6], Value::Array({1, L"4096", 1, 6, 4, 0}));
+    EXPECT_EQ(reports[11], Value::Array({1, L"30", 1, 11, 4, 0}));
+    EXPECT_EQ(reports[12], Value::Array({1, L"5", 1, 12, 4, 0}));
+    for (int category = 13; category < 21; ++category) EXPECT_EQ(reports[category].Items()[3], Value(category));
     std::vector<int> progress;
     for (const auto& call : page.CallsOf("SetScanProcess")) {
         progress.push_back(*call.args.at(0).AsInt());
         EXPECT_EQ(call.args.at(1), Value(4));
     }
-    EXPECT_EQ(progress, (std::vector<int>{7, 15, 23, 30, 38, 46, 53, 61, 69, 76, 84, 92, 100}));
+    EXPECT_EQ(progress, (std::vector<int>{4, 9, 14, 19, 23, 28, 33, 38, 42, 47, 52, 57, 61, 66, 71, 76, 80, 85, 90, 95,
+                                          100}));
     const std::wstring pending = core::ReadWaitCleanSize();
     EXPECT_GE(std::stoll(pending), 2160 + 4096 + 30 + 5);  // the recycle bin adds what it holds
 
@@ -107,9 +109,9 @@ TEST_F(JunkPage, ScanRowsSelectionAndCleanThroughTheBridge) {
     const auto info = page.CallsOf("GetAllItemInfo");
     ASSERT_EQ(info.size(), 1u);
     const std::wstring summaries = info[0].args.at(0).Text();
-    EXPECT_EQ(std::count(summaries.begin(), summaries.end(), L'{'), 21);
-    EXPECT_NE(summaries.find(LR"({"first":1,"second":12,"three":1,"four":"5"})"), std::wstring::npos);
-    EXPECT_NE(summaries.find(LR"({"first":1,"second":6,"three":0,"four":"0"})"), std::wstring::npos);
+    EXPECT_EQ(std::count(summaries.begin(), summaries.end(), L'{'), 29);
+    EXPECT_NE(summaries.find(LR"({"first":1,"second":12,"three":1,"four":"5","five":0})"), std::wstring::npos);
+    EXPECT_NE(summaries.find(LR"({"first":1,"second":6,"three":0,"four":"0","five":0})"), std::wstring::npos);
     EXPECT_EQ(page.Calls().back().name, "GetAllItemInfo");
 }
 
@@ -131,7 +133,7 @@ TEST_F(JunkPage, KeepingARowKeepsItsPathAndTakesItOffTheList) {
     core::ZoneBits() = core::REG_SCAN_WORKING;
     EXPECT_EQ(CallNative("KeepListedItem", {1, 0, 1}), Value(2));
     core::ZoneBits() = 0;
-    for (const std::vector<Value>& refused : std::vector<std::vector<Value>>{{1, 0, 2}, {1, 0, -1}, {1, 13, 0}, {2, 0, 0}, {7, 0, 0}})
+    for (const std::vector<Value>& refused : std::vector<std::vector<Value>>{{1, 0, 2}, {1, 0, -1}, {1, junk::kJunkCategoryCount, 0}, {2, 0, 0}, {7, 0, 0}})
         EXPECT_EQ(CallNative("KeepListedItem", refused), Value(1)) << refused[0].ToText() << refused[2].ToText();
     EXPECT_EQ(junk::JunkList(0).Count(), 2u);
 
@@ -155,7 +157,7 @@ TEST_F(JunkPage, AStoppedScanStoresWhatItFoundAndReportsNoMore) {
     MakeFile(root / L"windows\\WinSxS\\Backup\\x.bak", 11);
     testsupport::PublishedHost page;
     page.onCall = [](std::string_view name, const std::vector<Value>& args) {
-        if (name == "SetScanProcess" && args.at(0) == Value(7)) CallNative("StopWorking");
+        if (name == "SetScanProcess" && args.at(0) == Value(4)) CallNative("StopWorking");
     };
     ASSERT_EQ(CallNative("ScanJunkFile", {0}), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());

@@ -274,8 +274,10 @@ TEST(JunkCategories, ThisMachinesRootAndProfileAreProtected) {
 }
 
 TEST(JunkCategories, WeightsFavourTheRarerCategories) {
-    const int expected[] = {2, 5, 2, 5, 5, 5, 2, 2, 5, 5, 5, 2, 2};
-    for (int category = 0; category < 13; ++category) EXPECT_EQ(junk::CategoryWeight(category), expected[category]);
+    const int expected[] = {2, 5, 2, 5, 5, 5, 2, 2, 5, 5, 5, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+    static_assert(std::size(expected) == junk::kJunkCategoryCount);
+    for (int category = 0; category < junk::kJunkCategoryCount; ++category)
+        EXPECT_EQ(junk::CategoryWeight(category), expected[category]);
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ TEST_F(JunkClean, ReportsEachCategoryAndTheStatisticsAtTheEnd) {
     EXPECT_EQ(core::ZoneBits().load(), 0u);
     const auto info = host.CallsOf("GetAllItemInfo");
     ASSERT_EQ(info.size(), 1u);
-    EXPECT_NE(info[0].args.at(0).Text().find(LR"({"first":1,"second":0,"three":0,"four":"0"})"), std::wstring::npos);
+    EXPECT_NE(info[0].args.at(0).Text().find(LR"({"first":1,"second":0,"three":0,"four":"0","five":0})"), std::wstring::npos);
     EXPECT_EQ(junk::JunkList(0).Count(), 0u);
 }
 

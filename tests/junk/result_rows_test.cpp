@@ -47,7 +47,7 @@ TEST_F(ResultRows, DetailPagesStopAtTheEndOfTheList) {
         {1, 0, -5, 1, LR"([{"first":"a.tmp","second":"C:\\Temp\\","three":"1 KB"}])"},
         {1, 0, 0x7FFFFFFF, 0x7FFFFFFF, L"[]"},
         {1, 1, 0, 8, L"[]"},   // an empty category
-        {1, 13, 0, 8, L"[]"},  // no such category
+        {1, 21, 0, 8, L"[]"},  // no such category
         {1, -1, 0, 8, L"[]"},
         {0, 0, 0, 8, L"[]"},  // no registry lists in this program yet
         {3, 0, 0, 8, L"[]"},
@@ -69,8 +69,8 @@ TEST_F(ResultRows, StatisticsAddCountAndTotalToEveryElementThatNamesAList) {
         {LR"([{"FIRST":1,"Second":0}])", LR"([{"FIRST":1,"Second":0,"three":3,"four":"2524"}])"},
         {LR"([{"first":1,"second":2},{"first":2,"second":9}])",
          LR"([{"first":1,"second":2,"three":0,"four":"0"},{"first":2,"second":9,"three":1,"four":"2048"}])"},
-        {LR"([{"first":1,"second":13},{"first":7,"second":0},{"first":1},{"second":1},3,"x"])",
-         LR"([{"first":1,"second":13},{"first":7,"second":0},{"first":1},{"second":1},3,"x"])"},
+        {LR"([{"first":1,"second":21},{"first":7,"second":0},{"first":1},{"second":1},3,"x"])",
+         LR"([{"first":1,"second":21},{"first":7,"second":0},{"first":1},{"second":1},3,"x"])"},
         {LR"([{"first":"1","second":0}])", LR"([{"first":"1","second":0}])"},
         {L"[]", L"[]"},
         {L"not json", L"[]"},
@@ -91,11 +91,15 @@ TEST(Selection, KeepsAPlaceForEveryElementAndNamesOnlyUsableOnes) {
     EXPECT_TRUE(junk::ParseSelection(L"").empty());
 }
 
-TEST_F(ResultRows, AllItemInfoHas21SummariesInTheFixedOrder) {
+TEST_F(ResultRows, AllItemInfoHas29SummariesInTheFixedOrder) {
+    junk::StateOf(junk::kFirstAppCategory) = junk::CategoryState::Absent;
+    junk::StateOf(junk::kFirstAppCategory + 1) = junk::CategoryState::Held;
     std::wstring expected = L"[";
     for (int c = 0; c < 7; ++c) expected += LR"({"first":0,"second":)" + std::to_wstring(c) + LR"(,"three":0,"four":"0"},)";
-    expected += LR"({"first":1,"second":0,"three":3,"four":"2524"},)";
-    for (int c = 1; c < 13; ++c) expected += LR"({"first":1,"second":)" + std::to_wstring(c) + LR"(,"three":0,"four":"0"},)";
+    expected += LR"({"first":1,"second":0,"three":3,"four":"2524","five":0},)";
+    for (int c = 1; c < 21; ++c)
+        expected += LR"({"first":1,"second":)" + std::to_wstring(c) + LR"(,"three":0,"four":"0","five":)" +
+                    std::to_wstring(c == 13 ? 1 : c == 14 ? 2 : 0) + L"},";
     expected += LR"({"first":2,"second":0,"three":1,"four":"2048"}])";
     EXPECT_EQ(junk::AllItemInfoText(), expected);
 }

@@ -73,7 +73,9 @@ TEST(UserProfiles, AProfilesFoldersLieInItsOwnLocalAppData) {
     profile.sid = L"S-1-5-21-1-2-3-1001";
     profile.root = L"C:\\Users\\ann";
     profile.localAppData = L"C:\\Users\\ann\\Local Data";
+    profile.roamingAppData = L"C:\\Users\\ann\\Roaming Data";
     const std::wstring local = profile.localAppData;
+    const std::wstring roaming = profile.roamingAppData;
     struct Case {
         std::optional<std::wstring> userTemp;
         int category;
@@ -89,6 +91,12 @@ TEST(UserProfiles, AProfilesFoldersLieInItsOwnLocalAppData) {
         {std::nullopt, 3, {local + L"\\Microsoft\\Terminal Server Client\\Cache"}},
         {std::nullopt, 11, {local + L"\\Microsoft\\Windows\\Explorer"}},
         {std::nullopt, 6, {}},
+        // A browser's caches: here only its User Data's (the profile holds no profile of it).
+        {std::nullopt, 13, {local + L"\\Google\\Chrome\\User Data\\ShaderCache", local + L"\\Google\\Chrome\\User Data\\GrShaderCache"}},
+        {std::nullopt, 17,
+         {roaming + L"\\Opera Software\\Opera Stable\\ShaderCache", roaming + L"\\Opera Software\\Opera Stable\\GrShaderCache",
+          local + L"\\Opera Software\\Opera Stable\\ShaderCache", local + L"\\Opera Software\\Opera Stable\\GrShaderCache"}},
+        {std::nullopt, 20, {local + L"\\CrashDumps"}},
     };
     for (const Case& c : cases) {
         profile.userTemp = c.userTemp;

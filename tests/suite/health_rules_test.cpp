@@ -6,13 +6,16 @@ namespace {
 
 TEST(HealthScore, SubtractsTheWeightOfEachCategoryThatFoundSomething) {
     std::array<bool, 7> registry{};
-    std::array<bool, 13> junk{};
+    std::array<bool, junk::kJunkCategoryCount> junk{};
     EXPECT_EQ(suite::HealthScore(registry, junk), 100);
     junk[0] = junk[1] = true;
     EXPECT_EQ(suite::HealthScore(registry, junk), 93);
+    junk[13] = true;  // a browser's cache
+    EXPECT_EQ(suite::HealthScore(registry, junk), 91);
     registry.fill(true);
     junk.fill(true);
-    EXPECT_EQ(suite::HealthScore(registry, junk), 18);
+    // Every category found: the score still stays above zero.
+    EXPECT_EQ(suite::HealthScore(registry, junk), 2);
 }
 
 TEST(HealthStatusClass, MapsTheStoredTextByQuarters) {

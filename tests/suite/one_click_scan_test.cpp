@@ -2,6 +2,8 @@
 // junk fixture; and the health display it leaves behind.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <ctime>
 
 #include "app/bridge_table.h"
@@ -10,7 +12,9 @@
 #include "core/settings_store.h"
 #include "core/worker_tasks.h"
 #include "db/scratch_database.h"
+#include "junk/app_caches.h"
 #include "junk/junk_categories.h"
+#include "junk/junk_lists.h"
 #include "suite/health_rules.h"
 #include "suite/health_status.h"
 #include "support/bridge_call.h"
@@ -34,7 +38,7 @@ protected:
     junktest::ScopedVariable profile{L"USERPROFILE", root / L"profile"};
 };
 
-TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
+TEST_F(OneClickScan, ReportsEveryCategoryThenStoresScoreTimeAndTotals) {
     junktest::MakeFile(root / L"temp\\a.tmp", 300);
     junktest::MakeFile(root / L"windows\\Prefetch\\APP.pf", 4096);
     // The home page asks for the health display first, which makes the
@@ -46,7 +50,7 @@ TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
     EXPECT_EQ(core::ZoneBits().load(), 0u);
 
     const auto reports = page.CallsOf("SetErrorNumAndSize");
-    ASSERT_EQ(reports.size(), 20u);
+    ASSERT_EQ(reports.size(), 28u);
     int expectedScore = 100;
     int registryIssues = 0;
     for (std::size_t i = 0; i < reports.size(); ++i) {
@@ -65,8 +69,8 @@ TEST_F(OneClickScan, ReportsTwentyCategoriesThenStoresScoreTimeAndTotals) {
     EXPECT_EQ(reports[7].args[0].Items()[1], Value(L"300"));
     std::vector<Value> progress;
     for (const auto& call : page.CallsOf("SetScanProcess")) progress.push_back(Value::Array(call.args));
-    ASSERT_EQ(progress.size(), 20u);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(progress[i], Value::Array({(i + 1) * 5, 1}));
+    ASSERT_EQ(progress.size(), 28u);
+    for (int i = 0; i < 28; ++i) EXPECT_EQ(progress[i], Value::Array({(i + 1) * 100 / 28, 1}));
 
     const Value status = CallNative("getHealthStatus");
     ASSERT_EQ(status.Items().size(), 9u);
@@ -153,7 +157,7 @@ TEST_F(OneClickScan, KeptFilesAreNeitherListedNorDeletedByScanAllAndItsClean) {
     ASSERT_EQ(CallNative("HomeScan"), Value(0));
     ASSERT_TRUE(testsupport::WaitForWorkers());
     const auto reports = page.CallsOf("SetErrorNumAndSize");
-    ASSERT_EQ(reports.size(), 20u);
+    ASSERT_EQ(reports.size(), 28u);
     EXPECT_EQ(reports[7].args[0].Items()[0], Value(3));  // sibling, late and gone
     EXPECT_EQ(reports[7].args[0].Items()[1], Value(L"300"));
 
@@ -165,6 +169,39 @@ TEST_F(OneClickScan, KeptFilesAreNeitherListedNorDeletedByScanAllAndItsClean) {
         EXPECT_TRUE(testsupport::Exists(root / (std::wstring(L"temp\\") + name))) << name;
     for (const wchar_t* name : {L"Kept Folderx\\sibling.tmp", L"gone.tmp"})
         EXPECT_FALSE(testsupport::Exists(root / (std::wstring(L"temp\\") + name))) << name;
+}
+
+// An idle browser's cache in this account's local AppData (as the known
+// folder names it) is junk that Scan All finds and the score counts.
+TEST_F(OneClickScan, AnIdleBrowsersCacheIsJunkFoundAndCounts) {
+    PWSTR local = nullptr;
+    ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)));
+    const std::wstring vivaldi = std::wstring(local) + L"\\Vivaldi";
+    CoTaskMemFree(local);
+    struct Removed {
+        std::wstring folder;
+        ~Removed() { testsupport::RemoveTree(folder); }
+    } removed{vivaldi};
+    junktest::MakeFile(vivaldi + L"\\User Data\\Default\\Cache\\Cache_Data\\f_000001", 700);
+    junktest::MakeFile(vivaldi + L"\\User Data\\Default\\History", 9);
+    CallNative("getHealthStatus");
+    testsupport::PublishedHost page;
+    ASSERT_EQ(CallNative("HomeScan"), Value(0));
+    ASSERT_TRUE(testsupport::WaitForWorkers());
+    const auto reports = page.CallsOf("SetErrorNumAndSize");
+    ASSERT_EQ(reports.size(), 28u);
+    EXPECT_EQ(reports[7 + junk::kVivaldiCategory].args[0], Value::Array({1, L"700", 1, junk::kVivaldiCategory, 1, 0}));
+    // The browsers that are not there are reported absent, for the page to leave out.
+    EXPECT_EQ(reports[7 + junk::kBraveCategory].args[0], Value::Array({0, L"0", 1, junk::kBraveCategory, 1, 1}));
+    int expectedScore = 100;
+    for (const auto& report : reports) {
+        const auto& row = report.args.at(0).Items();
+        if (*row[0].AsInt() > 0)
+            expectedScore -= *row[2].AsInt() == 0 ? registry::kRegistryCategoryWeight : junk::CategoryWeight(*row[3].AsInt());
+    }
+    EXPECT_LE(expectedScore, 100 - junk::CategoryWeight(junk::kVivaldiCategory));
+    EXPECT_EQ(CallNative("getHealthStatus").Items()[2], Value(expectedScore));
+    EXPECT_TRUE(testsupport::Exists(vivaldi + L"\\User Data\\Default\\History"));
 }
 
 TEST_F(OneClickScan, RefusedWhileTheRegistryPageScans) {
