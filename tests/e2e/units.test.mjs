@@ -166,7 +166,9 @@ test("the Chinese table translates all 182 keys; of a key written twice the late
         "This change was made by another account: only that account can undo it.",
         "Undoing this change needs an administrator.",
         "Its backup is not in the program's Backups folder, so it is not read.",
-        "Set by your organisation"];
+        "Set by your organisation",
+        // The names of the icon buttons, check boxes and other controls without a text of their own.
+        "Menu", "Minimize", "Close", "Maximize", "Select all", "Expand or collapse", "Open the folder"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
