@@ -123,8 +123,13 @@
         return !!first;
     }
 
-    function focusLater(element) {
-        if (!element || element === document.body) return;
+    // Focus given back to `element`, at once or, while its document still
+    // holds its root disabled (a popup's hold ends after it closed), once
+    // that hold has ended.
+    function giveFocusBack(element) {
+        if (!element || element === document.body || !element.isConnected) return;
+        element.focus();
+        if (document.activeElement === element) return;
         setTimeout(() => {
             if (element.isConnected) element.focus();
         }, 0);
@@ -161,7 +166,7 @@
             box.qoWindow.closed = true;
             layer.remove();
             if (box.qoWindow.onClose) box.qoWindow.onClose(value);
-            focusLater(opener);
+            giveFocusBack(opener);
         };
         box.src = resolve(def.url);
         layer.appendChild(box);
@@ -232,7 +237,7 @@
                 button.style.cssText = "min-width:80px;height:30px;border:0;border-radius:15px;background:#0c7f79;color:#fff;cursor:pointer";
                 button.addEventListener("click", () => {
                     layer.remove();
-                    focusLater(opener);
+                    giveFocusBack(opener);
                     done(text);
                 });
                 bar.appendChild(button);

@@ -206,11 +206,15 @@ export async function axeViolations(frame, where) {
 }
 
 // Whether the element that has the keyboard focus, looked for through the
-// windows' frames, matches `selector`.
+// windows' frames, matches `selector`; waitForFocus waits until it does.
+const FOCUS_MATCHES = (wanted) => {
+    let element = document.activeElement;
+    while (element && element.tagName === "IFRAME" && element.contentDocument) element = element.contentDocument.activeElement;
+    return !!element && element.matches(wanted);
+};
 export async function focusedMatches(page, selector) {
-    return page.evaluate((wanted) => {
-        let element = document.activeElement;
-        while (element && element.tagName === "IFRAME" && element.contentDocument) element = element.contentDocument.activeElement;
-        return !!element && element.matches(wanted);
-    }, selector);
+    return page.evaluate(FOCUS_MATCHES, selector);
+}
+export async function waitForFocus(page, selector) {
+    await page.waitForFunction(FOCUS_MATCHES, selector, { timeout: 10000 });
 }
