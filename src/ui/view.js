@@ -145,7 +145,6 @@
         const box = hostDocument.createElement("iframe");
         box.className = "qo-window";
         box.setAttribute("name", String(def.url).replace(/[^A-Za-z0-9]+/g, "_"));
-        box.title = "";
         box.style.cssText = "flex:none;margin:auto;border:0;background:#fff;box-shadow:0 10px 34px rgba(0,0,0,.35);border-radius:6px;overflow:hidden";
         box.style.width = (def.width || 400) + "px";
         box.style.height = (def.height || 300) + "px";

@@ -16,6 +16,9 @@ const frameOf = (name) => page.frames().find((frame) => frame.url().includes(nam
 // Two empty keys: "Invalid Software Information", the registry list's third tile.
 const KEYS = ["HKCU\\Software\\QoE2eA11yFirst", "HKCU\\Software\\QoE2eA11ySecond"];
 const SOFTWARE_TILE = "#Regedit_ScanLi > .postion-div:nth-child(3) > .main-item";
+// The same tile on the registry page, and the junk page's "Temporary Files".
+const REGISTRY_TILE = "#Regedit_ScanLi3 > .postion-div:nth-child(3) > .main-item";
+const JUNK_TILE = "#JunkScanLi2 > .postion-div:nth-child(1) > .main-item";
 const files = path.join(temp, "qo-a11y");
 // A service whose change gives the service log a row.
 const SERVICE = "QoE2eA11y";
@@ -88,6 +91,17 @@ async function enterDiskPage(seen) {
     await expectHidden("iframe[name='PopupWindows_html']");
 }
 
+// The detail window of a tile, and closing it.
+async function openDetail(tile) {
+    await page.click(tile);
+    await expectShown("#pathDL dl", 10000, detail());
+}
+
+async function closeDetail() {
+    await detail().locator("#CloseDetail").click();
+    await expectHidden("iframe[name='window_html']");
+}
+
 async function showLanguage(language) {
     await page.evaluate((id) => view.SetShowLanguage(id), language);
     await page.reload();
@@ -131,28 +145,19 @@ async function violationsIn(language) {
     await check("alert box");
     await page.click(".qo-msgbox button");
 
-    // The junk page and the registry page scanning and with their results,
-    // and the detail window of a tile of each.
-    await page.click("#Scanning_Home2");
-    await expectShown("#Scan_Course2");
-    await check("junk page scanning");
-    await expectShown("#HomeScanEnd2", LONG);
-    await check("junk page");
-    await page.click("#JunkScanLi2 > .postion-div:nth-child(1) > .main-item");
-    await expectShown("#pathDL dl", 10000, detail());
-    await check("detail window of files", frameOf("window.html"));
-    await detail().locator("#CloseDetail").click();
-    await expectHidden("iframe[name='window_html']");
-    await page.click("#RetHome");
-    await page.click("#Scanning_Home3");
-    await expectShown("#HomeScanEnd3", LONG);
-    await check("registry page");
-    await page.click("#Regedit_ScanLi3 > .postion-div:nth-child(3) > .main-item");
-    await expectShown("#pathDL dl", 10000, detail());
-    await check("detail window of registry entries", frameOf("window.html"));
-    await detail().locator("#CloseDetail").click();
-    await expectHidden("iframe[name='window_html']");
-    await page.click("#RetHome");
+    // The junk page and the registry page as they scan and with their
+    // results, and the detail window of a tile of each.
+    for (const [kind, n, tile] of [["junk", "2", JUNK_TILE], ["registry", "3", REGISTRY_TILE]]) {
+        await page.click("#Scanning_Home" + n);
+        await expectShown(`#Scan_Course${n}, #HomeScanEnd${n}`);
+        await check(kind + " page scanning");
+        await expectShown("#HomeScanEnd" + n, LONG);
+        await check(kind + " page");
+        await openDetail(tile);
+        await check(`detail window of ${kind} rows`, frameOf("window.html"));
+        await closeDetail();
+        await page.click("#RetHome");
+    }
 
     await enterDiskPage(() => check("disk page's notice", frameOf("PopupWindows.html")));
     await check("system disk page");
@@ -233,8 +238,7 @@ async function hiddenText() {
 
 // A window larger than the zoomed page: its layer scrolls to all of it.
 async function windowOutOfReach() {
-    await page.click("#Regedit_ScanLi3 > .postion-div:nth-child(3) > .main-item");
-    await expectShown("#pathDL dl", 10000, detail());
+    await openDetail(REGISTRY_TILE);
     const found = await page.evaluate(() => {
         const layer = document.querySelector(".qo-window-layer");
         const style = getComputedStyle(layer);
@@ -249,8 +253,7 @@ async function windowOutOfReach() {
         if (left < -1 || top < -1) problems.push(`it starts above or left of what its layer scrolls to, at ${Math.round(left)},${Math.round(top)}`);
         return problems;
     });
-    await detail().locator("#CloseDetail").click();
-    await expectHidden("iframe[name='window_html']");
+    await closeDetail();
     return found;
 }
 
