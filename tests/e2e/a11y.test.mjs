@@ -41,6 +41,10 @@ function removeSeed() {
 before(async () => {
     removeStores();
     removeSeed();
+    // The seed is made while the program runs: its Wine server then serves
+    // every command, instead of each command starting one that may be ending.
+    const program = startProgram("a11y", "QuillmarkOrvane.exe", ["--headless"]);
+    const address = await within(program.firstLine, 60000, "page address");
     for (const key of KEYS) {
         wine("reg", "add", key, "/f");
         // Wine's reg gives a new key an empty default value: without it the key is empty.
@@ -49,8 +53,6 @@ before(async () => {
     fs.mkdirSync(files, { recursive: true });
     for (let i = 0; i < 3; ++i) fs.writeFileSync(path.join(files, `a11y${i}.tmp`), Buffer.alloc(1500));
     wine("sc", "create", SERVICE, "binPath=", "C:\\windows\\system32\\notepad.exe", "start=", "demand");
-    const program = startProgram("a11y", "QuillmarkOrvane.exe", ["--headless"]);
-    const address = await within(program.firstLine, 60000, "page address");
     browser = await openBrowser("a11y-profile");
     page = await openPage(browser, address);
     await expectHidden("#ReadyLoad", 10000);
