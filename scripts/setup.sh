@@ -56,13 +56,14 @@ if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
   apt-get install -y -qq --no-install-recommends nodejs npm
 fi
 
-# Playwright drives Chromium in the browser tests and the bridge benchmark:
-# the packages pinned in tests/e2e, installed into the build folder.
+# Playwright drives Chromium in the browser tests and the bridge benchmark,
+# axe-core checks the documents' accessibility there: the packages pinned in
+# tests/e2e, installed into the build folder.
 root=$(cd "$(dirname "$0")/.." && pwd)
 e2e=${QO_BUILD_DIR:-$root/build}/e2e
 mkdir -p "$e2e"
 if ! cmp -s "$root/tests/e2e/package-lock.json" "$e2e/package-lock.json" ||
-   [ ! -f "$e2e/node_modules/playwright-core/package.json" ]; then
+   [ ! -f "$e2e/node_modules/playwright-core/package.json" ] || [ ! -f "$e2e/node_modules/axe-core/axe.min.js" ]; then
   cp "$root/tests/e2e/package.json" "$root/tests/e2e/package-lock.json" "$e2e/"
   (cd "$e2e" && npm ci --no-audit --no-fund --silent >/dev/null)
 fi

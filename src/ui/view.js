@@ -112,19 +112,48 @@
 
     // ---- Modal windows, kept in the main page -------------------------
     // Every window is a layer over the main page; the layers stack in the
-    // order they were opened.
+    // order they were opened. A layer scrolls when its window is larger than
+    // the page (a zoomed page). The keyboard focus goes into a window when it
+    // has loaded and comes back to what had it in the opener when it closes.
+    const FOCUSABLE = "button:not([disabled]), a[href], input:not([disabled]), select, textarea, [tabindex]:not([tabindex='-1'])";
+
+    function focusFirst(within) {
+        const first = Array.from(within.querySelectorAll(FOCUSABLE)).find((element) => element.getClientRects().length > 0);
+        if (first) first.focus();
+        return !!first;
+    }
+
+    // Focus given back to `element`, at once or, while its document still
+    // holds its root disabled (a popup's hold ends after it closed), once
+    // that hold has ended.
+    function giveFocusBack(element) {
+        if (!element || element === document.body || !element.isConnected) return;
+        element.focus();
+        if (document.activeElement === element) return;
+        setTimeout(() => {
+            if (element.isConnected) element.focus();
+        }, 0);
+    }
+
     function openLayer(def) {
         const hostDocument = top.document;
+        const opener = document.activeElement;
         const layer = hostDocument.createElement("div");
         layer.className = "qo-window-layer";
         layer.style.cssText = "position:fixed;inset:0;z-index:" + (1000 + hostDocument.querySelectorAll(".qo-window-layer").length) +
-            ";display:flex;align-items:center;justify-content:center;background:rgba(20,30,40,.28)";
+            ";display:flex;overflow:auto;background:rgba(20,30,40,.28)";
         const box = hostDocument.createElement("iframe");
         box.className = "qo-window";
         box.setAttribute("name", String(def.url).replace(/[^A-Za-z0-9]+/g, "_"));
-        box.style.cssText = "border:0;background:#fff;box-shadow:0 10px 34px rgba(0,0,0,.35);border-radius:6px;overflow:hidden";
+        box.style.cssText = "flex:none;margin:auto;border:0;background:#fff;box-shadow:0 10px 34px rgba(0,0,0,.35);border-radius:6px;overflow:hidden";
         box.style.width = (def.width || 400) + "px";
         box.style.height = (def.height || 300) + "px";
+        box.addEventListener("load", () => {
+            const loaded = box.contentDocument;
+            if (!loaded) return;
+            box.title = loaded.title;
+            if (!focusFirst(loaded)) box.contentWindow.focus();
+        });
         box.qoWindow = {
             parameters: def.parameters || {},
             parentView: view,
@@ -136,6 +165,7 @@
             box.qoWindow.closed = true;
             layer.remove();
             if (box.qoWindow.onClose) box.qoWindow.onClose(value);
+            giveFocusBack(opener);
         };
         box.src = resolve(def.url);
         layer.appendChild(box);
@@ -173,39 +203,54 @@
     }
 
     // ---- The engine's alert box ----------------------------------------
+    // Escape presses its button when it has only one.
     function msgbox(def) {
         return new Promise((done) => {
             const hostDocument = top.document;
+            const opener = document.activeElement;
             const layer = hostDocument.createElement("div");
             layer.className = "qo-window-layer qo-msgbox";
-            layer.style.cssText = "position:fixed;inset:0;z-index:5000;display:flex;align-items:center;justify-content:center;" +
+            layer.style.cssText = "position:fixed;inset:0;z-index:5000;display:flex;overflow:auto;" +
                 "background:rgba(20,30,40,.28);font:14px 'Segoe UI','Microsoft YaHei','DejaVu Sans','WenQuanYi Micro Hei',sans-serif";
             const box = hostDocument.createElement("div");
             box.setAttribute("role", "alertdialog");
-            box.style.cssText = "min-width:300px;max-width:420px;background:#fff;border-radius:6px;box-shadow:0 10px 34px rgba(0,0,0,.35);overflow:hidden";
-            const caption = hostDocument.createElement("div");
+            box.setAttribute("aria-modal", "true");
+            box.setAttribute("aria-labelledby", "qo-msgbox-caption");
+            box.setAttribute("aria-describedby", "qo-msgbox-content");
+            box.style.cssText = "margin:auto;min-width:300px;max-width:420px;background:#fff;border-radius:6px;box-shadow:0 10px 34px rgba(0,0,0,.35);overflow:hidden";
+            const caption = hostDocument.createElement("h1");
             caption.className = "qo-msgbox-caption";
-            caption.style.cssText = "padding:10px 16px;background:#15b3ab;color:#fff;font-weight:600";
+            caption.id = "qo-msgbox-caption";
+            caption.style.cssText = "margin:0;padding:10px 16px;background:#0c7f79;color:#fff;font-size:inherit;font-weight:600";
             caption.textContent = def.caption || "Tips";
             const content = hostDocument.createElement("div");
             content.className = "qo-msgbox-content";
+            content.id = "qo-msgbox-content";
             content.style.cssText = "padding:22px 18px;color:#333";
             content.textContent = def.content || "";
             const bar = hostDocument.createElement("div");
             bar.style.cssText = "display:flex;justify-content:flex-end;gap:12px;padding:0 16px 14px";
-            for (const text of def.buttons || ["OK"]) {
+            const buttons = (def.buttons || ["OK"]).map((text) => {
                 const button = hostDocument.createElement("button");
                 button.textContent = text;
-                button.style.cssText = "min-width:80px;height:30px;border:0;border-radius:15px;background:#15b3ab;color:#fff;cursor:pointer";
+                button.style.cssText = "min-width:80px;height:30px;border:0;border-radius:15px;background:#0c7f79;color:#fff;cursor:pointer";
                 button.addEventListener("click", () => {
                     layer.remove();
+                    giveFocusBack(opener);
                     done(text);
                 });
                 bar.appendChild(button);
-            }
+                return button;
+            });
+            layer.addEventListener("keydown", (event) => {
+                if (event.key !== "Escape" || buttons.length !== 1) return;
+                event.preventDefault();
+                buttons[0].click();
+            });
             box.append(caption, content, bar);
             layer.appendChild(box);
             hostDocument.body.appendChild(layer);
+            if (buttons.length) buttons[0].focus();
         });
     }
 

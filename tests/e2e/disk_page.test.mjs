@@ -287,7 +287,7 @@ test("a move that cannot place every file is taken back, shows the counts in gre
     assert.deepEqual(await paragraphs.allTextContents(),
         ["Files moved: 0.", "Files that couldn't be moved: 3."]);
     const colours = await popup().locator("#WindowsTipsText p span").evaluateAll((spans) => spans.map((span) => getComputedStyle(span).color));
-    assert.deepEqual(colours, ["rgb(34, 203, 100)", "rgb(255, 0, 0)"]);
+    assert.deepEqual(colours, ["rgb(15, 127, 68)", "rgb(200, 0, 0)"]);
     await expectNoOverflow(page.frames().find((frame) => frame.url().includes("PopupWindows.html")));
     await shoot("move-result");
     await popup().locator("#CopyError").click();

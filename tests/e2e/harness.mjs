@@ -188,3 +188,33 @@ async function expectNoOverflow(frame) {
     });
     assert.deepEqual(problems, []);
 }
+
+// ---- Accessibility --------------------------------------------------------------------
+const AXE = fs.readFileSync(path.join(env.QO_BUILD, "e2e", "node_modules", "axe-core", "axe.min.js"), "utf8");
+
+// The critical and serious violations axe-core finds in the document of
+// `frame` (its windows' frames are documents of their own), each as
+// "where: rule: element".
+export async function axeViolations(frame, where) {
+    if (!await frame.evaluate(() => typeof window.axe === "object")) await frame.evaluate(AXE);
+    const violations = await frame.evaluate(async () => {
+        const results = await window.axe.run(document, { iframes: false, resultTypes: ["violations"] });
+        return results.violations.filter((rule) => rule.impact === "critical" || rule.impact === "serious")
+            .flatMap((rule) => rule.nodes.map((node) => `${rule.id}: ${node.target.join(" ")} ${node.failureSummary.split("\n").slice(1, 2).join("").trim()}`));
+    });
+    return violations.map((text) => `${where}: ${text}`);
+}
+
+// Whether the element that has the keyboard focus, looked for through the
+// windows' frames, matches `selector`; waitForFocus waits until it does.
+const FOCUS_MATCHES = (wanted) => {
+    let element = document.activeElement;
+    while (element && element.tagName === "IFRAME" && element.contentDocument) element = element.contentDocument.activeElement;
+    return !!element && element.matches(wanted);
+};
+export async function focusedMatches(page, selector) {
+    return page.evaluate(FOCUS_MATCHES, selector);
+}
+export async function waitForFocus(page, selector) {
+    await page.waitForFunction(FOCUS_MATCHES, selector, { timeout: 10000 });
+}

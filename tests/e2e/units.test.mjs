@@ -178,7 +178,9 @@ test("the Chinese table translates all 182 keys, each written once", () => {
         "Browsers and applications", "Chrome Cache", "Edge Cache", "Brave Cache", "Vivaldi Cache", "Opera Cache",
         "Firefox Cache", "Shader Cache", "Crash Dumps",
         "Close Chrome to clean its cache", "Close Edge to clean its cache", "Close Brave to clean its cache",
-        "Close Vivaldi to clean its cache", "Close Opera to clean its cache", "Close Firefox to clean its cache"];
+        "Close Vivaldi to clean its cache", "Close Opera to clean its cache", "Close Firefox to clean its cache",
+        // The names of the icon buttons, check boxes and other controls without a text of their own.
+        "Select all", "Expand or collapse", "Open the folder"];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
