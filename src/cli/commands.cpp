@@ -345,9 +345,11 @@ cJSON* StartupObject(std::size_t number, const startup::StartupItem& item) {
     return object;
 }
 
+// Number, state, stable id (what `startup enable|disable` takes, to copy),
+// name and program.
 std::string StartupLine(std::size_t number, const startup::StartupItem& item) {
-    return Number(number) + "  " + (item.bStatus == 0 ? "on   " : "off  ") + Utf8FromWide(item.strName) + "  " +
-           Utf8FromWide(item.iconPath);
+    return Number(number) + "  " + (item.bStatus == 0 ? "on   " : "off  ") + Utf8FromWide(StartupId(item)) + "  " +
+           Utf8FromWide(item.strName) + "  " + Utf8FromWide(item.iconPath);
 }
 
 Outcome StartupList() {

@@ -9,7 +9,8 @@
 // The parsing is plain functions over the values read; a thin reader makes
 // the registry calls. A policy key that exists but cannot be read makes the
 // read Unreadable, and the callers fail closed as with an unreadable keep
-// list.
+// list. The reader can be swapped (ReplacePolicyKeyReader), since no test
+// prefix can deny the read: the tests show the refusals through it.
 #include <functional>
 #include <optional>
 #include <string>
@@ -58,6 +59,24 @@ struct PolicyRead {
     Policy policy;            // the defaults unless Read
     std::string error;        // when Unreadable
 };
+
+// What reading the key gave: a status of the registry (ERROR_SUCCESS, or
+// ERROR_FILE_NOT_FOUND for no key) and, when another failed, what was being
+// read ("its key", "DisabledCategories", ...); the values when it succeeded.
+struct PolicyKeyRead {
+    long status = 0;
+    std::string failedAt;
+    PolicyValues values;
+};
+// The policy of a key read: Absent without the key, Unreadable (with the
+// reason) for any other failure, else the values parsed.
+PolicyRead PolicyOfKey(const PolicyKeyRead& key, const std::vector<std::string>& ids, const MachineVariable& machine);
+
+// Reads the machine's policy key. Swappable for the tests; an empty function
+// puts the registry's reader back. Answers the reader it replaces.
+using PolicyKeyReader = std::function<PolicyKeyRead()>;
+PolicyKeyReader ReplacePolicyKeyReader(PolicyKeyReader reader);
+
 // Reads the machine's policy key against the category ids.
 PolicyRead ReadPolicy(const std::vector<std::string>& ids);
 

@@ -4,6 +4,7 @@
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
+#include "junk/category_policy.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_lists.h"
 #include "junk/recycle_bin.h"
@@ -43,11 +44,11 @@ bool ScanJunkCategory(int category, const CategorySources& sources) {
     return true;
 }
 
-void RunJunkScan() {
+void RunJunkScan(const core::Policy& policy) {
     ResetJunkLists();
     const CategorySources sources = SystemSources();
     for (int category = 0; category < kJunkCategoryCount; ++category) {
-        if (!ScanJunkCategory(category, sources)) break;
+        if (!TurnedOff(policy, Cleaner::Junk, category) && !ScanJunkCategory(category, sources)) break;
         const JunkFileList& list = JunkList(category);
         core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category);
         core::BroadcastProgress((category + 1) * 100 / kJunkCategoryCount);
@@ -59,7 +60,10 @@ void RunJunkScan() {
 }
 
 engine::Value ScanJunkFile(core::BridgeArgs) {
-    return core::StartTask(core::Task::JunkScan, ResetJunkLists, RunJunkScan);
+    StartPolicy start = PolicyForStart();
+    if (start.refusal) return start.refusal;
+    return core::StartTask(core::Task::JunkScan, ResetJunkLists,
+                           [policy = std::move(start.policy)] { RunJunkScan(policy); });
 }
 
 }  // namespace junk
