@@ -152,7 +152,7 @@ PolicyKeyRead ReadPolicyKey() {
     };
     HKEY raw = nullptr;
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_READ | KEY_WOW64_64KEY, &raw);
-    if (status != ERROR_SUCCESS) return failed("its key", status);
+    if (status != ERROR_SUCCESS) return failed(kPolicyKeyItself, status);
     const common::UniqueRegKey key(raw);
     PolicyValues& values = read.values;
     common::RegistryValue value;
@@ -174,7 +174,6 @@ PolicyKeyRead ReadPolicyKey() {
             if (status == ERROR_NO_MORE_ITEMS) break;
             if (status != ERROR_SUCCESS) return failed("KeepList", status);
             const std::wstring valueName(name, length);
-            // A value gone since it was listed is as unreadable as any other.
             if (status = common::ReadRegistryValue(keep.get(), valueName, value); status != ERROR_SUCCESS)
                 return failed("KeepList", status);
             values.keepList.emplace_back(valueName, value);
@@ -192,7 +191,7 @@ PolicyKeyReader keyReader;
 
 PolicyRead PolicyOfKey(const PolicyKeyRead& key, const std::vector<std::string>& ids, const MachineVariable& machine) {
     PolicyRead read;
-    if (key.status == ERROR_FILE_NOT_FOUND) return read;
+    if (key.status == ERROR_FILE_NOT_FOUND && key.failedAt == kPolicyKeyItself) return read;
     if (key.status != ERROR_SUCCESS) {
         read.state = PolicyState::Unreadable;
         read.error = ErrorText(key.failedAt.c_str(), static_cast<LSTATUS>(key.status));

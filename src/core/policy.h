@@ -60,16 +60,18 @@ struct PolicyRead {
     std::string error;        // when Unreadable
 };
 
-// What reading the key gave: a status of the registry (ERROR_SUCCESS, or
-// ERROR_FILE_NOT_FOUND for no key) and, when another failed, what was being
-// read ("its key", "DisabledCategories", ...); the values when it succeeded.
+// What reading the key gave: the registry's status (ERROR_SUCCESS, else the
+// failure's) and what was being read when it failed (kPolicyKeyItself,
+// "DisabledCategories", "KeepList", ...); the values when it succeeded.
+inline constexpr char kPolicyKeyItself[] = "its key";
 struct PolicyKeyRead {
     long status = 0;
     std::string failedAt;
     PolicyValues values;
 };
-// The policy of a key read: Absent without the key, Unreadable (with the
-// reason) for any other failure, else the values parsed.
+// The policy of a key read: Absent when the key itself is not found,
+// Unreadable (with the reason) for any other failure (a value listed and
+// gone before it was read included), else the values parsed.
 PolicyRead PolicyOfKey(const PolicyKeyRead& key, const std::vector<std::string>& ids, const MachineVariable& machine);
 
 // Reads the machine's policy key. Swappable for the tests; an empty function

@@ -155,12 +155,15 @@ TEST(Policy, AKeyThatCannotBeReadIsUnreadableWithTheReason) {
         std::string error;
         std::vector<std::string> disabled;
     } cases[] = {
-        {{ERROR_FILE_NOT_FOUND, "its key", disabling}, core::PolicyState::Absent, "", {}},
+        {{ERROR_FILE_NOT_FOUND, core::kPolicyKeyItself, disabling}, core::PolicyState::Absent, "", {}},
         {{ERROR_SUCCESS, "", disabling}, core::PolicyState::Read, "", {"junk.temp"}},
         {{ERROR_ACCESS_DENIED, "its key", disabling}, core::PolicyState::Unreadable,
          "the organisation's policy (its key) cannot be read: error 5", {}},
         {{ERROR_MORE_DATA, "KeepList", {}}, core::PolicyState::Unreadable,
          "the organisation's policy (KeepList) cannot be read: error 234", {}},
+        // A keep value listed, then gone before it was read: not an absent key.
+        {{ERROR_FILE_NOT_FOUND, "KeepList", {}}, core::PolicyState::Unreadable,
+         "the organisation's policy (KeepList) cannot be read: error 2", {}},
         {{ERROR_INVALID_DATA, "DisabledCategories", {}}, core::PolicyState::Unreadable,
          "the organisation's policy (DisabledCategories) cannot be read: error 13", {}},
     };

@@ -93,7 +93,7 @@ void ScopedPolicy::UpdateNotice(DWORD value) const {
 }
 
 UnreadablePolicy::UnreadablePolicy(long status)
-    : previous_(core::ReplacePolicyKeyReader([status] { return core::PolicyKeyRead{status, "its key", {}}; })) {}
+    : previous_(core::ReplacePolicyKeyReader([status] { return core::PolicyKeyRead{status, core::kPolicyKeyItself, {}}; })) {}
 
 UnreadablePolicy::~UnreadablePolicy() { core::ReplacePolicyKeyReader(std::move(previous_)); }
 
