@@ -22,8 +22,11 @@ layers=(
 # and JSON rows, and a Downloads restore reports as a registry restore does;
 # the registry issue lists are rows of the result list that the junk
 # cleaner owns, whose table of kinds names them and whose clean run holds the
-# registry backup.
+# registry backup. The table of category ids and the policy over them live
+# with the junk cleaner (its result list holds both cleaners' categories);
+# the registry and system-disk scans and cleans ask them too.
 allowed=(
+  "disk junk/category_policy.h"
   "disk junk/folder_walk.h"
   "disk junk/json_text.h"
   "disk junk/junk_categories.h"
@@ -34,6 +37,7 @@ allowed=(
   "disk registry/registry_restore.h"
   "junk registry/registry_backup.h"
   "junk registry/registry_rows.h"
+  "registry junk/category_policy.h"
   "registry junk/result_kinds.h"
 )
 

@@ -18,6 +18,7 @@
 #include "disk/path_sizes.h"
 #include "disk/system_disk_clean.h"
 #include "disk/system_disk_scan.h"
+#include "junk/category_policy.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_scan.h"
 #include "junk/result_rows.h"
@@ -38,6 +39,7 @@ constexpr core::BridgeRow kRows[] = {
     {"GetErrorDetails", 4, junk::GetErrorDetails},
     {"RepairChoose", 2, junk::RepairChoose},
     {"GetChooseStatistics", 2, junk::GetChooseStatistics},
+    {"GetTurnedOffCategories", 0, junk::GetTurnedOffCategories},
     {"getRightTopInfo", 0, core::getRightTopInfo},
     {"SetShowLanguage", 1, core::SetShowLanguage},
     {"GetShowLanguage", 0, core::GetShowLanguage},

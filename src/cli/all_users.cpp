@@ -79,15 +79,15 @@ Figures RunShare(int category, Walk walk, bool clean) {
 
 }  // namespace
 
-std::string OwnAccountRefusal(const CategoryId& category, const std::wstring& accountSid) {
+std::string OwnAccountRefusal(const junk::CategoryId& category, const std::wstring& accountSid) {
     if (category.machineWide || accountSid != common::kLocalSystemSid) return {};
-    if (category.cleaner == Cleaner::Registry)
+    if (category.cleaner == junk::Cleaner::Registry)
         return "a per-user registry category run as SYSTEM would clean SYSTEM's own registry: run it as the user";
     return "a per-user category run as SYSTEM would clean SYSTEM's own profile and recycle bin: run with --all-users";
 }
 
-std::string AllUsersRefusal(const CategoryId& category) {
-    if (category.cleaner == Cleaner::Registry) return "registry categories are never cleaned for all users";
+std::string AllUsersRefusal(const junk::CategoryId& category) {
+    if (category.cleaner == junk::Cleaner::Registry) return "registry categories are never cleaned for all users";
     if (!junk::IsPerUserCategory(category.index)) return "not a per-user category: run without --all-users";
     return {};
 }
@@ -96,9 +96,9 @@ Outcome RunForAllUsers(const Command& command) {
     const bool clean = command.verb == Verb::Clean;
     std::string unknown;
     // A scan without ids: every category that is done for all users.
-    std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
+    std::vector<junk::CategoryId> selected = junk::SelectCategories(command.words, &unknown);
     if (command.words.empty())
-        for (const CategoryId& category : AllCategories())
+        for (const junk::CategoryId& category : junk::AllCategories())
             if (AllUsersRefusal(category).empty()) selected.push_back(category);
     if (selected.empty()) {
         Outcome usage;
@@ -131,7 +131,7 @@ Outcome RunForAllUsers(const Command& command) {
     {
         ProgressLine progress;
         for (std::size_t i = 0; i < selected.size() && !stopped; ++i) {
-            const CategoryId& category = selected[i];
+            const junk::CategoryId& category = selected[i];
             progress.Show(category.id, static_cast<int>(i * 100 / selected.size()));
             cJSON* object = cJSON_CreateObject();
             cJSON_AddItemToArray(categories, object);

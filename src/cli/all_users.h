@@ -6,8 +6,8 @@
 #include <string>
 
 #include "cli/arguments.h"
-#include "cli/category_ids.h"
 #include "cli/commands.h"
+#include "junk/category_ids.h"
 
 namespace cli {
 
@@ -15,11 +15,11 @@ namespace cli {
 // alone: a per-user category run as SYSTEM, whose own profile, recycle bin
 // and registry hold no user's junk (a file category answers "run with
 // --all-users"). Empty when it may be.
-std::string OwnAccountRefusal(const CategoryId& category, const std::wstring& accountSid);
+std::string OwnAccountRefusal(const junk::CategoryId& category, const std::wstring& accountSid);
 
 // Why `category` is not done with --all-users: only the per-user file
 // categories are. Empty when it is done.
-std::string AllUsersRefusal(const CategoryId& category);
+std::string AllUsersRefusal(const junk::CategoryId& category);
 
 // Runs a scan or clean with --all-users.
 Outcome RunForAllUsers(const Command& command);

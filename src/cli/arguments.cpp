@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/text.h"
+
 namespace cli {
 
 namespace {
@@ -68,18 +70,12 @@ std::optional<std::uint64_t> Count(const std::string& word, std::uint64_t limit)
 
 }  // namespace
 
-std::string Lowered(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 Parsed ParseArguments(const std::vector<std::string>& arguments) {
     if (arguments.empty()) return Usage("no command given");
-    const std::string first = Lowered(arguments[0]);
+    const std::string first = common::AsciiLowerCase(arguments[0]);
     if (IsHelpWord(first) || first == "help") {
         if (first != "help" || arguments.size() == 1) return Help({});
-        const std::string topic = Lowered(arguments[1]);
+        const std::string topic = common::AsciiLowerCase(arguments[1]);
         if (!IsFirstWord(topic)) return Usage("unknown command: " + arguments[1]);
         return Help(topic);
     }
@@ -92,9 +88,9 @@ Parsed ParseArguments(const std::vector<std::string>& arguments) {
     }
     // `VERB --help` anywhere after a known verb: that verb's help.
     if (IsFirstWord(first) &&
-        std::any_of(arguments.begin() + 1, arguments.end(), [](const std::string& word) { return IsHelpWord(Lowered(word)); }))
+        std::any_of(arguments.begin() + 1, arguments.end(), [](const std::string& word) { return IsHelpWord(common::AsciiLowerCase(word)); }))
         return Help(first);
-    const std::string second = arguments.size() > 1 ? Lowered(arguments[1]) : std::string();
+    const std::string second = arguments.size() > 1 ? common::AsciiLowerCase(arguments[1]) : std::string();
     const Form* form = nullptr;
     for (const Form& candidate : kForms) {
         if (first != candidate.first) continue;
@@ -110,7 +106,7 @@ Parsed ParseArguments(const std::vector<std::string>& arguments) {
     command.enable = form->second && std::string_view(form->second) == "enable";
     for (std::size_t i = form->second ? 2 : 1; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
-        const std::string option = Lowered(word);
+        const std::string option = common::AsciiLowerCase(word);
         // An option's value: the next word.
         const auto value = [&]() -> const std::string* { return i + 1 < arguments.size() ? &arguments[++i] : nullptr; };
         if (option == "--json") {

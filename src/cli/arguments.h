@@ -32,9 +32,6 @@ struct Parsed {
     std::string error;  // when not usable: what is wrong, one line
 };
 
-// `text` in lower case (ASCII letters only: verbs, ids and options are ASCII).
-std::string Lowered(std::string text);
-
 // The words after the program's name, UTF-8.
 Parsed ParseArguments(const std::vector<std::string>& arguments);
 

@@ -7,19 +7,20 @@
 #include <optional>
 
 #include "cli/all_users.h"
-#include "cli/category_ids.h"
 #include "cli/policy_check.h"
 #include "cli/progress_line.h"
 #include "cli/run_document.h"
 #include "cli/startup_ids.h"
 #include "common/account_sid.h"
 #include "common/app_directory.h"
+#include "common/text.h"
 #include "common/windows_version.h"
 #include "core/keep_list.h"
 #include "core/keep_text.h"
 #include "core/worker_tasks.h"
 #include "engine/shell_launch.h"
 #include "junk/app_caches.h"
+#include "junk/category_ids.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_clean.h"
 #include "junk/junk_lists.h"
@@ -60,16 +61,16 @@ Outcome Usage(std::string error) {
     return outcome;
 }
 
-bool Permitted(const CategoryId& category) { return !category.machineWide || engine::ProcessIsElevated(); }
+bool Permitted(const junk::CategoryId& category) { return !category.machineWide || engine::ProcessIsElevated(); }
 
 // What the last scan or clean of a junk category learnt of its program.
-junk::CategoryState StateOf(const CategoryId& category) {
-    return category.cleaner == Cleaner::Junk ? junk::StateOf(category.index).load() : junk::CategoryState::Ready;
+junk::CategoryState StateOf(const junk::CategoryId& category) {
+    return category.cleaner == junk::Cleaner::Junk ? junk::StateOf(category.index).load() : junk::CategoryState::Ready;
 }
 
 // Why a browser's cache was left whole; empty otherwise.
-std::string HeldText(const CategoryId& category) {
-    const junk::Browser* browser = category.cleaner == Cleaner::Junk ? junk::BrowserOf(category.index) : nullptr;
+std::string HeldText(const junk::CategoryId& category) {
+    const junk::Browser* browser = category.cleaner == junk::Cleaner::Junk ? junk::BrowserOf(category.index) : nullptr;
     if (!browser || StateOf(category) != junk::CategoryState::Held) return {};
     return "close " + Utf8FromWide(browser->name) + " to clean its cache";
 }
@@ -80,8 +81,8 @@ struct Found {
     std::uint64_t bytes = 0;
 };
 
-Found ScanCategory(const CategoryId& category, const junk::CategorySources& sources) {
-    if (category.cleaner == Cleaner::Junk) {
+Found ScanCategory(const junk::CategoryId& category, const junk::CategorySources& sources) {
+    if (category.cleaner == junk::Cleaner::Junk) {
         junk::ScanJunkCategory(category.index, sources);
         const junk::JunkFileList& list = junk::JunkList(category.index);
         return {list.Count(), list.Total()};
@@ -92,9 +93,9 @@ Found ScanCategory(const CategoryId& category, const junk::CategorySources& sour
     return {list.size(), 0};
 }
 
-engine::Json ItemsOf(const CategoryId& category) {
+engine::Json ItemsOf(const junk::CategoryId& category) {
     engine::Json items(cJSON_CreateArray());
-    if (category.cleaner == Cleaner::Junk) {
+    if (category.cleaner == junk::Cleaner::Junk) {
         const junk::JunkFileList& list = junk::JunkList(category.index);
         for (const junk::JunkFileEntry& entry : list) {
             cJSON* item = cJSON_CreateObject();
@@ -113,7 +114,7 @@ engine::Json ItemsOf(const CategoryId& category) {
     return items;
 }
 
-cJSON* CategoryObject(const CategoryId& category) {
+cJSON* CategoryObject(const junk::CategoryId& category) {
     cJSON* object = cJSON_CreateObject();
     cJSON_AddStringToObject(object, "id", category.id);
     cJSON_AddStringToObject(object, "name", category.name);
@@ -123,7 +124,7 @@ cJSON* CategoryObject(const CategoryId& category) {
 // A scanned or cleaned category's object: its id, name, whether it was
 // permitted and why not (null when it was), then `figures`' members. A
 // refused category has the same keys with zero values.
-cJSON* OutcomeObject(const CategoryId& category, bool permitted, const std::string& refusal) {
+cJSON* OutcomeObject(const junk::CategoryId& category, bool permitted, const std::string& refusal) {
     cJSON* object = CategoryObject(category);
     cJSON_AddBoolToObject(object, "permitted", permitted);
     if (refusal.empty())
@@ -138,7 +139,7 @@ constexpr const char* kNeedsAdministrator = "it needs an administrator's rights:
 // Calls `each` for the categories in turn, with the progress line; false
 // when the stop flag ended the run before one of them.
 template <typename Each>
-bool EachCategory(const std::vector<CategoryId>& categories, Each each) {
+bool EachCategory(const std::vector<junk::CategoryId>& categories, Each each) {
     ProgressLine progress;
     for (std::size_t i = 0; i < categories.size(); ++i) {
         progress.Show(categories[i].id, static_cast<int>(i * 100 / categories.size()));
@@ -148,26 +149,26 @@ bool EachCategory(const std::vector<CategoryId>& categories, Each each) {
     return true;
 }
 
-std::vector<CategoryId> Selected(const Command& command, std::string* unknown) {
-    if (command.words.empty()) return AllCategories();
-    return SelectCategories(command.words, unknown);
+std::vector<junk::CategoryId> Selected(const Command& command, std::string* unknown) {
+    if (command.words.empty()) return junk::AllCategories();
+    return junk::SelectCategories(command.words, unknown);
 }
 
 Outcome List() {
     Outcome outcome;
     outcome.json = NewObject();
     cJSON* categories = cJSON_AddArrayToObject(outcome.json.get(), "categories");
-    for (const CategoryId& category : AllCategories()) {
+    for (const junk::CategoryId& category : junk::AllCategories()) {
         cJSON_AddItemToArray(categories, CategoryObject(category));
         outcome.lines.push_back(std::string(category.id) + "  " + category.name);
     }
-    outcome.lines.push_back(Number(AllCategories().size()) + " categories");
+    outcome.lines.push_back(Number(junk::AllCategories().size()) + " categories");
     return outcome;
 }
 
 Outcome Scan(const Command& command) {
     std::string unknown;
-    const std::vector<CategoryId> selected = Selected(command, &unknown);
+    const std::vector<junk::CategoryId> selected = Selected(command, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
     const junk::CategorySources sources = junk::SystemSources();
     Outcome outcome;
@@ -176,7 +177,7 @@ Outcome Scan(const Command& command) {
     Found total;
     const std::wstring account = common::ProcessAccountSid();
     std::size_t refused = 0;
-    const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
+    const bool stopped = !EachCategory(selected, [&](const junk::CategoryId& category) {
         if (const std::string refusal = OwnAccountRefusal(category, account); !refusal.empty()) {
             ++refused;
             outcome.error = refusal;
@@ -235,8 +236,8 @@ Outcome Scan(const Command& command) {
 
 // What cleaning one category did: the cleaner's own account, through the
 // same entry point as the window's clean.
-junk::CategoryCleaned CleanCategory(const CategoryId& category, junk::CleanRun& run) {
-    const int kind = category.cleaner == Cleaner::Junk ? junk::kJunkRows : junk::kRegistryRows;
+junk::CategoryCleaned CleanCategory(const junk::CategoryId& category, junk::CleanRun& run) {
+    const int kind = category.cleaner == junk::Cleaner::Junk ? junk::kJunkRows : junk::kRegistryRows;
     return junk::FindResultKind(kind)->Clean(category.index, run);
 }
 
@@ -264,7 +265,7 @@ namespace {
 
 Outcome Clean(const Command& command) {
     std::string unknown;
-    const std::vector<CategoryId> selected = SelectCategories(command.words, &unknown);
+    const std::vector<junk::CategoryId> selected = junk::SelectCategories(command.words, &unknown);
     if (selected.empty()) return Usage("unknown category: " + unknown);
     // Read afresh: the window may have changed it since this run started.
     if (std::string refused = KeepListRefusalText(core::DeletionRefusal()); !refused.empty())
@@ -278,7 +279,7 @@ Outcome Clean(const Command& command) {
     junk::CleanRun run;
     junk::CategoryCleaned total;
     std::size_t refused = 0;
-    const bool stopped = !EachCategory(selected, [&](const CategoryId& category) {
+    const bool stopped = !EachCategory(selected, [&](const junk::CategoryId& category) {
         // The keep list became unreadable: nothing more is deleted.
         if (core::KeepRefusalNow() != core::KeepRefusal::None) return;
         std::string refusal = Permitted(category) ? OwnAccountRefusal(category, account) : kNeedsAdministrator;
@@ -312,7 +313,7 @@ Outcome Clean(const Command& command) {
         std::string line = std::string(category.id) + "  " + Number(cleaned.cleaned) + " removed, " +
                            Number(cleaned.left - cleaned.inUse) + " failed, " + Number(cleaned.inUse) + " in use, " +
                            Number(cleaned.freedBytes) + " bytes";
-        const bool backupFailed = category.cleaner == Cleaner::Registry && !cleaned.reported &&
+        const bool backupFailed = category.cleaner == junk::Cleaner::Registry && !cleaned.reported &&
                                   core::KeepRefusalNow() == core::KeepRefusal::None;
         const std::string held = HeldText(category);
         if (backupFailed)
@@ -322,8 +323,8 @@ Outcome Clean(const Command& command) {
         else
             cJSON_AddNullToObject(object, "error");
         if (!held.empty()) line += " (" + held + ")";
-        if (category.cleaner == Cleaner::Junk) cJSON_AddNullToObject(object, "backup");
-        if (category.cleaner == Cleaner::Registry) {
+        if (category.cleaner == junk::Cleaner::Junk) cJSON_AddNullToObject(object, "backup");
+        if (category.cleaner == junk::Cleaner::Registry) {
             const std::wstring& backup = cleaned.registryBackup;
             const bool written = !backup.empty() && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES;
             if (written && cleaned.cleaned)
@@ -369,9 +370,11 @@ cJSON* StartupObject(std::size_t number, const startup::StartupItem& item) {
     return object;
 }
 
+// Number, state, stable id (what `startup enable|disable` takes, to copy),
+// name and program.
 std::string StartupLine(std::size_t number, const startup::StartupItem& item) {
-    return Number(number) + "  " + (item.bStatus == 0 ? "on   " : "off  ") + Utf8FromWide(item.strName) + "  " +
-           Utf8FromWide(item.iconPath);
+    return Number(number) + "  " + (item.bStatus == 0 ? "on   " : "off  ") + Utf8FromWide(StartupId(item)) + "  " +
+           Utf8FromWide(item.strName) + "  " + Utf8FromWide(item.iconPath);
 }
 
 Outcome StartupList() {
@@ -465,7 +468,7 @@ Outcome ServicesList() {
 
 Outcome ServicesSet(const Command& command) {
     const std::wstring name = WideFromUtf8(command.words[0]);
-    const std::string typeWord = Lowered(command.words[1]);
+    const std::string typeWord = common::AsciiLowerCase(command.words[1]);
     const auto type = std::find_if(std::begin(kTypeNames), std::end(kTypeNames),
                                    [&](const TypeName& entry) { return typeWord == entry.name; });
     if (type == std::end(kTypeNames) || !services::IsApplicableStartType(type->type))
@@ -527,7 +530,7 @@ Outcome UndoList() {
 }
 
 Outcome UndoRestore(const Command& command) {
-    const std::string id = Lowered(command.words[0]);
+    const std::string id = common::AsciiLowerCase(command.words[0]);
     const suite::RestoreOutcome restore = suite::RestoreChange(id);
     if (restore.status == suite::RestoreStatus::Unknown) return Usage("no change " + id + " (see orvane undo list)");
     Outcome outcome;
@@ -663,7 +666,7 @@ Outcome RunCommand(const Command& command) {
         case Verb::List: return List();
         case Verb::Scan:
         case Verb::Clean: {
-            PolicyChecked checked = CheckPolicy(command, core::ReadPolicy(PolicyCategoryIds()));
+            PolicyChecked checked = CheckPolicy(command, core::ReadPolicy(junk::PolicyCategoryIds()));
             if (checked.refused) return std::move(*checked.refused);
             const Command& allowed = checked.command;
             if (allowed.allUsers) return RunForAllUsers(allowed);

@@ -17,6 +17,7 @@
 #include "cli/run_trail.h"
 #include "common/app_directory.h"
 #include "common/crash_point.h"
+#include "common/text.h"
 #include "common/version.h"
 #include "core/data_stores.h"
 #include "core/keep_list.h"
@@ -58,7 +59,7 @@ void Print(FILE* stream, const std::string& text) {
 
 // With --json, whatever happens, one document on standard output.
 bool AsksForJson(const std::vector<std::string>& words) {
-    return std::any_of(words.begin(), words.end(), [](const std::string& word) { return cli::Lowered(word) == "--json"; });
+    return std::any_of(words.begin(), words.end(), [](const std::string& word) { return common::AsciiLowerCase(word) == "--json"; });
 }
 
 // The end of a run: its error on standard error (with the help for a usage

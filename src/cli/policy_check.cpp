@@ -1,15 +1,9 @@
 #include "cli/policy_check.h"
 
 #include "cli/all_users.h"
-#include "cli/category_ids.h"
+#include "junk/category_ids.h"
 
 namespace cli {
-
-std::vector<std::string> PolicyCategoryIds() {
-    std::vector<std::string> ids = {"disk"};
-    for (const CategoryId& category : AllCategories()) ids.emplace_back(category.id);
-    return ids;
-}
 
 PolicyChecked CheckPolicy(const Command& command, const core::PolicyRead& policy) {
     PolicyChecked checked{command, std::nullopt};
@@ -20,7 +14,7 @@ PolicyChecked CheckPolicy(const Command& command, const core::PolicyRead& policy
     }
     if (!command.words.empty()) {
         std::string unknown;
-        for (const CategoryId& category : SelectCategories(command.words, &unknown))
+        for (const junk::CategoryId& category : junk::SelectCategories(command.words, &unknown))
             if (core::PolicyDisables(policy.policy, category.id)) {
                 checked.refused = NotPermitted(std::string(category.id) + ": " + core::kTurnedOffByPolicy);
                 return checked;
@@ -28,7 +22,7 @@ PolicyChecked CheckPolicy(const Command& command, const core::PolicyRead& policy
         return checked;
     }
     // The default selection, less what policy turns off.
-    for (const CategoryId& category : AllCategories()) {
+    for (const junk::CategoryId& category : junk::AllCategories()) {
         const bool taken = !command.allUsers || AllUsersRefusal(category).empty();
         if (taken && !core::PolicyDisables(policy.policy, category.id)) checked.command.words.emplace_back(category.id);
     }

@@ -13,10 +13,6 @@
 
 namespace cli {
 
-// The words a policy may name: every category's id, and "disk" (the window's
-// system-disk page, which orvane does not clean).
-std::vector<std::string> PolicyCategoryIds();
-
 // `command` as policy lets it run (the default selection written out
 // without what policy turns off), or the refusal.
 struct PolicyChecked {

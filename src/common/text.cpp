@@ -10,4 +10,10 @@ std::wstring LowerCase(std::wstring_view text) {
     return lowered;
 }
 
+std::string AsciiLowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 }  // namespace common

@@ -4,8 +4,11 @@
 #include <userenv.h>
 
 #include <algorithm>
+#include <mutex>
+#include <utility>
 
 #include "common/handles.h"
+#include "common/text.h"
 #include "engine/wire_format.h"
 
 namespace core {
@@ -13,12 +16,6 @@ namespace core {
 namespace {
 
 constexpr wchar_t kPolicyKey[] = L"SOFTWARE\\Policies\\Quillmark\\Orvane";
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
 
 std::string GroupOf(std::string_view id) { return std::string(id.substr(0, id.find('.'))); }
 
@@ -68,7 +65,7 @@ void ParseDisabled(const common::RegistryValue& value, const std::vector<std::st
     }
     for (const std::wstring& string : StringsOf(value)) {
         if (string.empty()) continue;
-        std::string word = Lower(engine::Utf8FromWide(string));
+        std::string word = common::AsciiLowerCase(engine::Utf8FromWide(string));
         if (word.size() > 2 && word.ends_with(".*")) word.resize(word.size() - 2);
         const bool known = std::any_of(ids.begin(), ids.end(),
                                        [&](const std::string& id) { return id == word || GroupOf(id) == word; });
@@ -144,29 +141,30 @@ std::optional<std::wstring> MachineEnvironmentVariable(const std::wstring& name)
     return found;
 }
 
-PolicyRead ReadPolicy(const std::vector<std::string>& ids) {
-    PolicyRead read;
-    const auto unreadable = [&](const char* what, LSTATUS status) {
-        read.state = PolicyState::Unreadable;
-        read.error = ErrorText(what, status);
+namespace {
+
+PolicyKeyRead ReadPolicyKey() {
+    PolicyKeyRead read;
+    const auto failed = [&](const char* what, LSTATUS status) {
+        read.status = status;
+        read.failedAt = what;
         return read;
     };
     HKEY raw = nullptr;
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPolicyKey, 0, KEY_READ | KEY_WOW64_64KEY, &raw);
-    if (status == ERROR_FILE_NOT_FOUND) return read;
-    if (status != ERROR_SUCCESS) return unreadable("its key", status);
+    if (status != ERROR_SUCCESS) return failed(kPolicyKeyItself, status);
     const common::UniqueRegKey key(raw);
-    PolicyValues values;
+    PolicyValues& values = read.values;
     common::RegistryValue value;
     if (status = common::ReadRegistryValue(key.get(), L"DisabledCategories", value); Unreadable(status))
-        return unreadable("DisabledCategories", status);
+        return failed("DisabledCategories", status);
     if (status == ERROR_SUCCESS) values.disabledCategories = value;
     if (status = common::ReadRegistryValue(key.get(), L"UpdateNotice", value); Unreadable(status))
-        return unreadable("UpdateNotice", status);
+        return failed("UpdateNotice", status);
     if (status == ERROR_SUCCESS) values.updateNotice = value;
     raw = nullptr;
     status = RegOpenKeyExW(key.get(), L"KeepList", 0, KEY_READ | KEY_WOW64_64KEY, &raw);
-    if (Unreadable(status)) return unreadable("KeepList", status);
+    if (Unreadable(status)) return failed("KeepList", status);
     if (status == ERROR_SUCCESS) {
         const common::UniqueRegKey keep(raw);
         for (DWORD index = 0;; ++index) {
@@ -174,16 +172,48 @@ PolicyRead ReadPolicy(const std::vector<std::string>& ids) {
             DWORD length = static_cast<DWORD>(std::size(name));
             status = RegEnumValueW(keep.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
             if (status == ERROR_NO_MORE_ITEMS) break;
-            if (status != ERROR_SUCCESS) return unreadable("KeepList", status);
+            if (status != ERROR_SUCCESS) return failed("KeepList", status);
             const std::wstring valueName(name, length);
             if (status = common::ReadRegistryValue(keep.get(), valueName, value); status != ERROR_SUCCESS)
-                return unreadable("KeepList", status);
+                return failed("KeepList", status);
             values.keepList.emplace_back(valueName, value);
         }
     }
-    read.state = PolicyState::Read;
-    read.policy = ParsePolicy(values, ids, MachineEnvironmentVariable);
     return read;
+}
+
+// Workers read the policy (through the keep list) while a test may swap the
+// reader: the swap and each use of it take the lock.
+std::mutex readerLock;
+PolicyKeyReader keyReader;
+
+}  // namespace
+
+PolicyRead PolicyOfKey(const PolicyKeyRead& key, const std::vector<std::string>& ids, const MachineVariable& machine) {
+    PolicyRead read;
+    if (key.status == ERROR_FILE_NOT_FOUND && key.failedAt == kPolicyKeyItself) return read;
+    if (key.status != ERROR_SUCCESS) {
+        read.state = PolicyState::Unreadable;
+        read.error = ErrorText(key.failedAt.c_str(), static_cast<LSTATUS>(key.status));
+        return read;
+    }
+    read.state = PolicyState::Read;
+    read.policy = ParsePolicy(key.values, ids, machine);
+    return read;
+}
+
+PolicyKeyReader ReplacePolicyKeyReader(PolicyKeyReader reader) {
+    const std::lock_guard guard(readerLock);
+    return std::exchange(keyReader, std::move(reader));
+}
+
+PolicyRead ReadPolicy(const std::vector<std::string>& ids) {
+    PolicyKeyReader reader;
+    {
+        const std::lock_guard guard(readerLock);
+        reader = keyReader;
+    }
+    return PolicyOfKey(reader ? reader() : ReadPolicyKey(), ids, MachineEnvironmentVariable);
 }
 
 }  // namespace core

@@ -9,7 +9,8 @@
 // The parsing is plain functions over the values read; a thin reader makes
 // the registry calls. A policy key that exists but cannot be read makes the
 // read Unreadable, and the callers fail closed as with an unreadable keep
-// list.
+// list. The reader can be swapped (ReplacePolicyKeyReader), since no test
+// prefix can deny the read: the tests show the refusals through it.
 #include <functional>
 #include <optional>
 #include <string>
@@ -58,6 +59,26 @@ struct PolicyRead {
     Policy policy;            // the defaults unless Read
     std::string error;        // when Unreadable
 };
+
+// What reading the key gave: the registry's status (ERROR_SUCCESS, else the
+// failure's) and what was being read when it failed (kPolicyKeyItself,
+// "DisabledCategories", "KeepList", ...); the values when it succeeded.
+inline constexpr char kPolicyKeyItself[] = "its key";
+struct PolicyKeyRead {
+    long status = 0;
+    std::string failedAt;
+    PolicyValues values;
+};
+// The policy of a key read: Absent when the key itself is not found,
+// Unreadable (with the reason) for any other failure (a value listed and
+// gone before it was read included), else the values parsed.
+PolicyRead PolicyOfKey(const PolicyKeyRead& key, const std::vector<std::string>& ids, const MachineVariable& machine);
+
+// Reads the machine's policy key. Swappable for the tests; an empty function
+// puts the registry's reader back. Answers the reader it replaces.
+using PolicyKeyReader = std::function<PolicyKeyRead()>;
+PolicyKeyReader ReplacePolicyKeyReader(PolicyKeyReader reader);
+
 // Reads the machine's policy key against the category ids.
 PolicyRead ReadPolicy(const std::vector<std::string>& ids);
 

@@ -97,6 +97,10 @@ bool TaskDeletes(Task task);
 // it was lost with a damaged database and the user has not yet confirmed it.
 inline constexpr int kKeepListUnreadable = -4;
 inline constexpr int kKeepListLost = -5;
+// The refusals of the organisation's policy: it cannot be read (nothing is
+// scanned or cleaned); it turns off a category the start names.
+inline constexpr int kPolicyUnreadable = -6;
+inline constexpr int kPolicyTurnsOff = -7;
 // The page's answer for the keep list's state now: 0, or one of the two.
 int KeepListAnswer();
 // After a deletion's worker stopped for the keep list (it became unreadable

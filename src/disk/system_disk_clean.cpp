@@ -35,19 +35,18 @@ common::DeleteTally CleanSystemDiskGroup(int group) {
 void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection) {
     core::EnableCleanPrivileges();
     common::DeleteTally cleaned;
-    std::wstring groups = L"window, groups";
     for (const junk::SelectionElement& element : selection) {
         if (core::KeepRefusalNow() != core::KeepRefusal::None) break;
         if (element.kind == kSystemDiskRows && element.category >= 0 && element.category < kSystemDiskGroupCount) {
             cleaned += CleanSystemDiskGroup(element.category);
-            groups += L" " + std::to_wstring(element.category);
         }
     }
     StoreCleanAmount(cleaned.freedBytes);
     core::ClearZoneBits(core::DISK_WORKING);
     const bool refused = core::KeepRefusalNow() != core::KeepRefusal::None;
     core::TellKeepListStop();
-    core::WriteTrail(core::TrailKind::SystemDiskClean, groups, cleaned.deleted, cleaned.freedBytes,
+    // The page's groups go by the page's one id, as the policy names them.
+    core::WriteTrail(core::TrailKind::SystemDiskClean, L"window, clean disk", cleaned.deleted, cleaned.freedBytes,
                      refused ? core::kTrailRefused
                      : cleaned.failed || core::StopRequested() ? core::kTrailSomeLeft
                                                                : core::kTrailDone);
@@ -59,6 +58,7 @@ engine::Value CleanSystemFile(core::BridgeArgs args) {
     std::optional<std::vector<junk::SelectionElement>> selection;
     if (text) selection = junk::ParseSelectionArray(*text);
     if (!selection) return -3;
+    if (const int refusal = SystemDiskPolicyRefusal()) return refusal;
     return core::StartTask(core::Task::SystemDiskClean, {},
                           [selection = std::move(*selection)] { RunSystemDiskClean(selection); });
 }

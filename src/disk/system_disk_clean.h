@@ -23,8 +23,9 @@ common::DeleteTally CleanSystemDiskGroup(int group);
 void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection);
 
 // Starts the clean of the selection text (the second argument is not read):
-// 0, the busy word while a system disk scan or clean runs, or -3 when the
-// text is not a JSON array (or is too long to be a selection).
+// 0, the busy word while a system disk scan or clean runs, -3 when the
+// text is not a JSON array (or is too long to be a selection), or
+// SystemDiskPolicyRefusal's answer.
 engine::Value CleanSystemFile(core::BridgeArgs args);
 
 }  // namespace disk

@@ -5,6 +5,7 @@
 #include "core/keep_list.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
+#include "junk/category_policy.h"
 #include "junk/folder_walk.h"
 
 namespace disk {
@@ -57,7 +58,14 @@ void RunSystemDiskScan() {
     core::ClearZoneBits(core::DISK_WORKING);
 }
 
+int SystemDiskPolicyRefusal() {
+    const junk::StartPolicy start = junk::PolicyForStart();
+    if (start.refusal) return start.refusal;
+    return core::PolicyDisables(start.policy, kSystemDiskPolicyWord) ? core::kPolicyTurnsOff : 0;
+}
+
 engine::Value SetScandiskEntry(core::BridgeArgs) {
+    if (const int refusal = SystemDiskPolicyRefusal()) return refusal;
     return core::StartTask(core::Task::SystemDiskScan, ResetSystemDiskLists, RunSystemDiskScan);
 }
 

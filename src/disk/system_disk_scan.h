@@ -31,8 +31,15 @@ std::vector<std::wstring> GroupFolders(int group, const junk::CategorySources& s
 // with the running count and size.
 void RunSystemDiskScan();
 
-// Starts the scan: 0, or the busy word while a system disk scan or clean
-// runs.
+// The organisation's policy names the page's groups all together by this
+// word: 0 when the policy lets the page scan and clean, else the page's
+// answer (core::kPolicyUnreadable; core::kPolicyTurnsOff when it turns
+// "disk" off).
+inline constexpr char kSystemDiskPolicyWord[] = "disk";
+int SystemDiskPolicyRefusal();
+
+// Starts the scan: 0, the busy word while a system disk scan or clean runs,
+// or SystemDiskPolicyRefusal's answer.
 engine::Value SetScandiskEntry(core::BridgeArgs args);
 
 }  // namespace disk

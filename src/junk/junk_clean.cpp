@@ -17,8 +17,10 @@
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
+#include "engine/wire_format.h"
 #include "junk/app_caches.h"
 #include "junk/browser_hold.h"
+#include "junk/category_policy.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_categories.h"
 #include "junk/recycle_bin.h"
@@ -261,23 +263,16 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run) {
     return done;
 }
 
-namespace {
-
-// The trail's words for a clean's selection: "junk 0 10, registry 2", each
-// cleaner's category numbers (the order of orvane's list) in selection order.
-std::wstring SelectionText(const std::vector<SelectionElement>& selection) {
-    std::wstring junk, registry;
+std::wstring CleanTrailText(const std::vector<SelectionElement>& selection) {
+    std::wstring text = L"window, clean";
     for (const SelectionElement& element : selection) {
-        std::wstring& part = element.kind == kRegistryRows ? registry : junk;
-        part += L" " + std::to_wstring(element.category);
+        if (const CategoryId* category = CategoryOf(element))
+            text += L" " + engine::WideFromUtf8(category->id);
+        else if (element.kind == kUndeletableRows)
+            text += L" undeletable";
     }
-    std::wstring text = L"window";
-    if (!junk.empty()) text += L", junk" + junk;
-    if (!registry.empty()) text += L", registry" + registry;
     return text;
 }
-
-}  // namespace
 
 void RunClean(const std::vector<SelectionElement>& selection) {
     core::EnableCleanPrivileges();
@@ -306,7 +301,7 @@ void RunClean(const std::vector<SelectionElement>& selection) {
         FinishClean(run);
         core::TellKeepListStop();
     }
-    core::WriteTrail(core::TrailKind::Clean, SelectionText(selection), total.cleaned, total.freedBytes,
+    core::WriteTrail(core::TrailKind::Clean, CleanTrailText(selection), total.cleaned, total.freedBytes,
                      refused ? core::kTrailRefused : stopped || total.left ? core::kTrailSomeLeft : core::kTrailDone);
 }
 
@@ -316,8 +311,12 @@ engine::Value RepairChoose(core::BridgeArgs args) {
     if (page != 0x08 && page != 0x10 && page != 0x20 && page != 0x80) return -3;
     const std::optional<std::wstring> text = SelectionArgument(args[0]);
     if (!text) return -3;
+    const StartPolicy start = PolicyForStart();
+    if (start.refusal) return start.refusal;
+    std::vector<SelectionElement> selection = ParseSelection(*text);
+    if (SelectsTurnedOff(selection, start.policy)) return core::kPolicyTurnsOff;
     return core::StartTask(
-        core::Task::Clean, {}, [selection = ParseSelection(*text)] { RunClean(selection); },
+        core::Task::Clean, {}, [selection = std::move(selection)] { RunClean(selection); },
         static_cast<std::uint32_t>(page));
 }
 

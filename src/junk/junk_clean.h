@@ -50,9 +50,16 @@ CategoryCleaned CleanJunkCategory(int category, CleanRun& run);
 // The clean worker, owning the parsed selection.
 void RunClean(const std::vector<SelectionElement>& selection);
 
+// What the trail names a clean's selection by, as orvane names its own:
+// "window, clean junk.temp registry.software" (each category's id in
+// selection order; the files that failed to delete before as "undeletable").
+std::wstring CleanTrailText(const std::vector<SelectionElement>& selection);
+
 // Starts a clean of the selection from the page `args[1]` (8, 16, 32 or 128):
-// 0, -3 for another page value or a selection text too long to be one, or
-// the busy word when a clean (or a worker sharing its lists) runs.
+// 0, -3 for another page value or a selection text too long to be one, the
+// busy word when a clean (or a worker sharing its lists) runs,
+// core::kPolicyUnreadable, or core::kPolicyTurnsOff when the selection names
+// a category the policy turns off (nothing is cleaned).
 engine::Value RepairChoose(core::BridgeArgs args);
 
 // Makes sure HKEY_CURRENT_USER\`keyPath` exists and, in mode 1, that

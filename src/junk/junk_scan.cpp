@@ -6,6 +6,7 @@
 #include "core/worker_tasks.h"
 #include "junk/app_caches.h"
 #include "junk/browser_hold.h"
+#include "junk/category_policy.h"
 #include "junk/folder_walk.h"
 #include "junk/junk_lists.h"
 #include "junk/recycle_bin.h"
@@ -53,11 +54,11 @@ bool ScanJunkCategory(int category, const CategorySources& sources) {
     return true;
 }
 
-void RunJunkScan() {
+void RunJunkScan(const core::Policy& policy) {
     ResetJunkLists();
     const CategorySources sources = SystemSources();
     for (int category = 0; category < kJunkCategoryCount; ++category) {
-        if (!ScanJunkCategory(category, sources)) break;
+        if (!TurnedOff(policy, Cleaner::Junk, category) && !ScanJunkCategory(category, sources)) break;
         const JunkFileList& list = JunkList(category);
         core::ReportScannedCategory(list.Count(), core::DecimalText(static_cast<std::int64_t>(list.Total())), 1, category,
                                     static_cast<int>(StateOf(category).load()));
@@ -70,7 +71,10 @@ void RunJunkScan() {
 }
 
 engine::Value ScanJunkFile(core::BridgeArgs) {
-    return core::StartTask(core::Task::JunkScan, ResetJunkLists, RunJunkScan);
+    StartPolicy start = PolicyForStart();
+    if (start.refusal) return start.refusal;
+    return core::StartTask(core::Task::JunkScan, ResetJunkLists,
+                           [policy = std::move(start.policy)] { RunJunkScan(policy); });
 }
 
 }  // namespace junk

@@ -1,6 +1,7 @@
 #pragma once
 // The junk scan: every category walked in order on a worker, each reported
 // to the page as soon as it is done.
+#include "core/policy.h"
 #include "core/script_bridge.h"
 #include "junk/junk_categories.h"
 #include "junk/junk_lists.h"
@@ -24,11 +25,12 @@ bool WalkCategoryRoots(const CategoryPlan& plan, const std::vector<std::wstring>
 // list then holds what was found so far).
 bool ScanJunkCategory(int category, const CategorySources& sources);
 
-// The worker: every category, its reports, and "WaitCleanSize" at the end.
-void RunJunkScan();
+// The worker: every category, its reports, and "WaitCleanSize" at the end. A
+// category `policy` turns off is not walked: it is reported empty.
+void RunJunkScan(const core::Policy& policy);
 
-// Starts the junk scan worker (the argument is not read): 0, or the busy word
-// when another task refuses it.
+// Starts the junk scan worker (the argument is not read): 0, the busy word
+// when another task refuses it, or core::kPolicyUnreadable.
 engine::Value ScanJunkFile(core::BridgeArgs args);
 
 }  // namespace junk

@@ -4,7 +4,8 @@
 
 namespace registry {
 
-// ScanRegistry(any): 0 when the scan started, else the busy word.
+// ScanRegistry(any): 0 when the scan started, else the busy word or
+// core::kPolicyUnreadable.
 engine::Value ScanRegistry(core::BridgeArgs args);
 
 }  // namespace registry

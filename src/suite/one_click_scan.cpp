@@ -6,6 +6,7 @@
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
+#include "junk/category_policy.h"
 #include "junk/junk_scan.h"
 #include "registry/registry_scan.h"
 #include "suite/health_rules.h"
@@ -29,13 +30,15 @@ std::wstring LocalTimeText() {
 constexpr int kScannedCategories = registry::kRegistryCategoryCount + junk::kJunkCategoryCount;
 
 // False when the stop flag ended the scan: a stopped scan stores nothing.
-bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registryFound,
+// A category the policy turns off is not scanned: it is reported empty and
+// counts nothing towards the health score.
+bool ScanEverything(const core::Policy& policy, std::array<bool, registry::kRegistryCategoryCount>& registryFound,
                     std::array<bool, junk::kJunkCategoryCount>& junkFound, std::uint64_t& junkBytes,
                     DWORD& registryIssues) {
     auto& registryLists = registry::RegistryIssueLists();
     for (int i = 0; i < registry::kRegistryCategoryCount; ++i) {
         if (core::StopRequested()) return false;
-        registry::ScanRegistryCategory(i, registryLists[i]);
+        if (!junk::TurnedOff(policy, junk::Cleaner::Registry, i)) registry::ScanRegistryCategory(i, registryLists[i]);
         // The category scan gives up inside when stopped: not a finding to report.
         if (core::StopRequested()) return false;
         registryFound[i] = !registryLists[i].empty();
@@ -46,7 +49,7 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
     junk::ResetJunkLists();
     const junk::CategorySources sources = junk::SystemSources();
     for (int j = 0; j < junk::kJunkCategoryCount; ++j) {
-        if (!junk::ScanJunkCategory(j, sources)) return false;
+        if (!junk::TurnedOff(policy, junk::Cleaner::Junk, j) && !junk::ScanJunkCategory(j, sources)) return false;
         const junk::JunkFileList& list = junk::JunkList(j);
         junkFound[j] = !list.Empty();
         junkBytes += list.Total();
@@ -57,13 +60,13 @@ bool ScanEverything(std::array<bool, registry::kRegistryCategoryCount>& registry
     return true;
 }
 
-void RunOneClickScan() {
+void RunOneClickScan(const core::Policy& policy) {
     EmptyLists();
     std::array<bool, registry::kRegistryCategoryCount> registryFound{};
     std::array<bool, junk::kJunkCategoryCount> junkFound{};
     std::uint64_t junkBytes = 0;
     DWORD registryIssues = 0;
-    if (ScanEverything(registryFound, junkFound, junkBytes, registryIssues)) {
+    if (ScanEverything(policy, registryFound, junkFound, junkBytes, registryIssues)) {
         core::WriteHealthScore(static_cast<DWORD>(HealthScore(registryFound, junkFound)));
         core::WriteLastOneClickTime(LocalTimeText());
         core::WriteWaitCleanSize(static_cast<std::int64_t>(junkBytes));
@@ -74,6 +77,11 @@ void RunOneClickScan() {
 
 }  // namespace
 
-engine::Value HomeScan(core::BridgeArgs) { return core::StartTask(core::Task::OneClickScan, EmptyLists, RunOneClickScan); }
+engine::Value HomeScan(core::BridgeArgs) {
+    junk::StartPolicy start = junk::PolicyForStart();
+    if (start.refusal) return start.refusal;
+    return core::StartTask(core::Task::OneClickScan, EmptyLists,
+                           [policy = std::move(start.policy)] { RunOneClickScan(policy); });
+}
 
 }  // namespace suite

@@ -6,7 +6,8 @@
 
 namespace suite {
 
-// HomeScan(): 0 when the scan started, else the busy word.
+// HomeScan(): 0 when the scan started, else the busy word or
+// core::kPolicyUnreadable.
 engine::Value HomeScan(core::BridgeArgs args);
 
 }  // namespace suite

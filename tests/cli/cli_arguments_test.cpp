@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "cli/arguments.h"
-#include "cli/category_ids.h"
 #include "cli/exit_code.h"
+#include "junk/category_ids.h"
 
 namespace {
 
@@ -160,21 +160,21 @@ TEST(CliExitCode, OutcomesCombineIntoOneCode) {
     for (const Case& c : cases) EXPECT_EQ(cli::CombinedExitCode(c.tally), c.code) << c.what;
 }
 
-std::vector<std::string> Ids(const std::vector<cli::CategoryId>& categories) {
+std::vector<std::string> Ids(const std::vector<junk::CategoryId>& categories) {
     std::vector<std::string> ids;
-    for (const cli::CategoryId& category : categories) ids.push_back(category.id);
+    for (const junk::CategoryId& category : categories) ids.push_back(category.id);
     return ids;
 }
 
 TEST(CliCategories, IdsGroupsAndAllSelectEachCategoryOnceInTableOrder) {
-    const std::vector<std::string> all = Ids(cli::AllCategories());
+    const std::vector<std::string> all = Ids(junk::AllCategories());
     ASSERT_EQ(all.size(), 28u);
     EXPECT_EQ(all.front(), "junk.temp");
     EXPECT_EQ(all[12], "junk.error_reports");
     // The browsers and applications follow the thirteen, with their indexes.
     EXPECT_EQ(all[13], "browser.chrome");
     EXPECT_EQ(all[20], "apps.crash_dumps");
-    EXPECT_EQ(cli::AllCategories()[20].index, 20);
+    EXPECT_EQ(junk::AllCategories()[20].index, 20);
     EXPECT_EQ(all.back(), "registry.file_associations");
     struct Case {
         std::vector<std::string> words;
@@ -203,7 +203,7 @@ TEST(CliCategories, IdsGroupsAndAllSelectEachCategoryOnceInTableOrder) {
     };
     for (const Case& c : cases) {
         std::string unknown;
-        const std::vector<std::string> selected = Ids(cli::SelectCategories(c.words, &unknown));
+        const std::vector<std::string> selected = Ids(junk::SelectCategories(c.words, &unknown));
         EXPECT_EQ(selected.size(), c.count) << c.words[0];
         for (std::size_t i = 0; i < c.first.size() && i < selected.size(); ++i) EXPECT_EQ(selected[i], c.first[i]);
         EXPECT_EQ(unknown, c.unknown) << c.words[0];

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -388,6 +389,31 @@ TEST(Orvane, StartupEntriesSwitchOffAndBackExactly) {
     EXPECT_EQ(std::wstring(data), L"\"C:\\windows\\system32\\notepad.exe\" /quiet");
 
     EXPECT_EQ(orvane(L"startup enable 100000").exitCode, 2u);
+}
+
+// The text list shows each entry's stable id after its number and state,
+// and the id copied from there is what `startup disable` takes.
+TEST(Orvane, TheStartupListsTextShowsTheIdToCopy) {
+    testsupport::ScopedUserValue value{kRun, L"QoCliCopied"};
+    value.Set(L"\"C:\\windows\\system32\\notepad.exe\"");
+    const Orvane orvane;
+    const Result list = orvane(L"startup list");
+    ASSERT_EQ(list.exitCode, 0u) << list.err;
+    std::istringstream lines(list.out);
+    std::string line, id;
+    while (std::getline(lines, line))
+        if (line.find("QoCliCopied") != std::string::npos) {
+            std::istringstream fields(line);
+            std::string number, state;
+            fields >> number >> state >> id;
+            EXPECT_EQ(state, "on") << line;
+        }
+    EXPECT_EQ(id, "hkcu-run:QoCliCopied") << list.out;
+
+    const Result off = orvane(L"startup disable " + engine::WideFromUtf8(id));
+    EXPECT_EQ(off.exitCode, 0u) << off.out << off.err;
+    EXPECT_FALSE(StartupEntry(orvane, "QoCliCopied").second);
+    EXPECT_EQ(orvane(L"startup enable " + engine::WideFromUtf8(id)).exitCode, 0u);
 }
 
 TEST(Orvane, ServiceStartTypesChangeThroughTheLogOfTheWindow) {

@@ -6,6 +6,9 @@
 
 #include <string>
 
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/run_document.h"
 #include "engine/wire_format.h"
 #include "support/junk_fixtures.h"
 #include "support/scoped_state.h"
@@ -61,6 +64,31 @@ TEST(OrvanePolicy, EveryCategoryTurnedOffRefusesTheDefaultScan) {
     const testsupport::ProgramRun run = orvane(L"scan --json");
     EXPECT_EQ(run.exitCode, 4u) << run.out << run.err;
     EXPECT_EQ(TextOf(run.json.get(), "error"), "every category is turned off by policy");
+}
+
+// A policy key that exists but cannot be read refuses every scan and clean,
+// named or not, with the reason, as an unreadable keep list does: exit 4 and
+// the reason in the --json document. (Run in this process: the reader is
+// swapped, since no prefix can deny the read.)
+TEST(OrvanePolicy, AnUnreadablePolicyRefusesEveryScanAndCleanWithTheReason) {
+    const TempDir temp;
+    testsupport::WriteFile(temp / L"old.tmp", "twelve bytes");
+    const junktest::ScopedUserTemp setting(temp.Path());
+    const testsupport::UnreadablePolicy unreadable;
+    const std::vector<std::vector<std::string>> runs = {{"clean", "junk.temp"}, {"clean", "all"}, {"scan"},
+                                                        {"scan", "registry.software"}, {"clean", "--all-users", "junk.temp"}};
+    for (const std::vector<std::string>& words : runs) {
+        const cli::Parsed parsed = cli::ParseArguments(words);
+        ASSERT_TRUE(parsed.usable) << parsed.error;
+        const cli::Outcome outcome = cli::RunCommand(parsed.command);
+        EXPECT_EQ(outcome.exitCode, cli::kNotPermitted) << words[0] << " " << words.size();
+        const engine::Json document = cli::RunDocument(cli::RunFacts{}, outcome.json.get(), outcome.error, outcome.exitCode);
+        EXPECT_EQ(TextOf(document.get(), "error"),
+                  "the organisation's policy (its key) cannot be read: error 5, so nothing is scanned or cleaned")
+            << words[0] << " " << words.size();
+        EXPECT_EQ(testsupport::JsonNumber(document.get(), "exitCode"), 4) << words[0] << " " << words.size();
+    }
+    EXPECT_TRUE(Exists(temp / L"old.tmp"));
 }
 
 // A user's own Policies key counts for nothing.

@@ -9,6 +9,7 @@
 
 #include <map>
 
+#include "core/keep_list.h"
 #include "support/scoped_state.h"
 
 namespace {
@@ -140,6 +141,56 @@ TEST(Policy, TheReaderTakesTheMachinesKeyAndIgnoresTheUsers) {
     wchar_t windows[MAX_PATH];
     GetEnvironmentVariableW(L"SystemRoot", windows, MAX_PATH);
     EXPECT_EQ(read.policy.keep, std::vector<std::wstring>{std::wstring(windows) + L"\\qo-policy-kept"});
+}
+
+// A key that is not there is no policy; one that is there but cannot be read
+// (any other status, wherever the read failed) fails closed with the reason.
+TEST(Policy, AKeyThatCannotBeReadIsUnreadableWithTheReason) {
+    using namespace std::string_view_literals;
+    core::PolicyValues disabling;
+    disabling.disabledCategories = MultiSz(L"junk.temp\0\0"sv);
+    const struct {
+        core::PolicyKeyRead key;
+        core::PolicyState state;
+        std::string error;
+        std::vector<std::string> disabled;
+    } cases[] = {
+        {{ERROR_FILE_NOT_FOUND, core::kPolicyKeyItself, disabling}, core::PolicyState::Absent, "", {}},
+        {{ERROR_SUCCESS, "", disabling}, core::PolicyState::Read, "", {"junk.temp"}},
+        {{ERROR_ACCESS_DENIED, "its key", disabling}, core::PolicyState::Unreadable,
+         "the organisation's policy (its key) cannot be read: error 5", {}},
+        {{ERROR_MORE_DATA, "KeepList", {}}, core::PolicyState::Unreadable,
+         "the organisation's policy (KeepList) cannot be read: error 234", {}},
+        // A keep value listed, then gone before it was read: not an absent key.
+        {{ERROR_FILE_NOT_FOUND, "KeepList", {}}, core::PolicyState::Unreadable,
+         "the organisation's policy (KeepList) cannot be read: error 2", {}},
+        {{ERROR_INVALID_DATA, "DisabledCategories", {}}, core::PolicyState::Unreadable,
+         "the organisation's policy (DisabledCategories) cannot be read: error 13", {}},
+    };
+    for (const auto& c : cases) {
+        const core::PolicyRead read = core::PolicyOfKey(c.key, kIds, Machine);
+        EXPECT_EQ(read.state, c.state) << c.key.status;
+        EXPECT_EQ(read.error, c.error) << c.key.status;
+        EXPECT_EQ(read.policy.disabled, c.disabled) << c.key.status;
+    }
+}
+
+// The reader the tests swap in is the one every caller reads through, the
+// keep list included (it fails closed), until the registry's comes back.
+TEST(Policy, TheSwappedReaderIsReadUntilTheRegistrysComesBack) {
+    const testsupport::ScopedPolicy machine;
+    machine.Disable({L"junk.temp"});
+    {
+        const testsupport::UnreadablePolicy unreadable;
+        const core::PolicyRead read = core::ReadPolicy(kIds);
+        EXPECT_EQ(read.state, core::PolicyState::Unreadable);
+        EXPECT_EQ(read.error, "the organisation's policy (its key) cannot be read: error 5");
+        EXPECT_FALSE(core::PolicyKeepList());
+        EXPECT_FALSE(core::RefreshKeptItems());
+    }
+    const core::PolicyRead read = core::ReadPolicy(kIds);
+    ASSERT_EQ(read.state, core::PolicyState::Read);
+    EXPECT_EQ(read.policy.disabled, std::vector<std::string>{"junk.temp"});
 }
 
 }  // namespace

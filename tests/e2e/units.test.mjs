@@ -180,7 +180,9 @@ test("the Chinese table translates all 182 keys, each written once", () => {
         "Close Chrome to clean its cache", "Close Edge to clean its cache", "Close Brave to clean its cache",
         "Close Vivaldi to clean its cache", "Close Opera to clean its cache", "Close Firefox to clean its cache",
         // The names of the icon buttons, check boxes and other controls without a text of their own.
-        "Select all", "Expand or collapse", "Open the folder"];
+        "Select all", "Expand or collapse", "Open the folder",
+        // A category the organisation's policy turns off, and a policy that cannot be read.
+        "Turned off by your organisation", "The organisation's policy cannot be read, so nothing is scanned or cleaned."];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;
@@ -214,8 +216,10 @@ test("the keep list's messages: a refused start, what a start recovered, a loss 
     const unreadable = "The keep list cannot be read";
     const lost = "The keep list was lost with the damaged database";
 
-    // A start refused for the keep list says why; any other refusal, busy.
-    const refusals = [[-4, 1, unreadable], [-5, 8, lost], [0x20, 1, "Operations are in progress"], [-1, 1, "Operations are in progress"]];
+    // A start refused for the keep list or the organisation's policy says
+    // why; any other refusal, busy.
+    const refusals = [[-4, 1, unreadable], [-5, 8, lost], [-6, 1, "The organisation's policy cannot be read"],
+        [-7, 1, "Turned off by your organisation"], [0x20, 1, "Operations are in progress"], [-1, 1, "Operations are in progress"]];
     for (const [answer, type, text] of refusals) {
         page.StartRefusedWindow(answer);
         const [popup, ...more] = shown.splice(0);

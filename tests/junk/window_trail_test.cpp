@@ -41,7 +41,7 @@ TEST_F(WindowTrail, AJunkCleanWritesOneEventAndItsScanNone) {
     EXPECT_EQ(events[0].id, static_cast<std::uint32_t>(core::TrailKind::Clean));
     EXPECT_EQ(events[0].type, EVENTLOG_INFORMATION_TYPE);
     ASSERT_EQ(events[0].strings.size(), 6u);
-    EXPECT_EQ(events[0].strings[0], L"window, junk 0");
+    EXPECT_EQ(events[0].strings[0], L"window, clean junk.temp");
     EXPECT_GE(std::stoull(events[0].strings[1]), 2u);
     EXPECT_GE(std::stoull(events[0].strings[2]), 120u);
     EXPECT_EQ(events[0].strings[5], L"0");

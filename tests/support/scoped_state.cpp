@@ -1,6 +1,7 @@
 #include "support/scoped_state.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "support/temp_dir.h"
 
@@ -90,5 +91,10 @@ void ScopedPolicy::Keep(const wchar_t* name, const std::wstring& text, DWORD typ
 void ScopedPolicy::UpdateNotice(DWORD value) const {
     WritePolicyValue(root_, kPolicyPath, L"UpdateNotice", REG_DWORD, &value, sizeof(value));
 }
+
+UnreadablePolicy::UnreadablePolicy(long status)
+    : previous_(core::ReplacePolicyKeyReader([status] { return core::PolicyKeyRead{status, core::kPolicyKeyItself, {}}; })) {}
+
+UnreadablePolicy::~UnreadablePolicy() { core::ReplacePolicyKeyReader(std::move(previous_)); }
 
 }  // namespace testsupport

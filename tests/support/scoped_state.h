@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/policy.h"
+
 namespace testsupport {
 
 // Sets a process environment variable for the owner's lifetime.
@@ -61,6 +63,21 @@ public:
 
 private:
     HKEY root_;
+};
+
+// The policy key read as one that exists but cannot be read (the registry
+// answered `status` opening it), which no test prefix can make, since every
+// Wine process holds an elevated token: the registry's reader comes back when
+// the owner goes away.
+class UnreadablePolicy {
+public:
+    explicit UnreadablePolicy(long status = ERROR_ACCESS_DENIED);
+    ~UnreadablePolicy();
+    UnreadablePolicy(const UnreadablePolicy&) = delete;
+    UnreadablePolicy& operator=(const UnreadablePolicy&) = delete;
+
+private:
+    core::PolicyKeyReader previous_;
 };
 
 }  // namespace testsupport

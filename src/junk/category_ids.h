@@ -1,12 +1,14 @@
 #pragma once
-// The command line's names for the cleaners' categories: stable ids that
-// scripts may rely on ("junk.temp"), their names as the window shows them in
-// English, and how ids, groups ("junk.*") and "all" select categories.
+// The names of the cleaners' categories: stable ids that scripts, the
+// organisation's policy and the trail rely on ("junk.temp"), their names as
+// the window shows them in English, and how ids, groups ("junk.*") and "all"
+// select categories. Both programs use this one table; it lives with the junk
+// cleaner, whose result list holds the registry categories too.
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace cli {
+namespace junk {
 
 enum class Cleaner { Junk, Registry };
 
@@ -26,4 +28,11 @@ const std::vector<CategoryId>& AllCategories();
 // nothing goes to `unknown`, and the answer is empty.
 std::vector<CategoryId> SelectCategories(const std::vector<std::string>& words, std::string* unknown);
 
-}  // namespace cli
+// The category with `cleaner`'s index `index`; null when there is none.
+const CategoryId* FindCategory(Cleaner cleaner, int index);
+
+// The words a policy may name: every category's id, and "disk" (the window's
+// system-disk page, which has no categories of its own here).
+std::vector<std::string> PolicyCategoryIds();
+
+}  // namespace junk

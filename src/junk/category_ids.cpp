@@ -1,10 +1,8 @@
-#include "cli/category_ids.h"
+#include "junk/category_ids.h"
 
-#include <algorithm>
+#include "common/text.h"
 
-#include "cli/arguments.h"
-
-namespace cli {
+namespace junk {
 
 const std::vector<CategoryId>& AllCategories() {
     static const std::vector<CategoryId> categories = {
@@ -44,7 +42,7 @@ std::vector<CategoryId> SelectCategories(const std::vector<std::string>& words, 
     const std::vector<CategoryId>& all = AllCategories();
     std::vector<bool> chosen(all.size(), false);
     for (const std::string& given : words) {
-        const std::string word = Lowered(given);
+        const std::string word = common::AsciiLowerCase(given);
         const bool group = word.size() > 2 && word.ends_with(".*");
         const std::string_view prefix = group ? std::string_view(word).substr(0, word.size() - 1) : std::string_view();
         bool named = false;
@@ -63,4 +61,16 @@ std::vector<CategoryId> SelectCategories(const std::vector<std::string>& words, 
     return selected;
 }
 
-}  // namespace cli
+const CategoryId* FindCategory(Cleaner cleaner, int index) {
+    for (const CategoryId& category : AllCategories())
+        if (category.cleaner == cleaner && category.index == index) return &category;
+    return nullptr;
+}
+
+std::vector<std::string> PolicyCategoryIds() {
+    std::vector<std::string> ids = {"disk"};
+    for (const CategoryId& category : AllCategories()) ids.emplace_back(category.id);
+    return ids;
+}
+
+}  // namespace junk
