@@ -200,6 +200,33 @@ TEST(Orvane, AFileInUseIsCountedInUseNotFailedAndFreesNothing) {
     EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
 }
 
+// A file that cannot be deleted for another reason than being in use (read
+// only, with a second link elsewhere that shares the attribute) is a failure:
+// beside a file in use, the clean answers 1 and counts each as what it is.
+TEST(Orvane, AFileLeftForAnotherReasonThanUseMakesTheCleanAnswerOne) {
+    const SeededTemp temp;
+    const TempDir elsewhere;
+    const std::wstring stuck = temp.Folder() / L"stuck.tmp";
+    testsupport::WriteFile(stuck, "seven b");
+    ASSERT_TRUE(CreateHardLinkW((elsewhere / L"second-link.tmp").c_str(), stuck.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(SetFileAttributesW(stuck.c_str(), FILE_ATTRIBUTE_READONLY));
+    const Orvane orvane;
+    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, 0, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    const Result run = orvane(L"clean --json junk.temp");
+    EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
+    const cJSON* category = CategoryOf(run, "junk.temp");
+    ASSERT_TRUE(category) << run.out;
+    EXPECT_EQ(NumberOf(category, "inUse"), 1);
+    EXPECT_EQ(NumberOf(category, "failed"), 1);
+    EXPECT_EQ(NumberOf(run.json.get(), "inUse"), 1);
+    EXPECT_TRUE(Exists(stuck));
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+    EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+    SetFileAttributesW(stuck.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 // A TEMP naming Documents (any unelevated program can write it) would make
 // every document junk: the clean takes the account's own temporary folder
 // instead, and the documents stay.
