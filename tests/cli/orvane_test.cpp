@@ -172,6 +172,14 @@ TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
     EXPECT_EQ(cJSON_GetArraySize(Item(run.json.get(), "categories")), 1);
 }
 
+// A clean of junk.temp while old.tmp is held open without sharing.
+Result CleanHoldingOldTmp(const SeededTemp& temp, const Orvane& orvane) {
+    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, 0, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(held);
+    return orvane(L"clean --json junk.temp");
+}
+
 // A file in use stays and counts as failed, not removed; the bytes are those
 // the clean freed.
 // A file in use is normal on a live machine: it stays, counted as in use,
@@ -182,10 +190,7 @@ TEST(Orvane, AFileInUseIsCountedInUseNotFailedAndFreesNothing) {
     const Result scan = orvane(L"scan --json junk.temp");
     const cJSON* found = CategoryOf(scan, "junk.temp");
     ASSERT_TRUE(found) << scan.out;
-    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, 0, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
-    const Result run = orvane(L"clean --json junk.temp");
+    const Result run = CleanHoldingOldTmp(temp, orvane);
     EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
     const cJSON* category = CategoryOf(run, "junk.temp");
     ASSERT_TRUE(category) << run.out;
@@ -211,10 +216,7 @@ TEST(Orvane, AFileLeftForAnotherReasonThanUseMakesTheCleanAnswerOne) {
     ASSERT_TRUE(CreateHardLinkW((elsewhere / L"second-link.tmp").c_str(), stuck.c_str(), nullptr)) << GetLastError();
     ASSERT_TRUE(SetFileAttributesW(stuck.c_str(), FILE_ATTRIBUTE_READONLY));
     const Orvane orvane;
-    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, 0, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
-    const Result run = orvane(L"clean --json junk.temp");
+    const Result run = CleanHoldingOldTmp(temp, orvane);
     EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
     const cJSON* category = CategoryOf(run, "junk.temp");
     ASSERT_TRUE(category) << run.out;

@@ -92,14 +92,16 @@ test("every page is reached from the home tiles and Return comes back", async ()
 });
 
 test("the junk page: Cancel stops the scan, and Clean without a selection is refused", async () => {
-    // The scan waits before its first folder until Cancel was clicked.
+    // The scan waits before its first folder until Cancel has asked it to
+    // stop (the page shows the stopped view once its call returned).
     closeGate("junk-walk");
     await page.click("#Scanning_Home2");
     await page.click("#back_Home2");
-    openGate("junk-walk");
     await expectShown("#Scan_Stops2");
+    openGate("junk-walk");
     await expectHidden("#Scan_Course2");
-    assert.equal(await page.evaluate(() => view.GetPopupZoneBit()), 0);
+    // The stopped scan ends at the gate's folder.
+    await page.waitForFunction(() => view.GetPopupZoneBit() === 0, null, { timeout: 60000 });
     // The first category never finished.
     assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 0);
     await page.click("#HomeStops_Clean2");
