@@ -93,6 +93,7 @@ bool ProcessIsElevated();
 // process is elevated, so a process without elevation is shown this way);
 // nothing gives the token's answer back.
 void SetProcessElevationForTest(std::optional<bool> elevated);
+
 // Launch and LaunchAsOwnAccount with the system's routes and this process's
 // elevation.
 std::optional<DWORD> StartCommand(const ShellCommand& command);
