@@ -244,6 +244,14 @@ run_msiexec() {  # run_msiexec /i|/x PACKAGE LOG [PROPERTY=VALUE...]
   wineserver -w
   return "$rc"
 }
+# The code msiexec /i answers, whole (a Linux exit status keeps only its low
+# byte: 1603 would read 67): cmd prints it after msiexec has ended. The
+# paths (the build's) hold no blank.
+msiexec_code() {  # msiexec_code PACKAGE LOG
+  wine cmd /c "msiexec /i $(winepath -w "$1") /qn /l*v $(winepath -w "$2") & echo code=%ERRORLEVEL%" 2>/dev/null |
+    tr -d '\r' | sed -n 's/^code=//p'
+  wineserver -w
+}
 unix_folder() { local folder; folder=$(winepath -u "$1"); echo "${folder%/}"; }
 logged_property() { tr -d '\r' <"$1" | sed -n "s/^Property(S): $2 = //p" | tail -n 1; }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
@@ -409,17 +417,19 @@ rebuild_not_beside() {
     problem "the rebuilt package has another ProductCode"
   [ "$(msiinfo suminfo "$work/rebuilt64.msi" | grep 'Revision number')" != "$(msiinfo suminfo "$work/newer-x64.msi" | grep 'Revision number')" ] ||
     problem "the rebuilt package is the same package"
-  local rc=0
-  run_msiexec /i "$work/rebuilt64.msi" "$work/rebuild64.log" || rc=$?
-  [ "$rc" = 1638 ] || [ "$rc" = 0 ] || problem "msiexec /i of the rebuilt package answered $rc"
+  local code
+  code=$(msiexec_code "$work/rebuilt64.msi" "$work/rebuild64.log")
+  [ "$code" = 1638 ] || [ "$code" = 0 ] || problem "msiexec /i of the rebuilt package answered '$code'"
   check_installed x64 "$work/newer-x64.msi" "$folder64"
   check_user_data "$folder64"
 }
 
+# Refused by the launch condition: msiexec answers 1603 (ERROR_INSTALL_FAILURE),
+# as Windows Installer does for a failed launch condition; Wine 8 answers the same.
 downgrade64() {
-  local rc=0
-  run_msiexec /i "$msi64" "$work/downgrade64.log" || rc=$?
-  [ "$rc" != 0 ] || problem "the older package was installed"
+  local code
+  code=$(msiexec_code "$msi64" "$work/downgrade64.log")
+  [ "$code" = 1603 ] || problem "msiexec /i of the older package answered '$code', not 1603"
   # Refused by the launch condition whose message the tables hold (Wine shows
   # it only with a user interface and does not log it).
   [ "$(logged_property "$work/downgrade64.log" WIX_DOWNGRADE_DETECTED)" = "$(property "$work/newer-x64.msi" ProductCode)" ] ||

@@ -1,5 +1,7 @@
 #include "engine/shell_launch.h"
 
+#include <atomic>
+
 #include "common/handles.h"
 #include "engine/shell_routes.h"
 
@@ -37,7 +39,17 @@ OwnAccountStart LaunchAsOwnAccount(const ShellCommand& command, bool elevated, L
     return {Outcome::NoOwnAccountRoute};
 }
 
+namespace {
+
+// The seam's answer: -1 for none, else 0 or 1; workers read it.
+std::atomic<int> g_testElevation{-1};
+
+}  // namespace
+
+void SetProcessElevationForTest(std::optional<bool> elevated) { g_testElevation = elevated ? *elevated : -1; }
+
 bool ProcessIsElevated() {
+    if (const int elevated = g_testElevation; elevated >= 0) return elevated == 1;
     common::UniqueKernelHandle token;
     return !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) || TokenIsElevated(token.get());
 }

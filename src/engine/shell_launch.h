@@ -88,6 +88,12 @@ OwnAccountStart LaunchAsOwnAccount(const ShellCommand& command, bool elevated, L
 // Whether this process's token is elevated; true when that cannot be told,
 // so that an unknown token is never passed on.
 bool ProcessIsElevated();
+
+// A test's seam: ProcessIsElevated answers `elevated` from now on (every Wine
+// process is elevated, so a process without elevation is shown this way);
+// nothing gives the token's answer back.
+void SetProcessElevationForTest(std::optional<bool> elevated);
+
 // Launch and LaunchAsOwnAccount with the system's routes and this process's
 // elevation.
 std::optional<DWORD> StartCommand(const ShellCommand& command);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "common/gate_point.h"
 #include "common/handles.h"
 #include "common/listed_delete.h"
 #include "core/event_trail.h"
@@ -281,7 +282,9 @@ void RunClean(const std::vector<SelectionElement>& selection) {
     CategoryCleaned total;
     bool stopped = false;
     const std::size_t count = selection.size();
-    for (std::size_t i = 0; i < count && !(stopped = core::StopRequested()); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
+        common::GatePoint("clean-category");
+        if ((stopped = core::StopRequested())) break;
         // The keep list became unreadable: the clean ends here, as if done.
         if (core::KeepRefusalNow() != core::KeepRefusal::None) break;
         const SelectionElement& element = selection[i];

@@ -1,5 +1,6 @@
 #include "junk/junk_scan.h"
 
+#include "common/gate_point.h"
 #include "core/keep_list.h"
 #include "core/settings_store.h"
 #include "core/settings_store_values.h"
@@ -24,6 +25,7 @@ void ResetJunkLists() {
 bool WalkCategoryRoots(const CategoryPlan& plan, const std::vector<std::wstring>& roots, JunkFileList& list,
                        JunkFileList& emptyFolders) {
     for (const std::wstring& folder : roots) {
+        common::GatePoint("junk-walk");
         if (core::StopRequested()) return false;
         if (plan.walker == Walker::Extension)
             ScanFolderByExtension(list, emptyFolders, {folder, plan.extensions});

@@ -136,16 +136,36 @@ bool EmptyWineTrash(const std::wstring& trash) {
     return emptied;
 }
 
+std::optional<RecycleBinCalls>& TestCalls() {
+    static std::optional<RecycleBinCalls> calls;
+    return calls;
+}
+
+const RecycleBinCalls& ShellCalls() {
+    static const RecycleBinCalls calls{
+        .query =
+            [] {
+                SHQUERYRBINFO info = {};
+                info.cbSize = sizeof(info);
+                return SHQueryRecycleBinW(nullptr, &info);
+            },
+        .empty = [](DWORD flags) { return SHEmptyRecycleBinW(nullptr, nullptr, flags); },
+    };
+    return calls;
+}
+
 }  // namespace
+
+void SetRecycleBinCallsForTest(std::optional<RecycleBinCalls> calls) { TestCalls() = std::move(calls); }
 
 bool EmptyRecycleBin() {
     // Wine's shell empties its bin with DeleteFileW, which deletes the target
     // of a link to a file: there the items go through the deletion owner.
-    if (const std::optional<std::wstring> trash = WineTrashFolder()) return EmptyWineTrash(*trash);
-    SHQUERYRBINFO info = {};
-    info.cbSize = sizeof(info);
-    if (SHQueryRecycleBinW(nullptr, &info) != S_OK) return false;
-    return SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND) == S_OK;
+    if (!TestCalls())
+        if (const std::optional<std::wstring> trash = WineTrashFolder()) return EmptyWineTrash(*trash);
+    const RecycleBinCalls& calls = TestCalls() ? *TestCalls() : ShellCalls();
+    if (calls.query() != S_OK) return false;
+    return calls.empty(SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND) == S_OK;
 }
 
 }  // namespace junk

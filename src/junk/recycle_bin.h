@@ -1,7 +1,11 @@
 #pragma once
 // The recycle bin category: read through the shell's namespace (its items
 // are not plain files in one folder) and emptied with one shell call.
+#include <windows.h>
+
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string_view>
 
 #include "junk/junk_lists.h"
@@ -22,5 +26,16 @@ void ScanRecycleBin(JunkFileList& list);
 // shell would delete the target of a link in the bin, each item goes through
 // the deletion owner instead (links stay), true when every item went.
 bool EmptyRecycleBin();
+
+// The shell's calls that empty the bin where it is Windows' own: the query
+// of every drive's bin, then the emptying with `flags`.
+struct RecycleBinCalls {
+    std::function<HRESULT()> query;
+    std::function<HRESULT(DWORD flags)> empty;
+};
+
+// A test's seam: EmptyRecycleBin takes Windows' way through `calls` from now
+// on, under Wine too; nothing gives the shell's own calls back.
+void SetRecycleBinCallsForTest(std::optional<RecycleBinCalls> calls);
 
 }  // namespace junk

@@ -8,10 +8,12 @@ namespace services {
 
 namespace {
 
-bool SetDelayedStart(SC_HANDLE service, bool delayed) {
-    SERVICE_DELAYED_AUTO_START_INFO setting{delayed};
-    return ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &setting) != FALSE;
+std::optional<StartCalls>& TestCalls() {
+    static std::optional<StartCalls> calls;
+    return calls;
 }
+
+const StartCalls& Calls() { return TestCalls() ? *TestCalls() : SystemStartCalls(); }
 
 // The type and shown start type of the service (opened with SERVICE_QUERY_CONFIG).
 std::optional<ServiceConfig> ReadConfig(SC_HANDLE service) {
@@ -40,12 +42,37 @@ std::uint32_t ShownStartType(DWORD startType, bool delayed) {
     return startType == SERVICE_AUTO_START && delayed ? kDelayedAutoStart : startType;
 }
 
+const StartCalls& SystemStartCalls() {
+    static const StartCalls calls{
+        .readDelayed =
+            [](SC_HANDLE service, bool& delayed) {
+                SERVICE_DELAYED_AUTO_START_INFO setting{};
+                DWORD needed = 0;
+                if (!QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                                          reinterpret_cast<BYTE*>(&setting), sizeof setting, &needed))
+                    return false;
+                delayed = setting.fDelayedAutostart != FALSE;
+                return true;
+            },
+        .writeDelayed =
+            [](SC_HANDLE service, bool delayed) {
+                SERVICE_DELAYED_AUTO_START_INFO setting{delayed};
+                return ChangeServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &setting) != FALSE;
+            },
+        .writeStartType =
+            [](SC_HANDLE service, DWORD startType) {
+                return ChangeServiceConfigW(service, SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr, nullptr, nullptr) != FALSE;
+            },
+    };
+    return calls;
+}
+
+void SetStartCallsForTest(std::optional<StartCalls> calls) { TestCalls() = std::move(calls); }
+
 bool IsDelayedStart(SC_HANDLE service) {
-    SERVICE_DELAYED_AUTO_START_INFO setting{};
-    DWORD needed = 0;
-    return QueryServiceConfig2W(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, reinterpret_cast<BYTE*>(&setting),
-                                sizeof setting, &needed) &&
-           setting.fDelayedAutostart;
+    bool delayed = false;
+    return Calls().readDelayed(service, delayed) && delayed;
 }
 
 std::optional<ServiceConfig> ReadServiceConfig(const std::wstring& serviceName) {
@@ -85,12 +112,11 @@ bool ChangeServiceStartType(int startType, const std::wstring& serviceName) {
     const bool wasDelayed = automatic && IsDelayedStart(service.get());
     const bool delayed = startType == kDelayedAutoStart;
     const bool switchDelay = automatic && wasDelayed != delayed;
-    if (switchDelay && !SetDelayedStart(service.get(), delayed)) return false;
-    if (ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE,
-                             static_cast<DWORD>(automatic ? SERVICE_AUTO_START : startType),
-                             SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+    const StartCalls& calls = Calls();
+    if (switchDelay && !calls.writeDelayed(service.get(), delayed)) return false;
+    if (calls.writeStartType(service.get(), static_cast<DWORD>(automatic ? SERVICE_AUTO_START : startType)))
         return true;
-    if (switchDelay) SetDelayedStart(service.get(), wasDelayed);
+    if (switchDelay) calls.writeDelayed(service.get(), wasDelayed);
     return false;
 }
 

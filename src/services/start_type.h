@@ -8,6 +8,7 @@
 #include <winsvc.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -41,6 +42,24 @@ std::optional<int> ReadServiceStartType(const std::wstring& serviceName);
 // The name the service manager shows for the service ("Print Spooler" for
 // "Spooler"); its key name when the service is gone or cannot be read.
 std::wstring ServiceDisplayName(const std::wstring& serviceName);
+
+// The service manager's calls that read and write a start (on a service
+// opened with SERVICE_QUERY_CONFIG, and SERVICE_CHANGE_CONFIG to write). A
+// test replaces them to run what only a manager that keeps the delayed
+// setting answers (Wine 8 refuses that setting with ERROR_INVALID_LEVEL),
+// and a manager that refuses the start type after the setting was changed.
+struct StartCalls {
+    std::function<bool(SC_HANDLE, bool& delayed)> readDelayed;
+    std::function<bool(SC_HANDLE, bool delayed)> writeDelayed;
+    std::function<bool(SC_HANDLE, DWORD startType)> writeStartType;
+};
+
+// The system's own calls, which the seam's calls may forward to.
+const StartCalls& SystemStartCalls();
+
+// A test's seam: the calls every read and change of a start goes through
+// from now on; nothing gives the system's back.
+void SetStartCallsForTest(std::optional<StartCalls> calls);
 
 // Gives the service with key name `serviceName` exactly `startType` (one of
 // the applicable ones): the start type, and for 2 and 10 the delayed

@@ -232,6 +232,14 @@ TEST(Orvane, CleanRemovesTheNamedCategoryOnly) {
     EXPECT_EQ(cJSON_GetArraySize(Item(run.json.get(), "categories")), 1);
 }
 
+// A clean of junk.temp while old.tmp is held open without sharing.
+Result CleanHoldingOldTmp(const SeededTemp& temp, const Orvane& orvane) {
+    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, 0, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(held);
+    return orvane(L"clean --json junk.temp");
+}
+
 // A file in use stays and counts as failed, not removed; the bytes are those
 // the clean freed.
 // A file in use is normal on a live machine: it stays, counted as in use,
@@ -242,10 +250,7 @@ TEST(Orvane, AFileInUseIsCountedInUseNotFailedAndFreesNothing) {
     const Result scan = orvane(L"scan --json junk.temp");
     const cJSON* found = CategoryOf(scan, "junk.temp");
     ASSERT_TRUE(found) << scan.out;
-    const common::UniqueFile held(CreateFileW((temp.Folder() / L"old.tmp").c_str(), GENERIC_READ, 0, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
-    const Result run = orvane(L"clean --json junk.temp");
+    const Result run = CleanHoldingOldTmp(temp, orvane);
     EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
     const cJSON* category = CategoryOf(run, "junk.temp");
     ASSERT_TRUE(category) << run.out;
@@ -258,6 +263,30 @@ TEST(Orvane, AFileInUseIsCountedInUseNotFailedAndFreesNothing) {
     EXPECT_EQ(NumberOf(run.json.get(), "inUse"), 1);
     EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
     EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+}
+
+// A file that cannot be deleted for another reason than being in use (read
+// only, with a second link elsewhere that shares the attribute) is a failure:
+// beside a file in use, the clean answers 1 and counts each as what it is.
+TEST(Orvane, AFileLeftForAnotherReasonThanUseMakesTheCleanAnswerOne) {
+    const SeededTemp temp;
+    const TempDir elsewhere;
+    const std::wstring stuck = temp.Folder() / L"stuck.tmp";
+    testsupport::WriteFile(stuck, "seven b");
+    ASSERT_TRUE(CreateHardLinkW((elsewhere / L"second-link.tmp").c_str(), stuck.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(SetFileAttributesW(stuck.c_str(), FILE_ATTRIBUTE_READONLY));
+    const Orvane orvane;
+    const Result run = CleanHoldingOldTmp(temp, orvane);
+    EXPECT_EQ(run.exitCode, 1u) << run.out << run.err;
+    const cJSON* category = CategoryOf(run, "junk.temp");
+    ASSERT_TRUE(category) << run.out;
+    EXPECT_EQ(NumberOf(category, "inUse"), 1);
+    EXPECT_EQ(NumberOf(category, "failed"), 1);
+    EXPECT_EQ(NumberOf(run.json.get(), "inUse"), 1);
+    EXPECT_TRUE(Exists(stuck));
+    EXPECT_TRUE(Exists(temp.Folder() / L"old.tmp"));
+    EXPECT_FALSE(Exists(temp.Folder() / L"sub\\left.log"));
+    SetFileAttributesW(stuck.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // A TEMP naming Documents (any unelevated program can write it) would make

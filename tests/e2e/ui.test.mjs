@@ -14,9 +14,18 @@ let program;
 let holder;
 const { shown, detail, popup, expectShown, expectHidden, text, shoot, expectNoOverflow } = lookAt(() => page);
 
+// The program's gates (common/gate_point.h): a task waits at a closed gate
+// until the test opens it, so that a test sees the task running.
+const gates = path.join(drive, "qo-e2e-gates");
+const closeGate = (name) => fs.writeFileSync(path.join(gates, name), "");
+const openGate = (name) => fs.rmSync(path.join(gates, name), { force: true });
+
 before(async () => {
     const held = path.join(temp, "qo-e2e", "held.tmp");
     assert.ok(fs.existsSync(held), "the seed is missing");
+    fs.rmSync(gates, { recursive: true, force: true });
+    fs.mkdirSync(gates);
+    env.QO_GATE_FOLDER = "C:\\qo-e2e-gates";
     holder = startProgram("holder", "hold_open.exe", ["C:\\windows\\temp\\qo-e2e\\held.tmp", "C:\\qo-e2e-release"]);
     assert.equal(await within(holder.firstLine, 60000, "held file"), "held");
     program = startProgram("program", "QuillmarkOrvane.exe", ["--headless"]);
@@ -33,6 +42,7 @@ before(async () => {
 });
 
 after(async () => {
+    fs.rmSync(gates, { recursive: true, force: true });
     fs.writeFileSync(path.join(drive, "qo-e2e-release"), "");
     if (browser) await browser.close();
     await stopPrograms();
@@ -82,12 +92,17 @@ test("every page is reached from the home tiles and Return comes back", async ()
 });
 
 test("the junk page: Cancel stops the scan, and Clean without a selection is refused", async () => {
+    // The scan waits before its first folder until Cancel has asked it to
+    // stop (the page shows the stopped view once its call returned).
+    closeGate("junk-walk");
     await page.click("#Scanning_Home2");
     await page.click("#back_Home2");
     await expectShown("#Scan_Stops2");
+    openGate("junk-walk");
     await expectHidden("#Scan_Course2");
-    assert.equal(await page.evaluate(() => view.GetPopupZoneBit()), 0);
-    // The bulk of temporary files kept the first category from finishing.
+    // The stopped scan ends at the gate's folder.
+    await page.waitForFunction(() => view.GetPopupZoneBit() === 0, null, { timeout: 60000 });
+    // The first category never finished.
     assert.equal(await page.locator("#JunkScanLi2 > .postion-div").count(), 0);
     await page.click("#HomeStops_Clean2");
     await expectShown("#HomeTipsText", 10000, popup());
@@ -102,10 +117,12 @@ test("the junk page: Cancel stops the scan, and Clean without a selection is ref
 });
 
 test("Scan All: progress, then the registry and junk tiles with their counters", async () => {
+    closeGate("junk-walk");
     await page.click("#Scanning_Home");
     await expectShown("#Scan_Course");
     await expectHidden("#AllHome");
     await shoot("scan-in-progress");
+    openGate("junk-walk");
     await expectShown("#HomeScanEnd", LONG);
     await expectHidden("#Scan_Course");
     assert.equal(await page.locator("#Regedit_ScanLi > .postion-div").count(), 7);
@@ -170,6 +187,8 @@ test("the one-click clean: a partial selection, refusals while it runs, Complete
     await keep.click();
     assert.equal(await keep.getAttribute("aria-checked"), "false");
     assert.match(await shown("SelectAll_Junk").getAttribute("style"), /checkbox_1\.png/);
+    // The clean waits before its first category until the checks below are done.
+    closeGate("clean-category");
     await page.click("#HomeEnd_Clean");
     await expectShown("#Scan_Clean");
     await expectHidden("#HomeScanEnd");
@@ -184,7 +203,7 @@ test("the one-click clean: a partial selection, refusals while it runs, Complete
     // A single category's clean waits for the running one.
     await page.locator("#Junk_Scan > .postion-div").nth(6).locator(".main-item").click();
     await expectShown("#pathDL dl", 10000, detail());
-    assert.ok(await shown("Scan_Clean").isVisible(), "the clean ended too soon: seed more bulk files");
+    assert.ok(await shown("Scan_Clean").isVisible());
     await detail().locator("#SingleClean").click();
     await expectShown("#HomeTipsText", 10000, popup());
     assert.equal(await text("#HomeTipsText", popup()), "Another task is running. Try again when it's finished.");
@@ -193,6 +212,7 @@ test("the one-click clean: a partial selection, refusals while it runs, Complete
     await detail().locator("#CloseDetail").click();
     await expectHidden("iframe[name='window_html']");
 
+    openGate("clean-category");
     await expectShown("#Scan_CleanEnd", LONG);
     assert.equal(await text("#Scan_CleanEnd .finish-title"), "Cleanup complete");
     await expectHidden(".home-2_1");

@@ -16,9 +16,8 @@ drive=$wine_root/prefix/drive_c
   . "$root/scripts/wine-env.sh" "$wine_root"
   wineserver -k 2>/dev/null
   rm -rf "$drive/windows/temp/qo-e2e" "$drive/windows/temp/qo-bulk" "$drive/qo-e2e-release"
-  # Temporary files: a bulk that takes the scan a moment, and pages of rows.
-  mkdir -p "$drive/windows/temp/qo-bulk" "$drive/windows/temp/qo-e2e"
-  (cd "$drive/windows/temp/qo-bulk" && seq -f 'bulk%05g.tmp' 1 "${QO_E2E_BULK_FILES:-60000}" | xargs touch)
+  # Temporary files: pages of rows.
+  mkdir -p "$drive/windows/temp/qo-e2e"
   for i in $(seq -w 1 120); do head -c 1000 /dev/zero > "$drive/windows/temp/qo-e2e/page$i.tmp"; done
   head -c 4321 /dev/zero > "$drive/windows/temp/qo-e2e/held.tmp"
   mkdir -p "$drive/windows/Prefetch" "$drive/ProgramData/Microsoft/Windows/WER/ReportQueue/qo-e2e"

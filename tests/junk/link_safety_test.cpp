@@ -161,8 +161,12 @@ TEST_F(LinkSafety, RemoveEmptyFolderTreeNeitherEntersNorRemovesALink) {
 }
 
 // Wine's recycle bin is the XDG trash of the test prefix's own HOME: links
-// placed there are items of the bin, beside a plain deleted file.
-TEST_F(LinkSafety, LinksInTheRecycleBinAreEmptiedWithoutTheirTargets) {
+// placed there are items of the bin, beside a plain deleted file. Wine's
+// shell would delete a linked file's target, so the bin is emptied item by
+// item through the deletion owner: the plain file goes, the links stay with
+// their targets, and the bin, not emptied, is not reported cleaned. (Windows'
+// own emptying call removes links as links: only Windows shows that.)
+TEST_F(LinkSafety, LinksInTheRecycleBinStayWithTheirTargetsAndTheBinIsNotReportedEmptied) {
     testsupport::TempDir outside;
     const std::wstring trash = testsupport::FromUnixPath(testsupport::Environment(L"XDG_DATA_HOME") + L"/Trash");
     ASSERT_FALSE(trash.empty());
@@ -191,6 +195,13 @@ TEST_F(LinkSafety, LinksInTheRecycleBinAreEmptiedWithoutTheirTargets) {
     EXPECT_EQ(testsupport::ReadFile(outside / L"canary.txt"), std::string(6, 'x'));
     EXPECT_EQ(testsupport::ReadFile(outside / L"inside\\canary.txt"), std::string(6, 'x'));
     EXPECT_FALSE(Exists(trash + L"\\files\\" + plain));
+    EXPECT_FALSE(Exists(trash + L"\\info\\" + plain + L".trashinfo"));
+    for (const std::wstring& link : {folderLink, fileLink}) {
+        EXPECT_TRUE(Exists(trash + L"\\files\\" + link)) << std::string(link.begin(), link.end());
+        EXPECT_TRUE(Exists(trash + L"\\info\\" + link + L".trashinfo"));
+    }
+    EXPECT_FALSE(junk::JunkList(10).Empty());
+    EXPECT_TRUE(host.CallsOf("SetCleanEnd").empty());
     for (const std::wstring& name : {folderLink, fileLink, plain})
         DeleteFileW((trash + L"\\info\\" + name + L".trashinfo").c_str());
 }
