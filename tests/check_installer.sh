@@ -475,7 +475,7 @@ install32() {  # install32 PACKAGE
 # backup its registry clean names, its settings and its log.
 earlier_keep=('C:\QoOld\keep.txt' 'junk.temp')
 earlier_changes='registry=1 service=1 startup=1'
-earlier_config=$'[LOG]\r\nLEVEL=1\r\n'
+earlier_config=$'[LOG]\r\nLEVEL=1'
 plant_earlier_install() {  # plant_earlier_install PROGRAM_FOLDER WINDOWS_FOLDER
   mkdir -p "$1/Backups"
   printf 'Windows Registry Editor Version 5.00\r\n' >"$1/Backups/old.reg"
@@ -509,8 +509,9 @@ change_kinds() { jq -r '[.changes[].id | split("-")[0]] | group_by(.) | map("\(.
 # database under its new name and removes the record; a start after that
 # changes nothing. The 32-bit package then refuses to go beside it.
 switch() {
-  # The stores as the earlier steps left them hold no database of the program's.
-  rm -rf "$machine_store" "$user_store"
+  # Neither the stores nor the 32-bit folder as the earlier steps left them
+  # hold a database of the program's.
+  rm -rf "$machine_store" "$user_store" "$folder32"
   run_msiexec /i "$msi32" "$work/switch32.log" || { problem "msiexec /i of the 32-bit package answered $?"; return; }
   plant_earlier_install "$folder32" "$folder32_windows"
   run_msiexec /i "$work/newer-x64.msi" "$work/switch64.log" || { problem "msiexec /i of the 64-bit package answered $?"; return; }
