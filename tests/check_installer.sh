@@ -21,7 +21,7 @@ msi32=$build32/QuillmarkOrvane-$version-x86.msi
 declare -A build=([x64]=$build64 [x86]=$build32)
 declare -A upgrade_code=([x64]='{C239C632-196A-4F53-ABF6-940D0F8E7496}' [x86]='{8ABC8C70-F22C-4BB4-A7E0-C50B8282CBE5}')
 IFS=. read -r major minor patch <<<"$version"
-newer=$major.$minor.$((patch + 1))
+newer=$major.$minor.$((patch + 1)) newest=$major.$minor.$((patch + 2))
 status=0
 
 # One step: run it, report what it found wrong.
@@ -363,7 +363,10 @@ check_not_installed() {  # check_not_installed ARCH PACKAGE FOLDER
   check_files_removed "$2" "$3"
   [ -z "$(arp_value "$1" "$(property "$2" ProductCode)" DisplayName)" ] || problem "the $1 uninstall entry was left"
   [ "$(arp_entries "$1")" = 0 ] || problem "an uninstall entry named Quillmark Orvane was left in the ${view[$1]}-bit registry"
-  [ -z "$(reg_value "$1" 'HKLM\SOFTWARE\Quillmark\Orvane' InstallDir)" ] || problem "the $1 InstallDir value was left"
+  local name
+  for name in InstallDir LegacyDir; do
+    [ -z "$(reg_value "$1" 'HKLM\SOFTWARE\Quillmark\Orvane' "$name")" ] || problem "the $1 $name value was left"
+  done
   # The event source's key is one for both registry views: it goes with the last package.
   if [ "$(arp_entries x64)" = 0 ] && [ "$(arp_entries x86)" = 0 ]; then
     [ -z "$(reg_value "$1" "$event_source" EventMessageFile)" ] || problem "the event source was left registered"
@@ -504,10 +507,11 @@ change_kinds() { jq -r '[.changes[].id | split("-")[0]] | group_by(.) | map("\(.
 
 # A machine switched from the 32-bit package to the 64-bit one: the 64-bit
 # package removes the 32-bit product and records the folder it was in; the
-# first start of the 64-bit program moves what the earlier version left there
-# into the stores (every keep-list entry and change to undo), keeps the old
-# database under its new name and removes the record; a start after that
-# changes nothing. The 32-bit package then refuses to go beside it.
+# record outlives a 64-bit upgrade; the first start of the 64-bit program
+# moves what the earlier version left there into the stores (every keep-list
+# entry and change to undo), keeps the old database under its new name and
+# removes the record; a start after that changes nothing. The 32-bit package
+# then refuses to go beside it.
 switch() {
   # Neither the stores nor the 32-bit folder as the earlier steps left them
   # hold a database of the program's.
@@ -519,6 +523,13 @@ switch() {
   check_installed x64 "$work/newer-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
   [ "$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)" = "$folder32_windows" ] ||
     problem "LegacyDir is '$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)', not '$folder32_windows'"
+  # Upgraded before the program ever started as an administrator: the record
+  # goes with the old product and comes back with the new one.
+  "$make_msi" x64 "$build64" "$newest" "$work/newest-x64.msi" || { problem "cannot build a package of $newest"; return; }
+  run_msiexec /i "$work/newest-x64.msi" "$work/switch-upgrade64.log" || { problem "msiexec /i of $newest answered $?"; return; }
+  check_installed x64 "$work/newest-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
+  [ "$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)" = "$folder32_windows" ] ||
+    problem "after an upgrade LegacyDir is '$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)'"
 
   local changes kept files
   changes=$(orvane64 undo list --json) kept=$(orvane64 keep list --json)
@@ -541,8 +552,8 @@ switch() {
   run_msiexec /i "$msi32" "$work/beside64.log" || rc=$?
   [ "$rc" != 0 ] || problem "the 32-bit package was installed beside the 64-bit one"
   [ "$(arp_entries x86)" = 0 ] || problem "the 32-bit package was registered beside the 64-bit one"
-  run_msiexec /x "$work/newer-x64.msi" "$work/switch-uninstall.log" || problem "msiexec /x of the 64-bit package answered $?"
-  check_not_installed x64 "$work/newer-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
+  run_msiexec /x "$work/newest-x64.msi" "$work/switch-uninstall.log" || problem "msiexec /x of the 64-bit package answered $?"
+  check_not_installed x64 "$work/newest-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
 }
 
 step installer_tables64 PackageTables64 tables "$msi64" x64
