@@ -174,7 +174,8 @@ ReplacedFolder OpenReplacedFolder(const std::wstring& path) {
     const std::optional<ObjectSecurity> security = ReadSecurity(handle.get());
     if (!security) return refused(L"its owner and permissions cannot be read");
     if (!InstallFolderTrusted(*security, ShownRule(InstallFolderRule())))
-        return refused(L"an account other than SYSTEM, the administrators and TrustedInstaller owns it or may change it");
+        return refused(
+            L"an account other than SYSTEM, the administrators and TrustedInstaller owns it or may change it");
     return {std::move(handle), folder + L"\\", {}};
 }
 

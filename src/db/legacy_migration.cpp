@@ -359,7 +359,8 @@ std::vector<std::wstring> MigratedDatabases(const std::wstring& machine) {
         sqlite3_busy_timeout(connection, LocalDatabase::kBusyMilliseconds);
         if (!ColumnsOf(connection, "main", "tbl_migration").empty())
             Run(connection, "select source from main.tbl_migration order by id", {}, [&sources](sqlite3_stmt* row) {
-                if (const auto* text = static_cast<const wchar_t*>(sqlite3_column_text16(row, 0))) sources.push_back(text);
+                const auto* text = static_cast<const wchar_t*>(sqlite3_column_text16(row, 0));
+                if (text) sources.push_back(text);
             });
     }
     sqlite3_close(connection);
