@@ -62,6 +62,19 @@ wixl --arch "$arch" -D "Arch=$arch" -D "Version=$version" -D "ProductCode=$produ
   -D "Win64=$win64" -D "ProgramFiles=$program_files" -D "ProgramDir=$program_dir" \
   -D "BuildDir=$(realpath -m --relative-to=. "$build_dir")" -D "SourceDir=$source_dir" \
   -o package.msi "$source_dir/installer/QuillmarkOrvane.wxs"
+# What wixl cannot write, for the 64-bit package's record of a replaced 32-bit
+# install (QuillmarkOrvane.wxs, ReplacedInstall): AppSearch sets
+# QO_PACKAGE32_DIR to the folder of the installed 32-bit program, found by the
+# ComponentId that every 32-bit package from 1.0.x on has given it (wixl
+# derives it from the key path's folder and name); the record is installed
+# only when there is such a folder.
+if [ "$arch" = x64 ]; then
+  printf 'Signature_\tComponentId\tType\r\ns72\ts38\tI2\r\nCompLocator\tSignature_\r\n%s\t%s\t1\r\n' \
+    Package32Program '{C007CAC7-5FD8-5A94-8959-B3E12C6EA8B9}' >CompLocator.idt
+  msibuild package.msi -i CompLocator.idt \
+    -q "INSERT INTO \`AppSearch\` (\`Property\`, \`Signature_\`) VALUES ('QO_PACKAGE32_DIR', 'Package32Program')" \
+    -q "UPDATE \`Component\` SET \`Condition\` = 'QO_LEGACY_DIR' WHERE \`Component\` = 'ReplacedInstall'"
+fi
 if [ -n "$sign_cert" ]; then
   sign package.msi signed.msi
   mv -f signed.msi package.msi

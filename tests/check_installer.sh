@@ -21,7 +21,7 @@ msi32=$build32/QuillmarkOrvane-$version-x86.msi
 declare -A build=([x64]=$build64 [x86]=$build32)
 declare -A upgrade_code=([x64]='{C239C632-196A-4F53-ABF6-940D0F8E7496}' [x86]='{8ABC8C70-F22C-4BB4-A7E0-C50B8282CBE5}')
 IFS=. read -r major minor patch <<<"$version"
-newer=$major.$minor.$((patch + 1))
+newer=$major.$minor.$((patch + 1)) newest=$major.$minor.$((patch + 2))
 status=0
 
 # One step: run it, report what it found wrong.
@@ -105,6 +105,22 @@ tables() {  # tables PACKAGE ARCH
     found=$(awk -F'\t' -v c="${upgrade_code[x64]}" '$1 == c && $3 == "" && int($5 / 2) % 2 == 1 { print $7 }' <<<"$upgrade")
     rows "$msi" LaunchCondition | grep -qxF "NOT ${found:-?}"$'\tThe 64-bit Quillmark Orvane is installed.' ||
       problem "x86: no launch condition refuses to install beside the 64-bit package: $upgrade"
+  fi
+  # The 64-bit package records where an installed 32-bit one is, found by
+  # the component of the 32-bit program, before removing it.
+  if [ "$arch" = x64 ]; then
+    local program32
+    program32=$(rows "$msi32" Component | awk -F'\t' '$1 == "Program" { print $2 }')
+    [ "$(rows "$msi" AppSearch | grep -P '^QO_PACKAGE32_DIR\t' | cut -f2)" = Package32Program ] &&
+      [ "$(rows "$msi" CompLocator | grep -P '^Package32Program\t' | cut -f2,3)" = "${program32:-?}"$'\t1' ] ||
+      problem "x64: no AppSearch finds the folder of the 32-bit program's component $program32"
+    local component
+    component=$(rows "$msi" Component | awk -F'\t' '$1 == "ReplacedInstall" { print $5 "\t" $6 }')
+    [ "$(rows "$msi" Registry | awk -F'\t' -v k="${component#*$'\t'}" '$1 == k { print $2 "\t" $3 "\t" $4 "\t" $5 }')" = \
+      $'2\tSOFTWARE\\Quillmark\\Orvane\tLegacyDir\t[QO_LEGACY_DIR]' ] && [ "${component%%$'\t'*}" = QO_LEGACY_DIR ] ||
+      problem "x64: LegacyDir is not recorded under the condition QO_LEGACY_DIR: $component"
+    [ "$(sequence "$msi" UsePackage32Dir)" -lt "$(sequence "$msi" CostFinalize)" ] 2>/dev/null ||
+      problem "x64: the 32-bit folder is not taken before CostFinalize"
   fi
   # The old product goes inside the installation's transaction, so a failed
   # upgrade rolls back to it.
@@ -355,7 +371,10 @@ check_not_installed() {  # check_not_installed ARCH PACKAGE FOLDER
   check_files_removed "$2" "$3"
   [ -z "$(arp_value "$1" "$(property "$2" ProductCode)" DisplayName)" ] || problem "the $1 uninstall entry was left"
   [ "$(arp_entries "$1")" = 0 ] || problem "an uninstall entry named Quillmark Orvane was left in the ${view[$1]}-bit registry"
-  [ -z "$(reg_value "$1" 'HKLM\SOFTWARE\Quillmark\Orvane' InstallDir)" ] || problem "the $1 InstallDir value was left"
+  local name
+  for name in InstallDir LegacyDir; do
+    [ -z "$(reg_value "$1" 'HKLM\SOFTWARE\Quillmark\Orvane' "$name")" ] || problem "the $1 $name value was left"
+  done
   # The event source's key is one for both registry views: it goes with the last package.
   if [ "$(arp_entries x64)" = 0 ] && [ "$(arp_entries x86)" = 0 ]; then
     [ -z "$(reg_value "$1" "$event_source" EventMessageFile)" ] || problem "the event source was left registered"
@@ -464,22 +483,87 @@ install32() {  # install32 PACKAGE
   place_user_data "$folder32"
 }
 
+# What a 1.0.x install left beside its program: a database of that version
+# (fewer tables than later ones) with a keep list and changes to undo, the
+# backup its registry clean names, its settings and its log.
+earlier_keep=('C:\QoOld\keep.txt' 'junk.temp')
+earlier_changes='registry=1 service=1 startup=1'
+earlier_config=$'[LOG]\r\nLEVEL=1'
+plant_earlier_install() {  # plant_earlier_install PROGRAM_FOLDER WINDOWS_FOLDER
+  mkdir -p "$1/Backups"
+  printf 'Windows Registry Editor Version 5.00\r\n' >"$1/Backups/old.reg"
+  printf '%s' "$earlier_config" >"$1/config.ini"
+  printf 'log\r\n' >"$1/Orvane.log"
+  rm -f "$1/mydatabase.db"
+  sqlite3 "$1/mydatabase.db" "
+    create table tbl_serversOperation (id integer primary key,servrName char NOT NULL,oldStatus integer,
+      newStatus integer,data data,time time);
+    create table tbl_registryclean (id integer primary key,stamp integer,backup TEXT,entries integer,restored integer);
+    create table tbl_startupswitch (id integer primary key,stamp integer,iconPath TEXT,fileDescription TEXT,
+      strPath TEXT,strName TEXT,hKey integer,uFilePathFlag integer,bStatus integer,restored integer);
+    create table tbl_keeplist (id integer primary key,item TEXT,stamp integer);
+    insert into tbl_serversOperation values(3,'QoOldService',2,4,'01/02/2020','10:11:12');
+    insert into tbl_registryclean values(6,1600000000,'${2}Backups\\old.reg',1,0);
+    insert into tbl_startupswitch values(9,1600000002,'C:\\QoOld\\machine.exe','MachineRun',
+      'Software\\Microsoft\\Windows\\CurrentVersion\\Run','QoMachineRun',-2147483646,1,1,0);
+    insert into tbl_keeplist values(1,'${earlier_keep[0]}',1600000006);
+    insert into tbl_keeplist values(2,'${earlier_keep[1]}',1600000007);"
+}
+# orvane of the installed 64-bit package, run as Wine runs everything: elevated.
+orvane64() { wine 'C:\Program Files\Quillmark Orvane\orvane.exe' "$@" 2>/dev/null | tr -d '\r'; }
+files_in() { (cd "$1" && find . -maxdepth 1 -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' '); }
+# The kinds of the changes `undo list --json` lists, counted: "registry=1 service=1 ...".
+change_kinds() { jq -r '[.changes[].id | split("-")[0]] | group_by(.) | map("\(.[0])=\(length)") | join(" ")' 2>/dev/null; }
+
 # A machine switched from the 32-bit package to the 64-bit one: the 64-bit
-# package removes the 32-bit product, keeps the user's data, and the 32-bit
-# package then refuses to go beside it.
+# package removes the 32-bit product and records the folder it was in; the
+# record outlives a 64-bit upgrade; the first start of the 64-bit program
+# moves what the earlier version left there into the stores (every keep-list
+# entry and change to undo), keeps the old database under its new name and
+# removes the record; a start after that changes nothing. The 32-bit package
+# then refuses to go beside it.
 switch() {
+  # Neither the stores nor the 32-bit folder as the earlier steps left them
+  # hold a database of the program's.
+  rm -rf "$machine_store" "$user_store" "$folder32"
   run_msiexec /i "$msi32" "$work/switch32.log" || { problem "msiexec /i of the 32-bit package answered $?"; return; }
-  place_user_data "$folder32"
+  plant_earlier_install "$folder32" "$folder32_windows"
   run_msiexec /i "$work/newer-x64.msi" "$work/switch64.log" || { problem "msiexec /i of the 64-bit package answered $?"; return; }
   check_not_installed x86 "$msi32" "$folder32"
   check_installed x64 "$work/newer-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
-  check_user_data "$folder32"
+  [ "$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)" = "$folder32_windows" ] ||
+    problem "LegacyDir is '$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)', not '$folder32_windows'"
+  # Upgraded before the program ever started as an administrator: the record
+  # goes with the old product and comes back with the new one.
+  "$make_msi" x64 "$build64" "$newest" "$work/newest-x64.msi" || { problem "cannot build a package of $newest"; return; }
+  run_msiexec /i "$work/newest-x64.msi" "$work/switch-upgrade64.log" || { problem "msiexec /i of $newest answered $?"; return; }
+  check_installed x64 "$work/newest-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
+  [ "$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)" = "$folder32_windows" ] ||
+    problem "after an upgrade LegacyDir is '$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)'"
+
+  local changes kept files
+  changes=$(orvane64 undo list --json) kept=$(orvane64 keep list --json)
+  [ "$(change_kinds <<<"$changes")" = "$earlier_changes" ] || problem "the changes listed are not the earlier ones: $changes"
+  [ "$(jq -r '.kept[]' <<<"$kept" 2>/dev/null | sort)" = "$(printf '%s\n' "${earlier_keep[@]}" | sort)" ] ||
+    problem "the keep list is not the earlier one: $kept"
+  files=$(files_in "$folder32")
+  [[ $files =~ ^Orvane\.log\ config\.ini\ mydatabase\.migrated-[0-9]{8}-[0-9]{6}\.db\ $ ]] ||
+    problem "the old folder holds: $files"
+  [ -f "$folder32/Backups/old.reg" ] || problem "the old backup is gone"
+  [ "$(cat "$user_store/config.ini" 2>/dev/null)" = "$earlier_config" ] || problem "config.ini was not copied into the account's store"
+  [ -z "$(reg_value x64 'HKLM\SOFTWARE\Quillmark\Orvane' LegacyDir)" ] || problem "LegacyDir is still recorded after the move"
+  # Started again: nothing moves twice.
+  [ "$(orvane64 undo list --json | jq -c '.changes')" = "$(jq -c '.changes' <<<"$changes")" ] ||
+    problem "a second start lists other changes"
+  [ "$(files_in "$folder32")" = "$files" ] ||
+    problem "a second start changed the old folder"
+
   local rc=0
   run_msiexec /i "$msi32" "$work/beside64.log" || rc=$?
   [ "$rc" != 0 ] || problem "the 32-bit package was installed beside the 64-bit one"
   [ "$(arp_entries x86)" = 0 ] || problem "the 32-bit package was registered beside the 64-bit one"
-  run_msiexec /x "$work/newer-x64.msi" "$work/switch-uninstall.log" || problem "msiexec /x of the 64-bit package answered $?"
-  check_not_installed x64 "$work/newer-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
+  run_msiexec /x "$work/newest-x64.msi" "$work/switch-uninstall.log" || problem "msiexec /x of the 64-bit package answered $?"
+  check_not_installed x64 "$work/newest-x64.msi" "$WINEPREFIX/drive_c/Program Files/Quillmark Orvane"
 }
 
 step installer_tables64 PackageTables64 tables "$msi64" x64

@@ -151,8 +151,12 @@ std::optional<ObjectSecurity> ReadSecurity(HANDLE object) {
 }
 
 Verdict JudgeShown(const ObjectSecurity& found, StoreRule rule, ACCESS_MASK othersMay) {
+    return Judge(found, ShownRule(std::move(rule)), othersMay);
+}
+
+StoreRule ShownRule(StoreRule rule) {
     if (engine::RunningUnderWine()) rule.controllers.push_back(common::TokenAccountSid());
-    return Judge(found, rule, othersMay);
+    return rule;
 }
 
 std::wstring UntrustedName(const std::wstring& name, const SYSTEMTIME& time) {

@@ -60,6 +60,9 @@ std::optional<ObjectSecurity> ReadSecurity(HANDLE object);
 // it counts as one of the rule's controllers; Everyone's entries still show
 // what another Unix user may do.
 Verdict JudgeShown(const ObjectSecurity& found, StoreRule rule, ACCESS_MASK othersMay);
+// `rule` as far as the system can show it: under Wine, the running account
+// among its controllers (as JudgeShown counts it).
+StoreRule ShownRule(StoreRule rule);
 
 // A security descriptor for a new object: the rule's owner and its entries,
 // protected. For CreateFileW and CreateDirectoryW.

@@ -64,4 +64,17 @@ Verdict Judge(const ObjectSecurity& found, const StoreRule& rule, ACCESS_MASK ot
     return Verdict::Use;
 }
 
+StoreRule InstallFolderRule() {
+    return {kAdministratorsSid, {kSystemSid, kAdministratorsSid, kTrustedInstallerSid}, {}};
+}
+
+bool InstallFolderTrusted(const ObjectSecurity& found, const StoreRule& rule) {
+    ObjectSecurity judged = found;
+    std::erase_if(judged.entries, [](const AccessEntry& entry) {
+        return entry.kind == AccessEntry::Kind::Allow && entry.sid == kCreatorOwnerSid &&
+               (entry.flags & INHERIT_ONLY_ACE);
+    });
+    return Judge(judged, rule, kReadAndExecute) != Verdict::Untrusted;
+}
+
 }  // namespace core

@@ -15,6 +15,9 @@ namespace core {
 inline constexpr wchar_t kSystemSid[] = L"S-1-5-18";
 inline constexpr wchar_t kAdministratorsSid[] = L"S-1-5-32-544";
 inline constexpr wchar_t kUsersSid[] = L"S-1-5-32-545";
+inline constexpr wchar_t kTrustedInstallerSid[] =
+    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+inline constexpr wchar_t kCreatorOwnerSid[] = L"S-1-3-0";
 
 // Full control, and read & execute, of a file or folder.
 inline constexpr ACCESS_MASK kFullControl = FILE_ALL_ACCESS;
@@ -69,5 +72,17 @@ enum class Verdict {
 // for folders, nothing for the lock file). Entries that are not plain allow
 // or deny entries cannot be judged and count against it.
 Verdict Judge(const ObjectSecurity& found, const StoreRule& rule, ACCESS_MASK othersMay);
+
+// A folder a package installed the program into, as Program Files' own
+// folders are: SYSTEM, Administrators and TrustedInstaller control it.
+StoreRule InstallFolderRule();
+
+// Whether the elevated program may read what lies in such a folder: owned by
+// one of `rule`'s controllers, nobody else allowed more than read & execute
+// (Judge; the program reads it and never rewrites its DACL). An inherit-only
+// CREATOR OWNER entry, which Program Files hands down, is left aside: it
+// gives rights only to whoever makes something inside, and only a
+// controller may.
+bool InstallFolderTrusted(const ObjectSecurity& found, const StoreRule& rule);
 
 }  // namespace core

@@ -3,12 +3,15 @@
 
 #include "common/app_directory.h"
 #include "common/listed_delete.h"
+#include "core/store_migration.h"
+#include "db/legacy_migration.h"
 
 namespace core {
 
 namespace {
 
 constexpr wchar_t kBackups[] = L"Backups";
+constexpr wchar_t kDatabase[] = L"mydatabase.db";
 
 // The store's folder without its trailing backslash; empty when not open.
 std::wstring StoreFolderOf(db::Store store) {
@@ -42,8 +45,21 @@ common::UniqueFile OpenOwnBackup(const std::wstring& backup, db::Store store, bo
     std::vector<std::wstring> candidates;
     if (const std::wstring folder = StoreFolderOf(store); !folder.empty())
         candidates.push_back(folder + L"\\" + kBackups);
-    if (const std::wstring program = common::GetAppDirectory().Text(); legacy && !program.empty())
-        candidates.push_back(program + kBackups);
+    // An earlier version's backups: beside the program, or beside a database
+    // migrated from a replaced install's folder that is still the
+    // administrators' alone (held until the backup is open).
+    std::vector<ReplacedFolder> replaced;
+    if (legacy) {
+        if (const std::wstring program = common::GetAppDirectory().Text(); !program.empty())
+            candidates.push_back(program + kBackups);
+        if (const std::wstring machine = StoreFolderOf(db::Store::Machine); !machine.empty())
+            for (const std::wstring& source : db::MigratedDatabases(machine + L"\\" + kDatabase))
+                if (ReplacedFolder folder = OpenReplacedFolder(source.substr(0, source.rfind(L'\\') + 1));
+                    !folder.path.empty()) {
+                    candidates.push_back(folder.path + kBackups);
+                    replaced.push_back(std::move(folder));
+                }
+    }
     std::vector<std::wstring> folders;
     for (const std::wstring& candidate : candidates)
         if (const std::optional<std::wstring> resolved = common::ResolvedFolder(candidate)) folders.push_back(*resolved);

@@ -28,7 +28,9 @@ bool IsInsideFolders(const std::wstring& backup, const std::vector<std::wstring>
 // The backup file of a row of `store`, opened for reading when it is the
 // plain file at that path (no link on the way) inside the store's Backups
 // folder, or, for a row an earlier version wrote (`legacy`), the Backups
-// folder beside the program; empty otherwise.
+// folder beside the program or beside a database migrated from a replaced
+// install's folder (store_migration.h: checked again as then); empty
+// otherwise.
 common::UniqueFile OpenOwnBackup(const std::wstring& backup, db::Store store, bool legacy);
 
 }  // namespace core

@@ -351,4 +351,20 @@ MigrationResult MigrateLegacyDatabase(const MigrationPlaces& places) {
     return RenameLegacy(places.legacy, *renamed);
 }
 
+std::vector<std::wstring> MigratedDatabases(const std::wstring& machine) {
+    std::vector<std::wstring> sources;
+    sqlite3* connection = nullptr;
+    if (sqlite3_open_v2(engine::Utf8FromWide(machine).c_str(), &connection, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_busy_timeout(connection, LocalDatabase::kBusyMilliseconds);
+        if (!ColumnsOf(connection, "main", "tbl_migration").empty())
+            Run(connection, "select source from main.tbl_migration order by id", {}, [&sources](sqlite3_stmt* row) {
+                const auto* text = static_cast<const wchar_t*>(sqlite3_column_text16(row, 0));
+                if (text) sources.push_back(text);
+            });
+    }
+    sqlite3_close(connection);
+    return sources;
+}
+
 }  // namespace db

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace db {
 
@@ -55,5 +56,10 @@ struct MigrationResult {
 // Copies the old database into the stores' databases (making their tables
 // first) and renames it. The caller holds the operation lock.
 MigrationResult MigrateLegacyDatabase(const MigrationPlaces& places);
+
+// The old databases the machine store's database `machine` records as
+// migrated, by the paths they had (their folders hold the backups their
+// registry cleans name); none when it records none or cannot be read.
+std::vector<std::wstring> MigratedDatabases(const std::wstring& machine);
 
 }  // namespace db

@@ -35,6 +35,7 @@ constexpr wchar_t kOtherAccount[] = L"S-1-5-21-1-2-3-1002";
 constexpr wchar_t kEveryone[] = L"S-1-1-0";
 constexpr wchar_t kAuthenticatedUsers[] = L"S-1-5-11";
 constexpr wchar_t kCreatorOwner[] = L"S-1-3-0";
+constexpr wchar_t kAllApplicationPackages[] = L"S-1-15-2-1";
 constexpr BYTE kChildren = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
 
 AccessEntry Allow(const std::wstring& sid, ACCESS_MASK mask, BYTE flags = kChildren) {
@@ -182,6 +183,57 @@ TEST(StoreAccess, AFolderAnotherAccountMadeOrMayChangeIsNotTrusted) {
           {Allow(kAccount, full), Allow(kOtherAccount, FILE_GENERIC_WRITE)}}, account, read, Verdict::Untrusted},
     };
     for (const Case& c : cases) EXPECT_EQ(core::Judge(c.found, c.rule, c.othersMay), c.verdict) << c.name;
+}
+
+// The folder a replaced install lies in is read when only SYSTEM, the
+// administrators and TrustedInstaller may change it: as Program Files hands
+// its entries down, or as the program made it; never rewritten.
+TEST(StoreAccess, AnInstallFolderIsReadOnlyWhenOnlyTheAdministratorsMayChangeIt) {
+    const ACCESS_MASK full = core::kFullControl, read = core::kReadAndExecute, modify = 0x1301bf;
+    const BYTE inherited = INHERITED_ACE | kChildren, handedDown = INHERITED_ACE | kChildren | INHERIT_ONLY_ACE;
+    // Program Files' entries as a folder made inside it inherits them.
+    const std::vector<AccessEntry> programFiles = {
+        Allow(core::kTrustedInstallerSid, full, inherited), Allow(core::kSystemSid, full, inherited),
+        Allow(core::kAdministratorsSid, full, inherited), Allow(core::kUsersSid, read, inherited),
+        Allow(kCreatorOwner, GENERIC_ALL, handedDown), Allow(kAllApplicationPackages, read, inherited)};
+    const auto with = [&programFiles](std::vector<AccessEntry> extra) {
+        std::vector<AccessEntry> entries = programFiles;
+        entries.insert(entries.end(), extra.begin(), extra.end());
+        return entries;
+    };
+    const struct {
+        const char* name;
+        core::ObjectSecurity found;
+        bool trusted;
+    } cases[] = {
+        {"made by the installer, owned by the administrators", {core::kAdministratorsSid, true, false, programFiles},
+         true},
+        {"owned by SYSTEM", {core::kSystemSid, true, false, programFiles}, true},
+        {"owned by TrustedInstaller", {core::kTrustedInstallerSid, true, false, programFiles}, true},
+        {"with the machine store's entries", {core::kAdministratorsSid, true, true,
+          core::StoreEntries(core::MachineRule(true))}, true},
+        {"users denied writing", {core::kAdministratorsSid, true, false,
+          with({{AccessEntry::Kind::Deny, core::kUsersSid, FILE_GENERIC_WRITE, kChildren}})}, true},
+        {"owned by a user", {kAccount, true, false, programFiles}, false},
+        {"owned by the creator placeholder", {kCreatorOwner, true, false, programFiles}, false},
+        {"no owner read", {L"", true, false, programFiles}, false},
+        {"null DACL", {core::kAdministratorsSid, false, false, {}}, false},
+        {"users may modify it", {core::kAdministratorsSid, true, false, with({Allow(core::kUsersSid, modify)})},
+         false},
+        {"users may modify what is made inside",
+         {core::kAdministratorsSid, true, false,
+          with({Allow(core::kUsersSid, modify, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE)})}, false},
+        {"signed-in users may add files", {core::kAdministratorsSid, true, false,
+          with({Allow(kAuthenticatedUsers, FILE_ADD_FILE, 0)})}, false},
+        {"everyone may change its permissions", {core::kAdministratorsSid, true, false,
+          with({Allow(kEveryone, WRITE_DAC, 0)})}, false},
+        {"the creator placeholder given rights on the folder itself", {core::kAdministratorsSid, true, false,
+          with({Allow(kCreatorOwner, GENERIC_ALL, 0)})}, false},
+        {"an entry that cannot be judged", {core::kAdministratorsSid, true, false,
+          with({{AccessEntry::Kind::Other, L"", 0, 0}})}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(core::InstallFolderTrusted(c.found, core::InstallFolderRule()), c.trusted) << c.name;
 }
 
 TEST(StoreAccess, AnUntrustedFolderMovesAsideUnderItsNameAndTheTime) {
