@@ -18,6 +18,7 @@
 #include "suite/undo_changes.h"
 #include "support/bridge_call.h"
 #include "support/linux_links.h"
+#include "support/other_volume.h"
 #include "support/recording_host.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
@@ -431,9 +432,12 @@ TEST_F(DownloadMove, AFileLinkIsNeitherReadNorDeletedAndTheMoveIsTakenBack) {
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
 }
 
-// A source that changed after it was copied (a download still being
-// written) stays: its copy is no longer the file.
+// A source that changed after it was copied to another volume (a download
+// still being written) stays: its copy is no longer the file.
 TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
+    const testsupport::OtherVolume volume;
+    if (volume.Root().empty()) GTEST_SKIP() << volume.Failure();
+    const std::wstring target = volume.Root() + L"Moved";
     class ChangingSettings final : public disk::DownloadSettings {
     public:
         ChangingSettings(std::wstring folder, std::wstring changed) : folder_(std::move(folder)), changed_(std::move(changed)) {}
@@ -503,10 +507,13 @@ TEST_F(DownloadMove, ALinkOnTheTargetsWayRefusesTheMoveAndNothingIsWrittenBehind
 }
 
 // Taking a move back deletes only what the move made, through the checked
-// deletion: a copy the user replaced with a file of their own stays, and so
-// does a copy turned into a link (deleting that by name would delete what it
-// leads to).
+// deletion: a copy (on another volume) the user replaced with a file of
+// their own stays, and so does a copy turned into a link (deleting that by
+// name would delete what it leads to).
 TEST_F(DownloadMove, TakingAMoveBackDeletesOnlyWhatItMade) {
+    const testsupport::OtherVolume volume;
+    if (volume.Root().empty()) GTEST_SKIP() << volume.Failure();
+    const std::wstring target = volume.Root() + L"Moved";
     testsupport::TempDir outside;
     Put(outside / L"canary.txt", "canary");
     Put(downloads + L"\\linked.txt", "copy to be a link");
