@@ -127,7 +127,7 @@ std::optional<VerifiedFolder> VerifiedFolder::Open(const std::wstring& path) {
 
 UniqueFile OpenFolderToMove(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* information) {
     UniqueFile handle = OpenPlainFolder(Tidied(path), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
-    if (handle && !GetFileInformationByHandle(handle.get(), information)) return {};
+    if (handle && !FileInformationOf(handle.get(), *information)) return {};
     return handle;
 }
 

@@ -57,7 +57,8 @@ private:
 
 // Opens the existing folder `path` itself to rename it (with DELETE, not
 // sharing deletion), checked as VerifiedFolder::Open checks it; nothing when
-// it fails. What the handle shows of it goes to `information`.
+// it fails. What the handle shows of it goes to `information`
+// (FileInformationOf in common/listed_delete.h).
 UniqueFile OpenFolderToMove(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* information);
 
 // Opens the folder `path`, making each missing folder down from the deepest

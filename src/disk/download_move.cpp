@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "common/crash_point.h"
+#include "common/handles.h"
 #include "common/listed_delete.h"
 #include "common/text.h"
 #include "common/verified_folder.h"
@@ -42,11 +43,11 @@ struct MoveItem {
     std::uint64_t size;                       // a folder's: of the files in its tree
     std::optional<std::wstring> destination;  // none when no old folder holds the file
     int files = 1;                            // a folder's: the files in its tree
-    bool folder = false;                      // a selected folder that may move whole
+    bool folder = false;                      // a folder that may move whole
 };
 
 // Appends the files below `source` (the source itself when a file), each
-// with its destination.
+// with its destination; a file already where it would go stays out.
 void ListFiles(const std::wstring& source, const std::vector<std::wstring>& oldFolders, const std::wstring& target,
                std::vector<MoveItem>& items) {
     ForEachFile(source, [&](std::wstring_view path, std::uint64_t size) {
@@ -56,27 +57,58 @@ void ListFiles(const std::wstring& source, const std::vector<std::wstring>& oldF
     });
 }
 
-// What moves: each selected folder with files whose destination does not
-// exist as one item (renamed whole when it can be), the files of the others.
+bool IsFree(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+}
+
+// Appends what moves of the selected folder `folder`, or of a folder below
+// one: the folder as one item (renamed whole when it can be) when its
+// destination does not exist and its tree holds files and no link (a link
+// stays where it is); else its files, and each folder in it likewise.
+void ListFolder(const std::wstring& folder, const std::vector<std::wstring>& oldFolders, const std::wstring& target,
+                std::vector<MoveItem>& items) {
+    std::optional<std::wstring> destination = MoveDestination(folder, oldFolders, target);
+    if (destination && IsFree(*destination)) {
+        MoveItem whole{folder, 0, std::move(destination), 0, true};
+        bool link = false;
+        ForEachFile(
+            folder,
+            [&whole](std::wstring_view, std::uint64_t size) {
+                whole.size += size;
+                ++whole.files;
+            },
+            [&link](std::wstring_view) { link = true; });
+        if (!link) {
+            if (whole.files > 0) items.push_back(std::move(whole));
+            return;
+        }
+    }
+    WIN32_FIND_DATAW data;
+    const common::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
+    if (!find) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ListFolder(folder + L"\\" + name, oldFolders, target, items);
+        else
+            ListFiles(folder + L"\\" + name, oldFolders, target, items);
+    } while (FindNextFileW(find.get(), &data));
+}
+
+// What moves: each selected folder's tree (ListFolder), each selected file.
 std::vector<MoveItem> ListMoveItems(const std::vector<std::wstring>& sources,
                                     const std::vector<std::wstring>& oldFolders, const std::wstring& target) {
     std::vector<MoveItem> items;
-    for (const std::wstring& source : sources) {
-        std::optional<std::wstring> destination = IsFolder(source) ? MoveDestination(source, oldFolders, target)
-                                                                   : std::nullopt;
-        if (destination && GetFileAttributesW(destination->c_str()) == INVALID_FILE_ATTRIBUTES &&
-            (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND)) {
-            MoveItem folder{source, 0, std::move(destination), 0, true};
-            ForEachFile(source, [&folder](std::wstring_view, std::uint64_t size) {
-                folder.size += size;
-                ++folder.files;
-            });
-            if (folder.files > 0) {
-                items.push_back(std::move(folder));
-                continue;
-            }
-        }
-        ListFiles(source, oldFolders, target, items);
+    for (std::wstring source : sources) {
+        while (source.size() > 3 && source.back() == L'\\') source.pop_back();
+        const DWORD attributes = GetFileAttributesW(source.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            ListFolder(source, oldFolders, target, items);
+        else
+            ListFiles(source, oldFolders, target, items);
     }
     return items;
 }
@@ -91,31 +123,49 @@ struct Rename {
 // The move's plan: what is renamed (on the target's volume, opened to be
 // renamed and recorded as it is now), what is copied.
 struct MovePlan {
+    DWORD volume;  // the target's
     std::vector<Rename> renames;
     std::vector<MoveItem> copies;
+    // The volume serial of each source folder met, asked once: a file lies
+    // on its folder's volume.
+    std::wstring folder;
+    std::optional<DWORD> folderVolume;
 };
+
+std::optional<DWORD> FolderVolume(const std::wstring& folder) {
+    const std::optional<common::VerifiedFolder> opened = common::VerifiedFolder::Open(folder);
+    return opened ? common::VolumeSerialOf(opened->Handle()) : std::nullopt;
+}
 
 // Adds `item` to the plan. A file that cannot be opened to be renamed (in
 // use without sharing deletion, or not the listed file) is left to the copy,
 // which reads what may be read and leaves the source where it cannot be
 // deleted; a folder that cannot be renamed whole moves file by file.
-void Plan(const MoveItem& item, DWORD volume, const std::vector<std::wstring>& oldFolders, const std::wstring& target,
+void Plan(const MoveItem& item, const std::vector<std::wstring>& oldFolders, const std::wstring& target,
           MovePlan& plan) {
     if (item.destination) {
         BY_HANDLE_FILE_INFORMATION information;
         const common::UniqueFile opened = item.folder ? common::OpenFolderToMove(item.source, &information)
                                                       : common::OpenListedFile(item.source, 0, &information);
-        if (opened && information.dwVolumeSerialNumber == volume) {
+        std::optional<DWORD> volume;
+        if (opened && item.folder) {
+            volume = common::VolumeSerialOf(opened.get());
+        } else if (opened) {
+            const std::wstring folder = item.source.substr(0, item.source.rfind(L'\\'));
+            if (folder != plan.folder) plan.folderVolume = FolderVolume(plan.folder = folder);
+            volume = plan.folderVolume;
+        }
+        if (volume == plan.volume) {
             const db::MoveMade how = item.folder ? db::MoveMade::RenamedFolder : db::MoveMade::RenamedFile;
-            plan.renames.push_back(
-                {MovedRecord(*item.destination, item.source, information, information, how), item.files, item.size});
+            plan.renames.push_back({MovedRecord(*item.destination, item.source, information, information, plan.volume, how),
+                                    item.files, item.size});
             return;
         }
     }
     if (!item.folder) return plan.copies.push_back(item);
     std::vector<MoveItem> files;
     ListFiles(item.source, oldFolders, target, files);
-    for (const MoveItem& file : files) Plan(file, volume, oldFolders, target, plan);
+    for (const MoveItem& file : files) Plan(file, oldFolders, target, plan);
 }
 
 using SharedFolder = std::shared_ptr<const common::VerifiedFolder>;
@@ -195,10 +245,10 @@ constexpr std::size_t kCopiesPerRecord = 64;
 
 // Writes one file's copy whole into a new part file in the target, reading
 // the listed source through the handle that shows it is the listed file,
-// to its end: the handle shares no writing, so the file has the size it
+// to its end (the target on `volume`): the handle shares no writing, so the file has the size it
 // showed when opened, which the bytes copied must match. On any failure the
 // part file goes.
-std::optional<WrittenCopy> WriteCopy(const MoveItem& item, const common::VerifiedFolder& target,
+std::optional<WrittenCopy> WriteCopy(const MoveItem& item, const common::VerifiedFolder& target, DWORD volume,
                                      DestinationFolders& folders, MoveJournal& journal, std::vector<BYTE>& buffer) {
     if (!item.destination) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION source;
@@ -211,13 +261,13 @@ std::optional<WrittenCopy> WriteCopy(const MoveItem& item, const common::Verifie
     BY_HANDLE_FILE_INFORMATION copy;
     const std::optional<std::uint64_t> copied = CopyBytes(reading.get(), part.get(), buffer);
     if (copied != SizeOf(source.nFileSizeHigh, source.nFileSizeLow) ||
-        !CopyBasicInformation(reading.get(), part.get()) || !GetFileInformationByHandle(part.get(), &copy)) {
+        !CopyBasicInformation(reading.get(), part.get()) || !common::FileInformationOf(part.get(), copy)) {
         common::DeleteOpenedFile(part.get());
         return std::nullopt;
     }
     common::CrashPoint("move.part");
     return WrittenCopy{std::move(folder), std::move(part),
-                       MovedRecord(*item.destination, item.source, source, copy, db::MoveMade::Made)};
+                       MovedRecord(*item.destination, item.source, source, copy, volume, db::MoveMade::Made)};
 }
 
 // Deletes the part files of copies that will not be put in place.
@@ -320,8 +370,8 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     // through the target as it was checked.
     MoveJournal journal;
     std::optional<common::VerifiedFolder> opened = common::VerifiedFolder::Open(target);
-    BY_HANDLE_FILE_INFORMATION targetInformation;
-    if (!opened || !GetFileInformationByHandle(opened->Handle(), &targetInformation) || !journal.Begin(target)) {
+    const std::optional<DWORD> volume = opened ? common::VolumeSerialOf(opened->Handle()) : std::nullopt;
+    if (!volume || !journal.Begin(target)) {
         journal.End();
         counters.copyFailed = -1;
         finish();
@@ -342,8 +392,8 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
 
     // What lies on the target's volume is renamed, each rename in the
     // journal before the first is made; the rest is copied.
-    MovePlan plan;
-    for (const MoveItem& item : items) Plan(item, targetInformation.dwVolumeSerialNumber, oldFolders, target, plan);
+    MovePlan plan{*volume};
+    for (const MoveItem& item : items) Plan(item, oldFolders, target, plan);
     std::vector<db::MoveMadeRow> renames;
     for (const Rename& rename : plan.renames) renames.push_back(rename.record);
     if (!journal.AddMoved(renames)) return takeBack(counters.total);
@@ -358,7 +408,7 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
         bool complete = true;
         for (const MoveItem& item : plan.copies) {
             std::optional<WrittenCopy> copy;
-            if (!core::StopRequested()) copy = WriteCopy(item, *targetFolder, *folders, journal, buffer);
+            if (!core::StopRequested()) copy = WriteCopy(item, *targetFolder, *volume, *folders, journal, buffer);
             complete = copy.has_value();
             if (complete) {
                 written.push_back(std::move(*copy));
@@ -374,8 +424,10 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     }
     for (const Rename& rename : plan.renames) {
         const std::wstring& path = rename.record.path;
-        const common::UniqueFile source =
-            core::StopRequested() ? common::UniqueFile() : OpenRecorded(rename.record, rename.record.source);
+        // Its volume is not asked again: a rename cannot leave it.
+        const common::UniqueFile source = core::StopRequested()
+                                              ? common::UniqueFile()
+                                              : OpenRecorded(rename.record, rename.record.source, 0, false);
         const SharedFolder folder = source ? folders->For(path) : nullptr;
         if (!folder || !folder->MoveHere(source.get(), path.substr(path.rfind(L'\\') + 1)))
             return takeBack(counters.total);

@@ -45,7 +45,8 @@ void RenameBack(const db::MoveMadeRow& row) {
 
 }  // namespace
 
-common::UniqueFile OpenRecorded(const db::MoveMadeRow& row, const std::wstring& path, DWORD access) {
+common::UniqueFile OpenRecorded(const db::MoveMadeRow& row, const std::wstring& path, DWORD access,
+                                bool checkVolume) {
     // The same file: NTFS never gives a file's number to another without
     // changing its sequence part, but Linux file systems under Wine reuse a
     // deleted file's inode at once, hence the size and write time too. A
@@ -54,8 +55,9 @@ common::UniqueFile OpenRecorded(const db::MoveMadeRow& row, const std::wstring& 
     common::UniqueFile item = row.how == db::MoveMade::RenamedFolder
                                   ? common::OpenFolderToMove(path, &information)
                                   : common::OpenListedFile(path, access, &information);
-    if (!item || information.dwVolumeSerialNumber != static_cast<DWORD>(row.volume) ||
-        IndexOf(information) != row.index || (row.how != db::MoveMade::RenamedFolder && !IsSource(row, information)))
+    if (!item || IndexOf(information) != row.index ||
+        (row.how != db::MoveMade::RenamedFolder && !IsSource(row, information)) ||
+        (checkVolume && common::VolumeSerialOf(item.get()) != static_cast<DWORD>(row.volume)))
         return {};
     return item;
 }
@@ -120,12 +122,12 @@ bool IsOwnCopy(const db::MoveMadeRow& copy) { return static_cast<bool>(OpenRecor
 
 db::MoveMadeRow MovedRecord(const std::wstring& path, const std::wstring& source,
                             const BY_HANDLE_FILE_INFORMATION& sourceInformation,
-                            const BY_HANDLE_FILE_INFORMATION& placedInformation, db::MoveMade how) {
+                            const BY_HANDLE_FILE_INFORMATION& placedInformation, DWORD volume, db::MoveMade how) {
     return {path,
             source,
             SizeOf(sourceInformation),
             TimeOf(sourceInformation.ftLastWriteTime),
-            static_cast<std::int64_t>(placedInformation.dwVolumeSerialNumber),
+            static_cast<std::int64_t>(volume),
             IndexOf(placedInformation),
             how};
 }

@@ -71,14 +71,17 @@ bool IsOwnCopy(const db::MoveMadeRow& copy);
 
 // The row's file or folder at `path` (a renamed one's source before the
 // rename, its path after), opened with `access` and DELETE to be deleted or
-// renamed, when it is still the one the row names: the same volume and file
-// index, a file still with its source's size and write time.
-common::UniqueFile OpenRecorded(const db::MoveMadeRow& row, const std::wstring& path, DWORD access = 0);
+// renamed, when it is still the one the row names: the same volume (unless
+// `checkVolume` is false: for a rename, which cannot leave its volume) and
+// file index, a file still with its source's size and write time.
+common::UniqueFile OpenRecorded(const db::MoveMadeRow& row, const std::wstring& path, DWORD access = 0,
+                                bool checkVolume = true);
 
 // The record of a copy (`placed`: the copy) or of a rename (`placed`: the
-// source itself): its path, the source and the identity of both.
+// source itself) on the volume `volume`: its path, the source and the
+// identity of both.
 db::MoveMadeRow MovedRecord(const std::wstring& path, const std::wstring& source,
                             const BY_HANDLE_FILE_INFORMATION& sourceInformation,
-                            const BY_HANDLE_FILE_INFORMATION& placedInformation, db::MoveMade how);
+                            const BY_HANDLE_FILE_INFORMATION& placedInformation, DWORD volume, db::MoveMade how);
 
 }  // namespace disk

@@ -19,6 +19,8 @@ public:
     // Empty when no letter could be mapped (the reason is in Failure()).
     const std::wstring& Root() const { return root_; }  // "R:\"
     const std::string& Failure() const { return failure_; }
+    // The Linux folder the letter leads to.
+    const std::string& LinuxFolder() const { return folder_; }
 
 private:
     std::wstring root_;
