@@ -123,7 +123,7 @@ struct Rename {
 // The move's plan: what is renamed (on the target's volume, opened to be
 // renamed and recorded as it is now), what is copied.
 struct MovePlan {
-    DWORD volume;  // the target's
+    DWORD volume = 0;  // the target's
     std::vector<Rename> renames;
     std::vector<MoveItem> copies;
     // The volume serial of each source folder met, asked once: a file lies
@@ -392,7 +392,8 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
 
     // What lies on the target's volume is renamed, each rename in the
     // journal before the first is made; the rest is copied.
-    MovePlan plan{*volume};
+    MovePlan plan;
+    plan.volume = *volume;
     for (const MoveItem& item : items) Plan(item, oldFolders, target, plan);
     std::vector<db::MoveMadeRow> renames;
     for (const Rename& rename : plan.renames) renames.push_back(rename.record);

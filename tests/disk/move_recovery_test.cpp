@@ -199,9 +199,9 @@ TEST_P(MoveOutcome, NothingIsLostTheSettingsFollowAllOrNoneAndUndoWorks) {
             ASSERT_EQ(code, common::kCrashExitCode);
             // A file under its real name in the target is whole.
             for (const auto& [path, content] : FilesIn(target)) {
-                if (!IsPartName(path))
-                    EXPECT_NE(std::find(files.begin(), files.end(), std::pair{path, content}), files.end())
-                        << std::string(path.begin(), path.end());
+                if (IsPartName(path)) continue;
+                EXPECT_NE(std::find(files.begin(), files.end(), std::pair{path, content}), files.end())
+                    << std::string(path.begin(), path.end());
             }
             ASSERT_EQ(RunToEnd(L"\"" + orvane + L"\" list", {}, root.Path()), 0u);
             ASSERT_TRUE(testsupport::OpenPrefixStores(sid));
