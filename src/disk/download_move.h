@@ -1,8 +1,9 @@
 #pragma once
 // The download-folder move, which cannot leave the user worse off. What
 // lies on the target's volume is renamed there, never over anything: each
-// file, or a selected folder with its whole tree when its destination does
-// not exist, opened once as the listed item and renamed through that handle;
+// file, or a folder at or below a selected one with its whole tree when its
+// destination does not exist and the tree holds no link, opened as the
+// listed item and renamed through that handle;
 // every rename is in the journal before the first is made. What lies on
 // another volume is copied (under a part name in the target, renamed into
 // place once complete, never over a file there). Only when every file has
