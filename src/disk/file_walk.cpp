@@ -14,7 +14,7 @@ std::uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<std::uint64_t>
 
 // One buffer holds the current folder with its trailing backslash; a file's
 // path is that buffer with the name appended for the visit.
-void WalkFolder(std::wstring& path, const FileVisitor& visit) {
+void WalkFolder(std::wstring& path, const FileVisitor& visit, const std::function<void(std::wstring_view)>& link) {
     const std::size_t length = path.size();
     path += L"*.*";
     WIN32_FIND_DATAW data;
@@ -22,11 +22,13 @@ void WalkFolder(std::wstring& path, const FileVisitor& visit) {
     path.resize(length);
     if (!find) return;
     do {
-        if (IsDots(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (IsDots(data.cFileName)) continue;
         path += data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            if (link) link(path);
+        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             path += L'\\';
-            WalkFolder(path, visit);
+            WalkFolder(path, visit, link);
         } else {
             visit(path, SizeOf(data.nFileSizeHigh, data.nFileSizeLow));
         }
@@ -36,7 +38,8 @@ void WalkFolder(std::wstring& path, const FileVisitor& visit) {
 
 }  // namespace
 
-void ForEachFile(const std::wstring& path, const FileVisitor& visit) {
+void ForEachFile(const std::wstring& path, const FileVisitor& visit,
+                 const std::function<void(std::wstring_view)>& link) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -47,7 +50,7 @@ void ForEachFile(const std::wstring& path, const FileVisitor& visit) {
     }
     std::wstring folder = path;
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    WalkFolder(folder, visit);
+    WalkFolder(folder, visit, link);
 }
 
 }  // namespace disk

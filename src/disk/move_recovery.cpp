@@ -44,9 +44,10 @@ void Recover(const db::MoveUnderwayRow& move) {
     RemovePartFiles(move);
     const std::optional<db::DownloadMoveRow> settings = SettingsRow(move);
     if (settings && DownloadFoldersHold(*settings)) {
-        // The files arrived and the settings followed: the sources go.
+        // The files arrived and the settings followed: the sources of the
+        // copies go (a rename left none).
         for (const db::MoveMadeRow& made : move.made)
-            if (!made.source.empty() && IsOwnCopy(made)) RemoveSource(made);
+            if (made.how == db::MoveMade::Made && !made.source.empty() && IsOwnCopy(made)) RemoveSource(made);
         return;
     }
     if (settings) {
