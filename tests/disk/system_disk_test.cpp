@@ -91,7 +91,9 @@ protected:
         const std::wstring stored = CallNative("GetDeleteDiskSize").Text();
         const std::vector<std::vector<Value>> ends = disktest::ArgumentsOf(page, "SystemDiskCleanEnd");
         EXPECT_FALSE(ends.empty());
-        if (!ends.empty()) EXPECT_EQ(ends.back(), std::vector<Value>{Value(stored)});
+        if (!ends.empty()) {
+            EXPECT_EQ(ends.back(), std::vector<Value>{Value(stored)});
+        }
         return std::stoull(stored);
     }
     void Link(const testsupport::TempDir& target, const std::wstring& link) {
