@@ -125,8 +125,8 @@ TEST_F(WindowPolicy, AScanLeavesOutATurnedOffCategory) {
         policy.Disable({L"junk.temp"});
         EXPECT_TRUE(scan().empty());
         const std::vector<testsupport::ScriptCall> reports = page.CallsOf("SetErrorNumAndSize");
-        ASSERT_EQ(reports.size(), 13u);
-        EXPECT_EQ(reports[0].args.at(0), Value::Array({0, L"0", 1, 0, 4}));
+        ASSERT_EQ(reports.size(), static_cast<std::size_t>(junk::kJunkCategoryCount));
+        EXPECT_EQ(reports[0].args.at(0), Value::Array({0, L"0", 1, 0, 4, 0}));
     }
     const std::vector<std::wstring> listed = scan();
     EXPECT_NE(std::find(listed.begin(), listed.end(), temp / L"a.tmp"), listed.end());

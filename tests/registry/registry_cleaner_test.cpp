@@ -411,11 +411,12 @@ TEST_F(RegistryCleaner, RegistryPageFlowThroughTheBridge) {
     std::vector<int> counts;
     for (int category = 0; category < 7; ++category) {
         const auto& row = reports[category].args.at(0).Items();
-        ASSERT_EQ(row.size(), 5u);
+        ASSERT_EQ(row.size(), 6u);
         EXPECT_EQ(row[1], engine::Value(L"0"));
         EXPECT_EQ(row[2], engine::Value(0));
         EXPECT_EQ(row[3], engine::Value(category));
         EXPECT_EQ(row[4], engine::Value(2));
+        EXPECT_EQ(row[5], engine::Value(0));
         counts.push_back(*row[0].AsInt());
         total += counts.back();
     }
