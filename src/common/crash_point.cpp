@@ -33,14 +33,9 @@ const std::optional<Target>& CrashTarget() {
     return target;
 }
 
-std::atomic<void (*)(const char*)> pointHook{nullptr};
-
 }  // namespace
 
-void SetPointHook(void (*hook)(const char* name)) { pointHook = hook; }
-
 void CrashPoint(const char* name) {
-    if (const auto hook = pointHook.load()) hook(name);
     const std::optional<Target>& target = CrashTarget();
     if (!target || target->name != name) return;
     static std::atomic<unsigned> passes{0};

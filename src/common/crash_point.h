@@ -11,11 +11,6 @@ inline constexpr unsigned kCrashExitCode = 0xDEAD;
 
 void CrashPoint(const char* name);
 
-// For a test that acts at a chosen point inside its own process (a stop
-// half-way) instead of ending it: `hook` is called with the name of every
-// point passed from then on; nullptr removes it.
-void SetPointHook(void (*hook)(const char* name));
-
 // A point where a test makes the run fail by an exception instead, to show
 // that the caller still answers as it promises: throws std::runtime_error
 // when QO_CRASH_AT names it as "throw:NAME".

@@ -162,7 +162,7 @@ UniqueFile OpenListed(const std::wstring& listedPath, DWORD access, BY_HANDLE_FI
     if (!file) return {};
     BY_HANDLE_FILE_INFORMATION own;
     BY_HANDLE_FILE_INFORMATION& read = information ? *information : own;
-    if (!FileInformationOf(file.get(), read) ||
+    if (!GetFileInformationByHandle(file.get(), &read) ||
         (read.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
         !WithFinalPath(file.get(), [&](std::wstring_view final) { return FinalPathNames(final, listedPath); }))
         return {};
@@ -240,41 +240,6 @@ UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access, BY_HANDL
 
 UniqueFile OpenListedFileToRead(const std::wstring& listedPath, BY_HANDLE_FILE_INFORMATION* information) {
     return OpenListed(listedPath, GENERIC_READ, information);
-}
-
-bool FileInformationOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& information) {
-    using QueryCall = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
-    static const auto query = reinterpret_cast<QueryCall>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
-    constexpr auto kInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);  // FileInternalInformation
-    FILE_BASIC_INFO basic{};
-    FILE_STANDARD_INFO standard{};
-    LARGE_INTEGER index{};
-    IO_STATUS_BLOCK io{};
-    if (!query || !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
-        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
-        query(file, &io, &index, sizeof index, kInternalInformation) < 0)
-        return false;
-    const auto time = [](const LARGE_INTEGER& value) {
-        return FILETIME{static_cast<DWORD>(value.LowPart), static_cast<DWORD>(value.HighPart)};
-    };
-    information = {};
-    information.dwFileAttributes = basic.FileAttributes;
-    information.ftCreationTime = time(basic.CreationTime);
-    information.ftLastAccessTime = time(basic.LastAccessTime);
-    information.ftLastWriteTime = time(basic.LastWriteTime);
-    information.nFileSizeHigh = static_cast<DWORD>(standard.EndOfFile.QuadPart >> 32);
-    information.nFileSizeLow = static_cast<DWORD>(standard.EndOfFile.QuadPart);
-    information.nNumberOfLinks = standard.NumberOfLinks;
-    information.nFileIndexHigh = static_cast<DWORD>(index.QuadPart >> 32);
-    information.nFileIndexLow = static_cast<DWORD>(index.QuadPart);
-    return true;
-}
-
-std::optional<DWORD> VolumeSerialOf(HANDLE handle) {
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(handle, &information)) return std::nullopt;
-    return information.dwVolumeSerialNumber;
 }
 
 bool DeleteOpenedFile(HANDLE file) { return MarkForDeletion(file) || MarkReadOnlyForDeletion(file); }

@@ -72,7 +72,7 @@ DeleteResult DeleteListedTree(const std::wstring& listedPath);
 // reading, when the object reached is the listed plain file itself; empty
 // otherwise. For those who must read a listed file before it goes (a copy
 // kept or moved): what they read is what they then delete. What the handle
-// shows of the file goes to `information` when given (FileInformationOf).
+// shows of the file goes to `information` when given.
 UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access,
                           BY_HANDLE_FILE_INFORMATION* information = nullptr);
 
@@ -81,13 +81,6 @@ UniqueFile OpenListedFile(const std::wstring& listedPath, DWORD access,
 // sharing deletion can still be copied. Writing is not shared either, so
 // what is read cannot change meanwhile.
 UniqueFile OpenListedFileToRead(const std::wstring& listedPath, BY_HANDLE_FILE_INFORMATION* information = nullptr);
-
-// What the handle shows of a file or folder, as GetFileInformationByHandle
-// answers it but for the volume serial, which stays 0: Wine asks its mount
-// manager, another process, for that, which costs milliseconds a file.
-// Those who need it ask VolumeSerialOf, once for many files of one folder.
-bool FileInformationOf(HANDLE file, BY_HANDLE_FILE_INFORMATION& information);
-std::optional<DWORD> VolumeSerialOf(HANDLE handle);
 
 // Deletes the file opened by OpenListedFile: it goes when the handle closes.
 // A read-only attribute that alone refuses is cleared on the same handle

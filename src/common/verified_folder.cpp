@@ -101,34 +101,22 @@ bool IsPlainFolderAt(HANDLE handle, std::wstring_view path) {
            IsOpenedAt(handle, path);
 }
 
-// The existing folder `path` (tidied) opened with `access` and checked.
-UniqueFile OpenPlainFolder(const std::wstring& path, ACCESS_MASK access) {
-    const std::optional<std::wstring> nt = NtPath(path);
-    if (!nt) {
-        SetLastError(ERROR_BAD_PATHNAME);
-        return {};
-    }
-    UniqueFile handle = Create(nullptr, *nt, access, kFolderSharing, FILE_OPEN, kFolderOptions);
-    if (handle && !IsPlainFolderAt(handle.get(), path)) {
-        SetLastError(kNotThere);
-        return {};
-    }
-    return handle;
-}
-
 }  // namespace
 
 std::optional<VerifiedFolder> VerifiedFolder::Open(const std::wstring& path) {
     std::wstring tidy = Tidied(path);
-    UniqueFile handle = OpenPlainFolder(tidy, kFolderAccess);
+    const std::optional<std::wstring> nt = NtPath(tidy);
+    if (!nt) {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return std::nullopt;
+    }
+    UniqueFile handle = Create(nullptr, *nt, kFolderAccess, kFolderSharing, FILE_OPEN, kFolderOptions);
     if (!handle) return std::nullopt;
+    if (!IsPlainFolderAt(handle.get(), tidy)) {
+        SetLastError(kNotThere);
+        return std::nullopt;
+    }
     return VerifiedFolder(std::move(handle), std::move(tidy));
-}
-
-UniqueFile OpenFolderToMove(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* information) {
-    UniqueFile handle = OpenPlainFolder(Tidied(path), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
-    if (handle && !FileInformationOf(handle.get(), *information)) return {};
-    return handle;
 }
 
 std::wstring VerifiedFolder::PathOf(std::wstring_view name) const {

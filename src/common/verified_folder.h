@@ -55,12 +55,6 @@ private:
     std::wstring path_;
 };
 
-// Opens the existing folder `path` itself to rename it (with DELETE, not
-// sharing deletion), checked as VerifiedFolder::Open checks it; nothing when
-// it fails. What the handle shows of it goes to `information`
-// (FileInformationOf in common/listed_delete.h).
-UniqueFile OpenFolderToMove(const std::wstring& path, BY_HANDLE_FILE_INFORMATION* information);
-
 // Opens the folder `path`, making each missing folder down from the deepest
 // one that exists, every one opened and checked as above and made relative
 // to the one holding it. The folders made are appended to `created`,

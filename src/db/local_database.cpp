@@ -73,8 +73,6 @@ constexpr AddedColumn kAddedColumns[] = {
     {"tbl_startupswitch", "account", "alter table tbl_startupswitch add column account TEXT;"},
     {"tbl_downloadmove", "account", "alter table tbl_downloadmove add column account TEXT;"},
     {"tbl_startupkept", "account", "alter table tbl_startupkept add column account TEXT;"},
-    // How a move's row came to be (db::MoveMade); 0, a copy, in earlier rows.
-    {"tbl_movemade", "how", "alter table tbl_movemade add column how integer not null default 0;"},
 };
 
 // Values travel as bound parameters, never inside the statement text, so no
@@ -723,10 +721,8 @@ bool LocalDatabase::AddMoveMade(std::int64_t move, const std::vector<MoveMadeRow
     for (const MoveMadeRow& row : made)
         stored = stored && IsWellFormed(row.path) && IsWellFormed(row.source) &&
                  Execute(connection_,
-                         "insert into tbl_movemade(move,path,source,size,written,volume,fileindex,how) "
-                         "values(?,?,?,?,?,?,?,?)",
-                         {move, row.path, row.source, row.size, row.written, row.volume, row.index,
-                          static_cast<int>(row.how)});
+                         "insert into tbl_movemade(move,path,source,size,written,volume,fileindex) values(?,?,?,?,?,?,?)",
+                         {move, row.path, row.source, row.size, row.written, row.volume, row.index});
     if (stored && Execute(connection_, "commit")) return true;
     Execute(connection_, "rollback");
     return false;
@@ -744,12 +740,11 @@ bool LocalDatabase::ReadMovesUnderway(std::vector<MoveUnderwayRow>& rows) const 
         return false;
     for (MoveUnderwayRow& row : rows) {
         if (!Execute(connection_,
-                     "select path,source,size,written,volume,fileindex,how from tbl_movemade where move=? order by rowid",
+                     "select path,source,size,written,volume,fileindex from tbl_movemade where move=? order by rowid",
                      {row.id}, [&row](sqlite3_stmt* statement) {
                          row.made.push_back({ColumnText16(statement, 0), ColumnText16(statement, 1),
                                              sqlite3_column_int64(statement, 2), sqlite3_column_int64(statement, 3),
-                                             sqlite3_column_int64(statement, 4), sqlite3_column_int64(statement, 5),
-                                             static_cast<MoveMade>(sqlite3_column_int(statement, 6))});
+                                             sqlite3_column_int64(statement, 4), sqlite3_column_int64(statement, 5)});
                      }))
             return false;
     }

@@ -108,18 +108,13 @@ struct DownloadMoveRow {
 // Something a Downloads move under way has made: a folder, or a copy of
 // `source` as it was then (size, last write time) that is the file
 // `volume`/`index`. Recorded before the copy takes its real name.
-// How a move's row came to be at its path: made by the move (a copy, or a
-// folder when the source is empty), or its source renamed there on the same
-// volume, a file or a folder with its whole tree.
-enum class MoveMade : int { Made = 0, RenamedFile = 1, RenamedFolder = 2 };
 struct MoveMadeRow {
     std::wstring path;
-    std::wstring source;  // empty for a folder made
+    std::wstring source;  // empty for a folder
     std::int64_t size = 0;
     std::int64_t written = 0;  // FILETIME as one number
     std::int64_t volume = 0;
     std::int64_t index = 0;
-    MoveMade how = MoveMade::Made;
     bool operator==(const MoveMadeRow&) const = default;
 };
 

@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "common/crash_point.h"
-#include "common/handles.h"
 #include "common/listed_delete.h"
 #include "common/text.h"
 #include "common/verified_folder.h"
@@ -40,132 +39,21 @@ std::uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<std::uint64_t>
 
 struct MoveItem {
     std::wstring source;
-    std::uint64_t size;                       // a folder's: of the files in its tree
+    std::uint64_t size;
     std::optional<std::wstring> destination;  // none when no old folder holds the file
-    int files = 1;                            // a folder's: the files in its tree
-    bool folder = false;                      // a folder that may move whole
 };
 
-// Appends the files below `source` (the source itself when a file), each
-// with its destination; a file already where it would go stays out.
-void ListFiles(const std::wstring& source, const std::vector<std::wstring>& oldFolders, const std::wstring& target,
-               std::vector<MoveItem>& items) {
-    ForEachFile(source, [&](std::wstring_view path, std::uint64_t size) {
-        std::optional<std::wstring> destination = MoveDestination(path, oldFolders, target);
-        if (destination && *destination == path) return;  // already where it would go
-        items.push_back({std::wstring(path), size, std::move(destination)});
-    });
-}
-
-bool IsFree(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
-           (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
-}
-
-// Appends what moves of the selected folder `folder`, or of a folder below
-// one: the folder as one item (renamed whole when it can be) when its
-// destination does not exist and its tree holds files and no link (a link
-// stays where it is); else its files, and each folder in it likewise.
-void ListFolder(const std::wstring& folder, const std::vector<std::wstring>& oldFolders, const std::wstring& target,
-                std::vector<MoveItem>& items) {
-    std::optional<std::wstring> destination = MoveDestination(folder, oldFolders, target);
-    if (destination && IsFree(*destination)) {
-        MoveItem whole{folder, 0, std::move(destination), 0, true};
-        bool link = false;
-        ForEachFile(
-            folder,
-            [&whole](std::wstring_view, std::uint64_t size) {
-                whole.size += size;
-                ++whole.files;
-            },
-            [&link](std::wstring_view) { link = true; });
-        if (!link) {
-            if (whole.files > 0) items.push_back(std::move(whole));
-            return;
-        }
-    }
-    WIN32_FIND_DATAW data;
-    const common::UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!find) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFolder(folder + L"\\" + name, oldFolders, target, items);
-        else
-            ListFiles(folder + L"\\" + name, oldFolders, target, items);
-    } while (FindNextFileW(find.get(), &data));
-}
-
-// What moves: each selected folder's tree (ListFolder), each selected file.
 std::vector<MoveItem> ListMoveItems(const std::vector<std::wstring>& sources,
                                     const std::vector<std::wstring>& oldFolders, const std::wstring& target) {
     std::vector<MoveItem> items;
-    for (std::wstring source : sources) {
-        while (source.size() > 3 && source.back() == L'\\') source.pop_back();
-        const DWORD attributes = GetFileAttributesW(source.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            ListFolder(source, oldFolders, target, items);
-        else
-            ListFiles(source, oldFolders, target, items);
+    for (const std::wstring& source : sources) {
+        ForEachFile(source, [&](std::wstring_view path, std::uint64_t size) {
+            std::optional<std::wstring> destination = MoveDestination(path, oldFolders, target);
+            if (destination && *destination == path) return;  // already where it would go
+            items.push_back({std::wstring(path), size, std::move(destination)});
+        });
     }
     return items;
-}
-
-// A rename on the target's volume: its record, and the files and bytes it moves.
-struct Rename {
-    db::MoveMadeRow record;
-    int files;
-    std::uint64_t bytes;
-};
-
-// The move's plan: what is renamed (on the target's volume, opened to be
-// renamed and recorded as it is now), what is copied.
-struct MovePlan {
-    DWORD volume = 0;  // the target's
-    std::vector<Rename> renames;
-    std::vector<MoveItem> copies;
-    // The volume serial of each source folder met, asked once: a file lies
-    // on its folder's volume.
-    std::wstring folder;
-    std::optional<DWORD> folderVolume;
-};
-
-std::optional<DWORD> FolderVolume(const std::wstring& folder) {
-    const std::optional<common::VerifiedFolder> opened = common::VerifiedFolder::Open(folder);
-    return opened ? common::VolumeSerialOf(opened->Handle()) : std::nullopt;
-}
-
-// Adds `item` to the plan. A file that cannot be opened to be renamed (in
-// use without sharing deletion, or not the listed file) is left to the copy,
-// which reads what may be read and leaves the source where it cannot be
-// deleted; a folder that cannot be renamed whole moves file by file.
-void Plan(const MoveItem& item, const std::vector<std::wstring>& oldFolders, const std::wstring& target,
-          MovePlan& plan) {
-    if (item.destination) {
-        BY_HANDLE_FILE_INFORMATION information;
-        const common::UniqueFile opened = item.folder ? common::OpenFolderToMove(item.source, &information)
-                                                      : common::OpenListedFile(item.source, 0, &information);
-        std::optional<DWORD> volume;
-        if (opened && item.folder) {
-            volume = common::VolumeSerialOf(opened.get());
-        } else if (opened) {
-            const std::wstring folder = item.source.substr(0, item.source.rfind(L'\\'));
-            if (folder != plan.folder) plan.folderVolume = FolderVolume(plan.folder = folder);
-            volume = plan.folderVolume;
-        }
-        if (volume == plan.volume) {
-            const db::MoveMade how = item.folder ? db::MoveMade::RenamedFolder : db::MoveMade::RenamedFile;
-            plan.renames.push_back({MovedRecord(*item.destination, item.source, information, information, plan.volume, how),
-                                    item.files, item.size});
-            return;
-        }
-    }
-    if (!item.folder) return plan.copies.push_back(item);
-    std::vector<MoveItem> files;
-    ListFiles(item.source, oldFolders, target, files);
-    for (const MoveItem& file : files) Plan(file, oldFolders, target, plan);
 }
 
 using SharedFolder = std::shared_ptr<const common::VerifiedFolder>;
@@ -208,17 +96,18 @@ private:
     SharedFolder current_;
 };
 
-// Copies `from` to its end into `to` in large blocks; the bytes copied.
-std::optional<std::uint64_t> CopyBytes(HANDLE from, HANDLE to, std::vector<BYTE>& buffer) {
-    std::uint64_t done = 0;
-    for (;;) {
+// Copies `size` bytes from `from` to `to` in large blocks.
+bool CopyBytes(HANDLE from, HANDLE to, std::uint64_t size, std::vector<BYTE>& buffer) {
+    for (std::uint64_t done = 0; done < size;) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(size - done, buffer.size()));
         DWORD read = 0;
         DWORD written = 0;
-        if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return std::nullopt;
-        if (read == 0) return done;
-        if (!WriteFile(to, buffer.data(), read, &written, nullptr) || written != read) return std::nullopt;
+        if (!ReadFile(from, buffer.data(), chunk, &read, nullptr) || read == 0 ||
+            !WriteFile(to, buffer.data(), read, &written, nullptr) || written != read)
+            return false;
         done += read;
     }
+    return true;
 }
 
 // The source's times and attributes on its copy.
@@ -244,30 +133,26 @@ struct WrittenCopy {
 constexpr std::size_t kCopiesPerRecord = 64;
 
 // Writes one file's copy whole into a new part file in the target, reading
-// the listed source through the handle that shows it is the listed file,
-// to its end (the target on `volume`): the handle shares no writing, so the file has the size it
-// showed when opened, which the bytes copied must match. On any failure the
-// part file goes.
-std::optional<WrittenCopy> WriteCopy(const MoveItem& item, const common::VerifiedFolder& target, DWORD volume,
+// the listed source through the handle that shows it is the listed file.
+// On any failure the part file goes.
+std::optional<WrittenCopy> WriteCopy(const MoveItem& item, const common::VerifiedFolder& target,
                                      DestinationFolders& folders, MoveJournal& journal, std::vector<BYTE>& buffer) {
     if (!item.destination) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION source;
     const common::UniqueFile reading = common::OpenListedFileToRead(item.source, &source);
-    if (!reading) return std::nullopt;
+    if (!reading || SizeOf(source.nFileSizeHigh, source.nFileSizeLow) != item.size) return std::nullopt;
     SharedFolder folder = folders.For(*item.destination);
     if (!folder) return std::nullopt;
     common::UniqueFile part = target.NewFile(journal.NextPartName());
     if (!part) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION copy;
-    const std::optional<std::uint64_t> copied = CopyBytes(reading.get(), part.get(), buffer);
-    if (copied != SizeOf(source.nFileSizeHigh, source.nFileSizeLow) ||
-        !CopyBasicInformation(reading.get(), part.get()) || !common::FileInformationOf(part.get(), copy)) {
+    if (!CopyBytes(reading.get(), part.get(), item.size, buffer) || !CopyBasicInformation(reading.get(), part.get()) ||
+        !GetFileInformationByHandle(part.get(), &copy)) {
         common::DeleteOpenedFile(part.get());
         return std::nullopt;
     }
     common::CrashPoint("move.part");
-    return WrittenCopy{std::move(folder), std::move(part),
-                       MovedRecord(*item.destination, item.source, source, copy, volume, db::MoveMade::Made)};
+    return WrittenCopy{std::move(folder), std::move(part), CopyRecord(*item.destination, item.source, source, copy)};
 }
 
 // Deletes the part files of copies that will not be put in place.
@@ -284,7 +169,7 @@ bool PlaceCopies(std::vector<WrittenCopy>& written, MoveJournal& journal, std::v
                  MoveCounters& counters) {
     std::vector<db::MoveMadeRow> records;
     for (const WrittenCopy& copy : written) records.push_back(copy.record);
-    bool placing = journal.AddMoved(records);
+    bool placing = journal.AddCopies(records);
     for (WrittenCopy& copy : written) {
         const std::wstring& path = copy.record.path;
         placing = placing && copy.folder->MoveHere(copy.part.get(), path.substr(path.rfind(L'\\') + 1));
@@ -361,55 +246,31 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
     std::vector<std::wstring> oldFolders;
     for (const DownloadFolder& folder : settings.Read()) oldFolders.push_back(folder.path);
     const std::vector<MoveItem> items = ListMoveItems(sources, oldFolders, target);
-    int files = 0;
-    for (const MoveItem& item : items) files += item.files;
-    counters.total = files;
+    counters.total = static_cast<int>(items.size());
     counters.copied = 0;
 
     // Nothing is written before the move is in the journal, nor anywhere but
     // through the target as it was checked.
     MoveJournal journal;
     std::optional<common::VerifiedFolder> opened = common::VerifiedFolder::Open(target);
-    const std::optional<DWORD> volume = opened ? common::VolumeSerialOf(opened->Handle()) : std::nullopt;
-    if (!volume || !journal.Begin(target)) {
+    if (!opened || !journal.Begin(target)) {
         journal.End();
         counters.copyFailed = -1;
         finish();
         return;
     }
     const SharedFolder targetFolder = std::make_shared<const common::VerifiedFolder>(std::move(*opened));
-    // The folders below the target, held while files go into them: let go
-    // before a take-back, which removes those it made.
-    std::optional<DestinationFolders> folders(std::in_place, targetFolder, journal);
-    const auto takeBack = [&](int failures) {
-        folders.reset();
-        journal.TakeBack();
-        counters.copied = 0;
-        counters.bytesCopied = 0;
-        counters.copyFailed = failures;
-        finish();
-    };
 
-    // What lies on the target's volume is renamed, each rename in the
-    // journal before the first is made; the rest is copied.
-    MovePlan plan;
-    plan.volume = *volume;
-    for (const MoveItem& item : items) Plan(item, oldFolders, target, plan);
-    std::vector<db::MoveMadeRow> renames;
-    for (const Rename& rename : plan.renames) renames.push_back(rename.record);
-    if (!journal.AddMoved(renames)) return takeBack(counters.total);
-
-    // Copies first, then the renames: the sources and the settings stay as
-    // they are until every selected file has arrived. A stop takes the move
-    // back as a failure does.
+    // Copies first: the sources and the settings stay as they are until
+    // every selected file has arrived.
     std::vector<db::MoveMadeRow> arrived;
     {
+        DestinationFolders folders(targetFolder, journal);
         std::vector<WrittenCopy> written;
         std::vector<BYTE> buffer(1u << 20);
         bool complete = true;
-        for (const MoveItem& item : plan.copies) {
-            std::optional<WrittenCopy> copy;
-            if (!core::StopRequested()) copy = WriteCopy(item, *targetFolder, *volume, *folders, journal, buffer);
+        for (const MoveItem& item : items) {
+            std::optional<WrittenCopy> copy = WriteCopy(item, *targetFolder, folders, journal, buffer);
             complete = copy.has_value();
             if (complete) {
                 written.push_back(std::move(*copy));
@@ -418,35 +279,21 @@ void RunDownloadMove(const std::vector<std::wstring>& sources, const std::wstrin
             if (!complete) break;
         }
         if (complete)
-            complete = PlaceCopies(written, journal, arrived, counters);
+            PlaceCopies(written, journal, arrived, counters);
         else
             Discard(written);
-        if (!complete) return takeBack(counters.total);  // nothing was moved
     }
-    for (const Rename& rename : plan.renames) {
-        const std::wstring& path = rename.record.path;
-        // Its volume is not asked again: a rename cannot leave it.
-        const common::UniqueFile source = core::StopRequested()
-                                              ? common::UniqueFile()
-                                              : OpenRecorded(rename.record, rename.record.source, 0, false);
-        const SharedFolder folder = source ? folders->For(path) : nullptr;
-        if (!folder || !folder->MoveHere(source.get(), path.substr(path.rfind(L'\\') + 1)))
-            return takeBack(counters.total);
-        counters.bytesCopied += static_cast<std::int64_t>(rename.bytes);
-        counters.copied += rename.files;
-        common::CrashPoint("move.rename");
-    }
-    if (core::StopRequested()) return takeBack(counters.total);
-    folders.reset();
+    const auto takeBack = [&](int failures) {
+        journal.TakeBack();
+        counters.copied = 0;
+        counters.bytesCopied = 0;
+        counters.copyFailed = failures;
+        finish();
+    };
+    if (arrived.size() < items.size()) return takeBack(counters.total);  // nothing was moved
     if (!settings.Write(target, *journal.Id())) return takeBack(-1);
-    common::CrashPoint("move.settled");
 
-    // What was renamed has left its old place already.
     EmptiedFolders emptied;
-    for (const Rename& rename : plan.renames) {
-        counters.deleted += rename.files;
-        emptied.Add(rename.record.source);
-    }
     for (const db::MoveMadeRow& copy : arrived) {
         if (RemoveSource(copy)) {
             ++counters.deleted;

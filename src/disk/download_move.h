@@ -1,27 +1,20 @@
 #pragma once
-// The download-folder move, which cannot leave the user worse off. What
-// lies on the target's volume is renamed there, never over anything: each
-// file, or a folder at or below a selected one with its whole tree when its
-// destination does not exist and the tree holds no link, opened as the
-// listed item and renamed through that handle;
-// every rename is in the journal before the first is made. What lies on
-// another volume is copied (under a part name in the target, renamed into
-// place once complete, never over a file there). Only when every file has
-// arrived are the settings pointed at the target, all three or none; only
-// then are the copied sources deleted, each one only while it is still the
-// file that was copied; last the emptied old folders go. A copy or rename
-// that fails, a stop, or settings that cannot be written take the move
-// back: the copies made go again, what was renamed is renamed back, newest
-// first, and the sources and settings stay as they were.
+// The download-folder move, which cannot leave the user worse off: every
+// selected file is copied first (under a part name in the target, renamed
+// into place once complete, never over a file there); only when every one
+// has arrived are the settings pointed at the target, all three or none;
+// only then are the sources deleted, each one only while it is still the
+// file that was copied; last the emptied old folders go. A copy that fails,
+// or settings that cannot be written, take the move back: the copies made go
+// again and the sources and settings stay as they were.
 //
 // The move writes only through folders it has checked and holds open
 // (common/verified_folder.*): the target, and each folder below it, made
 // relative to the one holding it; a folder that is a link, or not where its
 // path says, refuses the move. It reads each source through the handle that
-// shows it is the listed file, and records in the journal what it makes or
-// renames before it is in place (disk/move_journal.*), so that the next
-// start takes back or finishes a move that was cut short
-// (disk/move_recovery.*).
+// shows it is the listed file, and records in the journal what it makes
+// before it is in place (disk/move_journal.*), so that the next start takes
+// back or finishes a move that was cut short (disk/move_recovery.*).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -43,11 +36,9 @@ public:
 DownloadSettings& SystemDownloadSettings();
 
 // The worker, with the move counters (GetCopyNumber) updated as it goes.
-// Every file of `sources` counts in the total: it is copied or renamed
-// (counted as copied, and as deleted once the settings are written), or its
-// copy fails (also when it lies in none of the old folders or its
-// destination folder cannot be made), except a file that is already where
-// it would go.
+// Every file of `sources` counts in the total: it is copied, or its copy
+// fails (also when it lies in none of the old folders or its destination
+// folder cannot be made), except a file that is already where it would go.
 // A move taken back ends with every file counted as a failed copy, or with
 // -1 failures when the settings could not be written, or when the move was
 // refused before its first copy (its target no longer the checked folder,

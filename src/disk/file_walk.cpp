@@ -14,7 +14,7 @@ std::uint64_t SizeOf(DWORD high, DWORD low) { return (static_cast<std::uint64_t>
 
 // One buffer holds the current folder with its trailing backslash; a file's
 // path is that buffer with the name appended for the visit.
-void WalkFolder(std::wstring& path, const FileVisitor& visit, const std::function<void(std::wstring_view)>& link) {
+void WalkFolder(std::wstring& path, const FileVisitor& visit) {
     const std::size_t length = path.size();
     path += L"*.*";
     WIN32_FIND_DATAW data;
@@ -22,13 +22,11 @@ void WalkFolder(std::wstring& path, const FileVisitor& visit, const std::functio
     path.resize(length);
     if (!find) return;
     do {
-        if (IsDots(data.cFileName)) continue;
+        if (IsDots(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
         path += data.cFileName;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            if (link) link(path);
-        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             path += L'\\';
-            WalkFolder(path, visit, link);
+            WalkFolder(path, visit);
         } else {
             visit(path, SizeOf(data.nFileSizeHigh, data.nFileSizeLow));
         }
@@ -38,8 +36,7 @@ void WalkFolder(std::wstring& path, const FileVisitor& visit, const std::functio
 
 }  // namespace
 
-void ForEachFile(const std::wstring& path, const FileVisitor& visit,
-                 const std::function<void(std::wstring_view)>& link) {
+void ForEachFile(const std::wstring& path, const FileVisitor& visit) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
@@ -50,7 +47,7 @@ void ForEachFile(const std::wstring& path, const FileVisitor& visit,
     }
     std::wstring folder = path;
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    WalkFolder(folder, visit, link);
+    WalkFolder(folder, visit);
 }
 
 }  // namespace disk

@@ -16,9 +16,7 @@ using FileVisitor = std::function<void(std::wstring_view path, std::uint64_t siz
 
 // Visits `path` itself when it is a file, or every file below it when it is
 // a folder (listed with "*.*", sub-folders descended). A path that does not
-// exist visits nothing. `link`, when given, is told of each link below the
-// path that the walk leaves out.
-void ForEachFile(const std::wstring& path, const FileVisitor& visit,
-                 const std::function<void(std::wstring_view path)>& link = {});
+// exist visits nothing.
+void ForEachFile(const std::wstring& path, const FileVisitor& visit);
 
 }  // namespace disk

@@ -5,7 +5,6 @@
 
 #include "common/handles.h"
 #include "common/listed_delete.h"
-#include "common/verified_folder.h"
 
 namespace disk {
 
@@ -34,33 +33,21 @@ bool SourceUnchanged(const db::MoveMadeRow& copy) {
     return common::OpenListedFileToRead(copy.source, &information) && IsSource(copy, information);
 }
 
-// Renames what a rename moved back to its source.
-void RenameBack(const db::MoveMadeRow& row) {
-    const common::UniqueFile moved = OpenRecorded(row, row.path);
-    const std::size_t cut = row.source.rfind(L'\\');
-    if (!moved || cut == std::wstring::npos) return;
-    if (const std::optional<common::VerifiedFolder> folder = common::MakeVerifiedFolder(row.source.substr(0, cut)))
-        folder->MoveHere(moved.get(), row.source.substr(cut + 1));
+// The copy opened for `access` and deletion, when it is still the file the
+// move made: the same file (NTFS never gives a file's number to another
+// without changing its sequence part, but Linux file systems under Wine
+// reuse a deleted file's inode at once), still with the size and write time
+// of its source.
+common::UniqueFile OpenOwnCopy(const db::MoveMadeRow& copy, DWORD access) {
+    BY_HANDLE_FILE_INFORMATION information;
+    common::UniqueFile file = common::OpenListedFile(copy.path, access, &information);
+    if (!file || information.dwVolumeSerialNumber != static_cast<DWORD>(copy.volume) ||
+        IndexOf(information) != copy.index || !IsSource(copy, information))
+        return {};
+    return file;
 }
 
 }  // namespace
-
-common::UniqueFile OpenRecorded(const db::MoveMadeRow& row, const std::wstring& path, DWORD access,
-                                bool checkVolume) {
-    // The same file: NTFS never gives a file's number to another without
-    // changing its sequence part, but Linux file systems under Wine reuse a
-    // deleted file's inode at once, hence the size and write time too. A
-    // folder's write time changes with what it holds and as it is renamed.
-    BY_HANDLE_FILE_INFORMATION information;
-    common::UniqueFile item = row.how == db::MoveMade::RenamedFolder
-                                  ? common::OpenFolderToMove(path, &information)
-                                  : common::OpenListedFile(path, access, &information);
-    if (!item || IndexOf(information) != row.index ||
-        (row.how != db::MoveMade::RenamedFolder && !IsSource(row, information)) ||
-        (checkVolume && common::VolumeSerialOf(item.get()) != static_cast<DWORD>(row.volume)))
-        return {};
-    return item;
-}
 
 bool MoveJournal::Begin(const std::wstring& target) {
     // Distinct from the part files of every other move.
@@ -79,9 +66,9 @@ bool MoveJournal::AddFolder(const std::wstring& folder) {
     return id_ && db::Database(db::Store::User).AddMoveMade(*id_, {made});
 }
 
-bool MoveJournal::AddMoved(const std::vector<db::MoveMadeRow>& moved) {
-    made_.insert(made_.end(), moved.begin(), moved.end());
-    return id_ && db::Database(db::Store::User).AddMoveMade(*id_, moved);
+bool MoveJournal::AddCopies(const std::vector<db::MoveMadeRow>& copies) {
+    made_.insert(made_.end(), copies.begin(), copies.end());
+    return id_ && db::Database(db::Store::User).AddMoveMade(*id_, copies);
 }
 
 void MoveJournal::TakeBack() {
@@ -102,14 +89,12 @@ bool IsPartFileOf(std::wstring_view name, std::wstring_view parts) {
 
 void TakeBackMade(const std::vector<db::MoveMadeRow>& made) {
     for (auto item = made.rbegin(); item != made.rend(); ++item) {
-        if (item->how != db::MoveMade::Made)
-            RenameBack(*item);
-        else if (!item->source.empty() && SourceUnchanged(*item))
-            if (const common::UniqueFile copy = OpenRecorded(*item, item->path, FILE_WRITE_ATTRIBUTES))
+        if (item->source.empty())
+            common::DeleteListedFolder(item->path);
+        else if (SourceUnchanged(*item))
+            if (const common::UniqueFile copy = OpenOwnCopy(*item, FILE_WRITE_ATTRIBUTES))
                 common::DeleteOpenedFile(copy.get());
     }
-    for (auto item = made.rbegin(); item != made.rend(); ++item)
-        if (item->how == db::MoveMade::Made && item->source.empty()) common::DeleteListedFolder(item->path);
 }
 
 bool RemoveSource(const db::MoveMadeRow& copy) {
@@ -118,18 +103,17 @@ bool RemoveSource(const db::MoveMadeRow& copy) {
     return file && IsSource(copy, information) && common::DeleteOpenedFile(file.get());
 }
 
-bool IsOwnCopy(const db::MoveMadeRow& copy) { return static_cast<bool>(OpenRecorded(copy, copy.path)); }
+bool IsOwnCopy(const db::MoveMadeRow& copy) { return static_cast<bool>(OpenOwnCopy(copy, 0)); }
 
-db::MoveMadeRow MovedRecord(const std::wstring& path, const std::wstring& source,
-                            const BY_HANDLE_FILE_INFORMATION& sourceInformation,
-                            const BY_HANDLE_FILE_INFORMATION& placedInformation, DWORD volume, db::MoveMade how) {
+db::MoveMadeRow CopyRecord(const std::wstring& path, const std::wstring& source,
+                           const BY_HANDLE_FILE_INFORMATION& sourceInformation,
+                           const BY_HANDLE_FILE_INFORMATION& copyInformation) {
     return {path,
             source,
             SizeOf(sourceInformation),
             TimeOf(sourceInformation.ftLastWriteTime),
-            static_cast<std::int64_t>(volume),
-            IndexOf(placedInformation),
-            how};
+            static_cast<std::int64_t>(copyInformation.dwVolumeSerialNumber),
+            IndexOf(copyInformation)};
 }
 
 }  // namespace disk

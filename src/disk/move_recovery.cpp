@@ -44,10 +44,9 @@ void Recover(const db::MoveUnderwayRow& move) {
     RemovePartFiles(move);
     const std::optional<db::DownloadMoveRow> settings = SettingsRow(move);
     if (settings && DownloadFoldersHold(*settings)) {
-        // The files arrived and the settings followed: the sources of the
-        // copies go (a rename left none).
+        // The files arrived and the settings followed: the sources go.
         for (const db::MoveMadeRow& made : move.made)
-            if (made.how == db::MoveMade::Made && !made.source.empty() && IsOwnCopy(made)) RemoveSource(made);
+            if (!made.source.empty() && IsOwnCopy(made)) RemoveSource(made);
         return;
     }
     if (settings) {

@@ -8,10 +8,9 @@ namespace disk {
 // For each move under way in the journal that this account made: its part
 // files in the target go; when its settings row shows every setting at the
 // target, the sources of its copies go (each while it is still the file
-// that was copied, and its copy still the move's; a rename is complete);
-// otherwise the settings written are put back from that row (the row stays,
-// for the user to undo, when one cannot be), and its copies, renames and
-// folders are taken back (TakeBackMade). Then its
+// that was copied, and its copy still the move's); otherwise the settings
+// written are put back from that row (the row stays, for the user to undo,
+// when one cannot be), and its copies and folders are taken back. Then its
 // record ends. Everything is deleted through the checked deletion. Nothing
 // is done while another holds the operation lock: its own move may be under
 // way, and the next start sees to it.

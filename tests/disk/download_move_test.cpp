@@ -18,7 +18,6 @@
 #include "suite/undo_changes.h"
 #include "support/bridge_call.h"
 #include "support/linux_links.h"
-#include "support/other_volume.h"
 #include "support/recording_host.h"
 #include "support/scoped_state.h"
 #include "support/temp_dir.h"
@@ -170,14 +169,11 @@ TEST_F(DownloadMove, AnExistingDestinationIsNeverOverwrittenAndTheMoveIsTakenBac
 }
 
 // A file that another program holds open halfway through the list: the
-// files moved before it go back, and everything stays as it was. The
-// target's folders exist, so that each file moves by itself (Wine would
-// rename a folder whole with the file open in it, which Windows refuses).
+// files copied before it go again, and everything stays as it was.
 TEST_F(DownloadMove, AMoveThatFailsMidwayLeavesEverythingAsItWas) {
     Put(downloads + L"\\a\\first.txt", "first");
     Put(downloads + L"\\b\\locked.txt", "locked");
     Put(downloads + L"\\c\\last.txt", "last");
-    for (const wchar_t* folder : {L"\\a", L"\\b", L"\\c"}) testsupport::MakeFolder(target + folder);
     const HANDLE held = CreateFileW((downloads + L"\\b\\locked.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -211,23 +207,23 @@ TEST_F(DownloadMove, ACopyFailingAfterTheFirstCopiesAreInPlaceTakesThemBack) {
 
 // A target on a volume too small for the files: the copy that runs out of
 // room leaves no part of itself, and nothing else changes. The volume is a
-// small tmpfs mounted (which needs root) on the Linux folder of a drive
-// letter of its own: Wine gives a Linux file system mounted inside a drive
-// that drive's serial, and the move would rename there.
+// small tmpfs mounted at the target's Linux path, which needs root. The
+// target is made on it first: the mount point itself is a reparse point,
+// which the move makes nothing into.
 TEST_F(DownloadMove, AFullVolumeLeavesNoPartialFileBehind) {
-    const testsupport::OtherVolume volume;
-    if (volume.Root().empty()) GTEST_SKIP() << volume.Failure();
-    if (!testsupport::RunShell("mount -t tmpfs -o size=64k qo-small '" + volume.LinuxFolder() + "'"))
-        GTEST_SKIP() << "a small volume cannot be mounted here (mount needs root)";
-    const std::wstring small = volume.Root() + L"Moved";
+    const std::wstring small = root / L"Small";
     testsupport::MakeFolder(small);
+    const std::string mountPoint = testsupport::UnixPath(small);
+    if (!testsupport::RunShell("mount -t tmpfs -o size=64k qo-small '" + mountPoint + "'"))
+        GTEST_SKIP() << "a small volume cannot be mounted here (mount needs root)";
+    testsupport::MakeFolder(small + L"\\Moved");
     Put(downloads + L"\\small.txt", "fits");
     MakeFile(downloads + L"\\zz-big.bin", 300000);
 
-    Move({downloads}, small);
+    Move({downloads}, small + L"\\Moved");
     const std::vector<std::wstring> left = FilesBelow(small);
     const Value counters = Counters();
-    EXPECT_TRUE(testsupport::RunShell("umount -l '" + volume.LinuxFolder() + "'"));
+    EXPECT_TRUE(testsupport::RunShell("umount -l '" + mountPoint + "'"));
 
     EXPECT_EQ(counters, Value::Array({2, 0, 0, 0, 2, L"0", 100}));
     EXPECT_EQ(left, std::vector<std::wstring>{});
@@ -435,12 +431,9 @@ TEST_F(DownloadMove, AFileLinkIsNeitherReadNorDeletedAndTheMoveIsTakenBack) {
     EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), downloads);
 }
 
-// A source that changed after it was copied to another volume (a download
-// still being written) stays: its copy is no longer the file.
+// A source that changed after it was copied (a download still being
+// written) stays: its copy is no longer the file.
 TEST_F(DownloadMove, ASourceThatChangedAfterItsCopyStays) {
-    const testsupport::OtherVolume volume;
-    if (volume.Root().empty()) GTEST_SKIP() << volume.Failure();
-    const std::wstring target = volume.Root() + L"Moved";
     class ChangingSettings final : public disk::DownloadSettings {
     public:
         ChangingSettings(std::wstring folder, std::wstring changed) : folder_(std::move(folder)), changed_(std::move(changed)) {}
@@ -510,13 +503,10 @@ TEST_F(DownloadMove, ALinkOnTheTargetsWayRefusesTheMoveAndNothingIsWrittenBehind
 }
 
 // Taking a move back deletes only what the move made, through the checked
-// deletion: a copy (on another volume) the user replaced with a file of
-// their own stays, and so does a copy turned into a link (deleting that by
-// name would delete what it leads to).
+// deletion: a copy the user replaced with a file of their own stays, and so
+// does a copy turned into a link (deleting that by name would delete what it
+// leads to).
 TEST_F(DownloadMove, TakingAMoveBackDeletesOnlyWhatItMade) {
-    const testsupport::OtherVolume volume;
-    if (volume.Root().empty()) GTEST_SKIP() << volume.Failure();
-    const std::wstring target = volume.Root() + L"Moved";
     testsupport::TempDir outside;
     Put(outside / L"canary.txt", "canary");
     Put(downloads + L"\\linked.txt", "copy to be a link");

@@ -10,12 +10,10 @@
 #include <cstring>
 #include <cwchar>
 #include <iterator>
-#include <optional>
 #include <stdexcept>
 
 #include "common/account_sid.h"
 #include "core/data_stores.h"
-#include "core/worker_tasks.h"
 #include "common/crash_point.h"
 #include "common/handles.h"
 #include "common/verified_folder.h"
@@ -24,12 +22,10 @@
 #include "disk/download_folders.h"
 #include "disk/download_move.h"
 #include "disk/move_journal.h"
-#include "disk/move_counters.h"
 #include "disk/move_recovery.h"
 #include "suite/undo_changes.h"
 #include "support/scoped_state.h"
 #include "support/scratch_program.h"
-#include "support/other_volume.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -115,138 +111,78 @@ std::wstring ThisProgram() {
 
 class MoveRecovery : public testing::Test, protected disktest::DownloadMoveState {};
 
-// Where the move's target lies: on the Downloads folder's volume, where the
-// files are renamed, or on another, where they are copied.
-enum class Volume { Same, Other };
-
-void PrintTo(Volume volume, std::ostream* out) { *out << (volume == Volume::Same ? "same" : "other"); }
-
-class MoveOutcome : public MoveRecovery, public testing::WithParamInterface<Volume> {};
-
-// How each move of the table ends.
-enum class Ending {
-    Complete,     // nothing in its way
-    Stopped,      // asked to stop once the second file is renamed or copied
-    Existing,     // a file of the user's own where the second file would go
-    Killed,       // its process ended at a point, then orvane started
-};
-
-// The stop the table's point hook raises: once the second file is renamed,
-// or its copy written.
-void StopAtTheSecondFile(const char* name) {
-    static int files = 0;
-    if (name == nullptr) {
-        files = 0;
-    } else if ((std::strcmp(name, "move.rename") == 0 || std::strcmp(name, "move.part") == 0) && ++files == 2) {
-        core::RaiseStopFlag();
-    }
-}
-
-// Every ending leaves each file whole in exactly one place, the settings
-// all at the target (moved) or all as they were (taken back), and the
-// change listed for undo only when moved; undoing it puts the settings back
-// and leaves the files where they went.
-TEST_P(MoveOutcome, NothingIsLostTheSettingsFollowAllOrNoneAndUndoWorks) {
+TEST_F(MoveRecovery, AMoveKilledHalfWayIsTakenBackOrFinishedAtTheNextStart) {
     struct Case {
-        const char* what;
-        Ending ending;
-        const char* point;  // where a killed move's process ends
-        bool moved;         // else taken back
+        const char* point;     // where the move's process ends
+        bool finished;         // the next start finishes the move, else takes it back
+        std::size_t copies;    // files under their real names in the target then
+        std::size_t parts;     // part files there then
     };
-    const bool same = GetParam() == Volume::Same;
     const Case cases[] = {
-        {"complete", Ending::Complete, nullptr, true},
-        {"stopped after the second file", Ending::Stopped, nullptr, false},
-        {"a destination that exists", Ending::Existing, nullptr, false},
-        // The second file written, not yet in the journal nor in place.
-        {"killed after a part file", Ending::Killed, same ? nullptr : "move.part#2", false},
-        {"killed after the second file arrived", Ending::Killed, same ? "move.rename#2" : "move.copy#2", false},
-        {"killed after one setting", Ending::Killed, "move.settings#1", false},
-        {"killed once the settings are written", Ending::Killed, "move.settled", true},
-        {"killed after a source was deleted", Ending::Killed, same ? nullptr : "move.delete#1", true},
+        {"move.part#2", false, 0, 2},   // the second file written, none yet in the journal nor in place
+        {"move.copy#2", false, 2, 1},   // the second file in place, the third not yet
+        {"move.settings#1", false, 3, 0},  // one setting written, the others not
+        {"move.delete#1", true, 3, 0},  // the settings written, one source deleted
     };
     const std::vector<std::pair<std::wstring, std::string>> files = {
         {L"a.txt", "alpha"}, {L"b.txt", "bravo"}, {L"sub\\c.txt", "charlie"}};
-    const std::pair<std::wstring, std::string> own = {L"b.txt", "the user's own"};
-    const std::optional<testsupport::OtherVolume> volume =
-        same ? std::nullopt : std::make_optional<testsupport::OtherVolume>();
-    if (volume && volume->Root().empty()) GTEST_SKIP() << volume->Failure();
-    const std::wstring target = same ? this->target : volume->Root() + L"Moved";
     const std::wstring orvane = database.Folder() / L"orvane.exe";
     ASSERT_TRUE(CopyFileW(testsupport::Environment(L"QO_ORVANE").c_str(), orvane.c_str(), FALSE));
     const std::vector<std::vector<BYTE>> before = SettingsSnapshot();
     // The move and orvane's next start share the prefix's stores, which this
     // process then reads too.
     testsupport::RemoveStores();
-    const std::wstring sid = common::TokenAccountSid();
 
     for (const Case& c : cases) {
-        if (c.ending == Ending::Killed && !c.point) continue;  // no such point on this volume
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(c.point);
         for (const auto& [name, content] : files) {
             testsupport::MakeFile(downloads + L"\\" + name, 0);
             testsupport::WriteFile(downloads + L"\\" + name, content);
         }
-        ASSERT_TRUE(common::MakeVerifiedFolder(target));
-        if (c.ending == Ending::Existing) testsupport::WriteFile(target + L"\\" + own.first, own.second);
+        db::Database(db::Store::User).Close();
 
-        if (c.ending == Ending::Killed) {
-            db::Database(db::Store::User).Close();
-            const DWORD code = RunToEnd(L"\"" + ThisProgram() + L"\"",
-                                        {std::wstring(kChildVariable) + L"=" + downloads + L"|" + target,
-                                         L"QO_CRASH_AT=" + std::wstring(c.point, c.point + strlen(c.point))},
-                                        root.Path());
-            ASSERT_EQ(code, common::kCrashExitCode);
-            // A file under its real name in the target is whole.
-            for (const auto& [path, content] : FilesIn(target)) {
-                if (IsPartName(path)) continue;
+        const DWORD code = RunToEnd(L"\"" + ThisProgram() + L"\"",
+                                    {std::wstring(kChildVariable) + L"=" + downloads + L"|" + target,
+                                     L"QO_CRASH_AT=" + std::wstring(c.point, c.point + strlen(c.point))},
+                                    root.Path());
+        ASSERT_EQ(code, common::kCrashExitCode);
+        std::size_t copies = 0;
+        std::size_t parts = 0;
+        for (const auto& [path, content] : FilesIn(target)) {
+            if (IsPartName(path)) {
+                ++parts;
+            } else {
+                // A file under its real name is whole.
+                ++copies;
                 EXPECT_NE(std::find(files.begin(), files.end(), std::pair{path, content}), files.end())
                     << std::string(path.begin(), path.end());
             }
-            ASSERT_EQ(RunToEnd(L"\"" + orvane + L"\" list", {}, root.Path()), 0u);
-            ASSERT_TRUE(testsupport::OpenPrefixStores(sid));
-        } else {
-            ASSERT_TRUE(testsupport::OpenPrefixStores(sid));
-            const core::TaskScope task;
-            StopAtTheSecondFile(nullptr);
-            if (c.ending == Ending::Stopped) common::SetPointHook(StopAtTheSecondFile);
-            disk::RunDownloadMove({downloads}, target, disk::SystemDownloadSettings());
-            common::SetPointHook(nullptr);
-            const disk::MoveCounters& counters = disk::DownloadMoveCounters();
-            EXPECT_EQ(counters.total, 3);
-            EXPECT_EQ(counters.copyFailed, c.moved ? 0 : 3);
-            EXPECT_EQ(counters.deleted, c.moved ? 3 : 0);
         }
+        EXPECT_EQ(copies, c.copies);
+        EXPECT_EQ(parts, c.parts);
+
+        ASSERT_EQ(RunToEnd(L"\"" + orvane + L"\" list", {}, root.Path()), 0u);
+        ASSERT_TRUE(testsupport::OpenPrefixStores(common::TokenAccountSid()));
 
         EXPECT_TRUE(MovesUnderway().empty());
-        std::vector<suite::Change> changes = suite::ListChanges();
-        std::erase_if(changes, [](const suite::Change& change) { return change.restored; });
-        if (c.moved) {
+        const std::vector<suite::Change> changes = suite::ListChanges();
+        if (c.finished) {
             EXPECT_EQ(FilesIn(target), files);
             EXPECT_TRUE(FilesIn(downloads).empty());
             EXPECT_EQ(ShellSetting(disk::kShellDownloadValue), target);
             ASSERT_EQ(changes.size(), 1u);
             EXPECT_EQ(suite::RestoreChange(changes[0].id).status, suite::RestoreStatus::Restored);
-            EXPECT_EQ(FilesIn(target), files);  // the files stay where they went
+            testsupport::RemoveTree(target);
         } else {
-            const std::vector<std::pair<std::wstring, std::string>> left =
-                c.ending == Ending::Existing ? std::vector{own} : std::vector<std::pair<std::wstring, std::string>>{};
-            EXPECT_EQ(FilesIn(target), left);
+            EXPECT_TRUE(FilesIn(target).empty());
             EXPECT_FALSE(Exists(target + L"\\sub"));
             EXPECT_EQ(FilesIn(downloads), files);
             EXPECT_TRUE(changes.empty());
         }
         EXPECT_EQ(SettingsSnapshot(), before);
-        testsupport::RemoveTree(target);
-        testsupport::RemoveTree(downloads);
     }
     database.Restart();
 }
-
-INSTANTIATE_TEST_SUITE_P(Volumes, MoveOutcome, testing::Values(Volume::Same, Volume::Other),
-                         [](const testing::TestParamInfo<Volume>& info) {
-                             return std::string(info.param == Volume::Same ? "SameVolume" : "AcrossVolumes");
-                         });
 
 // The journal is shared by every account on the machine; the settings a
 // move changed are its own account's. Another account's unfinished move is
