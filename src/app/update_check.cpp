@@ -1,9 +1,6 @@
 #include "app/update_check.h"
 
-#include <algorithm>
 #include <mutex>
-#include <optional>
-#include <vector>
 
 #include "app/update_server.h"
 #include "common/app_directory.h"
@@ -28,27 +25,6 @@ void StoreVersionTexts(VersionTexts texts) {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
 
-// The numbers between the dots of `text`; nothing when a part is empty or not
-// all digits (at most 4 digits each in a valid version).
-std::optional<std::vector<int>> VersionNumbers(std::wstring_view text) {
-    std::vector<int> numbers{0};
-    bool digits = false;
-    for (const wchar_t c : text) {
-        if (c == L'.') {
-            if (!digits) return std::nullopt;
-            numbers.push_back(0);
-            digits = false;
-        } else if (c >= L'0' && c <= L'9') {
-            numbers.back() = numbers.back() * 10 + (c - L'0');
-            digits = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digits) return std::nullopt;
-    return numbers;
-}
-
 }  // namespace
 
 VersionTexts AppVersionTexts() {
@@ -58,7 +34,7 @@ VersionTexts AppVersionTexts() {
 
 engine::Value GetAppVersion(core::BridgeArgs) {
     const VersionTexts texts = AppVersionTexts();
-    return engine::Value::Array({texts.current, texts.latest, texts.newer});
+    return engine::Value::Array({texts.current, texts.latest});
 }
 
 CfgVersion CheckCfgVersion(std::wstring_view read) {
@@ -83,17 +59,6 @@ CfgVersion ReadCfgVersion(const std::wstring& path) {
     wchar_t read[260] = {};
     const DWORD length = GetPrivateProfileStringW(L"System", L"version", L"", read, 260, path.c_str());
     return CheckCfgVersion(std::wstring_view(read, length));
-}
-
-bool IsNewerVersion(const CfgVersion& current, const CfgVersion& latest) {
-    if (!current.valid || !latest.valid) return false;
-    std::optional<std::vector<int>> have = VersionNumbers(current.text);
-    std::optional<std::vector<int>> offered = VersionNumbers(latest.text);
-    if (!have || !offered) return false;
-    const std::size_t length = std::max(have->size(), offered->size());
-    have->resize(length);
-    offered->resize(length);
-    return *offered > *have;
 }
 
 HRESULT STDMETHODCALLTYPE CBindCallback::QueryInterface(REFIID, void** object) {
@@ -124,11 +89,12 @@ void RunUpdateCheck(std::wstring_view server, const std::wstring& programFolder)
     const bool downloaded = URLDownloadToFileW(nullptr, address.c_str(), target.c_str(), 0, &callback) == S_OK;
     const CfgVersion latest = downloaded ? ReadCfgVersion(target) : CfgVersion{L"", false};
     DeleteFileW(target.c_str());
-    // Only a version really newer is announced: not one that cannot be read
-    // or compared, nor a check that could not be made.
-    const bool newer = IsNewerVersion(current, latest);
-    StoreVersionTexts({current.text, latest.text, newer});
-    if (newer) core::CallScriptFunction("UpgradeTips", {engine::Value(1)});
+    StoreVersionTexts({current.text, latest.text});
+    // A check that could not be made (no answer, or an answer without a
+    // version) announces nothing: no new version is known.
+    if (latest.text.empty()) return;
+    if (!latest.valid || !current.valid || latest.text != current.text)
+        core::CallScriptFunction("UpgradeTips", {engine::Value(1)});
 }
 
 void StartUpdateCheck() {

@@ -2,12 +2,12 @@
 // The update check: once per run a worker downloads the update configuration
 // from the maker's server, compares its version with the one installed beside
 // the program, keeps both texts for GetAppVersion and asks the main document
-// to show its upgrade notice (UpgradeTips) only when the downloaded version is
-// really newer. A build without an update server makes no check, nor does a
-// machine whose Group Policy sets UpdateNotice to 0; a check that cannot
+// to show its upgrade notice (UpgradeTips) when they differ or cannot both be
+// read. A build without an update server makes no check, nor does a machine
+// whose Group Policy sets UpdateNotice to 0; a check that cannot
 // be made (no download, or no version in it) shows no notice, and the latest
 // version text stays empty, which the version popup reports as a failed
-// check, offering no upgrade.
+// check.
 #include <windows.h>
 #include <urlmon.h>
 
@@ -18,17 +18,16 @@
 
 namespace app {
 
-// The installed and the downloaded version texts, both empty until the check
-// has read them, and whether the downloaded one is newer.
+// The installed and the downloaded version texts; both empty until the check
+// has read them.
 struct VersionTexts {
     std::wstring current;
     std::wstring latest;
-    bool newer = false;
     bool operator==(const VersionTexts&) const = default;
 };
 VersionTexts AppVersionTexts();
 
-// [current, latest, newer].
+// [current, latest].
 engine::Value GetAppVersion(core::BridgeArgs args);
 
 struct CfgVersion {
@@ -42,11 +41,6 @@ struct CfgVersion {
 CfgVersion CheckCfgVersion(std::wstring_view read);
 // "version" of section "System" of the INI file at `path`.
 CfgVersion ReadCfgVersion(const std::wstring& path);
-
-// Whether `latest` is a newer version than `current`: both valid and made of
-// numbers between dots, compared number by number (a missing one counts 0).
-// Anything that cannot be compared is not newer, so no upgrade is offered.
-bool IsNewerVersion(const CfgVersion& current, const CfgVersion& latest);
 
 // The download's status callback: never cancels, implements nothing else. It
 // lives on the worker's stack, so it counts no references.

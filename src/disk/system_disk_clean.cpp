@@ -3,7 +3,6 @@
 #include "common/listed_delete.h"
 #include "core/event_trail.h"
 #include "core/keep_list.h"
-#include "core/settings_store_values.h"
 #include "core/worker_tasks.h"
 #include "disk/clean_amount.h"
 #include "disk/system_disk_scan.h"
@@ -44,9 +43,6 @@ void RunSystemDiskClean(const std::vector<junk::SelectionElement>& selection) {
     }
     StoreCleanAmount(cleaned.freedBytes);
     core::ClearZoneBits(core::DISK_WORKING);
-    // The page's "Latest Cleanup" shows what went once it has gone: "Release"
-    // does not wait for the clean.
-    core::CallScriptFunction("SystemDiskCleanEnd", {core::DecimalText(static_cast<std::int64_t>(cleaned.freedBytes))});
     const bool refused = core::KeepRefusalNow() != core::KeepRefusal::None;
     core::TellKeepListStop();
     // The page's groups go by the page's one id, as the policy names them.

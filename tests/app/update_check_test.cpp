@@ -37,31 +37,6 @@ TEST(CfgVersion, ChecksLengthDotsAndDigitRuns) {
     for (const Case& c : cases) EXPECT_EQ(app::CheckCfgVersion(c.read), c.version) << testing::PrintToString(std::wstring(c.read));
 }
 
-TEST(CfgVersion, OnlyAVersionThatIsReallyHigherIsNewer) {
-    struct Case {
-        CfgVersion current;
-        CfgVersion latest;
-        bool newer;
-    };
-    const Case cases[] = {
-        {{L"3.0.0.4", true}, {L"3.0.0.5", true}, true},
-        {{L"3.0.0.4", true}, {L"3.0.0.4", true}, false},
-        {{L"3.0.0.5", true}, {L"3.0.0.4", true}, false},
-        {{L"3.0.0.9", true}, {L"3.0.0.10", true}, true},  // by number, not by text
-        {{L"3.0.0.4", true}, {L"3.0.1", true}, true},
-        {{L"3.0.0", true}, {L"3.0.0.0", true}, false},  // a missing number counts 0
-        {{L"3.0.0.4", true}, {L"V3.0.0.5", true}, false},
-        {{L"3.0.0.4", true}, {L"3.0..5", true}, false},
-        {{L"3.0.0.4", true}, {L"3.0.0.", true}, false},
-        {{L"3.0.0.4", true}, {L"12345.1", false}, false},
-        {{L"", false}, {L"3.0.0.5", true}, false},
-        {{L"3.0.0.4", true}, {L"", false}, false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(app::IsNewerVersion(c.current, c.latest), c.newer)
-            << testing::PrintToString(c.current.text) << " " << testing::PrintToString(c.latest.text);
-}
-
 // The maker's update server, played on loopback.
 class UpdateServer {
 public:
@@ -102,7 +77,7 @@ private:
 TEST(UpdateCheck, ComparesTheServedVersionWithTheInstalledOne) {
     // Nothing has been read yet in this process.
     EXPECT_EQ(app::AppVersionTexts(), app::VersionTexts{});
-    EXPECT_EQ(app::NativeFunctions().Call("GetAppVersion", {}), Value::Array({Value(L""), Value(L""), Value(false)}));
+    EXPECT_EQ(app::NativeFunctions().Call("GetAppVersion", {}), Value::Array({Value(L""), Value(L"")}));
 
     UpdateServer server;
     testsupport::TempDir folder;
@@ -116,14 +91,12 @@ TEST(UpdateCheck, ComparesTheServedVersionWithTheInstalledOne) {
     };
     const Case cases[] = {
         {"equal", "[System]\r\nversion=3.0.0.4\r\n", "3.0.0.4", {L"3.0.0.4", L"3.0.0.4"}, 0},
-        {"newer", "[System]\nversion=3.0.0.5\n", "3.0.0.4", {L"3.0.0.4", L"3.0.0.5", true}, 1},
-        {"older", "[System]\nversion=3.0.0.3\n", "3.0.0.4", {L"3.0.0.4", L"3.0.0.3"}, 0},
+        {"newer", "[System]\nversion=3.0.0.5\n", "3.0.0.4", {L"3.0.0.4", L"3.0.0.5"}, 1},
         {"trailing blanks", "[System]\nversion=3.0.0.4  \n", "3.0.0.4", {L"3.0.0.4", L"3.0.0.4"}, 0},
-        // A version that cannot be read or compared is no newer one.
-        {"four dots", "[System]\nversion=1.2.3.4.5\n", "3.0.0.4", {L"3.0.0.4", L"1.2.3.4.5"}, 0},
-        {"five digits", "[System]\nversion=12345.1\n", "3.0.0.4", {L"3.0.0.4", L"12345.1"}, 0},
-        {"leading letter", "[System]\nversion=V3.0.0.5\n", "3.0.0.4", {L"3.0.0.4", L"V3.0.0.5"}, 0},
-        {"installed unreadable", "[System]\nversion=3.0.0.4\n", "3", {L"", L"3.0.0.4"}, 0},
+        {"four dots", "[System]\nversion=1.2.3.4.5\n", "3.0.0.4", {L"3.0.0.4", L"1.2.3.4.5"}, 1},
+        {"five digits", "[System]\nversion=12345.1\n", "3.0.0.4", {L"3.0.0.4", L"12345.1"}, 1},
+        {"leading letter", "[System]\nversion=V3.0.0.4\n", "3.0.0.4", {L"3.0.0.4", L"V3.0.0.4"}, 1},
+        {"installed unreadable", "[System]\nversion=3.0.0.4\n", "3", {L"", L"3.0.0.4"}, 1},
         // No latest version known: nothing is announced.
         {"too short", "[System]\nversion=1.0\n", "3.0.0.4", {L"3.0.0.4", L""}, 0},
         {"no version served", "[Other]\nversion=3.0.0.4\n", "3.0.0.4", {L"3.0.0.4", L""}, 0},
@@ -137,7 +110,7 @@ TEST(UpdateCheck, ComparesTheServedVersionWithTheInstalledOne) {
         app::RunUpdateCheck(server.Address(), programFolder);
         EXPECT_EQ(app::AppVersionTexts(), c.texts);
         EXPECT_EQ(app::NativeFunctions().Call("GetAppVersion", {}),
-                  Value::Array({Value(c.texts.current), Value(c.texts.latest), Value(c.texts.newer)}));
+                  Value::Array({Value(c.texts.current), Value(c.texts.latest)}));
         EXPECT_EQ(page.Calls(), std::vector<testsupport::ScriptCall>(c.notices, {"UpgradeTips", {Value(1)}}));
         // The download is read once and removed.
         EXPECT_FALSE(testsupport::Exists(programFolder + L"updatecfg_url.ini"));

@@ -86,16 +86,7 @@ protected:
         ASSERT_EQ(CallNative("CleanSystemFile", {selection, 11}), Value(0));
         ASSERT_TRUE(testsupport::WaitForWorkers());
     }
-    // The stored amount, which the page was told when the clean ended.
-    std::uint64_t StoredAmount() const {
-        const std::wstring stored = CallNative("GetDeleteDiskSize").Text();
-        const std::vector<std::vector<Value>> ends = disktest::ArgumentsOf(page, "SystemDiskCleanEnd");
-        EXPECT_FALSE(ends.empty());
-        if (!ends.empty()) {
-            EXPECT_EQ(ends.back(), std::vector<Value>{Value(stored)});
-        }
-        return std::stoull(stored);
-    }
+    static std::uint64_t StoredAmount() { return std::stoull(CallNative("GetDeleteDiskSize").Text()); }
     void Link(const testsupport::TempDir& target, const std::wstring& link) {
         ASSERT_TRUE(links.Make(target.Path(), link));
     }

@@ -61,7 +61,7 @@ try {
     });
     assert.deepEqual(calls.zoneBits, 0);
     assert.deepEqual(calls.copyNumber, [0, 0, 0, 0, 0, "0", 100]);
-    assert.equal(calls.version.length, 3);
+    assert.equal(calls.version.length, 2);
     assert.equal(calls.textMode, 4);
     assert.equal(calls.sameWindow, 0);
     assert.equal(calls.wrongCount, "TypeError");

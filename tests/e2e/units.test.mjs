@@ -16,7 +16,7 @@ function load(...files) {
     for (const file of files) vm.runInContext(fs.readFileSync(path.join(ui, file), "utf8"), context, { filename: file });
     return context;
 }
-const scripts = load("tis/globalname.tis", "tis/resdef.tis", "tis/index.tis", "tis/checkboxfile.tis", "css/plus.tis");
+const scripts = load("tis/globalname.tis", "tis/resdef.tis", "tis/index.tis", "css/plus.tis");
 
 test("FileSizeToString prints two decimals in the largest unit below 1024", () => {
     const cases = [
@@ -39,71 +39,29 @@ test("FileSizeToLongLong reads at most 19 leading digits", () => {
     assert.ok(Math.abs(long - 1234567890123456789) < 1e4);
 });
 
-test("the health verdict reads the time since the last scan, then the score and what is left", () => {
-    const notScanned = ["Not scanned yet", "notScanned"];
-    const poor = ["Computer Health Status: Poor", "blueYellow"];
-    const medium = ["Computer Health Status: Medium", "blueGreen"];
-    const excellent = ["Computer Health Status: Excellent", "imgUrl"];
-    // [class, elapsed, score, errors, items, junk bytes left, 0, registry issues left, 0]
-    const status = (elapsed, score, junkLeft = "0", registryLeft = 0) => [3, elapsed, score, 0, 0, junkLeft, 0, registryLeft, 0];
+test("the health verdict reads the time since the last scan, then the score", () => {
+    const notScanned = "You have not made an overall scanning!";
     const cases = [
-        [status("5 1", 32), poor],
-        [status("5 1", 33), medium],
-        [status("5 1", 66), medium],
-        [status("5 1", 67), excellent],
-        [status("2 3", 150), excellent],
-        [status("5 1", 1), poor],
-        [status("5 1", 0), notScanned],
-        [status("0 1", 100), excellent],
-        [status("65535 3", 100), excellent],
-        [status("65536 3", 100), notScanned],
-        [status("-5 1", 100), notScanned],
-        [[255, "You have not maked an overall scanning!", 100], notScanned],
-        [status("", 100), notScanned],
-        [status("5", 100), notScanned],
-        [undefined, notScanned],
-        // Something found and not cleaned: never Excellent, and no better than it was.
-        [status("5 1", 85, "0", 3), medium],
-        [status("5 1", 100, "4321", 0), medium],
-        [status("5 1", 100, "1", 1), medium],
-        [status("5 1", 20, "4321", 3), poor],
-        [status("5 1", 100, "", 0), excellent],
-        [[3, "5 1", 95], excellent],
+        [[3, "5 1", 32], "Computer Health Status: Poor", "blueYellow"],
+        [[3, "5 1", 33], "Computer Health Status: Medium", "blueGreen"],
+        [[3, "5 1", 66], "Computer Health Status: Medium", "blueGreen"],
+        [[3, "5 1", 67], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "2 3", 150], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "5 1", 1], "Computer Health Status: Poor", "blueYellow"],
+        [[3, "5 1", 0], notScanned, "blueYellow"],
+        [[3, "0 1", 100], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "65535 3", 100], "Computer Health Status: Excellent", "imgUrl"],
+        [[3, "65536 3", 100], notScanned, "blueYellow"],
+        [[3, "-5 1", 100], notScanned, "blueYellow"],
+        [[255, "You have not maked an overall scanning!", 100], notScanned, "blueYellow"],
+        [[3, "", 100], notScanned, "blueYellow"],
+        [[3, "5", 100], notScanned, "blueYellow"],
+        [undefined, notScanned, "blueYellow"],
     ];
-    for (const [answer, expected] of cases) {
-        const state = scripts.HealthState(answer);
-        assert.deepEqual([state.text, state.cls], expected, JSON.stringify(answer));
+    for (const [status, text, cls] of cases) {
+        const state = scripts.HealthState(status);
+        assert.deepEqual([state.text, state.cls], [text, cls], JSON.stringify(status));
     }
-    // Never scanned: the invitation to scan instead of the time since.
-    assert.equal(scripts.ElapsedText(undefined), "<label>You have not made an overall scanning!</label>");
-    assert.equal(scripts.ElapsedText(status("1 1", 100)), "<label>Since Last Scan</label>: 1 <label>Minute</label>");
-});
-
-test("the version popup offers an upgrade only for a version the check found newer", () => {
-    const cases = [
-        [["3.0.0.4", "", false], "The update check failed.", false, /current version<\/label> 3\.0\.0\.4/],
-        [["3.0.0.4", "", true], "The update check failed.", false, /current version/],
-        [["3.0.0.4", "3.0.0.4", false], "No new version found.", false, /Latest version<\/label> 3\.0\.0\.4/],
-        [["3.0.0.4", "V3.0.0.5", false], "No new version found.", false, /V3\.0\.0\.5/],
-        [["3.0.0.4", "3.0.0.5", true], "A new version of Orvane is available", true, /Latest version<\/label> 3\.0\.0\.5/],
-        [["3.0.0.4", "3.0.0.5", 1], "No new version found.", false, /3\.0\.0\.5/],
-        [["3.0.0.4", "<b>", true], "A new version of Orvane is available", true, /&lt;b&gt;/],
-    ];
-    for (const [version, news, offered, versions] of cases) {
-        const offer = scripts.UpgradeOffer(version);
-        assert.deepEqual([offer.news, offer.offered], [news, offered], JSON.stringify(version));
-        assert.match(offer.versions, versions, JSON.stringify(version));
-    }
-});
-
-test("a category's tick is the user's; the recycle bin and the memory dumps start unticked", () => {
-    const cases = [
-        [{}, 1, 10, false], [{}, 1, 8, false], [{}, 1, 0, true], [{}, 1, 12, true], [{}, 0, 8, true], [{}, 0, 10, true],
-        [{ "1:10": true }, 1, 10, true], [{ "1:0": false }, 1, 0, false], [{ "1:0": false }, 0, 0, true],
-        [{ "0:3": false }, 0, 3, false], [{ "1:8": true }, 1, 10, false],
-    ];
-    for (const [ticks, major, category, ticked] of cases)
-        assert.equal(scripts.TileTicked(ticks, major, category), ticked, `${JSON.stringify(ticks)} ${major}:${category}`);
 });
 
 test("the selection text is compact JSON followed by one blank", () => {
@@ -224,9 +182,7 @@ test("the Chinese table translates all 182 keys, each written once", () => {
         // The names of the icon buttons, check boxes and other controls without a text of their own.
         "Select all", "Expand or collapse", "Open the folder",
         // A category the organisation's policy turns off, and a policy that cannot be read.
-        "Turned off by your organisation", "The organisation's policy cannot be read, so nothing is scanned or cleaned.",
-        // The home page before its first scan.
-        "Not scanned yet"];
+        "Turned off by your organisation", "The organisation's policy cannot be read, so nothing is scanned or cleaned."];
     for (const key of pages) assert.ok(Object.hasOwn(entries, key), `no translation of "${key}"`);
     assert.equal(Object.keys(entries).length, 184 + pages.length);
     const rows = (key) => text.split("\n").filter((row) => row.trimStart().startsWith(JSON.stringify(key) + ":")).length;

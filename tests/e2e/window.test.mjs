@@ -15,7 +15,7 @@ let page;
 let program;
 let address;
 const { popup, expectShown, expectHidden, text, shoot } = lookAt(() => page);
-const ENGLISH_VERDICT = /^(Not scanned yet|PC health: (Poor|Fair|Excellent))$/;
+const ENGLISH_VERDICT = /^(You haven't scanned this PC yet|PC health: (Poor|Fair|Excellent))$/;
 
 function forgetLanguage() {
     try {
